@@ -29,9 +29,4 @@ private:
     virtual void doClearError() {}
 };
 
-// Opens COM port `comNumber` (1..4) at `baud`. Returns null and fills `error`
-// when the port cannot be opened exclusively.
-using ComPortOpener =
-    std::unique_ptr<ByteTransport> (*)(int comNumber, int baud, std::string& error);
-
 }  // namespace yukt

@@ -1,0 +1,229 @@
+#include "link/tp6606.h"
+
+#include "link/com_port.h"
+#include "link/io_ports.h"
+#include "link/link_hooks.h"
+#include "link/poll_pacer.h"
+
+namespace yukt {
+
+namespace {
+
+constexpr int kBaseAddresses[8] = {0x100, 0x108, 0x110, 0x118, 0x300, 0x308, 0x310, 0x318};
+constexpr int kBaudRates[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr int kDefaultBaseCode = 4;  // $300
+constexpr int kBoardCode = 4;        // ComIndex of a board
+// Ports a board occupies: sixteen lines of a controller board, two each.
+constexpr int kBoardPorts = 32;
+
+}  // namespace
+
+Ttp6606::Ttp6606() = default;
+
+Ttp6606::~Ttp6606() = default;
+
+void Ttp6606::SetBaseAddr(int address) {
+    m_baseCode = kDefaultBaseCode;
+    for (int i = 0; i < 8; ++i)
+        if (kBaseAddresses[i] == address) m_baseCode = i;
+}
+
+int Ttp6606::BaseAddress() const { return kBaseAddresses[m_baseCode]; }
+
+void Ttp6606::SetBoardNumber(int n) {
+    if (n >= 1 && n <= 4) m_boardNumber = n;
+}
+
+void Ttp6606::SetCrystal(int hz) {
+    if (hz >= 1000000 && hz <= 32000000)
+        m_crystal = hz;
+    else
+        ErrorText = "Резонатор д.б. в пределах 1000000..32000000 Гц";
+}
+
+void Ttp6606::SetSpeed(int baud) {
+    switch (baud / 100) {
+        case 12: m_baudCode = 0; break;
+        case 24: m_baudCode = 1; break;
+        case 96: m_baudCode = 3; break;
+        case 192: m_baudCode = 4; break;
+        case 384: m_baudCode = 5; break;
+        case 576: m_baudCode = 6; break;
+        case 1152: m_baudCode = 7; break;
+        default: m_baudCode = 2; break;
+    }
+}
+
+int Ttp6606::Speed() const { return kBaudRates[m_baudCode]; }
+
+void Ttp6606::SetComIndex(int index) {
+    if (index >= 0 && index <= kBoardCode) m_comIndex = index;
+}
+
+void Ttp6606::SetLine(int line) {
+    if (line >= 1 && line <= 16) m_line = line;
+}
+
+void Ttp6606::SetAddr(int addr) {
+    if (addr >= 0 && addr <= 255) m_addr = addr;
+}
+
+void Ttp6606::SetStringCmd(int cmd) {
+    if (cmd >= 0 && cmd <= 7) m_stringCmd = cmd;
+}
+
+void Ttp6606::WaitPump(int ms) { yukt::WaitPump(ms); }
+
+void Ttp6606::OpenLink(bool on) { openLink(on, false); }
+
+void Ttp6606::OpenLinkDirect(bool on) { openLink(on, true); }
+
+void Ttp6606::openLink(bool on, bool direct) {
+    if (!on) {
+        if (isBoard()) {
+            m_boardOpen = false;
+        } else {
+            closeCom();
+        }
+        recomputeOpen();
+        return;
+    }
+    m_direct = direct;
+    if (isBoard())
+        openBoard(direct);
+    else
+        openCom();
+    recomputeOpen();
+}
+
+void Ttp6606::openBoard(bool direct) {
+    ErrorText.clear();
+    m_boardOpen = false;
+    m_ports = CurrentIoPorts();
+    std::string why;
+    if (!m_ports->acquire(static_cast<std::uint16_t>(BaseAddress()), kBoardPorts, why)) {
+        ErrorText = why;
+        return;
+    }
+    // A controller board answers the identification request on a line that
+    // carries modules; a register board does not.
+    m_smartBoard = false;
+    if (direct) {
+        m_smartBoard = !BoardIdent(1).empty();
+    } else if (m_lineUse != nullptr) {
+        for (int line = 1; line <= 4 && !m_smartBoard; ++line)
+            if ((*m_lineUse)[m_boardNumber][line]) m_smartBoard = !BoardIdent(line).empty();
+    }
+    if (!m_smartBoard) {
+        const auto base = static_cast<std::uint16_t>(BaseAddress());
+        for (int k = 0; k < 4; ++k) m_ports->out(static_cast<std::uint16_t>(base + k), 0);
+        for (int i = 0; i < 4; ++i) {
+            if (selectLine(i) < 0) {
+                ErrorText = "плата не установлена";
+                return;
+            }
+        }
+        initLine(0);
+    }
+    if (SetBaud(m_line, Speed(), m_crystal) < 0) {
+        ErrorText = "плата не настраивается";
+        return;
+    }
+    m_boardOpen = true;
+    closeCom();
+}
+
+void Ttp6606::openCom() {
+    ErrorText.clear();
+    closeCom();
+    std::string why;
+    m_com = OpenComPort(ComNumber(), Speed(), why);
+    if (!m_com) {
+        ErrorText = "COM-порт занят";
+        return;
+    }
+    m_comOpen = true;
+    m_boardOpen = false;
+}
+
+void Ttp6606::closeCom() {
+    m_comOpen = false;
+    m_com.reset();
+}
+
+int Ttp6606::SendByte(int line, std::uint8_t b) {
+    if (!isBoard()) {
+        if (!m_com) return -1;
+        return m_com->writeByte(b, kByteTimeout) ? 1 : -1;
+    }
+    if (!m_ports) return -1;
+    if (m_smartBoard) return ctlSend(line, b) ? 0 : -1;
+    return regSend(line - 1, b);
+}
+
+int Ttp6606::RecvByte(int line) {
+    if (!isBoard()) {
+        if (!m_com) return -1;
+        int b = m_com->readByte(kByteTimeout);
+        if (b < 0) m_com->clearError();
+        return b;
+    }
+    if (!m_ports) return -1;
+    int b = boardRecv(line);
+    if (b < 0) return -1;
+    if (b > 0) {
+        m_zeroCount = 0;
+        return (m_smartBoard && !isLineByte(b)) ? -1 : b;
+    }
+    // A run of zero bytes is what a broken line delivers: warn, and after 32
+    // of them reopen the board and report the break once.
+    if (m_zeroCount > 32) return -1;
+    Beep();
+    ++m_zeroCount;
+    if (m_zeroCount == 32) {
+        Beep();
+        m_zeroCount = 33;
+        OpenLink(true);
+        if (!m_smartBoard) initLine(line - 1);
+        ErrorText = "Обрыв линии по каналу " + std::to_string(line);
+        return -1;
+    }
+    return 0;
+}
+
+int Ttp6606::boardRecv(int line) {
+    PollPacer pacer(kByteTimeout);
+    for (;;) {
+        int b = m_smartBoard ? ctlRecvOnce(line) : regRecv(line - 1);
+        if (b >= 0) return b;
+        if (b == -1 && !m_smartBoard) return -1;
+        if (pacer.expired()) return -1;
+        pacer.pace();
+    }
+}
+
+bool Ttp6606::isLineByte(int b) {
+    return b == kLf || (b >= 48 && b <= 63) || b == 85 || b == 170;
+}
+
+int Ttp6606::SetBaud(int line, int baud, int crystal) {
+    if (!isBoard()) {
+        // A COM port takes its speed when it is opened.
+        SetSpeed(baud);
+        if (m_comOpen) openCom();
+        recomputeOpen();
+        return m_comOpen ? 0 : -1;
+    }
+    if (!m_ports) return -1;
+    if (m_smartBoard) return ctlSetBaud(line, baud, crystal);
+    return regSetBaud(line, baud, crystal);
+}
+
+int Ttp6606::divisor(double crystal, double perBit, int baud) {
+    double q = crystal / perBit / baud;
+    int d = static_cast<int>(q);
+    if (q - d > 0.5) ++d;
+    return d;
+}
+
+}  // namespace yukt
