@@ -55,6 +55,23 @@ void setGenerator(Table& table, int n, const CommandWords& w) {
     if (x && k) SetModule(table, n, *k, *x);
 }
 
+// Discrete outputs: four hexadecimal port bytes.
+void setPorts(ModelTable<Tp765xTraits>& table, int n, const CommandWords& w) {
+    std::array<std::uint8_t, 4> ports{};
+    for (int i = 0; i < 4; ++i) ports[i] = static_cast<std::uint8_t>(HexToWord(w[4 + i]));
+    SetModule(table, n, ports);
+}
+
+// Indication console: a row and eight values, each converted as the
+// operator's locale writes numbers; a missing or malformed word throws.
+void setDisplay(ModelTable<Tp795bTraits>& table, int n, const CommandWords& w) {
+    const int row = IntOrThrow(w[4]);
+    Ttp76xx::DisplayValues values{};
+    for (int i = 0; i < Ttp76xx::kDisplayPositions; ++i)
+        values[i] = static_cast<float>(LocaleRealOrThrow(w[5 + i]));
+    SetModule(table, n, row, values);
+}
+
 bool memoryRow(ModelTables& t, const CommandWords& w) {
     const int bank = w[4] == "mem1" ? 1 : w[4] == "mem2" ? 2 : 0;
     const std::string& model = w[2];
@@ -96,6 +113,20 @@ void ExecSet(ModuleSet& set, const CommandWords& w) {
     if (model == "735v") return applySetForm(t.t735v, n, wordsFrom(w, 4, 8));
     if (model == "787x") return setGenerator(t.t787x, n, w);
     if (model == "787d") return setGenerator(t.t787d, n, w);
+    if (model == "765x") return setPorts(t.t765x, n, w);
+    if (model == "795b") return setDisplay(t.t795b, n, w);
+    if (model == "788x") {
+        if (auto s = Parse788xSet(w[4], w[5], w[6])) SetModule(t.t788x, n, *s);
+        return;
+    }
+    if (model == "788t") {
+        if (auto s = Parse788tSet(w[4], w[5], w[6], w[7])) SetModule(t.t788t, n, *s);
+        return;
+    }
+    if (model == "788v") {
+        if (auto s = Parse788vSet(w[4], w[5], w[6], w[7], w[8])) SetModule(t.t788v, n, *s);
+        return;
+    }
 }
 
 }  // namespace yukt

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -192,6 +193,7 @@ std::array<int, 3> coefCells(int n) {
 // byte. Nothing when the half does not fit the word.
 std::optional<std::array<std::uint8_t, 4>> coefBytes(double value) {
     double half = value / 2;
+    if (!std::isfinite(half)) return std::nullopt;
     // The digits are taken from the shortest decimal text of the value with
     // 15 significant digits, so that 1.0003 keeps its 3; the text is built
     // without the process locale.

@@ -17,16 +17,11 @@
 #include "modules/tp748x.h"
 #include "modules/tp787d.h"
 #include "modules/tp787x.h"
-// TRANSITIONAL: the discrete, indication and pulse generator drivers are
-// being written; their rows join as their headers land.
-#if __has_include("modules/tp795b.h") && __has_include("modules/tp788v.h")
-#define YUKT_HAVE_GEN_MODELS 1
 #include "modules/tp765x.h"
 #include "modules/tp788t.h"
 #include "modules/tp788v.h"
 #include "modules/tp788x.h"
 #include "modules/tp795b.h"
-#endif
 
 namespace yukt {
 
@@ -51,11 +46,8 @@ inline constexpr CycleSteps kGeneratorSteps{false, false, false, false, false, t
 struct ModelTables {
     explicit ModelTables(ModuleContext& ctx)
         : t745x(ctx), t745b(ctx), t745t(ctx), t735x(ctx), t735r(ctx), t735t(ctx), t735d(ctx),
-          t735v(ctx), t746x(ctx), t747x(ctx), t748x(ctx), t748t(ctx),
-#ifdef YUKT_HAVE_GEN_MODELS
-          t765x(ctx), t795b(ctx), t788x(ctx), t788t(ctx), t788v(ctx),
-#endif
-          t787x(ctx), t787d(ctx) {}
+          t735v(ctx), t746x(ctx), t747x(ctx), t748x(ctx), t748t(ctx), t765x(ctx), t795b(ctx),
+          t787x(ctx), t787d(ctx), t788x(ctx), t788t(ctx), t788v(ctx) {}
 
     ModelTable<Tp745xTraits> t745x;
     ModelTable<Tp745bTraits> t745b;
@@ -69,15 +61,13 @@ struct ModelTables {
     ModelTable<Tp747xTraits> t747x;
     ModelTable<Tp748xTraits> t748x;
     ModelTable<Tp748tTraits> t748t;
-#ifdef YUKT_HAVE_GEN_MODELS
     ModelTable<Tp765xTraits> t765x;
     ModelTable<Tp795bTraits> t795b;
+    ModelTable<Tp787xTraits> t787x;
+    ModelTable<Tp787dTraits> t787d;
     ModelTable<Tp788xTraits> t788x;
     ModelTable<Tp788tTraits> t788t;
     ModelTable<Tp788vTraits> t788v;
-#endif
-    ModelTable<Tp787xTraits> t787x;
-    ModelTable<Tp787dTraits> t787d;
 };
 
 // f(table, steps) for every model in the model order.
@@ -95,17 +85,13 @@ void ForEachModel(ModelTables& t, F&& f) {
     f(t.t747x, kPresentInputSteps);
     f(t.t748x, kPresentInputSteps);
     f(t.t748t, kPresentInputSteps);
-#ifdef YUKT_HAVE_GEN_MODELS
     f(t.t765x, kPresentInputSteps);
     f(t.t795b, kIndicationSteps);
-#endif
     f(t.t787x, kGeneratorSteps);
     f(t.t787d, kGeneratorSteps);
-#ifdef YUKT_HAVE_GEN_MODELS
     f(t.t788x, kGeneratorSteps);
     f(t.t788t, kGeneratorSteps);
     f(t.t788v, kGeneratorSteps);
-#endif
 }
 
 }  // namespace yukt

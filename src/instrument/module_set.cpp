@@ -122,7 +122,6 @@ void ModuleSet::ServeCommands() {
 
 void ModuleSet::CloseModuleSet() {
     ModelTables& t = *m_tables;
-#ifdef YUKT_HAVE_GEN_MODELS
     // The pulse generators on Link 21 leave their final lines behind.
     t.t788x.WriteDat();
     t.t788x.FreeAll();
@@ -130,13 +129,10 @@ void ModuleSet::CloseModuleSet() {
     t.t788t.FreeAll();
     t.t788v.WriteDat();
     t.t788v.FreeAll();
-#endif
     t.t787x.FreeAll();
     t.t787d.FreeAll();
-#ifdef YUKT_HAVE_GEN_MODELS
     t.t765x.FreeAll();
     t.t795b.FreeAll();
-#endif
     t.t748x.FreeAll();
     t.t748t.FreeAll();
     t.t747x.FreeAll();
@@ -182,12 +178,10 @@ int ModuleSet::ReloadModule(const std::string& model, int number) {
     if (model == "735d") return t.t735d.ReloadModule(number);
     if (model == "787x") return t.t787x.ReloadModule(number);
     if (model == "787d") return t.t787d.ReloadModule(number);
-#ifdef YUKT_HAVE_GEN_MODELS
     if (model == "765x") return t.t765x.ReloadModule(number);
     if (model == "788x") return t.t788x.ReloadModule(number);
     if (model == "788t") return t.t788t.ReloadModule(number);
     if (model == "788v") return t.t788v.ReloadModule(number);
-#endif
     return -1;
 }
 

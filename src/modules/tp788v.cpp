@@ -33,11 +33,10 @@ std::optional<Generator788vSetting> Parse788vSet(const std::string& w4, const st
                                                  const std::string& w8) {
     Generator788vSetting s;
     if (!w6.empty()) {
-        // Times the command leaves out keep their default of 100 µs.
-        const std::string words[4] = {w4, w5.empty() ? "100" : w5, w6, w7.empty() ? "100" : w7};
+        const std::string* words[4] = {&w4, &w5, &w6, &w7};
         if (!StrToIntStrict(w8, s.Mode) || (s.Mode != 6 && s.Mode != 7)) return std::nullopt;
         for (int i = 0; i < 4; ++i)
-            if (!StrToFloatStrict(words[i], s.P[i])) return std::nullopt;
+            if (!StrToFloatStrict(*words[i], s.P[i])) return std::nullopt;
         s.Times = true;
         return s;
     }

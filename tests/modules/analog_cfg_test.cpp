@@ -215,7 +215,9 @@ TEST(AnalogCfg, MalformedNumberNamesFileAndLineAndKeepsModulesRead) {
         EXPECT_EQ(error.line, c.line) << c.text;
         EXPECT_NE(error.message().find("tp745t.cfg"), std::string::npos);
         ASSERT_EQ(table.ModuleCount(), c.modules) << c.text;
-        if (c.modules > 0) EXPECT_EQ(table.Module(1)->Number(), 1);
+        if (c.modules > 0) {
+            EXPECT_EQ(table.Module(1)->Number(), 1);
+        }
         // The file is closed again: it can be replaced at once.
         EXPECT_TRUE(std::filesystem::remove(dir.file("tp745t.cfg")));
     }

@@ -1,0 +1,65 @@
+#include "app/flash_journal.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "common/cp1251.h"
+#include "common/text.h"
+
+namespace yukt {
+
+const char* const kFlashJournalName = "poverka-flash.jrn";
+
+namespace {
+
+std::string pathIn(const std::string& dir) { return dir + kFlashJournalName; }
+
+}  // namespace
+
+bool WriteFlashJournal(const std::string& dir, const FlashJournal& j) {
+    std::ostringstream out;
+    out << "port " << j.CalibratorPort << "\r\n"
+        << "address " << j.SavedAddress << "\r\n"
+        << "address-changed " << (j.AddressChanged ? 1 : 0) << "\r\n"
+        << "coef1-replaced " << (j.CoefReplaced[0] ? 1 : 0) << "\r\n"
+        << "coef2-replaced " << (j.CoefReplaced[1] ? 1 : 0) << "\r\n"
+        << "module " << j.Designation << "\r\n";
+    // Written aside and renamed, so that a crash never leaves half a journal.
+    const std::string tmp = pathIn(dir) + ".new";
+    if (!WriteTextFile(tmp, out.str())) return false;
+    return std::rename(tmp.c_str(), pathIn(dir).c_str()) == 0;
+}
+
+bool ReadFlashJournal(const std::string& dir, FlashJournal& j) {
+    std::string text;
+    if (!ReadTextFile(pathIn(dir), text)) return false;
+    FlashJournal read;
+    int fields = 0;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t blank = line.find(' ');
+        if (blank == std::string::npos) continue;
+        const std::string key = line.substr(0, blank);
+        const std::string value = line.substr(blank + 1);
+        int n = 0;
+        if (key == "module") {
+            read.Designation = value;
+            continue;
+        }
+        if (!StrToIntStrict(value, n)) return false;
+        if (key == "port") read.CalibratorPort = n, ++fields;
+        else if (key == "address") read.SavedAddress = n, ++fields;
+        else if (key == "address-changed") read.AddressChanged = n != 0, ++fields;
+        else if (key == "coef1-replaced") read.CoefReplaced[0] = n != 0, ++fields;
+        else if (key == "coef2-replaced") read.CoefReplaced[1] = n != 0, ++fields;
+    }
+    if (fields != 5) return false;
+    j = read;
+    return true;
+}
+
+void DeleteFlashJournal(const std::string& dir) { std::remove(pathIn(dir).c_str()); }
+
+}  // namespace yukt

@@ -1,0 +1,33 @@
+#pragma once
+// While a module's FLASH holds the verification address (and, for a 735t,
+// stand-in divider coefficients), what it held before is also kept in a small
+// file in the working directory. Should the program die before the FLASH is
+// put back, the next start finds the file and offers to restore the module.
+
+#include <string>
+
+namespace yukt {
+
+struct FlashJournal {
+    int CalibratorPort = 0;
+    // Address read from FLASH at detection.
+    int SavedAddress = -1;
+    // True when the verification address 6 was written over SavedAddress.
+    bool AddressChanged = false;
+    // Coefficients 1 and 2 that were below 2 and were replaced by 2; they are
+    // marked "not set" again on restore.
+    bool CoefReplaced[2] = {false, false};
+    std::string Designation;
+
+    bool AnythingChanged() const { return AddressChanged || CoefReplaced[0] || CoefReplaced[1]; }
+};
+
+// File name inside the working directory.
+extern const char* const kFlashJournalName;
+
+bool WriteFlashJournal(const std::string& dir, const FlashJournal& journal);
+// False when there is no journal or it cannot be read as one.
+bool ReadFlashJournal(const std::string& dir, FlashJournal& journal);
+void DeleteFlashJournal(const std::string& dir);
+
+}  // namespace yukt

@@ -1,0 +1,357 @@
+// The window's life: creation, the end of start-up, the command queue and
+// the routing of the instrument's replies, closing.
+
+#include "app/main_form.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <cstdio>
+
+#include "app/init_thread.h"
+#include "app/ru_numbers.h"
+#include "common/text.h"
+#include "instrument/cprbr.h"
+#include "widgets/percent_gauge.h"
+#include "widgets/speed_button.h"
+
+namespace yukt {
+
+namespace {
+
+// The page indices of the notebooks.
+constexpr int kMainWork = 1;
+constexpr int kWorkInit = 0;
+
+std::string trimmed(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return s.substr(b, e - b);
+}
+
+// The words of a reply line, one per entry from 1 on, decimal commas.
+QStringList replyWords(const std::string& line) {
+    QStringList fields{QString()};
+    const QString text = QString::fromStdString(PointToComma(line));
+    for (const QString& w : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) fields << w;
+    return fields;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(const StartOptions& options, const Services& services, QWidget* parent)
+    : QWidget(parent),
+      m_dialogs(services.Dialogs),
+      m_startProcess(services.StartProcess),
+      m_programFile(services.ProgramFile),
+      m_workDirOption(options.WorkDirOption),
+      m_channel(std::make_shared<ReplyChannel>()) {
+    m_channel->form = this;
+    if (m_programFile.isEmpty()) m_programFile = QCoreApplication::applicationFilePath();
+    if (!m_startProcess)
+        m_startProcess = [](const QString& program, const QStringList& args, const QString& dir) {
+            return QProcess::startDetached(program, args, dir);
+        };
+    BuildLayout();
+    connect(NextBtn, &QPushButton::clicked, this, &TMainForm::NextBtnClick);
+    connect(EndCheckBtn, &QAbstractButton::clicked, this, &TMainForm::EndCheckBtnClick);
+    connect(CloseBtn, &QAbstractButton::clicked, this, &TMainForm::CloseBtnClick);
+    connect(PollTimer, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
+    ConnectPageCur();
+    ConnectPage735();
+
+    // FormCreate
+    DeleteFilesOnClose = true;
+    CalibratorPort = 0;
+    NBMain->setCurrentIndex(0);
+    NBWork->setCurrentIndex(kWorkInit);
+    WizardStep = 0;
+    Cur.RefCurrent = 4.0;
+    Freq.RefFrequency = 100.0;
+    Freq.RefInterval = 0;
+    Freq.RefCount = 0;
+    CanClose = true;
+    ProgramDir = options.ProgramDir;
+
+    const QStringList& args = options.Arguments;
+    if (args.size() < 6) {
+        StartInitThread();
+    } else if (args[0] == QLatin1String("ZirokReInit")) {
+        bool okLeft = false, okTop = false;
+        const int left = args[1].toInt(&okLeft);
+        const int top = args[2].toInt(&okTop);
+        if (okLeft && okTop) move(left, top);
+        HasMeter = args[3].trimmed() == QLatin1String("1");
+        CalibratorPort = args[4].trimmed().toInt();
+        // The instance before wrote it with a decimal comma; a point is
+        // taken too, so a hand-typed restart line works as well.
+        QuartzKHz = RuToFloatDef(QString::fromStdString(PointToComma(args[5].toStdString())), 0);
+        CalibratorFound = true;
+        LProc->setText(QStringLiteral("Подключите модуль к разъему \"Шина обмена\"."));
+        WizardStep = 1;
+        QMetaObject::invokeMethod(this, &TMainForm::InitDone, Qt::QueuedConnection);
+    }
+}
+
+TMainForm::~TMainForm() {
+    {
+        std::lock_guard<std::mutex> guard(m_progressLock);
+        m_closingDown = true;
+    }
+    m_progressShown.notify_all();
+    m_init.reset();
+    if (!m_closed) FormClose();
+}
+
+// ---- Shared with the worker thread ----
+
+std::string TMainForm::ExpectedNumber() const {
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    return m_channel->expectedNumber;
+}
+
+void TMainForm::SetExpectedNumber(const std::string& number) {
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    m_channel->expectedNumber = number;
+}
+
+QStringList TMainForm::ReplyFields() const {
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    return m_channel->replyFields;
+}
+
+QString TMainForm::ReplyField(int k) const {
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    return k >= 0 && k < m_channel->replyFields.size() ? m_channel->replyFields[k] : QString();
+}
+
+std::string TMainForm::LastReplyLine() const {
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    return m_channel->lastLine;
+}
+
+std::deque<std::string> TMainForm::CommandQueue() const {
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    return m_channel->commandQueue;
+}
+
+void TMainForm::QueueCommand(const std::string& command) {
+    // An empty command would never be consumed and block the queue for good.
+    if (command.empty()) return;
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    m_channel->commandQueue.push_back(command);
+    if (m_channel->commandQueue.size() == 1 && m_channel->instrument != nullptr)
+        m_channel->instrument->SetsSet(command);
+}
+
+void TMainForm::AttachInstrument(TcPrbr& instrument) {
+    std::shared_ptr<ReplyChannel> channel = m_channel;
+    // OnSet, worker thread: the head has been consumed; hand on the next one.
+    instrument.SetOnSet([channel](TcPrbr& sender) {
+        std::lock_guard<std::mutex> guard(channel->lock);
+        if (channel->commandQueue.empty()) return;
+        channel->commandQueue.pop_front();
+        if (!channel->commandQueue.empty()) sender.SetsSet(channel->commandQueue.front());
+    });
+    // OnGet, worker thread: accept the reply meant for the module watched now.
+    instrument.SetOnGet([channel](TcPrbr& sender) {
+        const std::string line = trimmed(sender.sGet());
+        std::lock_guard<std::mutex> guard(channel->lock);
+        if (GetColumn(line, 2) != channel->expectedNumber) return;
+        channel->lastLine = line;
+        if (channel->form == nullptr) return;
+        if (GetColumn(line, 3) == "Err") {
+            QMetaObject::invokeMethod(channel->form, &TMainForm::ReplyError, Qt::QueuedConnection);
+            return;
+        }
+        channel->replyFields = replyWords(line);
+        QMetaObject::invokeMethod(channel->form, &TMainForm::ReplyArrived, Qt::QueuedConnection);
+    });
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    m_channel->instrument = &instrument;
+}
+
+// ---- Start-up ----
+
+void TMainForm::StartInitThread() {
+    CanClose = false;
+    m_init = std::make_unique<TInitThread>(
+        ProgramDir, [this](int value, const std::string& text) { return HandOverProgress(value, text); },
+        [this](const InitResult& result) {
+            std::lock_guard<std::mutex> guard(m_progressLock);
+            if (m_closingDown) return;
+            QMetaObject::invokeMethod(
+                this, [this, result] { InitThreadFinished(result); }, Qt::QueuedConnection);
+        });
+    m_init->Start();
+}
+
+// Start-up thread: waits until the main thread has shown the progress.
+bool TMainForm::HandOverProgress(int value, const std::string& text) {
+    std::unique_lock<std::mutex> lock(m_progressLock);
+    if (m_closingDown) return false;
+    m_progressPending = true;
+    const QString qtext = QString::fromStdString(text);
+    QMetaObject::invokeMethod(
+        this,
+        [this, value, qtext] {
+            ShowInitProgress(value, qtext);
+            std::lock_guard<std::mutex> guard(m_progressLock);
+            m_progressPending = false;
+            m_progressShown.notify_all();
+        },
+        Qt::QueuedConnection);
+    m_progressShown.wait(lock, [this] { return !m_progressPending || m_closingDown; });
+    return !m_closingDown;
+}
+
+void TMainForm::ShowInitProgress(int value, const QString& text) {
+    if (value != 0) InitPrBar->show();
+    InitPrBar->setValue(value);
+    InitLabel->setText(text);
+    if (value > 98) InitPrBar->hide();
+}
+
+void TMainForm::InitThreadFinished(const InitResult& result) {
+    m_init.reset();  // the thread has returned from its last call; joins at once
+    CalibratorFound = result.Info.CalibratorFound;
+    CalibratorPort = result.Info.CalibratorPort;
+    HasMeter = result.Info.HasMeter;
+    QuartzKHz = result.Info.QuartzKHz;
+    CanClose = true;
+    if (!result.UnwritableFiles.empty()) {
+        QString names;
+        for (const std::string& f : result.UnwritableFiles)
+            names += QStringLiteral("\n\r") + QString::fromStdString(f);
+        m_dialogs->MessageBox(QStringLiteral("Не удалось записать файлы конфигурации:") + names,
+                              QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+    }
+    InitDone();
+}
+
+void TMainForm::InitDone() {
+    if (!CalibratorFound) {
+        const DlgResult answer = m_dialogs->MessageBox(
+            QString(35, QLatin1Char(' ')) +
+                QStringLiteral("КП \"Зирок-М\" не найден.\r\nПодключите КП \"Зирок-М\" к СОМ-порту "
+                               "компьютера и нажмите кнопку ОК."),
+            QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::OkCancel);
+        if (answer == DlgResult::Ok)
+            StartInitThread();
+        else
+            close();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_channel->lock);
+        m_channel->expectedNumber = "1";
+        m_channel->commandQueue.clear();
+        m_channel->replyFields = QStringList{QString()};
+    }
+    NBMain->setCurrentIndex(kMainWork);
+    OfferJournalRestore();
+}
+
+// ---- Replies ----
+
+void TMainForm::ReplyArrived() {
+    switch (ModuleKind) {
+        case 1: case 2: case 3: case 8: case 13: case 14: case 15:
+            ShowReplyCur();
+            break;
+        case 5: case 6:
+            ShowReply735();
+            break;
+        default:
+            break;
+    }
+    emit replyShown();
+}
+
+void TMainForm::ReplyError() {
+    const QString words = QString::fromStdString(GetColumn(LastReplyLine(), 3, 2));
+    for (QLineEdit* e : {e745Cur, e745CurPar, eImp745, eTemp745, e735xTime, e735Freq, e735Time})
+        e->setText(words);
+    const QString marker = QStringLiteral("     <><>");
+    for (QLineEdit* e : {eErrorCur, eErrorPar, e735xErrorTime, eError735Freq, eError735Time})
+        e->setText(marker);
+    emit replyShown();
+}
+
+void TMainForm::PollTimerTimer() {
+    PollTimer->setEnabled(Polling);
+    if (Polling) QueueCommand(PollCommand);
+}
+
+// ---- Closing ----
+
+void TMainForm::CloseInstrument() {
+    PollTimer->stop();
+    if (m_main == nullptr) return;
+    if (m_main->OpenPribor()) {
+        m_main->SuspendWorker();
+        setWindowTitle(QStringLiteral("Подождите..."));
+        Polling = false;
+        m_main->SetOpenPribor(false);
+        // The worker finishes the pass it is in before the set goes away.
+        WaitMs(static_cast<unsigned>(PollTimer->interval() + 500));
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_channel->lock);
+        m_channel->instrument = nullptr;
+    }
+    m_main.reset();
+}
+
+void TMainForm::CloseBtnClick() { close(); }
+
+bool TMainForm::FormCloseQuery() {
+    if (!CanClose) return false;
+    if (!FlashChanged) return true;
+    return m_dialogs->MessageBox(
+               QStringLiteral("Адрес модуля был изменен!\n\rЗавершить работу программы?"),
+               QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::YesNo) == DlgResult::Yes;
+}
+
+void TMainForm::FormClose() {
+    if (m_closed) return;
+    m_closed = true;
+    PollTimer->stop();
+    CloseInstrument();
+    {
+        // From here on the worker's replies find no window.
+        std::lock_guard<std::mutex> guard(m_channel->lock);
+        m_channel->form = nullptr;
+        m_channel->commandQueue.clear();
+        m_channel->replyFields.clear();
+    }
+    if (DeleteFilesOnClose) DeleteGeneratedFiles();
+}
+
+void TMainForm::DeleteGeneratedFiles() {
+    for (const std::string& name : GeneratedCfgFileNames()) {
+        const std::string path = ProgramDir + name;
+        if (QFileInfo::exists(QString::fromStdString(path))) std::remove(path.c_str());
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+}  // namespace yukt

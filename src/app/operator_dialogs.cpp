@@ -1,0 +1,54 @@
+#include "app/operator_dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace yukt {
+
+QString DisplayText(const QString& text) {
+    QString s = text;
+    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    s.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+DlgResult ScreenDialogs::MessageBox(const QString& text, const QString& caption, DlgIcon icon,
+                                    DlgButtons buttons) {
+    QMessageBox box(m_parent);
+    box.setWindowTitle(caption);
+    box.setText(DisplayText(text));
+    switch (icon) {
+        case DlgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+        case DlgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case DlgIcon::Error: box.setIcon(QMessageBox::Critical); break;
+        case DlgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    switch (buttons) {
+        case DlgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case DlgButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case DlgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Cancel: return DlgResult::Cancel;
+        case QMessageBox::Yes: return DlgResult::Yes;
+        case QMessageBox::No: return DlgResult::No;
+        default:
+            // Closing the box by its title bar counts as the safe answer.
+            if (buttons == DlgButtons::YesNo) return DlgResult::No;
+            if (buttons == DlgButtons::OkCancel && box.clickedButton() == nullptr)
+                return DlgResult::Cancel;
+            return DlgResult::Ok;
+    }
+}
+
+void ScreenDialogs::ShowMessage(const QString& text) {
+    QMessageBox box(m_parent);
+    box.setWindowTitle(QApplication::applicationName());
+    box.setText(DisplayText(text));
+    box.exec();
+}
+
+}  // namespace yukt

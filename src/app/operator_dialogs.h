@@ -1,0 +1,41 @@
+#pragma once
+// Every question and message the workstation puts to the operator goes
+// through this interface, so that tests answer them without a screen.
+
+#include <QString>
+
+class QWidget;
+
+namespace yukt {
+
+enum class DlgIcon { None, Warning, Error, Information };
+enum class DlgButtons { Ok, OkCancel, YesNo };
+enum class DlgResult { Ok, Cancel, Yes, No };
+
+class OperatorDialogs {
+public:
+    virtual ~OperatorDialogs() = default;
+    // A modal message box; the text is passed exactly as the program words
+    // it (line breaks "\r\n" or "\n\r" included).
+    virtual DlgResult MessageBox(const QString& text, const QString& caption, DlgIcon icon,
+                                 DlgButtons buttons) = 0;
+    // A plain message without caption text or icon.
+    virtual void ShowMessage(const QString& text) = 0;
+};
+
+// Message boxes on the screen, owned by `parent`.
+class ScreenDialogs : public OperatorDialogs {
+public:
+    explicit ScreenDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    DlgResult MessageBox(const QString& text, const QString& caption, DlgIcon icon,
+                         DlgButtons buttons) override;
+    void ShowMessage(const QString& text) override;
+
+private:
+    QWidget* m_parent;
+};
+
+// The text as a label shows it: "\r\n" and "\n\r" become one line break.
+QString DisplayText(const QString& text);
+
+}  // namespace yukt
