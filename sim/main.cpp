@@ -9,39 +9,22 @@
 // control file takes the commands of bench_control.h, one per line, appended
 // while the bench runs ("echo 'switch verify' >> ctl").
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
+#include <atomic>
 #include <csignal>
-#include <cstring>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sim/bench.h"
 #include "sim/bench_control.h"
+#include "sim/pty_line.h"
 
 namespace {
 
 using namespace yukt::sim;
-using Clock = std::chrono::steady_clock;
-
-volatile std::sig_atomic_t g_stop = 0;
-void onSignal(int) { g_stop = 1; }
-
-// How often the control file is looked at while the line is quiet.
-constexpr int kPollMs = 100;
-
 struct Options {
     std::string link;
     std::string controlFile;
@@ -141,44 +124,6 @@ private:
     std::streamoff m_offset = 0;
 };
 
-bool makeLink(const std::string& link, const std::string& target) {
-    struct stat st {};
-    if (lstat(link.c_str(), &st) == 0) {
-        if (!S_ISLNK(st.st_mode)) {
-            std::cerr << "yukt-bench: " << link << " exists and is not a symlink\n";
-            return false;
-        }
-        unlink(link.c_str());
-    }
-    if (symlink(target.c_str(), link.c_str()) != 0) {
-        std::cerr << "yukt-bench: cannot create " << link << ": " << std::strerror(errno) << '\n';
-        return false;
-    }
-    return true;
-}
-
-void removeLink(const std::string& link, const std::string& target) {
-    char buf[512];
-    const ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
-    if (n > 0 && std::string(buf, static_cast<std::size_t>(n)) == target) unlink(link.c_str());
-}
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -213,74 +158,31 @@ int main(int argc, char** argv) {
         bench.setFrameLog([&logFile](const std::string& l) { logFile << l << std::endl; });
     }
 
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::cerr << "yukt-bench: openpty: " << std::strerror(errno) << '\n';
+    std::string error;
+    std::unique_ptr<PtyLine> line = PtyLine::open(opt.link, error);
+    if (!line) {
+        std::cerr << "yukt-bench: " << error << '\n';
         return 1;
     }
-    // Raw bytes both ways: no line editing, no CR/LF translation, no echo.
-    termios tio {};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
-    // The slave stays open here so that the master survives the workstation
-    // closing and reopening the port.
-    const std::string ptyName = name;
-    if (!makeLink(opt.link, ptyName)) return 1;
-
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGHUP, onSignal);
+    static std::atomic<bool> stop{false};
+    std::signal(SIGINT, [](int) { stop = true; });
+    std::signal(SIGTERM, [](int) { stop = true; });
+    std::signal(SIGHUP, [](int) { stop = true; });
 
     ControlFile control(opt.controlFile);
     control.skipExisting();
-    std::cout << "yukt-bench: " << opt.link << " -> " << ptyName << '\n'
+    std::cout << "yukt-bench: " << opt.link << " -> " << line->ptyName() << '\n'
               << describeBench(bench) << std::flush;
 
-    std::unique_ptr<HostPort> port = bench.openPort();
-    const auto byteTime = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(bench.byteSeconds()));
-    Clock::time_point lineFreeAt = Clock::now();
-
-    while (!g_stop) {
-        pollfd pfd{master, POLLIN, 0};
-        const int ready = poll(&pfd, 1, kPollMs);
-        if (ready < 0 && errno != EINTR) break;
-
-        for (const std::string& line : control.newLines()) {
-            const std::vector<std::string> words = splitCommandLine(line);
+    line->serve(bench, opt.wire, stop, [&] {
+        for (const std::string& text : control.newLines()) {
+            const std::vector<std::string> words = splitCommandLine(text);
             if (words.empty()) continue;
             const std::string err = applyBenchCommand(bench, words);
-            std::cout << "> " << line << (err.empty() ? "" : "  -- " + err) << '\n';
+            std::cout << "> " << text << (err.empty() ? "" : "  -- " + err) << '\n';
             if (err.empty()) std::cout << describeBench(bench);
             std::cout << std::flush;
         }
-
-        std::vector<std::uint8_t> out = port->takeUnasked();
-        if (ready > 0 && (pfd.revents & POLLIN)) {
-            std::uint8_t buf[256];
-            const ssize_t n = read(master, buf, sizeof buf);
-            for (ssize_t i = 0; i < n; ++i) {
-                if (opt.wire) lineFreeAt = std::max(Clock::now(), lineFreeAt) + byteTime;
-                const std::vector<std::uint8_t> reply = port->feed(buf[i]);
-                out.insert(out.end(), reply.begin(), reply.end());
-            }
-        }
-        if (out.empty()) continue;
-        if (!opt.wire) {
-            writeAll(master, out.data(), out.size());
-            continue;
-        }
-        for (std::uint8_t b : out) {
-            lineFreeAt = std::max(Clock::now(), lineFreeAt) + byteTime;
-            std::this_thread::sleep_until(lineFreeAt);
-            writeAll(master, &b, 1);
-        }
-    }
-
-    removeLink(opt.link, ptyName);
-    close(slave);
-    close(master);
+    });
     return 0;
 }

@@ -46,6 +46,12 @@ void CfgReader::SetText(std::string utf8, std::string fileName) {
 
 bool CfgReader::AtEnd() const { return m_pos >= m_text.size(); }
 
+bool CfgReader::AtLineEnd() const {
+    std::size_t p = m_pos;
+    while (p < m_text.size() && isBlank(static_cast<unsigned char>(m_text[p]))) ++p;
+    return p >= m_text.size() || m_text[p] == '\n' || m_text[p] == '\r';
+}
+
 int CfgReader::peek() const {
     return m_pos < m_text.size() ? static_cast<unsigned char>(m_text[m_pos]) : -1;
 }

@@ -48,6 +48,8 @@ public:
     // Moves to the beginning of the next line.
     void SkipLine();
     bool AtEnd() const;
+    // Only blanks and tabs remain of the current line (or of the file).
+    bool AtLineEnd() const;
 
     // 1-based number of the line the reader is on.
     int LineNumber() const { return m_line; }

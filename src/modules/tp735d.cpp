@@ -79,14 +79,13 @@ std::string Ttp735d::QFactorLine() {
 
     std::string parts, quartz;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        QRecord rec;
-        if (texts[i] != m_evaluated[i]) {
-            rec = EvaluateQRecord(texts[i], TickUs());
-            m_evaluated[i] = texts[i];
-        }
+        // A record is reported once, on the first cycle that reads it; a
+        // failed read is no new record.
+        if (texts[i].empty() || texts[i] == m_evaluated[i]) continue;
+        m_evaluated[i] = texts[i];
+        const QRecord rec = EvaluateQRecord(texts[i], TickUs());
         const int n = static_cast<int>(i) + 1;
-        if (!texts[i].empty())
-            parts += Fmt(" tauA%d=%8.4f tauB%d=%8.4f Q%d=%8.4f", n, rec.TauA, n, rec.TauB, n, rec.Q);
+        parts += Fmt(" tauA%d=%8.4f tauB%d=%8.4f Q%d=%8.4f", n, rec.TauA, n, rec.TauB, n, rec.Q);
         if (rec.TA > kQuartzWindowLow && rec.TA < kQuartzWindowHigh)
             quartz += Fmt(" QZ%d=%8.4f", n, 4000 / (1000000 / rec.TA * TickUs()));
     }

@@ -39,8 +39,9 @@ public:
     // The bytes of the last successful ReadMemoryLine ("" after a failure).
     const std::string& MemoryBytes() const { return m_memBytes; }
 
-    // The component output: both banks, each record evaluated once (when its
-    // text changed), the quartz estimate where the record allows one.
+    // The component output: both banks, each new record evaluated once, with
+    // the quartz estimate where the record allows one; "Err 6" when neither
+    // bank holds a new record.
     std::string QFactorLine();
     // "get 735d n mem1|mem2": the bank read and evaluated.
     std::string QMemoryLine(std::string_view bankName);

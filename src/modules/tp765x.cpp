@@ -24,16 +24,15 @@ std::uint8_t PortFromCfgText(std::string_view text) {
 }
 
 bool Tp765xTraits::ReadColumns(CfgReader& in, Columns& c) {
-    const int dataLine = in.LineNumber();
     for (std::uint8_t& port : c.Ports) {
         // Words without "$" are passed over, but only on the module's own line:
         // a missing port must not take its value from the next module's line.
         for (;;) {
-            std::string word = in.ReadToken();
-            if (word.empty() || in.LineNumber() != dataLine) {
+            if (in.AtLineEnd()) {
                 in.Fail("нет значения порта (\"$\" и шестнадцатеричное число)");
                 return false;
             }
+            std::string word = in.ReadToken();
             std::size_t dollar = word.find('$');
             if (dollar == std::string::npos) continue;
             port = PortFromCfgText(std::string_view(word).substr(dollar + 1));

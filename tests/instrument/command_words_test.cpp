@@ -63,7 +63,7 @@ TEST(SplitCommand, TakesTwelveWordsAtMost) {
 }
 
 TEST(SplitCommand, NulSeparatesWords) {
-    std::optional<CommandWords> w = SplitCommand(std::string_view("get\0745x 1", 10));
+    std::optional<CommandWords> w = SplitCommand(std::string_view("get\0" "745x 1", 10));
     ASSERT_TRUE(w);
     EXPECT_EQ((*w)[2], "745x");
     EXPECT_EQ(w->N, 1);

@@ -92,7 +92,9 @@ TEST_F(DirectChannelTest, IdentifiesTheDeviceOnTheExchangeBus) {
         ASSERT_TRUE(openAt(7));
         std::string second = prbr->ReadIdent();
         prbr->CloseDirect();
-        if (*c.second == '\0') EXPECT_EQ(second, "?");
+        if (*c.second == '\0') {
+            EXPECT_EQ(second, "?");
+        }
         ModuleIdentity id = IdentifyModule(first, second);
         EXPECT_EQ(id.FirstKind, 1);
         EXPECT_EQ(id.ModuleKind, c.kind);

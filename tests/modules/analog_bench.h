@@ -38,8 +38,14 @@ class ScriptedModule : public sim::SimModule {
 public:
     explicit ScriptedModule(std::string model) : SimModule(std::move(model)) {}
 
+    // Queues a reply for the command; the last one queued repeats.
     void answer(int command, std::vector<std::uint8_t> data) {
         m_replies[command].push_back(sim::Reply::ok(std::move(data)));
+    }
+    // Replaces whatever was queued for the command.
+    void setAnswer(int command, std::vector<std::uint8_t> data) {
+        m_replies[command].clear();
+        answer(command, std::move(data));
     }
     std::vector<SentRequest> requests;
 

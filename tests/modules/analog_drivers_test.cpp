@@ -103,26 +103,22 @@ TEST_F(AnalogDrivers, FailedExchangeLinesOfEveryRoute) {
     refuse.times = sim::kForever;
     bench.injectFault(refuse);
     const struct {
-        std::string (*line)(AnalogBench*, ModuleContext&, Route);
         Route route;
-        const char* text;
-    } cases[] = {
-        {nullptr, Route::Reply, "745x 3 Err 5"},     {nullptr, Route::Console, " 745x     3   Err 5"},
-        {nullptr, Route::Link, " 745x     3  Err 5"}, {nullptr, Route::Dat, " 745x     3  Err 5"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(t745x.LineFor(*t745x.Module(1), c.route), c.text);
-    const struct {
-        Route route;
+        const char* t745x;
         const char* t745t;
         const char* t746x;
         const char* t745b;
     } rows[] = {
-        {Route::Reply, "745t 3 Err 5", "746x 3 Err 5", "745b 3 Err 5"},
-        {Route::Console, " 745t     3  Err 5", " 746x     3  Err 5", " 745b     3   Err 5"},
-        {Route::Link, " 745t     3  Err 5", " 746x     3  Err 5", " 745b     3  Err 5"},
-        {Route::Dat, " 745t     3  Err 5", " 746x     3  Err 5", " 745b     3  Err 5"},
+        {Route::Reply, "745x 3 Err 5", "745t 3 Err 5", "746x 3 Err 5", "745b 3 Err 5"},
+        {Route::Console, " 745x     3   Err 5", " 745t     3  Err 5", " 746x     3  Err 5",
+         " 745b     3   Err 5"},
+        {Route::Link, " 745x     3  Err 5", " 745t     3  Err 5", " 746x     3  Err 5",
+         " 745b     3  Err 5"},
+        {Route::Dat, " 745x     3  Err 5", " 745t     3  Err 5", " 746x     3  Err 5",
+         " 745b     3  Err 5"},
     };
     for (const auto& r : rows) {
+        EXPECT_EQ(t745x.LineFor(*t745x.Module(1), r.route), r.t745x);
         EXPECT_EQ(t745t.LineFor(*t745t.Module(1), r.route), r.t745t);
         EXPECT_EQ(t746x.LineFor(*t746x.Module(1), r.route), r.t746x);
         EXPECT_EQ(t745b.LineFor(*t745b.Module(1), r.route), r.t745b);
@@ -194,7 +190,7 @@ TEST_F(AnalogDrivers, Current745tAndTheTenMilliampShunt) {
         EXPECT_DOUBLE_EQ(m.Current(), e.ix);
         EXPECT_DOUBLE_EQ(m.Rsnt10(), e.rsnt10);
     }
-    mod.answer(2, triple(1000000, 1000000, 1000 * 4096));
+    mod.setAnswer(2, triple(1000000, 1000000, 1000 * 4096));
     EXPECT_EQ(table.LineFor(m, Route::Reply), "745t 1   0.000 100.000 100.000  10.000 100.000");
     EXPECT_EQ(table.LineFor(m, Route::Dat),
               " 745t     1    0.000 100.000    100.000   10.000  100.000");
@@ -213,8 +209,7 @@ TEST_F(AnalogDrivers, Current745tWithoutShuntReadsZero) {
 }
 
 TEST_F(AnalogDrivers, Meter745tMeasuresTheGeneratorCurrent) {
-    sim::SimModule& meter = device("745t", 4);
-    (void)meter;
+    device("745t", 4);
     setCurrent(12);
     setRtd(100);
     dir.write("tp745t.cfg", "745t 1 1 23 4  100 100 1 2500\n");
@@ -240,13 +235,13 @@ TEST_F(AnalogDrivers, Thermocouple746xColdJunction) {
     EXPECT_NEAR(m.Tx0(), 100, 1e-6);
     // The cold junction at 20 °C (108.56 Ω copper) with no EMF.
     EXPECT_EQ(table.LineFor(*table.Module(1), Route::Dat),
-              " 746x     1   20.000 108.560     92.116    0.000    0.000   20.000");
+              " 746x     1   20.000 108.560     92.115    0.000    0.000   20.000");
     EXPECT_NEAR(m.Tx20(), 20, 1e-6);
     EXPECT_NEAR(m.Tx0(), 0, 1e-12);
     EXPECT_EQ(table.LineFor(*table.Module(1), Route::Console),
-              " 746x     1    20.000 108.560  92.116   0.000   0.000  20.000");
+              " 746x     1    20.000 108.560  92.115   0.000   0.000  20.000");
     EXPECT_EQ(table.LineFor(*table.Module(1), Route::Link),
-              " 746x     1   20.000 108.560    92.116    0.000    0.000  20.000");
+              " 746x     1   20.000 108.560    92.115    0.000    0.000  20.000");
 }
 
 TEST_F(AnalogDrivers, Voltage747xLines) {
@@ -308,7 +303,7 @@ TEST_F(AnalogDrivers, Current748xShuntAtTenAndPlaceholders) {
         double shuntAt10;
     } channel1[] = {{800 * 4096, 8, 0}, {1000 * 4096, 10, 100}, {1200 * 4096, 12, 0}};
     for (const auto& c : channel1) {
-        mod.answer(2, triple(c.code, 0, 0));
+        mod.setAnswer(2, triple(c.code, 0, 0));
         mod.requests.clear();
         EXPECT_DOUBLE_EQ(m.MeasureAmps(), c.amps);
         EXPECT_DOUBLE_EQ(m.ShuntAt10(1), c.shuntAt10);
@@ -368,8 +363,8 @@ TEST_F(AnalogDrivers, GroupReplyCarriesChannelEightFirst) {
     EXPECT_EQ(m.RefCode(), 1000);
     for (int channel = 1; channel <= 8; ++channel) {
         EXPECT_EQ(m.ChanCode(channel), 100 * channel);
-        // Group 3's reference is 150 Ω over a reading of 1000.
-        EXPECT_NEAR(m.ChanR(channel), 0.15f * 100 * channel, 1e-9);
+        // Group 3: 150 Ω over a reading of 1000, the factor in single precision.
+        EXPECT_DOUBLE_EQ(m.ChanR(channel), static_cast<double>(0.15f) * (100.0 * channel));
     }
     EXPECT_DOUBLE_EQ(m.Ret100(), 100.0 / 100 * 1000);
 }
@@ -395,16 +390,23 @@ TEST_F(AnalogDrivers, ThirtyTwoChannelCorrectionsFromTheSiteFiles) {
     // Group 1 first: 100 Ω on every channel less the channel's correction.
     const std::vector<std::string> lines = poll(table);
     ASSERT_EQ(lines.size(), 1u);
-    std::string expected = "745b 1 1";
-    for (int j = 1; j <= 8; ++j) expected += " " + Field73(m.RtoT(100 - m.GetChanOffset(j) * 1.0));
-    for (int j = 1; j <= 8; ++j) expected += " " + Field73(100 - (j % 3 == 2 ? 0.15 : j % 3 == 1 ? 0.05 : 0));
-    expected += " 100.000";
-    EXPECT_EQ(lines[0], expected);
-    // The next poll brings group 2; the data file ends its line with a blank.
+    auto correction = [](int channel) {
+        const int point = 10 + channel % 3;
+        return point == 12 ? 0.15 : point == 11 ? 0.05 : 0.0;
+    };
+    std::string temperatures, resistances;
+    for (int j = 1; j <= 8; ++j) {
+        temperatures += " " + Field73(m.RtoT(100 - correction(j)));
+        resistances += " " + Field73(100 - correction(j));
+    }
+    EXPECT_EQ(lines[0], "745b 1 1" + temperatures + resistances + " 100.000");
+    EXPECT_EQ(m.ChanR(2), 100 - 0.15);
+    // The next poll brings group 2 (channels 9..16); the data file ends its
+    // line with a blank.
     const std::string dat = table.LineFor(m, Route::Dat);
     EXPECT_EQ(dat.substr(0, 9), "745b 1 2 ");
     EXPECT_EQ(dat.back(), ' ');
-    EXPECT_NEAR(m.ChanR(1), 100 - 0.05, 1e-6) << "channel 9 has point 10 + 9 % 3 = 10? no: 10";
+    for (int j = 1; j <= 8; ++j) EXPECT_EQ(m.ChanR(j), 100 - correction(8 + j)) << "channel " << 8 + j;
 }
 
 TEST_F(AnalogDrivers, SiteFilesThatDescribeNoModuleLoadNothing) {
