@@ -1,5 +1,7 @@
 #include "sim/device_codec.h"
 
+#include <algorithm>
+
 namespace yukt::sim {
 
 namespace {
@@ -106,6 +108,9 @@ RequestDecoder::Step RequestDecoder::push(std::uint8_t b) {
 }
 
 std::vector<std::uint8_t> encodeFrame(std::uint8_t header, std::span<const std::uint8_t> data) {
+    // LEN counts the header too: 255 data bytes would make it 0, which every
+    // receiver refuses, so a frame carries at most 254.
+    data = data.first(std::min<std::size_t>(data.size(), kMaxFrameData));
     std::vector<std::uint8_t> out = {kSync, kSync, kSyncEnd};
     const auto len = static_cast<std::uint8_t>(data.size() + 1);
     std::uint8_t sum = static_cast<std::uint8_t>(len + header);

@@ -23,6 +23,7 @@ inline constexpr std::uint8_t kFrameEnd = 10;
 inline constexpr std::uint8_t kTextStart = 31;
 inline constexpr std::uint8_t kTextEnd = 26;
 inline constexpr std::uint8_t kAcceptBit = 8;
+inline constexpr std::size_t kMaxFrameData = 254;
 
 class RequestDecoder {
 public:
@@ -55,7 +56,7 @@ private:
     std::string m_text;
 };
 
-// A whole binary frame with this header byte and data (at most 255 bytes).
+// A whole binary frame with this header byte and data (cut to 254 bytes).
 std::vector<std::uint8_t> encodeFrame(std::uint8_t header, std::span<const std::uint8_t> data);
 // The status byte of a reply: address in the high nibble, acceptance bit.
 std::uint8_t statusByte(int address, bool accepted);

@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
 
     // A fatal configuration error is shown to the operator before the program
     // ends, from whichever thread it comes.
-    yukt::SetFatalHandler([&dialogs](const std::string& reason) {
+    yukt::SetFatalHandler([&dialogs, &app](const std::string& reason) {
         auto show = [&dialogs, reason] {
             dialogs.MessageBox(QString::fromStdString(reason), QStringLiteral("Ошибка!"),
                                yukt::DlgIcon::Error, yukt::DlgButtons::Ok);

@@ -285,7 +285,7 @@ void TMainForm::ReplyError() {
 }
 
 void TMainForm::PollTimerTimer() {
-    PollTimer->setEnabled(Polling);
+    if (!Polling) PollTimer->stop();
     if (Polling) QueueCommand(PollCommand);
 }
 

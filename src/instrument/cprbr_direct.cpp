@@ -137,8 +137,8 @@ bool writeFlashByte(DirectChannel& ch, int cell, std::uint8_t value) {
     return stored && *stored == value;
 }
 
-// Blanks and control characters at both ends go, as an operator typing the
-// value into the module's FLASH would expect.
+// Blanks and control characters around a parameter text are padding, not
+// part of the number.
 std::string trimmed(const std::string& s) {
     std::size_t first = 0;
     std::size_t last = s.size();
@@ -167,9 +167,8 @@ std::optional<std::string> readCopy(DirectChannel& ch, int firstCell, int count,
 
 // The three decoded copies of an item, or nothing when a read failed or the
 // copies disagree.
-template <std::size_t N>
 std::optional<std::string> readTripleCopy(DirectChannel& ch, const std::array<int, 3>& cells,
-                                          int count, const std::array<std::uint8_t, N>& masks) {
+                                          int count, const std::array<std::uint8_t, 3>& masks) {
     std::optional<std::string> first;
     for (int k = 0; k < 3; ++k) {
         std::optional<std::string> copy = readCopy(ch, cells[k], count, masks[k]);
@@ -273,8 +272,7 @@ bool TcPrbr::OpenDirect(int baseAddr, int resonator, int moduleAddr, int comNumb
     ch.Baud = baud;
     ch.ComNumber = comNumber;
     ch.ModuleAddr = moduleAddr;
-    ch.Open = true;
-    Ttp6606* link = ch.Link();
+    Ttp6606* link = ch.BorrowedLink != 0 ? moduleSetLinks().Entry(ch.BorrowedLink) : ch.Own.get();
     ch.Open = link != nullptr && link->IsOpen();
     if (!ch.Open) ch.BorrowedLink = 0;
     return ch.Open;

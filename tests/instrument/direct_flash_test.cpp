@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <system_error>
+
+#include <unistd.h>
 
 #include "direct_bench.h"
 
@@ -216,42 +219,59 @@ TEST_F(DirectFlashTest, CoefficientWriteStopsAtTheFirstUnconfirmedByte) {
     EXPECT_EQ(prbr->ReadCoef(1), -0.5);
 }
 
-// A locale whose decimal separator is a comma: an installed one, else one
-// built for the test with localedef.
-bool useCommaLocale() {
-    for (const char* name : {"ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "de_DE.utf8"})
-        if (std::setlocale(LC_ALL, name) != nullptr) return true;
-    namespace fs = std::filesystem;
-    fs::path dir = fs::temp_directory_path() / ("yukt-locale-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    fs::path def = dir / "comma.def";
-    FILE* f = std::fopen(def.c_str(), "w");
-    if (f == nullptr) return false;
-    std::fputs(
-        "LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\n"
-        "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"\"\ngrouping -1\n"
-        "END LC_NUMERIC\n",
-        f);
-    std::fclose(f);
-    std::string cmd = "localedef -i " + def.string() + " -f UTF-8 " + (dir / "comma").string() +
-                      " >/dev/null 2>&1";
-    (void)std::system(cmd.c_str());
-    ::setenv("LOCPATH", dir.c_str(), 1);
-    return std::setlocale(LC_ALL, "comma") != nullptr;
-}
+// A locale whose decimal separator is a comma, for the life of the object:
+// an installed one, else one built for the test with localedef.
+class CommaLocale {
+public:
+    CommaLocale() {
+        for (const char* name : {"ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "de_DE.utf8"})
+            if (std::setlocale(LC_ALL, name) != nullptr) return;
+        namespace fs = std::filesystem;
+        m_dir = fs::temp_directory_path() / ("yukt-locale-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+        fs::path def = m_dir / "comma.def";
+        if (FILE* f = std::fopen(def.c_str(), "w")) {
+            std::fputs(
+                "LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\n"
+                "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"\"\ngrouping -1\n"
+                "END LC_NUMERIC\n",
+                f);
+            std::fclose(f);
+        }
+        // localedef complains about the categories left out but builds the rest.
+        std::string cmd = "localedef -i " + def.string() + " -f UTF-8 " +
+                          (m_dir / "comma").string() + " >/dev/null 2>&1";
+        (void)std::system(cmd.c_str());
+        ::setenv("LOCPATH", m_dir.c_str(), 1);
+        std::setlocale(LC_ALL, "comma");
+    }
+    ~CommaLocale() {
+        std::setlocale(LC_ALL, "C");
+        if (!m_dir.empty()) {
+            ::unsetenv("LOCPATH");
+            std::error_code ignored;
+            std::filesystem::remove_all(m_dir, ignored);
+        }
+    }
+    bool active() const {
+        char probe[16];
+        std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+        return std::string(probe) == "1,5";
+    }
+
+private:
+    std::filesystem::path m_dir;
+};
 
 TEST_F(DirectFlashTest, CoefficientLayoutDoesNotDependOnTheLocale) {
-    if (!useCommaLocale()) GTEST_SKIP() << "no locale with a decimal comma can be had";
-    char probe[16];
-    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
-    ASSERT_STREQ(probe, "1,5");
+    CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no locale with a decimal comma can be had";
     ASSERT_TRUE(prbr->WriteCoef(1, 3.0));
     const std::array<std::uint8_t, 4> oneAndHalf = {0, 1, 0x50, 0x00};
     EXPECT_EQ(coefCopy(1, 1, ids::kMaskN), oneAndHalf);
     EXPECT_EQ(prbr->ReadCoef(1), 3.0);
     for (int copy = 1; copy <= 3; ++copy) setParamCopy(copy, 1, "   1234.56");
     EXPECT_DOUBLE_EQ(prbr->ReadParam(1), 1234.56);
-    std::setlocale(LC_ALL, "C");
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST_F(ModuleSetTest, FatalConfigurationErrorsNameFileAndLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        SetUp();
+        writeDefaultConfig();
         writeFile(c.file, c.text);
         const std::string reason = openStops();
         EXPECT_NE(reason.find(c.mentions), std::string::npos) << reason;

@@ -49,6 +49,10 @@ protected:
             return port;
         });
         bench.installCalibrator(true);
+        writeDefaultConfig();
+    }
+
+    void writeDefaultConfig() {
         writeFile("tp6606.cfg", ";Адрес Номер Резонатор Скорость\n");
         writeFile("tpCom.cfg", ";COM Скорость\n 1    9600\n");
         writeFile("tp787x.cfg", "787x 1 1 23 1  4  6\n");

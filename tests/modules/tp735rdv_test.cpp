@@ -123,7 +123,9 @@ TEST_F(Tp735rBench, SetCommandSwitchesTheRelays) {
         dev.requests.clear();
         EXPECT_EQ(m.ApplySetCommand(c.words), c.applied);
         ASSERT_EQ(dev.requests.size(), c.applied ? 1u : 0u);
-        if (c.applied) EXPECT_EQ(dev.requests[0].data, c.sent);
+        if (c.applied) {
+            EXPECT_EQ(dev.requests[0].data, c.sent);
+        }
     }
 }
 
@@ -159,7 +161,7 @@ std::string tauText(int n, double s3, double s4, double tick) {
 
 TEST_F(Tp735dBench, EachNewRecordIsReportedOnce) {
     RecordingModule& dev = place("735d", kAddr);
-    Ttp735d& m = load();
+    load();
     const double tick = 4000 / 7374.7253;
     // Bank 1: differences 300000, 310000, 310000, 315000; TA = 625000 ticks x 3
     // lies in the quartz window: QZ = 4000 * 625000 * 3 / 1e6 = 7500.

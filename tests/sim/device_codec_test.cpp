@@ -119,6 +119,11 @@ TEST(DeviceEncoders, ReplyFramesFollowTheLayout) {
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->data, data);
 
+    // LEN would wrap to 0 past 254 data bytes: longer replies are cut.
+    const auto longest = simtest::parseReply(encodeFrame(8, Bytes(300, 0x41)));
+    ASSERT_TRUE(longest);
+    EXPECT_EQ(longest->data.size(), 254u);
+
     EXPECT_EQ(encodeText("AB"), (Bytes{31, 31, 'A', 'B', 48 + 131 % 16, 26}));
 }
 

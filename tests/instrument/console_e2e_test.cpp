@@ -1,0 +1,186 @@
+// The command console against the simulated bench program over a real
+// pseudo-terminal: the programs as an operator runs them.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/cp1251.h"
+#include "common/text.h"
+#include "set_bench.h"
+
+namespace yukt {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+fs::path programDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class ConsoleE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = testing_set::makeTempDir();
+        ASSERT_FALSE(dir.empty());
+        fs::create_directory(dir + "cfg");
+        cfg = dir + "cfg/";
+        link = dir + "com1";
+        writeCfg("tp6606.cfg", ";Адрес Номер Резонатор Скорость\n");
+        writeCfg("tpCom.cfg", ";COM Скорость\n 1    9600\n");
+        writeCfg("tp787x.cfg", "787x 1 1 23 1  4  6\n");
+        writeCfg("tp788t.cfg", "788t 1 1 23 2 7374.6075308 100 20 2\n");
+        writeCfg("tp745t.cfg",
+                 "745t 1 1 23 4 91.85776 91.85776 2 2500.0\n"
+                 "745t 2 1 23 6 91.85776 91.85776 2 2500.0\n");
+    }
+
+    void TearDown() override {
+        stopBench();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    void writeCfg(const std::string& name, const std::string& text) {
+        ASSERT_TRUE(WriteTextFile(cfg + name, text));
+    }
+
+    // yukt-bench with the calibrator and a 745t under test at address 6 in
+    // "Режим поверки", on a pseudo-terminal whose name the link points at.
+    void startBench() {
+        const std::string bench = (programDir() / "yukt-bench").string();
+        ASSERT_TRUE(fs::exists(bench)) << bench;
+        const std::string out = dir + "bench.out";
+        benchPid = fork();
+        ASSERT_GE(benchPid, 0);
+        if (benchPid == 0) {
+            freopen(out.c_str(), "w", stdout);
+            execl(bench.c_str(), bench.c_str(), link.c_str(), "--module", "745t", "--address", "6",
+                  "--switch", "verify", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!fs::is_symlink(link) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        ASSERT_TRUE(fs::is_symlink(link)) << slurp(out);
+    }
+
+    void stopBench() {
+        if (benchPid <= 0) return;
+        kill(benchPid, SIGTERM);
+        int status = 0;
+        waitpid(benchPid, &status, 0);
+        benchPid = -1;
+    }
+
+    RunResult runConsole(const std::string& input, const std::string& args,
+                         const std::string& com1 = "") {
+        const std::string console = (programDir() / "yukt-console").string();
+        std::ofstream(dir + "in.txt", std::ios::binary) << input;
+        const std::string command = "YUKT_COM1='" + (com1.empty() ? link : com1) + "' '" + console +
+                                    "' " + args + " < '" + dir + "in.txt' > '" + dir +
+                                    "out.txt' 2> '" + dir + "err.txt'";
+        RunResult r;
+        const int status = std::system(command.c_str());
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = slurp(dir + "out.txt");
+        r.err = slurp(dir + "err.txt");
+        return r;
+    }
+
+    std::string dir;
+    std::string cfg;
+    std::string link;
+    pid_t benchPid = -1;
+};
+
+TEST_F(ConsoleE2E, CommandsDriveTheGeneratorAndReadTheModule) {
+    startBench();
+    const RunResult r = runConsole(
+        "Set 787x 1 12 6\nGet 787x 1\n\n   \nget 745t 2\n;comment\nhello\nGet 788t 1\n",
+        "--cfg '" + cfg + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 4u) << r.out;
+    EXPECT_EQ(out[0], "787x 1   12.00000  6");
+    EXPECT_EQ(GetColumn(out[1], 1, 2), "745t 1");
+    EXPECT_EQ(GetColumn(out[2], 1, 2), "745t 2");
+    // The module under test reads the generator's current (word 6, mA).
+    double current = 0;
+    ASSERT_TRUE(StrToFloatStrict(GetColumn(out[2], 6), current)) << out[2];
+    EXPECT_NEAR(current, 12.0, 1.5);
+    EXPECT_EQ(GetColumn(out[3], 1, 2), "788t 1");
+}
+
+TEST_F(ConsoleE2E, PollingReportsBetweenCommands) {
+    startBench();
+    // The commands are read at once; give the cycles a moment by asking for
+    // something slow enough at the end.
+    std::string input;
+    for (int i = 0; i < 20; ++i) input += "Get 787x 1\n";
+    const RunResult r = runConsole(input, "--cfg '" + cfg + "' --tick 20 --poll");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    int meterLines = 0;
+    int generatorLines = 0;
+    for (const std::string& l : lines(r.out)) {
+        if (GetColumn(l, 1) == "745t") ++meterLines;
+        if (GetColumn(l, 1) == "787x") ++generatorLines;
+    }
+    EXPECT_EQ(generatorLines, 20);
+    EXPECT_GT(meterLines, 0);
+}
+
+TEST_F(ConsoleE2E, InstrumentThatDoesNotOpenExitsTwo) {
+    startBench();
+    fs::remove(cfg + "tp6606.cfg");
+    RunResult r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "'");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("tp6606.cfg"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+
+    // A port that cannot be opened.
+    writeCfg("tp6606.cfg", ";\n");
+    r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "'", dir + "no-such-port");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("link 1"), std::string::npos) << r.err;
+}
+
+TEST_F(ConsoleE2E, WrongArgumentsExitTwo) {
+    for (const char* args : {"", "--tick 5", "--cfg", "--cfg x --tick 0", "--cfg x --bogus"}) {
+        const RunResult r = runConsole("", args);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_NE(r.err.find("usage"), std::string::npos) << args;
+    }
+}
+
+}  // namespace
+}  // namespace yukt

@@ -1,0 +1,132 @@
+// yukt-console: the command console of the instrument.
+//
+//   yukt-console --cfg DIR [--tick MS] [--poll]
+//
+// Opens the instrument over the configuration directory DIR, reads command
+// lines ("Get 745t 2", "Set 787x 1 12 6" ...) from standard input, hands
+// them over one at a time and prints every reply line exactly as it arrives.
+// --tick sets the poll interval (default 170 ms); --poll runs poll cycles
+// between the commands (otherwise the instrument stays paused and only the
+// commands produce replies). COM n is the device named by YUKT_COMn.
+//
+// Exit codes: 0 at the end of input, 1 on a fatal configuration error, 2
+// when the instrument cannot be opened or the arguments are wrong.
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <mutex>
+#include <string>
+
+#include "common/cp1251.h"
+#include "instrument/cprbr.h"
+#include "instrument/module_set.h"
+
+namespace {
+
+using namespace yukt;
+
+struct Options {
+    std::string cfg;
+    int tickMs = 170;
+    bool poll = false;
+};
+
+void usage() { std::cerr << "usage: yukt-console --cfg DIR [--tick MS] [--poll]\n"; }
+
+bool parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--poll") {
+            o.poll = true;
+        } else if (a == "--cfg" && i + 1 < argc) {
+            o.cfg = argv[++i];
+        } else if (a == "--tick" && i + 1 < argc) {
+            char* end = nullptr;
+            const long ms = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || ms <= 0 || ms > 3600000) return false;
+            o.tickMs = static_cast<int>(ms);
+        } else {
+            return false;
+        }
+    }
+    return !o.cfg.empty();
+}
+
+// Why the opened instrument cannot serve commands; empty when it can.
+std::string openProblem(const TcPrbr& prbr, const std::string& cfgDir) {
+    const ModuleSet& set = TheModuleSet();
+    if (!prbr.OpenPribor()) {
+        if (!FileExists(prbr.PathCfg() + "tp6606.cfg"))
+            return "no tp6606.cfg in " + cfgDir + ": the instrument does not start";
+        return "the link configuration of " + cfgDir + " cannot be used";
+    }
+    const LinkTable& links = set.Context().Links;
+    for (int i = 1; i <= 4; ++i) {
+        const Ttp6606* link = links.Entry(i);
+        if (link != nullptr && !link->IsOpen()) {
+            const std::string what = link->ErrorText.empty() ? "not open" : link->ErrorText;
+            return "link " + std::to_string(i) + ": " + what;
+        }
+    }
+    if (!set.AnyReplyModule())
+        return "no module in " + cfgDir +
+               " reports to the instrument (Link 23): commands would never be served";
+    return "";
+}
+
+bool blankLine(const std::string& line) {
+    for (unsigned char c : line)
+        if (c > ' ') return false;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    if (!parseOptions(argc, argv, opt)) {
+        usage();
+        return 2;
+    }
+
+    std::mutex lock;
+    std::condition_variable consumed;
+    bool commandDone = false;
+
+    auto prbr = std::make_unique<TcPrbr>();
+    prbr->SetOnGet([](TcPrbr& sender) {
+        const std::string line = sender.sGet() + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    });
+    prbr->SetOnSet([&](TcPrbr&) {
+        std::lock_guard<std::mutex> guard(lock);
+        commandDone = true;
+        consumed.notify_all();
+    });
+    prbr->SetMinTime(opt.tickMs);
+    prbr->SetPathCfg(opt.cfg);
+    prbr->SetOpenPribor(true);
+    prbr->SetPauze(!opt.poll);
+
+    const std::string problem = openProblem(*prbr, opt.cfg);
+    if (!problem.empty()) {
+        std::cerr << "yukt-console: " << problem << '\n';
+        return 2;
+    }
+
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        // A blank command would never be consumed.
+        if (blankLine(line)) continue;
+        std::unique_lock<std::mutex> guard(lock);
+        commandDone = false;
+        prbr->SetsSet(line);
+        consumed.wait(guard, [&] { return commandDone; });
+    }
+
+    prbr.reset();
+    return 0;
+}
