@@ -50,28 +50,28 @@ struct Bench::Connection {
 std::vector<std::uint8_t> Bench::hostByte(RequestDecoder& decoder, std::uint8_t b) {
     m_clock.advance(byteSeconds());
     switch (decoder.push(b)) {
-    case RequestDecoder::Step::NeedMore:
-        return {};
-    case RequestDecoder::Step::Frame:
-        return serve(decoder.address(), decoder.command(), decoder.data());
-    case RequestDecoder::Step::Text:
-        receivedText(decoder.text());
-        return {};
-    case RequestDecoder::Step::Broken:
-        log("-> broken frame");
-        return {};
+        case RequestDecoder::Step::NeedMore:
+            return {};
+        case RequestDecoder::Step::Frame:
+            return serve(decoder.address(), decoder.command(), decoder.data());
+        case RequestDecoder::Step::Text:
+            receivedText(decoder.text());
+            return {};
+        case RequestDecoder::Step::Broken:
+            log("-> broken frame");
+            return {};
     }
     return {};
 }
 
 class Bench::Transport final : public yukt::ByteTransport {
-public:
+  public:
     explicit Transport(std::shared_ptr<Connection> c) : m_c(std::move(c)) {}
     ~Transport() override {
         if (Bench* bench = m_c->bench) bench->detachConnection(m_c.get());
     }
 
-private:
+  private:
     using Clock = Connection::Clock;
 
     bool doWrite(std::uint8_t b, std::chrono::milliseconds) override {
@@ -123,7 +123,7 @@ private:
 };
 
 class Bench::Port final : public HostPort {
-public:
+  public:
     explicit Port(std::shared_ptr<Connection> c) : m_c(std::move(c)) {}
     ~Port() override {
         if (Bench* bench = m_c->bench) bench->detachConnection(m_c.get());
@@ -152,7 +152,7 @@ public:
         return out;
     }
 
-private:
+  private:
     std::shared_ptr<Connection> m_c;
 };
 
@@ -502,8 +502,8 @@ std::vector<std::uint8_t> Bench::serve(int address, int command,
     if (fault && fault->kind == FaultKind::ZeroBytes)
         frame.assign(static_cast<std::size_t>(std::max(0, fault->bytes)), 0);
 
-    log("<- status " + std::to_string(status >> 4) + (answer->accepted ? " ok" : " refused") +
-        ":" + hexBytes(answer->data) + (fault ? " [fault]" : ""));
+    log("<- status " + std::to_string(status >> 4) + (answer->accepted ? " ok" : " refused") + ":" +
+        hexBytes(answer->data) + (fault ? " [fault]" : ""));
     m_clock.advance(byteSeconds() * static_cast<double>(frame.size()));
     return frame;
 }

@@ -67,7 +67,7 @@ struct Fault {
 // One host connection to the line: decodes the host's bytes and produces the
 // bytes the line sends back.
 class HostPort {
-public:
+  public:
     virtual ~HostPort() = default;
     // Feeds one byte from the host; returns the bytes the line answers with
     // (empty until a request frame is complete).
@@ -84,7 +84,7 @@ inline constexpr int kUnderTestBusAddress = 0;  // in "Режим замены �
 inline constexpr int kSecondAddress = 7;
 
 class Bench {
-public:
+  public:
     Bench();
     ~Bench();
     Bench(const Bench&) = delete;
@@ -97,7 +97,7 @@ public:
     // generator's quartz (parameter 1 of the 788t), the meter's shunt and
     // reference resistance (parameters 2 and 5 of the 745t).
     void installCalibrator(bool withMeter = true);
-    void setMeter(bool present);  // adds or removes the 745t at address 4
+    void setMeter(bool present);            // adds or removes the 745t at address 4
     SimModule* generator() const;           // 787x at 1, or null
     SimModule* frequencyGenerator() const;  // 788t at 2, or null
     SimModule* meter() const;               // 745t at 4, or null
@@ -163,7 +163,7 @@ public:
     // of the reply (empty: nobody answers).
     std::vector<std::uint8_t> serve(int address, int command, std::span<const std::uint8_t> data);
 
-private:
+  private:
     struct Connection;
     class Transport;
     class Port;

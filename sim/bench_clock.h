@@ -9,7 +9,7 @@
 namespace yukt::sim {
 
 class BenchClock {
-public:
+  public:
     enum class Mode { Simulated, Real };
 
     BenchClock();
@@ -22,7 +22,7 @@ public:
     // Simulated time only: moves the clock on (negative values are ignored).
     void advance(double seconds);
 
-private:
+  private:
     Mode m_mode = Mode::Simulated;
     double m_simulated = 0.0;
     double m_realOffset = 0.0;

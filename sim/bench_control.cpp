@@ -64,9 +64,9 @@ std::string fault(Bench& bench, const std::vector<std::string>& words) {
         return {};
     }
     static const std::pair<const char*, FaultKind> kinds[] = {
-        {"silence", FaultKind::Silence}, {"refuse", FaultKind::Refuse},
-        {"badsum", FaultKind::BadSum},   {"noise", FaultKind::Noise},
-        {"torn", FaultKind::TornFrame},  {"zero", FaultKind::ZeroBytes},
+        {"silence", FaultKind::Silence},     {"refuse", FaultKind::Refuse},
+        {"badsum", FaultKind::BadSum},       {"noise", FaultKind::Noise},
+        {"torn", FaultKind::TornFrame},      {"zero", FaultKind::ZeroBytes},
         {"disappear", FaultKind::Disappear},
     };
     Fault f;
@@ -102,9 +102,12 @@ std::string applyBenchCommand(Bench& bench, const std::vector<std::string>& word
 
     if (cmd == "switch") {
         if (!one()) return "switch replace|verify";
-        if (*one() == "replace") bench.setModeSwitch(ModeSwitch::Replacement);
-        else if (*one() == "verify") bench.setModeSwitch(ModeSwitch::Verification);
-        else return "switch replace|verify";
+        if (*one() == "replace")
+            bench.setModeSwitch(ModeSwitch::Replacement);
+        else if (*one() == "verify")
+            bench.setModeSwitch(ModeSwitch::Verification);
+        else
+            return "switch replace|verify";
         return {};
     }
     if (cmd == "module" || cmd == "second") {
@@ -123,9 +126,12 @@ std::string applyBenchCommand(Bench& bench, const std::vector<std::string>& word
     if (cmd == "current-error" || cmd == "current" || cmd == "rtd") {
         double v = 0;
         if (!one() || !toNumber(*one(), v)) return cmd + " needs a number";
-        if (cmd == "rtd") bench.physics().rtdOhm = v;
-        else if (cmd == "current") bench.physics().generatorCurrentMa = v;
-        else bench.physics().currentErrorMa = v;
+        if (cmd == "rtd")
+            bench.physics().rtdOhm = v;
+        else if (cmd == "current")
+            bench.physics().generatorCurrentMa = v;
+        else
+            bench.physics().currentErrorMa = v;
         return {};
     }
     if (cmd == "fault") return fault(bench, words);
@@ -175,8 +181,10 @@ std::string describeBench(const Bench& bench) {
             return;
         }
         out << m->model() << " \"" << m->ident() << "\" FLASH address ";
-        if (auto a = m->flash().address()) out << *a;
-        else out << "(copies differ)";
+        if (auto a = m->flash().address())
+            out << *a;
+        else
+            out << "(copies differ)";
         out << '\n';
     };
     out << "switch: "

@@ -65,19 +65,19 @@ std::vector<std::uint8_t> FrequencyInputDevice::counterReply() const {
 
 Answer FrequencyInputDevice::onCommand(int command, std::span<const std::uint8_t> data) {
     switch (command) {
-    case kOutputs:
-        return writeOutputs(data);
-    case kState: {
-        if (!data.empty()) return Reply::refused();
-        const std::uint8_t flags =
-            (physics().pulses.running() ? kK1Bit : 0) | (m_k2 ? kK2Bit : 0);
-        return Reply::ok({0x00, flags, 0x00, 0x00});
-    }
-    case kChannel1:
-        if (!data.empty()) return Reply::refused();
-        return Reply::ok(counterReply());
-    default:
-        return onModelCommand(command, data);
+        case kOutputs:
+            return writeOutputs(data);
+        case kState: {
+            if (!data.empty()) return Reply::refused();
+            const std::uint8_t flags =
+                (physics().pulses.running() ? kK1Bit : 0) | (m_k2 ? kK2Bit : 0);
+            return Reply::ok({0x00, flags, 0x00, 0x00});
+        }
+        case kChannel1:
+            if (!data.empty()) return Reply::refused();
+            return Reply::ok(counterReply());
+        default:
+            return onModelCommand(command, data);
     }
 }
 
@@ -107,23 +107,25 @@ void TwoChannelDevice::onReset() {
 
 Answer TwoChannelDevice::onModelCommand(int command, std::span<const std::uint8_t> data) {
     switch (command) {
-    case kChannel2:
-        if (!data.empty()) return Reply::refused();
-        return Reply::ok(counterReply());
-    case kRequest5:
-        return request5(data);
-    case kEmc: {
-        if (!data.empty()) return Reply::refused();
-        // The divided outputs of both channels, counted since the last reset.
-        const double pulses =
-            static_cast<double>(physics().pulses.edgesBetween(m_resetTime, now()));
-        std::vector<std::uint8_t> out;
-        putLe(out, static_cast<std::uint32_t>(m_divider1 >= 1 ? pulses / m_divider1 : pulses), 4);
-        putLe(out, static_cast<std::uint32_t>(m_divider2 >= 1 ? pulses / m_divider2 : pulses), 4);
-        return Reply::ok(out);
-    }
-    default:
-        return Reply::refused();
+        case kChannel2:
+            if (!data.empty()) return Reply::refused();
+            return Reply::ok(counterReply());
+        case kRequest5:
+            return request5(data);
+        case kEmc: {
+            if (!data.empty()) return Reply::refused();
+            // The divided outputs of both channels, counted since the last reset.
+            const double pulses =
+                static_cast<double>(physics().pulses.edgesBetween(m_resetTime, now()));
+            std::vector<std::uint8_t> out;
+            putLe(out, static_cast<std::uint32_t>(m_divider1 >= 1 ? pulses / m_divider1 : pulses),
+                  4);
+            putLe(out, static_cast<std::uint32_t>(m_divider2 >= 1 ? pulses / m_divider2 : pulses),
+                  4);
+            return Reply::ok(out);
+        }
+        default:
+            return Reply::refused();
     }
 }
 

@@ -28,7 +28,7 @@
 namespace yukt::sim {
 
 class FrequencyInputDevice : public SimModule {
-public:
+  public:
     // quartzKHz: the nominal quartz kept as FLASH parameter 1.
     FrequencyInputDevice(std::string model, double quartzKHz);
 
@@ -41,7 +41,7 @@ public:
     // K2 of the state reply (K1 follows the generator).
     void setK2(bool on) { m_k2 = on; }
 
-protected:
+  protected:
     void onReset() override;
     Answer onCommand(int command, std::span<const std::uint8_t> data) override;
     // The model's own handling of commands 4..6.
@@ -56,7 +56,7 @@ protected:
     // Pulse counter and timer value at the last edge, as channel replies carry them.
     std::vector<std::uint8_t> counterReply() const;
 
-private:
+  private:
     Answer writeOutputs(std::span<const std::uint8_t> data);
 
     int m_out1 = 0, m_out2 = 0, m_rele1 = 0, m_rele2 = 0;
@@ -66,7 +66,7 @@ private:
 
 // The two-channel models: both channels count the generator output.
 class TwoChannelDevice : public FrequencyInputDevice {
-public:
+  public:
     // memoryLen: bytes a memory read returns (16, or 18 for the Q-factor
     // records); a write stores its 16 characters at the start of the bank.
     TwoChannelDevice(std::string model, std::size_t memoryLen);
@@ -77,12 +77,12 @@ public:
     // Bank 1 (code 5) or 2 (code 6).
     std::vector<std::uint8_t>& bank(int n) { return m_banks[n == 2 ? 1 : 0]; }
 
-protected:
+  protected:
     void onReset() override;
     Answer onModelCommand(int command, std::span<const std::uint8_t> data) override;
     void afterOutputs() override { feedBack(true); }
 
-private:
+  private:
     Answer request5(std::span<const std::uint8_t> data);
     void feedBack(bool outputsFirst);
 

@@ -13,9 +13,8 @@
 //   4  whole pulses between the events (up to now while only event 1 is
 //      seen)                                                -> 4 bytes
 
-#include <optional>
-
 #include <memory>
+#include <optional>
 
 #include "sim/dev_735_input.h"
 
@@ -26,10 +25,10 @@ namespace {
 constexpr int kEvents = 5;
 
 class Dev735x final : public FrequencyInputDevice {
-public:
+  public:
     Dev735x() : FrequencyInputDevice("735x", 7374.2978) {}
 
-private:
+  private:
     struct Detector {
         std::optional<double> event;
         std::optional<double> edgeA, edgeB;
@@ -47,32 +46,33 @@ private:
         const Detector d2 = detect(physics().gate.close);
         std::vector<std::uint8_t> out;
         switch (data[0]) {
-        case 0:
-            m_armedAt = now();
-            return Reply::ok();
-        case 1:
-            out.push_back(static_cast<std::uint8_t>((d1.event ? 1 : 0) | (d2.event ? 2 : 0) |
-                                                    (d1.complete() ? 4 : 0) |
-                                                    (d2.complete() ? 8 : 0)));
-            return Reply::ok(out);
-        case 2:
-            putLe(out, d1.event ? ticksAt(*d1.event) : 0u, 4);
-            putLe(out, d2.event ? ticksAt(*d2.event) : 0u, 4);
-            return Reply::ok(out);
-        case 3:
-            for (const Detector* d : {&d1, &d2}) {
-                putLe(out, d->edgeA ? ticksAt(*d->edgeA) & 0xFFFF : 0u, 2);
-                putLe(out, d->edgeB ? ticksAt(*d->edgeB) & 0xFFFF : 0u, 2);
+            case 0:
+                m_armedAt = now();
+                return Reply::ok();
+            case 1:
+                out.push_back(static_cast<std::uint8_t>((d1.event ? 1 : 0) | (d2.event ? 2 : 0) |
+                                                        (d1.complete() ? 4 : 0) |
+                                                        (d2.complete() ? 8 : 0)));
+                return Reply::ok(out);
+            case 2:
+                putLe(out, d1.event ? ticksAt(*d1.event) : 0u, 4);
+                putLe(out, d2.event ? ticksAt(*d2.event) : 0u, 4);
+                return Reply::ok(out);
+            case 3:
+                for (const Detector* d : {&d1, &d2}) {
+                    putLe(out, d->edgeA ? ticksAt(*d->edgeA) & 0xFFFF : 0u, 2);
+                    putLe(out, d->edgeB ? ticksAt(*d->edgeB) & 0xFFFF : 0u, 2);
+                }
+                return Reply::ok(out);
+            case 4: {
+                std::int64_t pulses = 0;
+                if (d1.event)
+                    pulses = physics().pulses.edgesBetween(*d1.event, d2.event ? *d2.event : now());
+                putLe(out, static_cast<std::uint64_t>(pulses) & 0xFFFFFFFFu, 4);
+                return Reply::ok(out);
             }
-            return Reply::ok(out);
-        case 4: {
-            std::int64_t pulses = 0;
-            if (d1.event) pulses = physics().pulses.edgesBetween(*d1.event, d2.event ? *d2.event : now());
-            putLe(out, static_cast<std::uint64_t>(pulses) & 0xFFFFFFFFu, 4);
-            return Reply::ok(out);
-        }
-        default:
-            return Reply::refused();
+            default:
+                return Reply::refused();
         }
     }
 

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-
 #include <memory>
 
 #include "sim/sim_module.h"
@@ -29,13 +28,13 @@ std::uint32_t code24(double value) {
 }
 
 class Dev745t final : public SimModule {
-public:
+  public:
     Dev745t() : SimModule("745t") {
         flash().setParam(2, kDefaultOhm);
         flash().setParam(5, kDefaultOhm);
     }
 
-private:
+  private:
     void onReset() override {
         m_shuntOhm = paramOr(2, kDefaultOhm);
         m_referenceOhm = paramOr(5, kDefaultOhm);

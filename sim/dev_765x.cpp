@@ -19,10 +19,10 @@ constexpr int kReadPorts = 2;
 constexpr std::size_t kPorts = 4;
 
 class Dev765x final : public SimModule {
-public:
+  public:
     Dev765x() : SimModule("765x") {}
 
-private:
+  private:
     void onReset() override {
         m_outputs.fill(0xFF);
         m_inputs.fill(0xFF);

@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <cmath>
-
 #include <memory>
 
 #include "sim/sim_module.h"
@@ -48,10 +47,10 @@ constexpr std::uint32_t kCountDone = 0x800000;  // bit 23: the count is final
 constexpr std::uint32_t kCountMask = 0x7FFFFF;
 
 class Dev788t final : public SimModule {
-public:
+  public:
     Dev788t() : SimModule("788t") { flash().setParam(1, kDefaultQuartzKHz); }
 
-private:
+  private:
     void onReset() override {
         const double quartz = paramOr(1, kDefaultQuartzKHz);
         m_tick = 4.0 / (quartz > 0 ? quartz * 1000.0 : kDefaultQuartzKHz * 1000.0);
@@ -64,18 +63,18 @@ private:
 
     Answer onCommand(int command, std::span<const std::uint8_t> data) override {
         switch (command) {
-        case kForwardCommand:
-        case kBackwardCommand:
-            if (data.size() != 10) return Reply::refused();
-            startBurstInterval(data);
-            break;
-        case kFunctionCommand:
-            return function(data);
-        case kCountersCommand:
-            if (!data.empty()) return Reply::refused();
-            return counters();
-        default:
-            return Reply::refused();
+            case kForwardCommand:
+            case kBackwardCommand:
+                if (data.size() != 10) return Reply::refused();
+                startBurstInterval(data);
+                break;
+            case kFunctionCommand:
+                return function(data);
+            case kCountersCommand:
+                if (!data.empty()) return Reply::refused();
+                return counters();
+            default:
+                return Reply::refused();
         }
         publish();
         return Reply::ok();
@@ -148,12 +147,12 @@ private:
         if (m_gate.armed()) {
             const double to = std::min(now(), m_gate.close);
             pulses = m_train.edgesBetween(m_gate.open, to);
-            if (pulses > 0)
-                ticksSinceEdge = (to - *m_train.lastEdgeAtOrBefore(to)) / m_tick;
+            if (pulses > 0) ticksSinceEdge = (to - *m_train.lastEdgeAtOrBefore(to)) / m_tick;
         }
         std::vector<std::uint8_t> out;
         putLe(out, static_cast<std::uint64_t>(std::min<std::int64_t>(pulses, 0xFFFFFF)), 3);
-        putLe(out, static_cast<std::uint64_t>(std::clamp(std::round(ticksSinceEdge), 0.0, 65535.0)), 2);
+        putLe(out, static_cast<std::uint64_t>(std::clamp(std::round(ticksSinceEdge), 0.0, 65535.0)),
+              2);
         putLe(out, static_cast<std::uint64_t>(m_reload), 2);
         return Reply::ok(std::move(out));
     }
@@ -172,7 +171,8 @@ private:
             return (static_cast<std::uint32_t>(total) & kCountMask) | kCountDone;
         }
         const double counting = elapsed - m_burst.preset * control;
-        return static_cast<std::uint32_t>(std::floor(counting / m_train.period + 1e-9)) & kCountMask;
+        return static_cast<std::uint32_t>(std::floor(counting / m_train.period + 1e-9)) &
+               kCountMask;
     }
 
     void publish() {

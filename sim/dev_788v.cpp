@@ -29,10 +29,10 @@ constexpr std::uint32_t kCountDone = 0x800000;
 constexpr double kDefaultQuartzKHz = 7374.6075308;
 
 class Dev788v final : public SimModule {
-public:
+  public:
     Dev788v() : SimModule("788v") { flash().setParam(1, kDefaultQuartzKHz); }
 
-private:
+  private:
     void onReset() override {
         const double quartz = paramOr(1, kDefaultQuartzKHz);
         m_tick = 4.0 / ((quartz > 0 ? quartz : kDefaultQuartzKHz) * 1000.0);

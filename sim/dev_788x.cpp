@@ -27,10 +27,10 @@ constexpr double kDefaultQuartzKHz = 7374.6075308;
 constexpr double kSpan = 65536.0;
 
 class Dev788x final : public SimModule {
-public:
+  public:
     Dev788x() : SimModule("788x") { flash().setParam(1, kDefaultQuartzKHz); }
 
-private:
+  private:
     void onReset() override {
         const double quartz = paramOr(1, kDefaultQuartzKHz);
         m_tick = 4.0 / ((quartz > 0 ? quartz : kDefaultQuartzKHz) * 1000.0);
@@ -41,20 +41,20 @@ private:
 
     Answer onCommand(int command, std::span<const std::uint8_t> data) override {
         switch (command) {
-        case kPeriodsCommand:
-            if (data.size() != 8) return Reply::refused();
-            m_reload = static_cast<int>(getLe(data, 0, 2));
-            return Reply::ok();
-        case kForwardCommand:
-        case kBackwardCommand:
-            if (data.size() != 6) return Reply::refused();
-            startBurst(data);
-            return Reply::ok();
-        case kCountersCommand:
-            if (!data.empty()) return Reply::refused();
-            return counters();
-        default:
-            return Reply::refused();
+            case kPeriodsCommand:
+                if (data.size() != 8) return Reply::refused();
+                m_reload = static_cast<int>(getLe(data, 0, 2));
+                return Reply::ok();
+            case kForwardCommand:
+            case kBackwardCommand:
+                if (data.size() != 6) return Reply::refused();
+                startBurst(data);
+                return Reply::ok();
+            case kCountersCommand:
+                if (!data.empty()) return Reply::refused();
+                return counters();
+            default:
+                return Reply::refused();
         }
     }
 
@@ -79,7 +79,8 @@ private:
         }
         std::vector<std::uint8_t> out;
         putLe(out, static_cast<std::uint64_t>(std::min<std::int64_t>(pulses, 0xFFFFFF)), 3);
-        putLe(out, static_cast<std::uint64_t>(std::clamp(std::round(ticksSinceEdge), 0.0, 65535.0)), 2);
+        putLe(out, static_cast<std::uint64_t>(std::clamp(std::round(ticksSinceEdge), 0.0, 65535.0)),
+              2);
         putLe(out, static_cast<std::uint64_t>(m_reload), 2);
         return Reply::ok(std::move(out));
     }

@@ -23,10 +23,10 @@ constexpr std::size_t kRequestSize = 1 + 2 * kPositions;
 bool decimalNibbles(std::uint8_t b) { return (b >> 4) <= 9 && (b & 0x0F) <= 9; }
 
 class Dev795b final : public SimModule {
-public:
+  public:
     Dev795b() : SimModule("795b") {}
 
-private:
+  private:
     void onReset() override {
         for (auto& row : m_shown) row.fill(-1);
     }

@@ -38,71 +38,71 @@ bool RequestDecoder::nibble(std::uint8_t c, std::uint8_t& out) {
 RequestDecoder::Step RequestDecoder::push(std::uint8_t b) {
     std::uint8_t v = 0;
     switch (m_state) {
-    case State::Idle:
-        if (b == kSync) {
-            m_state = State::Sync;
-            m_syncCount = 1;
-        } else if (b == kTextStart) {
-            m_state = State::TextSync;
-        }
-        return Step::NeedMore;
-    case State::Sync:
-        if (b == kSync) {
-            if (++m_syncCount > kMaxSyncBytes) return fail();
+        case State::Idle:
+            if (b == kSync) {
+                m_state = State::Sync;
+                m_syncCount = 1;
+            } else if (b == kTextStart) {
+                m_state = State::TextSync;
+            }
             return Step::NeedMore;
-        }
-        if (b != kSyncEnd) return fail();
-        m_state = State::Len;
-        m_highDone = false;
-        m_data.clear();
-        return Step::NeedMore;
-    case State::Len:
-        if (!nibble(b, v)) return Step::NeedMore;
-        if (v == 0) return fail();
-        m_len = v;
-        m_sum = v;
-        m_state = State::Header;
-        return Step::NeedMore;
-    case State::Header:
-        if (!nibble(b, v)) return Step::NeedMore;
-        m_header = v;
-        m_sum = static_cast<std::uint8_t>(m_sum + v);
-        m_state = m_len == 1 ? State::Sum : State::Data;
-        return Step::NeedMore;
-    case State::Data:
-        if (!nibble(b, v)) return Step::NeedMore;
-        m_data.push_back(v);
-        m_sum = static_cast<std::uint8_t>(m_sum + v);
-        if (m_data.size() + 1 == m_len) m_state = State::Sum;
-        return Step::NeedMore;
-    case State::Sum:
-        if (!nibble(b, v)) return Step::NeedMore;
-        if (v != m_sum) return fail();
-        m_state = State::End;
-        return Step::NeedMore;
-    case State::End:
-        m_state = State::Idle;
-        return b == kFrameEnd ? Step::Frame : Step::Broken;
-    case State::TextSync:
-        if (b != kTextStart) {
+        case State::Sync:
+            if (b == kSync) {
+                if (++m_syncCount > kMaxSyncBytes) return fail();
+                return Step::NeedMore;
+            }
+            if (b != kSyncEnd) return fail();
+            m_state = State::Len;
+            m_highDone = false;
+            m_data.clear();
+            return Step::NeedMore;
+        case State::Len:
+            if (!nibble(b, v)) return Step::NeedMore;
+            if (v == 0) return fail();
+            m_len = v;
+            m_sum = v;
+            m_state = State::Header;
+            return Step::NeedMore;
+        case State::Header:
+            if (!nibble(b, v)) return Step::NeedMore;
+            m_header = v;
+            m_sum = static_cast<std::uint8_t>(m_sum + v);
+            m_state = m_len == 1 ? State::Sum : State::Data;
+            return Step::NeedMore;
+        case State::Data:
+            if (!nibble(b, v)) return Step::NeedMore;
+            m_data.push_back(v);
+            m_sum = static_cast<std::uint8_t>(m_sum + v);
+            if (m_data.size() + 1 == m_len) m_state = State::Sum;
+            return Step::NeedMore;
+        case State::Sum:
+            if (!nibble(b, v)) return Step::NeedMore;
+            if (v != m_sum) return fail();
+            m_state = State::End;
+            return Step::NeedMore;
+        case State::End:
             m_state = State::Idle;
-            return Step::NeedMore;  // a lone 31 is line noise, not a frame
-        }
-        m_state = State::Text;
-        m_text.clear();
-        return Step::NeedMore;
-    case State::Text:
-        if (b == kTextEnd) {
-            m_state = State::Idle;
-            if (m_text.empty()) return Step::Broken;
-            m_text.pop_back();  // the check character
-            return Step::Text;
-        }
-        // Further sync bytes right after the two of the preamble belong to it.
-        if (b == kTextStart && m_text.empty()) return Step::NeedMore;
-        if (m_text.size() >= kMaxText) return fail();
-        m_text.push_back(static_cast<char>(b));
-        return Step::NeedMore;
+            return b == kFrameEnd ? Step::Frame : Step::Broken;
+        case State::TextSync:
+            if (b != kTextStart) {
+                m_state = State::Idle;
+                return Step::NeedMore;  // a lone 31 is line noise, not a frame
+            }
+            m_state = State::Text;
+            m_text.clear();
+            return Step::NeedMore;
+        case State::Text:
+            if (b == kTextEnd) {
+                m_state = State::Idle;
+                if (m_text.empty()) return Step::Broken;
+                m_text.pop_back();  // the check character
+                return Step::Text;
+            }
+            // Further sync bytes right after the two of the preamble belong to it.
+            if (b == kTextStart && m_text.empty()) return Step::NeedMore;
+            if (m_text.size() >= kMaxText) return fail();
+            m_text.push_back(static_cast<char>(b));
+            return Step::NeedMore;
     }
     return fail();
 }

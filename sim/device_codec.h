@@ -26,7 +26,7 @@ inline constexpr std::uint8_t kAcceptBit = 8;
 inline constexpr std::size_t kMaxFrameData = 254;
 
 class RequestDecoder {
-public:
+  public:
     enum class Step { NeedMore, Frame, Text, Broken };
 
     // Feeds one byte. Frame: address(), command(), data() hold the request.
@@ -39,7 +39,7 @@ public:
     const std::vector<std::uint8_t>& data() const { return m_data; }
     const std::string& text() const { return m_text; }
 
-private:
+  private:
     enum class State { Idle, Sync, Len, Header, Data, Sum, End, TextSync, Text };
     Step fail();
     // Collects one byte from two characters; true when complete.

@@ -105,7 +105,8 @@ void Flash::setCoefBytes(int n, const std::array<std::uint8_t, 4>& bytes) {
 void Flash::setCoef(int n, double value) {
     const double half = std::fabs(value) / 2.0;
     const auto whole = static_cast<unsigned>(std::min(std::floor(half), 65535.0));
-    const auto fraction = static_cast<unsigned>(std::floor((half - std::floor(half)) * 10000.0 + 1e-6));
+    const auto fraction =
+        static_cast<unsigned>(std::floor((half - std::floor(half)) * 10000.0 + 1e-6));
     const unsigned f = std::min(fraction, 9999u);
     setCoefBytes(n, {static_cast<std::uint8_t>(whole >> 8), static_cast<std::uint8_t>(whole & 0xFF),
                      static_cast<std::uint8_t>((f / 1000) << 4 | (f / 100 % 10)),
@@ -117,14 +118,15 @@ std::optional<double> Flash::coef(int n) const {
     std::array<std::uint8_t, 4> copies[3];
     for (int copy = 1; copy <= 3; ++copy)
         for (int i = 0; i < ids::kCoefLength; ++i)
-            copies[copy - 1][static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(
-                read(ids::coefCell(copy, n) + i) ^ ids::kMaskN[copy - 1]);
+            copies[copy - 1][static_cast<std::size_t>(i)] =
+                static_cast<std::uint8_t>(read(ids::coefCell(copy, n) + i) ^ ids::kMaskN[copy - 1]);
     if (copies[0] != copies[1] || copies[0] != copies[2]) return std::nullopt;
     const auto& b = copies[0];
     const int digits[4] = {b[2] >> 4, b[2] & 15, b[3] >> 4, b[3] & 15};
     for (int d : digits)
         if (d > 9) return std::nullopt;
-    const double fraction = (digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3]) / 10000.0;
+    const double fraction =
+        (digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3]) / 10000.0;
     return 2.0 * ((b[0] << 8 | b[1]) + fraction);
 }
 

@@ -12,10 +12,10 @@
 namespace yukt::sim {
 
 class Flash {
-public:
+  public:
     Flash();  // every cell erased (0xFF)
 
-    std::uint8_t read(int cell) const;  // 0xFF outside 0..4095
+    std::uint8_t read(int cell) const;         // 0xFF outside 0..4095
     void write(int cell, std::uint8_t value);  // ignored outside 0..4095
 
     // The module address in its three cells.
@@ -44,7 +44,7 @@ public:
     // Formats a number as a ten-character parameter text ("  100,0000").
     static std::string paramTextOf(double value);
 
-private:
+  private:
     std::array<std::uint8_t, 4096> m_cells;
 };
 

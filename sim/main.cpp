@@ -86,7 +86,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
 
 // Reads the lines appended to the control file since the last call.
 class ControlFile {
-public:
+  public:
     explicit ControlFile(std::string path) : m_path(std::move(path)) {}
 
     std::vector<std::string> newLines() {
@@ -119,7 +119,7 @@ public:
         if (in) m_offset = in.tellg();
     }
 
-private:
+  private:
     std::string m_path;
     std::streamoff m_offset = 0;
 };

@@ -46,9 +46,9 @@ struct Gate {
 // coming back from the module under test (its divider or translator output).
 struct Burst {
     bool active = false;
-    double start = 0.0;       // bench time the burst was started
-    int preset = 0;           // control pulses to wait before counting
-    int controlPulses = 0;    // control pulses to count over
+    double start = 0.0;     // bench time the burst was started
+    int preset = 0;         // control pulses to wait before counting
+    int controlPulses = 0;  // control pulses to count over
 };
 
 struct Physics {

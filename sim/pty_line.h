@@ -12,7 +12,7 @@
 namespace yukt::sim {
 
 class PtyLine {
-public:
+  public:
     // Opens a pseudo-terminal in raw mode and puts a symlink to it at
     // linkPath (replacing an old symlink, never another file). Null on
     // failure, with the reason in error.
@@ -30,7 +30,7 @@ public:
     void serve(Bench& bench, bool wireTiming, const std::atomic<bool>& stop,
                const std::function<void()>& idle = {});
 
-private:
+  private:
     PtyLine(int master, int slave, std::string ptyName, std::string link);
 
     int m_master;

@@ -19,7 +19,8 @@ std::string defaultIdent(std::string_view model) {
 
 }  // namespace
 
-SimModule::SimModule(std::string model) : m_model(std::move(model)), m_ident(defaultIdent(m_model)) {
+SimModule::SimModule(std::string model)
+    : m_model(std::move(model)), m_ident(defaultIdent(m_model)) {
     m_flash.setAddress(1);
 }
 

@@ -45,7 +45,7 @@ enum class Role {
 };
 
 class SimModule {
-public:
+  public:
     // model: the model code ("745t"); the identification text is the model's
     // type code, the default variant and version.
     explicit SimModule(std::string model);
@@ -74,7 +74,7 @@ public:
     // Set by the bench when it places or removes the module.
     void attach(Bench* bench, Role role);
 
-protected:
+  protected:
     // The model's own commands (everything but 0 and 7).
     virtual Answer onCommand(int command, std::span<const std::uint8_t> data) = 0;
     // After power-on and after a reset command; the address is latched already.
@@ -93,7 +93,7 @@ protected:
     // FLASH parameter n as a number, or the fallback when it is not set.
     double paramOr(int n, double fallback) const;
 
-private:
+  private:
     Answer identify(std::span<const std::uint8_t> data);
 
     std::string m_model;

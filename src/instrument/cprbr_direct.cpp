@@ -173,8 +173,10 @@ std::optional<std::string> readTripleCopy(DirectChannel& ch, const std::array<in
     for (int k = 0; k < 3; ++k) {
         std::optional<std::string> copy = readCopy(ch, cells[k], count, masks[k]);
         if (!copy) return std::nullopt;
-        if (!first) first = copy;
-        else if (*copy != *first) return std::nullopt;
+        if (!first)
+            first = copy;
+        else if (*copy != *first)
+            return std::nullopt;
     }
     return first;
 }
@@ -219,10 +221,10 @@ std::optional<std::array<std::uint8_t, 4>> coefBytes(double value) {
     std::string digits = sep == std::string::npos ? "" : text.substr(sep + 1, 4);
     digits.resize(4, '0');
     auto digit = [&](int i) { return static_cast<std::uint8_t>(digits[i] - '0'); };
-    return std::array<std::uint8_t, 4>{
-        static_cast<std::uint8_t>(whole >> 8), static_cast<std::uint8_t>(whole & 0xFF),
-        static_cast<std::uint8_t>(digit(0) << 4 | digit(1)),
-        static_cast<std::uint8_t>(digit(2) << 4 | digit(3))};
+    return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(whole >> 8),
+                                       static_cast<std::uint8_t>(whole & 0xFF),
+                                       static_cast<std::uint8_t>(digit(0) << 4 | digit(1)),
+                                       static_cast<std::uint8_t>(digit(2) << 4 | digit(3))};
 }
 
 }  // namespace
@@ -317,8 +319,10 @@ int TcPrbr::ReadModuleAddress() {
     for (int cell : ids::kAddressCells) {
         std::optional<std::uint8_t> b = readFlashByte(ch, cell);
         if (!b) return -1;
-        if (!first) first = b;
-        else if (*b != *first) return -1;
+        if (!first)
+            first = b;
+        else if (*b != *first)
+            return -1;
     }
     return *first;
 }

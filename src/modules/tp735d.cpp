@@ -16,7 +16,9 @@ constexpr double kQuartzWindowLow = 900000;
 constexpr double kQuartzWindowHigh = 1100000;
 
 std::uint32_t capture24(const std::string& b, std::size_t at) {
-    auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(b[i])); };
+    auto byte = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(b[i]));
+    };
     return byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16;
 }
 

@@ -28,7 +28,7 @@ struct QRecord {
 QRecord EvaluateQRecord(const std::string& bytes, double tickUs);
 
 class Ttp735d : public Ttp73dd {
-public:
+  public:
     explicit Ttp735d(ModuleContext& ctx);
 
     void Poll();
@@ -50,7 +50,7 @@ public:
         return ApplyOutputsOrDividers(*this, words);
     }
 
-private:
+  private:
     LineHalves m_line;
     std::string m_memBytes;
     std::array<std::string, 2> m_evaluated;  // last evaluated record per bank

@@ -51,15 +51,16 @@ bool PollTwoChannel(Ttp73Channels& d, std::string_view code, CounterHex hex, Lin
     d.ReadChannel1();
     d.ReadChannel2();
     d.ReadEmc();
-    out.Head = std::string(code) + " " + IntText(d.Number()) + " " + counterHex(d.FlowCount1(), hex) +
-               " " + counterHex(d.TimeCount1(), hex) + " " + Fix(d.TickUs(), 10, 5) + "  " +
-               counterHex(d.FlowCount2(), hex) + " " + counterHex(d.TimeCount2(), hex);
+    out.Head = std::string(code) + " " + IntText(d.Number()) + " " +
+               counterHex(d.FlowCount1(), hex) + " " + counterHex(d.TimeCount1(), hex) + " " +
+               Fix(d.TickUs(), 10, 5) + "  " + counterHex(d.FlowCount2(), hex) + " " +
+               counterHex(d.TimeCount2(), hex);
     return true;
 }
 
 std::string TwoChannelTail(const Ttp73Channels& d) {
-    return " " + IntText(d.K1()) + " " + IntText(d.K2()) + "  " + Fix(d.Frequency1(), 9, 4) +
-           "  " + Fix(d.MeasuredQuartzKHz(), 10, 5) + "       " + IntText(d.Out1()) + "    " +
+    return " " + IntText(d.K1()) + " " + IntText(d.K2()) + "  " + Fix(d.Frequency1(), 9, 4) + "  " +
+           Fix(d.MeasuredQuartzKHz(), 10, 5) + "       " + IntText(d.Out1()) + "    " +
            IntText(d.Out2()) + "     " + IntText(d.Rele1()) + " " + IntText(d.Rele2()) + " " +
            Fix(d.Frequency2(), 9, 4) + "  " + Hex8(static_cast<std::uint32_t>(d.Emc1())) + "  " +
            Hex8(static_cast<std::uint32_t>(d.Emc2()));
@@ -71,8 +72,7 @@ int MemBank(std::string_view bankName) {
     return 0;
 }
 
-void ReadMemoryLineTwoChannel(Ttp73Channels& d, std::string_view code, int bank,
-                              LineHalves& out) {
+void ReadMemoryLineTwoChannel(Ttp73Channels& d, std::string_view code, int bank, LineHalves& out) {
     out.Head.clear();
     out.Tail.clear();
     if (!d.Present()) return;

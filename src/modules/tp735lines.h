@@ -46,8 +46,7 @@ std::string TwoChannelTail(const Ttp73Channels& d);
 int MemBank(std::string_view bankName);
 // Reads a bank into `out`: "735t 2 " and " " + text, or the failure line.
 // Nothing for an absent module (both halves empty).
-void ReadMemoryLineTwoChannel(Ttp73Channels& d, std::string_view code, int bank,
-                              LineHalves& out);
+void ReadMemoryLineTwoChannel(Ttp73Channels& d, std::string_view code, int bank, LineHalves& out);
 
 // The data word of a memory "set" as the module stores it: cut or extended
 // with NUL characters to 16 characters.

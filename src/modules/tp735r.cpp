@@ -55,7 +55,7 @@ std::string EvaluateFlowmeter(const std::string& startLine, const std::string& c
     state.PrevT1 = t1;
     state.PrevDT1 = dT1;
     return CommaToPoint("735r " + number + " T1=" + Fmt("%.6f", t1) + " " +
-                          " dT1=" + Fmt("%.6f", shown) + " " + " QZ=" + qz);
+                        " dT1=" + Fmt("%.6f", shown) + " " + " QZ=" + qz);
 }
 
 Ttp735r::Ttp735r(ModuleContext& ctx) : Ttp73rr(ctx) {

@@ -29,7 +29,7 @@ std::string EvaluateFlowmeter(const std::string& startLine, const std::string& c
                               FlowmeterState& state);
 
 class Ttp735r : public Ttp73rr {
-public:
+  public:
     explicit Ttp735r(ModuleContext& ctx);
 
     void Poll();
@@ -46,7 +46,7 @@ public:
     // The "set" form r1 r2 (each 0 or 1): relays sent with the outputs.
     bool ApplySetCommand(const std::vector<std::string>& words);
 
-private:
+  private:
     LineHalves m_line;
     std::string m_startLine;
     int m_phase = 0;

@@ -14,7 +14,7 @@
 namespace yukt {
 
 class Ttp735t : public Ttp73tt {
-public:
+  public:
     explicit Ttp735t(ModuleContext& ctx);
 
     // Reads state, both channels and the ЭМС counters and builds the result
@@ -30,7 +30,7 @@ public:
         return ApplyOutputsOrDividers(*this, words);
     }
 
-private:
+  private:
     LineHalves m_line;
 };
 

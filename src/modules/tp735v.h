@@ -16,7 +16,7 @@
 namespace yukt {
 
 class Ttp735v : public Ttp73vv {
-public:
+  public:
     explicit Ttp735v(ModuleContext& ctx);
 
     void Poll();
@@ -32,7 +32,7 @@ public:
         return ApplyOutputsOrDividers(*this, words);
     }
 
-private:
+  private:
     LineHalves m_line;
 };
 

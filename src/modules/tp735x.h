@@ -14,7 +14,7 @@
 namespace yukt {
 
 class Ttp735x : public Ttp73xx {
-public:
+  public:
     explicit Ttp735x(ModuleContext& ctx);
 
     // Reads the module (state, counters, events) and builds its result line;
@@ -28,7 +28,7 @@ public:
     // sent, when a word is not 0 or 1.
     bool ApplySetCommand(const std::vector<std::string>& words);
 
-private:
+  private:
     LineHalves m_line;
 };
 

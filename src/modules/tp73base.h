@@ -10,7 +10,7 @@
 namespace yukt {
 
 class Ttp73Base : public Ttp7xxx {
-public:
+  public:
     double QuartzKHz() const { return m_quartzKHz; }
     double TickUs() const { return m_tickUs; }
     double MeasuredQuartzKHz() const { return m_measuredQuartzKHz; }
@@ -32,14 +32,14 @@ public:
     // Reads the state bytes (command 2) for K1 and K2.
     int ReadState();
 
-protected:
+  protected:
     Ttp73Base(ModuleContext& ctx, double quartzKHz, int out1, int out2);
 
     void SetOut1Checked(int v) { setSwitch(m_out1, v); }
     void SetOut2Checked(int v) { setSwitch(m_out2, v); }
     void SetMeasuredQuartz(double kHz) { m_measuredQuartzKHz = kHz; }
 
-private:
+  private:
     void setSwitch(int& field, int v);
 
     double m_quartzKHz;

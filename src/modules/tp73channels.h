@@ -21,7 +21,7 @@ constexpr std::size_t kMemTextLen = 16;
 inline constexpr const char* kMemReadFailed = "Err7";
 
 class Ttp73Channels : public Ttp73Base {
-public:
+  public:
     double Frequency1() const { return m_ch1.Frequency; }
     double Frequency2() const { return m_ch2.Frequency; }
     std::int32_t FlowCount1() const { return m_ch1.FlowCount; }
@@ -51,16 +51,15 @@ public:
     // The bank's bytes as the module sent them (Windows-1251, unreplaced).
     int ReadMemoryBytes(int bank, std::string& bytes);
 
-protected:
+  protected:
     // memoryLen: characters a memory read returns; keepControls false shows
     // characters up to the blank as "?".
-    Ttp73Channels(ModuleContext& ctx, int out1, int out2, std::size_t memoryLen,
-                  bool keepControls);
+    Ttp73Channels(ModuleContext& ctx, int out1, int out2, std::size_t memoryLen, bool keepControls);
 
     void SetDivider1Unchecked(double x) { m_divider1 = x; }
     void SetDivider2Unchecked(double x) { m_divider2 = x; }
 
-private:
+  private:
     int readChannel(int cmd, CounterChannel& ch);
 
     CounterChannel m_ch1;

@@ -10,7 +10,7 @@ namespace yukt {
 constexpr std::size_t kQRecordLen = 18;
 
 class Ttp73dd : public Ttp73Channels {
-public:
+  public:
     explicit Ttp73dd(ModuleContext& ctx) : Ttp73Channels(ctx, 1, 1, kQRecordLen, true) {}
 
     void SetOut1(int v) { SetOut1Checked(v); }

@@ -16,8 +16,8 @@ int ExchangeFrame(const Ttp7xxx& m, int cmd, std::span<const std::uint8_t> reque
     link->SendFrame(m.Line(), m.Addr(), static_cast<int>(sent), cmd);
     if (link->ReceiveFrame(m.Line()) < 0) return -1;
     // Whatever the module claims, never read past the frame buffer.
-    const std::size_t got =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(link->RecvLen, 0)), sizeof(link->Buf));
+    const std::size_t got = std::min<std::size_t>(
+        static_cast<std::size_t>(std::max(link->RecvLen, 0)), sizeof(link->Buf));
     if (got < minAnswer) return -1;
     answer.assign(link->Buf, link->Buf + got);
     return 0;

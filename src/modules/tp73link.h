@@ -19,10 +19,9 @@ int ExchangeFrame(const Ttp7xxx& m, int cmd, std::span<const std::uint8_t> reque
 
 // Little-endian fields of an answer; the caller has checked the length.
 inline std::int32_t Le32(const std::vector<std::uint8_t>& a, std::size_t at) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a[at]) |
-                                     static_cast<std::uint32_t>(a[at + 1]) << 8 |
-                                     static_cast<std::uint32_t>(a[at + 2]) << 16 |
-                                     static_cast<std::uint32_t>(a[at + 3]) << 24);
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(a[at]) | static_cast<std::uint32_t>(a[at + 1]) << 8 |
+        static_cast<std::uint32_t>(a[at + 2]) << 16 | static_cast<std::uint32_t>(a[at + 3]) << 24);
 }
 inline std::uint16_t Le16(const std::vector<std::uint8_t>& a, std::size_t at) {
     return static_cast<std::uint16_t>(a[at] | a[at + 1] << 8);

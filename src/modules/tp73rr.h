@@ -7,7 +7,7 @@
 namespace yukt {
 
 class Ttp73rr : public Ttp73Channels {
-public:
+  public:
     explicit Ttp73rr(ModuleContext& ctx) : Ttp73Channels(ctx, 0, 0, kMemTextLen, false) {}
 };
 

@@ -7,7 +7,7 @@
 namespace yukt {
 
 class Ttp73tt : public Ttp73Channels {
-public:
+  public:
     explicit Ttp73tt(ModuleContext& ctx) : Ttp73Channels(ctx, 1, 1, kMemTextLen, false) {}
 
     void SetOut1(int v) { SetOut1Checked(v); }

@@ -10,7 +10,7 @@
 namespace yukt {
 
 class Ttp73vv : public Ttp73Channels {
-public:
+  public:
     explicit Ttp73vv(ModuleContext& ctx) : Ttp73Channels(ctx, 1, 1, kMemTextLen, true) {}
 
     void SetOut1(int v) { SetOut1Checked(v); }

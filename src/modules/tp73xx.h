@@ -11,7 +11,7 @@
 namespace yukt {
 
 class Ttp73xx : public Ttp73Base {
-public:
+  public:
     explicit Ttp73xx(ModuleContext& ctx);
 
     void SetOut1(int v) { SetOut1Checked(v); }
@@ -49,7 +49,7 @@ public:
     std::int64_t EventInterval() const { return yukt::EventInterval(m_events); }
     double FractionalCount() const { return yukt::FractionalCount(m_events); }
 
-private:
+  private:
     CounterChannel m_counters;
     EventCapture m_events;
 };

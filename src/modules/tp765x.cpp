@@ -85,7 +85,8 @@ std::string Tp765xTraits::AbsentLine(const Driver& d, Route route) {
     return " 765x     " + n + "   Err 4";
 }
 
-int SetModule(ModelTable<Tp765xTraits>& table, int number, const std::array<std::uint8_t, 4>& ports) {
+int SetModule(ModelTable<Tp765xTraits>& table, int number,
+              const std::array<std::uint8_t, 4>& ports) {
     Ttp765x* m = table.FirstPresent(number);
     if (m == nullptr) return -1;
     m->SetP0(ports[0]);

@@ -13,7 +13,7 @@
 namespace yukt {
 
 class Ttp765x : public Ttp76x1 {
-public:
+  public:
     explicit Ttp765x(ModuleContext& ctx);
 };
 
@@ -50,6 +50,7 @@ std::uint8_t PortFromCfgText(std::string_view textAfterDollar);
 // "Set 765x N h0 h1 h2 h3": the first present module numbered `number` gets
 // the four port bytes and drives them. WritePorts' result, or -1 when no
 // such module is present.
-int SetModule(ModelTable<Tp765xTraits>& table, int number, const std::array<std::uint8_t, 4>& ports);
+int SetModule(ModelTable<Tp765xTraits>& table, int number,
+              const std::array<std::uint8_t, 4>& ports);
 
 }  // namespace yukt

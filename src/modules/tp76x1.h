@@ -8,10 +8,10 @@
 namespace yukt {
 
 class Ttp76x1 : public Ttp76xx {
-public:
+  public:
     explicit Ttp76x1(ModuleContext& ctx) : Ttp76xx(ctx) {}
 
-private:
+  private:
     // Reserved by the module family; nothing reads or writes them yet.
     std::uint32_t m_reserved32 = 0;
     std::uint8_t m_reserved8 = 0;

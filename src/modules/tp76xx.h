@@ -11,7 +11,7 @@
 namespace yukt {
 
 class Ttp76xx : public Ttp7xxx {
-public:
+  public:
     explicit Ttp76xx(ModuleContext& ctx) : Ttp7xxx(ctx) {}
 
     static constexpr int kDisplayPositions = 8;
@@ -42,7 +42,7 @@ public:
     // decimal form (negative, infinite, not a number).
     static bool EncodeDisplayValue(double value, std::uint8_t& intPart, std::uint8_t& fraction);
 
-private:
+  private:
     std::array<std::uint8_t, 4> m_ports{0xFF, 0xFF, 0xFF, 0xFF};
 };
 

@@ -14,7 +14,7 @@
 namespace yukt {
 
 class Ttp788t : public Ttp78t8 {
-public:
+  public:
     explicit Ttp788t(ModuleContext& ctx);
 
     // Runs a set command's setting: period, second period, interval, mode and
@@ -30,7 +30,8 @@ struct Tp788tTraits {
     static constexpr std::array<std::string_view, 4> kDefaultCfg = {
         ";Настройка модулей типа ЮКТ-788t ",
         ";Задатчик частоты и интервала ",
-        ";Модуль Номер COM Link Адрес Кварц,кГц Частота,Гц Интервал,сек. Направление (0-Назад 1-Вперед 2-Перекл.)",
+        ";Модуль Номер COM Link Адрес Кварц,кГц Частота,Гц Интервал,сек. Направление (0-Назад "
+        "1-Вперед 2-Перекл.)",
         "; 788t    1    5   8    8    7374.6110   100.0       20.0            2",
     };
     static constexpr std::string_view kDatHeader = kGeneratorDatHeader;

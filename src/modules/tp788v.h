@@ -14,14 +14,14 @@ namespace yukt {
 
 // The two forms of "Set 788v N ...".
 struct Generator788vSetting {
-    bool Times = true;                          // P1 P2 P3 P4 m (m 6 or 7)
+    bool Times = true;                            // P1 P2 P3 P4 m (m 6 or 7)
     std::array<double, 4> P{100, 100, 100, 100};  // µs
     int Mode = 6;
-    double FreqHz = 0;                          // F "2": calculation only
+    double FreqHz = 0;  // F "2": calculation only
 };
 
 class Ttp788v : public Ttp78v8 {
-public:
+  public:
     explicit Ttp788v(ModuleContext& ctx);
 
     // The times and mode, or the calculation-only period, then Apply; Error 5
@@ -36,7 +36,8 @@ struct Tp788vTraits {
     static constexpr std::array<std::string_view, 4> kDefaultCfg = {
         ";Настройка модулей типа ЮКТ-788v ",
         ";Задатчик частоты и интервала ",
-        ";Модуль Номер COM Link Адрес Кварц,кГц Частота,Гц Интервал,сек. Направление (0-Назад 1-Вперед 2-Перекл.)",
+        ";Модуль Номер COM Link Адрес Кварц,кГц Частота,Гц Интервал,сек. Направление (0-Назад "
+        "1-Вперед 2-Перекл.)",
         "; 788v    1    5   8    8    7374.6110   100.0       20.0            2",
     };
     static constexpr std::string_view kDatHeader = kGeneratorDatHeader;

@@ -13,7 +13,7 @@
 namespace yukt {
 
 class Ttp788x : public Ttp78x8 {
-public:
+  public:
     explicit Ttp788x(ModuleContext& ctx);
 
     // Period (both), interval and mode (as SetMode stores it), then Apply;
@@ -28,7 +28,8 @@ struct Tp788xTraits {
     static constexpr std::array<std::string_view, 4> kDefaultCfg = {
         ";Настройка модулей типа ЮКТ-788x ",
         ";Задатчик частоты и интервала ",
-        ";Модуль Номер COM Link Адрес Кварц,кГц Частота,Гц Интервал,сек. Направление (0-Назад 1-Вперед 2-Перекл.)",
+        ";Модуль Номер COM Link Адрес Кварц,кГц Частота,Гц Интервал,сек. Направление (0-Назад "
+        "1-Вперед 2-Перекл.)",
         "; 788x    1    5   8    8    7374.6110   100.0       20.0            2",
     };
     static constexpr std::string_view kDatHeader = kGeneratorDatHeader;

@@ -12,12 +12,14 @@ namespace yukt {
 namespace {
 
 constexpr double kSpan = 65536;
-constexpr int kCounterAnswerLen = 7;    // 24-bit pulses, ticks, reload
-constexpr int kSignedAnswerLen = 5;     // echo, then the 32-bit count
+constexpr int kCounterAnswerLen = 7;  // 24-bit pulses, ticks, reload
+constexpr int kSignedAnswerLen = 5;   // echo, then the 32-bit count
 constexpr int kCmdCounters = 3;
 constexpr std::uint8_t kCountRequest = 5;
 
-std::uint16_t low16(std::int64_t v) { return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFF); }
+std::uint16_t low16(std::int64_t v) {
+    return static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFF);
+}
 
 // Whole part toward zero, kept inside the 32-bit range.
 std::int64_t truncated(double x) {
@@ -63,11 +65,11 @@ double TFreqGenerator::FractionalCount(const std::uint8_t* a, double s, double p
 }
 
 double TFreqGenerator::SignedCount(const std::uint8_t* b) {
-    const std::uint32_t v = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                            (static_cast<std::uint32_t>(b[2]) << 16) |
-                            (static_cast<std::uint32_t>(b[3]) << 24);
+    const std::uint32_t v =
+        static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+        (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
     const double count = v & 0x7FFFFF;
-    return (v & 0x800000) ? count : -count;
+    return (v & 0x800000) ? count : 0 - count;  // 0 - 0 is +0: no "-0" in lines
 }
 
 void TFreqGenerator::Plan() {
@@ -158,11 +160,11 @@ int Ttp78t8::Apply() {
         case 0:
         case 1: {
             const std::uint8_t data[10] = {
-                static_cast<std::uint8_t>(f.D), static_cast<std::uint8_t>(f.D >> 8),
+                static_cast<std::uint8_t>(f.D),        static_cast<std::uint8_t>(f.D >> 8),
                 static_cast<std::uint8_t>(kFixedWord), static_cast<std::uint8_t>(kFixedWord >> 8),
-                static_cast<std::uint8_t>(f.W), static_cast<std::uint8_t>(f.W >> 8),
-                static_cast<std::uint8_t>(f.K), static_cast<std::uint8_t>(f.K >> 8),
-                static_cast<std::uint8_t>(f.R), static_cast<std::uint8_t>(f.R >> 8)};
+                static_cast<std::uint8_t>(f.W),        static_cast<std::uint8_t>(f.W >> 8),
+                static_cast<std::uint8_t>(f.K),        static_cast<std::uint8_t>(f.K >> 8),
+                static_cast<std::uint8_t>(f.R),        static_cast<std::uint8_t>(f.R >> 8)};
             return exchange(Mode() == 0 ? 4 : 2, data, 10);
         }
         case 3: {
@@ -175,10 +177,9 @@ int Ttp78t8::Apply() {
             return exchange(1, data, 3);
         }
         case 4: {
-            const std::uint8_t data[5] = {3, static_cast<std::uint8_t>(f.K),
-                                          static_cast<std::uint8_t>(f.K >> 8),
-                                          static_cast<std::uint8_t>(f.R),
-                                          static_cast<std::uint8_t>(f.R >> 8)};
+            const std::uint8_t data[5] = {
+                3, static_cast<std::uint8_t>(f.K), static_cast<std::uint8_t>(f.K >> 8),
+                static_cast<std::uint8_t>(f.R), static_cast<std::uint8_t>(f.R >> 8)};
             return exchange(1, data, 5);
         }
         case 5: {

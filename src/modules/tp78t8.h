@@ -36,17 +36,17 @@ enum class GeneratorValues {
 
 // The reloads and spans that one Apply sends.
 struct TimingFrame {
-    std::uint16_t D = 0;   // period reload, 65536 - ticks
-    std::uint16_t D2 = 0;  // reload of the second period
-    bool Small = false;    // D < 4081: period longer than 61455 ticks
-    std::uint16_t W = 0;   // pulse width, ticks
-    std::uint16_t K = 0;   // whole 65536-tick spans of the interval (less the offset)
-    std::uint16_t R = 0;   // remainder of the interval, ticks
-    std::uint8_t Secs = 0; // whole seconds of the interval
+    std::uint16_t D = 0;    // period reload, 65536 - ticks
+    std::uint16_t D2 = 0;   // reload of the second period
+    bool Small = false;     // D < 4081: period longer than 61455 ticks
+    std::uint16_t W = 0;    // pulse width, ticks
+    std::uint16_t K = 0;    // whole 65536-tick spans of the interval (less the offset)
+    std::uint16_t R = 0;    // remainder of the interval, ticks
+    std::uint8_t Secs = 0;  // whole seconds of the interval
 };
 
 class TFreqGenerator : public Ttp7xxx {
-public:
+  public:
     explicit TFreqGenerator(ModuleContext& ctx) : Ttp7xxx(ctx) {}
 
     static constexpr double kDefaultQuartzKHz = 7374.6075308;
@@ -95,7 +95,7 @@ public:
     // interval runs in whole spans).
     TimingFrame Quantise(int spanOffset);
 
-protected:
+  protected:
     void setModeField(std::uint8_t m) { m_mode = m; }
     void setWidth(double us) { m_widthUs = us; }
     // Sends `data` with `cmd` and waits for the reply: 0, or -2 when none came
@@ -106,7 +106,7 @@ protected:
     // The burst mode's count read: 0 or -2.
     int readSignedCount();
 
-private:
+  private:
     double m_quartzKHz = kDefaultQuartzKHz;
     double m_periodUs = 10000;
     double m_period2Us = 10000;
@@ -124,7 +124,7 @@ private:
 // The 788t family: modes 0 backward, 1 forward, 2 calculation only, 3 a
 // continuous frequency, 4 one interval, 5 a burst of TargetCount pulses.
 class Ttp78t8 : public TFreqGenerator {
-public:
+  public:
     explicit Ttp78t8(ModuleContext& ctx) : TFreqGenerator(ctx) {}
 
     // 0, 1, 3, 4, 5 are kept; anything else is 2.
@@ -189,6 +189,7 @@ std::string GeneratorResultLine(std::string_view code, D& d, Route route) {
     return GeneratorCountLine(code, d, route, r, d.ReportedValues());
 }
 
-constexpr std::string_view kGeneratorDatHeader = ";Модуль номер Кол-во импульс. Интервал,сек. Частота,Гц";
+constexpr std::string_view kGeneratorDatHeader =
+    ";Модуль номер Кол-во импульс. Интервал,сек. Частота,Гц";
 
 }  // namespace yukt

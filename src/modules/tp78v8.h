@@ -10,11 +10,13 @@
 namespace yukt {
 
 class Ttp78v8 : public TFreqGenerator {
-public:
+  public:
     explicit Ttp78v8(ModuleContext& ctx) : TFreqGenerator(ctx) {}
 
     // 0..7 are kept; anything else is 2.
-    static std::uint8_t ModeFor(int m) { return (m >= 0 && m <= 7) ? static_cast<std::uint8_t>(m) : 2; }
+    static std::uint8_t ModeFor(int m) {
+        return (m >= 0 && m <= 7) ? static_cast<std::uint8_t>(m) : 2;
+    }
     void SetMode(int m) { setModeField(ModeFor(m)); }
 
     // The four times of mode 6, µs.
@@ -33,7 +35,7 @@ public:
     int ReadCount();
     GeneratorValues ReportedValues() const;
 
-private:
+  private:
     std::array<double, 4> m_times{100, 100, 100, 100};
 };
 

@@ -30,9 +30,10 @@ int Ttp78x8::Apply() {
         cmd = 4;
     else
         return -1;
-    const std::uint8_t spans[6] = {static_cast<std::uint8_t>(f.W), static_cast<std::uint8_t>(f.W >> 8),
-                                   static_cast<std::uint8_t>(f.K), static_cast<std::uint8_t>(f.K >> 8),
-                                   static_cast<std::uint8_t>(f.R), static_cast<std::uint8_t>(f.R >> 8)};
+    const std::uint8_t spans[6] = {
+        static_cast<std::uint8_t>(f.W), static_cast<std::uint8_t>(f.W >> 8),
+        static_cast<std::uint8_t>(f.K), static_cast<std::uint8_t>(f.K >> 8),
+        static_cast<std::uint8_t>(f.R), static_cast<std::uint8_t>(f.R >> 8)};
     return exchange(cmd, spans, 6);
 }
 

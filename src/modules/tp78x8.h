@@ -9,11 +9,13 @@
 namespace yukt {
 
 class Ttp78x8 : public TFreqGenerator {
-public:
+  public:
     explicit Ttp78x8(ModuleContext& ctx) : TFreqGenerator(ctx) {}
 
     // 0 and 1 are kept; anything else is 2.
-    static std::uint8_t ModeFor(int m) { return (m == 0 || m == 1) ? static_cast<std::uint8_t>(m) : 2; }
+    static std::uint8_t ModeFor(int m) {
+        return (m == 0 || m == 1) ? static_cast<std::uint8_t>(m) : 2;
+    }
     void SetMode(int m) { setModeField(ModeFor(m)); }
 
     // 0 (done, or nothing to do), -1 (mode not supported), -2 (no answer).

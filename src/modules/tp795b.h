@@ -12,7 +12,7 @@
 namespace yukt {
 
 class Ttp795b : public Ttp76xx {
-public:
+  public:
     explicit Ttp795b(ModuleContext& ctx);
 
     // The value the cfg line puts on every display at start ("Tx3").
@@ -22,7 +22,7 @@ public:
     // looked at (a console that misses a row shows it at the next update).
     void ShowEverywhere(double value);
 
-private:
+  private:
     double m_startValue = 0;
 };
 

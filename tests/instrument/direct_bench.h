@@ -25,10 +25,10 @@ constexpr int kBaud = 9600;
 // A module with nothing but what every module has: identification, reset
 // and FLASH.
 class FlashOnlyModule : public sim::SimModule {
-public:
+  public:
     using SimModule::SimModule;
 
-private:
+  private:
     sim::Answer onCommand(int, std::span<const std::uint8_t>) override { return std::nullopt; }
 };
 
@@ -37,7 +37,7 @@ inline std::string identOf(std::string_view type) {
 }
 
 class DirectBench : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetComPortOpener([this](int com, int, std::string& error) {
             std::unique_ptr<ByteTransport> port;

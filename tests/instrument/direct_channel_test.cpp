@@ -2,10 +2,11 @@
 // opens it, identification of the module under test, and borrowing a link
 // that the module set already holds.
 
+#include "instrument/direct_channel.h"
+
 #include <memory>
 
 #include "direct_bench.h"
-#include "instrument/direct_channel.h"
 #include "instrument/identify.h"
 #include "instrument/module_set.h"
 #include "link/io_ports.h"
@@ -126,7 +127,7 @@ TEST_F(DirectChannelTest, FailedResetLeavesItsErrorTextOnTheChannel) {
 // The module set still holds COM 1 (as at the end of a verification): the
 // channel talks through that link and leaves it open when it closes.
 class BorrowedChannelTest : public DirectBench {
-protected:
+  protected:
     void SetUp() override {
         DirectBench::SetUp();
         LinkTable& links = TheModuleSet().Context().Links;

@@ -2,6 +2,8 @@
 // bench: the address in three copies, the masked parameter texts, the packed
 // coefficients, and writes that the module does not confirm.
 
+#include <unistd.h>
+
 #include <array>
 #include <clocale>
 #include <cmath>
@@ -11,15 +13,13 @@
 #include <string>
 #include <system_error>
 
-#include <unistd.h>
-
 #include "direct_bench.h"
 
 namespace yukt::testing_direct {
 namespace {
 
 class DirectFlashTest : public DirectBench {
-protected:
+  protected:
     void SetUp() override {
         DirectBench::SetUp();
         ASSERT_TRUE(openAt(0));
@@ -102,9 +102,9 @@ TEST_F(DirectFlashTest, ParameterTexts) {
         double value;
     };
     const Case cases[] = {
-        {"   1234,56", 1234.56},  {"   1234.56", 1234.56}, {"7374      ", 7374},
-        {"  -12,5   ", -12.5},    {"    100,00", 100},     {"  12a4,56 ", -1},
-        {"          ", -1},       {"   1,2,3  ", -1},      {"   inf    ", -1},
+        {"   1234,56", 1234.56}, {"   1234.56", 1234.56}, {"7374      ", 7374},
+        {"  -12,5   ", -12.5},   {"    100,00", 100},     {"  12a4,56 ", -1},
+        {"          ", -1},      {"   1,2,3  ", -1},      {"   inf    ", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -161,9 +161,8 @@ TEST_F(DirectFlashTest, CoefficientValuesRoundTrip) {
         double read;
     };
     const Case cases[] = {
-        {2.0, 2.0},        {3.0, 3.0},           {2.5, 2.5},       {1000, 1000},
-        {246.9134, 246.9134}, {2.0006, 2.0006},  {2.00006, 2.0},   {131070, 131070},
-        {7.99999, 7.9998},
+        {2.0, 2.0},       {3.0, 3.0},     {2.5, 2.5},       {1000, 1000},      {246.9134, 246.9134},
+        {2.0006, 2.0006}, {2.00006, 2.0}, {131070, 131070}, {7.99999, 7.9998},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.written);
@@ -222,7 +221,7 @@ TEST_F(DirectFlashTest, CoefficientWriteStopsAtTheFirstUnconfirmedByte) {
 // A locale whose decimal separator is a comma, for the life of the object:
 // an installed one, else one built for the test with localedef.
 class CommaLocale {
-public:
+  public:
     CommaLocale() {
         for (const char* name : {"ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "de_DE.utf8"})
             if (std::setlocale(LC_ALL, name) != nullptr) return;
@@ -259,7 +258,7 @@ public:
         return std::string(probe) == "1,5";
     }
 
-private:
+  private:
     std::filesystem::path m_dir;
 };
 

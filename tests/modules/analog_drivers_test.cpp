@@ -171,6 +171,47 @@ TEST_F(AnalogDrivers, AbsentModulesAreNotPolledAndShowErr4) {
     EXPECT_EQ(t748x.Module(1)->MeasureAmps(), 0);
 }
 
+TEST_F(AnalogDrivers, ClosedLinkKeepsRtdValuesButFailsCurrentInputs) {
+    device("745x", 5);
+    device("748x", 6);
+    setRtd(139.10);
+    setCurrent(10);
+    dir.write("tp745x.cfg", "745x 1 1 23 5 100 1\n");
+    dir.write("tp748x.cfg", "748x 1 1 23 6 2500 99.849 99.859 99.855\n");
+    ModelTable<Tp745xTraits> t745x(ctx);
+    ModelTable<Tp748xTraits> t748x(ctx);
+    ASSERT_EQ(t745x.LoadCfg(), 0);
+    ASSERT_EQ(t748x.LoadCfg(), 0);
+    Ttp745x& rtd = *t745x.Module(1);
+    Ttp748x& amps = *t748x.Module(1);
+    const double tx = rtd.Measure();
+    EXPECT_NEAR(amps.MeasureAmps(), 10, 1e-4);
+    EXPECT_EQ(amps.Error(), kErrOk);
+    ctx.Links.Entry(1)->OpenLink(false);
+    const auto requests = bench.requestCount();
+    EXPECT_EQ(rtd.Measure(), tx) << "the previous temperature";
+    EXPECT_EQ(rtd.Error(), kErrOk);
+    EXPECT_NEAR(amps.MeasureAmps(), 10, 1e-4) << "recomputed from the last codes";
+    EXPECT_EQ(amps.Error(), kErrExchange);
+    EXPECT_EQ(bench.requestCount(), requests);
+}
+
+TEST_F(AnalogDrivers, DataFileHoldsTheLatestCycle) {
+    ScriptedModule& mod = script("748x", 5);
+    mod.answer(2, triple(1000 * 4096, 0, 0));
+    dir.write("tp748x.cfg", "748x 1 1 21 5 4096 100 100 100\n748x 2 1 21 9 4096 100 100 100\n");
+    ModelTable<Tp748xTraits> table(ctx);
+    ASSERT_EQ(table.LoadCfg(), 0);
+    dir.write("tp748x.dat", "an older cycle\n");
+    table.WriteDat();
+    EXPECT_EQ(dir.read("tp748x.dat"),
+              "\n;Модуль номер    I1       I2       I3      R1 ш.    R2 ш.    R3 ш.\n"
+              " 748x     1    10.000    0.000    0.000  100.000    0        0    \n"
+              " 748x     2   Err 4\n");
+    table.WriteConsole();
+    EXPECT_TRUE(ctx.Console.lines().empty()) << "no module on the console route";
+}
+
 TEST_F(AnalogDrivers, Current745tAndTheTenMilliampShunt) {
     ScriptedModule& mod = script("745t", 4);
     // With a reference of 4096 mV the third reading is 4096 codes per mV.

@@ -67,6 +67,19 @@ TEST_F(Generators, SetPointRequestsOf787x) {
     EXPECT_TRUE(gen.requests.empty()) << "no module numbered 2";
 }
 
+TEST_F(Generators, ReloadDrivesThePresentGeneratorAgain) {
+    ScriptedModule& gen = script("787x", 1);
+    dir.write("tp787x.cfg", "787x 1 1 23 1  4  6\n");
+    ModelTable<Tp787xTraits> table(ctx);
+    ASSERT_EQ(table.LoadCfg(), 0);
+    dir.write("tp787x.cfg", "787x 1 1 23 1  12  2\n");
+    gen.requests.clear();
+    EXPECT_EQ(table.ReloadModule(1), 0);
+    ASSERT_EQ(gen.requests.size(), 1u);
+    EXPECT_EQ(gen.requests[0].data, (Bytes{0x01, 0xFF, 0x7F, 0x01, 0x00, 0x00, 0x7D}));
+    EXPECT_EQ(table.LineFor(*table.Module(1), Route::Reply), "787x 1   12.00000  2");
+}
+
 TEST_F(Generators, RefusedAndUnansweredSetPoints) {
     script("787x", 1);
     dir.write("tp787x.cfg", "787x 1 1 23 1  4  6\n787x 1 1 23 3  4  6\n");

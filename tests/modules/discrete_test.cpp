@@ -22,9 +22,9 @@ TEST(DisplayEncoding, PackedDecimalOfOneDecimal) {
         std::uint8_t intPart, fraction;
     };
     const Case cases[] = {
-        {12.3, 0x12, 0x30}, {5, 0x05, 0x00},   {99.9, 0x99, 0x90}, {123.4, 0x23, 0x40},
-        {0, 0x00, 0x00},    {0.05, 0x00, 0x10}, {7.25, 0x07, 0x20}, {1234.5, 0x34, 0x50},
-        {static_cast<float>(12.3), 0x12, 0x30},
+        {12.3, 0x12, 0x30},  {5, 0x05, 0x00},      {99.9, 0x99, 0x90},
+        {123.4, 0x23, 0x40}, {0, 0x00, 0x00},      {0.05, 0x00, 0x10},
+        {7.25, 0x07, 0x20},  {1234.5, 0x34, 0x50}, {static_cast<float>(12.3), 0x12, 0x30},
     };
     for (const Case& c : cases) {
         std::uint8_t i = 0xAA, f = 0xAA;
@@ -47,9 +47,9 @@ TEST(PortCfgText, HexDigitsAfterTheDollar) {
         std::uint8_t value;
     };
     const Case cases[] = {
-        {"FF", 0xFF}, {"0f", 0x0F}, {"F0", 0xF0}, {"00", 0x00}, {"1FF", 0xFF},
-        {"7", 0x07},  {"", 0x00},   {"12345", 0x34},  // only four characters count
-        {"G", 16},                                    // a non-digit is a letter digit
+        {"FF", 0xFF},  {"0f", 0x0F}, {"F0", 0xF0}, {"00", 0x00},
+        {"1FF", 0xFF}, {"7", 0x07},  {"", 0x00},   {"12345", 0x34},  // only four characters count
+        {"G", 16},  // a non-digit is a letter digit
     };
     for (const Case& c : cases) EXPECT_EQ(PortFromCfgText(c.text), c.value) << c.text;
 }
@@ -57,7 +57,7 @@ TEST(PortCfgText, HexDigitsAfterTheDollar) {
 constexpr int kAddr = 6;
 
 class DiscreteBench : public FreqBench {
-protected:
+  protected:
     ModelTable<Tp765xTraits> t765x{ctx};
     ModelTable<Tp795bTraits> t795b{ctx};
 };

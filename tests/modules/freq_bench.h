@@ -33,7 +33,7 @@ struct Request {
 // Serves requests with a simulated device of the model and keeps a copy of
 // each one, so that tests can check the bytes a driver sent.
 class RecordingModule : public sim::SimModule {
-public:
+  public:
     explicit RecordingModule(std::string_view model)
         : SimModule(std::string(model)), m_inner(sim::makeDevice(model)) {
         setIdent(m_inner->ident());
@@ -46,7 +46,7 @@ public:
     }
     std::vector<Request> requests;
 
-private:
+  private:
     sim::Answer onCommand(int command, std::span<const std::uint8_t> data) override {
         requests.push_back({command, {data.begin(), data.end()}});
         return m_inner->request(command, data);
@@ -57,7 +57,7 @@ private:
 };
 
 class FreqBench : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "yukt-freq-XXXXXX").string();
@@ -126,7 +126,7 @@ protected:
     ModuleContext ctx;
     std::vector<std::string> replies;
 
-private:
+  private:
     std::string m_dir;
 };
 

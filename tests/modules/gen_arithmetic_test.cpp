@@ -26,9 +26,18 @@ TEST(GeneratorArithmetic, NearestRoundsHalvesToEvenAndClamps) {
         std::int32_t expected;
     };
     const Case cases[] = {
-        {0.5, 0},          {1.5, 2},           {2.5, 2},         {-0.5, 0},
-        {-1.5, -2},        {9218.5, 9218},     {9219.5, 9220},   {18436.5188, 18437},
-        {1e12, 2147483647}, {-1e12, -2147483647 - 1}, {INFINITY, 2147483647}, {NAN, 0},
+        {0.5, 0},
+        {1.5, 2},
+        {2.5, 2},
+        {-0.5, 0},
+        {-1.5, -2},
+        {9218.5, 9218},
+        {9219.5, 9220},
+        {18436.5188, 18437},
+        {1e12, 2147483647},
+        {-1e12, -2147483647 - 1},
+        {INFINITY, 2147483647},
+        {NAN, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(TFreqGenerator::Nearest(c.x), c.expected) << c.x;
 }
@@ -124,10 +133,8 @@ TEST(GeneratorArithmetic, SignedCountTakesTheDirectionFromBit23) {
         double count;
     };
     const Case cases[] = {
-        {{0x05, 0x00, 0x80, 0x00}, 5},
-        {{0x05, 0x00, 0x00, 0x00}, -5},
-        {{0x00, 0x00, 0x00, 0x00}, 0},
-        {{0xFF, 0xFF, 0xFF, 0xFF}, 0x7FFFFF},
+        {{0x05, 0x00, 0x80, 0x00}, 5},         {{0x05, 0x00, 0x00, 0x00}, -5},
+        {{0x00, 0x00, 0x00, 0x00}, 0},         {{0xFF, 0xFF, 0xFF, 0xFF}, 0x7FFFFF},
         {{0xFF, 0xFF, 0x7F, 0x12}, -0x7FFFFF},
     };
     for (const Case& c : cases) EXPECT_EQ(TFreqGenerator::SignedCount(c.bytes.data()), c.count);
@@ -150,8 +157,9 @@ TEST(GeneratorArithmetic, FractionalCountAddsTheOpenPeriods) {
         {{2, 0, 0, 10, 0, 0xFF, 0xFF}, p, p / 2, 1 + 0.5 + (10 / kTicksPerUs) / 1.0},
     };
     for (const Case& c : cases)
-        EXPECT_NEAR(TFreqGenerator::FractionalCount(c.answer.data(), kTicksPerUs, c.periodUs, c.widthUs),
-                    c.count, 1e-9);
+        EXPECT_NEAR(
+            TFreqGenerator::FractionalCount(c.answer.data(), kTicksPerUs, c.periodUs, c.widthUs),
+            c.count, 1e-9);
 }
 
 TEST(GeneratorArithmetic, ModesOutsideEachFamilyFallBackToTheCalculation) {
@@ -160,8 +168,8 @@ TEST(GeneratorArithmetic, ModesOutsideEachFamilyFallBackToTheCalculation) {
         int t, x, v;
     };
     const Case cases[] = {
-        {0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 2, 3},  {4, 4, 2, 4},
-        {5, 5, 2, 5}, {6, 2, 2, 6}, {7, 2, 2, 7}, {8, 2, 2, 2},  {-1, 2, 2, 2},
+        {0, 0, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 2, 3}, {4, 4, 2, 4},
+        {5, 5, 2, 5}, {6, 2, 2, 6}, {7, 2, 2, 7}, {8, 2, 2, 2}, {-1, 2, 2, 2},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Ttp78t8::ModeFor(c.m), c.t) << c.m;
@@ -177,8 +185,11 @@ TEST(GeneratorArithmetic, QuartzOutsideItsWindowIsRefused) {
         int error;
     };
     const Case cases[] = {
-        {1000, 1000, kErrOk}, {32000, 32000, kErrOk},       {999.99, kQuartz, kErrParameter},
-        {32000.01, kQuartz, kErrParameter}, {7374.2978, 7374.2978, kErrOk},
+        {1000, 1000, kErrOk},
+        {32000, 32000, kErrOk},
+        {999.99, kQuartz, kErrParameter},
+        {32000.01, kQuartz, kErrParameter},
+        {7374.2978, 7374.2978, kErrOk},
     };
     ModuleContext ctx;
     for (const Case& c : cases) {
@@ -254,11 +265,12 @@ TEST(GeneratorSetForms, FrequencyWithoutPeriodIsRefusedOutsideTheContinuousMode)
         std::optional<double> used;
     };
     const Case cases[] = {
-        {0, 3, 29},        {20, 3, 29},      {29.9, 3, 29}, {30, 3, 30},
-        {0, 0, std::nullopt}, {0, 2, std::nullopt}, {-5, 4, std::nullopt},
-        {NAN, 1, std::nullopt}, {20, 1, 20},
+        {0, 3, 29},           {20, 3, 29},          {29.9, 3, 29},         {30, 3, 30},
+        {0, 0, std::nullopt}, {0, 2, std::nullopt}, {-5, 4, std::nullopt}, {NAN, 1, std::nullopt},
+        {20, 1, 20},
     };
-    for (const Case& c : cases) EXPECT_EQ(UsableFrequency(c.freq, c.mode), c.used) << c.freq << " " << c.mode;
+    for (const Case& c : cases)
+        EXPECT_EQ(UsableFrequency(c.freq, c.mode), c.used) << c.freq << " " << c.mode;
 
     // Refused: the module keeps every setting and its error.
     ModuleContext ctx;

@@ -30,12 +30,14 @@ TEST(Tp735Construction, DefaultsOfEachModel) {
     Ttp735d d(ctx);
     Ttp735v v(ctx);
     const std::vector<std::pair<Ttp73Base*, Expect>> cases = {
-        {&x, {"735x", 7374.2978, 1, 1,
-              "Модуль измерение частоты,числа импульсов и времени между двумя событиями (ЮКТ-735x)"}},
+        {&x,
+         {"735x", 7374.2978, 1, 1,
+          "Модуль измерение частоты,числа импульсов и времени между двумя событиями (ЮКТ-735x)"}},
         {&t, {"735t", 7374.76925, 1, 1, "Модуль измерение частоты по двум каналам (ЮКТ-735t)"}},
         {&r, {"735r", 7374.76925, 0, 0, "Модуль измерение частоты по двум каналам (ЮКТ-735r)"}},
         {&d, {"735d", 7374.76925, 1, 1, "Модуль измерение частоты по двум каналам (ЮКТ-735d)"}},
-        {&v, {"735v", 7374.76925, 1, 1, "Виртуальный модуль для работы с FLASH-памятью (ЮКТ-735v)"}},
+        {&v,
+         {"735v", 7374.76925, 1, 1, "Виртуальный модуль для работы с FLASH-памятью (ЮКТ-735v)"}},
     };
     for (const auto& [m, e] : cases) {
         EXPECT_EQ(m->Name(), e.name) << e.model;
@@ -68,8 +70,10 @@ TEST(Tp735Construction, SettingLimits) {
     const std::vector<Case> cases = {
         {"quartz 1000", [](Ttp735t& m) { m.SetQuartz(1000); }, kErrOk, 1000, 1, 0},
         {"quartz 32000", [](Ttp735t& m) { m.SetQuartz(32000); }, kErrOk, 32000, 1, 0},
-        {"quartz just below", [](Ttp735t& m) { m.SetQuartz(999.999); }, kErrParameter, 7374.76925, 1, 0},
-        {"quartz just above", [](Ttp735t& m) { m.SetQuartz(32000.001); }, kErrParameter, 7374.76925, 1, 0},
+        {"quartz just below", [](Ttp735t& m) { m.SetQuartz(999.999); }, kErrParameter, 7374.76925,
+         1, 0},
+        {"quartz just above", [](Ttp735t& m) { m.SetQuartz(32000.001); }, kErrParameter, 7374.76925,
+         1, 0},
         {"quartz 0", [](Ttp735t& m) { m.SetQuartz(0); }, kErrParameter, 7374.76925, 1, 0},
         {"out1 0", [](Ttp735t& m) { m.SetOut1(0); }, kErrOk, 7374.76925, 0, 0},
         {"out1 2", [](Ttp735t& m) { m.SetOut1(2); }, kErrParameter, 7374.76925, 1, 0},
@@ -100,7 +104,8 @@ TEST(Tp735Construction, SettingLimits) {
 template <class Traits>
 class Tp735CfgFiles : public FreqBench {};
 
-using Models = ::testing::Types<Tp735xTraits, Tp735tTraits, Tp735rTraits, Tp735dTraits, Tp735vTraits>;
+using Models =
+    ::testing::Types<Tp735xTraits, Tp735tTraits, Tp735rTraits, Tp735dTraits, Tp735vTraits>;
 TYPED_TEST_SUITE(Tp735CfgFiles, Models);
 
 TYPED_TEST(Tp735CfgFiles, DefaultFileConfiguresNothing) {

@@ -23,7 +23,7 @@ using Bytes = std::vector<std::uint8_t>;
 // ---- 735r -----------------------------------------------------------------
 
 class Tp735rBench : public FreqBench {
-protected:
+  protected:
     Ttp735r& load() {
         writeCfg("735r", "735r 2 1 23 3 7374.7253\n735r 7 1 23 9 7374.7253\n");
         EXPECT_EQ(table.LoadCfg(), 0);
@@ -55,7 +55,8 @@ TEST_F(Tp735rBench, ComponentOutputEveryThirdCycle) {
         int phase;
         bool line;
     };
-    const std::vector<Cycle> cycles = {{1, false}, {2, false}, {3, true}, {1, false}, {2, false}, {3, true}};
+    const std::vector<Cycle> cycles = {{1, false}, {2, false}, {3, true},
+                                       {1, false}, {2, false}, {3, true}};
     for (const Cycle& c : cycles) {
         advance(0.5);
         replies.clear();
@@ -139,7 +140,7 @@ std::string record(const std::vector<std::uint32_t>& w) {
 }
 
 class Tp735dBench : public FreqBench {
-protected:
+  protected:
     Ttp735d& load() {
         writeCfg("735d", "735d 2 1 23 3 7374.7253 1 1 0 0 2.0 3.0\n");
         EXPECT_EQ(table.LoadCfg(), 0);
@@ -231,7 +232,7 @@ TEST_F(Tp735dBench, OtherDestinationsGetThePollLine) {
 // ---- 735v -----------------------------------------------------------------
 
 class Tp735vBench : public FreqBench {
-protected:
+  protected:
     Ttp735v& load() {
         writeCfg("735v", "735v 2 1 23 3 7374.7253 1 1 1 1 2.0000 65535.9999\n");
         EXPECT_EQ(table.LoadCfg(), 0);

@@ -20,7 +20,7 @@ const std::string kCfg = "735t 2 1 23 3 7374.76925 1 1 0 0 2.0 3.0\n";
 using Bytes = std::vector<std::uint8_t>;
 
 class Tp735tBench : public FreqBench {
-protected:
+  protected:
     Ttp735t& load(const std::string& cfg = kCfg) {
         writeCfg("735t", cfg);
         EXPECT_EQ(table.LoadCfg(), 0);
@@ -99,7 +99,8 @@ TEST_F(Tp735tBench, MemoryLines) {
         {"plain text", "Verification-01!", "mem1", "735t 2  Verification-01!"},
         {"control characters", std::string("ABCDEFGHIJ\x01\x02\x03\x1F\x00 ", 16), "mem2",
          "735t 2  ABCDEFGHIJ??????"},
-        {"Windows-1251 letters", Utf8ToCp1251("Поверка модуля 1"), "mem1", "735t 2  Поверка?модуля?1"},
+        {"Windows-1251 letters", Utf8ToCp1251("Поверка модуля 1"), "mem1",
+         "735t 2  Поверка?модуля?1"},
     };
     for (const Case& c : cases) {
         setBank(dev, c.bankName == "mem1" ? 1 : 2, c.stored);
@@ -156,15 +157,30 @@ TEST_F(Tp735tBench, SetCommand) {
         {{"0", "0", "2.0", "65535.9999", "1"},
          true,
          {{5, {0x00, 0x01, 0x00, 0x00, 0x7F, 0xFF, 0x99, 0x99}}},
-         0, 0, 0, 0, 2.0, 65535.9999},
+         0,
+         0,
+         0,
+         0,
+         2.0,
+         65535.9999},
         {{"0", "0", "5", "1", "1"},
          true,
          {{5, {0x00, 0x02, 0x50, 0x00, 0x00, 0x00, 0x50, 0x00}}},
-         0, 0, 0, 0, 5.0, 1.0},
+         0,
+         0,
+         0,
+         0,
+         5.0,
+         1.0},
         {{"0", "0", "1", "12.5", "1"},
          true,
          {{5, {0x00, 0x00, 0x50, 0x00, 0x00, 0x06, 0x25, 0x00}}},
-         0, 0, 0, 0, 1.0, 12.5},
+         0,
+         0,
+         0,
+         0,
+         1.0,
+         12.5},
         {{"0", "0", "1.5", "0", "0"}, false, {}, 1, 1, 1, 1, 2.0, 3.0},
         {{"0", "0", "x", "1", "1"}, false, {}, 1, 1, 1, 1, 2.0, 3.0},
         {{"2", "0", "0", "0", "0"}, false, {}, 1, 1, 1, 1, 2.0, 3.0},
@@ -210,11 +226,11 @@ TEST_F(Tp735tBench, FailedStateRequestAndAbsentModule) {
 
 // A module that accepts every request but answers with too few bytes.
 class ShortAnswers : public sim::SimModule {
-public:
+  public:
     ShortAnswers(std::size_t stateBytes, std::size_t otherBytes)
         : SimModule("735t"), m_state(stateBytes), m_other(otherBytes) {}
 
-private:
+  private:
     sim::Answer onCommand(int command, std::span<const std::uint8_t>) override {
         return sim::Reply::ok(Bytes(command == 2 ? m_state : m_other, 0x5A));
     }

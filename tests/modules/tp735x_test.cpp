@@ -18,7 +18,7 @@ constexpr double kQuartz = 7374.2978;
 constexpr int kAddr = 3;
 
 class Tp735xBench : public FreqBench {
-protected:
+  protected:
     // Module number 2 on COM 1 at address 3, results to the component.
     Ttp735x& load(const std::string& cfg = "735x 2 1 23 3 7374.2978 1 1 0 0\n") {
         writeCfg("735x", cfg);
@@ -62,8 +62,8 @@ TEST_F(Tp735xBench, LineHeadCarriesTheCountersInHex) {
     pulses(1.0);
     advance(123455.5);  // 123456 rising edges since the first at 0 s
     const std::string line = poll(m);
-    const std::uint32_t lastEdgeTicks =
-        static_cast<std::uint32_t>(std::fmod(std::floor(123455.0 * kQuartz * 1000 / 4), 4294967296.0));
+    const std::uint32_t lastEdgeTicks = static_cast<std::uint32_t>(
+        std::fmod(std::floor(123455.0 * kQuartz * 1000 / 4), 4294967296.0));
     EXPECT_EQ(line.substr(0, 22), " 735x    2   $0001E240");
     EXPECT_EQ(line.substr(22, 2 + 9 + 1 + 10), "  " + Hex8(lastEdgeTicks) + " " + "   0.54242");
     EXPECT_EQ(m.FlowCount(), 123456);
@@ -98,7 +98,8 @@ TEST_F(Tp735xBench, FrequencyAndQuartzFromConsecutivePolls) {
         double frequency;
         bool quartzEstimated;
     };
-    const std::vector<Case> cases = {{0.001, 1000, true}, {0.01, 100, true}, {1.0 / 2500, 2500, false}};
+    const std::vector<Case> cases = {
+        {0.001, 1000, true}, {0.01, 100, true}, {1.0 / 2500, 2500, false}};
     for (const Case& c : cases) {
         pulses(c.periodS, bench.now());
         advance(0.3);
@@ -146,7 +147,8 @@ TEST_F(Tp735xBench, IntervalAndCountBetweenTwoEvents) {
             EXPECT_EQ(m.PulseCount(), 100);
             EXPECT_EQ(w[7], "100.000");  // 0.5 period before each event's first edge
             EXPECT_NEAR(std::stod(w[8]), 1.0, 2e-6);
-            EXPECT_EQ(m.EventInterval(), std::llabs(static_cast<long long>(m.EventTime2()) - m.EventTime1()));
+            EXPECT_EQ(m.EventInterval(),
+                      std::llabs(static_cast<long long>(m.EventTime2()) - m.EventTime1()));
         } else if (std::string(s.d1) == "1") {
             EXPECT_EQ(w[7], Fix(m.PulseCount() - 1, 0, 3));
             EXPECT_EQ(w[8], "0.000000");

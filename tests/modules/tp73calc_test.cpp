@@ -49,9 +49,9 @@ TEST(Tp73Calc, QuartzWindowBounds) {
         bool estimated;
     };
     const std::vector<Case> cases = {
-        {989.999, false}, {990, true},  {1000, true},    {1100, true},   {1100.001, false},
-        {89.999, false},  {90, true},   {110, true},     {110.001, false}, {500, false},
-        {0, false},
+        {989.999, false},  {990, true},     {1000, true}, {1100, true},
+        {1100.001, false}, {89.999, false}, {90, true},   {110, true},
+        {110.001, false},  {500, false},    {0, false},
     };
     for (const Case& c : cases) {
         const double q = QuartzEstimate(c.frequency, 1000, 1843574);
@@ -71,11 +71,8 @@ TEST(Tp73Calc, OutputBytes) {
         std::uint8_t x, y;
     };
     const std::vector<Case> cases = {
-        {1, 1, 0, 0, 0xFF, 0xFF},
-        {1, 1, 1, 1, 0xFF, 0x3F},
-        {0, 0, 0, 0, 0x3F, 0xFF},
-        {1, 0, 1, 0, 0x7F, 0xBF},
-        {0, 1, 0, 1, 0xBF, 0x7F},
+        {1, 1, 0, 0, 0xFF, 0xFF}, {1, 1, 1, 1, 0xFF, 0x3F}, {0, 0, 0, 0, 0x3F, 0xFF},
+        {1, 0, 1, 0, 0x7F, 0xBF}, {0, 1, 0, 1, 0xBF, 0x7F},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(OutputsByteX(c.out1, c.out2), c.x);
@@ -149,8 +146,8 @@ TEST(Tp73Calc, IntervalAndFractionalCount) {
         // Equal edges: the period counts as 65535 ticks, not 0.
         {"equal edge times", 0x0F, kOrderPair1, 0, 0, 65535, 65535, 0, 1, 3, 0, 4.0},
         // Only the low 16 bits of the event times take part.
-        {"event times above 16 bits", 0x0F, kOrderPair1, 0x10064, 0x20384, 150, 350, 1000, 1400,
-         10, 0x10320, 10.0},
+        {"event times above 16 bits", 0x0F, kOrderPair1, 0x10064, 0x20384, 150, 350, 1000, 1400, 10,
+         0x10320, 10.0},
     };
     for (const Case& c : cases) {
         EventCapture e;

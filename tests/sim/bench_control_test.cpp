@@ -14,14 +14,20 @@ TEST(BenchControl, CommandsChangeTheBench) {
         std::string line;
         std::function<bool(const Bench&)> holds;
     } cases[] = {
-        {"module 787x", [](const Bench& b) { return b.underTest()->model() == "787x" && b.underTest()->address() == 3; }},
+        {"module 787x",
+         [](const Bench& b) {
+             return b.underTest()->model() == "787x" && b.underTest()->address() == 3;
+         }},
         {"address 6", [](const Bench& b) { return b.underTest()->address() == 6; }},
-        {"param 1=7374.5", [](const Bench& b) { return b.underTest()->flash().param(1) == 7374.5; }},
+        {"param 1=7374.5",
+         [](const Bench& b) { return b.underTest()->flash().param(1) == 7374.5; }},
         {"param 2 99,87", [](const Bench& b) { return b.underTest()->flash().param(2) == 99.87; }},
         {"coef 2 4", [](const Bench& b) { return b.underTest()->flash().coef(2) == 4.0; }},
         {"ident 45T01B12", [](const Bench& b) { return b.underTest()->ident() == "45T01B12"; }},
-        {"switch verify", [](const Bench& b) { return b.modeSwitch() == ModeSwitch::Verification; }},
-        {"switch replace", [](const Bench& b) { return b.modeSwitch() == ModeSwitch::Replacement; }},
+        {"switch verify",
+         [](const Bench& b) { return b.modeSwitch() == ModeSwitch::Verification; }},
+        {"switch replace",
+         [](const Bench& b) { return b.modeSwitch() == ModeSwitch::Replacement; }},
         {"second 745t", [](const Bench& b) { return b.second() && b.second()->address() == 7; }},
         {"second none", [](const Bench& b) { return b.second() == nullptr; }},
         {"meter off", [](const Bench& b) { return b.meter() == nullptr; }},

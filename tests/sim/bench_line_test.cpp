@@ -1,12 +1,11 @@
 // The bench as the host sees it on the line: who answers where, the
 // identification and FLASH requests, the mode switch, and faults.
 
-#include "sim/bench.h"
-
 #include <gtest/gtest.h>
 
 #include "common/module_ids.h"
 #include "raw_line.h"
+#include "sim/bench.h"
 #include "sim/calibrator.h"
 #include "sim/device_table.h"
 
@@ -22,14 +21,16 @@ std::string identAt(ByteTransport& t, int address) {
     return r->accepted() ? r->text() : "";
 }
 
-Bytes flashRead(int cell) { return {static_cast<std::uint8_t>(0x10 + cell / 256), static_cast<std::uint8_t>(cell % 256)}; }
+Bytes flashRead(int cell) {
+    return {static_cast<std::uint8_t>(0x10 + cell / 256), static_cast<std::uint8_t>(cell % 256)};
+}
 Bytes flashWrite(int cell, int value) {
     return {static_cast<std::uint8_t>(cell / 256), static_cast<std::uint8_t>(cell % 256),
             static_cast<std::uint8_t>(value)};
 }
 
 class CalibratorLine : public ::testing::Test {
-protected:
+  protected:
     CalibratorLine() {
         bench.installCalibrator(true);
         auto mut = makeDevice("745t");
@@ -42,7 +43,8 @@ protected:
 };
 
 TEST_F(CalibratorLine, AnswersIdentificationWhereTheModulesAre) {
-    const std::string version = std::string(1, ids::kDefaultVariant) + std::string(ids::kDefaultVersion);
+    const std::string version =
+        std::string(1, ids::kDefaultVariant) + std::string(ids::kDefaultVersion);
     const struct {
         int address;
         std::string ident;

@@ -18,8 +18,13 @@ using simtest::exchange;
 using simtest::le;
 
 Bytes setPoint(std::uint8_t mode, unsigned code) {
-    return {mode, static_cast<std::uint8_t>(code & 0xFF), static_cast<std::uint8_t>(code >> 8),
-            1, 0, 0x00, 0x7D};
+    return {mode,
+            static_cast<std::uint8_t>(code & 0xFF),
+            static_cast<std::uint8_t>(code >> 8),
+            1,
+            0,
+            0x00,
+            0x7D};
 }
 
 struct Reading745t {
@@ -37,7 +42,7 @@ Reading745t read745t(ByteTransport& host, int address, double rref, double rshun
 }
 
 class Calibrator : public ::testing::Test {
-protected:
+  protected:
     Calibrator() {
         bench.installCalibrator(true);
         auto mut = makeDevice("745t");
@@ -110,7 +115,7 @@ TEST_F(Calibrator, InputsCarryTheConfiguredErrorAndTheRtd) {
 // ---- The frequency and interval generator ----
 
 class FrequencyGenerator : public ::testing::Test {
-protected:
+  protected:
     static constexpr double kQuartz = 7374.6075308;
     FrequencyGenerator() {
         auto g = makeDevice("788t");
@@ -158,7 +163,8 @@ TEST_F(FrequencyGenerator, IntervalsCountThePulsesTheyHold) {
         bench.clock().advance(0.123);
         ASSERT_TRUE(exchange(*host, 2, c.command, c.data));
         ASSERT_TRUE(bench.physics().gate.armed());
-        EXPECT_NEAR(bench.physics().gate.close - bench.physics().gate.open, t * 4 / 7374607.53, 1e-9);
+        EXPECT_NEAR(bench.physics().gate.close - bench.physics().gate.open, t * 4 / 7374607.53,
+                    1e-9);
         EXPECT_NEAR(bench.physics().pulses.frequencyHz(), 7374607.53 / 4 / r, 1e-6);
         bench.clock().advance(0.25);
         const double midway = measuredCount(half);
@@ -192,7 +198,7 @@ TEST_F(FrequencyGenerator, TheDividerCheckCountsAgainstControlPulses) {
     bench.clock().advance(period * 4 * 1.0);
     EXPECT_LT(count(), 0);  // counting
     bench.clock().advance(period * 4 * 12);
-    EXPECT_EQ(count(), 40);  // 10 control pulses of 4 generator pulses
+    EXPECT_EQ(count(), 40);               // 10 control pulses of 4 generator pulses
     bench.physics().feedbackDivider = 0;  // nothing comes back
     EXPECT_EQ(count(), 0);
 }

@@ -46,10 +46,18 @@ TEST(RequestDecoder, TakesOrRefusesFrames) {
         {"no line feed", noEnd, RequestDecoder::Step::Broken, 0, 0, {}},
         {"noise before", noiseFirst, RequestDecoder::Step::Frame, 3, 7, {}},
         {"zero length", zeroLength, RequestDecoder::Step::Broken, 0, 0, {}},
-        {"with data", simtest::requestFrame(14, 7, {0x1F, 0xFF}), RequestDecoder::Step::Frame, 14,
-         7, {0x1F, 0xFF}},
-        {"set point", simtest::requestFrame(1, 1, {3, 0xFF, 0x7F, 1, 0, 0, 0x7D}),
-         RequestDecoder::Step::Frame, 1, 1, {3, 0xFF, 0x7F, 1, 0, 0, 0x7D}},
+        {"with data",
+         simtest::requestFrame(14, 7, {0x1F, 0xFF}),
+         RequestDecoder::Step::Frame,
+         14,
+         7,
+         {0x1F, 0xFF}},
+        {"set point",
+         simtest::requestFrame(1, 1, {3, 0xFF, 0x7F, 1, 0, 0, 0x7D}),
+         RequestDecoder::Step::Frame,
+         1,
+         1,
+         {3, 0xFF, 0x7F, 1, 0, 0, 0x7D}},
     };
     for (const DecodeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -112,8 +120,8 @@ TEST(DeviceEncoders, ReplyFramesFollowTheLayout) {
     const Bytes data = {'4', '5', 0x00, 0xFF};
     const Bytes frame = encodeFrame(statusByte(6, true), data);
     // LEN 5, HDR 0x68, then the data, SUM = 5 + 0x68 + 0x34 + 0x35 + 0 + 0xFF mod 256.
-    const Bytes expected = {170, 170, 85, '0', '5', '6', '8', '3', '4', '3',
-                            '5', '0', '0', '?', '?', '=', '5', 10};
+    const Bytes expected = {170, 170, 85,  '0', '5', '6', '8', '3', '4',
+                            '3', '5', '0', '0', '?', '?', '=', '5', 10};
     EXPECT_EQ(frame, expected);
     const auto parsed = simtest::parseReply(frame);
     ASSERT_TRUE(parsed);

@@ -39,7 +39,8 @@ TEST(EveryModel, IdentifiesResetsAndKeepsItsFlash) {
         EXPECT_TRUE(reset->data.empty());
 
         // A cell written over the line reads back; the address moves at reset.
-        for (int cell : {0, 16, 32}) ASSERT_TRUE(exchange(*host, kAt, 7, {0, static_cast<std::uint8_t>(cell), 11}));
+        for (int cell : {0, 16, 32})
+            ASSERT_TRUE(exchange(*host, kAt, 7, {0, static_cast<std::uint8_t>(cell), 11}));
         const auto back = exchange(*host, kAt, 7, {0x10, 32});
         ASSERT_TRUE(back && back->accepted());
         EXPECT_EQ(back->data, Bytes{11});
@@ -60,12 +61,12 @@ TEST(EveryModel, ReadRepliesHaveTheirLayoutLengths) {
         Bytes data;
         std::size_t length;
     } cases[] = {
-        {"745x", 2, {}, 9},  {"745t", 2, {}, 9},  {"745b", 2, {}, 19}, {"746x", 2, {}, 9},
-        {"747x", 2, {}, 9},  {"748x", 2, {}, 9},  {"748t", 2, {}, 16}, {"748t", 3, {}, 16},
-        {"765x", 2, {}, 4},  {"735x", 2, {}, 4},  {"735x", 3, {}, 8},  {"735x", 5, {2}, 8},
-        {"735x", 5, {3}, 8}, {"735x", 5, {4}, 4}, {"735t", 2, {}, 4},  {"735t", 3, {}, 8},
+        {"745x", 2, {}, 9},  {"745t", 2, {}, 9},  {"745b", 2, {}, 19},  {"746x", 2, {}, 9},
+        {"747x", 2, {}, 9},  {"748x", 2, {}, 9},  {"748t", 2, {}, 16},  {"748t", 3, {}, 16},
+        {"765x", 2, {}, 4},  {"735x", 2, {}, 4},  {"735x", 3, {}, 8},   {"735x", 5, {2}, 8},
+        {"735x", 5, {3}, 8}, {"735x", 5, {4}, 4}, {"735t", 2, {}, 4},   {"735t", 3, {}, 8},
         {"735t", 4, {}, 8},  {"735t", 6, {}, 8},  {"735t", 5, {5}, 16}, {"735d", 5, {6}, 18},
-        {"788t", 3, {}, 7},  {"788t", 1, {5}, 5}, {"788x", 3, {}, 7},  {"788v", 3, {}, 7},
+        {"788t", 3, {}, 7},  {"788t", 1, {5}, 5}, {"788x", 3, {}, 7},   {"788v", 3, {}, 7},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " command " + std::to_string(c.command));

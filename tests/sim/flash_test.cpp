@@ -48,7 +48,7 @@ TEST(Flash, StoredParametersLieWhereTheLayoutSays) {
     // Copy 3 of parameter 5 starts at 386 + 50; its first character is a blank.
     EXPECT_EQ(f.read(436), ' ' ^ ids::kMaskM[2]);
     EXPECT_EQ(f.read(296 + 9), '2' ^ ids::kMaskM[0]);  // the last character of copy 1
-    EXPECT_EQ(f.read(256), 0xFF);                        // parameter 1 untouched
+    EXPECT_EQ(f.read(256), 0xFF);                      // parameter 1 untouched
     EXPECT_EQ(Flash::paramTextOf(7374.6075308), "7374,60753");
     EXPECT_EQ(Flash::paramTextOf(100), "       100");
     EXPECT_EQ(Flash().param(1), std::nullopt);  // erased cells
@@ -71,7 +71,8 @@ TEST(Flash, CoefficientsKeepHalfTheValueInPackedDecimal) {
         for (int copy = 0; copy < 3; ++copy)
             for (int i = 0; i < 4; ++i)
                 EXPECT_EQ(f.read(462 + 8 * copy + 8 + i),
-                          c.bytes[static_cast<std::size_t>(i)] ^ ids::kMaskN[static_cast<std::size_t>(copy)]);
+                          c.bytes[static_cast<std::size_t>(i)] ^
+                              ids::kMaskN[static_cast<std::size_t>(copy)]);
         ASSERT_TRUE(f.coef(2));
         EXPECT_NEAR(*f.coef(2), c.readBack, 1e-9);
     }

@@ -4,12 +4,11 @@
 #include "sim/pty_line.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <thread>
@@ -75,7 +74,10 @@ TEST(PtyLine, AnswersIdentificationThroughTheSymlink) {
 TEST(PtyLine, NeverReplacesAnOrdinaryFile) {
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() / ("yukt-pty-file-" + std::to_string(getpid()));
-    { std::FILE* f = std::fopen(file.c_str(), "w"); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen(file.c_str(), "w");
+        std::fclose(f);
+    }
     std::string error;
     EXPECT_FALSE(PtyLine::open(file.string(), error));
     EXPECT_NE(error.find("not a symlink"), std::string::npos);
