@@ -2,7 +2,6 @@
 // time-out (it must block, not spin), and the frame encode/decode rate.
 
 #include <benchmark/benchmark.h>
-
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
@@ -28,12 +27,15 @@ double threadCpuMs() {
 
 // A register board whose lines never deliver a byte.
 class SilentBoard final : public IoPorts {
-private:
+  private:
     std::uint8_t doIn(std::uint16_t port) override {
         switch (port & 3) {
-            case 0: return static_cast<std::uint8_t>(m_status << 4);
-            case 1: return m_result << 4;
-            default: return 0;
+            case 0:
+                return static_cast<std::uint8_t>(m_status << 4);
+            case 1:
+                return m_result << 4;
+            default:
+                return 0;
         }
     }
     void doOut(std::uint16_t port, std::uint8_t v) override {
@@ -70,7 +72,8 @@ void BM_ComReceiveTimeout(benchmark::State& state) {
         const double c0 = threadCpuMs();
         const auto t0 = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(link.RecvByte(1));
-        wall += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        wall += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                    .count();
         cpu += threadCpuMs() - c0;
     }
     reportTimeout(state, cpu, wall);
@@ -94,7 +97,8 @@ void BM_BoardReceiveTimeout(benchmark::State& state) {
         const double c0 = threadCpuMs();
         const auto t0 = std::chrono::steady_clock::now();
         benchmark::DoNotOptimize(link.RecvByte(1));
-        wall += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        wall += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                    .count();
         cpu += threadCpuMs() - c0;
     }
     reportTimeout(state, cpu, wall);

@@ -28,12 +28,12 @@ std::uint16_t code16(double value) {
 }
 
 class Dev745b final : public SimModule {
-public:
+  public:
     Dev745b() : SimModule("745b") {
         for (int g = 1; g <= kGroups; ++g) flash().setParam(g, kDefaultOhm);
     }
 
-private:
+  private:
     void onReset() override { m_nextGroup = 1; }
 
     Answer onCommand(int command, std::span<const std::uint8_t> data) override {

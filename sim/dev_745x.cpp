@@ -25,10 +25,10 @@ std::uint32_t code24(double value) {
 }
 
 class Dev745x final : public SimModule {
-public:
+  public:
     Dev745x() : SimModule("745x") { flash().setParam(5, kDefaultOhm); }
 
-private:
+  private:
     void onReset() override { m_referenceOhm = paramOr(5, kDefaultOhm); }
 
     Answer onCommand(int command, std::span<const std::uint8_t> data) override {

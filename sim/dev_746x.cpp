@@ -28,10 +28,10 @@ std::uint32_t code24(double value) {
 }
 
 class Dev746x final : public SimModule {
-public:
+  public:
     Dev746x() : SimModule("746x") { flash().setParam(5, kDefaultOhm); }
 
-private:
+  private:
     void onReset() override {
         m_referenceOhm = paramOr(5, kDefaultOhm);
         m_emfMv = paramOr(3, 0.0);

@@ -26,10 +26,10 @@ std::uint32_t code(double mv, double max) {
 }
 
 class Dev747x final : public SimModule {
-public:
+  public:
     Dev747x() : SimModule("747x") {}
 
-private:
+  private:
     Answer onCommand(int command, std::span<const std::uint8_t> data) override {
         if (command != kReadCommand || !data.empty()) return Reply::refused();
         const double mv = currentAtInputMa() * kLoopOhm;

@@ -23,20 +23,20 @@ constexpr double kFullScale12 = 4096.0;
 constexpr double kDefaultShunt = 99.849;
 
 class Dev748t final : public SimModule {
-public:
+  public:
     Dev748t() : SimModule("748t") {
         flash().setParam(2, kDefaultShunt);
         flash().setParam(3, kDefaultShunt);
     }
 
-private:
+  private:
     Answer onCommand(int command, std::span<const std::uint8_t> data) override {
         if (!data.empty() || (command != kFirstHalfCommand && command != kSecondHalfCommand))
             return Reply::refused();
         const double shunt = paramOr(command == kFirstHalfCommand ? 2 : 3, kDefaultShunt);
         const double mv = currentAtInputMa() * shunt;
-        const double code = std::clamp(std::round(mv / kAdcReferenceMv * kFullScale12), 0.0,
-                                       kFullScale12 - 1);
+        const double code =
+            std::clamp(std::round(mv / kAdcReferenceMv * kFullScale12), 0.0, kFullScale12 - 1);
         std::vector<std::uint8_t> out;
         for (int k = 0; k < 8; ++k) putLe(out, static_cast<std::uint32_t>(code), 2);
         return Reply::ok(std::move(out));

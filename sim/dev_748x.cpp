@@ -21,12 +21,12 @@ constexpr double kFullScale24 = 16777216.0;
 constexpr double kDefaultShunts[3] = {99.849, 99.859, 99.855};
 
 class Dev748x final : public SimModule {
-public:
+  public:
     Dev748x() : SimModule("748x") {
         for (int k = 0; k < 3; ++k) flash().setParam(k + 2, kDefaultShunts[k]);
     }
 
-private:
+  private:
     Answer onCommand(int command, std::span<const std::uint8_t> data) override {
         if (command != kReadCommand || !data.empty()) return Reply::refused();
         std::vector<std::uint8_t> out;

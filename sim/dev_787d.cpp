@@ -20,10 +20,10 @@ constexpr int kDacResetCommand = 2;
 constexpr double kFullScaleMa = 24.0;
 
 class Dev787d final : public SimModule {
-public:
+  public:
     Dev787d() : SimModule("787d") {}
 
-private:
+  private:
     void onReset() override { resetOutputs(); }
 
     Answer onCommand(int command, std::span<const std::uint8_t> data) override {

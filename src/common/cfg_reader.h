@@ -20,7 +20,7 @@ struct CfgError {
 };
 
 class CfgReader {
-public:
+  public:
     // Reads the file; false when it does not exist or cannot be read (the
     // reader is then at end of file).
     bool Open(const std::string& path);
@@ -60,7 +60,7 @@ public:
     // value out of its sense); the first error is kept.
     void Fail(const std::string& what) { fail(what); }
 
-private:
+  private:
     int peek() const;
     void advance();
     void skipSpaceAndLineEnds();

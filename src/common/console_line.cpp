@@ -8,7 +8,8 @@ void ConsoleLineBuffer::ConsoleText(const std::string& s) {
     std::string piece = CharPrefix(s, kMaxChars);
     std::size_t pieceChars = CharCount(piece);
     if (CharCount(m_text) > kMaxChars) m_text.clear();
-    if (CharCount(m_text) + pieceChars > kMaxChars) m_text = CharPrefix(m_text, kMaxChars - pieceChars);
+    if (CharCount(m_text) + pieceChars > kMaxChars)
+        m_text = CharPrefix(m_text, kMaxChars - pieceChars);
     m_text += piece;
 }
 

@@ -11,7 +11,7 @@
 namespace yukt {
 
 class ConsoleLineBuffer {
-public:
+  public:
     static constexpr std::size_t kMaxChars = 137;
 
     // Appends s (cut to 137 characters); a buffer that already holds more
@@ -31,7 +31,7 @@ public:
     // Receives every completed line (tools print them); empty = none.
     void setSink(std::function<void(const std::string&)> sink) { m_sink = std::move(sink); }
 
-private:
+  private:
     static constexpr std::size_t kKeptLines = 1000;
     std::string m_text;
     std::string m_lastLine;

@@ -1,9 +1,10 @@
 #include "common/cp1251.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <sys/stat.h>
 
 namespace yukt {
 

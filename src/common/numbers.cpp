@@ -1,13 +1,14 @@
+#include <locale.h>
+
 #include <cerrno>
-#include <climits>
-#include <cmath>
-#include <cstdint>
 #include <chrono>
+#include <climits>
 #include <clocale>
+#include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <locale.h>
 #include <thread>
 
 #include "common/text.h"
@@ -24,13 +25,13 @@ locale_t cLocale() {
 }
 
 class CLocaleScope {
-public:
+  public:
     CLocaleScope() : m_old(uselocale(cLocale())) {}
     ~CLocaleScope() { uselocale(m_old); }
     CLocaleScope(const CLocaleScope&) = delete;
     CLocaleScope& operator=(const CLocaleScope&) = delete;
 
-private:
+  private:
     locale_t m_old;
 };
 

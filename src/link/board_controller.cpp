@@ -34,7 +34,7 @@ bool Ttp6606::ctlSend(int line, std::uint8_t b) {
     const std::uint16_t p = portOfLine(line);
     PollPacer pacer(kByteTimeout);
     for (;;) {
-        if ((m_ports->in(p) & kBusyBit) == 0) {
+        if ((m_ports->in(p)&kBusyBit) == 0) {
             m_ports->out(p, b);
             return true;
         }
@@ -45,7 +45,7 @@ bool Ttp6606::ctlSend(int line, std::uint8_t b) {
 
 int Ttp6606::ctlRecvOnce(int line) {
     const std::uint16_t p = portOfLine(line);
-    if (m_ports->in(p) & kNoByteBit) return -2;
+    if (m_ports->in(p)&kNoByteBit) return -2;
     return m_ports->in(static_cast<std::uint16_t>(p + 1));
 }
 

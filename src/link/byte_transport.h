@@ -11,7 +11,7 @@
 namespace yukt {
 
 class ByteTransport {
-public:
+  public:
     virtual ~ByteTransport() = default;
 
     // Writes one byte, waiting at most `limit` for room; false on time-out.
@@ -23,7 +23,7 @@ public:
     // Clears the error state of the port after a time-out.
     void clearError() { doClearError(); }
 
-private:
+  private:
     virtual bool doWrite(std::uint8_t b, std::chrono::milliseconds limit) = 0;
     virtual int doRead(std::chrono::milliseconds limit) = 0;
     virtual void doClearError() {}

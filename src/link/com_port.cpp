@@ -40,24 +40,33 @@ std::string errnoText(const std::string& device, int e) {
 
 speed_t speedOf(int baud) {
     switch (baud) {
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B1200;  // any other rate opens at 1200, as always
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B1200;  // any other rate opens at 1200, as always
     }
 }
 
 int msLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
 class SerialPort final : public ByteTransport {
-public:
+  public:
     SerialPort(int fd, const termios& saved) : m_fd(fd), m_saved(saved) {}
     ~SerialPort() override {
         ::tcsetattr(m_fd, TCSANOW, &m_saved);
@@ -68,7 +77,7 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-private:
+  private:
     bool doWrite(std::uint8_t b, std::chrono::milliseconds limit) override {
         const auto deadline = Clock::now() + limit;
         for (;;) {

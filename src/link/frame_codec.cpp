@@ -14,7 +14,8 @@ constexpr int kMaxExtraPreamble = 3;
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodeFrame(int addr, int cmd, const std::uint8_t* data, std::size_t count) {
+std::vector<std::uint8_t> EncodeFrame(int addr, int cmd, const std::uint8_t* data,
+                                      std::size_t count) {
     std::vector<std::uint8_t> out;
     out.reserve(3 + 6 + 2 * count + 1);
     out.push_back(kPreamble);

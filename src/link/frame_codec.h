@@ -25,7 +25,8 @@ constexpr std::uint8_t kAcceptedBit = 8;
 
 // The binary frame as it goes on the line. `count` must be at most
 // kMaxFrameData.
-std::vector<std::uint8_t> EncodeFrame(int addr, int cmd, const std::uint8_t* data, std::size_t count);
+std::vector<std::uint8_t> EncodeFrame(int addr, int cmd, const std::uint8_t* data,
+                                      std::size_t count);
 
 // Text frame bytes for a Windows-1251 text.
 std::vector<std::uint8_t> EncodeTextFrame(const std::string& cp1251);
@@ -36,7 +37,7 @@ std::uint8_t TextCheckChar(const std::string& cp1251);
 //   hunt for AA, then one to four AA and 55, LEN, status, data, SUM, LF.
 // Data goes straight into the caller's buffer of 256 bytes.
 class FrameDecoder {
-public:
+  public:
     enum class Step { NeedMore, Frame, Error };
 
     explicit FrameDecoder(std::uint8_t* buf) : m_buf(buf) {}
@@ -51,7 +52,7 @@ public:
     bool lengthKnown() const { return m_len != 0; }
     bool accepted() const { return (m_status & kAcceptedBit) != 0; }
 
-private:
+  private:
     enum class State { Hunt, Preamble, Len, Status, Data, Sum, End };
     Step fail();
     // Combines two nibble characters; true when the byte is complete.

@@ -22,7 +22,7 @@ std::string portRange(std::uint16_t base, int count) {
 
 // Direct port I/O through the kernel's I/O permission bitmap.
 class SystemIoPorts final : public IoPorts {
-private:
+  private:
     bool doAcquire(std::uint16_t base, int count, std::string& error) override {
 #ifdef YUKT_HAVE_PORT_IO
         if (::ioperm(base, static_cast<unsigned long>(count), 1) == 0) return true;

@@ -10,7 +10,7 @@
 namespace yukt {
 
 class IoPorts {
-public:
+  public:
     virtual ~IoPorts() = default;
 
     // Asks for access to `count` ports from `base`; false with a reason in
@@ -21,7 +21,7 @@ public:
     std::uint8_t in(std::uint16_t port) { return doIn(port); }
     void out(std::uint16_t port, std::uint8_t value) { doOut(port, value); }
 
-private:
+  private:
     virtual bool doAcquire(std::uint16_t, int, std::string&) { return true; }
     virtual std::uint8_t doIn(std::uint16_t port) = 0;
     virtual void doOut(std::uint16_t port, std::uint8_t value) = 0;

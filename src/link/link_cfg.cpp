@@ -55,7 +55,9 @@ bool InSampleDir(const std::string& pathCfg) {
            pathCfg == "smplcfg\\";
 }
 
-void EnsureLinkCfg(const std::string& pathCfg) { ensureDefault(pathCfg, kBoardFile, kBoardDefault); }
+void EnsureLinkCfg(const std::string& pathCfg) {
+    ensureDefault(pathCfg, kBoardFile, kBoardDefault);
+}
 
 void EnsureComCfg(const std::string& pathCfg) { ensureDefault(pathCfg, kComFile, kComDefault); }
 
@@ -73,7 +75,8 @@ bool FillLineUse(LinkTable& links, const std::string& pathCfg, CfgError* err) {
                 return false;
             }
             in.SkipLine();
-            if (com >= 5 && com <= 20 && number > 0) links.LineUse[(com - 1) / 4][(com - 1) % 4 + 1] = true;
+            if (com >= 5 && com <= 20 && number > 0)
+                links.LineUse[(com - 1) / 4][(com - 1) % 4 + 1] = true;
         }
     }
     return true;
@@ -141,7 +144,8 @@ int ReadComCfg(LinkTable& links, const std::string& pathCfg, CfgError* err) {
         if (!in.ReadWord(word)) break;
         int com = 0;
         if (!StrToIntStrict(word, com)) {
-            setError(err, CfgError{in.FileName(), in.LineNumber(), "неверное число \"" + word + "\""});
+            setError(err,
+                     CfgError{in.FileName(), in.LineNumber(), "неверное число \"" + word + "\""});
             return kLinkCfgFatal;
         }
         int speed = 0;

@@ -8,9 +8,7 @@ LinkTable::~LinkTable() {
     for (auto& link : Links) link.reset();
 }
 
-Ttp6606* LinkTable::Entry(int i) const {
-    return (i >= 1 && i <= 4) ? Links[i].get() : nullptr;
-}
+Ttp6606* LinkTable::Entry(int i) const { return (i >= 1 && i <= 4) ? Links[i].get() : nullptr; }
 
 Ttp6606& LinkTable::Create(int i) {
     Links[i] = std::make_unique<Ttp6606>();

@@ -11,7 +11,7 @@
 namespace yukt {
 
 class PollPacer {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     explicit PollPacer(std::chrono::milliseconds limit)
@@ -25,7 +25,7 @@ public:
         std::this_thread::sleep_for(kSleep);
     }
 
-private:
+  private:
     static constexpr std::chrono::microseconds kEagerPhase{500};
     static constexpr std::chrono::microseconds kSleep{1000};
     Clock::time_point m_start;

@@ -43,14 +43,30 @@ void Ttp6606::SetCrystal(int hz) {
 
 void Ttp6606::SetSpeed(int baud) {
     switch (baud / 100) {
-        case 12: m_baudCode = 0; break;
-        case 24: m_baudCode = 1; break;
-        case 96: m_baudCode = 3; break;
-        case 192: m_baudCode = 4; break;
-        case 384: m_baudCode = 5; break;
-        case 576: m_baudCode = 6; break;
-        case 1152: m_baudCode = 7; break;
-        default: m_baudCode = 2; break;
+        case 12:
+            m_baudCode = 0;
+            break;
+        case 24:
+            m_baudCode = 1;
+            break;
+        case 96:
+            m_baudCode = 3;
+            break;
+        case 192:
+            m_baudCode = 4;
+            break;
+        case 384:
+            m_baudCode = 5;
+            break;
+        case 576:
+            m_baudCode = 6;
+            break;
+        case 1152:
+            m_baudCode = 7;
+            break;
+        default:
+            m_baudCode = 2;
+            break;
     }
 }
 
@@ -202,9 +218,7 @@ int Ttp6606::boardRecv(int line) {
     }
 }
 
-bool Ttp6606::isLineByte(int b) {
-    return b == kLf || (b >= 48 && b <= 63) || b == 85 || b == 170;
-}
+bool Ttp6606::isLineByte(int b) { return b == kLf || (b >= 48 && b <= 63) || b == 85 || b == 170; }
 
 int Ttp6606::SetBaud(int line, int baud, int crystal) {
     if (!isBoard()) {

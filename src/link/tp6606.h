@@ -27,7 +27,7 @@ constexpr int kBufSize = 256;
 constexpr std::uint8_t kLf = 10;
 
 class Ttp6606 {
-public:
+  public:
     Ttp6606();
     ~Ttp6606();
     Ttp6606(const Ttp6606&) = delete;
@@ -122,7 +122,7 @@ public:
     // Last stable status nibbles of registers +0, +1, +2, +3 (register board).
     std::uint8_t Status[4] = {};
 
-private:
+  private:
     void openLink(bool on, bool direct);
     void openBoard(bool direct);
     void openCom();

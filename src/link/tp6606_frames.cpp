@@ -35,7 +35,8 @@ int Ttp6606::sendBytes(int line, const std::uint8_t* bytes, std::size_t count) {
 
 int Ttp6606::SendFrame(int line, int addr, int dataLen, int cmd) {
     if (dataLen < 0 || dataLen > static_cast<int>(kMaxFrameData)) return -1;
-    std::vector<std::uint8_t> frame = EncodeFrame(addr, cmd, Buf, static_cast<std::size_t>(dataLen));
+    std::vector<std::uint8_t> frame =
+        EncodeFrame(addr, cmd, Buf, static_cast<std::size_t>(dataLen));
     return sendBytes(line, frame.data(), frame.size());
 }
 
@@ -131,7 +132,8 @@ std::string Ttp6606::ReceiveText() {
         if (b < 0 || ++hunted > kMaxHuntBytes) return "";
     } while (b != kTextStart);
     b = RecvByte(m_line);
-    for (int extra = 0; b == kTextStart && extra < kMaxExtraTextStart; ++extra) b = RecvByte(m_line);
+    for (int extra = 0; b == kTextStart && extra < kMaxExtraTextStart; ++extra)
+        b = RecvByte(m_line);
     if (b < 0) return "";
     std::string collected;
     while (b != kTextEnd && collected.size() < kMaxTextCollect) {

@@ -106,13 +106,13 @@ std::string Tp745bTraits::ResultLine(Driver& d, Route route) {
     const std::string n = std::to_string(d.Number());
     if (d.Error() == kErrExchange) {
         switch (route) {
-        case Route::Reply:
-            return "745b " + n + " Err 5";
-        case Route::Console:
-            return " 745b     " + n + "   Err 5";
-        case Route::Dat:
-        case Route::Link:
-            break;
+            case Route::Reply:
+                return "745b " + n + " Err 5";
+            case Route::Console:
+                return " 745b     " + n + "   Err 5";
+            case Route::Dat:
+            case Route::Link:
+                break;
         }
         return " 745b     " + n + "  Err 5";
     }
@@ -128,13 +128,13 @@ std::string Tp745bTraits::ResultLine(Driver& d, Route route) {
 std::string Tp745bTraits::AbsentLine(const Driver& d, Route route) {
     const std::string n = std::to_string(d.Number());
     switch (route) {
-    case Route::Reply:
-        return "745b " + n + " Err 4";
-    case Route::Console:
-        return " 745b     " + n + "   Err 4";
-    case Route::Dat:
-    case Route::Link:
-        break;
+        case Route::Reply:
+            return "745b " + n + " Err 4";
+        case Route::Console:
+            return " 745b     " + n + "   Err 4";
+        case Route::Dat:
+        case Route::Link:
+            break;
     }
     return " 745b     " + n + "  Err 4";
 }

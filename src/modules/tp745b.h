@@ -13,7 +13,7 @@
 namespace yukt {
 
 class Ttp745b : public Ttp74x1 {
-public:
+  public:
     explicit Ttp745b(ModuleContext& ctx);
 
     // Loads the sensor point numbers of this module's channels from g1.cfg and

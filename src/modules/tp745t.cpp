@@ -58,14 +58,14 @@ std::string Tp745tTraits::ResultLine(Driver& d, Route route) {
     const std::string t = Field73(tx), r = Field73(d.Rx()), r100 = Field73(d.Ret100()),
                       i = Field73(ix), s = Field73(d.Rsnt10());
     switch (route) {
-    case Route::Dat:
-        return " 745t     " + n + "  " + t + " " + r + "    " + r100 + "  " + i + "  " + s;
-    case Route::Console:
-        return " 745t     " + n + "   " + t + " " + r + " " + r100 + " " + i + " " + s;
-    case Route::Reply:
-        return "745t " + n + " " + t + " " + r + " " + r100 + " " + i + " " + s;
-    case Route::Link:
-        break;
+        case Route::Dat:
+            return " 745t     " + n + "  " + t + " " + r + "    " + r100 + "  " + i + "  " + s;
+        case Route::Console:
+            return " 745t     " + n + "   " + t + " " + r + " " + r100 + " " + i + " " + s;
+        case Route::Reply:
+            return "745t " + n + " " + t + " " + r + " " + r100 + " " + i + " " + s;
+        case Route::Link:
+            break;
     }
     return " 745t     " + n + "  " + t + " " + r + "   " + r100 + "  " + i + "  " + s;
 }
@@ -73,13 +73,13 @@ std::string Tp745tTraits::ResultLine(Driver& d, Route route) {
 std::string Tp745tTraits::AbsentLine(const Driver& d, Route route) {
     const std::string n = std::to_string(d.Number());
     switch (route) {
-    case Route::Reply:
-        return "745t " + n + " Err 4";
-    case Route::Console:
-        return " 745t      " + n.substr(0, 20) + "      Err 4  \"Нет модуля на линии\"";
-    case Route::Dat:
-    case Route::Link:
-        break;
+        case Route::Reply:
+            return "745t " + n + " Err 4";
+        case Route::Console:
+            return " 745t      " + n.substr(0, 20) + "      Err 4  \"Нет модуля на линии\"";
+        case Route::Dat:
+        case Route::Link:
+            break;
     }
     return " 745t     " + n + "  Err 4";
 }

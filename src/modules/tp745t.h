@@ -13,7 +13,7 @@
 namespace yukt {
 
 class Ttp745t : public Ttp74x1 {
-public:
+  public:
     explicit Ttp745t(ModuleContext& ctx);
 
     // Current through the shunt, mA, from the last Measure; updates Rsnt10.
@@ -37,7 +37,7 @@ public:
     // Shunt that would make the last reading exactly 10 mA (0 unless 9 < I < 11).
     double Rsnt10() const { return m_rsnt10; }
 
-private:
+  private:
     double m_uRef = 2500.0;
     double m_rShunt = 0;
     double m_rsnt10 = 0;

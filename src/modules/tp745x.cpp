@@ -23,26 +23,26 @@ std::string Tp745xTraits::ResultLine(Driver& d, Route route) {
     const std::string n = std::to_string(d.Number());
     if (d.Error() == kErrExchange) {
         switch (route) {
-        case Route::Reply:
-            return "745x " + n + " Err 5";
-        case Route::Console:
-            return " 745x     " + n + "   Err 5";
-        case Route::Dat:
-        case Route::Link:
-            break;
+            case Route::Reply:
+                return "745x " + n + " Err 5";
+            case Route::Console:
+                return " 745x     " + n + "   Err 5";
+            case Route::Dat:
+            case Route::Link:
+                break;
         }
         return " 745x     " + n + "  Err 5";
     }
     const std::string t = Field73(tx), r = Field73(d.Rx()), r100 = Field73(d.Ret100());
     switch (route) {
-    case Route::Dat:
-        return " 745x     " + n + "  " + t + "  " + r + "   " + r100;
-    case Route::Console:
-        return " 745x     " + n + "   " + t + " " + r + "   " + r100;
-    case Route::Reply:
-        return "745x " + n + " " + t + " " + r + " " + r100;
-    case Route::Link:
-        break;
+        case Route::Dat:
+            return " 745x     " + n + "  " + t + "  " + r + "   " + r100;
+        case Route::Console:
+            return " 745x     " + n + "   " + t + " " + r + "   " + r100;
+        case Route::Reply:
+            return "745x " + n + " " + t + " " + r + " " + r100;
+        case Route::Link:
+            break;
     }
     return " 745x     " + n + "  " + t + " " + r + "   " + r100;
 }
@@ -50,13 +50,13 @@ std::string Tp745xTraits::ResultLine(Driver& d, Route route) {
 std::string Tp745xTraits::AbsentLine(const Driver& d, Route route) {
     const std::string n = std::to_string(d.Number());
     switch (route) {
-    case Route::Reply:
-        return "745x " + n + " Err 4";
-    case Route::Console:
-        return " 745x     " + n + "   Err 4";
-    case Route::Dat:
-    case Route::Link:
-        break;
+        case Route::Reply:
+            return "745x " + n + " Err 4";
+        case Route::Console:
+            return " 745x     " + n + "   Err 4";
+        case Route::Dat:
+        case Route::Link:
+            break;
     }
     return " 745x     " + n + "  Err 4";
 }

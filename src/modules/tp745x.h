@@ -12,7 +12,7 @@
 namespace yukt {
 
 class Ttp745x : public Ttp74x1 {
-public:
+  public:
     explicit Ttp745x(ModuleContext& ctx);
 };
 

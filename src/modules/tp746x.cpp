@@ -101,16 +101,16 @@ std::string Tp746xTraits::ResultLine(Driver& d, Route route) {
     const std::string t = Field73(tx), r = Field73(d.Rx()), r100 = Field73(d.Ret100()),
                       u = Field73(d.Ux()), t0 = Field73(d.Tx0()), t20 = Field73(d.Tx20());
     switch (route) {
-    case Route::Dat:
-        return " 746x     " + n + "  " + t + " " + r + "    " + r100 + "  " + u + "  " + t0 +
-               "  " + t20;
-    case Route::Console:
-        return " 746x     " + n + "   " + t + " " + r + " " + r100 + " " + u + " " + t0 + " " +
-               t20;
-    case Route::Reply:
-        return "746x " + n + " " + t + " " + r + " " + r100 + " " + u + " " + t0 + " " + t20;
-    case Route::Link:
-        break;
+        case Route::Dat:
+            return " 746x     " + n + "  " + t + " " + r + "    " + r100 + "  " + u + "  " + t0 +
+                   "  " + t20;
+        case Route::Console:
+            return " 746x     " + n + "   " + t + " " + r + " " + r100 + " " + u + " " + t0 + " " +
+                   t20;
+        case Route::Reply:
+            return "746x " + n + " " + t + " " + r + " " + r100 + " " + u + " " + t0 + " " + t20;
+        case Route::Link:
+            break;
     }
     return " 746x     " + n + "  " + t + " " + r + "   " + r100 + "  " + u + "  " + t0 + " " + t20;
 }
@@ -118,13 +118,13 @@ std::string Tp746xTraits::ResultLine(Driver& d, Route route) {
 std::string Tp746xTraits::AbsentLine(const Driver& d, Route route) {
     const std::string n = std::to_string(d.Number());
     switch (route) {
-    case Route::Reply:
-        return "746x " + n + " Err 4";
-    case Route::Console:
-        return " 746x     " + n + "   Err 4";
-    case Route::Dat:
-    case Route::Link:
-        break;
+        case Route::Reply:
+            return "746x " + n + " Err 4";
+        case Route::Console:
+            return " 746x     " + n + "   Err 4";
+        case Route::Dat:
+        case Route::Link:
+            break;
     }
     return " 746x     " + n + "  Err 4";
 }

@@ -12,7 +12,7 @@
 namespace yukt {
 
 class Ttp746x : public Ttp74x1 {
-public:
+  public:
     explicit Ttp746x(ModuleContext& ctx);
 
     // Thermocouple conversion after Measure: Ux from the third reading, Tx0
@@ -33,7 +33,7 @@ public:
     double Tx0() const { return m_tx0; }
     double Tx20() const { return m_tx20; }
 
-private:
+  private:
     std::array<double, 256> m_tcSlopes{};
     double m_ux = 0;
     double m_uRef = 2500.0;

@@ -42,17 +42,17 @@ std::string Tp747xTraits::ResultLine(Driver& d, Route route) {
     const std::string u1 = Field73(d.Volts(1)), u2 = Field73(d.Volts(2)), u3 = Field73(d.Volts(3));
     const bool failed = d.Error() == kErrExchange;
     switch (route) {
-    case Route::Dat:
-        if (failed) return " 747x     " + n + "  Err 5";
-        return " 747x     " + n + "   " + u1 + "  " + u2 + "  " + u3;
-    case Route::Console:
-        if (failed) return " 747x    " + n + "  Err 5";
-        return " 747x     " + n + "  " + u1 + " " + u2 + " " + u3;
-    case Route::Reply:
-        if (failed) return "747x " + n + " Err 5";
-        return "747x " + n + " " + u1 + " " + u2 + " " + u3;
-    case Route::Link:
-        break;
+        case Route::Dat:
+            if (failed) return " 747x     " + n + "  Err 5";
+            return " 747x     " + n + "   " + u1 + "  " + u2 + "  " + u3;
+        case Route::Console:
+            if (failed) return " 747x    " + n + "  Err 5";
+            return " 747x     " + n + "  " + u1 + " " + u2 + " " + u3;
+        case Route::Reply:
+            if (failed) return "747x " + n + " Err 5";
+            return "747x " + n + " " + u1 + " " + u2 + " " + u3;
+        case Route::Link:
+            break;
     }
     if (failed) return " 747x     " + n + "  Err 5";
     return " 747x     " + n + "  " + u1;
@@ -61,13 +61,13 @@ std::string Tp747xTraits::ResultLine(Driver& d, Route route) {
 std::string Tp747xTraits::AbsentLine(const Driver& d, Route route) {
     const std::string n = std::to_string(d.Number());
     switch (route) {
-    case Route::Dat:
-        return " 747x     " + n + "   Err 4";
-    case Route::Reply:
-        return "747x " + n + " Err 4";
-    case Route::Console:
-    case Route::Link:
-        break;
+        case Route::Dat:
+            return " 747x     " + n + "   Err 4";
+        case Route::Reply:
+            return "747x " + n + " Err 4";
+        case Route::Console:
+        case Route::Link:
+            break;
     }
     return " 747x     " + n + "  Err 4";
 }

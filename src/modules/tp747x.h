@@ -12,7 +12,7 @@
 namespace yukt {
 
 class Ttp747x : public Ttp74xx {
-public:
+  public:
     explicit Ttp747x(ModuleContext& ctx);
 
     // Polls the module; the voltage of channel 1, mV (0 when not present).
@@ -27,7 +27,7 @@ public:
         return (channel >= 1 && channel <= 3) ? m_volts[channel - 1] : 0;
     }
 
-private:
+  private:
     std::array<double, 3> m_volts{};
     double m_uRef = 2500.0;
 };

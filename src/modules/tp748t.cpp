@@ -69,14 +69,14 @@ std::string Tp748tTraits::ResultLine(Driver& d, Route route) {
         return s;
     };
     switch (route) {
-    case Route::Dat:
-        return " 748t     " + n + currents("   ", "  ") + shunts("  ", "    0    ");
-    case Route::Console:
-        return " 748t     " + n + currents("   ", " ") + shunts("   ", "     0     ");
-    case Route::Reply:
-        return "748t     " + n + currents("   ", " ") + shunts("   ", " 0.000");
-    case Route::Link:
-        break;
+        case Route::Dat:
+            return " 748t     " + n + currents("   ", "  ") + shunts("  ", "    0    ");
+        case Route::Console:
+            return " 748t     " + n + currents("   ", " ") + shunts("   ", "     0     ");
+        case Route::Reply:
+            return "748t     " + n + currents("   ", " ") + shunts("   ", " 0.000");
+        case Route::Link:
+            break;
     }
     return " 748t     " + n + currents("  ", " ");
 }

@@ -13,7 +13,7 @@
 namespace yukt {
 
 class Ttp748t : public Ttp74xx {
-public:
+  public:
     static constexpr int kChannels = 16;
 
     explicit Ttp748t(ModuleContext& ctx);
@@ -28,7 +28,7 @@ public:
     double Amps(int channel) const { return valid(channel) ? m_amps[channel - 1] : 0; }
     double URef() const { return m_uRef; }
 
-private:
+  private:
     static bool valid(int channel) { return channel >= 1 && channel <= kChannels; }
 
     std::array<double, kChannels> m_shunt;

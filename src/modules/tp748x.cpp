@@ -74,18 +74,19 @@ std::string Tp748xTraits::ResultLine(Driver& d, Route route) {
         return s >= kShuntShownFrom ? sep + Field73(s) : placeholder;
     };
     switch (route) {
-    case Route::Dat:
-        return " 748x     " + n + "   " + i1 + "  " + i2 + "  " + i3 + shunt(1, "  ", "    0    ") +
-               shunt(2, "  ", "    0    ") + shunt(3, "  ", "    0    ");
-    case Route::Console:
-        return " 748x     " + n + "   " + i1 + " " + i2 + " " + i3 +
-               shunt(1, "   ", "     0     ") + shunt(2, "  ", "     0     ") +
-               shunt(3, "  ", "     0     ");
-    case Route::Reply:
-        return "748x     " + n + "   " + i1 + " " + i2 + " " + i3 + shunt(1, " ", " 0 ") +
-               shunt(2, " ", " 0 ") + shunt(3, " ", " 0 ");
-    case Route::Link:
-        break;
+        case Route::Dat:
+            return " 748x     " + n + "   " + i1 + "  " + i2 + "  " + i3 +
+                   shunt(1, "  ", "    0    ") + shunt(2, "  ", "    0    ") +
+                   shunt(3, "  ", "    0    ");
+        case Route::Console:
+            return " 748x     " + n + "   " + i1 + " " + i2 + " " + i3 +
+                   shunt(1, "   ", "     0     ") + shunt(2, "  ", "     0     ") +
+                   shunt(3, "  ", "     0     ");
+        case Route::Reply:
+            return "748x     " + n + "   " + i1 + " " + i2 + " " + i3 + shunt(1, " ", " 0 ") +
+                   shunt(2, " ", " 0 ") + shunt(3, " ", " 0 ");
+        case Route::Link:
+            break;
     }
     return " 748x     " + n + "   " + i1 + " " + i2 + " " + i3 + shunt(1, " ", "      0     ") +
            shunt(2, " ", "      0     ") + shunt(3, " ", "      0     ");

@@ -27,7 +27,7 @@ inline double MvOf24(double code, double uRef) { return code / 65536 / 256 * uRe
 inline double MvOf12(double code, double uRef) { return code / 4096 * uRef; }
 
 class Ttp748x : public Ttp74xx {
-public:
+  public:
     explicit Ttp748x(ModuleContext& ctx);
 
     // Polls the module; the current of channel 1, mA (0 when not present).
@@ -43,7 +43,7 @@ public:
     double Amps(int channel) const { return valid(channel) ? m_amps[channel - 1] : 0; }
     double URef() const { return m_uRef; }
 
-private:
+  private:
     static bool valid(int channel) { return channel >= 1 && channel <= 3; }
 
     std::array<double, 3> m_shunt{99.849, 99.859, 99.855};

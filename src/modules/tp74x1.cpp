@@ -40,9 +40,9 @@ constexpr double kCu53[] = {41.71, 43.97, 46.23, 48.48, 50.74, 53.00, 55.26, 57.
                             77.84, 80.09, 82.35, 84.61, 86.87, 89.13, 91.38, 93.64};
 
 struct RtdTable {
-    double t0;                    // temperature of entry 0, °C
-    std::span<const double> r;    // entries 0..n
-    bool edgeSegmentsAccepted;    // false: the first and last segments lie outside the range
+    double t0;                  // temperature of entry 0, °C
+    std::span<const double> r;  // entries 0..n
+    bool edgeSegmentsAccepted;  // false: the first and last segments lie outside the range
 };
 
 const RtdTable kTables[] = {
@@ -165,7 +165,8 @@ double Ttp74x1::MeasureGroup() {
     const bool knownGroup = m_groupNo >= 1 && m_groupNo <= 4;
     if (m_refVal != 0) {
         // Single precision, like the readings the stored corrections were taken from.
-        const float k = knownGroup ? static_cast<float>(m_rRefGroup[m_groupNo - 1] / m_refVal) : 0.0f;
+        const float k =
+            knownGroup ? static_cast<float>(m_rRefGroup[m_groupNo - 1] / m_refVal) : 0.0f;
         for (int j = 0; j < 8; ++j) {
             m_chanR[j] = k * m_chanVal[j];
             if (knownGroup) m_chanR[j] -= m_chanOffset[(m_groupNo - 1) * 8 + j];

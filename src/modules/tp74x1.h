@@ -18,7 +18,7 @@ constexpr double kTempAboveRange = 3000;
 constexpr double kTempNotPolled = -100;
 
 class Ttp74x1 : public Ttp74xx {
-public:
+  public:
     explicit Ttp74x1(ModuleContext& ctx);
 
     // 5..5000 Ω, else Error 9 and the value stays.
@@ -63,7 +63,7 @@ public:
     double Rx() const { return m_rx; }
     double Tx() const { return m_tx; }
 
-private:
+  private:
     void computeSlopes();
 
     double m_valA = 0;

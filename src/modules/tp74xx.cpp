@@ -23,7 +23,8 @@ int Ttp74xx::request(int line, int addr, int cmd, std::array<std::uint8_t, N>& o
     const int result = link->ReceiveFrame(line);
     if (result != 0) return result;
     out.fill(0);
-    const std::size_t got = std::min<std::size_t>(N, static_cast<std::size_t>(std::max(link->RecvLen, 0)));
+    const std::size_t got =
+        std::min<std::size_t>(N, static_cast<std::size_t>(std::max(link->RecvLen, 0)));
     std::copy_n(link->Buf, got, out.begin());
     return 0;
 }

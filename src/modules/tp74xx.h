@@ -16,7 +16,7 @@ constexpr int kCmdReadFirst = 2;
 constexpr int kCmdReadSecond = 3;
 
 class Ttp74xx : public Ttp7xxx {
-public:
+  public:
     explicit Ttp74xx(ModuleContext& ctx) : Ttp7xxx(ctx) {}
 
     // Each exchange: 0 when the module answered and accepted, 1 when the link
@@ -37,7 +37,7 @@ public:
     // Entry 1..16 of the sixteen-channel read; 0 for another number.
     std::int32_t Codes16(int n) const { return (n >= 1 && n <= 16) ? m_codes16[n - 1] : 0; }
 
-private:
+  private:
     // Sends `cmd` without data and copies the reply data into `out` (missing
     // bytes of a short reply read as 0). Result as the exchanges above.
     template <std::size_t N>

@@ -13,7 +13,7 @@
 namespace yukt {
 
 class Ttp787d : public Ttp78d7 {
-public:
+  public:
     explicit Ttp787d(ModuleContext& ctx);
 };
 

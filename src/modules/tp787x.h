@@ -13,7 +13,7 @@
 namespace yukt {
 
 class Ttp787x : public Ttp78x7 {
-public:
+  public:
     explicit Ttp787x(ModuleContext& ctx);
 };
 

@@ -10,7 +10,7 @@
 namespace yukt {
 
 class Ttp78d7 : public Ttp7xxx {
-public:
+  public:
     explicit Ttp78d7(ModuleContext& ctx) : Ttp7xxx(ctx) {}
 
     // Stores the set-point and acts by Mode: 0..3 and 8 drive channel 1..4,
@@ -41,7 +41,7 @@ public:
     // The two data bytes of a channel request (channel index 0..3).
     static std::array<std::uint8_t, 2> ChannelRequest(int channelIndex, std::uint16_t code);
 
-private:
+  private:
     int sendChannel(int channelIndex);
     // A reset command without data: a missing reply is Error 5 and -2.
     int sendReset(int cmd);

@@ -16,7 +16,7 @@ constexpr int kCmdSetPoint = 1;
 constexpr std::uint8_t kModeClear = 4;
 
 class Ttp78x7 : public Ttp7xxx {
-public:
+  public:
     explicit Ttp78x7(ModuleContext& ctx) : Ttp7xxx(ctx) {}
 
     // Mode 0 → SetVoltage, 1..3 and 5..8 → SetCurrent, anything else → Clear.
@@ -53,10 +53,12 @@ public:
     // The mode byte sent for an internal mode.
     static std::uint8_t ModeByte(std::uint8_t mode);
     // The seven data bytes of the set-point request.
-    static std::array<std::uint8_t, 7> SetPointRequest(std::uint8_t modeByte, std::uint16_t codeStart,
-                                                       std::uint16_t codeEnd, std::uint16_t thirdWord);
+    static std::array<std::uint8_t, 7> SetPointRequest(std::uint8_t modeByte,
+                                                       std::uint16_t codeStart,
+                                                       std::uint16_t codeEnd,
+                                                       std::uint16_t thirdWord);
 
-private:
+  private:
     double m_setPoint = 0;
     std::uint8_t m_mode = 3;
     std::uint16_t m_codeStart = 0;

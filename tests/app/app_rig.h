@@ -3,8 +3,14 @@
 // COM3 through the COM-port opener, every other COM port does not exist (no
 // real device is ever opened). Message boxes are answered by a script.
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <deque>

@@ -1,8 +1,9 @@
+#include "common/cfg_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "common/cfg_reader.h"
 #include "common/cp1251.h"
 
 namespace yukt {
@@ -10,8 +11,10 @@ namespace {
 
 TEST(CfgReader, WordsSkipCommentsBlankLinesAndStopAtCtrlZ) {
     CfgReader in;
-    in.SetText(";Настройка\n\n   \t \n" + std::string(80, ' ') + ";indented comment\n"
-               "745t 1 5\n\t787x\t2\n  $300 1\n\x1A" "745t 9 9\n",
+    in.SetText(";Настройка\n\n   \t \n" + std::string(80, ' ') +
+                   ";indented comment\n"
+                   "745t 1 5\n\t787x\t2\n  $300 1\n\x1A"
+                   "745t 9 9\n",
                "tp745t.cfg");
     std::vector<std::string> words;
     std::string w;
@@ -86,7 +89,8 @@ TEST(CfgReader, MalformedNumberIsATypedErrorWithFileAndLine) {
 }
 
 TEST(CfgReader, OpenReadsWindows1251) {
-    auto path = std::filesystem::temp_directory_path() / ("yukt-cfg-" + std::to_string(::getpid()) + ".cfg");
+    auto path = std::filesystem::temp_directory_path() /
+                ("yukt-cfg-" + std::to_string(::getpid()) + ".cfg");
     CfgReader in;
     EXPECT_FALSE(in.Open(path.string()));
     EXPECT_EQ(in.ReadWord(), "");

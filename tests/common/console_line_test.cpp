@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "common/console_line.h"
+
+#include <gtest/gtest.h>
 
 namespace yukt {
 namespace {

@@ -1,10 +1,10 @@
+#include "common/cp1251.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-
-#include "common/cp1251.h"
 
 namespace yukt {
 namespace {
@@ -29,7 +29,9 @@ TEST(Cp1251, Conversions) {
         EXPECT_EQ(Cp1251ToUtf8(c.cp1251), c.utf8) << c.utf8;
     }
     // Characters the code page lacks, and broken UTF-8, become "?".
-    EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD" "b"), "a?b");
+    EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD"
+                           "b"),
+              "a?b");
     EXPECT_EQ(Utf8ToCp1251("a\xC3"), "a?");
 }
 
@@ -46,7 +48,8 @@ TEST(Cp1251, CharCountAndPrefix) {
 }
 
 TEST(Cp1251, TextFilesAreWindows1251OnDisk) {
-    auto dir = std::filesystem::temp_directory_path() / ("yukt-cp1251-" + std::to_string(::getpid()));
+    auto dir =
+        std::filesystem::temp_directory_path() / ("yukt-cp1251-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::string path = (dir / "t.cfg").string();
 

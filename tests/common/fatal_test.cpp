@@ -1,22 +1,23 @@
+#include "common/fatal.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-
-#include "common/fatal.h"
 
 namespace yukt {
 namespace {
 
 TEST(FatalDeathTest, DefaultPrintsTheReasonAndExitsOne) {
     SetFatalHandler({});
-    EXPECT_EXIT(Fatal("tp6606.cfg, строка 2: Не верный номер платы\""), ::testing::ExitedWithCode(1),
-                "Не верный номер платы");
+    EXPECT_EXIT(Fatal("tp6606.cfg, строка 2: Не верный номер платы\""),
+                ::testing::ExitedWithCode(1), "Не верный номер платы");
 }
 
 TEST(FatalDeathTest, InstalledHandlerRunsThenExitOne) {
     EXPECT_EXIT(
         {
-            SetFatalHandler([](const std::string& r) { std::fprintf(stderr, "handled: %s\n", r.c_str()); });
+            SetFatalHandler(
+                [](const std::string& r) { std::fprintf(stderr, "handled: %s\n", r.c_str()); });
             Fatal("boom");
         },
         ::testing::ExitedWithCode(1), "handled: boom");

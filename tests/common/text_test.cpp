@@ -1,11 +1,11 @@
+#include "common/text.h"
+
 #include <gtest/gtest.h>
+#include <locale.h>
 
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
-#include <locale.h>
-
-#include "common/text.h"
 
 namespace yukt {
 namespace {
@@ -65,9 +65,9 @@ TEST(HexToWord, Cases) {
         std::string text;
         int want;
     } cases[] = {
-        {"$300", 0x300}, {"300", 0x300}, {"  $$1f", 0x1F}, {"ffff", 0xFFFF},
-        {"10000", 0},  // 16-bit result
-        {"", 0},       {"G", 16},       // no check: 'G' counts as 71 - 55
+        {"$300", 0x300},  {"300", 0x300}, {"  $$1f", 0x1F},
+        {"ffff", 0xFFFF}, {"10000", 0},  // 16-bit result
+        {"", 0},          {"G", 16},     // no check: 'G' counts as 71 - 55
     };
     for (const Case& c : cases) EXPECT_EQ(HexToWord(c.text), c.want) << c.text;
 }
@@ -100,10 +100,17 @@ TEST(FixedStr, Cases) {
         int decimals;
         std::string want;
     } cases[] = {
-        {0, 3, "0.000"},        {12, 0, "12"},          {1.5, 2, "1.50"},
-        {0.125, 2, "0.13"},     {2.675, 2, "2.68"},     {-0.125, 2, "-0.13"},
-        {-0.001, 2, "0.00"},    {99.995, 2, "100.00"},  {0.0049, 2, "0.00"},
-        {123456.789, 1, "123456.8"}, {1e-7, 9, "0.000000100"},
+        {0, 3, "0.000"},
+        {12, 0, "12"},
+        {1.5, 2, "1.50"},
+        {0.125, 2, "0.13"},
+        {2.675, 2, "2.68"},
+        {-0.125, 2, "-0.13"},
+        {-0.001, 2, "0.00"},
+        {99.995, 2, "100.00"},
+        {0.0049, 2, "0.00"},
+        {123456.789, 1, "123456.8"},
+        {1e-7, 9, "0.000000100"},
         // Beyond 15 significant digits only zeros are shown.
         {0.1234567890123456789, 18, "0.123456789012346000"},
     };
@@ -116,10 +123,18 @@ TEST(FloatToStr, Cases) {
         double v;
         std::string want;
     } cases[] = {
-        {0, "0"},          {12, "12"},           {0.5, "0.5"},   {-2.25, "-2.25"},
-        {0.1, "0.1"},      {1.0 / 3, "0.333333333333333"},     {1e20, "1E20"},
-        {1.5e-6, "1.5E-6"}, {0.00001, "0.00001"}, {123456789012345.0, "123456789012345"},
-        {1e15, "1E15"},    {3498.1025, "3498.1025"},
+        {0, "0"},
+        {12, "12"},
+        {0.5, "0.5"},
+        {-2.25, "-2.25"},
+        {0.1, "0.1"},
+        {1.0 / 3, "0.333333333333333"},
+        {1e20, "1E20"},
+        {1.5e-6, "1.5E-6"},
+        {0.00001, "0.00001"},
+        {123456789012345.0, "123456789012345"},
+        {1e15, "1E15"},
+        {3498.1025, "3498.1025"},
     };
     for (const Case& c : cases) EXPECT_EQ(FloatToStr(c.v), c.want) << c.v;
     EXPECT_EQ(FloatToStr(1234.56, ','), "1234,56");
@@ -134,7 +149,8 @@ bool useCommaLocale() {
     std::filesystem::create_directories(dir);
     setenv("LOCPATH", dir.c_str(), 1);
     if (std::setlocale(LC_ALL, "ru_RU.UTF-8")) return true;
-    std::string cmd = "localedef -i ru_RU -f UTF-8 " + (dir / "ru_RU.UTF-8").string() + " >/dev/null 2>&1";
+    std::string cmd =
+        "localedef -i ru_RU -f UTF-8 " + (dir / "ru_RU.UTF-8").string() + " >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0) return false;
     return std::setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr;
 }
@@ -165,13 +181,15 @@ TEST(StrToIntStrict, Cases) {
         bool ok;
         int want;
     } cases[] = {
-        {"12", true, 12},     {"-7", true, -7},        {"+3", true, 3},
-        {"$1F", true, 31},    {"$ff", true, 255},      {"-$10", true, -16},
-        {"$FFFFFFFF", true, -1}, {"2147483647", true, 2147483647},
+        {"12", true, 12},         {"-7", true, -7},
+        {"+3", true, 3},          {"$1F", true, 31},
+        {"$ff", true, 255},       {"-$10", true, -16},
+        {"$FFFFFFFF", true, -1},  {"2147483647", true, 2147483647},
         {"2147483648", false, 0}, {"-2147483648", true, INT32_MIN},
-        {"", false, 0},       {"-", false, 0},         {"$", false, 0},
-        {"1x", false, 0},     {"1.5", false, 0},       {" 1", false, 0},
-        {"0x10", false, 0},   {"$123456789", false, 0},
+        {"", false, 0},           {"-", false, 0},
+        {"$", false, 0},          {"1x", false, 0},
+        {"1.5", false, 0},        {" 1", false, 0},
+        {"0x10", false, 0},       {"$123456789", false, 0},
     };
     for (const Case& c : cases) {
         int v = 12345;
@@ -186,17 +204,18 @@ TEST(StrToFloatStrict, Cases) {
         bool ok;
         double want;
     } cases[] = {
-        {"0.5", true, 0.5}, {"-12", true, -12}, {"+1.25e2", true, 125}, {".5", true, 0.5},
-        {"5.", true, 5},    {"1E-3", true, 1e-3},
-        {"1,5", false, 0},  {"", false, 0},     {".", false, 0},        {"1e", false, 0},
-        {"inf", false, 0},  {"nan", false, 0},  {"0x10", false, 0},     {" 1", false, 0},
-        {"1e999", false, 0},
+        {"0.5", true, 0.5}, {"-12", true, -12},   {"+1.25e2", true, 125}, {".5", true, 0.5},
+        {"5.", true, 5},    {"1E-3", true, 1e-3}, {"1,5", false, 0},      {"", false, 0},
+        {".", false, 0},    {"1e", false, 0},     {"inf", false, 0},      {"nan", false, 0},
+        {"0x10", false, 0}, {" 1", false, 0},     {"1e999", false, 0},
     };
     for (const Case& c : cases) {
         double v = -99;
         EXPECT_EQ(StrToFloatStrict(c.word, v), c.ok) << c.word;
-        if (c.ok) EXPECT_DOUBLE_EQ(v, c.want) << c.word;
-        else EXPECT_EQ(v, -99) << c.word;
+        if (c.ok)
+            EXPECT_DOUBLE_EQ(v, c.want) << c.word;
+        else
+            EXPECT_EQ(v, -99) << c.word;
     }
 }
 

@@ -18,10 +18,18 @@ std::uint8_t RegisterBoardSim::doIn(std::uint16_t port) {
     const Group& g = m_group[(port - m_base) / 4];
     std::uint8_t nibble = 0;
     switch ((port - m_base) % 4) {
-        case 0: nibble = g.status; break;
-        case 1: nibble = g.result; break;
-        case 2: nibble = g.rxLo; break;
-        case 3: nibble = g.rxHi; break;
+        case 0:
+            nibble = g.status;
+            break;
+        case 1:
+            nibble = g.result;
+            break;
+        case 2:
+            nibble = g.rxLo;
+            break;
+        case 3:
+            nibble = g.rxHi;
+            break;
     }
     return static_cast<std::uint8_t>((nibble << 4) | low);
 }
@@ -32,10 +40,18 @@ void RegisterBoardSim::doOut(std::uint16_t port, std::uint8_t value) {
     Group& g = m_group[gi];
     const std::uint8_t v = value & 0x0F;
     switch ((port - m_base) % 4) {
-        case 0: command(gi, v); break;
-        case 1: g.lineSel = v & 3; break;
-        case 2: g.txLo = v; break;
-        case 3: g.txHi = v; break;
+        case 0:
+            command(gi, v);
+            break;
+        case 1:
+            g.lineSel = v & 3;
+            break;
+        case 2:
+            g.txLo = v;
+            break;
+        case 3:
+            g.txHi = v;
+            break;
     }
 }
 

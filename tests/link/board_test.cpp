@@ -15,7 +15,7 @@ using test::ModuleFrame;
 using test::RegisterBoardSim;
 
 class BoardHooks : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetBeepHook([this] { ++beeps; });
         SetWaitPumpHook([this](int ms) { pumped.push_back(ms); });
@@ -30,7 +30,7 @@ protected:
 };
 
 class RegisterBoard : public BoardHooks {
-protected:
+  protected:
     void SetUp() override {
         BoardHooks::SetUp();
         board = std::make_shared<RegisterBoardSim>(0x300);
@@ -56,7 +56,8 @@ TEST_F(RegisterBoard, OpensWithDivisor36ForTheDefaults) {
 TEST_F(RegisterBoard, DivisorFollowsCrystalAndSpeed) {
     struct Case {
         int crystal, baud, divisor;
-    } cases[] = {{10994000, 4800, 36}, {10994000, 9600, 18}, {10994000, 1200, 143}, {16000000, 19200, 13}};
+    } cases[] = {
+        {10994000, 4800, 36}, {10994000, 9600, 18}, {10994000, 1200, 143}, {16000000, 19200, 13}};
     for (const Case& c : cases) {
         link.SetCrystal(c.crystal);
         link.SetSpeed(c.baud);
@@ -74,8 +75,10 @@ TEST_F(RegisterBoard, OpenFailures) {
         std::string error;
     } cases[] = {
         {"not installed", [](RegisterBoardSim& b) { b.installed = false; }, "плата не установлена"},
-        {"speed not confirmed", [](RegisterBoardSim& b) { b.ignoreDivisor = true; }, "плата не настраивается"},
-        {"no port access", [](RegisterBoardSim& b) { b.refuseAccess = true; }, "нет доступа к портам"},
+        {"speed not confirmed", [](RegisterBoardSim& b) { b.ignoreDivisor = true; },
+         "плата не настраивается"},
+        {"no port access", [](RegisterBoardSim& b) { b.refuseAccess = true; },
+         "нет доступа к портам"},
     };
     for (const Case& c : cases) {
         board = std::make_shared<RegisterBoardSim>(0x300);
@@ -174,7 +177,7 @@ TEST_F(RegisterBoard, ReceiveTextLooksOnceAndReadsAFrame) {
 }
 
 class ControllerBoard : public BoardHooks {
-protected:
+  protected:
     void SetUp() override {
         BoardHooks::SetUp();
         board = std::make_shared<ControllerBoardSim>(0x108);

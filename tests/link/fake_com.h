@@ -17,7 +17,7 @@
 namespace yukt::test {
 
 struct FakeLine {
-    std::deque<std::uint8_t> toHost;    // queued by the module side
+    std::deque<std::uint8_t> toHost;     // queued by the module side
     std::vector<std::uint8_t> fromHost;  // everything the host wrote
     // Called for every byte the host writes (a device reacting to requests).
     std::function<void(FakeLine&, std::uint8_t)> onByte;
@@ -28,14 +28,16 @@ struct FakeLine {
     int readTimeouts = 0;
     int errorClears = 0;
 
-    void queue(const std::vector<std::uint8_t>& bytes) { toHost.insert(toHost.end(), bytes.begin(), bytes.end()); }
+    void queue(const std::vector<std::uint8_t>& bytes) {
+        toHost.insert(toHost.end(), bytes.begin(), bytes.end());
+    }
 };
 
 class FakeTransport final : public ByteTransport {
-public:
+  public:
     explicit FakeTransport(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) {}
 
-private:
+  private:
     bool doWrite(std::uint8_t b, std::chrono::milliseconds) override {
         if (m_line->writeFails) return false;
         m_line->fromHost.push_back(b);
@@ -58,19 +60,20 @@ private:
 
 // Installs COM ports 1..4 as fake lines for the lifetime of the object.
 class FakeComPorts {
-public:
+  public:
     FakeComPorts() {
         for (int n = 1; n <= 4; ++n) lines[n] = std::make_shared<FakeLine>();
-        SetComPortOpener([this](int n, int baud, std::string& error) -> std::unique_ptr<ByteTransport> {
-            auto it = lines.find(n);
-            if (it == lines.end() || it->second->busy) {
-                error = "busy";
-                return nullptr;
-            }
-            ++it->second->opens;
-            it->second->openBaud = baud;
-            return std::make_unique<FakeTransport>(it->second);
-        });
+        SetComPortOpener(
+            [this](int n, int baud, std::string& error) -> std::unique_ptr<ByteTransport> {
+                auto it = lines.find(n);
+                if (it == lines.end() || it->second->busy) {
+                    error = "busy";
+                    return nullptr;
+                }
+                ++it->second->opens;
+                it->second->openBaud = baud;
+                return std::make_unique<FakeTransport>(it->second);
+            });
     }
     ~FakeComPorts() { SetComPortOpener({}); }
     FakeComPorts(const FakeComPorts&) = delete;

@@ -11,7 +11,7 @@ using test::FakeComPorts;
 using test::ModuleFrame;
 
 class ComLink : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         link.SetComIndex(0);
         link.OpenLink(true);
@@ -38,8 +38,8 @@ TEST_F(ComLink, SendFrameEncodesDataAndSum) {
     link.Buf[1] = 0xA0;
     EXPECT_EQ(link.SendFrame(1, 1, 2, 1), 1);
     // LEN 3, HDR 0x11, data 7F A0, SUM (3 + 0x11 + 0x7F + 0xA0) mod 256 = 0x33.
-    EXPECT_EQ(ports[1].fromHost, (std::vector<std::uint8_t>{170, 170, 85, '0', '3', '1', '1', '7', '?', ':',
-                                                             '0', '3', '3', 10}));
+    EXPECT_EQ(ports[1].fromHost, (std::vector<std::uint8_t>{170, 170, 85, '0', '3', '1', '1', '7',
+                                                            '?', ':', '0', '3', '3', 10}));
 }
 
 TEST_F(ComLink, SendFrameRefusesLengthsItCannotEncode) {
@@ -217,7 +217,9 @@ TEST_F(ComLink, ReceiveText) {
     } cases[] = {
         {"plain", frame("get 745x 1", 2), "get 745x 1"},
         {"extra starts", frame("get 745x 1", 5), "get 745x 1"},
-        {"fourth extra start is text", frame("x", 6), "\x1F" "x"},
+        {"fourth extra start is text", frame("x", 6),
+         "\x1F"
+         "x"},
         {"cyrillic", frame("\xC4\xE0", 2), "Да"},
         {"nothing waiting", {}, ""},
         {"not a text frame", {'g', 31, 31, 'x', '0', 26}, ""},
@@ -240,8 +242,8 @@ TEST_F(ComLink, SendStringAndReceiveString) {
     link.SetAddr(6);
     link.SendString(std::string("\x10\x05", 2));
     EXPECT_EQ(link.ErrorText, "");
-    EXPECT_EQ(ports[1].fromHost,
-              (std::vector<std::uint8_t>{170, 170, 85, '0', '3', '6', '7', '1', '0', '0', '5', '7', '?', 10}));
+    EXPECT_EQ(ports[1].fromHost, (std::vector<std::uint8_t>{170, 170, 85, '0', '3', '6', '7', '1',
+                                                            '0', '0', '5', '7', '?', 10}));
     EXPECT_EQ(link.LastSent, std::string("\x10\x05", 2));
 
     struct Case {
@@ -299,7 +301,7 @@ TEST(Ttp6606Settings, SettersKeepTheirLimits) {
 
     struct Baud {
         int rate, code;
-    } bauds[] = {{1200, 0}, {2400, 1}, {4800, 2}, {4000, 2}, {9600, 3}, {9650, 3},
+    } bauds[] = {{1200, 0},  {2400, 1},  {4800, 2},  {4000, 2},   {9600, 3}, {9650, 3},
                  {19200, 4}, {38400, 5}, {57600, 6}, {115200, 7}, {0, 2}};
     for (const Baud& b : bauds) {
         link.SetSpeed(b.rate);

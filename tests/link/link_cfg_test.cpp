@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "link/link_cfg.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,7 +10,6 @@
 #include "board_sim.h"
 #include "common/cp1251.h"
 #include "fake_com.h"
-#include "link/link_cfg.h"
 #include "link/link_hooks.h"
 
 namespace yukt {
@@ -19,16 +19,17 @@ namespace fs = std::filesystem;
 
 // Several register boards on one I/O bus, each answering its own 16 ports.
 class IoBus final : public IoPorts {
-public:
+  public:
     std::vector<std::shared_ptr<test::RegisterBoardSim>> boards;
     std::vector<int> bases;
     std::shared_ptr<test::RegisterBoardSim> add(int base) {
-        boards.push_back(std::make_shared<test::RegisterBoardSim>(static_cast<std::uint16_t>(base)));
+        boards.push_back(
+            std::make_shared<test::RegisterBoardSim>(static_cast<std::uint16_t>(base)));
         bases.push_back(base);
         return boards.back();
     }
 
-private:
+  private:
     IoPorts* at(std::uint16_t port) {
         for (std::size_t i = 0; i < bases.size(); ++i)
             if (port >= bases[i] && port < bases[i] + 16) return boards[i].get();
@@ -44,10 +45,11 @@ private:
 };
 
 class LinkCfg : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("yukt-linkcfg-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() /
+              ("yukt-linkcfg-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         path = dir.string() + "/";
@@ -61,7 +63,9 @@ protected:
         SetWaitPumpHook({});
         fs::remove_all(dir);
     }
-    void write(const std::string& name, const std::string& text) { ASSERT_TRUE(WriteTextFile(path + name, text)); }
+    void write(const std::string& name, const std::string& text) {
+        ASSERT_TRUE(WriteTextFile(path + name, text));
+    }
     int readBoards() { return ReadLinkCfg(links, path, console, &err); }
     int readComs() { return ReadComCfg(links, path, &err); }
 
@@ -145,7 +149,9 @@ TEST_F(LinkCfg, DefaultFilesInTheSampleDirectoryCreateNoLinks) {
     EXPECT_EQ(board,
               ";Настройка плат ЮКТ-6606\n;4-х канальные платы связи компьютера с модулями ЮКТ\n"
               ";Адрес Номер Резонатор Скорость\n;$300    1   10994000   4800");
-    EXPECT_EQ(com, ";Настройка COM-портов\n;для связи компьютера с модулями ЮКТ\n;COM Скорость\n; 1    4800");
+    EXPECT_EQ(
+        com,
+        ";Настройка COM-портов\n;для связи компьютера с модулями ЮКТ\n;COM Скорость\n; 1    4800");
     EXPECT_EQ(links.LinkCount, 0);
     EXPECT_EQ(links.Entry(1), nullptr);
     EXPECT_TRUE(links.LinksReady);
@@ -162,8 +168,10 @@ TEST_F(LinkCfg, MissingFilesElsewhereAreNotCreated) {
 }
 
 TEST(SampleDir, Spellings) {
-    for (const char* p : {"./smplcfg/", "smplcfg/", ".\\smplcfg\\", "smplcfg\\"}) EXPECT_TRUE(InSampleDir(p)) << p;
-    for (const char* p : {"./smplcfg", "/smplcfg/", "./SMPLCFG/", "./cfg/", ""}) EXPECT_FALSE(InSampleDir(p)) << p;
+    for (const char* p : {"./smplcfg/", "smplcfg/", ".\\smplcfg\\", "smplcfg\\"})
+        EXPECT_TRUE(InSampleDir(p)) << p;
+    for (const char* p : {"./smplcfg", "/smplcfg/", "./SMPLCFG/", "./cfg/", ""})
+        EXPECT_FALSE(InSampleDir(p)) << p;
 }
 
 TEST_F(LinkCfg, BadBoardNumberIsFatalWithTheConsoleLine) {
@@ -235,8 +243,9 @@ TEST_F(LinkCfg, ComFailures) {
 }
 
 TEST_F(LinkCfg, LineUseFromTheModuleFiles) {
-    write("tp745t.cfg", ";Модуль Номер COM Link Адрес\n745t 1 7 23 1\n745t 0 8 23 1\n745t 2 9 23 1\n"
-                        "787x 1 6 23 1\n745t 1 5 23 1\n");
+    write("tp745t.cfg",
+          ";Модуль Номер COM Link Адрес\n745t 1 7 23 1\n745t 0 8 23 1\n745t 2 9 23 1\n"
+          "787x 1 6 23 1\n745t 1 5 23 1\n");
     write("tp787x.cfg", "787x 1 20 8 9 10.0 4\n787x 1 3 8 9 10.0 4\n");
     write("tp745x.cfg", "745t 1 12 8 9\n");  // another model's code ends the file at once
     ASSERT_TRUE(FillLineUse(links, path, &err));

@@ -1,9 +1,8 @@
 // End to end over a real pseudo-terminal pair: the link opens the slave side
 // as its COM port, a small module thread answers on the master side.
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
@@ -25,7 +24,7 @@ enum class Behaviour { Answer, Refuse, Silent, NoiseFirst };
 // A module at any address: answers identification (command 7) with its text
 // and reset (command 0) with an empty frame; echoes text frames back upper-cased.
 class PtyModule {
-public:
+  public:
     PtyModule() {
         char name[256];
         if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
@@ -46,7 +45,7 @@ public:
         return m_received;
     }
 
-private:
+  private:
     void run() {
         std::vector<std::uint8_t> pending;
         while (!m_stop) {
@@ -119,7 +118,8 @@ private:
         std::size_t done = 0;
         while (done < out.size()) {
             ssize_t n = ::write(m_master, out.data() + done, out.size() - done);
-            if (n > 0) done += static_cast<std::size_t>(n);
+            if (n > 0)
+                done += static_cast<std::size_t>(n);
             else {
                 pollfd p{m_master, POLLOUT, 0};
                 ::poll(&p, 1, 20);
@@ -138,7 +138,7 @@ private:
 };
 
 class PtyLink : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_FALSE(module.name().empty()) << "no pseudo-terminal";
         ::setenv("YUKT_COM1", module.name().c_str(), 1);
@@ -190,7 +190,8 @@ TEST_F(PtyLink, RequestBytesReachTheLineAsSent) {
     module.behave(Behaviour::Silent);
     for (int i = 0; i < 50 && module.received().size() < 10; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(module.received(), (std::vector<std::uint8_t>{170, 170, 85, '0', '1', '3', '7', '3', '8', 10}));
+    EXPECT_EQ(module.received(),
+              (std::vector<std::uint8_t>{170, 170, 85, '0', '1', '3', '7', '3', '8', 10}));
 }
 
 TEST_F(PtyLink, TextFramesBothWays) {

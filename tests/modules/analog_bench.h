@@ -35,7 +35,7 @@ struct SentRequest {
 // Answers each command with the replies queued for it (the last one repeats)
 // and records every request it gets.
 class ScriptedModule : public sim::SimModule {
-public:
+  public:
     explicit ScriptedModule(std::string model) : SimModule(std::move(model)) {}
 
     // Queues a reply for the command; the last one queued repeats.
@@ -49,7 +49,7 @@ public:
     }
     std::vector<SentRequest> requests;
 
-private:
+  private:
     sim::Answer onCommand(int command, std::span<const std::uint8_t> data) override {
         requests.push_back({command, {data.begin(), data.end()}});
         auto it = m_replies.find(command);
@@ -77,7 +77,7 @@ inline std::vector<std::uint8_t> triple(std::uint32_t a, std::uint32_t b, std::u
 }
 
 class AnalogBench : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ctx.PathCfg = dir.dir();
         ctx.DataDir = dir.dir();

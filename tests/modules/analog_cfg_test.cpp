@@ -47,11 +47,9 @@ TEST(AnalogCfg, CommonColumnsAndTheirLimits) {
     const struct {
         int number, com, port, line, link, addr;
     } expected[] = {
-        {1, 5, 1, 1, 21, 3},
-        {2, 8, 1, 4, 22, 1},  // Адрес 15 is refused: stays 1
-        {3, 9, 2, 1, 8, 1},   // Link 24 is refused: stays 8; Адрес 0 stays 1
-        {4, 20, 4, 4, 23, 14},
-        {5, 12, 2, 4, 1, 7},
+        {1, 5, 1, 1, 21, 3},   {2, 8, 1, 4, 22, 1},  // Адрес 15 is refused: stays 1
+        {3, 9, 2, 1, 8, 1},  // Link 24 is refused: stays 8; Адрес 0 stays 1
+        {4, 20, 4, 4, 23, 14}, {5, 12, 2, 4, 1, 7},
     };
     for (int i = 1; i <= 5; ++i) {
         const Ttp745x* m = table.Module(i);
@@ -76,8 +74,8 @@ TEST(AnalogCfg, ComPortColumnFindsItsLinkEntry) {
     dir.write("tp748x.cfg", "748x 1 3 23 5 2500 100 100 100\n748x 2 4 23 5 2500 100 100 100\n");
     ModuleContext ctx;
     ctx.PathCfg = dir.dir();
-    ctx.Links.Create(1);                    // a board
-    ctx.Links.Create(2).SetComIndex(2);     // COM3
+    ctx.Links.Create(1);                 // a board
+    ctx.Links.Create(2).SetComIndex(2);  // COM3
     ModelTable<Tp748xTraits> table(ctx);
     ASSERT_EQ(table.LoadCfg(), 0);
     EXPECT_EQ(table.Module(1)->Port(), 2);
@@ -138,7 +136,8 @@ TEST(AnalogCfg, CommentsOnlyOrCtrlZCreateNoModule) {
         "",
         "; 745x    1    5    8   12   99.998   1\n",
         "   ;745x 1 5 8 12 99.998 1\n\n\n",
-        "\x1a" "745x 1 5 8 12 99.998 1\n",
+        "\x1a"
+        "745x 1 5 8 12 99.998 1\n",
     };
     for (const char* text : texts) {
         ScratchDir dir;

@@ -56,7 +56,9 @@ TEST_F(AnalogDrivers, ZeroReferenceReadingGivesHundredOhms) {
 TEST_F(AnalogDrivers, FailedExchangeShowsErr5AndKeepsTheLastValues) {
     const struct {
         sim::FaultKind kind;
-    } faults[] = {{sim::FaultKind::Refuse}, {sim::FaultKind::Silence}, {sim::FaultKind::BadSum},
+    } faults[] = {{sim::FaultKind::Refuse},
+                  {sim::FaultKind::Silence},
+                  {sim::FaultKind::BadSum},
                   {sim::FaultKind::TornFrame}};
     for (const auto& f : faults) {
         device("745x", 5);
@@ -237,7 +239,8 @@ TEST_F(AnalogDrivers, Current745tAndTheTenMilliampShunt) {
               " 745t     1    0.000 100.000    100.000   10.000  100.000");
     EXPECT_EQ(table.LineFor(m, Route::Console),
               " 745t     1     0.000 100.000 100.000  10.000 100.000");
-    EXPECT_EQ(table.LineFor(m, Route::Link), " 745t     1    0.000 100.000   100.000   10.000  100.000");
+    EXPECT_EQ(table.LineFor(m, Route::Link),
+              " 745t     1    0.000 100.000   100.000   10.000  100.000");
 }
 
 TEST_F(AnalogDrivers, Current745tWithoutShuntReadsZero) {
@@ -246,7 +249,8 @@ TEST_F(AnalogDrivers, Current745tWithoutShuntReadsZero) {
     dir.write("tp745t.cfg", "745t 1 1 23 4  0 100 1 4096\n");
     ModelTable<Tp745tTraits> table(ctx);
     ASSERT_EQ(table.LoadCfg(), 0);
-    EXPECT_EQ(poll(table), std::vector<std::string>{"745t 1   0.000 100.000 100.000   0.000   0.000"});
+    EXPECT_EQ(poll(table),
+              std::vector<std::string>{"745t 1   0.000 100.000 100.000   0.000   0.000"});
 }
 
 TEST_F(AnalogDrivers, Meter745tMeasuresTheGeneratorCurrent) {
@@ -365,9 +369,9 @@ TEST_F(AnalogDrivers, Current748tSixteenChannelsAndShuntColumns) {
     Ttp748t& m = *table.Module(1);
     const std::string i1 = "  9.998", i9 = "  7.935", i16 = " 24.994", z = "  0.000";
     const std::string mid = z + " " + z + " " + z + " " + z + " " + z + " " + z + " ";
-    EXPECT_EQ(table.LineFor(m, Route::Reply), "748t     1   " + i1 + " " + mid + i1 + " " + i9 + " " +
-                                                  z + " " + z + " " + z + " " + z + " " + z + " " +
-                                                  z + " " + i16 + "    99.976 0.000");
+    EXPECT_EQ(table.LineFor(m, Route::Reply), "748t     1   " + i1 + " " + mid + i1 + " " + i9 +
+                                                  " " + z + " " + z + " " + z + " " + z + " " + z +
+                                                  " " + z + " " + i16 + "    99.976 0.000");
     ASSERT_EQ(mod.requests.size(), 2u);
     EXPECT_EQ(mod.requests[0].command, 2);
     EXPECT_EQ(mod.requests[1].command, 3);
@@ -447,14 +451,13 @@ TEST_F(AnalogDrivers, ThirtyTwoChannelCorrectionsFromTheSiteFiles) {
     const std::string dat = table.LineFor(m, Route::Dat);
     EXPECT_EQ(dat.substr(0, 9), "745b 1 2 ");
     EXPECT_EQ(dat.back(), ' ');
-    for (int j = 1; j <= 8; ++j) EXPECT_EQ(m.ChanR(j), 100 - correction(8 + j)) << "channel " << 8 + j;
+    for (int j = 1; j <= 8; ++j)
+        EXPECT_EQ(m.ChanR(j), 100 - correction(8 + j)) << "channel " << 8 + j;
 }
 
 TEST_F(AnalogDrivers, SiteFilesThatDescribeNoModuleLoadNothing) {
     device("745b", 5);
-    const struct {
-        const char* g1;
-    } cases[] = {{"9\n1\n"}, {"0\n"}, {"2\n7\n8\n"}, {"x\n1\n"}};
+    const struct { const char* g1; } cases[] = {{"9\n1\n"}, {"0\n"}, {"2\n7\n8\n"}, {"x\n1\n"}};
     for (const auto& c : cases) {
         dir.write("g1.cfg", c.g1);
         dir.write("corr1.cfg", "12 0.15\n");

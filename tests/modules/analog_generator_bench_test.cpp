@@ -151,10 +151,10 @@ TEST_F(Generators, ChannelRequestsOf787d) {
     } cases[] = {
         {1, 24, 1, {0x0F, 0xFF}, kErrOk},
         {4, 1, 1, {0x30, 0xAA}, kErrOk},
-        {9, 30, 1, {0x3F, 0xFF}, kErrOk},   // Режим 9 drives channel 4; above 24 mA: 24
-        {3, -2, 1, {0x20, 0x00}, kErrOk},   // negative: 0 mA instead of a wrapped code
-        {6, 0, 2, {}, kErrOk},              // DAC reset
-        {7, 5, -1, {}, kErrExchange},       // not supported: nothing sent
+        {9, 30, 1, {0x3F, 0xFF}, kErrOk},  // Режим 9 drives channel 4; above 24 mA: 24
+        {3, -2, 1, {0x20, 0x00}, kErrOk},  // negative: 0 mA instead of a wrapped code
+        {6, 0, 2, {}, kErrOk},             // DAC reset
+        {7, 5, -1, {}, kErrExchange},      // not supported: nothing sent
         {8, 5, -1, {}, kErrExchange},
         {10, 5, -1, {}, kErrExchange},
     };

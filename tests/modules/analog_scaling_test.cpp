@@ -22,12 +22,10 @@ TEST(Current745t, ShuntCurrentAndTenMilliampShunt) {
         double ix;
         double rsnt10;
     } cases[] = {
-        {1000, 100, 10, 100},
-        {1200, 100, 12, 0},
+        {1000, 100, 10, 100},   {1200, 100, 12, 0},
         {900, 100, 9, 0},    // exactly 9 mA is not "near 10"
         {1100, 100, 11, 0},  // nor exactly 11
-        {1050, 100, 10.5, 105},
-        {0, 100, 0, 0},
+        {1050, 100, 10.5, 105}, {0, 100, 0, 0},
         {1000, 0, 0, 0},  // no valid shunt configured: no current, no division by zero
     };
     for (const auto& c : cases) {
@@ -46,8 +44,8 @@ TEST(Current745t, SettersIgnoreValuesOutsideTheirLimits) {
         double x;
         double shunt;
         double uref;
-    } cases[] = {{10, 0, 10}, {10.5, 10.5, 10.5}, {4999, 4999, 4999},
-                 {5000, 4999, 4999}, {0, 4999, 4999}, {-1, 4999, 4999}};
+    } cases[] = {{10, 0, 10},        {10.5, 10.5, 10.5}, {4999, 4999, 4999},
+                 {5000, 4999, 4999}, {0, 4999, 4999},    {-1, 4999, 4999}};
     for (const auto& c : cases) {
         m.SetRShunt(c.x);
         m.SetURef(c.x);
@@ -65,15 +63,15 @@ TEST(Thermocouple746x, ConversionExamples) {
         double tcj;  // cold junction, °C
         double t;
     } cases[] = {
-        {1.337, 0, 100},   // a table point
-        {0, 20, 20},       // compensation alone: E' = E(20 °C)
+        {1.337, 0, 100},  // a table point
+        {0, 20, 20},      // compensation alone: E' = E(20 °C)
         {0, 0, 0},
-        {0.0605, 0, 5},    // half-way through the first segment
-        {33.638, 0, 2500}, // the last table point
-        {-0.001, 0, -1},   // below the table: RangeLow - 1
-        {-0.3, 20, -1},     // still below the table after compensation
+        {0.0605, 0, 5},                  // half-way through the first segment
+        {33.638, 0, 2500},               // the last table point
+        {-0.001, 0, -1},                 // below the table: RangeLow - 1
+        {-0.3, 20, -1},                  // still below the table after compensation
         {-0.2, 20, 10 * 0.046 / 0.121},  // compensated back into the first segment
-        {40.001, 0, 2501},  // above the table: RangeHigh + 1
+        {40.001, 0, 2501},               // above the table: RangeHigh + 1
         {35, 0, 2490 + (35 - 33.561) * 10 / (33.638 - 33.561)},  // past 2500 °C: last segment
     };
     for (const auto& c : cases) {
@@ -103,12 +101,9 @@ TEST(Current748x, ShuntAtTenMilliamps) {
         double amps;
         double shuntAt10;
     } cases[] = {
-        {800, 100, 8, 0},   // exactly 8 mA: not near 10
-        {1200, 100, 12, 0}, // exactly 12 mA: not near 10
-        {1000, 100, 10, 100},
-        {810, 100, 8.1, 81},
-        {1190, 100, 11.9, 119},
-        {0, 99.849, 0, 0},
+        {800, 100, 8, 0},    // exactly 8 mA: not near 10
+        {1200, 100, 12, 0},  // exactly 12 mA: not near 10
+        {1000, 100, 10, 100}, {810, 100, 8.1, 81}, {1190, 100, 11.9, 119}, {0, 99.849, 0, 0},
     };
     for (const auto& c : cases) {
         const ShuntReading r = ShuntCurrent(c.u, c.shunt);
@@ -150,8 +145,8 @@ TEST(ResultField, RoundsToZeroWithoutSign) {
     const struct {
         double x;
         const char* text;
-    } cases[] = {{0, "  0.000"},       {-1e-15, "  0.000"},   {-0.0004, "  0.000"},
-                 {-0.0005, " -0.001"}, {-300, "-300.000"},     {3000, "3000.000"},
+    } cases[] = {{0, "  0.000"},       {-1e-15, "  0.000"},  {-0.0004, "  0.000"},
+                 {-0.0005, " -0.001"}, {-300, "-300.000"},   {3000, "3000.000"},
                  {12.3456, " 12.346"}, {-12.3456, "-12.346"}};
     for (const auto& c : cases) EXPECT_EQ(Field73(c.x), c.text) << c.x;
 }

@@ -11,9 +11,10 @@ namespace yukt::test {
 
 // A fresh directory under the system's temporary directory, removed at the end.
 class ScratchDir {
-public:
+  public:
     ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "yukt-analog-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "yukt-analog-XXXXXX").string();
         m_path = mkdtemp(pattern.data()) ? pattern : std::string();
     }
     ~ScratchDir() {
@@ -37,13 +38,13 @@ public:
     }
     bool exists(const std::string& name) const { return FileExists(file(name)); }
 
-private:
+  private:
     std::string m_path;
 };
 
 // Runs the rest of a test with the current directory changed.
 class CurrentDirGuard {
-public:
+  public:
     explicit CurrentDirGuard(const std::string& dir) : m_old(std::filesystem::current_path()) {
         std::filesystem::current_path(dir);
     }
@@ -54,7 +55,7 @@ public:
     CurrentDirGuard(const CurrentDirGuard&) = delete;
     CurrentDirGuard& operator=(const CurrentDirGuard&) = delete;
 
-private:
+  private:
     std::filesystem::path m_old;
 };
 

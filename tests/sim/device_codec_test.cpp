@@ -38,7 +38,7 @@ TEST(RequestDecoder, TakesOrRefusesFrames) {
     const Bytes zeroLength = {170, 170, 85, '0', '0'};
 
     const DecodeCase cases[] = {
-        {"spec bytes", ident3, RequestDecoder::Step::Frame, 3, 7, {}},
+        {"identification to 3", ident3, RequestDecoder::Step::Frame, 3, 7, {}},
         {"one sync byte", oneSync, RequestDecoder::Step::Frame, 3, 7, {}},
         {"four sync bytes", fourSyncs, RequestDecoder::Step::Frame, 3, 7, {}},
         {"five sync bytes", fiveSyncs, RequestDecoder::Step::Broken, 0, 0, {}},
