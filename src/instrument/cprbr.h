@@ -12,6 +12,8 @@
 // Expected order of use: construct; set OnGet/OnSet (and OnEndCycl); set
 // MinTime and PathCfg; set OpenPribor true; set Pauze as wanted; then write
 // one command at a time into sSet, the next one from OnSet or after it.
+// Opening, ReInit and destruction wait until the worker is between passes:
+// they must not be called from the component's own events.
 
 #include <cstdint>
 #include <functional>

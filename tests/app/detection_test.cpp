@@ -291,7 +291,7 @@ void DetectionTest::repeatsWhenNoModuleAnswers() {
 void DetectionTest::reportsFailedFlashWrite_data() {
     QTest::addColumn<int>("times");
     QTest::addColumn<bool>("restored");
-    QTest::newRow("one write lost") << 1 << true;
+    QTest::newRow("one read-back lost") << 1 << true;
     QTest::newRow("module gone silent") << sim::kForever << false;
 }
 
@@ -306,10 +306,11 @@ void DetectionTest::reportsFailedFlashWrite() {
     }
     rig.next();
     // Identification, three address cells and two ten-character parameters
-    // in three copies are read before the first write.
-    const int readsBeforeWrite = 1 + 3 + 30 + 30;
+    // in three copies are read before the first write; the write's read-back
+    // (and with `times` forever everything after it) goes unanswered.
+    const int requestsBeforeReadBack = 1 + 3 + 30 + 30 + 1;
     rig.bench.injectFault(
-        {sim::FaultKind::Silence, sim::kUnderTestBusAddress, readsBeforeWrite, times, 8});
+        {sim::FaultKind::Silence, sim::kUnderTestBusAddress, requestsBeforeReadBack, times, 8});
     rig.next();
 
     QCOMPARE(rig.dialogs.calls.size(), std::size_t(1));
