@@ -1,0 +1,110 @@
+#include "app/page_fields.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "app/ru_numbers.h"
+#include "common/text.h"
+
+namespace yukt {
+
+namespace {
+
+constexpr QChar kBackspace = u'\b';
+constexpr QChar kEnter = u'\r';
+constexpr QChar kDecimalComma = u',';
+
+bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+// Keys that move the caret or the focus, or delete: they type nothing, so
+// the character filter has no say over them.
+bool isEditingKey(const QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Delete:
+        case Qt::Key_Escape:
+            return true;
+        default:
+            return e->text().isEmpty();
+    }
+}
+
+}  // namespace
+
+std::optional<QChar> FilterKey(KeyFilter filter, QChar typed, const QString& text) {
+    if (typed == kBackspace || typed == kEnter || (typed >= u'0' && typed <= u'9')) return typed;
+    if (filter == KeyFilter::Digits) return std::nullopt;
+    if (typed == u'+' || typed == u'-') return typed;
+    if (typed == u',' || typed == u'.') {
+        if (text.contains(kDecimalComma)) return std::nullopt;
+        return kDecimalComma;
+    }
+    return std::nullopt;
+}
+
+void FieldEvents::Attach(QLineEdit* field, FieldHandlers handlers) {
+    m_fields[field] = std::move(handlers);
+    field->installEventFilter(this);
+}
+
+bool FieldEvents::eventFilter(QObject* watched, QEvent* event) {
+    auto it = m_fields.find(watched);
+    if (it == m_fields.end()) return false;
+    auto* field = static_cast<QLineEdit*>(watched);
+    const FieldHandlers& h = it->second;
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (isEnterKey(key->key())) {
+                if (!field->isReadOnly() && h.onEnter) h.onEnter();
+                return true;
+            }
+            if (key->key() == Qt::Key_Backspace || isEditingKey(key)) return false;
+            const QString typed = key->text();
+            const std::optional<QChar> c = FilterKey(h.filter, typed.front(), field->text());
+            if (!c) return true;
+            if (*c == typed.front() && typed.size() == 1) return false;
+            if (!field->isReadOnly()) field->insert(QString(*c));
+            return true;
+        }
+        case QEvent::MouseButtonPress:
+            if (h.onClick) h.onClick();
+            return false;
+        case QEvent::FocusOut: {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+                h.onExit)
+                h.onExit();
+            return false;
+        }
+        default:
+            return false;
+    }
+}
+
+bool ReadNumber(const QLineEdit* field, double& value, bool pointToo) {
+    QString text = field->text();
+    if (pointToo) text = QString::fromStdString(PointToComma(text.toStdString()));
+    return RuToFloat(text, value);
+}
+
+double ReadNumberOr(const QLineEdit* field, double fallback, bool pointToo) {
+    double v = 0;
+    return ReadNumber(field, v, pointToo) ? v : fallback;
+}
+
+bool ReadPositiveInt(const QLineEdit* field, int max, int& value) {
+    int v = 0;
+    if (!RuToInt(field->text(), v) || v < 1 || v > max) return false;
+    value = v;
+    return true;
+}
+
+QString PercentText(double error, int decimals) {
+    if (error > 100) return kNoError;
+    return RuFixed(error, decimals) + QStringLiteral(" %");
+}
+
+}  // namespace yukt

@@ -1,0 +1,64 @@
+#pragma once
+// How the operator's typing, clicks and leaving of an edit field reach the
+// handlers of a verification page, and the texts of numbers on the pages.
+//
+// Each field registered here gets its key filter applied before the field
+// sees a key. Enter runs the field's action (not on a read-only field: the
+// pages lock fields precisely so that nothing is sent meanwhile); a click
+// runs the click handler; leaving the field for another control runs the exit
+// handler (a message box or another window taking the focus does not count).
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <map>
+#include <optional>
+
+class QLineEdit;
+
+namespace yukt {
+
+enum class KeyFilter {
+    Decimal,  // digits, sign, one decimal comma ("." typed becomes ",")
+    Digits,   // digits only
+};
+
+// The character that a typed character puts into a field holding `text`,
+// or nothing when the filter drops it. Backspace and Enter always pass.
+std::optional<QChar> FilterKey(KeyFilter filter, QChar typed, const QString& text);
+
+struct FieldHandlers {
+    KeyFilter filter = KeyFilter::Decimal;
+    std::function<void()> onEnter;
+    std::function<void()> onClick;
+    std::function<void()> onExit;
+};
+
+class FieldEvents : public QObject {
+public:
+    explicit FieldEvents(QObject* parent) : QObject(parent) {}
+    void Attach(QLineEdit* field, FieldHandlers handlers);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::map<QObject*, FieldHandlers> m_fields;
+};
+
+// The operator's number in a field: decimal comma; with `pointToo` a decimal
+// point is taken as well. False when the text is not a number.
+bool ReadNumber(const QLineEdit* field, double& value, bool pointToo = false);
+// The same with a value for an unreadable text.
+double ReadNumberOr(const QLineEdit* field, double fallback, bool pointToo = false);
+// A whole number above zero that fits in `max`.
+bool ReadPositiveInt(const QLineEdit* field, int max, int& value);
+
+// The marker of an error too large to be meaningful (relative or reduced
+// error above 100 %).
+inline const QString kNoError = QStringLiteral("     <><>");
+
+// "<fixed> %" or the marker when the error is above 100.
+QString PercentText(double error, int decimals);
+
+}  // namespace yukt
