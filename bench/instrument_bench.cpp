@@ -32,7 +32,7 @@ using Clock = std::chrono::steady_clock;
 // A configuration directory with one 745t (number 2, address 6) on COM 1,
 // reporting to the component, and a bench behind COM 1 that holds it.
 class Rig {
-public:
+  public:
     explicit Rig(bool wireTiming) {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "yukt-ibench-XXXXXX").string();
@@ -93,7 +93,7 @@ public:
 
     Clock::time_point replyAt() const { return m_replyAt; }
 
-private:
+  private:
     std::string m_dir;
     sim::Bench m_bench;
     std::unique_ptr<TcPrbr> m_prbr;

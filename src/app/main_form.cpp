@@ -175,6 +175,8 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
     });
     std::lock_guard<std::mutex> guard(m_channel->lock);
     m_channel->instrument = &instrument;
+    // Commands queued before the instrument existed go first.
+    if (!m_channel->commandQueue.empty()) instrument.SetsSet(m_channel->commandQueue.front());
 }
 
 // ---- Start-up ----
@@ -250,7 +252,7 @@ void TMainForm::InitDone() {
     }
     {
         std::lock_guard<std::mutex> guard(m_channel->lock);
-        m_channel->expectedNumber = "1";
+        m_channel->expectedNumber = std::string("1");
         m_channel->commandQueue.clear();
         m_channel->replyFields = QStringList{QString()};
     }
@@ -303,8 +305,10 @@ void TMainForm::CloseInstrument() {
         WaitMs(static_cast<unsigned>(PollTimer->interval() + 500));
     }
     {
+        // Commands not yet served were meant for this instrument only.
         std::lock_guard<std::mutex> guard(m_channel->lock);
         m_channel->instrument = nullptr;
+        m_channel->commandQueue.clear();
     }
     m_main.reset();
 }

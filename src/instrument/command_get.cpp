@@ -1,5 +1,4 @@
 #include "instrument/command.h"
-
 #include "instrument/link_route.h"
 #include "instrument/model_tables.h"
 
@@ -22,7 +21,8 @@ void memoryReply(ModuleSet& set, ModelTable<Traits>& table, int n, const std::st
     publish(set, Traits::MemoryReply(*m, bank));
 }
 
-void flashReply(ModuleSet& set, ModelTable<Tp735vTraits>& table, int n, const std::string& request) {
+void flashReply(ModuleSet& set, ModelTable<Tp735vTraits>& table, int n,
+                const std::string& request) {
     Ttp735v* m = table.Module(n);
     if (m == nullptr || m->Link() != kLinkReply) return;
     publish(set, m->Present() ? m->FlashLine(request) : Tp735vTraits::AbsentLine(*m, Route::Reply));

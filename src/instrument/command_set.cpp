@@ -1,8 +1,7 @@
-#include "instrument/command.h"
-
 #include <vector>
 
 #include "common/text.h"
+#include "instrument/command.h"
 #include "instrument/model_tables.h"
 
 namespace yukt {

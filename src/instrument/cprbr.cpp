@@ -243,8 +243,7 @@ const std::string& TcPrbr::PathCfg() const { return m_pathCfg; }
 
 void TcPrbr::SetPathCfg(const std::string& path) {
     m_pathCfg = path;
-    if (!m_pathCfg.empty() && m_pathCfg.back() != '/' && m_pathCfg.back() != '\\')
-        m_pathCfg += '/';
+    if (!m_pathCfg.empty() && m_pathCfg.back() != '/' && m_pathCfg.back() != '\\') m_pathCfg += '/';
     Guard guard(state().lock);
     state().pathCfg = m_pathCfg;
 }

@@ -42,7 +42,7 @@ enum class TThreadPriority {
 };
 
 class TcPrbr {
-public:
+  public:
     TcPrbr();
     // Stops the tick timer and the worker; when this component holds the
     // module set open, waits for the running pass to end and closes the set.
@@ -122,7 +122,7 @@ public:
     double ReadCoef(int n);
     bool WriteCoef(int n, double value);
 
-private:
+  private:
     friend void PublishReply(const std::string& line);
     friend void TakeCommand();
     friend void SignalEndOfCycle();

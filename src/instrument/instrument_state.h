@@ -49,13 +49,13 @@ InstrumentState& TheInstrumentState();
 
 // Claims the busy flag once the running pass has ended, and releases it.
 class BusyClaim {
-public:
+  public:
     explicit BusyClaim(InstrumentState& state);
     ~BusyClaim();
     BusyClaim(const BusyClaim&) = delete;
     BusyClaim& operator=(const BusyClaim&) = delete;
 
-private:
+  private:
     InstrumentState& m_state;
 };
 

@@ -15,9 +15,9 @@
 #include "modules/tp747x.h"
 #include "modules/tp748t.h"
 #include "modules/tp748x.h"
+#include "modules/tp765x.h"
 #include "modules/tp787d.h"
 #include "modules/tp787x.h"
-#include "modules/tp765x.h"
 #include "modules/tp788t.h"
 #include "modules/tp788v.h"
 #include "modules/tp788x.h"
@@ -45,9 +45,25 @@ inline constexpr CycleSteps kGeneratorSteps{false, false, false, false, false, t
 
 struct ModelTables {
     explicit ModelTables(ModuleContext& ctx)
-        : t745x(ctx), t745b(ctx), t745t(ctx), t735x(ctx), t735r(ctx), t735t(ctx), t735d(ctx),
-          t735v(ctx), t746x(ctx), t747x(ctx), t748x(ctx), t748t(ctx), t765x(ctx), t795b(ctx),
-          t787x(ctx), t787d(ctx), t788x(ctx), t788t(ctx), t788v(ctx) {}
+        : t745x(ctx),
+          t745b(ctx),
+          t745t(ctx),
+          t735x(ctx),
+          t735r(ctx),
+          t735t(ctx),
+          t735d(ctx),
+          t735v(ctx),
+          t746x(ctx),
+          t747x(ctx),
+          t748x(ctx),
+          t748t(ctx),
+          t765x(ctx),
+          t795b(ctx),
+          t787x(ctx),
+          t787d(ctx),
+          t788x(ctx),
+          t788t(ctx),
+          t788v(ctx) {}
 
     ModelTable<Tp745xTraits> t745x;
     ModelTable<Tp745bTraits> t745b;

@@ -68,8 +68,8 @@ void ModuleSet::SetPathCfg(const std::string& path) {
 }
 
 bool ModuleSet::InSampleDir() const {
-    return m_pathCfg == ".\\smplcfg\\" || m_pathCfg == "smplcfg\\" ||
-           m_pathCfg == "./smplcfg/" || m_pathCfg == "smplcfg/";
+    return m_pathCfg == ".\\smplcfg\\" || m_pathCfg == "smplcfg\\" || m_pathCfg == "./smplcfg/" ||
+           m_pathCfg == "smplcfg/";
 }
 
 bool ModuleSet::LinksReady() const { return m_ctx.Links.LinksReady; }
@@ -117,7 +117,8 @@ void ModuleSet::WorkCycle() {
 }
 
 void ModuleSet::ServeCommands() {
-    ForEachModel(*m_tables, [&](auto& table, const CycleSteps&) { serveModel(table, TakeCommandHook); });
+    ForEachModel(*m_tables,
+                 [&](auto& table, const CycleSteps&) { serveModel(table, TakeCommandHook); });
 }
 
 void ModuleSet::CloseModuleSet() {
@@ -150,7 +151,8 @@ void ModuleSet::CloseModuleSet() {
 
 bool ModuleSet::HoldsObjects() const {
     bool any = false;
-    ForEachModel(*m_tables, [&](auto& table, const CycleSteps&) { any = any || table.ModuleCount() > 0; });
+    ForEachModel(*m_tables,
+                 [&](auto& table, const CycleSteps&) { any = any || table.ModuleCount() > 0; });
     for (int i = 1; i <= 4; ++i) any = any || m_ctx.Links.Entry(i) != nullptr;
     return any;
 }

@@ -18,7 +18,7 @@ namespace yukt {
 struct ModelTables;
 
 class ModuleSet {
-public:
+  public:
     ModuleSet();
     ~ModuleSet();
     ModuleSet(const ModuleSet&) = delete;
@@ -66,7 +66,7 @@ public:
     // for a model without re-initialisation.
     int ReloadModule(const std::string& model, int number);
 
-private:
+  private:
     ModuleContext m_ctx;
     std::unique_ptr<ModelTables> m_tables;
     std::string m_pathCfg = "./";

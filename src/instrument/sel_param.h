@@ -9,6 +9,7 @@
 namespace yukt {
 
 // The words of every model's reply line, in the order they stand in it.
+// clang-format off
 enum TESelParam : int {
     noDefine,
     m745t_Name, m745t_Nmb, m745t_Tx, m745t_Rx, m745t_Ret100, m745t_Ix, m745t_Rsnt10,
@@ -33,12 +34,13 @@ enum TESelParam : int {
     m788v_Name, m788v_Nmb, m788v_N, m788v_Ts, m788v_F,
     m788t_Name, m788t_Nmb, m788t_N, m788t_Ts, m788t_F,
 };
+// clang-format on
 
 constexpr int kSelParamCount = m788t_F + 1;
 
 // The words of the last reply line handed to sParam.
 class WordTable {
-public:
+  public:
     static constexpr int kWords = 20;
     // Longer texts are not split (the table keeps its words).
     static constexpr int kMaxChars = 239;
@@ -50,7 +52,7 @@ public:
     // Word n (1..20); empty outside.
     const std::string& Word(int n) const;
 
-private:
+  private:
     std::array<std::string, kWords> m_words;
 };
 

@@ -14,7 +14,7 @@
 namespace yukt {
 
 class TickTimer {
-public:
+  public:
     // Returns the interval to use from now on, or nothing to keep it.
     using Handler = std::function<std::optional<int>()>;
 
@@ -25,7 +25,7 @@ public:
     TickTimer(const TickTimer&) = delete;
     TickTimer& operator=(const TickTimer&) = delete;
 
-private:
+  private:
     void run();
 
     Handler m_handler;

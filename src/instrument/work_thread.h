@@ -16,7 +16,7 @@ struct InstrumentState;
 class ModuleSet;
 
 class TWorkThread {
-public:
+  public:
     // Starts running at once.
     TWorkThread(InstrumentState& state, ModuleSet& set, TThreadPriority priority);
     // Asks the thread to stop after its current pass and waits for it.
@@ -36,7 +36,7 @@ public:
     void CommandPass();
     void PollPass();
 
-private:
+  private:
     void run(TThreadPriority priority);
     bool claimPass(bool forPoll, bool& tick);
     void releasePass(bool clearTick);

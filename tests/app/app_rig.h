@@ -22,6 +22,7 @@
 #include "app/main_form.h"
 #include "app/operator_dialogs.h"
 #include "common/module_ids.h"
+#include "instrument/module_set.h"
 #include "link/com_port.h"
 #include "sim/bench.h"
 #include "sim/device_table.h"
@@ -84,6 +85,10 @@ public:
 
     ~AppRig() {
         form.reset();
+        // Closing the instrument leaves the process's module set and its
+        // links open (the end of a verification borrows them); a process
+        // ends there, a test lets them go before its bench does.
+        if (TheModuleSet().HoldsObjects()) TheModuleSet().CloseModuleSet();
         SetComPortOpener(nullptr);
     }
 

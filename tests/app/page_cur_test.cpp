@@ -55,6 +55,7 @@ private slots:
     void compositeChannelsSwitchReplies();
     void materialRewritesModuleLines_data();
     void materialRewritesModuleLines();
+    void screenshot();
 };
 
 void PageCurTest::filtersKeysOfNumberFields_data() {
@@ -451,6 +452,22 @@ void PageCurTest::materialRewritesModuleLines() {
     // The module was re-read with its new material: another temperature.
     QVERIFY(rig.poll());
     QVERIFY2(f.eTemp745->text() != platinum, qPrintable(platinum));
+}
+
+// The page as the README shows it: a 745t current channel at 12 mA.
+void PageCurTest::screenshot() {
+    PageRig rig;
+    TMainForm& f = rig.openPage("745t");
+    PageRig::enter(f.e745CurParMin, "4");
+    setCurrent(f, "12");
+    addCurrentError(rig, 0.012);
+    f.cbErrorCur->setCurrentIndex(2);
+    QVERIFY(rig.poll());
+    const QImage shot = rig.screenshot("page_cur.png");
+    QCOMPARE(shot.size(), QSize(398, 273) * shot.devicePixelRatio());
+    // Drawn, not blank: the red start button and the silver result fields.
+    QCOMPARE(shot.pixelColor(f.Start787xBtn->mapTo(&f, QPoint(4, 4))), QColor(Qt::red));
+    QCOMPARE(shot.pixelColor(f.e745Cur->mapTo(&f, QPoint(3, 3))), kSilver);
 }
 
 QTEST_MAIN(PageCurTest)

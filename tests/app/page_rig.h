@@ -4,7 +4,9 @@
 // operator does it. The poll timer is stopped; tests poll when they want a
 // reply, so that every reply is the one they asked for.
 
+#include <QImage>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <mutex>
@@ -97,6 +99,19 @@ public:
         return out;
     }
 
+    // Saves the window as it is drawn to `name` in the directory named by
+    // YUKT_SCREENSHOT_DIR (docs/img for the README), else in a scratch
+    // directory; returns the picture.
+    QImage screenshot(const QString& name) {
+        form->show();
+        QTest::qWaitForWindowExposed(form.get());
+        const QImage image = form->grab().toImage();
+        QString dir = qEnvironmentVariable("YUKT_SCREENSHOT_DIR");
+        if (dir.isEmpty()) dir = m_shots.path();
+        image.save(dir + "/" + name);
+        return image;
+    }
+
     // The text of the last message box, empty when none was shown.
     QString lastMessage() const {
         return dialogs.calls.empty() ? QString() : dialogs.calls.back().text;
@@ -121,6 +136,7 @@ private:
         });
     }
 
+    QTemporaryDir m_shots;
     std::mutex m_sentLock;
     std::vector<std::string> m_sent;
 };

@@ -1,3 +1,5 @@
+#include "instrument/command.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "common/text.h"
-#include "instrument/command.h"
 #include "instrument/model_tables.h"
 #include "instrument/module_set.h"
 #include "set_bench.h"
@@ -18,7 +19,7 @@ using testing_set::SetBench;
 // A module set of its own over the bench, with the component's hooks
 // replaced by recorders.
 class CommandTest : public SetBench {
-protected:
+  protected:
     void TearDown() override {
         set.CloseModuleSet();
         SetBench::TearDown();
@@ -55,8 +56,8 @@ TEST_F(CommandTest, GetReportsEveryModuleOfTheModelWhateverItsNumber) {
         EXPECT_EQ(GetColumn(replies[0], 1, 2), "745t 1");
         EXPECT_EQ(GetColumn(replies[1], 1, 2), "745t 2");
     }
-    for (const char* line : {"get 745t x", "get 745t", "    ;get 745t 1", "", "put 745t 1",
-                             "get 7450 1"}) {
+    for (const char* line :
+         {"get 745t x", "get 745t", "    ;get 745t 1", "", "put 745t 1", "get 7450 1"}) {
         SCOPED_TRACE(line);
         exec(line);
         EXPECT_TRUE(replies.empty());
@@ -94,16 +95,11 @@ TEST_F(CommandTest, FrequencyGeneratorSetForms) {
     };
     // Periods are those the module really produces (quantised to its ticks).
     const Case cases[] = {
-        {"Set 788t 1 0.5 4", 4, 10000.26, 200},
-        {"set 788t 1 3", 3, 34482.8, 200},
-        {"set 788t 1 20 3", 3, 34482.8, 200},
-        {"set 788t 1 100 3", 3, 10000.26, 200},
-        {"set 788t 1 50 2", 2, 20000.0, 200},
-        {"set 788t 1 50 1.5 7 5", 5, 20000.0, 7},
-        {"set 788t 1 100 1.5 1", 1, 10000.26, 200},
-        {"set 788t 1 100 1.5 9", -1, 0, 0},
-        {"set 788t 1 100 x 1", -1, 0, 0},
-        {"set 788t 1 7", -1, 0, 0},
+        {"Set 788t 1 0.5 4", 4, 10000.26, 200},     {"set 788t 1 3", 3, 34482.8, 200},
+        {"set 788t 1 20 3", 3, 34482.8, 200},       {"set 788t 1 100 3", 3, 10000.26, 200},
+        {"set 788t 1 50 2", 2, 20000.0, 200},       {"set 788t 1 50 1.5 7 5", 5, 20000.0, 7},
+        {"set 788t 1 100 1.5 1", 1, 10000.26, 200}, {"set 788t 1 100 1.5 9", -1, 0, 0},
+        {"set 788t 1 100 x 1", -1, 0, 0},           {"set 788t 1 7", -1, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "instrument/command_words.h"
+
+#include <gtest/gtest.h>
 
 namespace yukt {
 namespace {
@@ -54,8 +54,7 @@ TEST(SplitCommand, LowerCasesEveryWordButKeepsTheDataWord) {
 }
 
 TEST(SplitCommand, TakesTwelveWordsAtMost) {
-    std::optional<CommandWords> w =
-        SplitCommand("set 795b 1 2 1 2 3 4 5 6 7 8 THIRTEEN fourteen");
+    std::optional<CommandWords> w = SplitCommand("set 795b 1 2 1 2 3 4 5 6 7 8 THIRTEEN fourteen");
     ASSERT_TRUE(w);
     EXPECT_EQ(w->Count, 12);
     EXPECT_EQ((*w)[12], "8");
@@ -63,7 +62,10 @@ TEST(SplitCommand, TakesTwelveWordsAtMost) {
 }
 
 TEST(SplitCommand, NulSeparatesWords) {
-    std::optional<CommandWords> w = SplitCommand(std::string_view("get\0" "745x 1", 10));
+    std::optional<CommandWords> w =
+        SplitCommand(std::string_view("get\0"
+                                      "745x 1",
+                                      10));
     ASSERT_TRUE(w);
     EXPECT_EQ((*w)[2], "745x");
     EXPECT_EQ(w->N, 1);

@@ -23,7 +23,7 @@ using testing_set::SetBench;
 
 // What the component's events delivered, for the test thread to wait on.
 class Recorder {
-public:
+  public:
     void attach(TcPrbr& p) {
         p.SetOnGet([this](TcPrbr& sender) {
             std::lock_guard<std::mutex> g(m_lock);
@@ -66,7 +66,7 @@ public:
         return m_cycles;
     }
 
-private:
+  private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::vector<std::string> m_gets;
@@ -75,7 +75,7 @@ private:
 };
 
 class ComponentTest : public SetBench {
-protected:
+  protected:
     void TearDown() override {
         prbr.reset();
         // The process's set must not keep a port on this test's bench.

@@ -48,7 +48,7 @@ struct RunResult {
 };
 
 class ConsoleE2E : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = testing_set::makeTempDir();
         ASSERT_FALSE(dir.empty());
@@ -132,9 +132,9 @@ protected:
 
 TEST_F(ConsoleE2E, CommandsDriveTheGeneratorAndReadTheModule) {
     startBench();
-    const RunResult r = runConsole(
-        "Set 787x 1 12 6\nGet 787x 1\n\n   \nget 745t 2\n;comment\nhello\nGet 788t 1\n",
-        "--cfg '" + cfg + "'");
+    const RunResult r =
+        runConsole("Set 787x 1 12 6\nGet 787x 1\n\n   \nget 745t 2\n;comment\nhello\nGet 788t 1\n",
+                   "--cfg '" + cfg + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> out = lines(r.out);
     ASSERT_EQ(out.size(), 4u) << r.out;

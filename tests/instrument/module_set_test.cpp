@@ -1,3 +1,5 @@
+#include "instrument/module_set.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,7 +9,6 @@
 
 #include "common/fatal.h"
 #include "instrument/model_tables.h"
-#include "instrument/module_set.h"
 #include "set_bench.h"
 
 namespace yukt {
@@ -20,7 +21,7 @@ struct FatalStop : std::runtime_error {
 };
 
 class ModuleSetTest : public SetBench {
-protected:
+  protected:
     void SetUp() override {
         SetBench::SetUp();
         SetFatalHandler([](const std::string& reason) { throw FatalStop(reason); });

@@ -85,7 +85,8 @@ TEST(SParam, SplitsAReplyLineIntoWords) {
     EXPECT_EQ(p.sParam(), "");
 
     // A comment, an empty or an overlong text leaves the words as they were.
-    for (const std::string& text : {std::string(";745x 1 2"), std::string(), std::string(240, 'a')}) {
+    for (const std::string& text :
+         {std::string(";745x 1 2"), std::string(), std::string(240, 'a')}) {
         p.SetsParam(text);
         EXPECT_EQ(p.nParam(), 0);
         EXPECT_EQ(p.sParam(), text);

@@ -34,7 +34,7 @@ inline std::string makeTempDir() {
 }
 
 class SetBench : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = makeTempDir();
         ASSERT_FALSE(dir.empty());
