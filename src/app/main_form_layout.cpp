@@ -25,8 +25,8 @@ namespace {
 const QColor kMaroon{0x80, 0x00, 0x00};
 
 // Columns of the two-column groups: a row label, then two fields.
-constexpr int kRowLabelX = 6, kRowLabelW = 58;
-constexpr int kCol1X = 66, kCol2X = 128, kColW = 60, kBothW = 122;
+constexpr int kRowLabelX = 3, kRowLabelW = 65;
+constexpr int kCol1X = 68, kCol2X = 129, kColW = 58, kBothW = 119;
 constexpr int kRowH = 20;
 
 QWidget* page(QStackedWidget* book, const char* name) {
@@ -145,6 +145,10 @@ QPixmap modulePicture() {
 
 void TMainForm::BuildLayout() {
     setWindowTitle(QStringLiteral("Поверка модулей v1.0"));
+    // Where Arial is missing, a face of its width keeps the fixed layout readable.
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                QStringLiteral("DejaVu Sans Condensed")});
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(8);
     setFont(font);

@@ -173,7 +173,7 @@ void Page735Test::generatorProducesReferenceFrequency_data() {
     QTest::addColumn<QString>("produced");  // empty: refused
     QTest::addColumn<QString>("period");
     QTest::newRow("100 Hz") << "100" << "100,0000" << "10000,000";
-    QTest::newRow("35 Hz") << "35" << "35,0001" << "28571,429";
+    QTest::newRow("35 Hz") << "35" << "35,0003" << "28571,195";
     QTest::newRow("3500 Hz") << "3500" << "3498,1025" << "285,869";
     QTest::newRow("34,99 Hz") << "34,99" << "" << "";
     QTest::newRow("3500,5 Hz") << "3500,5" << "" << "";

@@ -8,7 +8,9 @@
 
 #include "app/field_state.h"
 #include "app/page_fields.h"
+#include "app/ru_numbers.h"
 #include "common/cp1251.h"
+#include "common/text.h"
 #include "page_rig.h"
 #include "widgets/color_button.h"
 
@@ -121,14 +123,14 @@ void PageCurTest::generatorCurrentIsMeasuredPerKind() {
     QCOMPARE(f.NBWork->currentIndex(), 1);
     if (item >= 0) f.cbChlMode->setCurrentIndex(item);
     // Another current on the loop before, so that a stale reading shows.
-    setCurrent(f, "4");
+    setCurrent(f, "10");
     QVERIFY(rig.poll());
-    QCOMPARE(f.e745Cur->text(), QString("4"));
+    QCOMPARE(f.e745Cur->text(), QString("10"));
 
     setCurrent(f, "12");
     QCOMPARE(f.le787xOut->text(), QString("12"));
     QCOMPARE(f.Cur.RefCurrent, 12.0);
-    QCOMPARE(rig.sentCommands(), (QStringList{QString(command).replace(" 12 ", " 4 "), command}));
+    QCOMPARE(rig.sentCommands(), (QStringList{QString(command).replace(" 12 ", " 10 "), command}));
     QVERIFY(rig.poll());
     QCOMPARE(f.e745Cur->text(), QString("12"));
     QCOMPARE(f.eErrorCur->text(), QString("0,000 мА"));

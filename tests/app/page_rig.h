@@ -104,7 +104,7 @@ public:
     // directory; returns the picture.
     QImage screenshot(const QString& name) {
         form->show();
-        QTest::qWaitForWindowExposed(form.get());
+        if (!QTest::qWaitForWindowExposed(form.get())) return {};
         const QImage image = form->grab().toImage();
         QString dir = qEnvironmentVariable("YUKT_SCREENSHOT_DIR");
         if (dir.isEmpty()) dir = m_shots.path();

@@ -1,7 +1,9 @@
 // Start-up: the calibrator search over COM1..COM4, the default files, the
 // question when no calibrator answers, and the restarted instance.
 
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
 
@@ -19,6 +21,7 @@ private slots:
     void findsCalibratorOnCom3AndWritesDefaultFiles_data();
     void findsCalibratorOnCom3AndWritesDefaultFiles();
     void passesOverPortWithoutFrequencyGenerator();
+    void findsCalibratorOnPseudoTerminal();
     void asksWhenNoCalibratorAnswers_data();
     void asksWhenNoCalibratorAnswers();
     void restartArgumentsSkipTheSearch();
@@ -81,6 +84,35 @@ void StartupTest::passesOverPortWithoutFrequencyGenerator() {
     QCOMPARE(form.CalibratorPort, 3);
     QCOMPARE(rig.file("tpCom.cfg"), std::string("3    9600\r\n"));
     rig.form.reset();
+}
+
+void StartupTest::findsCalibratorOnPseudoTerminal() {
+    const QString program = QCoreApplication::applicationDirPath() + "/yukt-bench";
+    if (!QFile::exists(program)) QSKIP("yukt-bench is not built");
+    QTemporaryDir ports;
+    const QString link = ports.path() + "/com3";
+    QProcess bench;
+    bench.start(program, {link, "--module", "none"});
+    QVERIFY(bench.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 10000);
+
+    AppRig rig;
+    // The real serial port code this time; COM1, 2 and 4 name nothing.
+    SetComPortOpener(nullptr);
+    for (int n = 1; n <= 4; ++n) {
+        const QString path = n == 3 ? link : ports.path() + "/absent" + QString::number(n);
+        qputenv(qPrintable("YUKT_COM" + QString::number(n)), path.toLocal8Bit());
+    }
+    TMainForm& form = rig.create();
+    QVERIFY(rig.waitForStartup(60000));
+    QVERIFY(rig.dialogs.calls.empty());
+    QCOMPARE(form.CalibratorPort, 3);
+    QVERIFY(form.HasMeter);
+    QCOMPARE(rig.file("tp787x.cfg"), std::string("787x 1 3    23 1  4  6\r\n"));
+    rig.form.reset();
+    for (int n = 1; n <= 4; ++n) qunsetenv(qPrintable("YUKT_COM" + QString::number(n)));
+    bench.terminate();
+    QVERIFY(bench.waitForFinished(10000));
 }
 
 void StartupTest::asksWhenNoCalibratorAnswers_data() {
