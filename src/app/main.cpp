@@ -1,7 +1,10 @@
 // The workstation's entry point.
 
 #include <QApplication>
+#include <QSemaphore>
 #include <QThread>
+#include <cstdio>
+#include <memory>
 
 #include "app/main_form.h"
 #include "app/operator_dialogs.h"
@@ -17,16 +20,29 @@ int main(int argc, char* argv[]) {
     yukt::ScreenDialogs dialogs;
 
     // A fatal configuration error is shown to the operator before the program
-    // ends, from whichever thread it comes.
+    // ends, from whichever thread it comes. A worker thread hands the message
+    // to the main thread; should that thread be blocked (waiting for this very
+    // worker), the reason goes to stderr instead of hanging the program.
     yukt::SetFatalHandler([&dialogs, &app](const std::string& reason) {
-        auto show = [&dialogs, reason] {
-            dialogs.MessageBox(QString::fromStdString(reason), QStringLiteral("Ошибка!"),
-                               yukt::DlgIcon::Error, yukt::DlgButtons::Ok);
-        };
-        if (QThread::currentThread() == app.thread())
-            show();
-        else
-            QMetaObject::invokeMethod(&app, show, Qt::BlockingQueuedConnection);
+        const QString text = QString::fromStdString(reason);
+        std::fprintf(stderr, "poverka: %s\n", reason.c_str());
+        if (QThread::currentThread() == app.thread()) {
+            dialogs.MessageBox(text, QStringLiteral("Ошибка!"), yukt::DlgIcon::Error,
+                               yukt::DlgButtons::Ok);
+            return;
+        }
+        auto pickedUp = std::make_shared<QSemaphore>();
+        auto shown = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(
+            &app,
+            [&dialogs, text, pickedUp, shown] {
+                pickedUp->release();
+                dialogs.MessageBox(text, QStringLiteral("Ошибка!"), yukt::DlgIcon::Error,
+                                   yukt::DlgButtons::Ok);
+                shown->release();
+            },
+            Qt::QueuedConnection);
+        if (pickedUp->tryAcquire(1, 5000)) shown->acquire();
     });
 
     yukt::TMainForm::Services services;

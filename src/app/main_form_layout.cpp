@@ -49,13 +49,17 @@ QLabel* label(QWidget* parent, const QString& text, QRect r, const char* name = 
     if (name) l->setObjectName(name);
     l->setGeometry(r);
     l->setAlignment(align);
-    l->setWordWrap(r.height() > 2 * kRowH - 8);
+    l->setWordWrap(r.height() >= 24);
     return l;
 }
 
 // A label over a column of fields.
 QLabel* header(QWidget* parent, const QString& text, int x, int y, int w = kColW, int h = 14) {
-    return label(parent, text, QRect(x, y, w, h), nullptr, Qt::AlignHCenter | Qt::AlignBottom);
+    QLabel* l = label(parent, text, QRect(x, y, w, h), nullptr, Qt::AlignHCenter | Qt::AlignBottom);
+    QFont small = l->font();
+    small.setPointSizeF(small.pointSizeF() - 1);
+    l->setFont(small);
+    return l;
 }
 
 // A sunken panel showing a fixed limit.
@@ -410,15 +414,15 @@ void TMainForm::BuildLayout() {
     label(GrBoxCheckDel, QStringLiteral("На выходе"), QRect(kRowLabelX, 78, kRowLabelW, kRowH));
     eFreqDelOut = edit(GrBoxCheckDel, "eFreqDelOut", QRect(kCol1X, 78, kBothW, kRowH),
                        FieldState::ReadOnly);
-    label(GrBoxCheckDel, QStringLiteral("Количество управляющих импульсов"), QRect(6, 100, 120, 26));
-    eCountDel = edit(GrBoxCheckDel, "eCountDel", QRect(kCol2X, 103, kColW, kRowH), FieldState::Input);
+    label(GrBoxCheckDel, QStringLiteral("Количество управляющих импульсов"), QRect(3, 100, 134, 26));
+    eCountDel = edit(GrBoxCheckDel, "eCountDel", QRect(139, 103, 49, kRowH), FieldState::Input);
     label(GrBoxCheckDel, QStringLiteral("Преднабор"), QRect(6, 128, 120, kRowH));
-    ePredDel = edit(GrBoxCheckDel, "ePredDel", QRect(kCol2X, 128, kColW, kRowH), FieldState::Input);
+    ePredDel = edit(GrBoxCheckDel, "ePredDel", QRect(139, 128, 49, kRowH), FieldState::Input);
     StartCheckDelBtn = startButton(GrBoxCheckDel, "StartCheckDelBtn", QRect(6, 152, 88, 26));
     StopDelBtn = button(GrBoxCheckDel, "StopDelBtn", QStringLiteral("Стоп"), QRect(100, 152, 88, 26));
     StopDelBtn->hide();
-    label(GrBoxCheckDel, QStringLiteral("Количество импульсов:"), QRect(6, 182, 112, kRowH));
-    eCountDelOut = edit(GrBoxCheckDel, "eCountDelOut", QRect(kCol2X - 8, 182, kColW + 8, kRowH),
+    label(GrBoxCheckDel, QStringLiteral("Количество импульсов:"), QRect(3, 182, 120, kRowH));
+    eCountDelOut = edit(GrBoxCheckDel, "eCountDelOut", QRect(123, 182, 65, kRowH),
                         FieldState::ReadOnly);
 
     GrBox735Del = group(pdel, "GrBox735Del", QStringLiteral(" Делитель "), QRect(200, 0, 194, 208));

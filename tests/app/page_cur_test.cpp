@@ -107,11 +107,11 @@ void PageCurTest::generatorCurrentIsMeasuredPerKind_data() {
     QTest::addColumn<QString>("model");
     QTest::addColumn<int>("item");
     QTest::addColumn<QString>("command");
-    QTest::newRow("745t") << "745t" << 0 << "Set 787x 1 12 6";
-    QTest::newRow("748x channel 2") << "748x" << 1 << "Set 787x 1 12 6";
-    QTest::newRow("748t channel 16") << "748t" << 15 << "Set 787x 1 12 6";
+    QTest::newRow("745t") << "745t" << 0 << "Set 787x 1 10 6";
+    QTest::newRow("748x channel 2") << "748x" << 1 << "Set 787x 1 10 6";
+    QTest::newRow("748t channel 16") << "748t" << 15 << "Set 787x 1 10 6";
     // The module under test generates; the calibrator's meter measures.
-    QTest::newRow("787x under test") << "787x" << -1 << "Set 787x 2 12 6";
+    QTest::newRow("787x under test") << "787x" << -1 << "Set 787x 2 10 6";
 }
 
 void PageCurTest::generatorCurrentIsMeasuredPerKind() {
@@ -123,18 +123,18 @@ void PageCurTest::generatorCurrentIsMeasuredPerKind() {
     QCOMPARE(f.NBWork->currentIndex(), 1);
     if (item >= 0) f.cbChlMode->setCurrentIndex(item);
     // Another current on the loop before, so that a stale reading shows.
+    setCurrent(f, "5");
+    QVERIFY(rig.poll());
+    QCOMPARE(f.e745Cur->text(), QString("5"));
+
     setCurrent(f, "10");
+    QCOMPARE(f.le787xOut->text(), QString("10"));
+    QCOMPARE(f.Cur.RefCurrent, 10.0);
+    QCOMPARE(rig.sentCommands(), (QStringList{QString(command).replace(" 10 ", " 5 "), command}));
     QVERIFY(rig.poll());
     QCOMPARE(f.e745Cur->text(), QString("10"));
-
-    setCurrent(f, "12");
-    QCOMPARE(f.le787xOut->text(), QString("12"));
-    QCOMPARE(f.Cur.RefCurrent, 12.0);
-    QCOMPARE(rig.sentCommands(), (QStringList{QString(command).replace(" 12 ", " 10 "), command}));
-    QVERIFY(rig.poll());
-    QCOMPARE(f.e745Cur->text(), QString("12"));
     QCOMPARE(f.eErrorCur->text(), QString("0,000 мА"));
-    QCOMPARE(f.e745CurPar->text(), QString("12,000"));
+    QCOMPARE(f.e745CurPar->text(), QString("10,000"));
     QCOMPARE(f.eErrorPar->text(), QString("0,000"));
     QVERIFY(rig.dialogs.calls.empty());
 }
@@ -163,6 +163,7 @@ void PageCurTest::showsErrorOfTheSelectedKind_data() {
     QTest::addColumn<QString>("parameter");
     // Range 0..20 mA, scale 0..20: the parameter error equals the current's.
     QTest::newRow("absolute") << 0 << "10" << 0.1 << "0,100 мА" << "0,100";
+    QTest::newRow("absolute at 12 mA") << 0 << "12" << 0.012 << "0,012 мА" << "0,012";
     QTest::newRow("absolute below") << 0 << "10" << -0.25 << "-0,250 мА" << "-0,250";
     QTest::newRow("relative") << 1 << "10" << 0.1 << "1,000 %" << "1,000 %";
     QTest::newRow("reduced") << 2 << "10" << 0.1 << "0,500 %" << "0,500 %";

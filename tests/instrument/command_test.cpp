@@ -113,7 +113,9 @@ TEST_F(CommandTest, FrequencyGeneratorSetForms) {
         }
         EXPECT_EQ(g.Mode(), c.mode);
         EXPECT_NEAR(g.PeriodUs(), c.periodUs, 0.5);
-        if (c.mode == 5) EXPECT_EQ(g.TargetCount(), c.count);
+        if (c.mode == 5) {
+            EXPECT_EQ(g.TargetCount(), c.count);
+        }
         EXPECT_EQ(g.Error(), 0);
     }
 }
