@@ -48,10 +48,6 @@ QString commaText(const QLineEdit* field) {
     return QString::fromStdString(PointToComma(field->text().toStdString()));
 }
 
-bool replyNumber(const QStringList& fields, int k, double& value) {
-    return k > 0 && k < fields.size() && RuToFloat(fields[k], value);
-}
-
 bool flagSet(const QStringList& fields, int k) { return fields.value(k) == QLatin1String("1"); }
 
 }  // namespace
@@ -90,8 +86,7 @@ TPage735::TPage735(TMainForm& form)
     connect(f.Reset735xBtn, &QAbstractButton::clicked, this, &TPage735::ResetDetectsBtnClick);
     connect(f.Start735xCountBtn, &QAbstractButton::clicked, this,
             &TPage735::Start735xCountBtnClick);
-    connect(f.StartCheckDelBtn, &QAbstractButton::clicked, this,
-            &TPage735::StartCheckDelBtnClick);
+    connect(f.StartCheckDelBtn, &QAbstractButton::clicked, this, &TPage735::StartCheckDelBtnClick);
     connect(f.StopDelBtn, &QAbstractButton::clicked, this, &TPage735::StopDelBtnClick);
 }
 
@@ -131,10 +126,9 @@ void TPage735::cb735ChlModeChange(int item) {
     f.eCountDelOut->clear();
     f.Freq.DividerAbsError = 0;
     f.Freq.DividerRelError = 0;
-    f.GrBox735Del->setTitle((divider ? QStringLiteral(" Делитель - ")
-                                     : QStringLiteral(" Транслятор - ")) +
-                            QString::fromStdString(f.ModuleDesignation).left(14) +
-                            QLatin1Char(' '));
+    f.GrBox735Del->setTitle(
+        (divider ? QStringLiteral(" Делитель - ") : QStringLiteral(" Транслятор - ")) +
+        QString::fromStdString(f.ModuleDesignation).left(14) + QLatin1Char(' '));
     SetFieldState(f.e735Del, divider ? FieldState::Input : FieldState::ReadOnly);
     f.lKDel->setVisible(divider);
     f.lRepFreq->setVisible(!divider);
@@ -179,7 +173,8 @@ void TPage735::e788PerEnter() {
     }
     const double freq = 1000000.0 / period;
     if (!frequencyInRange(freq)) {
-        Error(QStringLiteral("Значение заданного периода выходит за пределы генерируемой частоты!"));
+        Error(
+            QStringLiteral("Значение заданного периода выходит за пределы генерируемой частоты!"));
         return;
     }
     f.e788Per->setText(RuFloat(period));
@@ -380,7 +375,8 @@ void TPage735::ShowDividerResult(const QStringList& fields) {
         return;
     }
     if (count < 0) {
-        f.eCountDelOut->setText(QStringLiteral("Счет=") + QString::number(-static_cast<qint64>(count)));
+        f.eCountDelOut->setText(QStringLiteral("Счет=") +
+                                QString::number(-static_cast<qint64>(count)));
         return;
     }
     f.eCountDelOut->setText(QString::number(count));
@@ -417,16 +413,16 @@ void TPage735::ShowReply() {
             return;
         }
         if (fields.value(1) != QLatin1String("735t")) return;
-        if ((item == 0 && replyNumber(fields, 10, value)) ||
-            (item == 1 && replyNumber(fields, 16, value)))
+        if ((item == 0 && ReplyNumber(fields, 10, value)) ||
+            (item == 1 && ReplyNumber(fields, 16, value)))
             ShowFrequency(value);
     } else if (f.ModuleKind == kKind735x) {
         if (fields.value(1) != QLatin1String("735x")) return;
-        if (item == 0 && replyNumber(fields, 12, value))
+        if (item == 0 && ReplyNumber(fields, 12, value))
             ShowFrequency(value);
-        else if (item == 1 && replyNumber(fields, 9, value))
+        else if (item == 1 && ReplyNumber(fields, 9, value))
             ShowInterval(value, fields);
-        else if (item == 2 && replyNumber(fields, 8, value))
+        else if (item == 2 && ReplyNumber(fields, 8, value))
             ShowCount(value, fields);
     }
 }

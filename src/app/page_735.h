@@ -29,7 +29,7 @@ class TMainForm;
 class TPage735 : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit TPage735(TMainForm& form);
 
     // ---- Operator handlers ----
@@ -52,7 +52,7 @@ public:
     // Shows the accepted reply (the window's ReplyFields).
     void ShowReply();
 
-private:
+  private:
     void ShowFrequency(double f);
     void ShowInterval(double t, const QStringList& fields);
     void ShowCount(double c, const QStringList& fields);

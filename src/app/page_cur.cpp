@@ -28,7 +28,7 @@ constexpr double kMaxCurrentMin = 19, kCurrentMax = 20;
 constexpr double kDefaultParMin = 0, kDefaultParMax = 20;
 
 const QString kCaption = QStringLiteral("Ошибка");
-const char* const kMeterCfg = "tp745t.cfg";
+const char* const kCfg745t = "tp745t.cfg";
 // Column of the RTD characteristic (material) in a 745t line.
 constexpr int kMaterialColumn = 8;
 
@@ -51,10 +51,6 @@ QString replyModel(int kind, int item) {
     }
 }
 
-bool replyNumber(const QStringList& fields, int k, double& value) {
-    return k > 0 && k < fields.size() && RuToFloat(fields[k], value);
-}
-
 }  // namespace
 
 // ---- The window's hooks ----
@@ -67,10 +63,11 @@ void TMainForm::ShowReplyCur() {
 
 // ---- The page ----
 
-TPageCur::TPageCur(TMainForm& form) : QObject(&form), m_form(form), m_fields(new FieldEvents(this)) {
+TPageCur::TPageCur(TMainForm& form)
+    : QObject(&form), m_form(form), m_fields(new FieldEvents(this)) {
     TMainForm& f = m_form;
-    for (QLineEdit* e : {f.e745CurMin, f.e745CurMax, f.e745CurParMin, f.e745CurParMax, f.e787xIMin,
-                         f.e787xIMax}) {
+    for (QLineEdit* e :
+         {f.e745CurMin, f.e745CurMax, f.e745CurParMin, f.e745CurParMax, f.e787xIMin, f.e787xIMax}) {
         m_fields->Attach(e, {KeyFilter::Decimal, [this, e] { RangeGroupEnter(e); },
                              [this, e] { RangeFieldClick(e); }, [this, e] { RangeFieldExit(e); }});
     }
@@ -84,8 +81,7 @@ TPageCur::TPageCur(TMainForm& form) : QObject(&form), m_form(form), m_fields(new
                                     [this] { e787xParamClick(); }, nullptr});
     connect(f.Start787xBtn, &QAbstractButton::clicked, this, &TPageCur::Start787xBtnClick);
     connect(f.cbChlMode, &QComboBox::currentIndexChanged, this, &TPageCur::cbChlModeChange);
-    connect(f.cbMaterialImp, &QComboBox::currentIndexChanged, this,
-            &TPageCur::cbMaterialImpChange);
+    connect(f.cbMaterialImp, &QComboBox::currentIndexChanged, this, &TPageCur::cbMaterialImpChange);
 }
 
 void TPageCur::Error(const QString& text) {
@@ -305,7 +301,7 @@ bool TPageCur::MeasuredCurrent(const QStringList& fields, double& current) {
             return false;
     }
     current = 0;
-    return entry == 0 || replyNumber(fields, entry, current);
+    return entry == 0 || ReplyNumber(fields, entry, current);
 }
 
 void TPageCur::ShowReply() {
@@ -382,10 +378,10 @@ void TPageCur::cbMaterialImpChange(int item) {
 // than its place, so that a file without the calibrator's meter line works
 // alike.
 bool TPageCur::SetMaterial(int number, int material) {
-    const std::string path = m_form.ProgramDir + kMeterCfg;
+    const std::string path = m_form.ProgramDir + kCfg745t;
     std::string text;
     if (!ReadTextFile(path, text)) {
-        Error(QStringLiteral("Не найден файл ") + QLatin1String(kMeterCfg) + QStringLiteral("!?"));
+        Error(QStringLiteral("Не найден файл ") + QLatin1String(kCfg745t) + QStringLiteral("!?"));
         return false;
     }
     const std::string wanted = std::to_string(number);
@@ -400,14 +396,15 @@ bool TPageCur::SetMaterial(int number, int material) {
         if (body == std::string::npos) body = line.size();
         const std::string content = line.substr(0, body);
         if (!found && GetColumn(content, 1) == "745t" && GetColumn(content, 2) == wanted) {
-            line = SetColumn(content, kMaterialColumn, std::to_string(material)) + line.substr(body);
+            line =
+                SetColumn(content, kMaterialColumn, std::to_string(material)) + line.substr(body);
             found = true;
         }
         out += line;
         pos = end;
     }
     if (!found) {
-        Error(QStringLiteral("В файле ") + QLatin1String(kMeterCfg) +
+        Error(QStringLiteral("В файле ") + QLatin1String(kCfg745t) +
               QStringLiteral(" нет строки модуля 745t ") + QString::number(number) +
               QStringLiteral("!?"));
         return false;

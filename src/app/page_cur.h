@@ -25,7 +25,7 @@ class TMainForm;
 class TPageCur : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit TPageCur(TMainForm& form);
 
     // ---- Operator handlers ----
@@ -48,7 +48,7 @@ public:
     // Shows the accepted reply (the window's ReplyFields).
     void ShowReply();
 
-private:
+  private:
     // The measured current of the reply for the module kind and channel;
     // false when the reply is not the one the channel reads or is unreadable.
     bool MeasuredCurrent(const QStringList& fields, double& current);

@@ -74,8 +74,7 @@ bool FieldEvents::eventFilter(QObject* watched, QEvent* event) {
             return false;
         case QEvent::FocusOut: {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-                h.onExit)
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && h.onExit)
                 h.onExit();
             return false;
         }
@@ -100,6 +99,10 @@ bool ReadPositiveInt(const QLineEdit* field, int max, int& value) {
     if (!RuToInt(field->text(), v) || v < 1 || v > max) return false;
     value = v;
     return true;
+}
+
+bool ReplyNumber(const QStringList& fields, int k, double& value) {
+    return k > 0 && k < fields.size() && RuToFloat(fields[k], value);
 }
 
 QString PercentText(double error, int decimals) {

@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <optional>
@@ -35,14 +36,14 @@ struct FieldHandlers {
 };
 
 class FieldEvents : public QObject {
-public:
+  public:
     explicit FieldEvents(QObject* parent) : QObject(parent) {}
     void Attach(QLineEdit* field, FieldHandlers handlers);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     std::map<QObject*, FieldHandlers> m_fields;
 };
 
@@ -53,6 +54,10 @@ bool ReadNumber(const QLineEdit* field, double& value, bool pointToo = false);
 double ReadNumberOr(const QLineEdit* field, double fallback, bool pointToo = false);
 // A whole number above zero that fits in `max`.
 bool ReadPositiveInt(const QLineEdit* field, int max, int& value);
+
+// Entry k of a reply's fields as a number (decimal comma); false when the
+// entry is missing or not a number.
+bool ReplyNumber(const QStringList& fields, int k, double& value);
 
 // The marker of an error too large to be meaningful (relative or reduced
 // error above 100 %).

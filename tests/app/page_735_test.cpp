@@ -53,7 +53,7 @@ void dividers(sim::SimModule& m) {
 class Page735Test : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void channelsSelectPages_data();
     void channelsSelectPages();
     void frequencyAndPeriodEntry_data();
@@ -127,22 +127,51 @@ void Page735Test::frequencyAndPeriodEntry_data() {
     QTest::addColumn<QString>("freq");  // e788Freq afterwards
     QTest::addColumn<QString>("per");   // e788Per afterwards
     QTest::addColumn<QString>("message");
-    QTest::newRow("35 Hz") << false << "35" << "35" << "28571,4" << "";
-    QTest::newRow("3500 Hz") << false << "3500" << "3500" << "285,7" << "";
-    QTest::newRow("point") << false << "100.5" << "100,5" << "9950,2" << "";
-    QTest::newRow("34,99 Hz") << false << "34,99" << "34,99" << ""
+    QTest::newRow("35 Hz") << false << "35"
+                           << "35"
+                           << "28571,4"
+                           << "";
+    QTest::newRow("3500 Hz") << false << "3500"
+                             << "3500"
+                             << "285,7"
+                             << "";
+    QTest::newRow("point") << false << "100.5"
+                           << "100,5"
+                           << "9950,2"
+                           << "";
+    QTest::newRow("34,99 Hz") << false << "34,99"
+                              << "34,99"
+                              << ""
                               << "Значение заданной частоты выходит за пределы!";
-    QTest::newRow("3500,5 Hz") << false << "3500,5" << "3500,5" << ""
+    QTest::newRow("3500,5 Hz") << false << "3500,5"
+                               << "3500,5"
+                               << ""
                                << "Значение заданной частоты выходит за пределы!";
-    QTest::newRow("no frequency") << false << "-" << "-" << ""
+    QTest::newRow("no frequency") << false << "-"
+                                  << "-"
+                                  << ""
                                   << "Неверно задано значение частоты!";
-    QTest::newRow("10000 us") << true << "10000" << "100,00000" << "10000" << "";
-    QTest::newRow("400 us") << true << "400" << "2500,00000" << "400" << "";
-    QTest::newRow("100 us") << true << "100" << "" << "100"
-                            << "Значение заданного периода выходит за пределы генерируемой частоты!";
-    QTest::newRow("0 us") << true << "0" << "" << "0"
+    QTest::newRow("10000 us") << true << "10000"
+                              << "100,00000"
+                              << "10000"
+                              << "";
+    QTest::newRow("400 us") << true << "400"
+                            << "2500,00000"
+                            << "400"
+                            << "";
+    QTest::newRow("100 us")
+        << true << "100"
+        << ""
+        << "100"
+        << "Значение заданного периода выходит за пределы генерируемой частоты!";
+    QTest::newRow("0 us") << true << "0"
+                          << ""
+                          << "0"
                           << "Значение заданного периода выходит за пределы генерируемой частоты!";
-    QTest::newRow("no period") << true << "" << "" << "" << "Неверно задано значение периода!";
+    QTest::newRow("no period") << true << ""
+                               << ""
+                               << ""
+                               << "Неверно задано значение периода!";
 }
 
 void Page735Test::frequencyAndPeriodEntry() {
@@ -172,12 +201,24 @@ void Page735Test::generatorProducesReferenceFrequency_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("produced");  // empty: refused
     QTest::addColumn<QString>("period");
-    QTest::newRow("100 Hz") << "100" << "100,0000" << "10000,000";
-    QTest::newRow("35 Hz") << "35" << "35,0003" << "28571,195";
-    QTest::newRow("3500 Hz") << "3500" << "3498,1025" << "285,869";
-    QTest::newRow("34,99 Hz") << "34,99" << "" << "";
-    QTest::newRow("3500,5 Hz") << "3500,5" << "" << "";
-    QTest::newRow("nothing") << "" << "" << "";
+    QTest::newRow("100 Hz") << "100"
+                            << "100,0000"
+                            << "10000,000";
+    QTest::newRow("35 Hz") << "35"
+                           << "35,0003"
+                           << "28571,195";
+    QTest::newRow("3500 Hz") << "3500"
+                             << "3498,1025"
+                             << "285,869";
+    QTest::newRow("34,99 Hz") << "34,99"
+                              << ""
+                              << "";
+    QTest::newRow("3500,5 Hz") << "3500,5"
+                               << ""
+                               << "";
+    QTest::newRow("nothing") << ""
+                             << ""
+                             << "";
 }
 
 void Page735Test::generatorProducesReferenceFrequency() {
@@ -240,16 +281,23 @@ void Page735Test::frequencyErrorsAndZero_data() {
     QTest::addColumn<QString>("period");
     QTest::addColumn<QString>("freqError");
     QTest::addColumn<QString>("periodError");
-    QTest::newRow("absolute") << 0 << "100.5" << "100,5" << "9950,249" << "0,5000 Гц"
+    QTest::newRow("absolute") << 0 << "100.5"
+                              << "100,5"
+                              << "9950,249"
+                              << "0,5000 Гц"
                               << "-49,751 мкс";
-    QTest::newRow("relative") << 1 << "100.5" << "100,5" << "9950,249" << "0,50000 %"
+    QTest::newRow("relative") << 1 << "100.5"
+                              << "100,5"
+                              << "9950,249"
+                              << "0,50000 %"
                               << "-0,49751 %";
-    QTest::newRow("relative far off") << 1 << "250" << "250" << "4000,000" << kNoError
-                                      << "-60,00000 %";
-    QTest::newRow("absolute zero") << 0 << "0.0000" << "0" << kNoError << "-100,0000 Гц"
-                                   << kNoError;
-    QTest::newRow("relative zero") << 1 << "0.0000" << "0" << kNoError << "-100,00000 %"
-                                   << kNoError;
+    QTest::newRow("relative far off") << 1 << "250"
+                                      << "250"
+                                      << "4000,000" << kNoError << "-60,00000 %";
+    QTest::newRow("absolute zero") << 0 << "0.0000"
+                                   << "0" << kNoError << "-100,0000 Гц" << kNoError;
+    QTest::newRow("relative zero") << 1 << "0.0000"
+                                   << "0" << kNoError << "-100,00000 %" << kNoError;
 }
 
 void Page735Test::frequencyErrorsAndZero() {
@@ -332,13 +380,30 @@ void Page735Test::pulseCountStartsIntervalOfThatLength_data() {
     QTest::addColumn<QString>("count");
     QTest::addColumn<QString>("interval");  // empty: refused
     QTest::addColumn<QString>("message");
-    QTest::newRow("20 at 100 Hz") << "100" << "20" << "0.2" << "";
-    QTest::newRow("25 at 50 Hz") << "50" << "25" << "0.5" << "";
-    QTest::newRow("no count") << "100" << "" << "" << "Неверно задано значение количества импульсов!";
-    QTest::newRow("count 0") << "100" << "0" << "" << "Неверно задано значение количества импульсов!";
-    QTest::newRow("longer than the generator")
-        << "100" << "150001" << "" << "Неверно задано значение количества импульсов!";
-    QTest::newRow("frequency too low") << "30" << "20" << "" << "Неверно задано значение частоты!";
+    QTest::newRow("20 at 100 Hz") << "100"
+                                  << "20"
+                                  << "0.2"
+                                  << "";
+    QTest::newRow("25 at 50 Hz") << "50"
+                                 << "25"
+                                 << "0.5"
+                                 << "";
+    QTest::newRow("no count") << "100"
+                              << ""
+                              << ""
+                              << "Неверно задано значение количества импульсов!";
+    QTest::newRow("count 0") << "100"
+                             << "0"
+                             << ""
+                             << "Неверно задано значение количества импульсов!";
+    QTest::newRow("longer than the generator") << "100"
+                                               << "150001"
+                                               << ""
+                                               << "Неверно задано значение количества импульсов!";
+    QTest::newRow("frequency too low") << "30"
+                                       << "20"
+                                       << ""
+                                       << "Неверно задано значение частоты!";
 }
 
 void Page735Test::pulseCountStartsIntervalOfThatLength() {
@@ -421,14 +486,26 @@ void Page735Test::dividerCheckStates_data() {
     QTest::addColumn<QString>("measured");
     QTest::addColumn<QString>("absError");
     QTest::addColumn<QString>("relError");
-    QTest::newRow("divider 1") << 2 << "Set 735t 2 0 0 4 1 1" << "40" << "4,000" << "0,000"
+    QTest::newRow("divider 1") << 2 << "Set 735t 2 0 0 4 1 1"
+                               << "40"
+                               << "4,000"
+                               << "0,000"
                                << "0,000 %";
-    QTest::newRow("divider 2 off") << 3 << "Set 735t 2 0 0 1 3.5 1" << "42" << "4,200" << "0,700"
+    QTest::newRow("divider 2 off") << 3 << "Set 735t 2 0 0 1 3.5 1"
+                                   << "42"
+                                   << "4,200"
+                                   << "0,700"
                                    << "20,000 %";
-    QTest::newRow("translator 1") << 4 << "Set 735t 2 1 0 0 0 0" << "10" << "100,0000" << "0,000"
+    QTest::newRow("translator 1") << 4 << "Set 735t 2 1 0 0 0 0"
+                                  << "10"
+                                  << "100,0000"
+                                  << "0,000"
                                   << "0,000 %";
-    QTest::newRow("translator 2") << 5 << "Set 735t 2 0 1 0 0 0" << "11" << "110,0000"
-                                  << "10,000" << "10,000 %";
+    QTest::newRow("translator 2") << 5 << "Set 735t 2 0 1 0 0 0"
+                                  << "11"
+                                  << "110,0000"
+                                  << "10,000"
+                                  << "10,000 %";
 }
 
 void Page735Test::dividerCheckStates() {
@@ -457,9 +534,10 @@ void Page735Test::dividerCheckStates() {
     if (item >= 4) QCOMPARE(f.e735Del->text(), QString("100,0000"));
 
     // The module's own replies do not count while the generator is read.
-    QVERIFY(!rig.reply("735t 2 $00000000 $00000000    0.54240  $00000000 $00000000 1 0  100.0000"
-                       "  7374.72530       1    0     0 0  100.0000  $00000000  $00000000",
-                       300));
+    QVERIFY(
+        !rig.reply("735t 2 $00000000 $00000000    0.54240  $00000000 $00000000 1 0  100.0000"
+                   "  7374.72530       1    0     0 0  100.0000  $00000000  $00000000",
+                   300));
     QVERIFY(rig.reply("788t 1          0"));
     QCOMPARE(f.eCountDelOut->text(), QString("Преднабор"));
     QVERIFY(rig.reply("788t 1        -15"));
@@ -534,16 +612,34 @@ void Page735Test::checkRefusesInputs_data() {
     QTest::addColumn<QString>("pulses");
     QTest::addColumn<QString>("preset");
     QTest::addColumn<QString>("message");
-    QTest::newRow("frequency low") << "34" << "10" << "2" << "Неверно задано значение частоты!";
-    QTest::newRow("frequency empty") << "" << "10" << "2" << "Неверно задано значение частоты!";
-    QTest::newRow("no pulses") << "100" << "" << "2"
+    QTest::newRow("frequency low") << "34"
+                                   << "10"
+                                   << "2"
+                                   << "Неверно задано значение частоты!";
+    QTest::newRow("frequency empty") << ""
+                                     << "10"
+                                     << "2"
+                                     << "Неверно задано значение частоты!";
+    QTest::newRow("no pulses") << "100"
+                               << ""
+                               << "2"
                                << "Неверно задано значение количества управляющих импульсов!";
-    QTest::newRow("zero pulses") << "100" << "0" << "2"
+    QTest::newRow("zero pulses") << "100"
+                                 << "0"
+                                 << "2"
                                  << "Неверно задано значение количества управляющих импульсов!";
-    QTest::newRow("pulses beyond 16 bits") << "100" << "65536" << "2"
-                                           << "Неверно задано значение количества управляющих импульсов!";
-    QTest::newRow("zero preset") << "100" << "10" << "0" << "Неверно задано значение преднабора!";
-    QTest::newRow("preset beyond a byte") << "100" << "10" << "256"
+    QTest::newRow("pulses beyond 16 bits")
+        << "100"
+        << "65536"
+        << "2"
+        << "Неверно задано значение количества управляющих импульсов!";
+    QTest::newRow("zero preset") << "100"
+                                 << "10"
+                                 << "0"
+                                 << "Неверно задано значение преднабора!";
+    QTest::newRow("preset beyond a byte") << "100"
+                                          << "10"
+                                          << "256"
                                           << "Неверно задано значение преднабора!";
 }
 

@@ -35,7 +35,7 @@ void addCurrentError(PageRig& rig, double mA) {
 class PageCurTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void filtersKeysOfNumberFields_data();
     void filtersKeysOfNumberFields();
     void typedKeysReachTheField();
@@ -66,21 +66,50 @@ void PageCurTest::filtersKeysOfNumberFields_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("result");  // empty: dropped
     const int dec = int(KeyFilter::Decimal), dig = int(KeyFilter::Digits);
-    QTest::newRow("digit") << dec << "7" << "12" << "7";
-    QTest::newRow("point becomes comma") << dec << "." << "12" << ",";
-    QTest::newRow("comma stays") << dec << "," << "12" << ",";
-    QTest::newRow("second separator") << dec << "." << "1,2" << "";
-    QTest::newRow("minus") << dec << "-" << "" << "-";
-    QTest::newRow("plus") << dec << "+" << "" << "+";
-    QTest::newRow("letter") << dec << "a" << "" << "";
-    QTest::newRow("blank") << dec << " " << "1" << "";
-    QTest::newRow("backspace") << dec << "\b" << "1" << "\b";
-    QTest::newRow("enter") << dec << "\r" << "1" << "\r";
-    QTest::newRow("arabic-indic digit") << dec << QString(QChar(0x0663)) << "" << "";
-    QTest::newRow("digits: digit") << dig << "5" << "" << "5";
-    QTest::newRow("digits: comma") << dig << "," << "" << "";
-    QTest::newRow("digits: minus") << dig << "-" << "" << "";
-    QTest::newRow("digits: enter") << dig << "\r" << "" << "\r";
+    QTest::newRow("digit") << dec << "7"
+                           << "12"
+                           << "7";
+    QTest::newRow("point becomes comma") << dec << "."
+                                         << "12"
+                                         << ",";
+    QTest::newRow("comma stays") << dec << ","
+                                 << "12"
+                                 << ",";
+    QTest::newRow("second separator") << dec << "."
+                                      << "1,2"
+                                      << "";
+    QTest::newRow("minus") << dec << "-"
+                           << ""
+                           << "-";
+    QTest::newRow("plus") << dec << "+"
+                          << ""
+                          << "+";
+    QTest::newRow("letter") << dec << "a"
+                            << ""
+                            << "";
+    QTest::newRow("blank") << dec << " "
+                           << "1"
+                           << "";
+    QTest::newRow("backspace") << dec << "\b"
+                               << "1"
+                               << "\b";
+    QTest::newRow("enter") << dec << "\r"
+                           << "1"
+                           << "\r";
+    QTest::newRow("arabic-indic digit") << dec << QString(QChar(0x0663)) << ""
+                                        << "";
+    QTest::newRow("digits: digit") << dig << "5"
+                                   << ""
+                                   << "5";
+    QTest::newRow("digits: comma") << dig << ","
+                                   << ""
+                                   << "";
+    QTest::newRow("digits: minus") << dig << "-"
+                                   << ""
+                                   << "";
+    QTest::newRow("digits: enter") << dig << "\r"
+                                   << ""
+                                   << "\r";
 }
 
 void PageCurTest::filtersKeysOfNumberFields() {
@@ -162,13 +191,19 @@ void PageCurTest::showsErrorOfTheSelectedKind_data() {
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("parameter");
     // Range 0..20 mA, scale 0..20: the parameter error equals the current's.
-    QTest::newRow("absolute") << 0 << "10" << 0.1 << "0,100 мА" << "0,100";
-    QTest::newRow("absolute at 12 mA") << 0 << "12" << 0.012 << "0,012 мА" << "0,012";
-    QTest::newRow("absolute below") << 0 << "10" << -0.25 << "-0,250 мА" << "-0,250";
-    QTest::newRow("relative") << 1 << "10" << 0.1 << "1,000 %" << "1,000 %";
-    QTest::newRow("reduced") << 2 << "10" << 0.1 << "0,500 %" << "0,500 %";
+    QTest::newRow("absolute") << 0 << "10" << 0.1 << "0,100 мА"
+                              << "0,100";
+    QTest::newRow("absolute at 12 mA") << 0 << "12" << 0.012 << "0,012 мА"
+                                       << "0,012";
+    QTest::newRow("absolute below") << 0 << "10" << -0.25 << "-0,250 мА"
+                                    << "-0,250";
+    QTest::newRow("relative") << 1 << "10" << 0.1 << "1,000 %"
+                              << "1,000 %";
+    QTest::newRow("reduced") << 2 << "10" << 0.1 << "0,500 %"
+                             << "0,500 %";
     QTest::newRow("relative to nothing") << 1 << "0" << 0.5 << kNoError << kNoError;
-    QTest::newRow("reduced of nothing") << 2 << "0" << 0.5 << "2,500 %" << "2,500 %";
+    QTest::newRow("reduced of nothing") << 2 << "0" << 0.5 << "2,500 %"
+                                        << "2,500 %";
     QTest::newRow("relative far off") << 1 << "2" << 2.5 << kNoError << kNoError;
 }
 
@@ -205,10 +240,10 @@ void PageCurTest::correctsRanges_data() {
     QTest::addColumn<bool>("generatorGroup");
     QTest::addColumn<QStringList>("typed");   // min, max, scale min, scale max
     QTest::addColumn<QStringList>("stored");  // as written back
-    QTest::newRow("min above max") << false << QStringList{"5", "3", "0", "20"}
-                                   << QStringList{"5", "20", "0", "20"};
-    QTest::newRow("min equal max") << true << QStringList{"5", "5", "0", "20"}
-                                   << QStringList{"5", "20", "0", "20"};
+    QTest::newRow("min above max")
+        << false << QStringList{"5", "3", "0", "20"} << QStringList{"5", "20", "0", "20"};
+    QTest::newRow("min equal max")
+        << true << QStringList{"5", "5", "0", "20"} << QStringList{"5", "20", "0", "20"};
     QTest::newRow("narrow range") << false << QStringList{"4", "12,5", "-10", "10"}
                                   << QStringList{"4", "12,5", "-10", "10"};
     QTest::newRow("negative min") << true << QStringList{"-1", "10", "0", "20"}
@@ -289,15 +324,51 @@ void PageCurTest::generatorFieldsAreCoupled_data() {
     QTest::addColumn<QString>("current");  // le787xCur afterwards
     QTest::addColumn<QString>("param");    // e787xParam afterwards
     QTest::addColumn<QString>("message");
-    QTest::newRow("current") << false << "4" << "12" << "12" << "13,600" << "";
-    QTest::newRow("current with point") << false << "0" << "12.5" << "12,5" << "12,500" << "";
-    QTest::newRow("current out of range") << false << "0" << "21" << "21" << "" << "Значение заданного тока выходит за пределы!";
-    QTest::newRow("current not a number") << false << "0" << "-" << "-" << "" << "Неверно задано значение тока!";
-    QTest::newRow("scale not a number") << false << "x" << "12" << "12" << "" << "Неверно заданы пределы параметров!";
-    QTest::newRow("parameter") << true << "4" << "13,6" << "12,000" << "13,6" << "";
-    QTest::newRow("parameter out of scale") << true << "4" << "3" << "" << "3" << "Значение заданного параметра выходит за пределы!";
-    QTest::newRow("parameter not a number") << true << "4" << "+" << "" << "4" << "Неверно заданы значения параметров!";
-    QTest::newRow("scale without width") << true << "20" << "20" << "" << "20" << "Неверно заданы пределы параметров!";
+    QTest::newRow("current") << false << "4"
+                             << "12"
+                             << "12"
+                             << "13,600"
+                             << "";
+    QTest::newRow("current with point") << false << "0"
+                                        << "12.5"
+                                        << "12,5"
+                                        << "12,500"
+                                        << "";
+    QTest::newRow("current out of range") << false << "0"
+                                          << "21"
+                                          << "21"
+                                          << ""
+                                          << "Значение заданного тока выходит за пределы!";
+    QTest::newRow("current not a number") << false << "0"
+                                          << "-"
+                                          << "-"
+                                          << ""
+                                          << "Неверно задано значение тока!";
+    QTest::newRow("scale not a number") << false << "x"
+                                        << "12"
+                                        << "12"
+                                        << ""
+                                        << "Неверно заданы пределы параметров!";
+    QTest::newRow("parameter") << true << "4"
+                               << "13,6"
+                               << "12,000"
+                               << "13,6"
+                               << "";
+    QTest::newRow("parameter out of scale") << true << "4"
+                                            << "3"
+                                            << ""
+                                            << "3"
+                                            << "Значение заданного параметра выходит за пределы!";
+    QTest::newRow("parameter not a number") << true << "4"
+                                            << "+"
+                                            << ""
+                                            << "4"
+                                            << "Неверно заданы значения параметров!";
+    QTest::newRow("scale without width") << true << "20"
+                                         << "20"
+                                         << ""
+                                         << "20"
+                                         << "Неверно заданы пределы параметров!";
 }
 
 void PageCurTest::generatorFieldsAreCoupled() {
@@ -339,13 +410,27 @@ void PageCurTest::startRefusesCurrentOutsideRange_data() {
     QTest::addColumn<QString>("min");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("command");  // empty: refused
-    QTest::newRow("inside") << "4" << "12,5" << "Set 787x 1 12.5 6";
-    QTest::newRow("at min") << "4" << "4" << "Set 787x 1 4 6";
-    QTest::newRow("at max") << "4" << "20" << "Set 787x 1 20 6";
-    QTest::newRow("below min") << "4" << "3,9" << "";
-    QTest::newRow("above max") << "0" << "20,1" << "";
-    QTest::newRow("not a number") << "0" << "abc" << "";
-    QTest::newRow("empty") << "0" << "" << "";
+    QTest::newRow("inside") << "4"
+                            << "12,5"
+                            << "Set 787x 1 12.5 6";
+    QTest::newRow("at min") << "4"
+                            << "4"
+                            << "Set 787x 1 4 6";
+    QTest::newRow("at max") << "4"
+                            << "20"
+                            << "Set 787x 1 20 6";
+    QTest::newRow("below min") << "4"
+                               << "3,9"
+                               << "";
+    QTest::newRow("above max") << "0"
+                               << "20,1"
+                               << "";
+    QTest::newRow("not a number") << "0"
+                                  << "abc"
+                                  << "";
+    QTest::newRow("empty") << "0"
+                           << ""
+                           << "";
 }
 
 void PageCurTest::startRefusesCurrentOutsideRange() {
@@ -376,15 +461,33 @@ void PageCurTest::compositeChannelsSwitchReplies_data() {
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("pollCommand");
     QTest::addColumn<int>("page");  // of NBCurImp
-    QTest::newRow("745t+745t current 1") << "745t" << "745t" << 0 << "2" << "Get 745t 2" << 0;
-    QTest::newRow("745t+745t current 2") << "745t" << "745t" << 1 << "3" << "Get 745t 2" << 0;
-    QTest::newRow("745t+745t resistance 1") << "745t" << "745t" << 2 << "2" << "Get 745t 2" << 1;
-    QTest::newRow("745t+745t resistance 2") << "745t" << "745t" << 3 << "3" << "Get 745t 2" << 1;
-    QTest::newRow("745t+748x current 1") << "745t" << "748x" << 0 << "2" << "Get 745t 2" << 0;
-    QTest::newRow("745t+748x current 3") << "745t" << "748x" << 2 << "3" << "Get 748x 2" << 0;
-    QTest::newRow("745t+748x resistance") << "745t" << "748x" << 4 << "2" << "Get 745t 2" << 1;
-    QTest::newRow("748x+748x current 2") << "748x" << "748x" << 1 << "2" << "Get 748x 2" << 0;
-    QTest::newRow("748x+748x current 5") << "748x" << "748x" << 4 << "3" << "Get 748x 2" << 0;
+    QTest::newRow("745t+745t current 1") << "745t"
+                                         << "745t" << 0 << "2"
+                                         << "Get 745t 2" << 0;
+    QTest::newRow("745t+745t current 2") << "745t"
+                                         << "745t" << 1 << "3"
+                                         << "Get 745t 2" << 0;
+    QTest::newRow("745t+745t resistance 1") << "745t"
+                                            << "745t" << 2 << "2"
+                                            << "Get 745t 2" << 1;
+    QTest::newRow("745t+745t resistance 2") << "745t"
+                                            << "745t" << 3 << "3"
+                                            << "Get 745t 2" << 1;
+    QTest::newRow("745t+748x current 1") << "745t"
+                                         << "748x" << 0 << "2"
+                                         << "Get 745t 2" << 0;
+    QTest::newRow("745t+748x current 3") << "745t"
+                                         << "748x" << 2 << "3"
+                                         << "Get 748x 2" << 0;
+    QTest::newRow("745t+748x resistance") << "745t"
+                                          << "748x" << 4 << "2"
+                                          << "Get 745t 2" << 1;
+    QTest::newRow("748x+748x current 2") << "748x"
+                                         << "748x" << 1 << "2"
+                                         << "Get 748x 2" << 0;
+    QTest::newRow("748x+748x current 5") << "748x"
+                                         << "748x" << 4 << "3"
+                                         << "Get 748x 2" << 0;
 }
 
 void PageCurTest::compositeChannelsSwitchReplies() {

@@ -19,7 +19,7 @@
 namespace yukt::testing {
 
 class PageRig : public AppRig {
-public:
+  public:
     using AppRig::AppRig;
     // The instrument's worker reaches the recorder below until the window
     // closes it. Closing waits a poll interval for the worker's pass to end;
@@ -121,7 +121,7 @@ public:
         return dialogs.calls.empty() ? QString() : dialogs.calls.back().text;
     }
 
-private:
+  private:
     // The head of the queue is the command the instrument has just consumed
     // when its OnSet fires.
     void recordCommands() {
