@@ -34,9 +34,8 @@ std::string withColumns(std::string line, std::initializer_list<std::pair<int, s
 // module of a device, number 3 at address 7.
 std::string underTest(const char* tmpl, bool second, int port,
                       std::initializer_list<std::pair<int, double>> values) {
-    std::string line = withColumns(tmpl, {{2, second ? "3" : "2"},
-                                          {3, std::to_string(port)},
-                                          {5, second ? "7" : "6"}});
+    std::string line = withColumns(
+        tmpl, {{2, second ? "3" : "2"}, {3, std::to_string(port)}, {5, second ? "7" : "6"}});
     for (const auto& [column, value] : values) line = SetColumn(line, column, CfgNumber(value));
     return line;
 }
@@ -48,20 +47,23 @@ std::vector<CfgFile> CalibratorCfgFiles(const CalibratorInfo& info) {
     std::vector<CfgFile> files;
     files.push_back({"tp6606.cfg", std::string(kLink6606) + kEol});
     files.push_back({"tp787x.cfg", withColumns(kTemplate787x, {{3, port}}) + kEol});
-    files.push_back({"tp788t.cfg",
-                     withColumns(kTemplate788t, {{3, port}, {6, CfgNumber(info.QuartzKHz)}}) + kEol});
+    files.push_back(
+        {"tp788t.cfg",
+         withColumns(kTemplate788t, {{3, port}, {6, CfgNumber(info.QuartzKHz)}}) + kEol});
     if (info.HasMeter)
-        files.push_back({"tp745t.cfg", withColumns(kTemplate745t, {{3, port},
-                                                                   {6, CfgNumber(info.ShuntOhm)},
-                                                                   {7, CfgNumber(info.ReferenceOhm)}}) +
-                                           kEol});
+        files.push_back(
+            {"tp745t.cfg", withColumns(kTemplate745t, {{3, port},
+                                                       {6, CfgNumber(info.ShuntOhm)},
+                                                       {7, CfgNumber(info.ReferenceOhm)}}) +
+                               kEol});
     files.push_back({"tpCom.cfg", withColumns(kTemplateCom, {{1, port}}) + kEol});
     return files;
 }
 
-std::vector<CfgFile> ModuleCfgFiles(const ModuleCfgRequest& r,
-                                    const std::function<bool(const std::string&, std::string&)>& readFirstLine,
-                                    std::string& missingFile) {
+std::vector<CfgFile> ModuleCfgFiles(
+    const ModuleCfgRequest& r,
+    const std::function<bool(const std::string&, std::string&)>& readFirstLine,
+    std::string& missingFile) {
     const double* X = r.Flash.X;
     const int port = r.CalibratorPort;
     std::vector<CfgFile> files;
@@ -85,26 +87,28 @@ std::vector<CfgFile> ModuleCfgFiles(const ModuleCfgRequest& r,
             break;
         }
         case k748x:
-            files.push_back({"tp748x.cfg",
-                             underTest(kTemplate748x, false, port, {{7, X[1]}, {8, X[2]}, {9, X[3]}}) +
-                                 kEol});
+            files.push_back(
+                {"tp748x.cfg",
+                 underTest(kTemplate748x, false, port, {{7, X[1]}, {8, X[2]}, {9, X[3]}}) + kEol});
             break;
         case k748t:
-            files.push_back(
-                {"tp748t.cfg", underTest(kTemplate748t, false, port, {{6, X[1]}, {7, X[2]}}) + kEol});
+            files.push_back({"tp748t.cfg",
+                             underTest(kTemplate748t, false, port, {{6, X[1]}, {7, X[2]}}) + kEol});
             break;
         case k735t:
-            files.push_back(
-                {"tp735t.cfg",
-                 underTest(kTemplate735t, false, port, {{6, X[1]}, {11, X[2]}, {12, X[3]}}) + kEol});
+            files.push_back({"tp735t.cfg", underTest(kTemplate735t, false, port,
+                                                     {{6, X[1]}, {11, X[2]}, {12, X[3]}}) +
+                                               kEol});
             break;
         case k735x:
-            files.push_back({"tp735x.cfg", underTest(kTemplate735x, false, port, {{6, X[1]}}) + kEol});
+            files.push_back(
+                {"tp735x.cfg", underTest(kTemplate735x, false, port, {{6, X[1]}}) + kEol});
             break;
         case k787x: {
             std::string kept;
             if (!keepFirst("tp787x.cfg", kept)) return {};
-            files.push_back({"tp787x.cfg", kept + kEol + underTest(kTemplate787x, false, port, {}) + kEol});
+            files.push_back(
+                {"tp787x.cfg", kept + kEol + underTest(kTemplate787x, false, port, {}) + kEol});
             break;
         }
         default:
@@ -117,7 +121,8 @@ std::vector<CfgFile> ModuleCfgFiles(const ModuleCfgRequest& r,
         return nullptr;
     };
     if (r.SecondKind == 1) {
-        const std::string line = underTest(kTemplate745t, true, port, {{6, X[3]}, {7, X[4]}}) + kEol;
+        const std::string line =
+            underTest(kTemplate745t, true, port, {{6, X[3]}, {7, X[4]}}) + kEol;
         if (CfgFile* f = fileNamed("tp745t.cfg"))
             f->content += line;
         else

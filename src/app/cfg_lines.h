@@ -45,10 +45,10 @@ struct ModuleCfgRequest {
     int CalibratorPort = 0;
     FlashValues Flash;
 };
-std::vector<CfgFile> ModuleCfgFiles(const ModuleCfgRequest& request,
-                                    const std::function<bool(const std::string& name,
-                                                             std::string& line)>& readFirstLine,
-                                    std::string& missingFile);
+std::vector<CfgFile> ModuleCfgFiles(
+    const ModuleCfgRequest& request,
+    const std::function<bool(const std::string& name, std::string& line)>& readFirstLine,
+    std::string& missingFile);
 
 // Every file name the workstation may generate; closing deletes them.
 const std::vector<std::string>& GeneratedCfgFileNames();

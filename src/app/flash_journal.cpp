@@ -49,11 +49,16 @@ bool ReadFlashJournal(const std::string& dir, FlashJournal& j) {
             continue;
         }
         if (!StrToIntStrict(value, n)) return false;
-        if (key == "port") read.CalibratorPort = n, ++fields;
-        else if (key == "address") read.SavedAddress = n, ++fields;
-        else if (key == "address-changed") read.AddressChanged = n != 0, ++fields;
-        else if (key == "coef1-replaced") read.CoefReplaced[0] = n != 0, ++fields;
-        else if (key == "coef2-replaced") read.CoefReplaced[1] = n != 0, ++fields;
+        if (key == "port")
+            read.CalibratorPort = n, ++fields;
+        else if (key == "address")
+            read.SavedAddress = n, ++fields;
+        else if (key == "address-changed")
+            read.AddressChanged = n != 0, ++fields;
+        else if (key == "coef1-replaced")
+            read.CoefReplaced[0] = n != 0, ++fields;
+        else if (key == "coef2-replaced")
+            read.CoefReplaced[1] = n != 0, ++fields;
     }
     if (fields != 5) return false;
     j = read;

@@ -20,14 +20,18 @@ constexpr int kMeterAddr = 4;
 }  // namespace
 
 TInitThread::TInitThread(std::string programDir, ShowProgress show, Finished finished)
-    : m_programDir(std::move(programDir)), m_show(std::move(show)), m_finished(std::move(finished)) {}
+    : m_programDir(std::move(programDir)),
+      m_show(std::move(show)),
+      m_finished(std::move(finished)) {}
 
 TInitThread::~TInitThread() {
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
 }
 
-void TInitThread::Start() { m_thread = std::thread([this] { Execute(); }); }
+void TInitThread::Start() {
+    m_thread = std::thread([this] { Execute(); });
+}
 
 bool TInitThread::show() {
     if (m_stop) return false;

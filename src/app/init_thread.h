@@ -22,7 +22,7 @@ struct InitResult {
 };
 
 class TInitThread {
-public:
+  public:
     // Hands progress value and text to the main thread and returns once they
     // are shown; false when the thread is asked to stop.
     using ShowProgress = std::function<bool(int value, const std::string& text)>;
@@ -39,7 +39,7 @@ public:
     // The running search gives up at its next step.
     void RequestStop() { m_stop = true; }
 
-private:
+  private:
     void Execute();
     bool show();
 

@@ -15,8 +15,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("poverka"));
 
-    const yukt::StartOptions options =
-        yukt::ParseStartOptions(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+    const yukt::StartOptions options = yukt::ParseStartOptions(
+        QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
     yukt::ScreenDialogs dialogs;
 
     // A fatal configuration error is shown to the operator before the program

@@ -184,7 +184,8 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
 void TMainForm::StartInitThread() {
     CanClose = false;
     m_init = std::make_unique<TInitThread>(
-        ProgramDir, [this](int value, const std::string& text) { return HandOverProgress(value, text); },
+        ProgramDir,
+        [this](int value, const std::string& text) { return HandOverProgress(value, text); },
         [this](const InitResult& result) {
             std::lock_guard<std::mutex> guard(m_progressLock);
             if (m_closingDown) return;
@@ -264,10 +265,17 @@ void TMainForm::InitDone() {
 
 void TMainForm::ReplyArrived() {
     switch (ModuleKind) {
-        case 1: case 2: case 3: case 8: case 13: case 14: case 15:
+        case 1:
+        case 2:
+        case 3:
+        case 8:
+        case 13:
+        case 14:
+        case 15:
             ShowReplyCur();
             break;
-        case 5: case 6:
+        case 5:
+        case 6:
             ShowReply735();
             break;
         default:

@@ -81,7 +81,7 @@ struct FreqPageValues {
 class TMainForm : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     struct Services {
         OperatorDialogs* Dialogs = nullptr;  // required
         ProcessStarter StartProcess;         // empty: QProcess::startDetached
@@ -231,20 +231,19 @@ public:
     void ShowReplyCur();
     void ShowReply735();
 
-
-signals:
+  signals:
     // Emitted after the reply display ran (tests and tools watch it).
     void replyShown();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
-    // Window messages of the original design, as queued calls.
-    void InitDone();       // end of start-up
-    void ReplyArrived();   // an accepted reply
-    void ModuleFound();    // detection accepted a module
-    void ReplyError();     // an accepted reply with "Err"
+  private:
+    // The four messages of the window, delivered as queued calls.
+    void InitDone();      // end of start-up
+    void ReplyArrived();  // an accepted reply
+    void ModuleFound();   // detection accepted a module
+    void ReplyError();    // an accepted reply with "Err"
 
     void BuildLayout();
     void StartInitThread();

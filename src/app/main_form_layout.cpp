@@ -179,7 +179,8 @@ void TMainForm::BuildLayout() {
         pal.setColor(QPalette::WindowText, kMaroon);
         t->setPalette(pal);
     }
-    InitLabel = label(init, QStringLiteral("Инициализация..."), QRect(20, 190, 358, 20), "InitLabel");
+    InitLabel =
+        label(init, QStringLiteral("Инициализация..."), QRect(20, 190, 358, 20), "InitLabel");
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setPointSize(9);
@@ -229,9 +230,9 @@ void TMainForm::BuildLayout() {
     lCurChl = label(cur, QStringLiteral("Текущий канал:"), QRect(8, 5, 90, kRowH), "lCurChl");
     cbChlMode = combo(cur, "cbChlMode", QRect(100, 4, 290, 21), {});
 
-    GrBoxGenCur = group(cur, "GrBoxGenCur",
-                        QStringLiteral(" Генератор токового сигнала КП \"ЗИРОК-М\" "),
-                        QRect(4, 28, 194, 208));
+    GrBoxGenCur =
+        group(cur, "GrBoxGenCur", QStringLiteral(" Генератор токового сигнала КП \"ЗИРОК-М\" "),
+              QRect(4, 28, 194, 208));
     header(GrBoxGenCur, QStringLiteral("Min"), kCol1X, 18);
     header(GrBoxGenCur, QStringLiteral("Max"), kCol2X, 18);
     label(GrBoxGenCur, QStringLiteral("Ток, mA"), QRect(kRowLabelX, 34, kRowLabelW, kRowH));
@@ -249,8 +250,8 @@ void TMainForm::BuildLayout() {
     label(GrBoxGenCur, QStringLiteral("Задаваемое"), QRect(kRowLabelX, 102, kRowLabelW, kRowH),
           "le787xCurLabel");
     le787xCur = edit(GrBoxGenCur, "le787xCur", QRect(kCol1X, 102, kColW, kRowH), FieldState::Input);
-    e787xParam = edit(GrBoxGenCur, "e787xParam", QRect(kCol2X, 102, kColW, kRowH),
-                      FieldState::ReadOnly);
+    e787xParam =
+        edit(GrBoxGenCur, "e787xParam", QRect(kCol2X, 102, kColW, kRowH), FieldState::ReadOnly);
     Start787xBtn = startButton(GrBoxGenCur, "Start787xBtn", QRect(kCol1X, 130, kBothW, 30));
     label(GrBoxGenCur, QStringLiteral("На выходе"), QRect(kRowLabelX, 170, kRowLabelW, kRowH),
           "le787xOutLabel");
@@ -264,10 +265,10 @@ void TMainForm::BuildLayout() {
     header(GrBox745Cur, QStringLiteral("Min"), kCol1X, 18);
     header(GrBox745Cur, QStringLiteral("Max"), kCol2X, 18);
     label(GrBox745Cur, QStringLiteral("Ток, mA"), QRect(kRowLabelX, 34, kRowLabelW, kRowH));
-    e745CurMin = edit(GrBox745Cur, "e745CurMin", QRect(kCol1X, 34, kColW, kRowH),
-                      FieldState::Input, QStringLiteral("0"));
-    e745CurMax = edit(GrBox745Cur, "e745CurMax", QRect(kCol2X, 34, kColW, kRowH),
-                      FieldState::Input, QStringLiteral("20"));
+    e745CurMin = edit(GrBox745Cur, "e745CurMin", QRect(kCol1X, 34, kColW, kRowH), FieldState::Input,
+                      QStringLiteral("0"));
+    e745CurMax = edit(GrBox745Cur, "e745CurMax", QRect(kCol2X, 34, kColW, kRowH), FieldState::Input,
+                      QStringLiteral("20"));
     label(GrBox745Cur, QStringLiteral("Параметр"), QRect(kRowLabelX, 58, kRowLabelW, kRowH));
     e745CurParMin = edit(GrBox745Cur, "e745CurParMin", QRect(kCol1X, 58, kColW, kRowH),
                          FieldState::Input, QStringLiteral("0"));
@@ -278,15 +279,15 @@ void TMainForm::BuildLayout() {
     label(GrBox745Cur, QStringLiteral("На входе"), QRect(kRowLabelX, 102, kRowLabelW, kRowH),
           "e745CurLabel");
     e745Cur = edit(GrBox745Cur, "e745Cur", QRect(kCol1X, 102, kColW, kRowH), FieldState::ReadOnly);
-    e745CurPar = edit(GrBox745Cur, "e745CurPar", QRect(kCol2X, 102, kColW, kRowH),
-                      FieldState::ReadOnly);
+    e745CurPar =
+        edit(GrBox745Cur, "e745CurPar", QRect(kCol2X, 102, kColW, kRowH), FieldState::ReadOnly);
     cbErrorCur = combo(GrBox745Cur, "cbErrorCur", QRect(kCol1X, 132, kBothW, 21),
                        {QStringLiteral("Абс. погр."), QStringLiteral("Отн. погр."),
                         QStringLiteral("Прив. погр.")});
-    eErrorCur = edit(GrBox745Cur, "eErrorCur", QRect(kCol1X, 160, kColW, kRowH),
-                     FieldState::ReadOnly);
-    eErrorPar = edit(GrBox745Cur, "eErrorPar", QRect(kCol2X, 160, kColW, kRowH),
-                     FieldState::ReadOnly);
+    eErrorCur =
+        edit(GrBox745Cur, "eErrorCur", QRect(kCol1X, 160, kColW, kRowH), FieldState::ReadOnly);
+    eErrorPar =
+        edit(GrBox745Cur, "eErrorPar", QRect(kCol2X, 160, kColW, kRowH), FieldState::ReadOnly);
 
     QWidget* pimp = page(NBCurImp, "PImpedance");
     GrBox745Imp = group(pimp, "GrBox745Imp", QStringLiteral(" Измеритель резистивного сигнала "),
@@ -296,9 +297,9 @@ void TMainForm::BuildLayout() {
     label(GrBox745Imp, QStringLiteral("Температура, °C"), QRect(6, 66, 182, 14));
     eTemp745 = edit(GrBox745Imp, "eTemp745", QRect(6, 82, 182, kRowH), FieldState::ReadOnly);
     label(GrBox745Imp, QStringLiteral("Материал ТС:"), QRect(6, 114, 182, 14));
-    cbMaterialImp = combo(GrBox745Imp, "cbMaterialImp", QRect(6, 130, 182, 21),
-                          {QStringLiteral("Платина"), QStringLiteral("Медь"),
-                           QStringLiteral("Евро-платина")});
+    cbMaterialImp =
+        combo(GrBox745Imp, "cbMaterialImp", QRect(6, 130, 182, 21),
+              {QStringLiteral("Платина"), QStringLiteral("Медь"), QStringLiteral("Евро-платина")});
 
     // ---- "PAll735": frequency, interval and count ----
     QWidget* f735 = page(NBWork, "PAll735");
@@ -320,7 +321,8 @@ void TMainForm::BuildLayout() {
 
     QWidget* pfreq = page(NB735Freq, "P735Freq");
     GrBox788Freq = group(pfreq, "GrBox788Freq", freqGenCaption, QRect(4, 0, 194, 208));
-    limits(GrBox788Freq, QStringLiteral("Частота, Гц"), QStringLiteral("35"), QStringLiteral("3500"));
+    limits(GrBox788Freq, QStringLiteral("Частота, Гц"), QStringLiteral("35"),
+           QStringLiteral("3500"));
     header(GrBox788Freq, QStringLiteral("Частота, Гц"), kCol1X, 62);
     header(GrBox788Freq, QStringLiteral("Период, мкс"), kCol2X, 62);
     label(GrBox788Freq, QStringLiteral("Задаваемое"), QRect(kRowLabelX, 78, kRowLabelW, kRowH));
@@ -328,70 +330,76 @@ void TMainForm::BuildLayout() {
     e788Per = edit(GrBox788Freq, "e788Per", QRect(kCol2X, 78, kColW, kRowH), FieldState::ReadOnly);
     Freq788Btn = startButton(GrBox788Freq, "Freq788Btn", QRect(kCol1X, 106, kBothW, 30));
     label(GrBox788Freq, QStringLiteral("На выходе"), QRect(kRowLabelX, 146, kRowLabelW, kRowH));
-    e788FreqOut = edit(GrBox788Freq, "e788FreqOut", QRect(kCol1X, 146, kBothW, kRowH),
-                       FieldState::ReadOnly);
+    e788FreqOut =
+        edit(GrBox788Freq, "e788FreqOut", QRect(kCol1X, 146, kBothW, kRowH), FieldState::ReadOnly);
 
     GrBox735Freq = group(pfreq, "GrBox735Freq", QStringLiteral(" Измеритель частотного сигнала "),
                          QRect(200, 0, 194, 208));
     header(GrBox735Freq, QStringLiteral("Частота, Гц"), kCol1X, 62);
     header(GrBox735Freq, QStringLiteral("Период, мкс"), kCol2X, 62);
     label(GrBox735Freq, QStringLiteral("На входе"), QRect(kRowLabelX, 78, kRowLabelW, kRowH));
-    e735Freq = edit(GrBox735Freq, "e735Freq", QRect(kCol1X, 78, kColW, kRowH), FieldState::ReadOnly);
-    e735Time = edit(GrBox735Freq, "e735Time", QRect(kCol2X, 78, kColW, kRowH), FieldState::ReadOnly);
+    e735Freq =
+        edit(GrBox735Freq, "e735Freq", QRect(kCol1X, 78, kColW, kRowH), FieldState::ReadOnly);
+    e735Time =
+        edit(GrBox735Freq, "e735Time", QRect(kCol2X, 78, kColW, kRowH), FieldState::ReadOnly);
     cb735Error = combo(GrBox735Freq, "cb735Error", QRect(kCol1X, 108, kBothW, 21), errorKinds);
-    eError735Freq = edit(GrBox735Freq, "eError735Freq", QRect(kCol1X, 136, kColW, kRowH),
-                         FieldState::ReadOnly);
-    eError735Time = edit(GrBox735Freq, "eError735Time", QRect(kCol2X, 136, kColW, kRowH),
-                         FieldState::ReadOnly);
+    eError735Freq =
+        edit(GrBox735Freq, "eError735Freq", QRect(kCol1X, 136, kColW, kRowH), FieldState::ReadOnly);
+    eError735Time =
+        edit(GrBox735Freq, "eError735Time", QRect(kCol2X, 136, kColW, kRowH), FieldState::ReadOnly);
 
     QWidget* pdet = page(NB735Freq, "P735xDetects");
-    GrBox788Time = group(pdet, "GrBox788Time",
-                         QStringLiteral(" Генератор интервала времени КП \"ЗИРОК-М\" "),
-                         QRect(4, 0, 194, 208));
-    limits(GrBox788Time, QStringLiteral("Интервал, с"), QStringLiteral("0,2"), QStringLiteral("1500"));
+    GrBox788Time =
+        group(pdet, "GrBox788Time", QStringLiteral(" Генератор интервала времени КП \"ЗИРОК-М\" "),
+              QRect(4, 0, 194, 208));
+    limits(GrBox788Time, QStringLiteral("Интервал, с"), QStringLiteral("0,2"),
+           QStringLiteral("1500"));
     header(GrBox788Time, QStringLiteral("Интервал времени, с"), kCol1X, 62, kBothW);
     label(GrBox788Time, QStringLiteral("Задаваемое"), QRect(kRowLabelX, 78, kRowLabelW, kRowH));
     eTime788 = edit(GrBox788Time, "eTime788", QRect(kCol1X, 78, kBothW, kRowH), FieldState::Input);
-    StartGenTime788Btn = startButton(GrBox788Time, "StartGenTime788Btn",
-                                     QRect(kCol1X, 106, kBothW, 30));
+    StartGenTime788Btn =
+        startButton(GrBox788Time, "StartGenTime788Btn", QRect(kCol1X, 106, kBothW, 30));
     label(GrBox788Time, QStringLiteral("На выходе"), QRect(kRowLabelX, 146, kRowLabelW, kRowH));
-    eTime788Out = edit(GrBox788Time, "eTime788Out", QRect(kCol1X, 146, kBothW, kRowH),
-                       FieldState::ReadOnly);
+    eTime788Out =
+        edit(GrBox788Time, "eTime788Out", QRect(kCol1X, 146, kBothW, kRowH), FieldState::ReadOnly);
 
-    GrBox735xDetect = group(pdet, "GrBox735xDetect",
-                            QStringLiteral(" Измеритель интервала времени "), QRect(200, 0, 194, 208));
+    GrBox735xDetect =
+        group(pdet, "GrBox735xDetect", QStringLiteral(" Измеритель интервала времени "),
+              QRect(200, 0, 194, 208));
     D1Led = led(GrBox735xDetect, "D1Led", QStringLiteral("D1"), 30, 22);
     D2Led = led(GrBox735xDetect, "D2Led", QStringLiteral("D2"), 110, 22);
     ResetDetectsBtn = button(GrBox735xDetect, "ResetDetectsBtn", QStringLiteral("Сброс детекторов"),
                              QRect(6, 42, 182, 24));
     header(GrBox735xDetect, QStringLiteral("Интервал времени, с"), kCol1X, 62, kBothW);
     label(GrBox735xDetect, QStringLiteral("На входе"), QRect(kRowLabelX, 78, kRowLabelW, kRowH));
-    e735xTime = edit(GrBox735xDetect, "e735xTime", QRect(kCol1X, 78, kBothW, kRowH),
-                     FieldState::ReadOnly);
-    cbError735xDet = combo(GrBox735xDetect, "cbError735xDet", QRect(kCol1X, 108, kBothW, 21),
-                           errorKinds);
+    e735xTime =
+        edit(GrBox735xDetect, "e735xTime", QRect(kCol1X, 78, kBothW, kRowH), FieldState::ReadOnly);
+    cbError735xDet =
+        combo(GrBox735xDetect, "cbError735xDet", QRect(kCol1X, 108, kBothW, 21), errorKinds);
     e735xErrorTime = edit(GrBox735xDetect, "e735xErrorTime", QRect(kCol1X, 136, kBothW, kRowH),
                           FieldState::ReadOnly);
 
     QWidget* pcount = page(NB735Freq, "P735Count");
     GrBox788Count = group(pcount, "GrBox788Count", freqGenCaption, QRect(4, 0, 194, 208));
-    limits(GrBox788Count, QStringLiteral("Частота, Гц"), QStringLiteral("35"), QStringLiteral("3500"));
+    limits(GrBox788Count, QStringLiteral("Частота, Гц"), QStringLiteral("35"),
+           QStringLiteral("3500"));
     header(GrBox788Count, QStringLiteral("Частота, Гц"), kCol1X, 54, kColW, 24);
     header(GrBox788Count, QStringLiteral("Количество импульсов"), kCol2X, 54, kColW, 24)
         ->setWordWrap(true);
     label(GrBox788Count, QStringLiteral("Задаваемое"), QRect(kRowLabelX, 80, kRowLabelW, kRowH));
-    e788Freq_Count = edit(GrBox788Count, "e788Freq_Count", QRect(kCol1X, 80, kColW, kRowH),
-                          FieldState::Input);
-    e735xCount = edit(GrBox788Count, "e735xCount", QRect(kCol2X, 80, kColW, kRowH),
-                      FieldState::Input);
-    Start735xCountBtn = startButton(GrBox788Count, "Start735xCountBtn",
-                                    QRect(kCol1X, 106, kBothW, 30));
+    e788Freq_Count =
+        edit(GrBox788Count, "e788Freq_Count", QRect(kCol1X, 80, kColW, kRowH), FieldState::Input);
+    e735xCount =
+        edit(GrBox788Count, "e735xCount", QRect(kCol2X, 80, kColW, kRowH), FieldState::Input);
+    Start735xCountBtn =
+        startButton(GrBox788Count, "Start735xCountBtn", QRect(kCol1X, 106, kBothW, 30));
     label(GrBox788Count, QStringLiteral("На выходе"), QRect(kRowLabelX, 146, kRowLabelW, kRowH));
     e788FreqOut_Count = edit(GrBox788Count, "e788FreqOut_Count", QRect(kCol1X, 146, kColW, kRowH),
                              FieldState::ReadOnly);
 
-    GrBox735xCount = group(pcount, "GrBox735xCount",
-                           QStringLiteral(" Счетчик количества импульсов "), QRect(200, 0, 194, 208));
+    GrBox735xCount =
+        group(pcount, "GrBox735xCount", QStringLiteral(" Счетчик количества импульсов "),
+              QRect(200, 0, 194, 208));
     D1LedCount = led(GrBox735xCount, "D1LedCount", QStringLiteral("D1"), 30, 22);
     D2LedCount = led(GrBox735xCount, "D2LedCount", QStringLiteral("D2"), 110, 22);
     Reset735xBtn = button(GrBox735xCount, "Reset735xBtn", QStringLiteral("Сброс детекторов"),
@@ -400,43 +408,48 @@ void TMainForm::BuildLayout() {
     label(GrBox735xCount, QStringLiteral("На входе"), QRect(kRowLabelX, 78, kRowLabelW, kRowH));
     e735xCountOut = edit(GrBox735xCount, "e735xCountOut", QRect(kCol1X, 78, kBothW, kRowH),
                          FieldState::ReadOnly);
-    cbErr735xCount = combo(GrBox735xCount, "cbErr735xCount", QRect(kCol1X, 108, kBothW, 21),
-                           errorKinds);
+    cbErr735xCount =
+        combo(GrBox735xCount, "cbErr735xCount", QRect(kCol1X, 108, kBothW, 21), errorKinds);
     eErr735xCount = edit(GrBox735xCount, "eErr735xCount", QRect(kCol1X, 136, kBothW, kRowH),
                          FieldState::ReadOnly);
 
     QWidget* pdel = page(NB735Freq, "P735tDels");
-    GrBoxCheckDel = group(pdel, "GrBoxCheckDel", QStringLiteral(" Поверка делителя "),
-                          QRect(4, 0, 194, 208));
-    limits(GrBoxCheckDel, QStringLiteral("Частота, Гц"), QStringLiteral("35"), QStringLiteral("3500"));
+    GrBoxCheckDel =
+        group(pdel, "GrBoxCheckDel", QStringLiteral(" Поверка делителя "), QRect(4, 0, 194, 208));
+    limits(GrBoxCheckDel, QStringLiteral("Частота, Гц"), QStringLiteral("35"),
+           QStringLiteral("3500"));
     label(GrBoxCheckDel, QStringLiteral("Задаваемое"), QRect(kRowLabelX, 56, kRowLabelW, kRowH));
     eFreqDel = edit(GrBoxCheckDel, "eFreqDel", QRect(kCol1X, 56, kBothW, kRowH), FieldState::Input);
     label(GrBoxCheckDel, QStringLiteral("На выходе"), QRect(kRowLabelX, 78, kRowLabelW, kRowH));
-    eFreqDelOut = edit(GrBoxCheckDel, "eFreqDelOut", QRect(kCol1X, 78, kBothW, kRowH),
-                       FieldState::ReadOnly);
-    label(GrBoxCheckDel, QStringLiteral("Количество управляющих импульсов"), QRect(3, 100, 134, 26));
+    eFreqDelOut =
+        edit(GrBoxCheckDel, "eFreqDelOut", QRect(kCol1X, 78, kBothW, kRowH), FieldState::ReadOnly);
+    label(GrBoxCheckDel, QStringLiteral("Количество управляющих импульсов"),
+          QRect(3, 100, 134, 26));
     eCountDel = edit(GrBoxCheckDel, "eCountDel", QRect(139, 103, 49, kRowH), FieldState::Input);
     label(GrBoxCheckDel, QStringLiteral("Преднабор"), QRect(6, 128, 120, kRowH));
     ePredDel = edit(GrBoxCheckDel, "ePredDel", QRect(139, 128, 49, kRowH), FieldState::Input);
     StartCheckDelBtn = startButton(GrBoxCheckDel, "StartCheckDelBtn", QRect(6, 152, 88, 26));
-    StopDelBtn = button(GrBoxCheckDel, "StopDelBtn", QStringLiteral("Стоп"), QRect(100, 152, 88, 26));
+    StopDelBtn =
+        button(GrBoxCheckDel, "StopDelBtn", QStringLiteral("Стоп"), QRect(100, 152, 88, 26));
     StopDelBtn->hide();
     label(GrBoxCheckDel, QStringLiteral("Количество импульсов:"), QRect(3, 182, 120, kRowH));
-    eCountDelOut = edit(GrBoxCheckDel, "eCountDelOut", QRect(123, 182, 65, kRowH),
-                        FieldState::ReadOnly);
+    eCountDelOut =
+        edit(GrBoxCheckDel, "eCountDelOut", QRect(123, 182, 65, kRowH), FieldState::ReadOnly);
 
     GrBox735Del = group(pdel, "GrBox735Del", QStringLiteral(" Делитель "), QRect(200, 0, 194, 208));
-    lKDel = label(GrBox735Del, QStringLiteral("Коэффициент деления:"), QRect(6, 22, 182, 14), "lKDel");
+    lKDel =
+        label(GrBox735Del, QStringLiteral("Коэффициент деления:"), QRect(6, 22, 182, 14), "lKDel");
     lRepFreq = label(GrBox735Del, QStringLiteral("Частота, Гц"), QRect(6, 22, 182, 14), "lRepFreq");
     lRepFreq->hide();
     label(GrBox735Del, QStringLiteral("Задаваемое"), QRect(kRowLabelX, 40, kRowLabelW, kRowH));
     e735Del = edit(GrBox735Del, "e735Del", QRect(kCol1X, 40, kBothW, kRowH), FieldState::Input);
     label(GrBox735Del, QStringLiteral("Измеренное"), QRect(kRowLabelX, 66, kRowLabelW, kRowH));
-    e735DelOut = edit(GrBox735Del, "e735DelOut", QRect(kCol1X, 66, kBothW, kRowH),
-                      FieldState::ReadOnly);
-    cbError735tDel = combo(GrBox735Del, "cbError735tDel", QRect(kCol1X, 94, kBothW, 21), errorKinds);
-    eError735tDel = edit(GrBox735Del, "eError735tDel", QRect(kCol1X, 122, kBothW, kRowH),
-                         FieldState::ReadOnly);
+    e735DelOut =
+        edit(GrBox735Del, "e735DelOut", QRect(kCol1X, 66, kBothW, kRowH), FieldState::ReadOnly);
+    cbError735tDel =
+        combo(GrBox735Del, "cbError735tDel", QRect(kCol1X, 94, kBothW, 21), errorKinds);
+    eError735tDel =
+        edit(GrBox735Del, "eError735tDel", QRect(kCol1X, 122, kBothW, kRowH), FieldState::ReadOnly);
 
     PollTimer = new QTimer(this);
     PollTimer->setObjectName("PollTimer");

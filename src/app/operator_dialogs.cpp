@@ -19,22 +19,37 @@ DlgResult ScreenDialogs::MessageBox(const QString& text, const QString& caption,
     box.setWindowTitle(caption);
     box.setText(DisplayText(text));
     switch (icon) {
-        case DlgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case DlgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case DlgIcon::Error: box.setIcon(QMessageBox::Critical); break;
-        case DlgIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case DlgIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case DlgIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case DlgIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case DlgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
     }
     switch (buttons) {
-        case DlgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case DlgButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
         case DlgButtons::OkCancel:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             break;
-        case DlgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case DlgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
     }
     switch (box.exec()) {
-        case QMessageBox::Cancel: return DlgResult::Cancel;
-        case QMessageBox::Yes: return DlgResult::Yes;
-        case QMessageBox::No: return DlgResult::No;
+        case QMessageBox::Cancel:
+            return DlgResult::Cancel;
+        case QMessageBox::Yes:
+            return DlgResult::Yes;
+        case QMessageBox::No:
+            return DlgResult::No;
         default:
             // Closing the box by its title bar counts as the safe answer.
             if (buttons == DlgButtons::YesNo) return DlgResult::No;

@@ -13,7 +13,7 @@ enum class DlgButtons { Ok, OkCancel, YesNo };
 enum class DlgResult { Ok, Cancel, Yes, No };
 
 class OperatorDialogs {
-public:
+  public:
     virtual ~OperatorDialogs() = default;
     // A modal message box; the text is passed exactly as the program words
     // it (line breaks "\r\n" or "\n\r" included).
@@ -25,13 +25,13 @@ public:
 
 // Message boxes on the screen, owned by `parent`.
 class ScreenDialogs : public OperatorDialogs {
-public:
+  public:
     explicit ScreenDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
     DlgResult MessageBox(const QString& text, const QString& caption, DlgIcon icon,
                          DlgButtons buttons) override;
     void ShowMessage(const QString& text) override;
 
-private:
+  private:
     QWidget* m_parent;
 };
 

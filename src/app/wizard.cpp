@@ -44,9 +44,10 @@ const QString kReplaceModeText = QStringLiteral(
 
 QString moduleNotFoundAtEnd() {
     return QString(32, QLatin1Char(' ')) +
-           QStringLiteral("Модуль не найден?!\n\rПроверьте переключатель выбора режима работы КП "
-                          "\"Зирок-М\".\n\rОн должен находиться в положении \"Режим замены "
-                          "модуля\"!");
+           QStringLiteral(
+               "Модуль не найден?!\n\rПроверьте переключатель выбора режима работы КП "
+               "\"Зирок-М\".\n\rОн должен находиться в положении \"Режим замены "
+               "модуля\"!");
 }
 
 }  // namespace
@@ -197,8 +198,9 @@ void TMainForm::Detect() {
             // Its address copies disagree: the address could never be put
             // back, so the FLASH is left alone.
             giveUp();
-            Warn(QStringLiteral("Адрес модуля не прочитан из FLASH!?\n\rПроверьте правильность "
-                                "подключения модуля"));
+            Warn(
+                QStringLiteral("Адрес модуля не прочитан из FLASH!?\n\rПроверьте правильность "
+                               "подключения модуля"));
         } else if (!PrepareFlash(*direct)) {
             giveUp();
         } else {
@@ -308,13 +310,15 @@ void TMainForm::ModuleFound() {
     }
     for (const CfgFile& f : files)
         if (!WriteTextFile(ProgramDir + f.name, f.content))
-            m_dialogs->MessageBox(QStringLiteral("Не удалось записать файл ") + q(ProgramDir + f.name),
-                                  QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+            m_dialogs->MessageBox(
+                QStringLiteral("Не удалось записать файл ") + q(ProgramDir + f.name),
+                QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
     SetFindBar(10);
     SetExpectedNumber("2");
     FindPrBar->hide();
-    LProc->setText(QStringLiteral("Установите переключатель выбора режима работы КП \"Зирок\" в "
-                                  "положение \"Режим поверки\"."));
+    LProc->setText(
+        QStringLiteral("Установите переключатель выбора режима работы КП \"Зирок\" в "
+                       "положение \"Режим поверки\"."));
     NextBtn->show();
 }
 
@@ -329,9 +333,10 @@ void TMainForm::VerifyModeAndSetup() {
             direct.CloseDirect();
         }
         if (ident != "?") {
-            Warn(QStringLiteral("Произошла ошибка инициализации КП \"Зирок-М\"?!\n\rПроверьте "
-                                "переключатель выбора режима работы КП \"Зирок-М\".\n\rОн должен "
-                                "находиться в положении \"Режим поверки\"!"));
+            Warn(
+                QStringLiteral("Произошла ошибка инициализации КП \"Зирок-М\"?!\n\rПроверьте "
+                               "переключатель выбора режима работы КП \"Зирок-М\".\n\rОн должен "
+                               "находиться в положении \"Режим поверки\"!"));
             --WizardStep;
             return;
         }
@@ -494,15 +499,17 @@ void TMainForm::EndOfVerification() {
     if (direct->ReadIdent() != "?") {
         if (RestoreFlash(*direct, CurrentJournal()) == RestoreOutcome::Restored) {
             FindPrBar->setValue(100);
-            LProc->setText(QStringLiteral("Поверка модуля завершена.\r\nДля поверки следующего "
-                                          "модуля нажмите на кнопку \"Далее\""));
+            LProc->setText(
+                QStringLiteral("Поверка модуля завершена.\r\nДля поверки следующего "
+                               "модуля нажмите на кнопку \"Далее\""));
             FlashChanged = false;
             DeleteFlashJournal(ProgramDir);
         } else {
             --WizardStep;
-            m_dialogs->MessageBox(QStringLiteral("Ошибка записи FLASH модуля!?\n\rАдрес модуля не "
-                                                 "восстановлен. Повторите, нажав кнопку \"Далее\"."),
-                                  QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+            m_dialogs->MessageBox(
+                QStringLiteral("Ошибка записи FLASH модуля!?\n\rАдрес модуля не "
+                               "восстановлен. Повторите, нажав кнопку \"Далее\"."),
+                QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
         }
     } else {
         --WizardStep;
@@ -550,9 +557,10 @@ void TMainForm::OfferJournalRestore() {
     const QString question =
         QStringLiteral("Поверка модуля ") + q(j.Designation) +
         QStringLiteral(" не была завершена: ") + what +
-        QStringLiteral(".\n\rПодключите этот модуль к разъему \"Шина обмена\", установите "
-                       "переключатель в положение \"Режим замены модуля\".\n\rВосстановить FLASH "
-                       "модуля?");
+        QStringLiteral(
+            ".\n\rПодключите этот модуль к разъему \"Шина обмена\", установите "
+            "переключатель в положение \"Режим замены модуля\".\n\rВосстановить FLASH "
+            "модуля?");
     if (m_dialogs->MessageBox(question, QStringLiteral("Внимание!"), DlgIcon::Warning,
                               DlgButtons::YesNo) != DlgResult::Yes) {
         DeleteFlashJournal(ProgramDir);
@@ -569,7 +577,8 @@ void TMainForm::OfferJournalRestore() {
         } else if (RestoreFlash(direct, j) == RestoreOutcome::Restored) {
             DeleteFlashJournal(ProgramDir);
             m_dialogs->MessageBox(QStringLiteral("FLASH модуля восстановлена."),
-                                  QStringLiteral("Внимание!"), DlgIcon::Information, DlgButtons::Ok);
+                                  QStringLiteral("Внимание!"), DlgIcon::Information,
+                                  DlgButtons::Ok);
         } else {
             m_dialogs->MessageBox(QStringLiteral("Ошибка записи FLASH модуля!?"),
                                   QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);

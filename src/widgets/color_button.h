@@ -10,7 +10,7 @@ namespace yukt {
 class ColorButton : public QAbstractButton {
     Q_OBJECT
 
-public:
+  public:
     explicit ColorButton(QWidget* parent = nullptr);
     ColorButton(const QString& caption, const QColor& color, QWidget* parent = nullptr);
 
@@ -23,10 +23,10 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QColor m_color{Qt::red};
     QColor m_textColor{Qt::white};
 };

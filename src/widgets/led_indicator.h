@@ -14,7 +14,7 @@ class LedIndicator : public QWidget {
     Q_PROPERTY(QColor color READ color WRITE setColor)
     Q_PROPERTY(bool blinking READ isBlinking WRITE setBlinking)
 
-public:
+  public:
     enum class Shape { Round, Square, Rectangle, Diamond };
 
     explicit LedIndicator(QWidget* parent = nullptr);
@@ -36,18 +36,18 @@ public:
 
     QSize sizeHint() const override { return {16, 16}; }
 
-public slots:
+  public slots:
     void setLit(bool on);
     // Advances the blink by one half period (the blink timer calls it).
     void blinkStep();
 
-signals:
+  signals:
     void litChanged(bool on);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     void updateTimer();
 
     QColor m_color{Qt::red};

@@ -11,7 +11,7 @@ class PercentGauge : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int value READ value WRITE setValue NOTIFY valueChanged)
 
-public:
+  public:
     explicit PercentGauge(QWidget* parent = nullptr);
 
     int minimum() const { return m_min; }
@@ -28,17 +28,17 @@ public:
 
     QSize sizeHint() const override { return {150, 18}; }
 
-public slots:
+  public slots:
     // Values outside the range are held at its ends.
     void setValue(int value);
 
-signals:
+  signals:
     void valueChanged(int value);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     int m_min = 0;
     int m_max = 100;
     int m_value = 0;

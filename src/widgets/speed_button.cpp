@@ -58,8 +58,8 @@ void SpeedButton::paintEvent(QPaintEvent*) {
         p.setPen(palette().color(QPalette::Highlight));
         p.drawRect(r.adjusted(0, 0, -1, -1));
     }
-    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                             QPalette::ButtonText));
+    p.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     const int shift = isDown() ? 1 : 0;
     p.drawText(r.translated(shift, shift), Qt::AlignCenter | Qt::TextShowMnemonic, text());
 }

@@ -11,7 +11,7 @@ namespace yukt {
 class SpeedButton : public QAbstractButton {
     Q_OBJECT
 
-public:
+  public:
     explicit SpeedButton(QWidget* parent = nullptr);
     SpeedButton(const QString& text, QWidget* parent = nullptr);
 
@@ -23,12 +23,12 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
 
-private:
+  private:
     QColor m_top{0xF4, 0xF4, 0xF4};
     QColor m_bottom{0xB8, 0xC8, 0xDC};
     bool m_hovered = false;

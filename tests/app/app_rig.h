@@ -39,7 +39,7 @@ struct DialogCall {
 // Answers message boxes from a queue; without a scripted answer OK boxes get
 // OK, OK/Cancel boxes Cancel and Yes/No boxes No.
 class ScriptedDialogs : public OperatorDialogs {
-public:
+  public:
     DlgResult MessageBox(const QString& text, const QString& caption, DlgIcon icon,
                          DlgButtons buttons) override {
         calls.push_back({text, caption, icon, buttons});
@@ -49,9 +49,12 @@ public:
             return a;
         }
         switch (buttons) {
-            case DlgButtons::OkCancel: return DlgResult::Cancel;
-            case DlgButtons::YesNo: return DlgResult::No;
-            default: return DlgResult::Ok;
+            case DlgButtons::OkCancel:
+                return DlgResult::Cancel;
+            case DlgButtons::YesNo:
+                return DlgResult::No;
+            default:
+                return DlgResult::Ok;
         }
     }
     void ShowMessage(const QString& text) override { plain << text; }
@@ -68,7 +71,7 @@ inline std::string identOf(std::string_view type) {
 constexpr int kBenchCom = 3;
 
 class AppRig {
-public:
+  public:
     explicit AppRig(bool withMeter = true) {
         bench.installCalibrator(withMeter);
         benches[kBenchCom] = &bench;
@@ -115,8 +118,10 @@ public:
     // Until the start-up has ended (work page shown or a question asked).
     bool waitForStartup(int ms = 20000) {
         return QTest::qWaitFor(
-            [this] { return !form->InitRunning() && (form->NBMain->currentIndex() == 1 ||
-                                                     !dialogs.calls.empty()); },
+            [this] {
+                return !form->InitRunning() &&
+                       (form->NBMain->currentIndex() == 1 || !dialogs.calls.empty());
+            },
             ms);
     }
 
@@ -179,7 +184,7 @@ public:
     bool startSucceeds = true;
     std::unique_ptr<TMainForm> form;
 
-private:
+  private:
     QTemporaryDir m_dir;
 };
 

@@ -57,7 +57,7 @@ void fillSecond(sim::SimModule& m) {
 class DetectionTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void writesConfigurationLinesPerKind_data();
     void writesConfigurationLinesPerKind();
     void prepares745tAndKeepsJournal();
@@ -79,34 +79,49 @@ void DetectionTest::writesConfigurationLinesPerKind_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("files");  // name, content, name, content...
 
-    QTest::newRow("745t") << "745t" << "" << 1
+    QTest::newRow("745t") << "745t"
+                          << "" << 1
                           << QStringList{"tp745t.cfg", QString(kMeterLine) +
                                                            "\r\n745t 2    3    23 6    50.5    "
                                                            "100.1    1 2500\r\n"};
-    QTest::newRow("748x") << "748x" << "" << 2
+    QTest::newRow("748x") << "748x"
+                          << "" << 2
                           << QStringList{"tp748x.cfg",
                                          "748x 2    3    23 6    -1 10    20.5    30    \r\n"};
-    QTest::newRow("748t") << "748t" << "" << 3
-                          << QStringList{"tp748t.cfg", "748t 2    3    23 6    49.9    50.1    \r\n"};
-    QTest::newRow("735t") << "735t" << "" << 5
-                          << QStringList{"tp735t.cfg",
-                                         "735t 2    3    23 6    7374.6    0 0 0 0 4    3.5    \r\n"};
-    QTest::newRow("735x") << "735x" << "" << 6
-                          << QStringList{"tp735x.cfg", "735x 2    3    23 6    7374.6    0 0 0 0\r\n"};
-    QTest::newRow("787x") << "787x" << "" << 8
+    QTest::newRow("748t") << "748t"
+                          << "" << 3
+                          << QStringList{"tp748t.cfg",
+                                         "748t 2    3    23 6    49.9    50.1    \r\n"};
+    QTest::newRow("735t") << "735t"
+                          << "" << 5
+                          << QStringList{
+                                 "tp735t.cfg",
+                                 "735t 2    3    23 6    7374.6    0 0 0 0 4    3.5    \r\n"};
+    QTest::newRow("735x") << "735x"
+                          << "" << 6
+                          << QStringList{"tp735x.cfg",
+                                         "735x 2    3    23 6    7374.6    0 0 0 0\r\n"};
+    QTest::newRow("787x") << "787x"
+                          << "" << 8
                           << QStringList{"tp787x.cfg", QString(kGeneratorLine) +
                                                            "\r\n787x 2    3    23 6    4  6\r\n"};
-    QTest::newRow("745t+745t")
-        << "745t" << "745t" << 13
-        << QStringList{"tp745t.cfg", QString(kMeterLine) +
-                                         "\r\n745t 2    3    23 6    50.5    100.1    1 2500\r\n"
-                                         "745t 3    3    23 7    51    99.5    1 2500\r\n"};
-    QTest::newRow("745t+748x")
-        << "745t" << "748x" << 14
-        << QStringList{"tp745t.cfg",
-                       QString(kMeterLine) + "\r\n745t 2    3    23 6    50.5    100.1    1 2500\r\n",
-                       "tp748x.cfg", "748x 3    3    23 7    -1 11    12    13    \r\n"};
-    QTest::newRow("748x+748x") << "748x" << "748x" << 15
+    QTest::newRow("745t+745t") << "745t"
+                               << "745t" << 13
+                               << QStringList{
+                                      "tp745t.cfg",
+                                      QString(kMeterLine) +
+                                          "\r\n745t 2    3    23 6    50.5    100.1    1 2500\r\n"
+                                          "745t 3    3    23 7    51    99.5    1 2500\r\n"};
+    QTest::newRow("745t+748x") << "745t"
+                               << "748x" << 14
+                               << QStringList{
+                                      "tp745t.cfg",
+                                      QString(kMeterLine) +
+                                          "\r\n745t 2    3    23 6    50.5    100.1    1 2500\r\n",
+                                      "tp748x.cfg",
+                                      "748x 3    3    23 7    -1 11    12    13    \r\n"};
+    QTest::newRow("748x+748x") << "748x"
+                               << "748x" << 15
                                << QStringList{"tp748x.cfg",
                                               "748x 2    3    23 6    -1 10    20.5    30    \r\n"
                                               "748x 3    3    23 7    -1 11    12    13    \r\n"};
@@ -228,11 +243,16 @@ void DetectionTest::refusesModulesItCannotVerify_data() {
     QTest::addColumn<QString>("ident");  // empty: the model's own
     QTest::addColumn<bool>("meter");
     QTest::addColumn<QString>("designation");
-    QTest::newRow("765x") << "765x" << "" << true << "ЮКТ - 765X.01A v10";
-    QTest::newRow("765x second code") << "765x" << "65X02B11" << true << "ЮКТ - 765X.02B v11";
-    QTest::newRow("788t") << "788t" << "" << true << "ЮКТ - 788T.01A v10";
-    QTest::newRow("unidentified") << "745t" << "QQ123A10" << true << "QQ123A10";
-    QTest::newRow("787x without meter") << "787x" << "" << false << "ЮКТ - 787X.01A v10";
+    QTest::newRow("765x") << "765x"
+                          << "" << true << "ЮКТ - 765X.01A v10";
+    QTest::newRow("765x second code") << "765x"
+                                      << "65X02B11" << true << "ЮКТ - 765X.02B v11";
+    QTest::newRow("788t") << "788t"
+                          << "" << true << "ЮКТ - 788T.01A v10";
+    QTest::newRow("unidentified") << "745t"
+                                  << "QQ123A10" << true << "QQ123A10";
+    QTest::newRow("787x without meter") << "787x"
+                                        << "" << false << "ЮКТ - 787X.01A v10";
 }
 
 void DetectionTest::refusesModulesItCannotVerify() {
@@ -322,7 +342,8 @@ void DetectionTest::reportsFailedFlashWrite() {
     QCOMPARE(form.FlashChanged, !restored);
     FlashJournal j;
     QCOMPARE(ReadFlashJournal(rig.dir(), j), !restored);
-    QVERIFY(!rig.fileExists("tp745t.cfg") || rig.file("tp745t.cfg").find("745t 2") == std::string::npos);
+    QVERIFY(!rig.fileExists("tp745t.cfg") ||
+            rig.file("tp745t.cfg").find("745t 2") == std::string::npos);
     rig.bench.clearFaults();
     if (restored) QCOMPARE(rig.underTestAddress(), 3);
 }

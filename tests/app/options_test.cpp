@@ -15,7 +15,7 @@ using namespace yukt;
 class OptionsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void chooseWorkingDirectory_data();
     void chooseWorkingDirectory();
     void journalRoundTrip();
@@ -99,8 +99,9 @@ void OptionsTest::journalRefusesDamagedFile_data() {
     QTest::addColumn<QString>("content");
     QTest::newRow("empty") << "";
     QTest::newRow("cut short") << "port 3\r\naddress 11\r\n";
-    QTest::newRow("not a number") << "port 3\r\naddress x\r\naddress-changed 1\r\ncoef1-replaced 0\r\n"
-                                     "coef2-replaced 0\r\n";
+    QTest::newRow("not a number")
+        << "port 3\r\naddress x\r\naddress-changed 1\r\ncoef1-replaced 0\r\n"
+           "coef2-replaced 0\r\n";
 }
 
 void OptionsTest::journalRefusesDamagedFile() {

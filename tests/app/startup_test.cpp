@@ -17,7 +17,7 @@ using namespace yukt::testing;
 class StartupTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void findsCalibratorOnCom3AndWritesDefaultFiles_data();
     void findsCalibratorOnCom3AndWritesDefaultFiles();
     void passesOverPortWithoutFrequencyGenerator();
@@ -180,9 +180,8 @@ void StartupTest::restartPassesStateAndKeepsFiles() {
 
     QCOMPARE(rig.started.size(), std::size_t(1));
     QCOMPARE(rig.started[0].program, QString("/opt/poverka/poverka"));
-    QCOMPARE(rig.started[0].args,
-             QStringList({"ZirokReInit", "33", "44", "0", "3", "7374,6075",
-                          "--workdir=" + QString::fromStdString(rig.dir())}));
+    QCOMPARE(rig.started[0].args, QStringList({"ZirokReInit", "33", "44", "0", "3", "7374,6075",
+                                               "--workdir=" + QString::fromStdString(rig.dir())}));
     QCOMPARE(rig.started[0].workDir, QString::fromStdString(rig.dir()));
     QVERIFY(!form.DeleteFilesOnClose);
     QVERIFY(form.Closed());
@@ -209,8 +208,8 @@ void StartupTest::closingDeletesGeneratedFiles() {
     rig.writeFile("other.cfg", "kept\r\n");
     QVERIFY(form.close());
     QVERIFY(form.Closed());
-    for (const char* name : {"tp6606.cfg", "tpCom.cfg", "tp745t.cfg", "tp787x.cfg", "tp788t.cfg",
-                             "tp735t.cfg"})
+    for (const char* name :
+         {"tp6606.cfg", "tpCom.cfg", "tp745t.cfg", "tp787x.cfg", "tp788t.cfg", "tp735t.cfg"})
         QVERIFY2(!rig.fileExists(name), name);
     QVERIFY(rig.fileExists("other.cfg"));
 }

@@ -7,11 +7,11 @@
 #include <QSignalSpy>
 
 #include "app/flash_journal.h"
-#include "app_rig.h"
 #include "app/ru_numbers.h"
+#include "app_rig.h"
 #include "common/text.h"
-#include "instrument/identify.h"
 #include "instrument/cprbr.h"
+#include "instrument/identify.h"
 #include "widgets/speed_button.h"
 
 using namespace yukt;
@@ -48,7 +48,7 @@ QStringList items(QComboBox* box) {
 class VerificationTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void opensInstrumentAndPagePerKind_data();
     void opensInstrumentAndPagePerKind();
     void acceptsOnlyRepliesOfExpectedNumber();
@@ -56,6 +56,7 @@ private slots:
     void queueHandsCommandsOnOneByOne();
     void endOfVerificationRestoresFlash();
     void endOfVerificationRepeatsWhileModuleAbsent();
+    void endOfVerificationReportsFailedRestore();
     void closingAsksWhileFlashChanged();
     void closingWhileWorkerRunsIsSafe();
     void nextStartOffersJournalRestore_data();
@@ -71,25 +72,38 @@ void VerificationTest::opensInstrumentAndPagePerKind_data() {
     QTest::addColumn<QStringList>("curItems");
     QTest::addColumn<QStringList>("freqItems");
 
-    QTest::newRow("745t") << "745t" << "" << 1 << "Get 745t 2" << "2"
+    QTest::newRow("745t") << "745t"
+                          << "" << 1 << "Get 745t 2"
+                          << "2"
                           << QStringList{"Канал измерения тока", "Канал измерения сопротивления"}
                           << QStringList{};
-    QTest::newRow("748x") << "748x" << "" << 1 << "Get 748x 2" << "2"
+    QTest::newRow("748x") << "748x"
+                          << "" << 1 << "Get 748x 2"
+                          << "2"
                           << QStringList{"1 канал измерения тока", "2 канал измерения тока",
                                          "3 канал измерения тока"}
                           << QStringList{};
     QStringList sixteen;
     for (int n = 1; n <= 16; ++n) sixteen << QString::number(n) + " канал измерения тока";
-    QTest::newRow("748t") << "748t" << "" << 1 << "Get 748t 2" << "2" << sixteen << QStringList{};
-    QTest::newRow("735t") << "735t" << "" << 2 << "Get 735t 2" << "2" << QStringList{}
-                          << QStringList{"Частота 1 канала", "Частота 2 канала", "Делитель 1 канала",
-                                         "Делитель 2 канала", "Трансляция 1 канала",
-                                         "Трансляция 2 канала"};
-    QTest::newRow("735x") << "735x" << "" << 2 << "Get 735x 2" << "2" << QStringList{}
+    QTest::newRow("748t") << "748t"
+                          << "" << 1 << "Get 748t 2"
+                          << "2" << sixteen << QStringList{};
+    QTest::newRow("735t") << "735t"
+                          << "" << 2 << "Get 735t 2"
+                          << "2" << QStringList{}
+                          << QStringList{"Частота 1 канала",    "Частота 2 канала",
+                                         "Делитель 1 канала",   "Делитель 2 канала",
+                                         "Трансляция 1 канала", "Трансляция 2 канала"};
+    QTest::newRow("735x") << "735x"
+                          << "" << 2 << "Get 735x 2"
+                          << "2" << QStringList{}
                           << QStringList{"Частота", "Интервал времени", "Кол-во импульсов"};
-    QTest::newRow("787x") << "787x" << "" << 1 << "Get 745t 1" << "1" << QStringList{}
-                          << QStringList{};
-    QTest::newRow("745t+748x") << "745t" << "748x" << 1 << "Get 745t 2" << "2"
+    QTest::newRow("787x") << "787x"
+                          << "" << 1 << "Get 745t 1"
+                          << "1" << QStringList{} << QStringList{};
+    QTest::newRow("745t+748x") << "745t"
+                               << "748x" << 1 << "Get 745t 2"
+                               << "2"
                                << QStringList{"1 канал измерения тока", "2 канал измерения тока",
                                               "3 канал измерения тока", "4 канал измерения тока",
                                               "Канал измерения сопротивления"}
@@ -219,8 +233,8 @@ void VerificationTest::showsReplyErrorInValueFields() {
     form.QueueCommand("Get 745t 2");
     QTRY_VERIFY(shown.count() > 0);
     QCOMPARE(QString::fromStdString(form.LastReplyLine()), QString("745t 2 Err 5"));
-    for (QLineEdit* e : {form.e745Cur, form.e745CurPar, form.eImp745, form.eTemp745,
-                         form.e735xTime, form.e735Freq, form.e735Time})
+    for (QLineEdit* e : {form.e745Cur, form.e745CurPar, form.eImp745, form.eTemp745, form.e735xTime,
+                         form.e735Freq, form.e735Time})
         QCOMPARE(e->text(), QString("Err 5"));
     for (QLineEdit* e : {form.eErrorCur, form.eErrorPar, form.e735xErrorTime, form.eError735Freq,
                          form.eError735Time})
@@ -323,9 +337,10 @@ void VerificationTest::endOfVerificationRepeatsWhileModuleAbsent() {
     rig.next();  // the switch is still at "Режим поверки": nothing at address 0
     QCOMPARE(rig.dialogs.calls.size(), std::size_t(1));
     QCOMPARE(rig.dialogs.calls[0].text,
-             QString(32, ' ') + "Модуль не найден?!\n\rПроверьте переключатель выбора режима "
-                                "работы КП \"Зирок-М\".\n\rОн должен находиться в положении "
-                                "\"Режим замены модуля\"!");
+             QString(32, ' ') +
+                 "Модуль не найден?!\n\rПроверьте переключатель выбора режима "
+                 "работы КП \"Зирок-М\".\n\rОн должен находиться в положении "
+                 "\"Режим замены модуля\"!");
     QCOMPARE(rig.dialogs.calls[0].caption, QString("Внимание!"));
     QCOMPARE(form.WizardStep, 10);
     QVERIFY(form.FlashChanged);
@@ -336,6 +351,39 @@ void VerificationTest::endOfVerificationRepeatsWhileModuleAbsent() {
     rig.next();
     QCOMPARE(rig.underTestAddress(), 3);
     QVERIFY(!form.FlashChanged);
+}
+
+void VerificationTest::endOfVerificationReportsFailedRestore() {
+    AppRig rig;
+    TMainForm& form = rig.launch();
+    {
+        auto lk = rig.bench.lock();
+        fill745t(rig.plug("745t", 3));
+    }
+    runToVerification(rig);
+    form.EndCheckBtnClick();
+    setSwitch(rig, sim::ModeSwitch::Replacement);
+    // The module answers its identification, then nothing more: the written
+    // address cannot be read back.
+    rig.bench.injectFault(
+        {sim::FaultKind::Silence, sim::kUnderTestBusAddress, 2, sim::kForever, 8});
+    rig.next();
+    QCOMPARE(rig.dialogs.calls.size(), std::size_t(1));
+    QCOMPARE(rig.dialogs.calls[0].caption, QString("Ошибка!"));
+    QVERIFY(rig.dialogs.calls[0].text.startsWith("Ошибка записи FLASH модуля!?"));
+    QCOMPARE(form.WizardStep, 10);
+    QVERIFY(form.FlashChanged);
+    FlashJournal j;
+    QVERIFY(ReadFlashJournal(rig.dir(), j));
+    QVERIFY(!form.NextBtn->isHidden());
+    QVERIFY(form.CanClose);
+
+    rig.bench.clearFaults();
+    rig.next();
+    QCOMPARE(rig.dialogs.calls.size(), std::size_t(1));
+    QCOMPARE(rig.underTestAddress(), 3);
+    QVERIFY(!form.FlashChanged);
+    QVERIFY(!ReadFlashJournal(rig.dir(), j));
 }
 
 void VerificationTest::closingAsksWhileFlashChanged() {

@@ -37,7 +37,7 @@ struct IdleWindow {
 class WindowLayoutTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void fixedWindowWithCaption();
     void notebooksHoldNamedPages_data();
     void notebooksHoldNamedPages();
@@ -87,37 +87,54 @@ void WindowLayoutTest::notebooksHoldNamedPages() {
 void WindowLayoutTest::controlsCarryDefaultTexts_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    const QStringList rows = {
-        "InitLabel", "Инициализация...",
-        "LProc",
-        "Установите переключатель выбора режима работы КП \"ЗИРОК-М\" в положение \"Режим "
-        "замены модуля\".",
-        "NextBtn", "Далее",
-        "EndCheckBtn", "Закончить поверку",
-        "CloseBtn", "Закрыть",
-        "lCurChl", "Текущий канал:",
-        "GrBoxGenCur", " Генератор токового сигнала КП \"ЗИРОК-М\" ",
-        "GrBox745Cur", " Измеритель токового сигнала ",
-        "GrBox745Imp", " Измеритель резистивного сигнала ",
-        "e787xIMin", "0", "e787xIMax", "20", "e787xParMin", "0", "e787xParMax", "20",
-        "e745CurMin", "0", "e745CurMax", "20", "e745CurParMin", "0", "e745CurParMax", "20",
-        "le787xOut", "4,000", "le787xCurLabel", "Задаваемое", "le787xOutLabel", "На выходе",
-        "e745CurLabel", "На входе",
-        "Start787xBtn", "Пуск", "Freq788Btn", "Пуск", "StartGenTime788Btn", "Пуск",
-        "Start735xCountBtn", "Пуск", "StartCheckDelBtn", "Пуск", "StopDelBtn", "Стоп",
-        "ResetDetectsBtn", "Сброс детекторов", "Reset735xBtn", "Сброс детекторов",
-        "GrBox788Freq", "Генератор частотного сигнала КП \"ЗИРОК-М\" ",
-        "GrBox788Count", "Генератор частотного сигнала КП \"ЗИРОК-М\" ",
-        "GrBox788Time", " Генератор интервала времени КП \"ЗИРОК-М\" ",
-        "GrBox735Freq", " Измеритель частотного сигнала ",
-        "GrBox735xDetect", " Измеритель интервала времени ",
-        "GrBox735xCount", " Счетчик количества импульсов ",
-        "GrBoxCheckDel", " Поверка делителя ",
-        "GrBox735Del", " Делитель ",
-        "lKDel", "Коэффициент деления:", "lRepFreq", "Частота, Гц",
+    struct Row {
+        const char* name;
+        const char* text;
     };
-    for (int i = 0; i + 1 < rows.size(); i += 2)
-        QTest::newRow(qPrintable(rows[i])) << rows[i] << rows[i + 1];
+    const Row rows[] = {
+        {"InitLabel", "Инициализация..."},
+        {"LProc",
+         "Установите переключатель выбора режима работы КП \"ЗИРОК-М\" в положение \"Режим "
+         "замены модуля\"."},
+        {"NextBtn", "Далее"},
+        {"EndCheckBtn", "Закончить поверку"},
+        {"CloseBtn", "Закрыть"},
+        {"lCurChl", "Текущий канал:"},
+        {"GrBoxGenCur", " Генератор токового сигнала КП \"ЗИРОК-М\" "},
+        {"GrBox745Cur", " Измеритель токового сигнала "},
+        {"GrBox745Imp", " Измеритель резистивного сигнала "},
+        {"e787xIMin", "0"},
+        {"e787xIMax", "20"},
+        {"e787xParMin", "0"},
+        {"e787xParMax", "20"},
+        {"e745CurMin", "0"},
+        {"e745CurMax", "20"},
+        {"e745CurParMin", "0"},
+        {"e745CurParMax", "20"},
+        {"le787xOut", "4,000"},
+        {"le787xCurLabel", "Задаваемое"},
+        {"le787xOutLabel", "На выходе"},
+        {"e745CurLabel", "На входе"},
+        {"Start787xBtn", "Пуск"},
+        {"Freq788Btn", "Пуск"},
+        {"StartGenTime788Btn", "Пуск"},
+        {"Start735xCountBtn", "Пуск"},
+        {"StartCheckDelBtn", "Пуск"},
+        {"StopDelBtn", "Стоп"},
+        {"ResetDetectsBtn", "Сброс детекторов"},
+        {"Reset735xBtn", "Сброс детекторов"},
+        {"GrBox788Freq", "Генератор частотного сигнала КП \"ЗИРОК-М\" "},
+        {"GrBox788Count", "Генератор частотного сигнала КП \"ЗИРОК-М\" "},
+        {"GrBox788Time", " Генератор интервала времени КП \"ЗИРОК-М\" "},
+        {"GrBox735Freq", " Измеритель частотного сигнала "},
+        {"GrBox735xDetect", " Измеритель интервала времени "},
+        {"GrBox735xCount", " Счетчик количества импульсов "},
+        {"GrBoxCheckDel", " Поверка делителя "},
+        {"GrBox735Del", " Делитель "},
+        {"lKDel", "Коэффициент деления:"},
+        {"lRepFreq", "Частота, Гц"},
+    };
+    for (const Row& r : rows) QTest::newRow(r.name) << QString(r.name) << QString(r.text);
 }
 
 void WindowLayoutTest::controlsCarryDefaultTexts() {
@@ -132,16 +149,17 @@ void WindowLayoutTest::controlsCarryDefaultTexts() {
 void WindowLayoutTest::fieldColoursTellInputFromResult_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("input");
-    for (const char* n : {"e787xIMin", "e787xIMax", "e787xParMin", "e787xParMax", "le787xCur",
-                          "e745CurMin", "e745CurMax", "e745CurParMin", "e745CurParMax", "e788Freq",
-                          "eTime788", "e788Freq_Count", "e735xCount", "eFreqDel", "eCountDel",
-                          "ePredDel", "e735Del"})
+    for (const char* n :
+         {"e787xIMin", "e787xIMax", "e787xParMin", "e787xParMax", "le787xCur", "e745CurMin",
+          "e745CurMax", "e745CurParMin", "e745CurParMax", "e788Freq", "eTime788", "e788Freq_Count",
+          "e735xCount", "eFreqDel", "eCountDel", "ePredDel", "e735Del"})
         QTest::newRow(n) << QString(n) << true;
-    for (const char* n : {"e787xParam", "le787xOut", "e745Cur", "e745CurPar", "eErrorCur",
-                          "eErrorPar", "eImp745", "eTemp745", "e788Per", "e788FreqOut", "e735Freq",
-                          "e735Time", "eError735Freq", "eError735Time", "eTime788Out", "e735xTime",
-                          "e735xErrorTime", "e788FreqOut_Count", "e735xCountOut", "eErr735xCount",
-                          "eFreqDelOut", "eCountDelOut", "e735DelOut", "eError735tDel"})
+    for (const char* n :
+         {"e787xParam",  "le787xOut",      "e745Cur",           "e745CurPar",    "eErrorCur",
+          "eErrorPar",   "eImp745",        "eTemp745",          "e788Per",       "e788FreqOut",
+          "e735Freq",    "e735Time",       "eError735Freq",     "eError735Time", "eTime788Out",
+          "e735xTime",   "e735xErrorTime", "e788FreqOut_Count", "e735xCountOut", "eErr735xCount",
+          "eFreqDelOut", "eCountDelOut",   "e735DelOut",        "eError735tDel"})
         QTest::newRow(n) << QString(n) << false;
 }
 
@@ -167,8 +185,8 @@ void WindowLayoutTest::comboBoxesStartWithTheirItems_data() {
                                 << QStringList{"Абс. погр.", "Отн. погр.", "Прив. погр."};
     for (const char* n : {"cb735Error", "cbError735xDet", "cbErr735xCount", "cbError735tDel"})
         QTest::newRow(n) << QString(n) << twoKinds;
-    QTest::newRow("cbMaterialImp") << "cbMaterialImp"
-                                   << QStringList{"Платина", "Медь", "Евро-платина"};
+    QTest::newRow("cbMaterialImp")
+        << "cbMaterialImp" << QStringList{"Платина", "Медь", "Евро-платина"};
     QTest::newRow("cb735ChlMode") << "cb735ChlMode" << QStringList{"трансляция 2 канала"};
     QTest::newRow("cbChlMode") << "cbChlMode" << QStringList{};
 }
@@ -197,11 +215,10 @@ void WindowLayoutTest::initialStatesOfButtonsAndIndicators() {
     QVERIFY(f.StopDelBtn->isHidden());
     QVERIFY(f.lRepFreq->isHidden());
     QVERIFY(!f.lKDel->isHidden());
-    for (ColorButton* b : {f.Start787xBtn, f.Freq788Btn, f.StartGenTime788Btn,
-                           f.Start735xCountBtn, f.StartCheckDelBtn})
+    for (ColorButton* b : {f.Start787xBtn, f.Freq788Btn, f.StartGenTime788Btn, f.Start735xCountBtn,
+                           f.StartCheckDelBtn})
         QCOMPARE(b->color(), QColor(Qt::red));
-    for (LedIndicator* led : {f.D1Led, f.D2Led, f.D1LedCount, f.D2LedCount})
-        QVERIFY(!led->isLit());
+    for (LedIndicator* led : {f.D1Led, f.D2Led, f.D1LedCount, f.D2LedCount}) QVERIFY(!led->isLit());
 }
 
 QTEST_MAIN(WindowLayoutTest)

@@ -27,7 +27,7 @@ int brightness(QRgb c) { return qRed(c) + qGreen(c) + qBlue(c); }
 class WidgetsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void ledShowsLightOnlyWhileLit_data();
     void ledShowsLightOnlyWhileLit();
     void ledBlinkAlternatesOnlyWhileLitAndBlinking();

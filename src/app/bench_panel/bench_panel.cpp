@@ -85,8 +85,7 @@ BenchPanel::BenchPanel(std::unique_ptr<sim::Bench> bench, std::unique_ptr<sim::P
     timer->start(200);
     refresh();
 
-    if (m_line)
-        m_server = std::thread([this] { m_line->serve(*m_bench, false, m_stop); });
+    if (m_line) m_server = std::thread([this] { m_line->serve(*m_bench, false, m_stop); });
 }
 
 BenchPanel::~BenchPanel() {
@@ -97,8 +96,9 @@ BenchPanel::~BenchPanel() {
 QString BenchPanel::command(const QString& text) {
     const std::vector<std::string> words = sim::splitCommandLine(text.toStdString());
     const QString error = QString::fromStdString(sim::applyBenchCommand(*m_bench, words));
-    m_message->setText(error.isEmpty() ? QStringLiteral("> ") + text
-                                       : QStringLiteral("> ") + text + QStringLiteral(": ") + error);
+    m_message->setText(error.isEmpty()
+                           ? QStringLiteral("> ") + text
+                           : QStringLiteral("> ") + text + QStringLiteral(": ") + error);
     refresh();
     return error;
 }
@@ -122,9 +122,9 @@ void BenchPanel::refresh() {
     m_verify->setChecked(verify);
     m_meter->setChecked(m_bench->meter() != nullptr);
     m_current->setText(RuFixed(p.generatorCurrentMa, 3) + QStringLiteral(" мА"));
-    m_frequency->setText(p.pulses.running() ? RuFixed(p.pulses.frequencyHz(), 4) +
-                                                  QStringLiteral(" Гц")
-                                            : QStringLiteral("нет"));
+    m_frequency->setText(p.pulses.running()
+                             ? RuFixed(p.pulses.frequencyHz(), 4) + QStringLiteral(" Гц")
+                             : QStringLiteral("нет"));
     m_interval->setText(p.gate.armed() && p.gate.close != sim::kNever
                             ? RuFixed(p.gate.close - p.gate.open, 6) + QStringLiteral(" с")
                             : QStringLiteral("нет"));

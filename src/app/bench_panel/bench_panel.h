@@ -27,7 +27,7 @@ class LedIndicator;
 class BenchPanel : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // Takes the bench and the line it is to be served on.
     BenchPanel(std::unique_ptr<sim::Bench> bench, std::unique_ptr<sim::PtyLine> line,
                QWidget* parent = nullptr);
@@ -40,7 +40,7 @@ public:
     // error text, empty on success, is also shown in the window.
     QString command(const QString& text);
 
-private:
+  private:
     void plugModule();
 
     std::unique_ptr<sim::Bench> m_bench;

@@ -33,7 +33,8 @@ int main(int argc, char* argv[]) {
         else if (!a.startsWith(QLatin1String("--")) && link.isEmpty())
             link = a;
         else {
-            std::cerr << "usage: yukt-bench-panel LINK [--module MODEL] [--address N] [--no-meter]\n";
+            std::cerr
+                << "usage: yukt-bench-panel LINK [--module MODEL] [--address N] [--no-meter]\n";
             return 2;
         }
     }
