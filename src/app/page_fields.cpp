@@ -51,8 +51,9 @@ void FieldEvents::Attach(QLineEdit* field, FieldHandlers handlers) {
 
 bool FieldEvents::eventFilter(QObject* watched, QEvent* event) {
     auto it = m_fields.find(watched);
-    if (it == m_fields.end()) return false;
-    auto* field = static_cast<QLineEdit*>(watched);
+    // A field being destroyed is a plain widget by now; it has nothing to say.
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    if (it == m_fields.end() || field == nullptr) return false;
     const FieldHandlers& h = it->second;
     switch (event->type()) {
         case QEvent::KeyPress: {
