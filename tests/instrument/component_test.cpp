@@ -11,6 +11,7 @@
 
 #include "common/text.h"
 #include "instrument/cprbr.h"
+#include "instrument/instrument_state.h"
 #include "instrument/model_tables.h"
 #include "instrument/module_set.h"
 #include "set_bench.h"
@@ -252,6 +253,9 @@ TEST_F(ComponentTest, SuspendedWorkerServesNoMore) {
     openComponent();
     ASSERT_TRUE(command("Get 787x 1"));
     prbr->SuspendWorker();
+    // The pass that served the first command may still be running and would
+    // serve a command written now; wait for it to end.
+    { BusyClaim passEnded(TheInstrumentState()); }
     prbr->SetsSet("Get 787x 1");
     EXPECT_FALSE(rec.waitFor([](Recorder& r) { return r.sets() > 1; }, 300ms));
 }
