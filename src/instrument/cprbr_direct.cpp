@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/module_ids.h"
 #include "common/text.h"
@@ -125,16 +126,42 @@ std::optional<std::uint8_t> readFlashByte(DirectChannel& ch, int cell) {
     return static_cast<std::uint8_t>((*reply)[0]);
 }
 
-// Writes one cell and reads it back: true only when the module holds the
-// value afterwards.
-bool writeFlashByte(DirectChannel& ch, int cell, std::uint8_t value) {
+// Sends one write; its reply carries nothing and is discarded.
+bool sendFlashWrite(DirectChannel& ch, int cell, std::uint8_t value) {
     Ttp6606* link = ch.Link();
     if (link == nullptr || cell < 0 || cell >= kFlashCells) return false;
     std::string request{static_cast<char>(cell / 256), static_cast<char>(cell % 256),
                         static_cast<char>(value)};
-    flashRequest(*link, request);  // the write's own reply carries nothing
-    std::optional<std::uint8_t> stored = readFlashByte(ch, cell);
-    return stored && *stored == value;
+    flashRequest(*link, request);
+    return true;
+}
+
+// A module may take a moment before a written cell reads back; a cell that
+// still does not is written again this many times.
+constexpr int kFlashRewrites = 2;
+
+struct FlashCell {
+    int cell;
+    std::uint8_t value;
+};
+
+// Writes every cell in the given order with no read in between, so that the
+// copies of an item are all written even when one of them fails, then reads
+// every cell back, writing a cell that does not read back again. Returns the
+// cells that never confirmed; they are also kept on the channel.
+std::vector<int> writeFlashCells(DirectChannel& ch, const std::vector<FlashCell>& cells) {
+    ch.UnconfirmedCells.clear();
+    for (const FlashCell& c : cells) sendFlashWrite(ch, c.cell, c.value);
+    for (const FlashCell& c : cells) {
+        bool confirmed = false;
+        for (int attempt = 0; !confirmed && attempt <= kFlashRewrites; ++attempt) {
+            if (attempt > 0) sendFlashWrite(ch, c.cell, c.value);
+            std::optional<std::uint8_t> stored = readFlashByte(ch, c.cell);
+            confirmed = stored && *stored == c.value;
+        }
+        if (!confirmed) ch.UnconfirmedCells.push_back(c.cell);
+    }
+    return ch.UnconfirmedCells;
 }
 
 // Blanks and control characters around a parameter text are padding, not
@@ -309,7 +336,9 @@ std::optional<std::uint8_t> TcPrbr::ReadFlashByte(int cell) {
 bool TcPrbr::WriteFlashByte(int cell, std::uint8_t value) {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
-    return writeFlashByte(ch, cell, value);
+    ch.UnconfirmedCells.clear();
+    if (cell < 0 || cell >= kFlashCells) return false;
+    return writeFlashCells(ch, {{cell, value}}).empty();
 }
 
 int TcPrbr::ReadModuleAddress() {
@@ -330,11 +359,12 @@ int TcPrbr::ReadModuleAddress() {
 bool TcPrbr::WriteModuleAddress(int address) {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
+    ch.UnconfirmedCells.clear();
     // A failed address read (-1) must never land in FLASH as 255.
     if (address < 0 || address > 255) return false;
-    for (int cell : ids::kAddressCells)
-        if (!writeFlashByte(ch, cell, static_cast<std::uint8_t>(address))) return false;
-    return true;
+    std::vector<FlashCell> cells;
+    for (int cell : ids::kAddressCells) cells.push_back({cell, static_cast<std::uint8_t>(address)});
+    return writeFlashCells(ch, cells).empty();
 }
 
 double TcPrbr::ReadParam(int n) {
@@ -369,6 +399,7 @@ double TcPrbr::ReadCoef(int n) {
 bool TcPrbr::WriteCoef(int n, double value) {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
+    ch.UnconfirmedCells.clear();
     if (n < 1 || n > ids::kCoefCount) return false;
     std::optional<std::array<std::uint8_t, 4>> bytes = coefBytes(value);
     if (!bytes) return false;
@@ -376,11 +407,24 @@ bool TcPrbr::WriteCoef(int n, double value) {
     // read with the coefficient masks it then counts as not set.
     bool zeroWhole = (*bytes)[0] == 0 && (*bytes)[1] == 0;
     const auto& masks = zeroWhole ? ids::kMaskM : ids::kMaskN;
-    std::array<int, 3> cells = coefCells(n);
+    std::array<int, 3> first = coefCells(n);
+    std::vector<FlashCell> cells;
     for (int k = 0; k < 3; ++k)
         for (int i = 0; i < kCoefBytes; ++i)
-            if (!writeFlashByte(ch, cells[k] + i, (*bytes)[i] ^ masks[k])) return false;
-    return true;
+            cells.push_back({first[k] + i, static_cast<std::uint8_t>((*bytes)[i] ^ masks[k])});
+    return writeFlashCells(ch, cells).empty();
+}
+
+std::vector<int> TcPrbr::UnconfirmedFlashCells() {
+    DirectChannel& ch = TheDirectChannel();
+    std::lock_guard<std::mutex> lock(ch.Mutex);
+    return ch.UnconfirmedCells;
+}
+
+std::string TcPrbr::UnconfirmedFlashText() {
+    std::string text;
+    for (int cell : UnconfirmedFlashCells()) text += (text.empty() ? "" : ", ") + std::to_string(cell);
+    return text.empty() ? text : "FLASH cells not confirmed: " + text;
 }
 
 }  // namespace yukt
