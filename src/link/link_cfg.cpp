@@ -123,7 +123,9 @@ int ReadLinkCfg(LinkTable& links, const std::string& pathCfg, ConsoleLineBuffer&
         link.SetSpeed(speed);
         link.OpenLink(true);
         if (!link.IsOpen()) {
-            link.ErrorText = "Плата с адресом $" + hex4(link.BaseAddress()) + " не подключена";
+            // The base as the file names it: an unsupported one is stored as
+            // $300, but the operator looks for the board the file names.
+            link.ErrorText = "Плата с адресом $" + hex4(base) + " не подключена";
             return i;
         }
         link.ErrorText.clear();
