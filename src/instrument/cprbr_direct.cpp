@@ -423,7 +423,8 @@ std::vector<int> TcPrbr::UnconfirmedFlashCells() {
 
 std::string TcPrbr::UnconfirmedFlashText() {
     std::string text;
-    for (int cell : UnconfirmedFlashCells()) text += (text.empty() ? "" : ", ") + std::to_string(cell);
+    for (int cell : UnconfirmedFlashCells())
+        text += (text.empty() ? "" : ", ") + std::to_string(cell);
     return text.empty() ? text : "FLASH cells not confirmed: " + text;
 }
 

@@ -204,7 +204,8 @@ TEST_F(Tp735dBench, FailedMemoryReadsReportErr5) {
 TEST_F(Tp735dBench, ShortRecordsAreReadAsFarAsTheyGo) {
     RecordingModule& dev = place("735d", kAddr);
     Ttp735d& m = load();
-    const std::string zeros = " TA1=     0.000 TB1=     0.000 tauA1=  0.0000 tauB1=  0.0000 Q1=  0.0000";
+    const std::string zeros =
+        " TA1=     0.000 TB1=     0.000 tauA1=  0.0000 tauB1=  0.0000 Q1=  0.0000";
     struct Case {
         const char* what;
         std::string stored;
