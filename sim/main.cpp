@@ -37,9 +37,9 @@ struct Options {
 
 void usage(std::ostream& out = std::cerr) {
     out << "usage: yukt-bench LINK [--module MODEL] [--address N] [--param N=VALUE]...\n"
-                 "       [--coef N=VALUE]... [--ident TEXT] [--second MODEL]\n"
-                 "       [--switch replace|verify] [--no-meter] [--wire] [--speed BAUD]\n"
-                 "       [--log FILE|-] [--control FILE] [--current-error MA] [--rtd OHM]\n";
+           "       [--coef N=VALUE]... [--ident TEXT] [--second MODEL]\n"
+           "       [--switch replace|verify] [--no-meter] [--wire] [--speed BAUD]\n"
+           "       [--log FILE|-] [--control FILE] [--current-error MA] [--rtd OHM]\n";
 }
 
 bool parseOptions(int argc, char** argv, Options& o) {
