@@ -22,6 +22,10 @@ function(yukt_install_program target)
   endif()
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   add_dependencies(yukt-package-content ${target})
+  # Every installed program says which build it is, in the words of the package.
+  add_test(NAME version_${target}
+    COMMAND sh -c "out=$(\"$1\" --version) && test \"$out\" = \"$2 $(cat \"$3\")\" || { echo \"$out\"; exit 1; }"
+            sh $<TARGET_FILE:${target}> ${target} ${YUKT_GENERATED_DIR}/version.txt)
 endfunction()
 
 set(share ${CMAKE_SOURCE_DIR}/share)
@@ -43,3 +47,10 @@ add_custom_target(yukt_changelog DEPENDS ${changelog}.gz)
 add_dependencies(yukt-package-content yukt_changelog)
 install(FILES ${changelog}.gz DESTINATION ${YUKT_DOC_DIR})
 install(FILES ${share}/lintian/poverka DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides)
+
+# The verification procedures shipped with the program (copied to the
+# operator's folder on first use, never edited in place).
+if(EXISTS ${CMAKE_SOURCE_DIR}/procedures)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/procedures/ DESTINATION ${YUKT_SHARE_DIR}/procedures
+          FILES_MATCHING PATTERN "*.toml")
+endif()
