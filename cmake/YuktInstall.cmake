@@ -21,6 +21,8 @@ function(yukt_install_program target)
     return()
   endif()
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Its --version (common/program_version.h).
+  target_link_libraries(${target} PRIVATE yukt_program_version)
   add_dependencies(yukt-package-content ${target})
   # Every installed program says which build it is, in the words of the package.
   add_test(NAME version_${target}

@@ -90,8 +90,16 @@ add_custom_target(yukt_version
              ${YUKT_GENERATED_DIR}/changelog
   COMMENT "Program version from git describe" VERBATIM)
 
-# The target compiles src/common/program_version.cpp, which needs the header.
-function(yukt_use_program_version target)
-  add_dependencies(${target} yukt_version)
-  target_include_directories(${target} PRIVATE ${YUKT_GENERATED_DIR})
+# The version changes with every commit, so its source is taken out of the
+# library `layer` into the small library yukt_program_version: a commit then
+# relinks only what links that (the installed programs, the protocols), not
+# every test program.
+function(yukt_split_program_version layer source)
+  get_target_property(sources ${layer} SOURCES)
+  list(REMOVE_ITEM sources ${source})
+  set_property(TARGET ${layer} PROPERTY SOURCES ${sources})
+  add_library(yukt_program_version STATIC ${source})
+  target_link_libraries(yukt_program_version PUBLIC ${layer})
+  target_include_directories(yukt_program_version PRIVATE ${YUKT_GENERATED_DIR})
+  add_dependencies(yukt_program_version yukt_version)
 endfunction()
