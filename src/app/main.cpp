@@ -10,8 +10,10 @@
 #include "app/operator_dialogs.h"
 #include "app/start_options.h"
 #include "common/fatal.h"
+#include "common/program_version.h"
 
 int main(int argc, char* argv[]) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "poverka")) return 0;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("poverka"));
 
