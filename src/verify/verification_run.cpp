@@ -67,10 +67,8 @@ Actions VerificationRun::Reply(const std::string& line, double now) {
                                    ")",
                                now);
         m_phase = Phase::Delay;
-        if (m_proc.settling.delayS <= 0) return Tick(now);
-        Actions a;
-        a.wakeAt = m_deadline = now + m_proc.settling.delayS;
-        return a;
+        m_deadline = now + m_proc.settling.delayS;
+        return Tick(now);
     }
     if (m_phase != Phase::Read || !IsReplyOf(words, m_route)) return {};
     if (const auto code = ReplyErrorCode(words))
