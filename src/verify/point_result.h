@@ -24,9 +24,9 @@ enum class RunVerdict {
 };
 
 struct PointResult {
-    int index = 0;         // 1-based, in the order the points ran
-    double nominal = 0;    // the value the procedure asked for
-    double reference = 0;  // what the reference really produced
+    int index = 0;                 // 1-based, in the order the points ran
+    double nominal = 0;            // the value the procedure asked for
+    double reference = 0;          // what the reference really produced
     std::vector<double> readings;  // every reading kept for the point
     double measured = 0;           // mean of the readings
     ErrorKind errorKind = ErrorKind::Abs;
@@ -47,9 +47,9 @@ struct RunResult {
 };
 
 // The words the run's output and records use.
-const char* ErrorKindWord(ErrorKind kind);      // "abs", "rel", "reduced"
-const char* PointVerdictWord(PointVerdict v);   // "pass", "fail", "not measured"
-const char* RunVerdictWord(RunVerdict v);       // "годен", "не годен", "прервано"
+const char* ErrorKindWord(ErrorKind kind);     // "abs", "rel", "reduced"
+const char* PointVerdictWord(PointVerdict v);  // "pass", "fail", "not measured"
+const char* RunVerdictWord(RunVerdict v);  // "годен", "не годен", "прервано"
 
 // The verdict of a finished or stopped run: "прервано" when stopped or when
 // any point was not measured; otherwise "не годен" when a point failed, and

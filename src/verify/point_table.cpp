@@ -49,7 +49,8 @@ std::optional<ReplyRoute> CurrentRoute(int kind, int item) {
 }
 
 std::optional<ReplyRoute> FrequencyRoute(int kind, int item) {
-    if (kind == kKind735t && (item == 0 || item == 1)) return route("735t", "2", item == 0 ? 10 : 16);
+    if (kind == kKind735t && (item == 0 || item == 1))
+        return route("735t", "2", item == 0 ? 10 : 16);
     if (kind == kKind735x) {
         static const int entries[] = {12, 9, 8};  // F, Ti, N
         if (item >= 0 && item <= 2) return route("735x", "2", entries[item]);
@@ -109,8 +110,8 @@ std::vector<std::string> ReplyWords(const std::string& line) {
     std::vector<std::string> words;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' ||
-                                   line[i] == '\n'))
+        while (i < line.size() &&
+               (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n'))
             ++i;
         std::size_t j = i;
         while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r' &&

@@ -49,12 +49,12 @@ std::string CurrentCommand(int kind, double mA);  // "Set 787x 1 12 6" ("787x 2"
 ReplyRoute CurrentGenerator(int kind);
 
 // Commands of the frequency page (numbers written with "." as decimal point).
-std::string FrequencyCommand(double hz);        // "Set 788t 1 f 3"
-std::string IntervalCommand(double seconds);    // "Set 788t 1 t 4"
+std::string FrequencyCommand(double hz);              // "Set 788t 1 f 3"
+std::string IntervalCommand(double seconds);          // "Set 788t 1 t 4"
 std::string IntervalCommandShortest(double seconds);  // t in its shortest general form
-extern const char* const kDetectorReset;        // "Set 735x 2 0 0 0 0 1"
-extern const char* const kGeneratorIdle;        // "Set 788t 1 0.5 4"
-extern const char* const kPollGenerator;        // "Get 788t 1"
+extern const char* const kDetectorReset;              // "Set 735x 2 0 0 0 0 1"
+extern const char* const kGeneratorIdle;              // "Set 788t 1 0.5 4"
+extern const char* const kPollGenerator;              // "Get 788t 1"
 ReplyRoute FrequencyGenerator();
 
 // Limits of the calibrator's generators as the pages accept them.

@@ -1,13 +1,13 @@
 #include "verify/procedure.h"
 
 #include <sys/stat.h>
+#include <toml++/toml.h>
 
 #include <cmath>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
-#include <toml++/toml.h>
 
 #include "instrument/identify.h"
 
@@ -34,9 +34,9 @@ constexpr QuantityName kQuantities[] = {
     {Quantity::Translator, "translator", "Гц"},
 };
 
-const std::set<std::string> kTopKeys = {"title",  "doc",  "kinds",        "channel",
-                                        "quantity", "points", "both_directions", "frequency",
-                                        "safe_value", "error", "settling"};
+const std::set<std::string> kTopKeys = {"title",      "doc",    "kinds",           "channel",
+                                        "quantity",   "points", "both_directions", "frequency",
+                                        "safe_value", "error",  "settling"};
 const std::set<std::string> kErrorKeys = {"kind", "limit", "range"};
 const std::set<std::string> kSettlingKeys = {"delay", "agree", "band", "timeout", "readings"};
 
@@ -111,7 +111,7 @@ Quantity quantityOf(const std::string& word, int line) {
     throw Mistake{line, "quantity", "неизвестная величина \"" + word + "\""};
 }
 
-const std::set<int> kVerifiable = {kKind745t,  kKind748x,      kKind748t,     kKind735t, kKind735x,
+const std::set<int> kVerifiable = {kKind745t, kKind748x,     kKind748t,     kKind735t,    kKind735x,
                                    kKind787x, kKind745t745t, kKind745t748x, kKind748x748x};
 
 // A point the reference cannot produce is refused before anything runs.
@@ -204,8 +204,7 @@ Procedure read(const toml::table& root, const std::string& file) {
     if (p.errorKind == ErrorKind::Reduced) {
         p.range = r.number(err, "range", "error.");
         if (p.range <= 0)
-            throw Mistake{lineOf(err.get("range")), "error.range",
-                          "диапазон должен быть больше 0"};
+            throw Mistake{lineOf(err.get("range")), "error.range", "диапазон должен быть больше 0"};
     } else if (err.get("range")) {
         throw Mistake{lineOf(err.get("range")), "error.range",
                       "диапазон задаётся только для приведённой погрешности"};

@@ -29,9 +29,9 @@ struct Procedure {
     std::vector<double> points;  // in run order (both directions expanded)
     ErrorKind errorKind = ErrorKind::Abs;
     double limit = 0;
-    double range = 0;          // of the reduced error
-    double frequencyHz = 0;    // Count: the frequency of the pulses
-    double safeValue = 0;      // Current/GeneratorCurrent: left on the generator at the end
+    double range = 0;        // of the reduced error
+    double frequencyHz = 0;  // Count: the frequency of the pulses
+    double safeValue = 0;    // Current/GeneratorCurrent: left on the generator at the end
     Settling settling;
 };
 

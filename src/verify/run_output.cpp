@@ -51,14 +51,14 @@ std::string PointJson(const PointResult& p) {
 
 std::string VerdictJson(const RunResult& r) {
     return "{\"verdict\": " + jsonString(RunVerdictWord(r.verdict)) +
-           ", \"points\": " + std::to_string(r.points) + ", \"failed\": " + std::to_string(r.failed) +
-           "}";
+           ", \"points\": " + std::to_string(r.points) +
+           ", \"failed\": " + std::to_string(r.failed) + "}";
 }
 
 std::string PointText(const PointResult& p, Quantity q) {
     const std::string unit = QuantityUnit(q);
-    std::string t = "точка " + std::to_string(p.index) + ": задано " + FloatToStr(p.nominal) +
-                    " " + unit + ", эталон " + Fmt("%.6g", p.reference) + " " + unit;
+    std::string t = "точка " + std::to_string(p.index) + ": задано " + FloatToStr(p.nominal) + " " +
+                    unit + ", эталон " + Fmt("%.6g", p.reference) + " " + unit;
     if (!measured(p)) return t + ": не измерена (" + p.reason + ")";
     const std::string eu = errorUnit(p.errorKind, q);
     return t + ", измерено " + Fmt("%.6g", p.measured) + " " + unit + ", погрешность " +

@@ -63,9 +63,8 @@ Actions VerificationRun::Reply(const std::string& line, double now) {
     const std::vector<std::string> words = ReplyWords(line);
     if (m_phase == Phase::Confirm && IsReplyOf(words, m_generator)) {
         if (const auto code = ReplyErrorCode(words))
-            return NotMeasured("генератор не подтвердил установку (Err " + std::to_string(*code) +
-                                   ")",
-                               now);
+            return NotMeasured(
+                "генератор не подтвердил установку (Err " + std::to_string(*code) + ")", now);
         m_phase = Phase::Delay;
         m_deadline = now + m_proc.settling.delayS;
         return Tick(now);
@@ -104,9 +103,9 @@ Actions VerificationRun::Tick(double now) {
             break;
         case Phase::Read:
             if (now >= m_deadline)
-                return NotMeasured("показания не установились за " +
-                                       FloatToStr(m_proc.settling.timeoutS) + " с",
-                                   now);
+                return NotMeasured(
+                    "показания не установились за " + FloatToStr(m_proc.settling.timeoutS) + " с",
+                    now);
             break;
         default:
             return a;
