@@ -68,7 +68,9 @@ class Reader {
     const toml::node& need(const toml::table& t, const std::string& key,
                            const std::string& prefix) {
         const toml::node* n = t.get(key);
-        if (!n) throw Mistake{lineOf(&t), prefix + key, "ключ не задан"};
+        // A key missing from a table is placed at the table's header; the
+        // top level has none.
+        if (!n) throw Mistake{&t == &m_root ? 0 : lineOf(&t), prefix + key, "ключ не задан"};
         return *n;
     }
 
