@@ -79,8 +79,7 @@ class Bench::Transport final : public yukt::ByteTransport {
     }
 
     // The whole frame under one lock, as one write reaches a device.
-    bool doWriteAll(const std::uint8_t* data, std::size_t n,
-                    std::chrono::milliseconds) override {
+    bool doWriteAll(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds) override {
         Bench* bench = m_c->bench;
         if (!bench) return false;
         auto lk = bench->lock();
