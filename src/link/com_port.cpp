@@ -10,7 +10,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
+
+#include "link/tcp_transport.h"
 
 namespace yukt {
 
@@ -133,7 +136,36 @@ ComPortOpener currentOpener() {
     return openerHook().opener;
 }
 
+// Why the last open of a network COM port failed, per port: the link's
+// error text carries it after the usual "busy" words.
+struct NetworkProblems {
+    std::mutex mutex;
+    std::map<int, std::string> byCom;
+};
+
+NetworkProblems& networkProblems() {
+    static NetworkProblems p;
+    return p;
+}
+
+std::unique_ptr<ByteTransport> openNetworkCom(int comNumber, const std::string& device, int baud,
+                                              std::string& error) {
+    auto port = OpenNetworkPort(device, baud, error);
+    std::lock_guard<std::mutex> lock(networkProblems().mutex);
+    if (port)
+        networkProblems().byCom.erase(comNumber);
+    else
+        networkProblems().byCom[comNumber] = error;
+    return port;
+}
+
 }  // namespace
+
+std::string NetworkOpenProblem(int comNumber) {
+    std::lock_guard<std::mutex> lock(networkProblems().mutex);
+    auto it = networkProblems().byCom.find(comNumber);
+    return it == networkProblems().byCom.end() ? "" : " (" + it->second + ")";
+}
 
 std::string ComDevicePath(int comNumber) {
     std::string var = "YUKT_COM" + std::to_string(comNumber);
@@ -196,7 +228,9 @@ std::unique_ptr<ByteTransport> OpenComPort(int comNumber, int baud, std::string&
         return nullptr;
     }
     if (ComPortOpener opener = currentOpener()) return opener(comNumber, baud, error);
-    return OpenSerialDevice(ComDevicePath(comNumber), baud, error);
+    const std::string device = ComDevicePath(comNumber);
+    if (IsNetworkDevice(device)) return openNetworkCom(comNumber, device, baud, error);
+    return OpenSerialDevice(device, baud, error);
 }
 
 bool ComPortExists(int comNumber) {
@@ -205,6 +239,8 @@ bool ComPortExists(int comNumber) {
         std::string error;
         return opener(comNumber, 1200, error) != nullptr;
     }
+    if (IsNetworkDevice(ComDevicePath(comNumber)))
+        return NetworkDeviceReachable(ComDevicePath(comNumber));
     int fd = ::open(ComDevicePath(comNumber).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     bool tty = ::isatty(fd);

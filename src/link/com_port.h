@@ -1,6 +1,7 @@
 #pragma once
 // COM ports 1..4. On this platform COM n is the device named by the
-// environment variable YUKT_COMn, else /dev/ttyS<n-1>. The in-process
+// environment variable YUKT_COMn, else /dev/ttyS<n-1>; tcp:// and
+// rfc2217:// names reach a serial device server (tcp_transport.h). The in-process
 // simulated bench replaces the opener with SetComPortOpener.
 
 #include <functional>
@@ -24,6 +25,10 @@ std::unique_ptr<ByteTransport> OpenComPort(int comNumber, int baud, std::string&
 
 // True when COM port n can be opened at all (opened and closed at once).
 bool ComPortExists(int comNumber);
+
+// " (reason)" when the last open of COM n failed on a network device
+// (refused, timed out, no RFC 2217); empty otherwise.
+std::string NetworkOpenProblem(int comNumber);
 
 // Device path of COM n: $YUKT_COMn, else /dev/ttyS<n-1>.
 std::string ComDevicePath(int comNumber);

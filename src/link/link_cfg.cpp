@@ -4,6 +4,7 @@
 
 #include "common/cp1251.h"
 #include "common/text.h"
+#include "link/com_port.h"
 
 namespace yukt {
 
@@ -162,7 +163,7 @@ int ReadComCfg(LinkTable& links, const std::string& pathCfg, CfgError* err) {
         link.SetSpeed(speed);
         link.OpenLink(true);
         if (!link.IsOpen()) {
-            link.ErrorText = "COM " + std::to_string(com) + "  занят";
+            link.ErrorText = "COM " + std::to_string(com) + "  занят" + NetworkOpenProblem(com);
             return i;
         }
         link.ErrorText.clear();

@@ -155,7 +155,7 @@ void Ttp6606::openCom() {
     std::string why;
     m_com = OpenComPort(ComNumber(), Speed(), why);
     if (!m_com) {
-        ErrorText = "COM-порт занят";
+        ErrorText = "COM-порт занят" + NetworkOpenProblem(ComNumber());
         return;
     }
     m_comOpen = true;

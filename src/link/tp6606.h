@@ -137,6 +137,11 @@ class Ttp6606 {
     static int divisor(double crystal, double perBit, int baud);
     // Sends one prepared text or binary frame byte by byte.
     int sendBytes(int line, const std::uint8_t* bytes, std::size_t count);
+    // A COM transport whose far end went away (a dropped network
+    // connection) is reopened before the next exchange, at most once a
+    // second; until it opens again the link stays open and exchanges fail.
+    void reopenLostCom();
+    std::chrono::steady_clock::time_point m_lastReopen{};
 
     // Register board (i = 0-based line).
     std::uint16_t groupRegister(int i) const;

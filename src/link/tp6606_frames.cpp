@@ -23,6 +23,7 @@ constexpr int kMaxHuntBytes = 4096;
 }  // namespace
 
 int Ttp6606::sendBytes(int line, const std::uint8_t* bytes, std::size_t count) {
+    if (!isBoard()) reopenLostCom();
     int result = -1;
     for (std::size_t i = 0; i < count; ++i) {
         result = SendByte(line, bytes[i]);
