@@ -4,6 +4,7 @@
 
 #include "common/cp1251.h"
 #include "common/text.h"
+#include "link/com_port.h"
 
 namespace yukt {
 
