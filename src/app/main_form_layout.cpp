@@ -13,6 +13,7 @@
 
 #include "app/field_state.h"
 #include "app/main_form.h"
+#include "app/text_fit.h"
 #include "widgets/color_button.h"
 #include "widgets/led_indicator.h"
 #include "widgets/percent_gauge.h"
@@ -459,6 +460,7 @@ void TMainForm::BuildLayout() {
     NBWork->setCurrentIndex(0);
     NBCurImp->setCurrentIndex(0);
     NB735Freq->setCurrentIndex(0);
+    KeepTextsFitting(this);
 }
 
 }  // namespace yukt

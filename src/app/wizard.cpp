@@ -12,6 +12,7 @@
 #include "app/init_thread.h"
 #include "app/main_form.h"
 #include "app/ru_numbers.h"
+#include "app/text_fit.h"
 #include "common/cp1251.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
@@ -431,8 +432,10 @@ void TMainForm::VerifyModeAndSetup() {
 void TMainForm::AppendDesignationToGroups() {
     const QString tail = QStringLiteral("- ") + q(ModuleDesignation).left(14) + QLatin1Char(' ');
     for (QGroupBox* g :
-         {GrBox735Del, GrBox745Cur, GrBox745Imp, GrBox735Freq, GrBox735xDetect, GrBox735xCount})
+         {GrBox735Del, GrBox745Cur, GrBox745Imp, GrBox735Freq, GrBox735xDetect, GrBox735xCount}) {
         g->setTitle(g->title() + tail);
+        FitText(g);
+    }
 }
 
 void TMainForm::FillChannelItems() {
@@ -487,6 +490,8 @@ void TMainForm::FillChannelItems() {
             GrBoxGenCur->setTitle(QStringLiteral("Генератор токового сигнала ") +
                                   q(ModuleDesignation) + QLatin1Char(' '));
             GrBox745Cur->setTitle(QStringLiteral("Измеритель токового сигнала КП \"ЗИРОК-М\" "));
+            FitText(GrBoxGenCur);
+            FitText(GrBox745Cur);
             SetExpectedNumber("1");
             page = kWorkCur;
             PollCommand = "Get 745t 1";
