@@ -323,8 +323,9 @@ void TMainForm::CloseInstrument() {
         setWindowTitle(QStringLiteral("Подождите..."));
         Polling = false;
         m_main->SetOpenPribor(false);
-        // The worker finishes the pass it is in before the set goes away.
-        WaitMs(static_cast<unsigned>(PollTimer->interval() + 500));
+        // No fixed wait here: destroying the component below waits for the
+        // pass the worker is in and no longer, so closing ends as soon as
+        // that pass does, whatever the line does.
     }
     {
         // Commands not yet served were meant for this instrument only.

@@ -5,7 +5,7 @@
 #include <QLabel>
 
 #include "app/text_fit.h"
-#include "app_rig.h"
+#include "page_rig.h"
 
 using namespace yukt;
 using namespace yukt::testing;
@@ -42,6 +42,7 @@ class TextsTest : public QObject {
     Q_OBJECT
 
   private slots:
+    void startPageReadsInFull();
     void captionsCarryTheWholeDesignation_data();
     void captionsCarryTheWholeDesignation();
     void fieldsShowTheirWidestValues_data();
@@ -53,20 +54,26 @@ void TextsTest::captionsCarryTheWholeDesignation_data() {
     for (const char* m : {"745t", "748x", "787x", "735x", "735t"}) QTest::newRow(m) << m;
 }
 
+void TextsTest::startPageReadsInFull() {
+    PageRig rig;
+    TMainForm& form = rig.create();
+    rig.screenshot("start.png");
+    QCOMPARE(clipped(form), QString());
+    QVERIFY(rig.waitForStartup());
+}
+
 void TextsTest::captionsCarryTheWholeDesignation() {
     QFETCH(QString, model);
-    AppRig rig;
-    TMainForm& form = rig.launch();
-    QCOMPARE(clipped(form), QString());  // the start page
-    {
-        auto lk = rig.bench.lock();
-        rig.plug(model.toStdString(), 3);
-    }
-    form.show();
-    runToVerification(rig);
+    PageRig rig;
+    TMainForm& form = rig.openPage(model.toStdString());
     QVERIFY(form.Instrument() != nullptr);
-    QVERIFY(form.GrBoxGenCur->title().contains(QString::fromStdString(form.ModuleDesignation)) ||
-            model != "787x");
+    if (model == "787x") {
+        QVERIFY(form.GrBoxGenCur->title().contains(QString::fromStdString(form.ModuleDesignation)));
+        PageRig::enter(form.le787xCur, "12");
+        QTest::mouseClick(form.Start787xBtn, Qt::LeftButton);
+        QVERIFY(rig.poll());
+        rig.screenshot("page_787x.png");
+    }
     // Every page of the work area, as the channel choice would show it.
     for (QStackedWidget* book : {form.NBCurImp, form.NB735Freq})
         for (int i = 0; i < book->count(); ++i) {
