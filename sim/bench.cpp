@@ -321,6 +321,10 @@ void Bench::clearFaults() {
     auto lk = lock();
     m_faults.clear();
     m_gone.clear();
+    for (auto& m : m_fixed)
+        if (m) m->clearFaults();
+    if (m_underTest) m_underTest->clearFaults();
+    if (m_second) m_second->clearFaults();
 }
 
 // ---- The line ----

@@ -12,8 +12,10 @@
 #include "app/single_copy.h"
 #include "app/start_options.h"
 #include "common/fatal.h"
+#include "common/program_version.h"
 
 int main(int argc, char* argv[]) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "poverka")) return 0;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("poverka"));
 

@@ -237,6 +237,8 @@ TEST_F(ComponentTest, CloseAndReopen) {
     ASSERT_TRUE(command("Get 787x 1"));
     prbr->SetOpenPribor(false);
     EXPECT_FALSE(prbr->OpenPribor());
+    // As above: the pass that served the first command may still be running.
+    { BusyClaim passEnded(TheInstrumentState()); }
     prbr->SetsSet("Get 788t 1");
     EXPECT_FALSE(rec.waitFor([](Recorder& r) { return r.sets() > 1; }, 300ms));
 
