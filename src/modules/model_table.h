@@ -115,7 +115,12 @@ public:
     int LoadCfg(CfgError* error = nullptr) {
         EnsureCfg();
         CfgReader in;
-        if (!in.Open(CfgPath())) return 0;
+        if (!in.Open(CfgPath())) {
+            // Missing: nothing configured. There but unreadable: an error.
+            if (!in.Failed()) return 0;
+            if (error) *error = in.Error();
+            return -1;
+        }
         for (int i = 1; i <= kMaxModules; ++i) {
             std::string code;
             if (!in.ReadWord(code)) break;
@@ -137,6 +142,12 @@ public:
             if (m->Present()) {
                 m->SetError(kErrOk);
                 if (!refused) Traits::StartUp(*m);
+                if constexpr (requires { m->SiteFailure(); }) {
+                    if (const CfgError* failure = m->SiteFailure()) {
+                        if (error) *error = *failure;
+                        return -1;
+                    }
+                }
             } else {
                 m->SetError(kErrNoAnswer);
             }
