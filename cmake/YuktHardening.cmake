@@ -1,0 +1,9 @@
+# The hardening Debian builds its packages with: checked string and memory
+# functions, stack protector, read-only relocations resolved at start. Off
+# with the sanitizers, which bring their own checks.
+option(YUKT_HARDEN "Build with the hardening flags of Debian packages" ON)
+if(YUKT_HARDEN AND NOT YUKT_SANITIZE)
+  add_compile_options(-fstack-protector-strong -Wformat -Werror=format-security)
+  add_compile_definitions($<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+  add_link_options(-Wl,-z,relro -Wl,-z,now)
+endif()
