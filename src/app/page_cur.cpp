@@ -7,6 +7,7 @@
 #include <QStackedWidget>
 #include <vector>
 
+#include "app/auto_run.h"
 #include "app/field_state.h"
 #include "app/main_form.h"
 #include "app/page_fields.h"
@@ -56,7 +57,10 @@ QString replyModel(int kind, int item) {
 
 // ---- The window's hooks ----
 
-void TMainForm::ConnectPageCur() { new TPageCur(*this); }
+void TMainForm::ConnectPageCur() {
+    new TPageCur(*this);
+    new TAutoRun(*this);
+}
 
 void TMainForm::ShowReplyCur() {
     if (auto* page = findChild<TPageCur*>(QString(), Qt::FindDirectChildrenOnly)) page->ShowReply();
