@@ -122,6 +122,7 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         error = r->m->store.LastError().toStdString();
         return nullptr;
     }
+    SaveLastInfo(r->m->store, record.info);  // offered again to the next run
     r->m->id = record.id;
     r->m->protocol = o.protocol;
     r->m->recorder =
