@@ -22,7 +22,7 @@ ProgramIdent RunningProgram() {
     // on disk since the start.
     static const ProgramIdent ident{
         QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).fileName(),
-        QString::fromLatin1(ProgramVersion()), FileSha256(QStringLiteral("/proc/self/exe"))};
+        QString::fromUtf8(yukt::ProgramVersion()), FileSha256(QStringLiteral("/proc/self/exe"))};
     return ident;
 }
 
