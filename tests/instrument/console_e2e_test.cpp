@@ -178,7 +178,9 @@ TEST_F(ConsoleE2E, InstrumentThatDoesNotOpenExitsTwo) {
     writeCfg("tp6606.cfg", ";\n");
     r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "'", dir + "no-such-port");
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("link 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("link 1: COM 1  занят: " + dir + "no-such-port: устройство не найдено"),
+              std::string::npos)
+        << r.err;
 }
 
 // The bench goes away as a pulled-out adapter would and comes back on the
