@@ -20,6 +20,7 @@
 #include <string>
 
 #include "common/cp1251.h"
+#include "common/program_version.h"
 #include "instrument/cprbr.h"
 #include "instrument/module_set.h"
 #include "link/com_port.h"
@@ -87,6 +88,7 @@ bool blankLine(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "yukt-console")) return 0;
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
         usage();

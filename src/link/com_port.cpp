@@ -13,6 +13,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "link/tcp_transport.h"
+
 namespace yukt {
 
 namespace {
@@ -304,7 +306,9 @@ std::unique_ptr<ByteTransport> OpenComPort(int comNumber, int baud, std::string&
         return nullptr;
     }
     if (ComPortOpener opener = currentOpener()) return opener(comNumber, baud, error);
-    return OpenSerialDevice(ComDevicePath(comNumber), baud, error);
+    const std::string device = ComDevicePath(comNumber);
+    if (IsNetworkDevice(device)) return OpenNetworkPort(device, baud, error);
+    return OpenSerialDevice(device, baud, error);
 }
 
 bool ComPortExists(int comNumber) {
@@ -313,6 +317,8 @@ bool ComPortExists(int comNumber) {
         std::string error;
         return opener(comNumber, 1200, error) != nullptr;
     }
+    if (IsNetworkDevice(ComDevicePath(comNumber)))
+        return NetworkDeviceReachable(ComDevicePath(comNumber));
     int fd = ::open(ComDevicePath(comNumber).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     bool tty = ::isatty(fd);
