@@ -38,9 +38,7 @@ struct Options {
     std::string trace;
 };
 
-void usage() {
-    std::cerr << "usage: yukt-console --cfg DIR [--tick MS] [--poll] [--trace FILE]\n";
-}
+void usage() { std::cerr << "usage: yukt-console --cfg DIR [--tick MS] [--poll] [--trace FILE]\n"; }
 
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {

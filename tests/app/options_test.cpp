@@ -28,10 +28,14 @@ void OptionsTest::chooseWorkingDirectory_data() {
     QTest::addColumn<bool>("programWritable");  // the program's own directory
     QTest::addColumn<QString>("expect");        // "program", "chosen", "user"
     QTest::addColumn<QString>("trace");         // the traffic trace file
-    QTest::newRow("installation") << QStringList{} << true << "program" << "";
-    QTest::newRow("read-only installation") << QStringList{} << false << "user" << "";
-    QTest::newRow("--workdir") << QStringList{"--workdir"} << true << "user" << "";
-    QTest::newRow("--workdir=DIR") << QStringList{"--workdir=CHOSEN"} << true << "chosen" << "";
+    QTest::newRow("installation") << QStringList{} << true << "program"
+                                  << "";
+    QTest::newRow("read-only installation") << QStringList{} << false << "user"
+                                            << "";
+    QTest::newRow("--workdir") << QStringList{"--workdir"} << true << "user"
+                               << "";
+    QTest::newRow("--workdir=DIR") << QStringList{"--workdir=CHOSEN"} << true << "chosen"
+                                   << "";
     QTest::newRow("--trace FILE") << QStringList{"--trace", "/tmp/a b.trace"} << true << "program"
                                   << "/tmp/a b.trace";
     QTest::newRow("--trace=FILE") << QStringList{"--trace=t.trace", "--workdir"} << true << "user"

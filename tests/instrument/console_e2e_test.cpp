@@ -190,7 +190,8 @@ TEST_F(ConsoleE2E, TracesEveryFrameByOptionOrEnvironment) {
     // An unwritable trace: one error, the commands are still served.
     r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "' --trace '" + dir + "none/t.trace'");
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, "Трасса обмена не пишется: " + dir + "none/t.trace: No such file or directory\n");
+    EXPECT_EQ(r.err,
+              "Трасса обмена не пишется: " + dir + "none/t.trace: No such file or directory\n");
     EXPECT_EQ(lines(r.out).size(), 1u) << r.out;
 }
 

@@ -1,17 +1,17 @@
 // The Telnet COM Port Control codec on its own: byte streams in, line data
 // and negotiation answers out.
 
-#include <gtest/gtest.h>
-
 #include "link/rfc2217.h"
+
+#include <gtest/gtest.h>
 
 namespace yukt {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250,
-                       SE = 240, COMPORT = 44, BINARY = 0, SGA = 3, ECHO = 1;
+constexpr std::uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240,
+                       COMPORT = 44, BINARY = 0, SGA = 3, ECHO = 1;
 
 Bytes feed(Rfc2217Codec& c, const Bytes& in) {
     Bytes data;
@@ -34,12 +34,12 @@ TEST(Rfc2217, AgreementToTheOptionSendsTheLineSettingsOnce) {
     // The server agrees to what we asked: nothing to answer but the settings.
     EXPECT_TRUE(feed(c, {IAC, DO, COMPORT, IAC, WILL, BINARY, IAC, DO, BINARY}).empty());
     const Bytes settings = {IAC, SB, COMPORT, 1, 0x00, 0x01, 0xC2, 0x00, IAC, SE,  // 115200
-                            IAC, SB, COMPORT, 2, 8, IAC, SE,                       // 8 bits
-                            IAC, SB, COMPORT, 3, 1, IAC, SE,                       // no parity
-                            IAC, SB, COMPORT, 4, 1, IAC, SE,                       // 1 stop bit
-                            IAC, SB, COMPORT, 5, 1, IAC, SE,                       // no flow control
-                            IAC, SB, COMPORT, 5, 8, IAC, SE,                       // DTR on
-                            IAC, SB, COMPORT, 5, 12, IAC, SE};                     // RTS off
+                            IAC, SB, COMPORT, 2, 8,    IAC,  SE,                   // 8 bits
+                            IAC, SB, COMPORT, 3, 1,    IAC,  SE,                   // no parity
+                            IAC, SB, COMPORT, 4, 1,    IAC,  SE,                   // 1 stop bit
+                            IAC, SB, COMPORT, 5, 1,    IAC,  SE,   // no flow control
+                            IAC, SB, COMPORT, 5, 8,    IAC,  SE,   // DTR on
+                            IAC, SB, COMPORT, 5, 12,   IAC,  SE};  // RTS off
     EXPECT_EQ(c.takeOutput(), settings);
     feed(c, {IAC, DO, COMPORT});
     EXPECT_FALSE(c.hasOutput());
@@ -59,11 +59,11 @@ TEST(Rfc2217, NegotiationAnswers) {
         bool refused;
     };
     const Case cases[] = {
-        {{IAC, WILL, ECHO}, {IAC, DONT, ECHO}, false},     // unknown offer declined
-        {{IAC, DO, ECHO}, {IAC, WONT, ECHO}, false},       // unknown request refused
-        {{IAC, DONT, COMPORT}, {IAC, WONT, COMPORT}, true}, // no RFC 2217 on this server
+        {{IAC, WILL, ECHO}, {IAC, DONT, ECHO}, false},       // unknown offer declined
+        {{IAC, DO, ECHO}, {IAC, WONT, ECHO}, false},         // unknown request refused
+        {{IAC, DONT, COMPORT}, {IAC, WONT, COMPORT}, true},  // no RFC 2217 on this server
         {{IAC, WONT, BINARY}, {IAC, DONT, BINARY}, false},
-        {{IAC, WILL, SGA}, {}, false},                      // already asked for
+        {{IAC, WILL, SGA}, {}, false},  // already asked for
         {{IAC, 241 /* NOP */}, {}, false},
     };
     for (const Case& c : cases) {
