@@ -70,15 +70,43 @@ class Bench::Transport final : public yukt::ByteTransport {
   private:
     using Clock = Connection::Clock;
 
-    bool doWrite(std::uint8_t b, std::chrono::milliseconds) override {
+    bool doWrite(std::uint8_t b, std::chrono::milliseconds limit) override {
+        return doWriteAll(&b, 1, limit);
+    }
+
+    // The whole frame under one lock, as one write reaches a device.
+    bool doWriteAll(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds) override {
         Bench* bench = m_c->bench;
         if (!bench) return false;
         auto lk = bench->lock();
+        for (std::size_t i = 0; i < n; ++i) take(*bench, data[i]);
+        return true;
+    }
+
+    // Bytes already on the line are dropped; those still travelling (wire
+    // timing) are not there yet, as on a real port.
+    std::size_t doDiscardInput() override {
+        Bench* bench = m_c->bench;
+        if (!bench) return 0;
+        auto lk = bench->lock();
+        std::size_t dropped = 0;
+        const auto now = Clock::now();
+        while (!m_c->inbound.empty() && m_c->inbound.front().at <= now) {
+            m_c->inbound.pop_front();
+            ++dropped;
+        }
+        return dropped;
+    }
+
+    bool doLost() const override { return m_c->bench == nullptr; }
+
+    // One host byte into the bench; the caller holds the bench lock.
+    void take(Bench& bench, std::uint8_t b) {
         const auto byteTime = std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(bench->byteSeconds()));
-        const bool timed = bench->m_wireTiming;
+            std::chrono::duration<double>(bench.byteSeconds()));
+        const bool timed = bench.m_wireTiming;
         if (timed) m_c->lineFreeAt = std::max(Clock::now(), m_c->lineFreeAt) + byteTime;
-        const std::vector<std::uint8_t> reply = bench->hostByte(m_c->decoder, b);
+        const std::vector<std::uint8_t> reply = bench.hostByte(m_c->decoder, b);
         Clock::time_point at = timed ? m_c->lineFreeAt : Clock::time_point{};
         for (std::uint8_t r : reply) {
             if (timed) at += byteTime;
@@ -86,7 +114,6 @@ class Bench::Transport final : public yukt::ByteTransport {
         }
         if (timed && !reply.empty()) m_c->lineFreeAt = at;
         if (!reply.empty()) m_c->arrived.notify_all();
-        return true;
     }
 
     int doRead(std::chrono::milliseconds limit) override {
@@ -317,6 +344,10 @@ void Bench::clearFaults() {
     auto lk = lock();
     m_faults.clear();
     m_gone.clear();
+    for (auto& m : m_fixed)
+        if (m) m->clearFaults();
+    if (m_underTest) m_underTest->clearFaults();
+    if (m_second) m_second->clearFaults();
 }
 
 // ---- The line ----

@@ -127,6 +127,7 @@ class Bench {
 
     // ---- Faults ----
     void injectFault(const Fault& fault);
+    // Also ends the faults of every module (SimModule) and powers it up.
     void clearFaults();
 
     // ---- The line ----

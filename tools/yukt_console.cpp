@@ -23,8 +23,11 @@
 #include <string>
 
 #include "common/cp1251.h"
+#include "common/program_version.h"
 #include "instrument/cprbr.h"
 #include "instrument/module_set.h"
+#include "link/com_port.h"
+#include "link/link_hooks.h"
 #include "link/trace_log.h"
 
 namespace {
@@ -73,7 +76,7 @@ std::string openProblem(const TcPrbr& prbr, const std::string& cfgDir) {
     for (int i = 1; i <= 4; ++i) {
         const Ttp6606* link = links.Entry(i);
         if (link != nullptr && !link->IsOpen()) {
-            const std::string what = link->ErrorText.empty() ? "not open" : link->ErrorText;
+            const std::string what = link->ErrorText.empty() ? "not open" : link->ErrorMessage();
             return "link " + std::to_string(i) + ": " + what;
         }
     }
@@ -92,6 +95,7 @@ bool blankLine(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "yukt-console")) return 0;
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
         usage();
@@ -100,6 +104,12 @@ int main(int argc, char** argv) {
 
     // The error of an unwritable file goes to stderr once, inside StartTrace.
     if (!opt.trace.empty()) StartTrace(opt.trace);
+
+    // The operator hears once that a line went away and once that it is back.
+    SetLineStateHook([](int com, bool lost) {
+        std::fprintf(stderr, "yukt-console: COM %d (%s): %s\n", com, ComDevicePath(com).c_str(),
+                     lost ? "линия потеряна, порт закрыт" : "порт снова открыт");
+    });
 
     std::mutex lock;
     std::condition_variable consumed;

@@ -13,6 +13,7 @@
 
 #include "app/field_state.h"
 #include "app/main_form.h"
+#include "app/text_fit.h"
 #include "widgets/color_button.h"
 #include "widgets/led_indicator.h"
 #include "widgets/percent_gauge.h"
@@ -123,6 +124,8 @@ QPixmap modulePicture() {
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
+    // The rail runs behind the module, never across its lettering.
+    p.fillRect(QRectF(0, 62, 110, 6), Qt::gray);
     p.setPen(QPen(Qt::darkGray, 2));
     p.setBrush(QColor(0xD8, 0xD8, 0xD0));
     p.drawRoundedRect(QRectF(20, 5, 70, 120), 6, 6);
@@ -141,7 +144,6 @@ QPixmap modulePicture() {
     f.setPointSize(11);
     p.setFont(f);
     p.drawText(QRectF(20, 50, 70, 50), Qt::AlignCenter, QStringLiteral("ЮКТ\n7xxx"));
-    p.fillRect(QRectF(0, 62, 110, 6), Qt::gray);
     return pm;
 }
 
@@ -459,6 +461,7 @@ void TMainForm::BuildLayout() {
     NBWork->setCurrentIndex(0);
     NBCurImp->setCurrentIndex(0);
     NB735Freq->setCurrentIndex(0);
+    KeepTextsFitting(this);
 }
 
 }  // namespace yukt

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "instrument/sel_param.h"
 
@@ -121,6 +122,12 @@ class TcPrbr {
     double ReadParam(int n);
     double ReadCoef(int n);
     bool WriteCoef(int n, double value);
+    // The writes above write every cell first, then read each back and write
+    // again one that does not read back (twice at most). They are true when
+    // every cell confirmed; otherwise these name the cells that never did
+    // (cell numbers in write order; the text is empty when all confirmed).
+    std::vector<int> UnconfirmedFlashCells();
+    std::string UnconfirmedFlashText();
 
   private:
     friend void PublishReply(const std::string& line);

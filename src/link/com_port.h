@@ -26,10 +26,6 @@ std::unique_ptr<ByteTransport> OpenComPort(int comNumber, int baud, std::string&
 // True when COM port n can be opened at all (opened and closed at once).
 bool ComPortExists(int comNumber);
 
-// " (reason)" when the last open of COM n failed on a network device
-// (refused, timed out, no RFC 2217); empty otherwise.
-std::string NetworkOpenProblem(int comNumber);
-
 // Device path of COM n: $YUKT_COMn, else /dev/ttyS<n-1>.
 std::string ComDevicePath(int comNumber);
 

@@ -24,8 +24,8 @@ constexpr int kMaxHuntBytes = 4096;
 }  // namespace
 
 int Ttp6606::sendBytes(int line, const std::uint8_t* bytes, std::size_t count) {
-    if (!isBoard()) reopenLostCom();
     TraceSent(*this, line, bytes, count);
+    if (!isBoard()) return sendComBytes(bytes, count);
     int result = -1;
     for (std::size_t i = 0; i < count; ++i) {
         result = SendByte(line, bytes[i]);
@@ -40,6 +40,7 @@ int Ttp6606::SendFrame(int line, int addr, int dataLen, int cmd) {
     if (dataLen < 0 || dataLen > static_cast<int>(kMaxFrameData)) return -1;
     std::vector<std::uint8_t> frame =
         EncodeFrame(addr, cmd, Buf, static_cast<std::size_t>(dataLen));
+    dropStaleInput();
     return sendBytes(line, frame.data(), frame.size());
 }
 
@@ -125,7 +126,7 @@ std::string Ttp6606::ReceiveText() {
     // waiting, so an idle line costs no time-out.
     int first;
     if (!isBoard())
-        first = m_com ? m_com->readByte(std::chrono::milliseconds(0)) : -2;
+        first = comPeek();
     else if (m_smartBoard)
         first = ctlRecv(m_line);
     else

@@ -210,6 +210,25 @@ TEST_F(ConsoleE2E, InstrumentThatDoesNotOpenExitsTwo) {
     EXPECT_NE(r.err.find("link 1"), std::string::npos) << r.err;
 }
 
+TEST_F(ConsoleE2E, GeneratorLineWithoutPeriodIsRefusedAndTheRestWorks) {
+    startBench();
+    writeCfg("tp788t.cfg", ";generator\n788t 1 1 23 2 7374.6075308 0 5 0\n");
+    RunResult r = runConsole("Set 787x 1 12 6\nGet 787x 1\nGet 745t 2\n", "--cfg '" + cfg + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("tp788t.cfg, строка 2: частота 0 Гц не задает период"), std::string::npos)
+        << r.err;
+    const std::vector<std::string> out = lines(r.out);
+    ASSERT_EQ(out.size(), 2u) << r.out;
+    EXPECT_EQ(out[0], "787x 1   12.00000  6");
+    EXPECT_EQ(GetColumn(out[1], 1, 2), "745t 2");
+
+    // A malformed number stays fatal.
+    writeCfg("tp788t.cfg", "788t 1 1 23 2 7374.6075308 1x 5 0\n");
+    r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("tp788t.cfg, строка 1"), std::string::npos) << r.err;
+}
+
 TEST_F(ConsoleE2E, WrongArgumentsExitTwo) {
     for (const char* args : {"", "--tick 5", "--cfg", "--cfg x --tick 0", "--cfg x --bogus"}) {
         const RunResult r = runConsole("", args);

@@ -186,8 +186,8 @@ TEST_P(NetPortForms, SurvivesTheServerRestartingDuringASession) {
     // the reason after it.
     auto other = openLink(GetParam());
     EXPECT_FALSE(other->IsOpen());
-    EXPECT_EQ(other->ErrorText,
-              "COM-порт занят (" + address(GetParam()) + ": соединение отвергнуто)");
+    EXPECT_EQ(other->ErrorMessage(),
+              "COM-порт занят: " + address(GetParam()) + ": соединение отвергнуто");
     EXPECT_FALSE(ComPortExists(1));
 
     startServer();

@@ -101,14 +101,18 @@ TEST_F(Tp735tBench, MemoryLines) {
          "735t 2  ABCDEFGHIJ??????"},
         {"Windows-1251 letters", Utf8ToCp1251("Поверка модуля 1"), "mem1",
          "735t 2  Поверка?модуля?1"},
+        {"short answer: the missing bytes count as 0", "Verification", "mem1",
+         "735t 2  Verification????"},
     };
     for (const Case& c : cases) {
         setBank(dev, c.bankName == "mem1" ? 1 : 2, c.stored);
         EXPECT_EQ(Tp735tTraits::MemoryReply(m, c.bankName), c.line) << c.what;
         EXPECT_EQ(m.Error(), kErrOk);
     }
-    bench.injectFault({sim::FaultKind::Silence, kAddr, 0, 1});
+    setBank(dev, 1, "");  // an answer without data
     EXPECT_EQ(Tp735tTraits::MemoryReply(m, "mem1"), " 735t    2   Err 5");
+    bench.injectFault({sim::FaultKind::Silence, kAddr, 0, 1});
+    EXPECT_EQ(Tp735tTraits::MemoryReply(m, "mem2"), " 735t    2   Err 5");
     EXPECT_EQ(m.Error(), kErrExchange);
     std::string text;
     EXPECT_EQ(m.ReadMemory(3, text), -1);

@@ -1,0 +1,328 @@
+#include "verify/procedure.h"
+
+#include <sys/stat.h>
+#include <toml++/toml.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
+#include "instrument/identify.h"
+
+namespace yukt::verify {
+
+namespace {
+
+// A procedure is a page of text; anything larger is not one.
+constexpr long long kMaxProcedureBytes = 1 << 20;
+
+struct QuantityName {
+    Quantity q;
+    const char* word;
+    const char* unit;
+};
+constexpr QuantityName kQuantities[] = {
+    {Quantity::Current, "current", "мА"},
+    {Quantity::GeneratorCurrent, "generator_current", "мА"},
+    {Quantity::Frequency, "frequency", "Гц"},
+    {Quantity::Period, "period", "мкс"},
+    {Quantity::Interval, "interval", "с"},
+    {Quantity::Count, "count", "имп."},
+    {Quantity::Divider, "divider", ""},
+    {Quantity::Translator, "translator", "Гц"},
+};
+
+const std::set<std::string> kTopKeys = {"title",      "doc",    "kinds",           "channel",
+                                        "quantity",   "points", "both_directions", "frequency",
+                                        "safe_value", "error",  "settling"};
+const std::set<std::string> kErrorKeys = {"kind", "limit", "range"};
+const std::set<std::string> kSettlingKeys = {"delay", "agree", "band", "timeout", "readings"};
+
+// Thrown inside the reader only, turned into a ProcedureError at its edge.
+struct Mistake {
+    int line;
+    std::string key;
+    std::string message;
+};
+
+int lineOf(const toml::node* node) {
+    return node ? static_cast<int>(node->source().begin.line) : 0;
+}
+
+class Reader {
+  public:
+    explicit Reader(const toml::table& root) : m_root(root) {}
+
+    void unknownKeys(const toml::table& t, const std::set<std::string>& known,
+                     const std::string& prefix) {
+        for (const auto& [key, node] : t) {
+            const std::string name(key.str());
+            if (!known.count(name))
+                throw Mistake{static_cast<int>(key.source().begin.line), prefix + name,
+                              "неизвестный ключ"};
+        }
+    }
+
+    const toml::node& need(const toml::table& t, const std::string& key,
+                           const std::string& prefix) {
+        const toml::node* n = t.get(key);
+        // A key missing from a table is placed at the table's header; the
+        // top level has none.
+        if (!n) throw Mistake{&t == &m_root ? 0 : lineOf(&t), prefix + key, "ключ не задан"};
+        return *n;
+    }
+
+    std::string text(const toml::table& t, const std::string& key, const std::string& prefix) {
+        const toml::node& n = need(t, key, prefix);
+        const auto v = n.value<std::string>();
+        if (!v || !n.is_string() || v->empty())
+            throw Mistake{lineOf(&n), prefix + key, "ожидается непустая строка"};
+        return *v;
+    }
+
+    double number(const toml::node& n, const std::string& key) {
+        if (!n.is_number()) throw Mistake{lineOf(&n), key, "ожидается число"};
+        const double v = n.value<double>().value_or(NAN);
+        if (!std::isfinite(v)) throw Mistake{lineOf(&n), key, "ожидается конечное число"};
+        return v;
+    }
+    double number(const toml::table& t, const std::string& key, const std::string& prefix) {
+        return number(need(t, key, prefix), prefix + key);
+    }
+
+    long long integer(const toml::table& t, const std::string& key, const std::string& prefix) {
+        const toml::node& n = need(t, key, prefix);
+        if (!n.is_integer()) throw Mistake{lineOf(&n), prefix + key, "ожидается целое число"};
+        return *n.value<long long>();
+    }
+
+    const toml::table& table(const std::string& key) {
+        const toml::node& n = need(m_root, key, "");
+        if (!n.is_table()) throw Mistake{lineOf(&n), key, "ожидается таблица [" + key + "]"};
+        return *n.as_table();
+    }
+
+    const toml::table& m_root;
+};
+
+Quantity quantityOf(const std::string& word, int line) {
+    for (const QuantityName& q : kQuantities)
+        if (word == q.word) return q.q;
+    throw Mistake{line, "quantity", "неизвестная величина \"" + word + "\""};
+}
+
+const std::set<int> kVerifiable = {kKind745t, kKind748x,     kKind748t,     kKind735t,    kKind735x,
+                                   kKind787x, kKind745t745t, kKind745t748x, kKind748x748x};
+
+// A point the reference cannot produce is refused before anything runs.
+void checkPoint(const Procedure& p, double v, int line) {
+    auto bad = [&](const std::string& why) {
+        throw Mistake{line, "points", "точка " + FloatToStr(v) + ": " + why};
+    };
+    switch (p.quantity) {
+        case Quantity::Current:
+        case Quantity::GeneratorCurrent:
+            if (v < 0 || v > kCurrentMaxMa) bad("ток вне диапазона генератора 0..20 мА");
+            break;
+        case Quantity::Frequency:
+            if (!FrequencyInRange(v)) bad("частота вне диапазона генератора 35..3500 Гц");
+            break;
+        case Quantity::Period:
+            if (v <= 0 || !FrequencyInRange(1e6 / v))
+                bad("период вне диапазона генератора (частота 35..3500 Гц)");
+            break;
+        case Quantity::Interval:
+            if (v < kIntervalMinS || v > kIntervalMaxS)
+                bad("интервал вне диапазона генератора 0,2..1500 с");
+            break;
+        case Quantity::Count:
+            if (v < 1 || v != std::floor(v)) bad("количество импульсов должно быть целым ≥ 1");
+            if (p.frequencyHz > 0) {
+                const double t = v / p.frequencyHz;
+                if (t < kIntervalMinS || t > kIntervalMaxS)
+                    bad("интервал счёта вне диапазона генератора 0,2..1500 с");
+            }
+            break;
+        default:
+            break;
+    }
+    if (p.errorKind == ErrorKind::Rel && v == 0)
+        bad("относительная погрешность в нулевой точке не определена");
+}
+
+Procedure read(const toml::table& root, const std::string& file) {
+    Reader r(root);
+    r.unknownKeys(root, kTopKeys, "");
+    Procedure p;
+    p.file = file;
+    p.title = r.text(root, "title", "");
+    p.doc = r.text(root, "doc", "");
+
+    const toml::node& qn = r.need(root, "quantity", "");
+    p.quantity = quantityOf(qn.value<std::string>().value_or(""), lineOf(&qn));
+    if (p.quantity == Quantity::Divider || p.quantity == Quantity::Translator)
+        throw Mistake{lineOf(&qn), "quantity",
+                      "делители и трансляторы автоматически не поверяются"};
+
+    const long long channel = r.integer(root, "channel", "");
+    if (channel < 0 || channel > 15)
+        throw Mistake{lineOf(root.get("channel")), "channel", "нет такого канала"};
+    p.channel = static_cast<int>(channel);
+
+    const toml::node& kn = r.need(root, "kinds", "");
+    const toml::array* kinds = kn.as_array();
+    if (!kinds || kinds->empty())
+        throw Mistake{lineOf(&kn), "kinds", "ожидается непустой список видов модулей"};
+    for (const toml::node& k : *kinds) {
+        if (!k.is_integer()) throw Mistake{lineOf(&k), "kinds", "ожидается целое число"};
+        const int kind = static_cast<int>(*k.value<long long>());
+        if (!kVerifiable.count(kind))
+            throw Mistake{lineOf(&k), "kinds", "вид " + std::to_string(kind) + " не поверяется"};
+        if (!RouteFor(p.quantity, kind, p.channel))
+            throw Mistake{lineOf(&k), "kinds",
+                          "у вида " + std::to_string(kind) + " нет канала " +
+                              std::to_string(p.channel) + " для величины \"" +
+                              QuantityWord(p.quantity) + "\""};
+        p.kinds.push_back(kind);
+    }
+
+    const toml::table& err = r.table("error");
+    r.unknownKeys(err, kErrorKeys, "error.");
+    const toml::node& ek = r.need(err, "kind", "error.");
+    const std::string kind = ek.value<std::string>().value_or("");
+    if (kind == "abs")
+        p.errorKind = ErrorKind::Abs;
+    else if (kind == "rel")
+        p.errorKind = ErrorKind::Rel;
+    else if (kind == "reduced")
+        p.errorKind = ErrorKind::Reduced;
+    else
+        throw Mistake{lineOf(&ek), "error.kind", "ожидается \"abs\", \"rel\" или \"reduced\""};
+    p.limit = r.number(err, "limit", "error.");
+    if (p.limit <= 0)
+        throw Mistake{lineOf(err.get("limit")), "error.limit", "допуск должен быть больше 0"};
+    if (p.errorKind == ErrorKind::Reduced) {
+        p.range = r.number(err, "range", "error.");
+        if (p.range <= 0)
+            throw Mistake{lineOf(err.get("range")), "error.range", "диапазон должен быть больше 0"};
+    } else if (err.get("range")) {
+        throw Mistake{lineOf(err.get("range")), "error.range",
+                      "диапазон задаётся только для приведённой погрешности"};
+    }
+
+    if (p.quantity == Quantity::Count) {
+        p.frequencyHz = r.number(root, "frequency", "");
+        if (!FrequencyInRange(p.frequencyHz))
+            throw Mistake{lineOf(root.get("frequency")), "frequency",
+                          "частота вне диапазона генератора 35..3500 Гц"};
+    } else if (root.get("frequency")) {
+        throw Mistake{lineOf(root.get("frequency")), "frequency",
+                      "частота задаётся только для счёта импульсов"};
+    }
+    if (const toml::node* s = root.get("safe_value")) {
+        if (p.quantity != Quantity::Current && p.quantity != Quantity::GeneratorCurrent)
+            throw Mistake{lineOf(s), "safe_value", "задаётся только для тока"};
+        p.safeValue = r.number(*s, "safe_value");
+        if (p.safeValue < 0 || p.safeValue > kCurrentMaxMa)
+            throw Mistake{lineOf(s), "safe_value", "ток вне диапазона генератора 0..20 мА"};
+    }
+
+    const toml::node& pn = r.need(root, "points", "");
+    const toml::array* points = pn.as_array();
+    if (!points || points->empty())
+        throw Mistake{lineOf(&pn), "points", "ожидается непустой список точек"};
+    for (const toml::node& n : *points) {
+        const double v = r.number(n, "points");
+        checkPoint(p, v, lineOf(&n));
+        p.points.push_back(v);
+    }
+    if (const toml::node* both = root.get("both_directions")) {
+        if (!both->is_boolean())
+            throw Mistake{lineOf(both), "both_directions", "ожидается true или false"};
+        // Up, then down again without repeating the turning point.
+        if (*both->value<bool>())
+            for (std::size_t i = p.points.size() - 1; i-- > 0;) p.points.push_back(p.points[i]);
+    }
+
+    const toml::table& st = r.table("settling");
+    r.unknownKeys(st, kSettlingKeys, "settling.");
+    Settling& s = p.settling;
+    s.delayS = r.number(st, "delay", "settling.");
+    s.agree = static_cast<int>(r.integer(st, "agree", "settling."));
+    s.band = r.number(st, "band", "settling.");
+    s.timeoutS = r.number(st, "timeout", "settling.");
+    s.readings = static_cast<int>(r.integer(st, "readings", "settling."));
+    auto refuse = [&](const char* key, const std::string& why) {
+        throw Mistake{lineOf(st.get(key)), std::string("settling.") + key, why};
+    };
+    if (s.delayS < 0 || s.delayS > 3600) refuse("delay", "ожидается 0..3600 с");
+    if (s.agree < 1 || s.agree > 100) refuse("agree", "ожидается 1..100 показаний");
+    if (s.band < 0) refuse("band", "полоса не может быть отрицательной");
+    if (s.timeoutS <= 0 || s.timeoutS > 36000) refuse("timeout", "ожидается больше 0 и до 36000 с");
+    if (s.readings < 1 || s.readings > 100) refuse("readings", "ожидается 1..100 показаний");
+    return p;
+}
+
+}  // namespace
+
+std::string ProcedureError::Text() const {
+    std::string t = file;
+    if (line > 0) t += ":" + std::to_string(line);
+    t += ": ";
+    if (!key.empty()) t += key + ": ";
+    return t + message;
+}
+
+const char* QuantityWord(Quantity q) {
+    for (const QuantityName& n : kQuantities)
+        if (n.q == q) return n.word;
+    return "?";
+}
+
+const char* QuantityUnit(Quantity q) {
+    for (const QuantityName& n : kQuantities)
+        if (n.q == q) return n.unit;
+    return "";
+}
+
+std::optional<Procedure> ParseProcedure(const std::string& text, const std::string& file,
+                                        ProcedureError& error) {
+    error = ProcedureError{file, 0, "", ""};
+    try {
+        toml::table root = toml::parse(text, file);
+        return read(root, file);
+    } catch (const toml::parse_error& e) {
+        error.line = static_cast<int>(e.source().begin.line);
+        error.message = std::string(e.description());
+    } catch (const Mistake& m) {
+        error.line = m.line;
+        error.key = m.key;
+        error.message = m.message;
+    }
+    return std::nullopt;
+}
+
+std::optional<Procedure> LoadProcedure(const std::string& path, ProcedureError& error) {
+    error = ProcedureError{path, 0, "", ""};
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error.message = "файл не найден";
+        return std::nullopt;
+    }
+    // A device or a pipe would block or never end.
+    if (!S_ISREG(st.st_mode) || st.st_size > kMaxProcedureBytes) {
+        error.message = "не обычный файл или больше 1 МиБ";
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error.message = "файл не читается";
+        return std::nullopt;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ParseProcedure(text, path, error);
+}
+
+}  // namespace yukt::verify
