@@ -166,6 +166,36 @@ TEST_F(ConsoleE2E, PollingReportsBetweenCommands) {
     EXPECT_GE(meterLines, 4);
 }
 
+TEST_F(ConsoleE2E, TracesEveryFrameByOptionOrEnvironment) {
+    startBench();
+    const std::string byOption = dir + "option.trace";
+    const std::string byEnv = dir + "env.trace";
+    RunResult r = runConsole("Set 787x 1 12 6\n", "--cfg '" + cfg + "' --trace '" + byOption + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ::setenv("YUKT_TRACE", byEnv.c_str(), 1);
+    r = runConsole("Set 787x 1 12 6\n", "--cfg '" + cfg + "'");
+    ::unsetenv("YUKT_TRACE");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string& path : {byOption, byEnv}) {
+        const std::vector<std::string> trace = lines(slurp(path));
+        ASSERT_FALSE(trace.empty()) << path;
+        int sets = 0;
+        for (const std::string& l : trace) {
+            EXPECT_TRUE(GetColumn(l, 2, 2) == "COM1 ->" || GetColumn(l, 2, 2) == "COM1 <-") << l;
+            EXPECT_NE(l.find(" | "), std::string::npos) << l;
+            // The generator set to 12 mA: DAC code 32767 (FF 7F) with command 1.
+            if (l.find("LEN 08 HDR 11 (addr 1 cmd 1) data 13 FF 7F") != std::string::npos) ++sets;
+        }
+        EXPECT_EQ(sets, 1) << slurp(path);
+    }
+    // An unwritable trace: one error, the commands are still served.
+    r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "' --trace '" + dir + "none/t.trace'");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err,
+              "Трасса обмена не пишется: " + dir + "none/t.trace: No such file or directory\n");
+    EXPECT_EQ(lines(r.out).size(), 1u) << r.out;
+}
+
 TEST_F(ConsoleE2E, InstrumentThatDoesNotOpenExitsTwo) {
     startBench();
     fs::remove(cfg + "tp6606.cfg");
