@@ -611,7 +611,15 @@ void TMainForm::Restart() {
 
 void TMainForm::OfferJournalRestore() {
     FlashJournal j;
-    if (!ReadFlashJournal(ProgramDir, j)) return;
+    std::string why;
+    if (!ReadFlashJournal(ProgramDir, j, &why)) {
+        // A journal that cannot be read is left where it is for a person to
+        // look at: it may be the only record of a module's address.
+        if (!why.empty())
+            m_dialogs->MessageBox(QStringLiteral("Журнал FLASH не прочитан: ") + q(why),
+                                  QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+        return;
+    }
     if (!j.AnythingChanged()) {
         DeleteFlashJournal(ProgramDir);
         return;
