@@ -1,6 +1,8 @@
 // The command line and working directory of the workstation, and the journal
 // file that survives a run that died with a module's FLASH changed.
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -113,17 +115,28 @@ void OptionsTest::journalRefusesDamagedFile_data() {
     QTest::newRow("not a number")
         << "port 3\r\naddress x\r\naddress-changed 1\r\ncoef1-replaced 0\r\n"
            "coef2-replaced 0\r\n";
+    QTest::newRow("directory") << "<dir>";
+    QTest::newRow("fifo") << "<fifo>";
 }
 
 void OptionsTest::journalRefusesDamagedFile() {
     QFETCH(QString, content);
     QTemporaryDir tmp;
     const std::string dir = tmp.path().toStdString() + "/";
-    QVERIFY(WriteTextFile(dir + kFlashJournalName, content.toStdString()));
+    const std::string path = dir + kFlashJournalName;
+    // Not a file at all: a directory, or a FIFO that would block a reader.
+    if (content == "<dir>")
+        QVERIFY(QDir().mkpath(QString::fromStdString(path)));
+    else if (content == "<fifo>")
+        QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+    else
+        QVERIFY(WriteTextFile(path, content.toStdString()));
     FlashJournal j;
     j.SavedAddress = 42;
-    QVERIFY(!ReadFlashJournal(dir, j));
+    std::string why;
+    QVERIFY(!ReadFlashJournal(dir, j, &why));
     QCOMPARE(j.SavedAddress, 42);  // untouched
+    QVERIFY2(why.find(kFlashJournalName) != std::string::npos, why.c_str());
 }
 
 QTEST_MAIN(OptionsTest)
