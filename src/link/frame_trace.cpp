@@ -16,6 +16,13 @@ void TraceSent(const Ttp6606& link, int line, const std::uint8_t* bytes, std::si
                                std::span<const std::uint8_t>(bytes, count)));
 }
 
+void TraceDropped(const Ttp6606& link, std::size_t count) {
+    if (count == 0 || !TraceOn()) return;
+    TraceWrite(FormatTraceNote(
+        TraceMicros(), TraceLineName(link, link.Line()),
+        "dropped " + std::to_string(count) + (count == 1 ? " late byte" : " late bytes")));
+}
+
 ReceptionTrace::ReceptionTrace(const Ttp6606& link, int line)
     : m_link(link), m_line(line), m_on(TraceOn()) {}
 

@@ -18,6 +18,9 @@ std::string TraceLineName(const Ttp6606& link, int line);
 
 void TraceSent(const Ttp6606& link, int line, const std::uint8_t* bytes, std::size_t count);
 
+// A note that `count` late bytes were dropped before a request (none: no line).
+void TraceDropped(const Ttp6606& link, std::size_t count);
+
 // Collects the bytes of one reception and writes its line when it goes out
 // of scope. A reception ends in a stall unless told otherwise.
 class ReceptionTrace {

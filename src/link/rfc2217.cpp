@@ -66,10 +66,9 @@ void Rfc2217Codec::sendSettings() {
     if (m_settingsSent) return;
     m_settingsSent = true;
     const auto baud = static_cast<std::uint32_t>(m_baud);
-    sendComPortCommand(kSetBaud, {static_cast<std::uint8_t>(baud >> 24),
-                                  static_cast<std::uint8_t>(baud >> 16),
-                                  static_cast<std::uint8_t>(baud >> 8),
-                                  static_cast<std::uint8_t>(baud)});
+    sendComPortCommand(
+        kSetBaud, {static_cast<std::uint8_t>(baud >> 24), static_cast<std::uint8_t>(baud >> 16),
+                   static_cast<std::uint8_t>(baud >> 8), static_cast<std::uint8_t>(baud)});
     sendComPortCommand(kSetDataSize, {8});
     sendComPortCommand(kSetParity, {kParityNone});
     sendComPortCommand(kSetStopSize, {kStopOne});
@@ -123,8 +122,7 @@ void Rfc2217Codec::onSubnegotiation() {
     // Line and modem state notifications need no answer.
 }
 
-void Rfc2217Codec::feed(const std::uint8_t* bytes, std::size_t n,
-                        std::vector<std::uint8_t>& data) {
+void Rfc2217Codec::feed(const std::uint8_t* bytes, std::size_t n, std::vector<std::uint8_t>& data) {
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint8_t b = bytes[i];
         switch (m_state) {

@@ -257,9 +257,7 @@ class TcpPort final : public ByteTransport {
     std::string m_problem;
 };
 
-bool startsWith(const std::string& s, const char* prefix) {
-    return s.rfind(prefix, 0) == 0;
-}
+bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
 }  // namespace
 
@@ -298,9 +296,8 @@ bool ParseNetAddress(const std::string& device, NetAddress& out, std::string& er
         out.host = rest.substr(0, colon);
     }
     out.port = rest.substr(colon + 1);
-    const bool digits =
-        !out.port.empty() && out.port.size() <= 5 &&
-        out.port.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits = !out.port.empty() && out.port.size() <= 5 &&
+                        out.port.find_first_not_of("0123456789") == std::string::npos;
     if (out.host.empty() || !digits || std::stoi(out.port) < 1 || std::stoi(out.port) > 65535) {
         error = device + ": адрес должен быть HOST:PORT";
         return false;

@@ -1,6 +1,7 @@
 #include "link/tp6606.h"
 
 #include "link/com_port.h"
+#include "link/frame_trace.h"
 #include "link/io_ports.h"
 #include "link/link_hooks.h"
 #include "link/poll_pacer.h"
@@ -193,7 +194,9 @@ void Ttp6606::checkLost() {
 void Ttp6606::dropStaleInput() {
     if (isBoard()) return;
     if (ByteTransport* com = liveCom()) {
-        StaleBytes += com->discardInput();
+        const std::size_t dropped = com->discardInput();
+        StaleBytes += dropped;
+        TraceDropped(*this, dropped);
         checkLost();
     }
 }

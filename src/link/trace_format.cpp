@@ -107,8 +107,8 @@ std::string decodeBinary(std::span<const std::uint8_t> bytes, std::size_t start,
         const int len = decoder.count() + 1;
         const int hdr = decoder.status();
         unsigned sum = static_cast<unsigned>(len + hdr);
-        std::string out = "LEN " + hex2(static_cast<unsigned>(len)) + " HDR " +
-                          hex2(static_cast<unsigned>(hdr));
+        std::string out =
+            "LEN " + hex2(static_cast<unsigned>(len)) + " HDR " + hex2(static_cast<unsigned>(hdr));
         if (dir == TraceDir::Sent)
             out += " (addr " + std::to_string(hdr >> 4) + " cmd " + std::to_string(hdr & 15) + ")";
         else
@@ -116,8 +116,8 @@ std::string decodeBinary(std::span<const std::uint8_t> bytes, std::size_t start,
                    (decoder.accepted() ? " accepted)" : " refused)");
         out += " data ";
         for (int k = 0; k < decoder.count(); ++k) sum += data[k];
-        out += hexList(std::span<const std::uint8_t>(data, static_cast<std::size_t>(decoder.count())),
-                       256);
+        out += hexList(
+            std::span<const std::uint8_t>(data, static_cast<std::size_t>(decoder.count())), 256);
         out += " SUM " + hex2(sum);
         if (i + 1 < bytes.size()) out += " (+" + std::to_string(bytes.size() - i - 1) + " bytes)";
         return out;

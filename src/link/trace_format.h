@@ -27,8 +27,7 @@ enum class TraceEnd { Complete, Stall, Babble };
 std::uint64_t TraceMicros();
 
 std::string FormatTraceLine(std::uint64_t micros, std::string_view line, TraceDir dir,
-                            std::span<const std::uint8_t> bytes,
-                            TraceEnd end = TraceEnd::Complete);
+                            std::span<const std::uint8_t> bytes, TraceEnd end = TraceEnd::Complete);
 
 // A line for an event that is not a frame (the bench's switch, a silent
 // module): "<µs> <line> == <text>".

@@ -92,14 +92,15 @@ class TraceFile {
     void run() {
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_quit) {
-            m_wake.wait_for(lock, kFlushEvery, [this] { return m_quit || m_pending.size() >= kWakeAt; });
+            m_wake.wait_for(lock, kFlushEvery,
+                            [this] { return m_quit || m_pending.size() >= kWakeAt; });
             std::string batch;
             batch.swap(m_pending);
             std::FILE* f = m_file;
             lock.unlock();
-            const bool ok = batch.empty() || (std::fwrite(batch.data(), 1, batch.size(), f) ==
-                                                  batch.size() &&
-                                              std::fflush(f) == 0);
+            const bool ok =
+                batch.empty() || (std::fwrite(batch.data(), 1, batch.size(), f) == batch.size() &&
+                                  std::fflush(f) == 0);
             const int e = errno;
             lock.lock();
             if (!ok) {
@@ -113,9 +114,8 @@ class TraceFile {
 
     // Under the lock.
     void writeOut(const std::string& text) {
-        if (!text.empty() &&
-            (std::fwrite(text.data(), 1, text.size(), m_file) != text.size() ||
-             std::fflush(m_file) != 0))
+        if (!text.empty() && (std::fwrite(text.data(), 1, text.size(), m_file) != text.size() ||
+                              std::fflush(m_file) != 0))
             fail(m_path, errno);
         m_pending.clear();
     }
