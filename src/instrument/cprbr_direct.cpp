@@ -253,6 +253,13 @@ bool TcPrbr::OpenDirect(int baseAddr, int resonator, int moduleAddr, int comNumb
     return ch.Open;
 }
 
+std::string TcPrbr::DirectOpenError() const {
+    DirectChannel& ch = TheDirectChannel();
+    std::lock_guard<std::mutex> lock(ch.Mutex);
+    if (!ch.Own || ch.Own->ComNumber() == 0 || ch.Own->ErrorReason.empty()) return "";
+    return "COM " + std::to_string(ch.Own->ComNumber()) + "  занят: " + ch.Own->ErrorReason;
+}
+
 void TcPrbr::CloseDirect() {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
