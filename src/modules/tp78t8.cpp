@@ -1,5 +1,6 @@
 #include "modules/tp78t8.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -218,15 +219,39 @@ GeneratorValues Ttp78t8::ReportedValues() const {
 
 // ---- shared -------------------------------------------------------------
 
+namespace {
+
+// The frequency column. "NaN" is a value, one that gives no period, so the
+// line is refused on its own instead of being malformed.
+bool readFrequency(CfgReader& in, double& freqHz) {
+    std::string word = in.ReadToken();
+    if (word.empty()) {
+        freqHz = 0;
+        return true;
+    }
+    if (StrToFloatStrict(word, freqHz)) return true;
+    std::string unsignedWord = word.substr(word[0] == '+' || word[0] == '-' ? 1 : 0);
+    for (char& ch : unsignedWord)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (unsignedWord == "nan") {
+        freqHz = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
+    in.Fail("неверное число \"" + word + "\"");
+    return false;
+}
+
+}  // namespace
+
 bool ReadGeneratorColumns(CfgReader& in, GeneratorColumns& c, std::uint8_t (*modeFor)(int)) {
-    if (!in.ReadReal(c.QuartzKHz) || !in.ReadReal(c.FreqHz) || !in.ReadReal(c.IntervalS) ||
+    if (!in.ReadReal(c.QuartzKHz) || !readFrequency(in, c.FreqHz) || !in.ReadReal(c.IntervalS) ||
         !in.ReadInt(c.Mode))
         return false;
     if (modeFor(c.Mode) != 3 && !(c.FreqHz > 0 && std::isfinite(c.FreqHz)))
-        c.Refused = CfgError{in.FileName(), in.LineNumber(),
-                             "частота " + FloatToStr(c.FreqHz) +
-                                 " Гц не задает период, строка не принята"}
-                        .message();
+        c.Refused =
+            CfgError{in.FileName(), in.LineNumber(),
+                     "частота " + FloatToStr(c.FreqHz) + " Гц не задает период, строка не принята"}
+                .message();
     return true;
 }
 

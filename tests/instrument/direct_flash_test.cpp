@@ -89,8 +89,11 @@ TEST_F(DirectFlashTest, AddressWriteIsConfirmedByReadingBack) {
 
 TEST_F(DirectFlashTest, EveryCopyIsWrittenBeforeAnyIsReadBack) {
     std::vector<std::string> requests;
+    // The bytes of every request frame (a write carries one data byte more).
     bench.setFrameLog([&](const std::string& line) {
-        if (line.starts_with("-> ")) requests.push_back(line);
+        const std::size_t from = line.find(" -> ");
+        if (from != std::string::npos)
+            requests.push_back(line.substr(from, line.find(" | ") - from));
     });
     // A module whose FLASH reads back the old value once after a write.
     module->setFlashLag(true);

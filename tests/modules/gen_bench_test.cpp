@@ -228,7 +228,7 @@ TEST_F(GeneratorBench, CfgFrequencyWithoutPeriodIsRefusedOnItsOwn) {
     RecordingModule& dev = place("788t", kAddr);
     std::vector<std::string> warnings;
     SetWarningHandler([&](const std::string& text) { warnings.push_back(text); });
-    for (const char* freq : {"0", "-5"}) {
+    for (const char* freq : {"0", "-5", "NAN"}) {
         SCOPED_TRACE(freq);
         warnings.clear();
         ctx.Console.clear();
