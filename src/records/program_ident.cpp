@@ -5,9 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifndef POVERKA_VERSION
-#define POVERKA_VERSION "0"
-#endif
+#include "common/program_version.h"
 
 namespace yukt::records {
 
@@ -24,7 +22,7 @@ ProgramIdent RunningProgram() {
     // on disk since the start.
     static const ProgramIdent ident{
         QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).fileName(),
-        QStringLiteral(POVERKA_VERSION), FileSha256(QStringLiteral("/proc/self/exe"))};
+        QString::fromUtf8(yukt::ProgramVersion()), FileSha256(QStringLiteral("/proc/self/exe"))};
     return ident;
 }
 

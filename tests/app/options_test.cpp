@@ -29,16 +29,26 @@ void OptionsTest::chooseWorkingDirectory_data() {
     QTest::addColumn<QStringList>("extra");     // options after the program name
     QTest::addColumn<bool>("programWritable");  // the program's own directory
     QTest::addColumn<QString>("expect");        // "program", "chosen", "user"
-    QTest::newRow("installation") << QStringList{} << true << "program";
-    QTest::newRow("read-only installation") << QStringList{} << false << "user";
-    QTest::newRow("--workdir") << QStringList{"--workdir"} << true << "user";
-    QTest::newRow("--workdir=DIR") << QStringList{"--workdir=CHOSEN"} << true << "chosen";
+    QTest::addColumn<QString>("trace");         // the traffic trace file
+    QTest::newRow("installation") << QStringList{} << true << "program"
+                                  << "";
+    QTest::newRow("read-only installation") << QStringList{} << false << "user"
+                                            << "";
+    QTest::newRow("--workdir") << QStringList{"--workdir"} << true << "user"
+                               << "";
+    QTest::newRow("--workdir=DIR") << QStringList{"--workdir=CHOSEN"} << true << "chosen"
+                                   << "";
+    QTest::newRow("--trace FILE") << QStringList{"--trace", "/tmp/a b.trace"} << true << "program"
+                                  << "/tmp/a b.trace";
+    QTest::newRow("--trace=FILE") << QStringList{"--trace=t.trace", "--workdir"} << true << "user"
+                                  << "t.trace";
 }
 
 void OptionsTest::chooseWorkingDirectory() {
     QFETCH(QStringList, extra);
     QFETCH(bool, programWritable);
     QFETCH(QString, expect);
+    QFETCH(QString, trace);
     QTemporaryDir tmp;
     const QString programDir = programWritable ? tmp.path() + "/bin" : tmp.path() + "/missing";
     if (programWritable) QDir().mkpath(programDir);
@@ -52,6 +62,7 @@ void OptionsTest::chooseWorkingDirectory() {
     const StartOptions o = ParseStartOptions(args, programDir);
     QCOMPARE(o.Arguments, QStringList({"ZirokReInit", "1", "2", "0"}));
     QVERIFY(o.ProgramDir.back() == '/');
+    QCOMPARE(QString::fromStdString(o.TraceFile), trace);
     const QString dir = QString::fromStdString(o.ProgramDir);
     if (expect == "program") {
         QCOMPARE(dir, programDir + "/");
