@@ -29,7 +29,11 @@ int main(int argc, char* argv[]) {
 
     // Taken before any file of the working directory is touched.
     QString busy;
-    const auto workDirLock = yukt::LockWorkDir(options.ProgramDir, busy);
+    // A restarted instance is started by the copy before it, which ends
+    // right after.
+    const bool restarted =
+        !options.Arguments.isEmpty() && options.Arguments[0] == QLatin1String("ZirokReInit");
+    const auto workDirLock = yukt::LockWorkDir(options.ProgramDir, busy, restarted ? 15000 : 0);
     if (workDirLock == nullptr) {
         std::fprintf(stderr, "poverka: %s\n", qPrintable(busy));
         dialogs.MessageBox(busy, QStringLiteral("Внимание!"), yukt::DlgIcon::Warning,

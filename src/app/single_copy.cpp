@@ -4,13 +4,13 @@ namespace yukt {
 
 const char* const kWorkDirLockName = "poverka.lock";
 
-std::unique_ptr<QLockFile> LockWorkDir(const std::string& dir, QString& busyText) {
+std::unique_ptr<QLockFile> LockWorkDir(const std::string& dir, QString& busyText, int waitMs) {
     const QString qdir = QString::fromStdString(dir);
     auto lock = std::make_unique<QLockFile>(qdir + QLatin1String(kWorkDirLockName));
     // A running copy keeps its lock however long it runs; only a lock whose
     // process is gone counts as stale.
     lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) return lock;
+    if (lock->tryLock(waitMs)) return lock;
 
     qint64 pid = 0;
     QString host, app;

@@ -11,8 +11,9 @@
 namespace yukt {
 
 // The held lock, or null with the operator's text in `busyText` (who holds
-// the directory: process, computer, directory).
-std::unique_ptr<QLockFile> LockWorkDir(const std::string& dir, QString& busyText);
+// the directory: process, computer, directory). `waitMs` lets a copy that is
+// just ending (the one that restarted this one) let go first.
+std::unique_ptr<QLockFile> LockWorkDir(const std::string& dir, QString& busyText, int waitMs = 0);
 
 // File name of the lock inside the working directory.
 extern const char* const kWorkDirLockName;

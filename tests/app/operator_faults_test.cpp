@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSysInfo>
+#include <chrono>
+#include <thread>
 
 #include "app/flash_journal.h"
 #include "app/qt_translation.h"
@@ -140,9 +142,14 @@ void OperatorFaultsTest::secondCopyFindsDirectoryTaken() {
     QVERIFY2(busy.contains(QString::number(QCoreApplication::applicationPid())) &&
                  busy.contains(dir.path()) && busy.contains(QSysInfo::machineHostName()),
              qPrintable(busy));
-    // Still taken long after the copy started.
-    first.reset();
-    QVERIFY(LockWorkDir(path, busy) != nullptr);
+    // A restarted copy waits for the one that started it to end.
+    std::thread ending([&first] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        first.reset();
+    });
+    auto restarted = LockWorkDir(path, busy, 10000);
+    ending.join();
+    QVERIFY(restarted != nullptr);
 }
 
 void OperatorFaultsTest::staleLockIsTakenOver() {
