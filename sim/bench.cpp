@@ -6,6 +6,7 @@
 #include <deque>
 #include <utility>
 
+#include "link/trace_format.h"
 #include "sim/calibrator.h"
 #include "sim/device_codec.h"
 
@@ -18,15 +19,8 @@ constexpr int kBitsPerByte = 10;
 // Noise bytes before a preamble: printable line garbage, never a sync byte.
 constexpr std::uint8_t kNoise[] = {0x4E, 0x6F, 0x69, 0x73, 0x65, 0x21, 0x3F, 0x07};
 
-std::string hexBytes(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    char buf[4];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, " %02X", b);
-        out += buf;
-    }
-    return out;
-}
+// The line's name in the frame log; the host's trace names its COM port.
+constexpr char kLogLine[] = "bench";
 
 }  // namespace
 
@@ -53,12 +47,14 @@ std::vector<std::uint8_t> Bench::hostByte(RequestDecoder& decoder, std::uint8_t 
         case RequestDecoder::Step::NeedMore:
             return {};
         case RequestDecoder::Step::Frame:
+            logFrame(TraceDir::Sent, decoder.raw());
             return serve(decoder.address(), decoder.command(), decoder.data());
         case RequestDecoder::Step::Text:
+            logFrame(TraceDir::Sent, decoder.raw());
             receivedText(decoder.text());
             return {};
         case RequestDecoder::Step::Broken:
-            log("-> broken frame");
+            logFrame(TraceDir::Sent, decoder.raw());
             return {};
     }
     return {};
@@ -74,15 +70,43 @@ class Bench::Transport final : public yukt::ByteTransport {
   private:
     using Clock = Connection::Clock;
 
-    bool doWrite(std::uint8_t b, std::chrono::milliseconds) override {
+    bool doWrite(std::uint8_t b, std::chrono::milliseconds limit) override {
+        return doWriteAll(&b, 1, limit);
+    }
+
+    // The whole frame under one lock, as one write reaches a device.
+    bool doWriteAll(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds) override {
         Bench* bench = m_c->bench;
         if (!bench) return false;
         auto lk = bench->lock();
+        for (std::size_t i = 0; i < n; ++i) take(*bench, data[i]);
+        return true;
+    }
+
+    // Bytes already on the line are dropped; those still travelling (wire
+    // timing) are not there yet, as on a real port.
+    std::size_t doDiscardInput() override {
+        Bench* bench = m_c->bench;
+        if (!bench) return 0;
+        auto lk = bench->lock();
+        std::size_t dropped = 0;
+        const auto now = Clock::now();
+        while (!m_c->inbound.empty() && m_c->inbound.front().at <= now) {
+            m_c->inbound.pop_front();
+            ++dropped;
+        }
+        return dropped;
+    }
+
+    bool doLost() const override { return m_c->bench == nullptr; }
+
+    // One host byte into the bench; the caller holds the bench lock.
+    void take(Bench& bench, std::uint8_t b) {
         const auto byteTime = std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(bench->byteSeconds()));
-        const bool timed = bench->m_wireTiming;
+            std::chrono::duration<double>(bench.byteSeconds()));
+        const bool timed = bench.m_wireTiming;
         if (timed) m_c->lineFreeAt = std::max(Clock::now(), m_c->lineFreeAt) + byteTime;
-        const std::vector<std::uint8_t> reply = bench->hostByte(m_c->decoder, b);
+        const std::vector<std::uint8_t> reply = bench.hostByte(m_c->decoder, b);
         Clock::time_point at = timed ? m_c->lineFreeAt : Clock::time_point{};
         for (std::uint8_t r : reply) {
             if (timed) at += byteTime;
@@ -90,7 +114,6 @@ class Bench::Transport final : public yukt::ByteTransport {
         }
         if (timed && !reply.empty()) m_c->lineFreeAt = at;
         if (!reply.empty()) m_c->arrived.notify_all();
-        return true;
     }
 
     int doRead(std::chrono::milliseconds limit) override {
@@ -296,8 +319,8 @@ SimModule* Bench::second() const {
 void Bench::setModeSwitch(ModeSwitch position) {
     auto lk = lock();
     m_switch = position;
-    log(position == ModeSwitch::Replacement ? "== switch: Режим замены модуля"
-                                            : "== switch: Режим поверки");
+    note(position == ModeSwitch::Replacement ? "switch: Режим замены модуля"
+                                             : "switch: Режим поверки");
 }
 
 ModeSwitch Bench::modeSwitch() const {
@@ -321,6 +344,10 @@ void Bench::clearFaults() {
     auto lk = lock();
     m_faults.clear();
     m_gone.clear();
+    for (auto& m : m_fixed)
+        if (m) m->clearFaults();
+    if (m_underTest) m_underTest->clearFaults();
+    if (m_second) m_second->clearFaults();
 }
 
 // ---- The line ----
@@ -383,7 +410,7 @@ bool Bench::instantTimeouts() const {
 
 void Bench::pushToHost(const std::vector<std::uint8_t>& bytes) {
     auto lk = lock();
-    log("<- unasked:" + hexBytes(bytes));
+    logFrame(TraceDir::Received, bytes);
     for (Connection* c : m_connections) {
         for (std::uint8_t b : bytes) c->inbound.push_back({b, Connection::Clock::time_point{}});
         c->arrived.notify_all();
@@ -399,7 +426,6 @@ std::vector<std::string> Bench::takeTextFrames() {
 
 void Bench::receivedText(std::string text) {
     auto lk = lock();
-    log("-> text \"" + text + "\"");
     m_texts.push_back(std::move(text));
 }
 
@@ -408,8 +434,16 @@ void Bench::setFrameLog(std::function<void(const std::string&)> log) {
     m_log = std::move(log);
 }
 
-void Bench::log(const std::string& line) const {
-    if (m_log) m_log(line);
+void Bench::note(std::string_view text) const {
+    if (m_log) m_log(FormatTraceNote(TraceMicros(), kLogLine, text));
+}
+
+void Bench::logFrame(TraceDir dir, std::span<const std::uint8_t> bytes,
+                     std::string_view remark) const {
+    if (!m_log) return;
+    std::string line = FormatTraceLine(TraceMicros(), kLogLine, dir, bytes);
+    if (!remark.empty()) line.append(" [").append(remark).append("]");
+    m_log(line);
 }
 
 std::uint64_t Bench::requestCount() const {
@@ -450,12 +484,10 @@ std::vector<std::uint8_t> Bench::serve(int address, int command,
                                        std::span<const std::uint8_t> data) {
     auto lk = lock();
     ++m_requests;
-    log("-> addr " + std::to_string(address) + " cmd " + std::to_string(command) + ":" +
-        hexBytes(data));
 
     const std::vector<SimModule*> modules = answering(address);
     if (modules.empty()) {
-        log("<- (nobody at " + std::to_string(address) + ")");
+        note("nobody at " + std::to_string(address));
         return {};
     }
     // Every module at the address takes the request; two replies at once
@@ -470,16 +502,16 @@ std::vector<std::uint8_t> Bench::serve(int address, int command,
         }
     }
     bool badSum = replies > 1;
-    if (badSum) log("<- collision of " + std::to_string(replies) + " replies");
+    std::string remark = badSum ? "collision of " + std::to_string(replies) + " replies" : "";
 
     const Fault* fault = strikingFault(address);
     if (fault && fault->kind == FaultKind::Disappear) {
         for (SimModule* m : modules) m_gone.insert(m);
-        log("<- (module gone)");
+        note("module gone");
         return {};
     }
     if (!answer || (fault && fault->kind == FaultKind::Silence)) {
-        log("<- (silent)");
+        note("silent");
         return {};
     }
     if (fault && fault->kind == FaultKind::Refuse) answer->accepted = false;
@@ -502,8 +534,8 @@ std::vector<std::uint8_t> Bench::serve(int address, int command,
     if (fault && fault->kind == FaultKind::ZeroBytes)
         frame.assign(static_cast<std::size_t>(std::max(0, fault->bytes)), 0);
 
-    log("<- status " + std::to_string(status >> 4) + (answer->accepted ? " ok" : " refused") + ":" +
-        hexBytes(answer->data) + (fault ? " [fault]" : ""));
+    if (fault) remark = remark.empty() ? "fault" : remark + ", fault";
+    logFrame(TraceDir::Received, frame, remark);
     m_clock.advance(byteSeconds() * static_cast<double>(frame.size()));
     return frame;
 }

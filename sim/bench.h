@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "link/byte_transport.h"
+#include "link/trace_format.h"
 #include "sim/bench_clock.h"
 #include "sim/device_codec.h"
 #include "sim/physics.h"
@@ -126,6 +127,7 @@ class Bench {
 
     // ---- Faults ----
     void injectFault(const Fault& fault);
+    // Also ends the faults of every module (SimModule) and powers it up.
     void clearFaults();
 
     // ---- The line ----
@@ -176,7 +178,10 @@ class Bench {
     void receivedText(std::string text);
     std::vector<SimModule*> answering(int address) const;
     const Fault* strikingFault(int address);
-    void log(const std::string& line) const;
+    // Lines of the host's trace format (link/trace_format.h).
+    void note(std::string_view text) const;
+    void logFrame(yukt::TraceDir dir, std::span<const std::uint8_t> bytes,
+                  std::string_view remark = {}) const;
     void detachConnection(Connection* c);
 
     mutable std::recursive_mutex m_mutex;

@@ -57,12 +57,28 @@ std::string plug(Bench& bench, const std::string& model, bool second) {
     return {};
 }
 
+// Faults of the module under test itself rather than of the line.
+std::string moduleFault(Bench& bench, const std::vector<std::string>& words) {
+    SimModule* m = bench.underTest();
+    if (!m) return "no module under test";
+    if (words[1] == "flash-lag") {
+        if (words.size() != 2) return "fault flash-lag";
+        m->setFlashLag(true);
+        return {};
+    }
+    int n = 0;
+    if (words.size() != 3 || !toInt(words[2], n) || n < 1) return "fault power-cut N (N >= 1)";
+    m->cutPowerAfterWrites(n);
+    return {};
+}
+
 std::string fault(Bench& bench, const std::vector<std::string>& words) {
     if (words.size() < 2 || words.size() > 3) return "fault KIND [ADDRESS]";
     if (words[1] == "clear") {
         bench.clearFaults();
         return {};
     }
+    if (words[1] == "flash-lag" || words[1] == "power-cut") return moduleFault(bench, words);
     static const std::pair<const char*, FaultKind> kinds[] = {
         {"silence", FaultKind::Silence},     {"refuse", FaultKind::Refuse},
         {"badsum", FaultKind::BadSum},       {"noise", FaultKind::Noise},
@@ -138,7 +154,7 @@ std::string applyBenchCommand(Bench& bench, const std::vector<std::string>& word
 
     // The rest changes the module under test.
     SimModule* m = bench.underTest();
-    if (cmd == "address" || cmd == "param" || cmd == "coef" || cmd == "ident") {
+    if (cmd == "address" || cmd == "param" || cmd == "coef" || cmd == "ident" || cmd == "power") {
         if (!m) return "no module under test";
     }
     if (cmd == "address") {
@@ -146,6 +162,11 @@ std::string applyBenchCommand(Bench& bench, const std::vector<std::string>& word
         if (!one() || !toInt(*one(), a) || a < 0 || a > 255) return "address 0..255";
         m->flash().setAddress(a);
         m->powerOn();
+        return {};
+    }
+    if (cmd == "power") {
+        if (!one() || (*one() != "on" && *one() != "off")) return "power on|off";
+        m->setPower(*one() == "on");
         return {};
     }
     if (cmd == "ident") {

@@ -14,7 +14,10 @@
 //   current MA                the calibrator generator's current, until it is set again
 //   rtd OHM                   resistance at the RTD inputs
 //   fault KIND [ADDRESS]      silence, refuse, badsum, noise, torn, zero, disappear
-//   fault clear
+//   fault flash-lag           FLASH read-back of the module under test lags one read
+//   fault power-cut N         its power fails as its N-th FLASH write from now is stored
+//   power on|off              its power (on: it starts again with its FLASH)
+//   fault clear               ends every fault, powers every module up
 //   unplug                    takes the module under test out
 //
 // "param N=VALUE" and "coef N=VALUE" are accepted too. FLASH changes are made

@@ -53,10 +53,10 @@ std::uint32_t FrequencyInputDevice::ticksAt(double t) const {
 }
 
 std::vector<std::uint8_t> FrequencyInputDevice::counterReply() const {
-    const PulseTrain& train = physics().pulses;
+    // The counter sees everything the generator ever put out, so it only goes forward.
     const double t = now();
-    const auto count = static_cast<std::uint64_t>(train.edgesUpTo(t));
-    const std::optional<double> last = train.lastEdgeAtOrBefore(t);
+    const auto count = static_cast<std::uint64_t>(physics().edgesUpTo(t));
+    const std::optional<double> last = physics().lastEdgeAtOrBefore(t);
     std::vector<std::uint8_t> out;
     putLe(out, count & 0xFFFFFFFFu, 4);
     putLe(out, last ? ticksAt(*last) : 0u, 4);
@@ -116,7 +116,7 @@ Answer TwoChannelDevice::onModelCommand(int command, std::span<const std::uint8_
             if (!data.empty()) return Reply::refused();
             // The divided outputs of both channels, counted since the last reset.
             const double pulses =
-                static_cast<double>(physics().pulses.edgesBetween(m_resetTime, now()));
+                static_cast<double>(physics().edgesBetween(m_resetTime, now()));
             std::vector<std::uint8_t> out;
             putLe(out, static_cast<std::uint32_t>(m_divider1 >= 1 ? pulses / m_divider1 : pulses),
                   4);

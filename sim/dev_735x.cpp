@@ -67,7 +67,7 @@ class Dev735x final : public FrequencyInputDevice {
             case 4: {
                 std::int64_t pulses = 0;
                 if (d1.event)
-                    pulses = physics().pulses.edgesBetween(*d1.event, d2.event ? *d2.event : now());
+                    pulses = physics().edgesBetween(*d1.event, d2.event ? *d2.event : now());
                 putLe(out, static_cast<std::uint64_t>(pulses) & 0xFFFFFFFFu, 4);
                 return Reply::ok(out);
             }
@@ -82,10 +82,10 @@ class Dev735x final : public FrequencyInputDevice {
         const double at = now();
         if (t == kNever || t < m_armedAt || t > at) return d;
         d.event = t;
-        const PulseTrain& train = physics().pulses;
-        if (auto a = train.firstEdgeAfter(t); a && *a <= at) {
+        // Edges of the output as it was then, whatever the generator does now.
+        if (auto a = physics().firstEdgeAfter(t); a && *a <= at) {
             d.edgeA = a;
-            if (auto b = train.firstEdgeAfter(*a); b && *b <= at) d.edgeB = b;
+            if (auto b = physics().firstEdgeAfter(*a); b && *b <= at) d.edgeB = b;
         }
         return d;
     }

@@ -55,7 +55,7 @@ class Dev788t final : public SimModule {
         const double quartz = paramOr(1, kDefaultQuartzKHz);
         m_tick = 4.0 / (quartz > 0 ? quartz * 1000.0 : kDefaultQuartzKHz * 1000.0);
         m_reload = 0;
-        m_train = {};
+        replaceTrain({});
         m_gate = {};
         m_burst = {};
         publish();
@@ -87,7 +87,7 @@ class Dev788t final : public SimModule {
             startPulses(static_cast<int>(getLe(data, 1, 2)));
             m_burst = {};
         } else if (f == kOff && data.size() == 1) {
-            m_train = {};
+            replaceTrain({});
             m_burst = {};
         } else if (f == kInterval && data.size() == 5) {
             openInterval(static_cast<double>(getLe(data, 1, 2)) * kSpan +
@@ -114,7 +114,13 @@ class Dev788t final : public SimModule {
         const double r = periodTicks(reload);
         const double width = std::max(1.0, std::nearbyint(r / 2.0)) * m_tick;
         const double period = r * m_tick;
-        m_train = {now() + period - width, period, width, kNever};
+        replaceTrain({now() + period - width, period, width, kNever});
+    }
+
+    // What the output put out so far stays in the history.
+    void replaceTrain(const PulseTrain& next) {
+        m_past.add(m_train, now());
+        m_train = next;
     }
 
     void startBurstInterval(std::span<const std::uint8_t> data) {
@@ -126,7 +132,7 @@ class Dev788t final : public SimModule {
         const double start = now();
         const double period = r * m_tick;
         const double width = widthTicks * m_tick;
-        m_train = {start + period - width, period, width, start + ticks * m_tick};
+        replaceTrain({start + period - width, period, width, start + ticks * m_tick});
         m_gate = {start, start + ticks * m_tick};
         m_burst = {};
     }
@@ -146,8 +152,9 @@ class Dev788t final : public SimModule {
         double ticksSinceEdge = 0.0;
         if (m_gate.armed()) {
             const double to = std::min(now(), m_gate.close);
-            pulses = m_train.edgesBetween(m_gate.open, to);
-            if (pulses > 0) ticksSinceEdge = (to - *m_train.lastEdgeAtOrBefore(to)) / m_tick;
+            pulses = edgesBetween(m_past, m_train, m_gate.open, to);
+            if (pulses > 0)
+                ticksSinceEdge = (to - *lastEdgeAtOrBefore(m_past, m_train, to)) / m_tick;
         }
         std::vector<std::uint8_t> out;
         putLe(out, static_cast<std::uint64_t>(std::min<std::int64_t>(pulses, 0xFFFFFF)), 3);
@@ -178,6 +185,7 @@ class Dev788t final : public SimModule {
     void publish() {
         if (role() != Role::FrequencyGenerator) return;
         physics().pulses = m_train;
+        physics().pastPulses = m_past;
         physics().gate = m_gate;
         physics().burst = m_burst;
     }
@@ -185,6 +193,7 @@ class Dev788t final : public SimModule {
     double m_tick = 4.0 / (kDefaultQuartzKHz * 1000.0);  // seconds per timer tick
     int m_reload = 0;
     PulseTrain m_train;
+    PulseHistory m_past;
     Gate m_gate;
     Burst m_burst;
 };

@@ -36,6 +36,13 @@ bool RequestDecoder::nibble(std::uint8_t c, std::uint8_t& out) {
 }
 
 RequestDecoder::Step RequestDecoder::push(std::uint8_t b) {
+    // A frame starts from the idle state; what came before is gone.
+    if (m_state == State::Idle) m_raw.clear();
+    m_raw.push_back(b);
+    return step(b);
+}
+
+RequestDecoder::Step RequestDecoder::step(std::uint8_t b) {
     std::uint8_t v = 0;
     switch (m_state) {
         case State::Idle:

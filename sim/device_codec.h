@@ -38,8 +38,11 @@ class RequestDecoder {
     std::uint8_t header() const { return m_header; }
     const std::vector<std::uint8_t>& data() const { return m_data; }
     const std::string& text() const { return m_text; }
+    // The bytes of the frame (or broken frame) just decoded, as they came.
+    const std::vector<std::uint8_t>& raw() const { return m_raw; }
 
   private:
+    Step step(std::uint8_t b);
     enum class State { Idle, Sync, Len, Header, Data, Sum, End, TextSync, Text };
     Step fail();
     // Collects one byte from two characters; true when complete.
@@ -54,6 +57,7 @@ class RequestDecoder {
     std::uint8_t m_sum = 0;
     std::vector<std::uint8_t> m_data;
     std::string m_text;
+    std::vector<std::uint8_t> m_raw;
 };
 
 // A whole binary frame with this header byte and data (cut to 254 bytes).

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/program_version.h"
 #include "sim/bench.h"
 #include "sim/bench_control.h"
 #include "sim/pty_line.h"
@@ -34,11 +35,11 @@ struct Options {
     std::vector<std::vector<std::string>> commands;
 };
 
-void usage() {
-    std::cerr << "usage: yukt-bench LINK [--module MODEL] [--address N] [--param N=VALUE]...\n"
-                 "       [--coef N=VALUE]... [--ident TEXT] [--second MODEL]\n"
-                 "       [--switch replace|verify] [--no-meter] [--wire] [--speed BAUD]\n"
-                 "       [--log FILE|-] [--control FILE] [--current-error MA] [--rtd OHM]\n";
+void usage(std::ostream& out = std::cerr) {
+    out << "usage: yukt-bench LINK [--module MODEL] [--address N] [--param N=VALUE]...\n"
+           "       [--coef N=VALUE]... [--ident TEXT] [--second MODEL]\n"
+           "       [--switch replace|verify] [--no-meter] [--wire] [--speed BAUD]\n"
+           "       [--log FILE|-] [--control FILE] [--current-error MA] [--rtd OHM]\n";
 }
 
 bool parseOptions(int argc, char** argv, Options& o) {
@@ -127,6 +128,11 @@ class ControlFile {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "yukt-bench")) return 0;
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        usage(std::cout);
+        return 0;
+    }
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
         usage();

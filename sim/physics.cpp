@@ -38,4 +38,42 @@ std::optional<double> PulseTrain::firstEdgeAfter(double t) const {
     return e;
 }
 
+void PulseHistory::add(PulseTrain train, double at) {
+    if (!train.running()) return;
+    train.end = std::min(train.end, at);
+    if (train.edgesUpTo(train.end) == 0) return;
+    trains.push_back(train);
+    if (trains.size() > kKeptTrains) {
+        foldedEdges += trains.front().edgesUpTo(kNever);
+        trains.erase(trains.begin());
+    }
+}
+
+std::int64_t edgesUpTo(const PulseHistory& past, const PulseTrain& current, double t) {
+    std::int64_t n = past.foldedEdges + current.edgesUpTo(t);
+    for (const PulseTrain& train : past.trains) n += train.edgesUpTo(t);
+    return n;
+}
+
+std::int64_t edgesBetween(const PulseHistory& past, const PulseTrain& current, double from,
+                          double to) {
+    return to <= from ? 0 : edgesUpTo(past, current, to) - edgesUpTo(past, current, from);
+}
+
+std::optional<double> lastEdgeAtOrBefore(const PulseHistory& past, const PulseTrain& current,
+                                         double t) {
+    std::optional<double> last = current.lastEdgeAtOrBefore(t);
+    for (const PulseTrain& train : past.trains)
+        if (auto e = train.lastEdgeAtOrBefore(t); e && (!last || *e > *last)) last = e;
+    return last;
+}
+
+std::optional<double> firstEdgeAfter(const PulseHistory& past, const PulseTrain& current,
+                                     double t) {
+    std::optional<double> first = current.firstEdgeAfter(t);
+    for (const PulseTrain& train : past.trains)
+        if (auto e = train.firstEdgeAfter(t); e && (!first || *e < *first)) first = e;
+    return first;
+}
+
 }  // namespace yukt::sim

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace yukt::sim {
 
@@ -32,7 +33,33 @@ struct PulseTrain {
     std::optional<double> lastEdgeAtOrBefore(double t) const;
     // The first rising edge strictly after t.
     std::optional<double> firstEdgeAfter(double t) const;
+
+    bool operator==(const PulseTrain&) const = default;
 };
+
+// The trains a generator put out before its current one, each cut where the
+// next began: what went out on the line stays as it went out, so that an
+// input's counter never runs backwards and the pulses around its latched
+// events do not change when the generator is programmed anew.
+struct PulseHistory {
+    // Trains kept for queries into the past; older ones only count.
+    static constexpr std::size_t kKeptTrains = 64;
+
+    std::vector<PulseTrain> trains;  // oldest first, each ending at or before the next
+    std::int64_t foldedEdges = 0;    // edges of the trains no longer kept
+
+    // Ends `train` at `at` (if it ran longer) and keeps what it put out.
+    void add(PulseTrain train, double at);
+};
+
+// The whole output of a generator: its history and its current train.
+std::int64_t edgesUpTo(const PulseHistory& past, const PulseTrain& current, double t);
+std::int64_t edgesBetween(const PulseHistory& past, const PulseTrain& current, double from,
+                          double to);
+std::optional<double> lastEdgeAtOrBefore(const PulseHistory& past, const PulseTrain& current,
+                                         double t);
+std::optional<double> firstEdgeAfter(const PulseHistory& past, const PulseTrain& current,
+                                     double t);
 
 // The gate of the generator's last interval: the event detectors of an
 // interval input fire at its opening (detector 1) and closing (detector 2).
@@ -61,13 +88,27 @@ struct Physics {
     // Resistance at the RTD terminals of the resistance inputs, ohm.
     double rtdOhm = 100.0;
 
-    // Output of the calibrator's frequency generator.
+    // Output of the calibrator's frequency generator: the current train and
+    // the trains before it. Inputs ask the whole output (below).
     PulseTrain pulses;
+    PulseHistory pastPulses;
     Gate gate;
     Burst burst;
     // Generator pulses per control pulse returned by the module under test:
     // its divider (or 1 for a translator); 0 when nothing comes back.
     double feedbackDivider = 0.0;
+
+    // The generator's whole output, past trains included.
+    std::int64_t edgesUpTo(double t) const { return sim::edgesUpTo(pastPulses, pulses, t); }
+    std::int64_t edgesBetween(double from, double to) const {
+        return sim::edgesBetween(pastPulses, pulses, from, to);
+    }
+    std::optional<double> lastEdgeAtOrBefore(double t) const {
+        return sim::lastEdgeAtOrBefore(pastPulses, pulses, t);
+    }
+    std::optional<double> firstEdgeAfter(double t) const {
+        return sim::firstEdgeAfter(pastPulses, pulses, t);
+    }
 
     // Current seen by an input under test.
     double inputCurrentMa() const { return generatorCurrentMa + currentErrorMa; }

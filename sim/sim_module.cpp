@@ -48,7 +48,48 @@ double SimModule::paramOr(int n, double fallback) const {
     return m_flash.param(n).value_or(fallback);
 }
 
+void SimModule::cutPowerAfterWrites(int n) { m_writesBeforeCut = n > 0 ? n : 0; }
+
+void SimModule::setPower(bool on) {
+    if (on && !m_powered) {
+        m_powered = true;
+        powerOn();
+    }
+    if (!on) m_powered = false;
+}
+
+void SimModule::setFlashLag(bool on) {
+    m_flashLag = on;
+    m_lagging.clear();
+}
+
+void SimModule::clearFaults() {
+    m_writesBeforeCut = 0;
+    setFlashLag(false);
+    setPower(true);
+}
+
+Answer SimModule::writeFlash(int cell, std::uint8_t value) {
+    if (m_flashLag) m_lagging.emplace(cell, m_flash.read(cell));
+    m_flash.write(cell, value);
+    if (m_writesBeforeCut > 0 && --m_writesBeforeCut == 0) {
+        m_powered = false;
+        m_lagging.clear();
+        return std::nullopt;
+    }
+    return Reply::ok();
+}
+
+std::uint8_t SimModule::readFlash(int cell) {
+    const auto lag = m_lagging.find(cell);
+    if (lag == m_lagging.end()) return m_flash.read(cell);
+    const std::uint8_t before = lag->second;
+    m_lagging.erase(lag);
+    return before;
+}
+
 Answer SimModule::request(int command, std::span<const std::uint8_t> data) {
+    if (!m_powered) return std::nullopt;
     if (command == ids::kResetCommand && data.empty()) {
         // The reply goes out first; the module then restarts with its FLASH.
         powerOn();
@@ -66,12 +107,10 @@ Answer SimModule::identify(std::span<const std::uint8_t> data) {
     if (data.size() == 2 && data[0] >= ids::kFlashReadTag) {
         const int cell = (data[0] - ids::kFlashReadTag) * 256 + data[1];
         if (cell >= ids::kFlashSize) return Reply::refused();
-        return Reply::ok({m_flash.read(cell)});
+        return Reply::ok({readFlash(cell)});
     }
-    if (data.size() == 3 && data[0] < ids::kFlashReadTag) {
-        m_flash.write(data[0] * 256 + data[1], data[2]);
-        return Reply::ok();
-    }
+    if (data.size() == 3 && data[0] < ids::kFlashReadTag)
+        return writeFlash(data[0] * 256 + data[1], data[2]);
     return Reply::refused();
 }
 

@@ -9,6 +9,7 @@
 // (device_table.h), one line per model in device_table.cpp.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -67,6 +68,21 @@ class SimModule {
     // Power-on: latches the FLASH address and resets the model's state.
     void powerOn();
 
+    // ---- Faults of the module itself ----
+    // Power fails as the n-th FLASH write from now is stored: that write
+    // stays in FLASH, its reply never comes, and the module answers nothing
+    // until setPower(true). 0 disarms.
+    void cutPowerAfterWrites(int n);
+    // Off: the module answers nothing. On (after off): it powers up again
+    // with what its FLASH holds.
+    void setPower(bool on);
+    bool powered() const { return m_powered; }
+    // FLASH read-back lags: the first read of a cell after a write to it
+    // still gives the value the cell had before.
+    void setFlashLag(bool on);
+    // Ends the module's faults and powers it up again.
+    void clearFaults();
+
     // One request addressed to this module.
     Answer request(int command, std::span<const std::uint8_t> data);
 
@@ -95,6 +111,8 @@ class SimModule {
 
   private:
     Answer identify(std::span<const std::uint8_t> data);
+    Answer writeFlash(int cell, std::uint8_t value);
+    std::uint8_t readFlash(int cell);
 
     std::string m_model;
     std::string m_ident;
@@ -103,6 +121,10 @@ class SimModule {
     Role m_role = Role::Free;
     Bench* m_bench = nullptr;
     Physics m_ownPhysics;
+    bool m_powered = true;
+    int m_writesBeforeCut = 0;  // 0: no power cut armed
+    bool m_flashLag = false;
+    std::map<int, std::uint8_t> m_lagging;  // cell -> value a read still gives
 };
 
 // Little-endian helpers for model replies.

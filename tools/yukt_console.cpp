@@ -1,6 +1,6 @@
 // yukt-console: the command console of the instrument.
 //
-//   yukt-console --cfg DIR [--tick MS] [--poll]
+//   yukt-console --cfg DIR [--tick MS] [--poll] [--trace FILE]
 //
 // Opens the instrument over the configuration directory DIR, reads command
 // lines ("Get 745t 2", "Set 787x 1 12 6" ...) from standard input, hands
@@ -8,6 +8,9 @@
 // --tick sets the poll interval (default 170 ms); --poll runs poll cycles
 // between the commands (otherwise the instrument stays paused and only the
 // commands produce replies). COM n is the device named by YUKT_COMn.
+// --trace FILE appends every frame on the lines to FILE (docs/trace.md), as
+// YUKT_TRACE=FILE does; a file that cannot be written is reported once and
+// the console goes on without it.
 //
 // Exit codes: 0 at the end of input, 1 on a fatal configuration error, 2
 // when the instrument cannot be opened or the arguments are wrong.
@@ -20,8 +23,12 @@
 #include <string>
 
 #include "common/cp1251.h"
+#include "common/program_version.h"
 #include "instrument/cprbr.h"
 #include "instrument/module_set.h"
+#include "link/com_port.h"
+#include "link/link_hooks.h"
+#include "link/trace_log.h"
 
 namespace {
 
@@ -31,15 +38,18 @@ struct Options {
     std::string cfg;
     int tickMs = 170;
     bool poll = false;
+    std::string trace;
 };
 
-void usage() { std::cerr << "usage: yukt-console --cfg DIR [--tick MS] [--poll]\n"; }
+void usage() { std::cerr << "usage: yukt-console --cfg DIR [--tick MS] [--poll] [--trace FILE]\n"; }
 
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--poll") {
             o.poll = true;
+        } else if (a == "--trace" && i + 1 < argc) {
+            o.trace = argv[++i];
         } else if (a == "--cfg" && i + 1 < argc) {
             o.cfg = argv[++i];
         } else if (a == "--tick" && i + 1 < argc) {
@@ -66,7 +76,7 @@ std::string openProblem(const TcPrbr& prbr, const std::string& cfgDir) {
     for (int i = 1; i <= 4; ++i) {
         const Ttp6606* link = links.Entry(i);
         if (link != nullptr && !link->IsOpen()) {
-            const std::string what = link->ErrorText.empty() ? "not open" : link->ErrorText;
+            const std::string what = link->ErrorText.empty() ? "not open" : link->ErrorMessage();
             return "link " + std::to_string(i) + ": " + what;
         }
     }
@@ -85,11 +95,21 @@ bool blankLine(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "yukt-console")) return 0;
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
         usage();
         return 2;
     }
+
+    // The error of an unwritable file goes to stderr once, inside StartTrace.
+    if (!opt.trace.empty()) StartTrace(opt.trace);
+
+    // The operator hears once that a line went away and once that it is back.
+    SetLineStateHook([](int com, bool lost) {
+        std::fprintf(stderr, "yukt-console: COM %d (%s): %s\n", com, ComDevicePath(com).c_str(),
+                     lost ? "линия потеряна, порт закрыт" : "порт снова открыт");
+    });
 
     std::mutex lock;
     std::condition_variable consumed;
@@ -128,5 +148,6 @@ int main(int argc, char** argv) {
     }
 
     prbr.reset();
+    StopTrace();
     return 0;
 }

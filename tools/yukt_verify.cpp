@@ -21,11 +21,13 @@
 #include <string>
 #include <thread>
 
+#include "common/program_version.h"
 #include "instrument/cprbr.h"
 #include "instrument/module_set.h"
 #include "verify/bench_setup.h"
 #include "verify/instrument_runner.h"
 #include "verify/run_output.h"
+#include "verify_recording.h"
 
 namespace {
 
@@ -35,6 +37,7 @@ using namespace yukt::verify;
 struct Options {
     std::string cfg, procedure, serial;
     bool json = false;
+    records::RecordOptions record;
 };
 
 bool parseOptions(int argc, char** argv, Options& o) {
@@ -48,6 +51,8 @@ bool parseOptions(int argc, char** argv, Options& o) {
             o.procedure = argv[++i];
         else if (a == "--serial" && i + 1 < argc)
             o.serial = argv[++i];
+        else if (records::ParseRecordOption(i, argc, argv, o.record))
+            continue;
         else
             return false;
     }
@@ -82,9 +87,11 @@ int exitCode(RunVerdict v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "yukt-verify")) return 0;
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
-        std::cerr << "usage: yukt-verify --cfg DIR --procedure FILE [--serial TEXT] [--json]\n";
+        std::cerr << "usage: yukt-verify --cfg DIR --procedure FILE [--serial TEXT] [--json]"
+                  << records::kRecordUsage << '\n';
         return 2;
     }
     ProcedureError perr;
@@ -128,6 +135,15 @@ int main(int argc, char** argv) {
     }
 
     RunPrinter printer(std::cout, opt.json, opt.serial);
+    std::unique_ptr<records::VerifyRecording> recording;
+    if (opt.record.Wanted()) {
+        recording = records::VerifyRecording::Start(opt.record, opt.serial, *procedure, *setup,
+                                                    &printer, problem);
+        if (!recording) {
+            std::cerr << "yukt-verify: " << problem << '\n';
+            return 2;
+        }
+    }
     int code = 4;
     {
         InstrumentRunner runner(*prbr);
@@ -136,12 +152,20 @@ int main(int argc, char** argv) {
             sigwait(&signals, &sig);
             if (sig != SIGUSR1) runner.RequestStop();
         });
-        VerificationRun run(*procedure, *setup, &printer);
+        VerificationRun run(*procedure, *setup,
+                            recording ? recording->Sink() : static_cast<ProgressSink*>(&printer));
         printer.Header(*procedure);
         code = exitCode(runner.Run(run).verdict);
         pthread_kill(stopper.native_handle(), SIGUSR1);
         stopper.join();
     }
     prbr.reset();
+    if (recording) {
+        problem = recording->Finish();
+        if (!problem.empty()) {
+            std::cerr << "yukt-verify: запись о поверке: " << problem << '\n';
+            return 1;
+        }
+    }
     return code;
 }

@@ -1,10 +1,12 @@
 #include "app/flash_journal.h"
 
+#include <charconv>
 #include <cstdio>
 #include <sstream>
 
 #include "common/cp1251.h"
 #include "common/text.h"
+#include "common/text_file.h"
 
 namespace yukt {
 
@@ -14,7 +16,30 @@ namespace {
 
 std::string pathIn(const std::string& dir) { return dir + kFlashJournalName; }
 
+// A text kept on one line of the file.
+std::string oneLine(std::string s) {
+    for (char& c : s)
+        if (c == '\r' || c == '\n') c = ' ';
+    return s;
+}
+
+std::string numberText(double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+bool parseNumber(const std::string& s, double& v) {
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
 }  // namespace
+
+bool FlashJournal::IsFor(const std::string& ident, const std::string& designation) const {
+    if (!Ident.empty()) return Ident == oneLine(ident);
+    return Designation == designation;
+}
 
 bool WriteFlashJournal(const std::string& dir, const FlashJournal& j) {
     std::ostringstream out;
@@ -23,16 +48,26 @@ bool WriteFlashJournal(const std::string& dir, const FlashJournal& j) {
         << "address-changed " << (j.AddressChanged ? 1 : 0) << "\r\n"
         << "coef1-replaced " << (j.CoefReplaced[0] ? 1 : 0) << "\r\n"
         << "coef2-replaced " << (j.CoefReplaced[1] ? 1 : 0) << "\r\n"
-        << "module " << j.Designation << "\r\n";
+        << "coef1 " << numberText(j.Coef[0]) << "\r\n"
+        << "coef2 " << numberText(j.Coef[1]) << "\r\n"
+        << "module " << oneLine(j.Designation) << "\r\n"
+        << "ident " << oneLine(j.Ident) << "\r\n";
     // Written aside and renamed, so that a crash never leaves half a journal.
     const std::string tmp = pathIn(dir) + ".new";
     if (!WriteTextFile(tmp, out.str())) return false;
     return std::rename(tmp.c_str(), pathIn(dir).c_str()) == 0;
 }
 
-bool ReadFlashJournal(const std::string& dir, FlashJournal& j) {
+bool ReadFlashJournal(const std::string& dir, FlashJournal& j, std::string* why) {
     std::string text;
-    if (!ReadTextFile(pathIn(dir), text)) return false;
+    FileFailure failure;
+    if (why != nullptr) why->clear();
+    // Only a regular file is read: a FIFO in its place must not hang the start.
+    if (!ReadTextFile(pathIn(dir), text, failure)) {
+        if (why != nullptr && !failure.missing) *why = failure.MessageFor(pathIn(dir));
+        return false;
+    }
+    if (why != nullptr) *why = pathIn(dir) + ": не журнал FLASH";
     FlashJournal read;
     int fields = 0;
     std::istringstream in(text);
@@ -48,6 +83,14 @@ bool ReadFlashJournal(const std::string& dir, FlashJournal& j) {
             read.Designation = value;
             continue;
         }
+        if (key == "ident") {
+            read.Ident = value;
+            continue;
+        }
+        if (key == "coef1" || key == "coef2") {
+            if (!parseNumber(value, read.Coef[key == "coef2"])) return false;
+            continue;
+        }
         if (!StrToIntStrict(value, n)) return false;
         if (key == "port")
             read.CalibratorPort = n, ++fields;
@@ -61,6 +104,7 @@ bool ReadFlashJournal(const std::string& dir, FlashJournal& j) {
             read.CoefReplaced[1] = n != 0, ++fields;
     }
     if (fields != 5) return false;
+    if (why != nullptr) why->clear();
     j = read;
     return true;
 }

@@ -4,20 +4,38 @@
 #include <QSemaphore>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/main_form.h"
 #include "app/operator_dialogs.h"
+#include "app/qt_translation.h"
+#include "app/single_copy.h"
 #include "app/start_options.h"
 #include "common/fatal.h"
+#include "common/program_version.h"
+#include "link/trace_log.h"
 
 int main(int argc, char* argv[]) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "poverka")) return 0;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("poverka"));
 
     const yukt::StartOptions options = yukt::ParseStartOptions(
         QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
     yukt::ScreenDialogs dialogs;
+    if (!yukt::LoadQtRussian(app))
+        std::fprintf(stderr, "poverka: qtbase_ru.qm not found, standard buttons stay English\n");
+
+    // Taken before any file of the working directory is touched.
+    QString busy;
+    const auto workDirLock = yukt::LockWorkDir(options.ProgramDir, busy);
+    if (workDirLock == nullptr) {
+        std::fprintf(stderr, "poverka: %s\n", qPrintable(busy));
+        dialogs.MessageBox(busy, QStringLiteral("Внимание!"), yukt::DlgIcon::Warning,
+                           yukt::DlgButtons::Ok);
+        return 1;
+    }
 
     // A fatal configuration error is shown to the operator before the program
     // ends, from whichever thread it comes. A worker thread hands the message
@@ -44,6 +62,16 @@ int main(int argc, char* argv[]) {
             Qt::QueuedConnection);
         if (pickedUp->tryAcquire(1, 5000)) shown->acquire();
     });
+
+    // The restarted instance for the next module inherits the trace through
+    // the environment and appends to the same file.
+    if (!options.TraceFile.empty()) {
+        ::setenv("YUKT_TRACE", options.TraceFile.c_str(), 1);
+        if (!yukt::StartTrace(options.TraceFile))
+            dialogs.MessageBox(QString::fromStdString(yukt::TraceError()),
+                               QStringLiteral("Внимание!"), yukt::DlgIcon::Warning,
+                               yukt::DlgButtons::Ok);
+    }
 
     yukt::TMainForm::Services services;
     services.Dialogs = &dialogs;

@@ -3,6 +3,7 @@
 
 #include "app/main_form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -59,7 +60,7 @@ TMainForm::TMainForm(const StartOptions& options, const Services& services, QWid
             return QProcess::startDetached(program, args, dir);
         };
     BuildLayout();
-    connect(NextBtn, &QPushButton::clicked, this, &TMainForm::NextBtnClick);
+    connect(NextBtn, &QPushButton::clicked, this, &TMainForm::NextBtnPressed);
     connect(EndCheckBtn, &QAbstractButton::clicked, this, &TMainForm::EndCheckBtnClick);
     connect(CloseBtn, &QAbstractButton::clicked, this, &TMainForm::CloseBtnClick);
     connect(PollTimer, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
@@ -182,6 +183,19 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
     m_channel->instrument = &instrument;
     // Commands queued before the instrument existed go first.
     if (!m_channel->commandQueue.empty()) instrument.SetsSet(m_channel->commandQueue.front());
+}
+
+// A step blocks the window while it talks to the module; clicks made
+// meanwhile (a double click, an impatient second press) wait in the queue and
+// arrive as soon as the step ends. They are not a request for the next step.
+void TMainForm::NextBtnPressed() {
+    if (m_stepRunning) return;
+    if (m_stepEnded.isValid() && m_stepEnded.elapsed() < QApplication::doubleClickInterval())
+        return;
+    m_stepRunning = true;
+    NextBtnClick();
+    m_stepRunning = false;
+    m_stepEnded.start();
 }
 
 // ---- Start-up ----
@@ -314,8 +328,9 @@ void TMainForm::CloseInstrument() {
         setWindowTitle(QStringLiteral("Подождите..."));
         Polling = false;
         m_main->SetOpenPribor(false);
-        // The worker finishes the pass it is in before the set goes away.
-        WaitMs(static_cast<unsigned>(PollTimer->interval() + 500));
+        // No fixed wait here: destroying the component below waits for the
+        // pass the worker is in and no longer, so closing ends as soon as
+        // that pass does, whatever the line does.
     }
     {
         // Commands not yet served were meant for this instrument only.

@@ -14,6 +14,7 @@
 // of a reply) lives in page_cur.cpp and page_735.cpp as members of this class;
 // see the "Page hooks" section.
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -106,9 +107,13 @@ class TMainForm : public QWidget {
     int SavedAddress = -1;
     int FirstKind = 0, ModuleKind = 0, SecondKind = 0, DeviceModuleCount = 0;
     std::string ModuleDesignation;
+    // The identification text the module under test answered with.
+    std::string ModuleIdent;
     FlashValues Flash;
     // 735t: coefficients found below 2 and replaced by 2 for the verification.
     bool CoefReplaced[2] = {false, false};
+    // 735t: the coefficients the module had before this program touched it.
+    double OrigCoef[2] = {0, 0};
     CurPageValues Cur;
     FreqPageValues Freq;
 
@@ -289,6 +294,10 @@ class TMainForm : public QWidget {
     bool m_progressPending = false;
     bool m_closingDown = false;
     bool m_closed = false;
+    // "Далее": a step is running, and when the last one ended.
+    bool m_stepRunning = false;
+    QElapsedTimer m_stepEnded;
+    void NextBtnPressed();
 };
 
 }  // namespace yukt

@@ -12,7 +12,9 @@
 #include <QStackedWidget>
 
 #include "app/field_state.h"
+#include "app/journal_window.h"
 #include "app/main_form.h"
+#include "app/text_fit.h"
 #include "widgets/color_button.h"
 #include "widgets/led_indicator.h"
 #include "widgets/percent_gauge.h"
@@ -123,6 +125,8 @@ QPixmap modulePicture() {
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
+    // The rail runs behind the module, never across its lettering.
+    p.fillRect(QRectF(0, 62, 110, 6), Qt::gray);
     p.setPen(QPen(Qt::darkGray, 2));
     p.setBrush(QColor(0xD8, 0xD8, 0xD0));
     p.drawRoundedRect(QRectF(20, 5, 70, 120), 6, 6);
@@ -141,7 +145,6 @@ QPixmap modulePicture() {
     f.setPointSize(11);
     p.setFont(f);
     p.drawText(QRectF(20, 50, 70, 50), Qt::AlignCenter, QStringLiteral("ЮКТ\n7xxx"));
-    p.fillRect(QRectF(0, 62, 110, 6), Qt::gray);
     return pm;
 }
 
@@ -193,6 +196,12 @@ void TMainForm::BuildLayout() {
     InitPrBar->setGeometry(20, 220, 358, 18);
     InitPrBar->setRange(0, 100);
     InitPrBar->hide();
+    // The records of past verifications, open at any time.
+    auto* journalBtn = new QPushButton(QStringLiteral("Журнал поверок"), init);
+    journalBtn->setObjectName("JournalBtn");
+    journalBtn->setGeometry(250, 158, 136, 24);
+    connect(journalBtn, &QPushButton::clicked, this,
+            [this] { TJournalWindow::ShowFor(QString::fromStdString(ProgramDir), this); });
 
     // ---- Work page ----
     QWidget* work = page(NBMain, "Work");
@@ -459,6 +468,7 @@ void TMainForm::BuildLayout() {
     NBWork->setCurrentIndex(0);
     NBCurImp->setCurrentIndex(0);
     NB735Freq->setCurrentIndex(0);
+    KeepTextsFitting(this);
 }
 
 }  // namespace yukt

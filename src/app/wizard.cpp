@@ -12,6 +12,7 @@
 #include "app/init_thread.h"
 #include "app/main_form.h"
 #include "app/ru_numbers.h"
+#include "app/text_fit.h"
 #include "common/cp1251.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
@@ -38,9 +39,36 @@ bool openAt(TcPrbr& direct, int moduleAddr, int port) {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
+// "Канал не открыт!?" and, on its own line, what the port layer knows.
+QString channelNotOpen(const TcPrbr& p) {
+    const std::string why = p.DirectOpenError();
+    return QStringLiteral("Канал не открыт!?") + (why.empty() ? QString() : "\n\r" + q(why));
+}
+
 const QString kReplaceModeText = QStringLiteral(
     "Установите переключатель выбора режима работы КП \"Зирок\" в положение \"Режим замены "
     "модуля\".");
+
+// A journal kept for one module while another one answers.
+QString otherModuleText(const FlashJournal& j, const std::string& found) {
+    return QStringLiteral("Журнал FLASH относится к модулю ") + q(j.Designation) +
+           QStringLiteral(", а подключен модуль ") + q(found) +
+           QStringLiteral(".\n\rFLASH модуля ") + q(found) +
+           QStringLiteral(" не изменена, журнал сохранен.\n\rПодключите модуль ") +
+           q(j.Designation) + QStringLiteral(", чтобы восстановить его FLASH.");
+}
+
+// What the module keeps if its journal is dropped.
+QString journalLoss(const FlashJournal& j) {
+    QString what;
+    if (j.AddressChanged)
+        what = QStringLiteral("адрес модуля изменен с ") + QString::number(j.SavedAddress) +
+               QStringLiteral(" на 6");
+    if (j.CoefReplaced[0] || j.CoefReplaced[1])
+        what += QString(what.isEmpty() ? "" : ", ") +
+                QStringLiteral("коэффициенты делителя заменены на 2");
+    return what;
+}
 
 QString moduleNotFoundAtEnd() {
     return QString(32, QLatin1Char(' ')) +
@@ -95,7 +123,10 @@ FlashJournal TMainForm::CurrentJournal() const {
     j.AddressChanged = SavedAddress != kVerifyAddress;
     j.CoefReplaced[0] = CoefReplaced[0];
     j.CoefReplaced[1] = CoefReplaced[1];
+    j.Coef[0] = OrigCoef[0];
+    j.Coef[1] = OrigCoef[1];
     j.Designation = ModuleDesignation;
+    j.Ident = ModuleIdent;
     return j;
 }
 
@@ -120,8 +151,8 @@ void TMainForm::Detect() {
         // Without the channel nothing is known about the module: say so
         // rather than go on with the results of an earlier detection.
         giveUp();
-        m_dialogs->MessageBox(QStringLiteral("Канал не открыт!?"), QStringLiteral("Ошибка!"),
-                              DlgIcon::Error, DlgButtons::Ok);
+        m_dialogs->MessageBox(channelNotOpen(*direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
+                              DlgButtons::Ok);
     } else if (const std::string ident = direct->ReadIdent(); ident == "?") {
         --WizardStep;
         Warn(QString(17, QLatin1Char(' ')) +
@@ -132,6 +163,7 @@ void TMainForm::Detect() {
         NextBtn->show();
     } else {
         SavedAddress = direct->ReadModuleAddress();
+        ModuleIdent = ident;
         auto apply = [this](const ModuleIdentity& id) {
             FirstKind = id.FirstKind;
             ModuleKind = id.ModuleKind;
@@ -140,6 +172,8 @@ void TMainForm::Detect() {
             ModuleDesignation = id.ModuleDesignation;
         };
         apply(IdentifyModule(ident, "?"));
+        FlashJournal earlier;
+        const bool journalKept = ReadFlashJournal(ProgramDir, earlier) && earlier.AnythingChanged();
 
         bool rejected = false;
         double* X = Flash.X;
@@ -167,6 +201,8 @@ void TMainForm::Detect() {
                 X[2] = direct->ReadCoef(1);
                 SetFindBar(5);
                 X[3] = direct->ReadCoef(2);
+                OrigCoef[0] = X[2];
+                OrigCoef[1] = X[3];
                 Freq.DividerCoef[0] = X[2];
                 Freq.DividerCoef[1] = X[3];
                 break;
@@ -194,13 +230,30 @@ void TMainForm::Detect() {
             --WizardStep;
             return;
         }
-        if (SavedAddress < 0) {
+        if (journalKept && !earlier.IsFor(ident, ModuleDesignation)) {
+            // Preparing this module would overwrite the only record of
+            // what the other one had.
+            giveUp();
+            Warn(otherModuleText(earlier, ModuleDesignation));
+        } else if (journalKept) {
+            // This module was left prepared by an earlier run: what it has
+            // now is the verification state, the journal knows the original.
+            if (earlier.AddressChanged && (SavedAddress == kVerifyAddress || SavedAddress < 0))
+                SavedAddress = earlier.SavedAddress;
+            for (int n = 0; n < 2; ++n)
+                if (earlier.CoefReplaced[n]) {
+                    CoefReplaced[n] = true;
+                    OrigCoef[n] = earlier.Coef[n];
+                }
+        }
+        if (found && SavedAddress < 0) {
             // Its address copies disagree: the address could never be put
             // back, so the FLASH is left alone.
             giveUp();
             Warn(
                 QStringLiteral("Адрес модуля не прочитан из FLASH!?\n\rПроверьте правильность "
                                "подключения модуля"));
+        } else if (!found) {
         } else if (!PrepareFlash(*direct)) {
             giveUp();
         } else {
@@ -230,7 +283,7 @@ void TMainForm::Detect() {
 // was written is put back at once.
 bool TMainForm::PrepareFlash(TcPrbr& direct) {
     if (FirstKind == kKind735t)
-        for (int n = 0; n < 2; ++n) CoefReplaced[n] = Flash.X[2 + n] < kMinCoef;
+        for (int n = 0; n < 2; ++n) CoefReplaced[n] = CoefReplaced[n] || Flash.X[2 + n] < kMinCoef;
     const FlashJournal journal = CurrentJournal();
     if (!journal.AnythingChanged()) return true;
     WriteFlashJournal(ProgramDir, journal);
@@ -303,6 +356,11 @@ void TMainForm::ModuleFound() {
     std::string missing;
     const std::vector<CfgFile> files = ModuleCfgFiles(request, firstLine, missing);
     if (!missing.empty()) {
+        // Should the operator keep the window open (the FLASH is changed),
+        // "Далее" detects the module again.
+        FindPrBar->hide();
+        WizardStep = 1;
+        NextBtn->show();
         Warn(QStringLiteral("Не найден файл ") + q(missing) +
              QStringLiteral("!?\n\rПриложение будет закрыто"));
         close();
@@ -380,8 +438,10 @@ void TMainForm::VerifyModeAndSetup() {
 void TMainForm::AppendDesignationToGroups() {
     const QString tail = QStringLiteral("- ") + q(ModuleDesignation).left(14) + QLatin1Char(' ');
     for (QGroupBox* g :
-         {GrBox735Del, GrBox745Cur, GrBox745Imp, GrBox735Freq, GrBox735xDetect, GrBox735xCount})
+         {GrBox735Del, GrBox745Cur, GrBox745Imp, GrBox735Freq, GrBox735xDetect, GrBox735xCount}) {
         g->setTitle(g->title() + tail);
+        FitText(g);
+    }
 }
 
 void TMainForm::FillChannelItems() {
@@ -436,6 +496,8 @@ void TMainForm::FillChannelItems() {
             GrBoxGenCur->setTitle(QStringLiteral("Генератор токового сигнала ") +
                                   q(ModuleDesignation) + QLatin1Char(' '));
             GrBox745Cur->setTitle(QStringLiteral("Измеритель токового сигнала КП \"ЗИРОК-М\" "));
+            FitText(GrBoxGenCur);
+            FitText(GrBox745Cur);
             SetExpectedNumber("1");
             page = kWorkCur;
             PollCommand = "Get 745t 1";
@@ -488,16 +550,23 @@ void TMainForm::EndOfVerification() {
     };
 
     if (!openAt(*direct, 0, CalibratorPort)) {
-        m_dialogs->MessageBox(QStringLiteral("Канал не открыт!?"), QStringLiteral("Ошибка!"),
-                              DlgIcon::Error, DlgButtons::Ok);
+        m_dialogs->MessageBox(channelNotOpen(*direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
+                              DlgButtons::Ok);
         // Should the operator keep the window open, "Далее" tries again.
         --WizardStep;
         finish();
         close();
         return;
     }
-    if (direct->ReadIdent() != "?") {
-        if (RestoreFlash(*direct, CurrentJournal()) == RestoreOutcome::Restored) {
+    const std::string ident = direct->ReadIdent();
+    const FlashJournal journal = CurrentJournal();
+    if (ident != "?" && !journal.IsFor(ident, IdentifyModule(ident, "?").ModuleDesignation)) {
+        --WizardStep;
+        m_dialogs->MessageBox(
+            otherModuleText(journal, IdentifyModule(ident, "?").ModuleDesignation),
+            QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
+    } else if (ident != "?") {
+        if (RestoreFlash(*direct, journal) == RestoreOutcome::Restored) {
             FindPrBar->setValue(100);
             LProc->setText(
                 QStringLiteral("Поверка модуля завершена.\r\nДля поверки следующего "
@@ -542,18 +611,20 @@ void TMainForm::Restart() {
 
 void TMainForm::OfferJournalRestore() {
     FlashJournal j;
-    if (!ReadFlashJournal(ProgramDir, j)) return;
+    std::string why;
+    if (!ReadFlashJournal(ProgramDir, j, &why)) {
+        // A journal that cannot be read is left where it is for a person to
+        // look at: it may be the only record of a module's address.
+        if (!why.empty())
+            m_dialogs->MessageBox(QStringLiteral("Журнал FLASH не прочитан: ") + q(why),
+                                  QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+        return;
+    }
     if (!j.AnythingChanged()) {
         DeleteFlashJournal(ProgramDir);
         return;
     }
-    QString what;
-    if (j.AddressChanged)
-        what = QStringLiteral("адрес модуля изменен с ") + QString::number(j.SavedAddress) +
-               QStringLiteral(" на 6");
-    if (j.CoefReplaced[0] || j.CoefReplaced[1])
-        what += QString(what.isEmpty() ? "" : ", ") +
-                QStringLiteral("коэффициенты делителя заменены на 2");
+    const QString what = journalLoss(j);
     const QString question =
         QStringLiteral("Поверка модуля ") + q(j.Designation) +
         QStringLiteral(" не была завершена: ") + what +
@@ -563,17 +634,28 @@ void TMainForm::OfferJournalRestore() {
             "модуля?");
     if (m_dialogs->MessageBox(question, QStringLiteral("Внимание!"), DlgIcon::Warning,
                               DlgButtons::YesNo) != DlgResult::Yes) {
-        DeleteFlashJournal(ProgramDir);
+        // The journal is the only record of the original values: it goes
+        // only when the operator confirms what is lost with it.
+        const QString discard =
+            QStringLiteral("Журнал FLASH будет удален. Модуль ") + q(j.Designation) +
+            QStringLiteral(" останется таким: ") + what +
+            QStringLiteral(".\n\rПрежние значения восстановить будет нельзя.\n\rУдалить журнал?");
+        if (m_dialogs->MessageBox(discard, QStringLiteral("Внимание!"), DlgIcon::Warning,
+                                  DlgButtons::YesNo) == DlgResult::Yes)
+            DeleteFlashJournal(ProgramDir);
         return;
     }
     CanClose = false;
     {
         TcPrbr direct;
         if (!openAt(direct, 0, CalibratorPort)) {
-            m_dialogs->MessageBox(QStringLiteral("Канал не открыт!?"), QStringLiteral("Ошибка!"),
-                                  DlgIcon::Error, DlgButtons::Ok);
-        } else if (direct.ReadIdent() == "?") {
+            m_dialogs->MessageBox(channelNotOpen(direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
+                                  DlgButtons::Ok);
+        } else if (const std::string ident = direct.ReadIdent(); ident == "?") {
             Warn(moduleNotFoundAtEnd());
+        } else if (const std::string found = IdentifyModule(ident, "?").ModuleDesignation;
+                   !j.IsFor(ident, found)) {
+            Warn(otherModuleText(j, found));
         } else if (RestoreFlash(direct, j) == RestoreOutcome::Restored) {
             DeleteFlashJournal(ProgramDir);
             m_dialogs->MessageBox(QStringLiteral("FLASH модуля восстановлена."),

@@ -2,6 +2,7 @@
 
 #include "common/cp1251.h"
 #include "common/text.h"
+#include "common/text_file.h"
 
 namespace yukt {
 
@@ -22,13 +23,24 @@ std::string baseName(const std::string& path) {
 }  // namespace
 
 std::string CfgError::message() const {
+    if (line < 1) return file + ": " + what;
     return file + ", строка " + std::to_string(line) + ": " + what;
+}
+
+std::string BadNumber(const std::string& token) {
+    return "неверное число \"" + EchoToken(token) + "\"";
 }
 
 bool CfgReader::Open(const std::string& path) {
     std::string text;
-    bool ok = ReadTextFile(path, text);
+    FileFailure failure;
+    bool ok = ReadTextFile(path, text, failure);
     SetText(ok ? std::move(text) : std::string(), baseName(path));
+    if (!ok && !failure.missing) {
+        // The reason names the path, the error line the file.
+        m_failed = true;
+        m_error = CfgError{path, failure.line, failure.reason};
+    }
     return ok;
 }
 
@@ -148,7 +160,7 @@ bool CfgReader::ReadInt(int& value) {
     }
     int v;
     if (!StrToIntStrict(s, v)) {
-        fail("неверное число \"" + s + "\"");
+        fail(BadNumber(s));
         return false;
     }
     value = v;
@@ -163,7 +175,7 @@ bool CfgReader::ReadReal(double& value) {
     }
     double v;
     if (!StrToFloatStrict(s, v)) {
-        fail("неверное число \"" + s + "\"");
+        fail(BadNumber(s));
         return false;
     }
     value = v;

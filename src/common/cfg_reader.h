@@ -15,14 +15,20 @@ struct CfgError {
     int line = 0;      // 1-based
     std::string what;  // e.g. "неверное число \"1x\""
 
-    // "tp745t.cfg, строка 3: неверное число \"1x\""
+    // "tp745t.cfg, строка 3: неверное число \"1x\""; without a line
+    // (line 0): "/cfg/tp745t.cfg: это каталог".
     std::string message() const;
 };
+
+// "неверное число \"…\"" with the token cut and escaped (EchoToken).
+std::string BadNumber(const std::string& token);
 
 class CfgReader {
   public:
     // Reads the file; false when it does not exist or cannot be read (the
-    // reader is then at end of file).
+    // reader is then at end of file). A file that exists but cannot be read
+    // (not a regular file, no access, a line too long) also sets Failed()
+    // and Error() with the path and the reason.
     bool Open(const std::string& path);
     // Takes the text directly (UTF-8); `fileName` is used in errors.
     void SetText(std::string utf8, std::string fileName);

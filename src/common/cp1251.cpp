@@ -119,29 +119,110 @@ std::string CharPrefix(const std::string& utf8, std::size_t n) {
     return utf8;
 }
 
-bool ReadTextFile(const std::string& path, std::string& utf8) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return false;
-    utf8 = Cp1251ToUtf8(raw);
+TextEncoding DetectEncoding(const std::string& bytes) {
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return TextEncoding::Utf8Bom;
+    bool nonAscii = false;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        nonAscii = true;
+        long cp = nextCodePoint(bytes, i);
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        const std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        const long least = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return TextEncoding::Cp1251;
+    }
+    return nonAscii ? TextEncoding::Utf8 : TextEncoding::Cp1251;
+}
+
+std::string DecodeText(const std::string& bytes, TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::Utf8Bom: {
+            // After a byte order mark the text is taken as UTF-8; bytes that
+            // do not form it become "?" so that no half character goes on.
+            std::string out;
+            std::size_t i = 3;
+            while (i < bytes.size()) {
+                const std::size_t at = i;
+                if (nextCodePoint(bytes, i) < 0) {
+                    out += '?';
+                    i = at + 1;
+                } else {
+                    out.append(bytes, at, i - at);
+                }
+            }
+            return out;
+        }
+        case TextEncoding::Utf8:
+            return bytes;
+        case TextEncoding::Cp1251:
+            break;
+    }
+    return Cp1251ToUtf8(bytes);
+}
+
+std::string EncodeText(const std::string& utf8, TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::Utf8Bom:
+            return "\xEF\xBB\xBF" + utf8;
+        case TextEncoding::Utf8:
+            return utf8;
+        case TextEncoding::Cp1251:
+            break;
+    }
+    return Utf8ToCp1251(utf8);
+}
+
+bool ReadTextFile(const std::string& path, std::string& utf8, FileFailure& failure,
+                  TextEncoding* encoding) {
+    std::string raw;
+    if (!ReadRegularFile(path, raw, failure)) return false;
+    const TextEncoding found = DetectEncoding(raw);
+    if (encoding) *encoding = found;
+    utf8 = DecodeText(raw, found);
     return true;
 }
 
-bool WriteTextFile(const std::string& path, const std::string& utf8) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+bool ReadTextFile(const std::string& path, std::string& utf8) {
+    FileFailure failure;
+    return ReadTextFile(path, utf8, failure);
+}
+
+namespace {
+
+// Encoding an existing file is kept in; new files are Windows-1251.
+TextEncoding encodingOfFile(const std::string& path) {
+    std::string raw;
+    FileFailure failure;
+    return ReadRegularFile(path, raw, failure) ? DetectEncoding(raw) : TextEncoding::Cp1251;
+}
+
+bool writeBytes(const std::string& path, const std::string& bytes, std::ios::openmode mode) {
+    FileFailure failure;
+    if (!WritableTextPath(path, failure)) return false;
+    std::ofstream out(path, std::ios::binary | mode);
     if (!out) return false;
-    out << Utf8ToCp1251(utf8);
+    out << bytes;
     out.close();
     return !out.fail();
 }
 
+}  // namespace
+
+bool WriteTextFile(const std::string& path, const std::string& utf8) {
+    return writeBytes(path, EncodeText(utf8, encodingOfFile(path)), std::ios::trunc);
+}
+
 bool AppendTextFile(const std::string& path, const std::string& utf8) {
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    if (!out) return false;
-    out << Utf8ToCp1251(utf8);
-    out.close();
-    return !out.fail();
+    TextEncoding encoding = encodingOfFile(path);
+    // The byte order mark is at the start already, not again in the middle.
+    if (encoding == TextEncoding::Utf8Bom) encoding = TextEncoding::Utf8;
+    return writeBytes(path, EncodeText(utf8, encoding), std::ios::app);
 }
 
 bool FileExists(const std::string& path) {

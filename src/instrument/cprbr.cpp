@@ -57,7 +57,10 @@ TcPrbr::~TcPrbr() {
     bool closeSet = false;
     {
         Guard guard(st.lock);
-        closeSet = st.opened && st.opener == this;
+        // The set is released by the component that opened it, even when its
+        // OpenPribor was cleared first (as every orderly close does): the
+        // ports must not outlive the component.
+        closeSet = st.opener == this;
         if (closeSet) st.opened = false;
         if (st.current == this) st.current = nullptr;
         if (st.opener == this) st.opener = nullptr;

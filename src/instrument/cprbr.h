@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "instrument/sel_param.h"
 
@@ -111,6 +112,10 @@ class TcPrbr {
     // Direct access to one module address, outside the module set.
     int ChannelState(int baseAddr, int comNumber);
     bool OpenDirect(int baseAddr, int resonator, int moduleAddr, int comNumber, int baud);
+    // Why the last OpenDirect of a COM port failed, with the reason the port
+    // layer knows ("COM 1  занят: нет доступа к /dev/ttyS0 (нужна группа
+    // dialout)"); empty if unknown.
+    std::string DirectOpenError() const;
     void CloseDirect();
     std::string ReadIdent();
     int ResetModule();
@@ -121,6 +126,12 @@ class TcPrbr {
     double ReadParam(int n);
     double ReadCoef(int n);
     bool WriteCoef(int n, double value);
+    // The writes above write every cell first, then read each back and write
+    // again one that does not read back (twice at most). They are true when
+    // every cell confirmed; otherwise these name the cells that never did
+    // (cell numbers in write order; the text is empty when all confirmed).
+    std::vector<int> UnconfirmedFlashCells();
+    std::string UnconfirmedFlashText();
 
   private:
     friend void PublishReply(const std::string& line);

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/module_ids.h"
 #include "common/text.h"
 #include "instrument/cprbr.h"
 #include "instrument/direct_channel.h"
+#include "instrument/flash_values.h"
 #include "instrument/module_set.h"
 #include "link/com_port.h"
 #include "link/io_ports.h"
@@ -125,33 +127,42 @@ std::optional<std::uint8_t> readFlashByte(DirectChannel& ch, int cell) {
     return static_cast<std::uint8_t>((*reply)[0]);
 }
 
-// Writes one cell and reads it back: true only when the module holds the
-// value afterwards.
-bool writeFlashByte(DirectChannel& ch, int cell, std::uint8_t value) {
+// Sends one write; its reply carries nothing and is discarded.
+bool sendFlashWrite(DirectChannel& ch, int cell, std::uint8_t value) {
     Ttp6606* link = ch.Link();
     if (link == nullptr || cell < 0 || cell >= kFlashCells) return false;
     std::string request{static_cast<char>(cell / 256), static_cast<char>(cell % 256),
                         static_cast<char>(value)};
-    flashRequest(*link, request);  // the write's own reply carries nothing
-    std::optional<std::uint8_t> stored = readFlashByte(ch, cell);
-    return stored && *stored == value;
+    flashRequest(*link, request);
+    return true;
 }
 
-// Blanks and control characters around a parameter text are padding, not
-// part of the number.
-std::string trimmed(const std::string& s) {
-    std::size_t first = 0;
-    std::size_t last = s.size();
-    while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-    while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-    return s.substr(first, last - first);
-}
+// A module may take a moment before a written cell reads back; a cell that
+// still does not is written again this many times.
+constexpr int kFlashRewrites = 2;
 
-// A decimal number with "," or "." as separator, whatever the process locale.
-std::optional<double> decimalValue(const std::string& text) {
-    double value = 0;
-    if (!StrToFloatStrict(CommaToPoint(text), value)) return std::nullopt;
-    return value;
+struct FlashCell {
+    int cell;
+    std::uint8_t value;
+};
+
+// Writes every cell in the given order with no read in between, so that the
+// copies of an item are all written even when one of them fails, then reads
+// every cell back, writing a cell that does not read back again. Returns the
+// cells that never confirmed; they are also kept on the channel.
+std::vector<int> writeFlashCells(DirectChannel& ch, const std::vector<FlashCell>& cells) {
+    ch.UnconfirmedCells.clear();
+    for (const FlashCell& c : cells) sendFlashWrite(ch, c.cell, c.value);
+    for (const FlashCell& c : cells) {
+        bool confirmed = false;
+        for (int attempt = 0; !confirmed && attempt <= kFlashRewrites; ++attempt) {
+            if (attempt > 0) sendFlashWrite(ch, c.cell, c.value);
+            std::optional<std::uint8_t> stored = readFlashByte(ch, c.cell);
+            confirmed = stored && *stored == c.value;
+        }
+        if (!confirmed) ch.UnconfirmedCells.push_back(c.cell);
+    }
+    return ch.UnconfirmedCells;
 }
 
 std::optional<std::string> readCopy(DirectChannel& ch, int firstCell, int count,
@@ -187,44 +198,6 @@ std::array<int, 3> paramCells(int n) {
 
 std::array<int, 3> coefCells(int n) {
     return {ids::coefCell(1, n), ids::coefCell(2, n), ids::coefCell(3, n)};
-}
-
-// The four stored bytes of a coefficient: half the value, integer part as a
-// 16-bit word (high byte first), then four decimal digits packed two to a
-// byte. Nothing when the half does not fit the word.
-std::optional<std::array<std::uint8_t, 4>> coefBytes(double value) {
-    double half = value / 2;
-    if (!std::isfinite(half)) return std::nullopt;
-    // The digits are taken from the shortest decimal text of the value with
-    // 15 significant digits, so that 1.0003 keeps its 3; the text is built
-    // without the process locale.
-    char general[64];
-    auto g = std::to_chars(general, general + sizeof general, half, std::chars_format::general, 15);
-    if (g.ec != std::errc()) return std::nullopt;
-    double rounded = 0;
-    if (std::from_chars(general, g.ptr, rounded).ec != std::errc()) return std::nullopt;
-    char fixed[400];
-    auto f = std::to_chars(fixed, fixed + sizeof fixed, rounded, std::chars_format::fixed);
-    if (f.ec != std::errc()) return std::nullopt;
-    std::string text(fixed, f.ptr);
-
-    std::size_t sep = text.find('.');
-    std::string integer = text.substr(0, sep);
-    bool negative = !integer.empty() && integer[0] == '-';
-    if (negative) integer.erase(0, 1);
-    if (integer.empty() || integer.size() > 5) return std::nullopt;
-    int whole = std::stoi(integer);
-    // Only a negative value of magnitude below one is stored (as 0): it is
-    // how a coefficient is marked as not set.
-    if (whole > 0xFFFF || (negative && whole != 0)) return std::nullopt;
-
-    std::string digits = sep == std::string::npos ? "" : text.substr(sep + 1, 4);
-    digits.resize(4, '0');
-    auto digit = [&](int i) { return static_cast<std::uint8_t>(digits[i] - '0'); };
-    return std::array<std::uint8_t, 4>{static_cast<std::uint8_t>(whole >> 8),
-                                       static_cast<std::uint8_t>(whole & 0xFF),
-                                       static_cast<std::uint8_t>(digit(0) << 4 | digit(1)),
-                                       static_cast<std::uint8_t>(digit(2) << 4 | digit(3))};
 }
 
 }  // namespace
@@ -280,6 +253,13 @@ bool TcPrbr::OpenDirect(int baseAddr, int resonator, int moduleAddr, int comNumb
     return ch.Open;
 }
 
+std::string TcPrbr::DirectOpenError() const {
+    DirectChannel& ch = TheDirectChannel();
+    std::lock_guard<std::mutex> lock(ch.Mutex);
+    if (!ch.Own || ch.Own->ComNumber() == 0 || ch.Own->ErrorReason.empty()) return "";
+    return "COM " + std::to_string(ch.Own->ComNumber()) + "  занят: " + ch.Own->ErrorReason;
+}
+
 void TcPrbr::CloseDirect() {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
@@ -309,7 +289,9 @@ std::optional<std::uint8_t> TcPrbr::ReadFlashByte(int cell) {
 bool TcPrbr::WriteFlashByte(int cell, std::uint8_t value) {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
-    return writeFlashByte(ch, cell, value);
+    ch.UnconfirmedCells.clear();
+    if (cell < 0 || cell >= kFlashCells) return false;
+    return writeFlashCells(ch, {{cell, value}}).empty();
 }
 
 int TcPrbr::ReadModuleAddress() {
@@ -330,11 +312,12 @@ int TcPrbr::ReadModuleAddress() {
 bool TcPrbr::WriteModuleAddress(int address) {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
+    ch.UnconfirmedCells.clear();
     // A failed address read (-1) must never land in FLASH as 255.
     if (address < 0 || address > 255) return false;
-    for (int cell : ids::kAddressCells)
-        if (!writeFlashByte(ch, cell, static_cast<std::uint8_t>(address))) return false;
-    return true;
+    std::vector<FlashCell> cells;
+    for (int cell : ids::kAddressCells) cells.push_back({cell, static_cast<std::uint8_t>(address)});
+    return writeFlashCells(ch, cells).empty();
 }
 
 double TcPrbr::ReadParam(int n) {
@@ -343,7 +326,7 @@ double TcPrbr::ReadParam(int n) {
     if (n < 1 || n > ids::kParamCount) return kParamUnset;
     std::optional<std::string> text = readTripleCopy(ch, paramCells(n), kParamChars, ids::kMaskM);
     if (!text) return kParamUnset;
-    return decimalValue(trimmed(*text)).value_or(kParamUnset);
+    return FlashParamValue(*text).value_or(kParamUnset);
 }
 
 double TcPrbr::ReadCoef(int n) {
@@ -352,35 +335,39 @@ double TcPrbr::ReadCoef(int n) {
     if (n < 1 || n > ids::kCoefCount) return kCoefUnset;
     std::optional<std::string> bytes = readTripleCopy(ch, coefCells(n), kCoefBytes, ids::kMaskN);
     if (!bytes) return kCoefUnset;
-    auto at = [&](int i) { return static_cast<std::uint8_t>((*bytes)[i]); };
-    int whole = at(0) << 8 | at(1);
-    std::string text = std::to_string(whole) + ",";
-    for (std::uint8_t b : {at(2), at(3)}) {
-        for (int nibble : {b >> 4, b & 15}) {
-            // Packed decimal holds digits only; anything else is not a value.
-            if (nibble > 9) return kCoefUnset;
-            text.push_back(static_cast<char>('0' + nibble));
-        }
-    }
-    std::optional<double> half = decimalValue(text);
-    return half ? *half * 2 : kCoefUnset;
+    return FlashCoefValue(*bytes).value_or(kCoefUnset);
 }
 
 bool TcPrbr::WriteCoef(int n, double value) {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
+    ch.UnconfirmedCells.clear();
     if (n < 1 || n > ids::kCoefCount) return false;
-    std::optional<std::array<std::uint8_t, 4>> bytes = coefBytes(value);
+    std::optional<std::array<std::uint8_t, 4>> bytes = FlashCoefBytes(value);
     if (!bytes) return false;
     // A value without an integer part is written with the parameter masks;
     // read with the coefficient masks it then counts as not set.
     bool zeroWhole = (*bytes)[0] == 0 && (*bytes)[1] == 0;
     const auto& masks = zeroWhole ? ids::kMaskM : ids::kMaskN;
-    std::array<int, 3> cells = coefCells(n);
+    std::array<int, 3> first = coefCells(n);
+    std::vector<FlashCell> cells;
     for (int k = 0; k < 3; ++k)
         for (int i = 0; i < kCoefBytes; ++i)
-            if (!writeFlashByte(ch, cells[k] + i, (*bytes)[i] ^ masks[k])) return false;
-    return true;
+            cells.push_back({first[k] + i, static_cast<std::uint8_t>((*bytes)[i] ^ masks[k])});
+    return writeFlashCells(ch, cells).empty();
+}
+
+std::vector<int> TcPrbr::UnconfirmedFlashCells() {
+    DirectChannel& ch = TheDirectChannel();
+    std::lock_guard<std::mutex> lock(ch.Mutex);
+    return ch.UnconfirmedCells;
+}
+
+std::string TcPrbr::UnconfirmedFlashText() {
+    std::string text;
+    for (int cell : UnconfirmedFlashCells())
+        text += (text.empty() ? "" : ", ") + std::to_string(cell);
+    return text.empty() ? text : "FLASH cells not confirmed: " + text;
 }
 
 }  // namespace yukt

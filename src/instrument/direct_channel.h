@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace yukt {
 
@@ -25,6 +26,8 @@ struct DirectChannel {
     int Baud = 0;
     int ComNumber = 0;
     int ModuleAddr = 0;
+    // Cells the last FLASH write left unconfirmed after its rewrites.
+    std::vector<int> UnconfirmedCells;
 
     // The link object the open channel talks through; null when the channel
     // is closed or a borrowed link has gone with its module set.

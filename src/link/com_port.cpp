@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+
+#include "link/tcp_transport.h"
 
 namespace yukt {
 
@@ -24,19 +27,35 @@ std::string errnoText(const std::string& device, int e) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return device + ": нет такого устройства";
+            return device + ": устройство не найдено";
         case EBUSY:
         case EWOULDBLOCK:
-            return device + ": порт занят";
+            return device + ": порт занят другой программой";
         case EACCES:
         case EPERM:
-            return device + ": нет прав доступа";
+            return "нет доступа к " + device + " (нужна группа dialout)";
         case ENOTTY:
-            return device + ": не последовательный порт";
+            return device + ": это не последовательный порт";
         default:
             return device + ": " + std::strerror(e);
     }
 }
+
+// What a path that is not a character device is, or empty when it is one
+// (or does not exist: open() then says why).
+std::string notADevice(const std::string& device) {
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0 || S_ISCHR(st.st_mode)) return "";
+    const char* what = S_ISDIR(st.st_mode)    ? "каталог"
+                       : S_ISFIFO(st.st_mode) ? "канал FIFO"
+                       : S_ISSOCK(st.st_mode) ? "сокет"
+                       : S_ISREG(st.st_mode)  ? "обычный файл"
+                                              : "не символьное устройство";
+    return device + ": это не последовательный порт (" + what + ")";
+}
+
+// The far end of a terminal is gone for good after these.
+bool lineGone(int e) { return e == EIO || e == ENXIO || e == ENODEV || e == EBADF; }
 
 speed_t speedOf(int baud) {
     switch (baud) {
@@ -67,7 +86,11 @@ int msLeft(Clock::time_point deadline) {
 
 class SerialPort final : public ByteTransport {
   public:
-    SerialPort(int fd, const termios& saved) : m_fd(fd), m_saved(saved) {}
+    SerialPort(int fd, const termios& saved, std::string device)
+        : m_fd(fd), m_saved(saved), m_device(std::move(device)) {
+        struct stat st {};
+        if (::fstat(m_fd, &st) == 0) m_rdev = st.st_rdev;
+    }
     ~SerialPort() override {
         ::tcsetattr(m_fd, TCSANOW, &m_saved);
         ::ioctl(m_fd, TIOCNXCL);
@@ -79,43 +102,124 @@ class SerialPort final : public ByteTransport {
 
   private:
     bool doWrite(std::uint8_t b, std::chrono::milliseconds limit) override {
-        const auto deadline = Clock::now() + limit;
-        for (;;) {
-            ssize_t n = ::write(m_fd, &b, 1);
-            if (n == 1) return true;
-            if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-            if (!waitFor(POLLOUT, deadline)) return false;
-        }
+        return doWriteAll(&b, 1, limit);
     }
 
+    // One write call for the whole frame in the usual case; the limit holds
+    // for each wait for room, as it did for each byte.
+    bool doWriteAll(const std::uint8_t* data, std::size_t n,
+                    std::chrono::milliseconds limit) override {
+        m_maybeStale = true;
+        while (n > 0 && !m_lost) {
+            const ssize_t k = ::write(m_fd, data, n);
+            if (k > 0) {
+                data += k;
+                n -= static_cast<std::size_t>(k);
+                continue;
+            }
+            if (k < 0 && errno == EINTR) continue;
+            if (k < 0 && errno != EAGAIN) {
+                m_lost = lineGone(errno);
+                return false;
+            }
+            if (!waitFor(POLLOUT, Clock::now() + limit)) return false;
+        }
+        return n == 0;
+    }
+
+    // Bytes come from the buffer; one read call refills it with whatever
+    // the device holds. The limit is the wait for the next byte.
+    // Once the buffer is empty the device has nothing more yet, so the
+    // wait comes before the read: one poll and one read per burst.
     int doRead(std::chrono::milliseconds limit) override {
+        if (m_pos < m_len) return m_buf[m_pos++];
         const auto deadline = Clock::now() + limit;
+        while (!m_lost) {
+            if (!waitFor(POLLIN, deadline)) {
+                m_maybeStale = true;
+                if (!m_lost && limit.count() > 0) checkDeviceNode();
+                return -1;
+            }
+            if (fill() > 0) {
+                m_maybeStale = false;
+                return m_buf[m_pos++];
+            }
+        }
+        return -1;
+    }
+
+    // Late replies follow a request whose reply timed out or was never read;
+    // after a reply read in full the device is only asked when bytes were
+    // left over, which keeps a clean exchange at one write, one poll, one read.
+    std::size_t doDiscardInput() override {
+        std::size_t dropped = m_len - m_pos;
+        m_pos = m_len = 0;
+        if (dropped == 0 && !m_maybeStale) return 0;
+        m_maybeStale = false;
+        while (fill() > 0) {
+            dropped += m_len;
+            m_pos = m_len = 0;
+        }
+        return dropped;
+    }
+
+    bool doLost() const override { return m_lost; }
+
+    // One read into the empty buffer: the count read, 0 when nothing waits
+    // or the line is gone (m_lost set).
+    ssize_t fill() {
+        m_pos = m_len = 0;
         for (;;) {
-            std::uint8_t b;
-            ssize_t n = ::read(m_fd, &b, 1);
-            if (n == 1) return b;
-            if (n < 0 && errno != EAGAIN && errno != EINTR) return -1;
-            if (!waitFor(POLLIN, deadline)) return -1;
+            const ssize_t k = ::read(m_fd, m_buf, sizeof m_buf);
+            if (k > 0) {
+                m_len = static_cast<std::size_t>(k);
+                return k;
+            }
+            // With VMIN 1 an idle terminal says EAGAIN; 0 is a hang-up.
+            if (k == 0) m_lost = true;
+            if (k < 0 && errno == EINTR) continue;
+            if (k < 0 && errno != EAGAIN) m_lost = lineGone(errno);
+            return 0;
         }
     }
 
     // Blocks until the port is ready or the deadline passes; false on time-out
     // or when the device is gone (a hang-up would otherwise wake us at once).
     bool waitFor(short events, Clock::time_point deadline) {
-        for (;;) {
+        for (bool first = true;; first = false) {
             int left = msLeft(deadline);
-            if (left == 0) return false;
+            if (left == 0 && !first) return false;
             pollfd p{m_fd, events, 0};
             int r = ::poll(&p, 1, left);
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) return false;
+            if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                // Bytes that came before the hang-up are still handed out.
+                if ((p.revents & POLLIN) && (events & POLLIN)) return true;
+                m_lost = true;
+                return false;
+            }
             if (p.revents & events) return true;
-            if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
         }
+    }
+
+    // A silent line may be a device whose node was removed or now names
+    // another device (an adapter pulled out and plugged in again).
+    void checkDeviceNode() {
+        struct stat st {};
+        if (::stat(m_device.c_str(), &st) != 0 || st.st_rdev != m_rdev) m_lost = true;
     }
 
     int m_fd;
     termios m_saved;
+    std::string m_device;
+    dev_t m_rdev = 0;
+    bool m_lost = false;
+    // Bytes may wait in the device that no receive has looked for.
+    bool m_maybeStale = true;
+    std::uint8_t m_buf[256];
+    std::size_t m_pos = 0;
+    std::size_t m_len = 0;
 };
 
 struct OpenerHook {
@@ -143,6 +247,11 @@ std::string ComDevicePath(int comNumber) {
 
 std::unique_ptr<ByteTransport> OpenSerialDevice(const std::string& device, int baud,
                                                 std::string& error) {
+    // A FIFO or a directory is never opened: it could block or mislead.
+    if (std::string what = notADevice(device); !what.empty()) {
+        error = what;
+        return nullptr;
+    }
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = errnoText(device, errno);
@@ -166,7 +275,8 @@ std::unique_ptr<ByteTransport> OpenSerialDevice(const std::string& device, int b
     t.c_cflag &= ~static_cast<tcflag_t>(PARENB | CSTOPB | CSIZE | CRTSCTS);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    t.c_cc[VMIN] = 0;
+    // VMIN 1 on a non-blocking port: an idle line reads EAGAIN, a hang-up 0.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     ::cfsetispeed(&t, speedOf(baud));
     ::cfsetospeed(&t, speedOf(baud));
@@ -182,7 +292,7 @@ std::unique_ptr<ByteTransport> OpenSerialDevice(const std::string& device, int b
     int rts = TIOCM_RTS;
     (void)::ioctl(fd, TIOCMBIS, &dtr);
     (void)::ioctl(fd, TIOCMBIC, &rts);
-    return std::make_unique<SerialPort>(fd, saved);
+    return std::make_unique<SerialPort>(fd, saved, device);
 }
 
 void SetComPortOpener(ComPortOpener opener) {
@@ -196,7 +306,9 @@ std::unique_ptr<ByteTransport> OpenComPort(int comNumber, int baud, std::string&
         return nullptr;
     }
     if (ComPortOpener opener = currentOpener()) return opener(comNumber, baud, error);
-    return OpenSerialDevice(ComDevicePath(comNumber), baud, error);
+    const std::string device = ComDevicePath(comNumber);
+    if (IsNetworkDevice(device)) return OpenNetworkPort(device, baud, error);
+    return OpenSerialDevice(device, baud, error);
 }
 
 bool ComPortExists(int comNumber) {
@@ -205,6 +317,8 @@ bool ComPortExists(int comNumber) {
         std::string error;
         return opener(comNumber, 1200, error) != nullptr;
     }
+    if (IsNetworkDevice(ComDevicePath(comNumber)))
+        return NetworkDeviceReachable(ComDevicePath(comNumber));
     int fd = ::open(ComDevicePath(comNumber).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     bool tty = ::isatty(fd);

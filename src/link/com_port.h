@@ -1,6 +1,7 @@
 #pragma once
 // COM ports 1..4. On this platform COM n is the device named by the
-// environment variable YUKT_COMn, else /dev/ttyS<n-1>. The in-process
+// environment variable YUKT_COMn, else /dev/ttyS<n-1>; tcp:// and
+// rfc2217:// names reach a serial device server (tcp_transport.h). The in-process
 // simulated bench replaces the opener with SetComPortOpener.
 
 #include <functional>

@@ -61,9 +61,11 @@ void FrameDecoder::reset() {
     m_count = 0;
     m_filled = 0;
     m_sum = 0;
+    m_fault = Fault::None;
 }
 
-FrameDecoder::Step FrameDecoder::fail() {
+FrameDecoder::Step FrameDecoder::fail(Fault why) {
+    m_fault = why;
     m_state = State::Hunt;
     return Step::Error;
 }
@@ -93,15 +95,15 @@ FrameDecoder::Step FrameDecoder::feed(std::uint8_t b) {
             return Step::NeedMore;
         case State::Preamble:
             if (b == kPreamble) {
-                if (++m_extraAA > kMaxExtraPreamble) return fail();
+                if (++m_extraAA > kMaxExtraPreamble) return fail(Fault::Preamble);
                 return Step::NeedMore;
             }
-            if (b != kPreambleEnd) return fail();
+            if (b != kPreambleEnd) return fail(Fault::Preamble);
             m_state = State::Len;
             return Step::NeedMore;
         case State::Len:
             if (!takeNibble(b, v)) return Step::NeedMore;
-            if (v == 0) return fail();
+            if (v == 0) return fail(Fault::Length);
             m_len = v;
             m_count = v - 1;
             m_filled = 0;
@@ -122,15 +124,15 @@ FrameDecoder::Step FrameDecoder::feed(std::uint8_t b) {
             return Step::NeedMore;
         case State::Sum:
             if (!takeNibble(b, v)) return Step::NeedMore;
-            if (v != m_sum % 256) return fail();
+            if (v != m_sum % 256) return fail(Fault::Sum);
             m_state = State::End;
             return Step::NeedMore;
         case State::End:
-            if (b != kFrameEnd) return fail();
+            if (b != kFrameEnd) return fail(Fault::End);
             m_state = State::Hunt;
             return Step::Frame;
     }
-    return fail();
+    return fail(Fault::None);
 }
 
 }  // namespace yukt

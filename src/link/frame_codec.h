@@ -39,6 +39,8 @@ std::uint8_t TextCheckChar(const std::string& cp1251);
 class FrameDecoder {
   public:
     enum class Step { NeedMore, Frame, Error };
+    // Why the last Step::Error came.
+    enum class Fault { None, Preamble, Length, Sum, End };
 
     explicit FrameDecoder(std::uint8_t* buf) : m_buf(buf) {}
 
@@ -51,10 +53,11 @@ class FrameDecoder {
     // LEN has been read (count() is then the data count it announced).
     bool lengthKnown() const { return m_len != 0; }
     bool accepted() const { return (m_status & kAcceptedBit) != 0; }
+    Fault fault() const { return m_fault; }
 
   private:
     enum class State { Hunt, Preamble, Len, Status, Data, Sum, End };
-    Step fail();
+    Step fail(Fault why);
     // Combines two nibble characters; true when the byte is complete.
     bool takeNibble(std::uint8_t c, std::uint8_t& out);
 
@@ -68,6 +71,7 @@ class FrameDecoder {
     int m_count = 0;
     int m_filled = 0;
     unsigned m_sum = 0;
+    Fault m_fault = Fault::None;
 };
 
 }  // namespace yukt

@@ -4,6 +4,7 @@
 
 #include "common/cp1251.h"
 #include "common/text.h"
+#include "link/com_port.h"
 
 namespace yukt {
 
@@ -65,7 +66,11 @@ bool FillLineUse(LinkTable& links, const std::string& pathCfg, CfgError* err) {
     for (auto& board : links.LineUse) board.fill(false);
     for (const char* code : kLineUseModels) {
         CfgReader in;
-        if (!in.Open(pathCfg + "tp" + code + ".cfg")) continue;
+        if (!in.Open(pathCfg + "tp" + code + ".cfg")) {
+            if (!in.Failed()) continue;
+            setError(err, in.Error());
+            return false;
+        }
         for (int i = 1; i <= kMaxModuleLines; ++i) {
             if (in.ReadWord() != code) break;
             int number = 0;
@@ -89,7 +94,11 @@ int ReadLinkCfg(LinkTable& links, const std::string& pathCfg, ConsoleLineBuffer&
     CfgReader in;
     if (!in.Open(pathCfg + kBoardFile)) {
         links.LinksReady = false;
-        return 0;
+        // A file that is there but cannot be read is an error, not a
+        // missing configuration.
+        if (!in.Failed()) return 0;
+        setError(err, in.Error());
+        return kLinkCfgFatal;
     }
     for (int i = 1; i <= 4; ++i) {
         std::string word;
@@ -123,7 +132,9 @@ int ReadLinkCfg(LinkTable& links, const std::string& pathCfg, ConsoleLineBuffer&
         link.SetSpeed(speed);
         link.OpenLink(true);
         if (!link.IsOpen()) {
-            link.ErrorText = "Плата с адресом $" + hex4(link.BaseAddress()) + " не подключена";
+            // The base as the file names it: an unsupported one is stored as
+            // $300, but the operator looks for the board the file names.
+            link.ErrorText = "Плата с адресом $" + hex4(base) + " не подключена";
             return i;
         }
         link.ErrorText.clear();
@@ -137,15 +148,16 @@ int ReadComCfg(LinkTable& links, const std::string& pathCfg, CfgError* err) {
     CfgReader in;
     if (!in.Open(pathCfg + kComFile)) {
         links.LinksReady = false;
-        return 0;
+        if (!in.Failed()) return 0;
+        setError(err, in.Error());
+        return kLinkCfgFatal;
     }
     for (int i = links.LinkCount + 1; i <= 4; ++i) {
         std::string word;
         if (!in.ReadWord(word)) break;
         int com = 0;
         if (!StrToIntStrict(word, com)) {
-            setError(err,
-                     CfgError{in.FileName(), in.LineNumber(), "неверное число \"" + word + "\""});
+            setError(err, CfgError{in.FileName(), in.LineNumber(), BadNumber(word)});
             return kLinkCfgFatal;
         }
         int speed = 0;

@@ -12,6 +12,7 @@ struct Hooks {
     std::mutex mutex;
     std::function<void()> beep;
     std::function<void(int)> waitPump;
+    std::function<void(int, bool)> lineState;
 };
 
 Hooks& hooks() {
@@ -29,6 +30,20 @@ void SetBeepHook(std::function<void()> hook) {
 void SetWaitPumpHook(std::function<void(int ms)> hook) {
     std::lock_guard<std::mutex> lock(hooks().mutex);
     hooks().waitPump = std::move(hook);
+}
+
+void SetLineStateHook(std::function<void(int comNumber, bool lost)> hook) {
+    std::lock_guard<std::mutex> lock(hooks().mutex);
+    hooks().lineState = std::move(hook);
+}
+
+void LineStateChanged(int comNumber, bool lost) {
+    std::function<void(int, bool)> hook;
+    {
+        std::lock_guard<std::mutex> lock(hooks().mutex);
+        hook = hooks().lineState;
+    }
+    if (hook) hook(comNumber, lost);
 }
 
 void Beep() {

@@ -151,13 +151,14 @@ void Ttp6606::openBoard(bool direct) {
 
 void Ttp6606::openCom() {
     ErrorText.clear();
+    ErrorReason.clear();
     closeCom();
-    std::string why;
-    m_com = OpenComPort(ComNumber(), Speed(), why);
+    m_com = OpenComPort(ComNumber(), Speed(), ErrorReason);
     if (!m_com) {
         ErrorText = "COM-порт занят";
         return;
     }
+    ErrorReason.clear();
     m_comOpen = true;
     m_boardOpen = false;
 }
@@ -167,10 +168,59 @@ void Ttp6606::closeCom() {
     m_com.reset();
 }
 
+ByteTransport* Ttp6606::liveCom() {
+    if (m_com || !m_comOpen) return m_com.get();
+    // A lost line costs one open attempt a second, never a wait.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_nextReopen) return nullptr;
+    m_nextReopen = now + kReopenInterval;
+    std::string why;
+    m_com = OpenComPort(ComNumber(), Speed(), why);
+    if (!m_com) return nullptr;
+    ErrorReason.clear();
+    LineStateChanged(ComNumber(), false);
+    return m_com.get();
+}
+
+void Ttp6606::checkLost() {
+    if (!m_com || !m_com->lost()) return;
+    m_com.reset();
+    m_nextReopen = std::chrono::steady_clock::now() + kReopenInterval;
+    ErrorReason = "линия потеряна";
+    LineStateChanged(ComNumber(), true);
+}
+
+void Ttp6606::dropStaleInput() {
+    if (isBoard()) return;
+    if (ByteTransport* com = liveCom()) {
+        StaleBytes += com->discardInput();
+        checkLost();
+    }
+}
+
+int Ttp6606::sendComBytes(const std::uint8_t* bytes, std::size_t count) {
+    ByteTransport* com = liveCom();
+    if (!com) return -1;
+    const bool sent = com->writeAll(bytes, count, kByteTimeout);
+    if (!sent) checkLost();
+    return sent ? 1 : -1;
+}
+
+int Ttp6606::comPeek() {
+    ByteTransport* com = liveCom();
+    if (!com) return -2;
+    const int b = com->readByte(std::chrono::milliseconds(0));
+    if (b < 0) checkLost();
+    return b;
+}
+
 int Ttp6606::SendByte(int line, std::uint8_t b) {
     if (!isBoard()) {
-        if (!m_com) return -1;
-        return m_com->writeByte(b, kByteTimeout) ? 1 : -1;
+        ByteTransport* com = liveCom();
+        if (!com) return -1;
+        const bool sent = com->writeByte(b, kByteTimeout);
+        if (!sent) checkLost();
+        return sent ? 1 : -1;
     }
     if (!m_ports) return -1;
     if (m_smartBoard) return ctlSend(line, b) ? 0 : -1;
@@ -179,9 +229,13 @@ int Ttp6606::SendByte(int line, std::uint8_t b) {
 
 int Ttp6606::RecvByte(int line) {
     if (!isBoard()) {
-        if (!m_com) return -1;
-        int b = m_com->readByte(kByteTimeout);
-        if (b < 0) m_com->clearError();
+        ByteTransport* com = liveCom();
+        if (!com) return -1;
+        int b = com->readByte(kByteTimeout);
+        if (b < 0) {
+            com->clearError();
+            checkLost();
+        }
         return b;
     }
     if (!m_ports) return -1;

@@ -22,6 +22,9 @@ class IoPorts;
 constexpr std::chrono::milliseconds kByteTimeout{300};
 // Line initialisation and speed confirmation on a board take longer.
 constexpr std::chrono::milliseconds kBoardSettle{600};
+// A lost COM line is tried again this often: soon enough that a returning
+// device answers within a second, rarely enough to cost nothing meanwhile.
+constexpr std::chrono::milliseconds kReopenInterval{1000};
 
 constexpr int kBufSize = 256;
 constexpr std::uint8_t kLf = 10;
@@ -70,6 +73,9 @@ class Ttp6606 {
     bool BoardOpen() const { return m_boardOpen; }
     bool ComOpen() const { return m_comOpen; }
     bool IsOpen() const { return m_isOpen; }
+    // The COM link is open but its far end went away; exchanges fail at once
+    // and the port is reopened at most once a second.
+    bool LineLost() const { return m_comOpen && !m_com; }
     int ZeroCount() const { return m_zeroCount; }
     static const char* Description() { return "Cвязь PC с модулями ЮКТ (ЮКТ-6606)"; }
 
@@ -117,6 +123,16 @@ class Ttp6606 {
     int RecvLen = 0;
     int ErrCount = 0;
     std::string ErrorText;
+    // Why the COM port did not open or the line was lost, as the operator
+    // reads it beside ErrorText ("нет доступа к /dev/ttyS0 (нужна группа
+    // dialout)"); empty when the port is fine.
+    std::string ErrorReason;
+    // ErrorText and, when known, ": " and ErrorReason: what the operator reads.
+    std::string ErrorMessage() const {
+        return ErrorReason.empty() ? ErrorText : ErrorText + ": " + ErrorReason;
+    }
+    // Bytes found waiting before a request (late replies) and dropped.
+    std::size_t StaleBytes = 0;
     std::string LastIdent;
     std::string LastSent;
     // Last stable status nibbles of registers +0, +1, +2, +3 (register board).
@@ -135,8 +151,20 @@ class Ttp6606 {
     static bool isLineByte(int b);
     // Crystal / perBit / baud, rounded up from a fraction above one half.
     static int divisor(double crystal, double perBit, int baud);
-    // Sends one prepared text or binary frame byte by byte.
+    // Sends one prepared text or binary frame: byte by byte on a board,
+    // in one write on a COM link.
     int sendBytes(int line, const std::uint8_t* bytes, std::size_t count);
+    // COM link: the port, reopened when it was lost and a second has
+    // passed since the last try; null while the line is gone.
+    ByteTransport* liveCom();
+    // Closes a port whose far end is gone; the link stays logically open.
+    void checkLost();
+    // Drops a late reply before a new request goes out (COM links).
+    void dropStaleInput();
+    // A whole frame in one write: 1 sent, -1 not.
+    int sendComBytes(const std::uint8_t* bytes, std::size_t count);
+    // A byte already waiting on the COM line, -1 none, -2 line gone.
+    int comPeek();
 
     // Register board (i = 0-based line).
     std::uint16_t groupRegister(int i) const;
@@ -176,6 +204,7 @@ class Ttp6606 {
     int m_zeroCount = 0;
     const LineUseMap* m_lineUse = nullptr;
     std::unique_ptr<ByteTransport> m_com;
+    std::chrono::steady_clock::time_point m_nextReopen{};
     std::shared_ptr<IoPorts> m_ports;
 };
 

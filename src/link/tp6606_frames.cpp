@@ -4,6 +4,7 @@
 
 #include "common/cp1251.h"
 #include "link/frame_codec.h"
+#include "link/frame_trace.h"
 #include "link/tp6606.h"
 
 namespace yukt {
@@ -23,6 +24,8 @@ constexpr int kMaxHuntBytes = 4096;
 }  // namespace
 
 int Ttp6606::sendBytes(int line, const std::uint8_t* bytes, std::size_t count) {
+    TraceSent(*this, line, bytes, count);
+    if (!isBoard()) return sendComBytes(bytes, count);
     int result = -1;
     for (std::size_t i = 0; i < count; ++i) {
         result = SendByte(line, bytes[i]);
@@ -37,6 +40,7 @@ int Ttp6606::SendFrame(int line, int addr, int dataLen, int cmd) {
     if (dataLen < 0 || dataLen > static_cast<int>(kMaxFrameData)) return -1;
     std::vector<std::uint8_t> frame =
         EncodeFrame(addr, cmd, Buf, static_cast<std::size_t>(dataLen));
+    dropStaleInput();
     return sendBytes(line, frame.data(), frame.size());
 }
 
@@ -44,17 +48,25 @@ int Ttp6606::SendCmd(int line, int addr, int cmd) { return SendFrame(line, addr,
 
 int Ttp6606::ReceiveFrame(int line) {
     FrameDecoder decoder(Buf);
+    ReceptionTrace trace(*this, line);
     int result = -1;
     for (int hunted = 0;;) {
-        int b = RecvByte(line);
+        int b = trace.add(RecvByte(line));
         if (b < 0) break;
         FrameDecoder::Step step = decoder.feed(static_cast<std::uint8_t>(b));
         if (step == FrameDecoder::Step::Frame) {
             result = decoder.accepted() ? 0 : -3;
+            trace.end(TraceEnd::Complete);
             break;
         }
-        if (step == FrameDecoder::Step::Error) break;
-        if (!decoder.lengthKnown() && ++hunted > kMaxHuntBytes) break;
+        if (step == FrameDecoder::Step::Error) {
+            trace.end(TraceEnd::Complete);
+            break;
+        }
+        if (!decoder.lengthKnown() && ++hunted > kMaxHuntBytes) {
+            trace.end(TraceEnd::Babble);
+            break;
+        }
     }
     if (decoder.lengthKnown()) RecvLen = decoder.count();
     if (result != 0) ++ErrCount;
@@ -114,7 +126,7 @@ std::string Ttp6606::ReceiveText() {
     // waiting, so an idle line costs no time-out.
     int first;
     if (!isBoard())
-        first = m_com ? m_com->readByte(std::chrono::milliseconds(0)) : -2;
+        first = comPeek();
     else if (m_smartBoard)
         first = ctlRecv(m_line);
     else
@@ -125,22 +137,26 @@ std::string Ttp6606::ReceiveText() {
     }
     if (first != kTextStart) return "";
 
+    ReceptionTrace trace(*this, m_line);
+    trace.add(first);
     int b;
     int hunted = 0;
     do {
-        b = RecvByte(m_line);
-        if (b < 0 || ++hunted > kMaxHuntBytes) return "";
+        b = trace.add(RecvByte(m_line));
+        if (b >= 0 && ++hunted > kMaxHuntBytes) trace.end(TraceEnd::Babble);
+        if (b < 0 || hunted > kMaxHuntBytes) return "";
     } while (b != kTextStart);
-    b = RecvByte(m_line);
+    b = trace.add(RecvByte(m_line));
     for (int extra = 0; b == kTextStart && extra < kMaxExtraTextStart; ++extra)
-        b = RecvByte(m_line);
+        b = trace.add(RecvByte(m_line));
     if (b < 0) return "";
     std::string collected;
     while (b != kTextEnd && collected.size() < kMaxTextCollect) {
         collected += static_cast<char>(b);
-        b = RecvByte(m_line);
+        b = trace.add(RecvByte(m_line));
         if (b < 0) return "";
     }
+    trace.end(b == kTextEnd ? TraceEnd::Complete : TraceEnd::Babble);
     // The last byte is the check character; it is not verified.
     if (!collected.empty()) collected.pop_back();
     if (collected.size() > kMaxTextResult) collected.resize(kMaxTextResult);

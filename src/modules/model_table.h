@@ -34,6 +34,7 @@
 
 #include "common/cfg_reader.h"
 #include "common/cp1251.h"
+#include "common/warning.h"
 #include "modules/tp7xxx.h"
 
 namespace yukt {
@@ -60,6 +61,17 @@ bool ReadBaseColumns(CfgReader& in, BaseColumns& c);
 void ApplyBaseColumns(Ttp7xxx& m, const BaseColumns& c);
 // True when PathCfg is one of the sample directories.
 bool PathIsSampleDir(const std::string& pathCfg);
+
+// Why a line's model columns were refused (models whose Columns carry a
+// `Refused` text); empty when they are usable.
+template <class Columns>
+const std::string& RefusedColumns(const Columns& c) {
+    static const std::string kNone;
+    if constexpr (requires { c.Refused; })
+        return c.Refused;
+    else
+        return kNone;
+}
 
 template <class Traits>
 class ModelTable {
@@ -103,7 +115,12 @@ public:
     int LoadCfg(CfgError* error = nullptr) {
         EnsureCfg();
         CfgReader in;
-        if (!in.Open(CfgPath())) return 0;
+        if (!in.Open(CfgPath())) {
+            // Missing: nothing configured. There but unreadable: an error.
+            if (!in.Failed()) return 0;
+            if (error) *error = in.Error();
+            return -1;
+        }
         for (int i = 1; i <= kMaxModules; ++i) {
             std::string code;
             if (!in.ReadWord(code)) break;
@@ -116,11 +133,21 @@ public:
             in.SkipLine();
             auto m = std::make_unique<Driver>(*m_ctx);
             ApplyBaseColumns(*m, base);
+            // A refused line leaves the module at its default settings and
+            // unprogrammed; the rest of the file is read on.
+            const bool refused = !RefusedColumns(cols).empty();
+            if (refused) warn(RefusedColumns(cols));
             Traits::ApplyColumns(*m, cols);
             m->Identify(true);
             if (m->Present()) {
                 m->SetError(kErrOk);
-                Traits::StartUp(*m);
+                if (!refused) Traits::StartUp(*m);
+                if constexpr (requires { m->SiteFailure(); }) {
+                    if (const CfgError* failure = m->SiteFailure()) {
+                        if (error) *error = *failure;
+                        return -1;
+                    }
+                }
             } else {
                 m->SetError(kErrNoAnswer);
             }
@@ -147,6 +174,10 @@ public:
             if (base.Number != number) continue;
             Driver* m = Module(i);
             if (m == nullptr) return -1;
+            if (!RefusedColumns(cols).empty()) {
+                warn(RefusedColumns(cols));  // the module keeps its settings
+                return -1;
+            }
             ApplyBaseColumns(*m, base);
             Traits::ApplyColumns(*m, cols);
             if (!m->Present()) {
@@ -158,6 +189,12 @@ public:
             return 0;
         }
         return -1;
+    }
+
+    // A refused line: on the drivers' console line and through Warn.
+    void warn(const std::string& text) {
+        m_ctx->Console.ConsoleLine(text);
+        Warn(text);
     }
 
     void EnsureCfg() {

@@ -73,9 +73,12 @@ int Ttp73Channels::ReadMemoryBytes(int bank, std::string& bytes) {
     if (code == 0) return -1;
     const std::array<std::uint8_t, 1> request = {code};
     std::vector<std::uint8_t> answer;
-    const int rc = ExchangeFrame(*this, cmd73::kEvents, request, answer, m_memoryLen);
+    // A short answer is taken as far as it goes; only one without any data
+    // fails the read.
+    const int rc = ExchangeFrame(*this, cmd73::kEvents, request, answer, 1);
     if (rc < 0) return rc;
-    bytes.assign(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(m_memoryLen));
+    bytes.assign(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(
+                                                      std::min(answer.size(), m_memoryLen)));
     return rc;
 }
 
@@ -84,6 +87,7 @@ int Ttp73Channels::ReadMemory(int bank, std::string& text) {
     std::string bytes;
     const int rc = ReadMemoryBytes(bank, bytes);
     if (rc < 0) return rc;
+    bytes.resize(m_memoryLen, '\0');  // the bytes a short answer lacks count as 0
     text = Cp1251ToUtf8(m_keepControls ? bytes : ReplaceControlChars(bytes));
     return rc;
 }

@@ -48,7 +48,9 @@ class Ttp73Channels : public Ttp73Base {
     // The text of a bank; "Err7" and -1 when the bank is unknown or the read
     // fails. How the bytes read back is the model's (see the constructor).
     int ReadMemory(int bank, std::string& text);
-    // The bank's bytes as the module sent them (Windows-1251, unreplaced).
+    // The bank's bytes as the module sent them (Windows-1251, unreplaced):
+    // at most the full record, fewer when the answer was shorter, -1 when it
+    // carried no data at all. ReadMemory counts the missing bytes as 0.
     int ReadMemoryBytes(int bank, std::string& bytes);
 
   protected:

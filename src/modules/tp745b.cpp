@@ -1,6 +1,7 @@
 #include "modules/tp745b.h"
 
 #include <map>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -14,10 +15,16 @@ namespace {
 constexpr int kChannels = 32;
 constexpr int kMaxBlocks = 8;
 
-std::vector<std::string> fileLines(const std::string& path) {
+// The lines of a site file; a missing file has none, one that cannot be read
+// leaves `failure` set.
+std::vector<std::string> fileLines(const std::string& path, std::optional<CfgError>& failure) {
     std::vector<std::string> lines;
     std::string text;
-    if (!ReadTextFile(path, text)) return lines;
+    FileFailure reason;
+    if (!ReadTextFile(path, text, reason)) {
+        if (!reason.missing && !failure) failure = CfgError{path, reason.line, reason.reason};
+        return lines;
+    }
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -42,9 +49,9 @@ bool firstInt(const std::vector<std::string>& lines, std::size_t i, int& value) 
 }
 
 // corr1.cfg: point number -> correction in Ω; a later line for a point wins.
-std::map<int, double> readCorrections(const std::string& path) {
+std::map<int, double> readCorrections(const std::string& path, std::optional<CfgError>& failure) {
     std::map<int, double> corrections;
-    for (const std::string& line : fileLines(path)) {
+    for (const std::string& line : fileLines(path, failure)) {
         const auto words = wordsOf(line);
         if (words.size() < 2 || words[0][0] == ';') continue;
         int point = 0;
@@ -68,7 +75,7 @@ Ttp745b::Ttp745b(ModuleContext& ctx) : Ttp74x1(ctx) {
 void Ttp745b::LoadChannelCorrections() {
     // g1.cfg: the count c of modules described, c lines with their numbers,
     // then c blocks of 32 lines with the sensor point number of each channel.
-    const auto g1 = fileLines(Context().SiteDir + "g1.cfg");
+    const auto g1 = fileLines(Context().SiteDir + "g1.cfg", m_siteFailure);
     int count = 0;
     if (!firstInt(g1, 0, count) || count < 1 || count > kMaxBlocks) return;
     int block = 0;
@@ -83,7 +90,7 @@ void Ttp745b::LoadChannelCorrections() {
         if (firstInt(g1, first + static_cast<std::size_t>(j - 1), point)) SetChanParam(j, point);
     }
 
-    const auto corrections = readCorrections(Context().SiteDir + "corr1.cfg");
+    const auto corrections = readCorrections(Context().SiteDir + "corr1.cfg", m_siteFailure);
     for (int j = 1; j <= kChannels; ++j) {
         const auto it = corrections.find(GetChanParam(j));
         if (it != corrections.end()) SetChanOffset(j, it->second);

@@ -3,6 +3,7 @@
 // group, and per-channel resistance corrections from two site files.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,8 +19,13 @@ class Ttp745b : public Ttp74x1 {
 
     // Loads the sensor point numbers of this module's channels from g1.cfg and
     // the corrections of those points from corr1.cfg (both in the context's
-    // SiteDir). A missing file is skipped.
+    // SiteDir). A missing file is skipped; one that cannot be read (not a
+    // regular file, a line too long) is kept in SiteFailure.
     void LoadChannelCorrections();
+    const CfgError* SiteFailure() const { return m_siteFailure ? &*m_siteFailure : nullptr; }
+
+  private:
+    std::optional<CfgError> m_siteFailure;
 };
 
 struct Tp745bTraits {

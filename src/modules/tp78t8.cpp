@@ -222,10 +222,11 @@ bool ReadGeneratorColumns(CfgReader& in, GeneratorColumns& c, std::uint8_t (*mod
     if (!in.ReadReal(c.QuartzKHz) || !in.ReadReal(c.FreqHz) || !in.ReadReal(c.IntervalS) ||
         !in.ReadInt(c.Mode))
         return false;
-    if (modeFor(c.Mode) != 3 && !(c.FreqHz > 0)) {
-        in.Fail("частота " + FloatToStr(c.FreqHz) + " Гц не задает период");
-        return false;
-    }
+    if (modeFor(c.Mode) != 3 && !(c.FreqHz > 0 && std::isfinite(c.FreqHz)))
+        c.Refused = CfgError{in.FileName(), in.LineNumber(),
+                             "частота " + FloatToStr(c.FreqHz) +
+                                 " Гц не задает период, строка не принята"}
+                        .message();
     return true;
 }
 

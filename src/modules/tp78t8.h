@@ -148,14 +148,21 @@ struct GeneratorColumns {
     double FreqHz = 0;
     double IntervalS = 0;
     int Mode = 0;
+    // Why the line's settings are refused ("file, строка n: ..."); empty
+    // when they are usable. The module table reports it and keeps the
+    // module's settings as they were.
+    std::string Refused;
 };
-// Reads Кварц,кГц Частота,Гц Интервал,сек. Направление. A frequency of 0 has
-// no period: the line is refused, unless its mode (as the model's `modeFor`
-// stores it) is the continuous mode 3, which needs no period from the line.
+// Reads Кварц,кГц Частота,Гц Интервал,сек. Направление. A frequency that
+// gives no period (0, negative, not finite) refuses the line's settings
+// (Refused), unless its mode (as the model's `modeFor` stores it) is the
+// continuous mode 3, which needs no period from the line. False only for a
+// malformed number.
 bool ReadGeneratorColumns(CfgReader& in, GeneratorColumns& c, std::uint8_t (*modeFor)(int));
 
 template <class D>
 void ApplyGeneratorColumns(D& d, const GeneratorColumns& c) {
+    if (!c.Refused.empty()) return;
     d.SetQuartz(c.QuartzKHz);
     d.SetPeriod(1000000 / c.FreqHz);
     d.SetPeriod2(1000000 / c.FreqHz);

@@ -188,4 +188,17 @@ class AppRig {
     QTemporaryDir m_dir;
 };
 
+inline void setSwitch(AppRig& rig, sim::ModeSwitch position) {
+    auto lk = rig.bench.lock();
+    rig.bench.setModeSwitch(position);
+}
+
+// Detection and step 2 for a module already plugged in.
+inline void runToVerification(AppRig& rig) {
+    rig.next();
+    rig.next();
+    setSwitch(rig, sim::ModeSwitch::Verification);
+    rig.next();
+}
+
 }  // namespace yukt::testing

@@ -237,6 +237,8 @@ TEST_F(ComponentTest, CloseAndReopen) {
     ASSERT_TRUE(command("Get 787x 1"));
     prbr->SetOpenPribor(false);
     EXPECT_FALSE(prbr->OpenPribor());
+    // As above: the pass that served the first command may still be running.
+    { BusyClaim passEnded(TheInstrumentState()); }
     prbr->SetsSet("Get 788t 1");
     EXPECT_FALSE(rec.waitFor([](Recorder& r) { return r.sets() > 1; }, 300ms));
 
@@ -287,13 +289,14 @@ TEST_F(ComponentTest, ShortLivedComponentLeavesTheOpenInstrumentAlone) {
     EXPECT_EQ(GetColumn(prbr->sGet(), 1, 2), "787x 1");
 }
 
-TEST_F(ComponentTest, ClosedComponentKeepsItsLinksUntilTheNextOpening) {
+TEST_F(ComponentTest, ClosedComponentReleasesItsLinksWhenDestroyed) {
     openComponent();
     prbr->SetOpenPribor(false);
-    prbr.reset();
-    // Direct access may still borrow the calibrator's link.
+    // Closed, the set stays until the component goes.
     ASSERT_NE(TheModuleSet().Context().Links.Entry(1), nullptr);
-    EXPECT_TRUE(TheModuleSet().Context().Links.Entry(1)->IsOpen());
+    prbr.reset();
+    // Its ports must not outlive it (a second program may need them).
+    EXPECT_FALSE(TheModuleSet().HoldsObjects());
     openComponent();
     ASSERT_TRUE(prbr->OpenPribor());
     ASSERT_TRUE(command("Get 787x 1"));

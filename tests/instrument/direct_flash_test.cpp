@@ -87,6 +87,48 @@ TEST_F(DirectFlashTest, AddressWriteIsConfirmedByReadingBack) {
     EXPECT_EQ(prbr->ReadFlashByte(100), 0x42);
 }
 
+TEST_F(DirectFlashTest, EveryCopyIsWrittenBeforeAnyIsReadBack) {
+    std::vector<std::string> requests;
+    bench.setFrameLog([&](const std::string& line) {
+        if (line.starts_with("-> ")) requests.push_back(line);
+    });
+    // A module whose FLASH reads back the old value once after a write.
+    module->setFlashLag(true);
+    EXPECT_TRUE(prbr->WriteModuleAddress(6));
+    EXPECT_TRUE(prbr->UnconfirmedFlashCells().empty());
+    bench.setFrameLog(nullptr);
+    ASSERT_GE(requests.size(), 4u);
+    // Three writes (3 data bytes: cell high, cell low, value), then the reads.
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(requests[i].size(), requests[0].size()) << requests[i];
+    EXPECT_LT(requests[3].size(), requests[0].size()) << requests[3];
+    module->setFlashLag(false);
+    EXPECT_EQ(prbr->ReadModuleAddress(), 6);
+
+    module->setFlashLag(true);
+    EXPECT_TRUE(prbr->WriteCoef(2, 246.9134));
+    module->setFlashLag(false);
+    EXPECT_DOUBLE_EQ(prbr->ReadCoef(2), 246.9134);
+}
+
+TEST_F(DirectFlashTest, CellsThatNeverConfirmAreNamed) {
+    // The power fails as the second copy is stored: the first two copies
+    // hold the address, nothing reads back.
+    module->cutPowerAfterWrites(2);
+    EXPECT_FALSE(prbr->WriteModuleAddress(6));
+    EXPECT_EQ(prbr->UnconfirmedFlashCells(), (std::vector<int>{0, 16, 32}));
+    EXPECT_EQ(prbr->UnconfirmedFlashText(), "FLASH cells not confirmed: 0, 16, 32");
+    {
+        auto lk = bench.lock();
+        EXPECT_EQ(module->flash().read(0), 6);
+        EXPECT_EQ(module->flash().read(16), 6);
+        module->setPower(true);
+    }
+    // After power returns the write completes the copies.
+    EXPECT_TRUE(prbr->WriteModuleAddress(6));
+    EXPECT_EQ(prbr->UnconfirmedFlashText(), "");
+    EXPECT_EQ(prbr->ReadModuleAddress(), 6);
+}
+
 TEST_F(DirectFlashTest, FlashCellsOutsideTheMemoryAreNotRequested) {
     std::uint64_t before = bench.requestCount();
     EXPECT_FALSE(prbr->ReadFlashByte(-1).has_value());
@@ -209,13 +251,15 @@ TEST_F(DirectFlashTest, CoefficientReadRefusesDisagreementAndNonDigits) {
     EXPECT_EQ(prbr->ReadCoef(1), -0.5);
 }
 
-TEST_F(DirectFlashTest, CoefficientWriteStopsAtTheFirstUnconfirmedByte) {
+TEST_F(DirectFlashTest, CoefficientWriteGoesOnPastAnUnconfirmedByte) {
     ASSERT_TRUE(prbr->WriteCoef(1, 2.0));
+    // Every write lands but only the first is answered, and nothing reads back.
     bench.injectFault({.kind = sim::FaultKind::Silence, .after = 1, .times = sim::kForever});
     EXPECT_FALSE(prbr->WriteCoef(1, 1024.0));
     bench.clearFaults();
-    // Only the first byte of copy 1 went in; the copies now disagree.
-    EXPECT_EQ(prbr->ReadCoef(1), -0.5);
+    EXPECT_EQ(prbr->UnconfirmedFlashCells().size(), 12u);
+    // All three copies went in nevertheless.
+    EXPECT_EQ(prbr->ReadCoef(1), 1024.0);
 }
 
 // A locale whose decimal separator is a comma, for the life of the object:

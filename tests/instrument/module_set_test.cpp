@@ -1,9 +1,12 @@
 #include "instrument/module_set.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -96,6 +99,56 @@ TEST_F(ModuleSetTest, FatalConfigurationErrorsNameFileAndLine) {
         EXPECT_NE(reason.find(c.mentions), std::string::npos) << reason;
         set.CloseModuleSet();
     }
+}
+
+// Whatever stands in a configuration file's place, opening stops with the
+// file and the reason, never by an exception or by hanging on a FIFO.
+TEST_F(ModuleSetTest, FilesThatCannotBeReadAreNamedWithTheReason) {
+    namespace fs = std::filesystem;
+    struct Kind {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        std::string reason;
+    };
+    const std::string longLine = "745t 1 1 23 4 " + std::string(70'000, '9') + "\n";
+    const Kind kinds[] = {
+        {"directory", [](const std::string& p) { fs::create_directory(p); }, ": это каталог"},
+        {"device", [](const std::string& p) { fs::create_symlink("/dev/zero", p); },
+         ": это устройство"},
+        {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         ": это именованный канал (FIFO)"},
+        {"long line",
+         [&](const std::string& p) { ASSERT_TRUE(WriteTextFile(p, ";\n;\n" + longLine)); },
+         ", строка 3: строка длиннее 65536 байт"},
+    };
+    for (const char* name : {"tp6606.cfg", "tpCom.cfg", "tp745t.cfg"}) {
+        for (const Kind& kind : kinds) {
+            SCOPED_TRACE(std::string(name) + " " + kind.what);
+            writeDefaultConfig();
+            fs::remove(dir + name);
+            kind.make(dir + name);
+            EXPECT_EQ(openStops(), dir + name + kind.reason);
+            set.CloseModuleSet();
+            fs::remove_all(dir + name);
+        }
+    }
+}
+
+// Files saved as UTF-8 (with or without the byte order mark) are read as
+// such; a malformed token is echoed short and escaped.
+TEST_F(ModuleSetTest, Utf8FilesAreReadAndTokensEchoedShort) {
+    writeDefaultConfig();
+    std::ofstream(dir + "tpCom.cfg", std::ios::binary) << "\xEF\xBB\xBF 1    9600\n";
+    std::ofstream(dir + "tp745t.cfg", std::ios::binary)
+        << ";Настройка модулей\n745t 1 1 23 4 91.85776 91.85776 2 2500.0\n";
+    EXPECT_EQ(openStops(), "");
+    EXPECT_TRUE(set.Tables().t745t.Module(1)->Present());
+    set.CloseModuleSet();
+
+    std::ofstream(dir + "tp745t.cfg", std::ios::binary)
+        << "745t 1 1 23 4 \x01" << std::string(60'000, '7') << "\n";
+    EXPECT_EQ(openStops(),
+              "tp745t.cfg, строка 1: неверное число \"\\x01" + std::string(39, '7') + "…\"");
 }
 
 TEST_F(ModuleSetTest, SampleDirectoryGetsCommentedDefaults) {

@@ -218,6 +218,14 @@ TEST_F(LinkCfg, BoardThatDoesNotOpenStopsTheReading) {
     EXPECT_EQ(links.Entry(3), nullptr);
 }
 
+TEST_F(LinkCfg, BoardTextNamesTheBaseTheFileNamed) {
+    // An unsupported base is driven as $300; the text still names $280.
+    write("tp6606.cfg", "$280 1 10994000 4800\n");
+    EXPECT_EQ(readBoards(), 1);
+    EXPECT_EQ(links.Entry(1)->BaseAddress(), 0x300);
+    EXPECT_EQ(links.Entry(1)->ErrorText, "Плата с адресом $0280 не подключена");
+}
+
 TEST_F(LinkCfg, CrystalOutOfRangeKeepsTheDefault) {
     bus->add(0x300);
     write("tp6606.cfg", "$300 1 500 4800\n");

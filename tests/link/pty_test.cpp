@@ -214,7 +214,7 @@ TEST_F(PtyLink, PortIsExclusive) {
     EXPECT_FALSE(ComPortExists(2));
     std::string error;
     EXPECT_EQ(OpenComPort(2, 4800, error), nullptr);
-    EXPECT_EQ(error, "/nonexistent/yukt-com2: нет такого устройства");
+    EXPECT_EQ(error, "/nonexistent/yukt-com2: устройство не найдено");
 
     link.OpenLink(false);
     second.OpenLink(true);

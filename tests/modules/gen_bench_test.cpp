@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "common/warning.h"
 #include "freq_bench.h"
 #include "modules/tp788t.h"
 #include "modules/tp788v.h"
@@ -223,20 +224,43 @@ TEST_F(GeneratorBench, CalculationModeReportsThePlanWithoutExchange) {
     EXPECT_EQ(dev.requests.size(), 1u);  // the set only
 }
 
-TEST_F(GeneratorBench, CfgFrequencyWithoutPeriodIsRefusedWithItsLine) {
-    place("788t", kAddr);
-    writeCfg("788t", ";generators\n788t 1 1 23 2 7374.6075308 0 0.5 1\n");
-    CfgError error;
-    EXPECT_EQ(t788t.LoadCfg(&error), -1);
-    EXPECT_EQ(t788t.ModuleCount(), 0);
-    EXPECT_EQ(error.file, "tp788t.cfg");
-    EXPECT_EQ(error.line, 2);
+TEST_F(GeneratorBench, CfgFrequencyWithoutPeriodIsRefusedOnItsOwn) {
+    RecordingModule& dev = place("788t", kAddr);
+    std::vector<std::string> warnings;
+    SetWarningHandler([&](const std::string& text) { warnings.push_back(text); });
+    for (const char* freq : {"0", "-5"}) {
+        SCOPED_TRACE(freq);
+        warnings.clear();
+        ctx.Console.clear();
+        dev.requests.clear();
+        ModelTable<Tp788tTraits> table{ctx};
+        writeCfg("788t", std::string(";generators\n788t 1 1 23 2 7374.6075308 ") + freq +
+                             " 0.5 1\n788t 2 1 23 2 7374.6075308 100 0.5 4\n");
+        ASSERT_EQ(table.LoadCfg(), 0);
+        ASSERT_EQ(table.ModuleCount(), 2);
+        // The refused module is there with its defaults and was not programmed;
+        // the next line starts its module as usual.
+        EXPECT_EQ(table.Module(1)->PeriodUs(), 10000);
+        EXPECT_TRUE(table.Module(1)->Present());
+        ASSERT_EQ(dev.requests.size(), 1u);
+        EXPECT_EQ(dev.requests[0].data, (Bytes{0x03, 0x0E, 0x00, 0xE2, 0x10}));
+        const std::string why = std::string("tp788t.cfg, строка 2: частота ") + freq +
+                                " Гц не задает период, строка не принята";
+        EXPECT_EQ(warnings, std::vector<std::string>{why});
+        EXPECT_EQ(ctx.Console.lastLine(), why);
+        // Re-reading the line changes nothing either.
+        EXPECT_EQ(table.ReloadModule(1), -1);
+        EXPECT_EQ(table.ReloadModule(2), 0);
+    }
     // In the continuous mode the line needs no period.
+    warnings.clear();
     ModelTable<Tp788tTraits> other{ctx};
     writeCfg("788t", "788t 1 1 23 2 7374.6075308 0 0.5 3\n");
     EXPECT_EQ(other.LoadCfg(), 0);
     ASSERT_EQ(other.ModuleCount(), 1);
     EXPECT_EQ(other.Module(1)->Error(), kErrOk);
+    EXPECT_TRUE(warnings.empty());
+    SetWarningHandler(nullptr);
 }
 
 TEST_F(GeneratorBench, ReloadAppliesTheLineAgain) {

@@ -201,6 +201,34 @@ TEST_F(Tp735dBench, FailedMemoryReadsReportErr5) {
     EXPECT_EQ(replies[0], " 735d    2   Err 5 ");
 }
 
+TEST_F(Tp735dBench, ShortRecordsAreReadAsFarAsTheyGo) {
+    RecordingModule& dev = place("735d", kAddr);
+    Ttp735d& m = load();
+    const std::string zeros =
+        " TA1=     0.000 TB1=     0.000 tauA1=  0.0000 tauB1=  0.0000 Q1=  0.0000";
+    struct Case {
+        const char* what;
+        std::string stored;
+        std::string reply;
+    };
+    const std::vector<Case> cases = {
+        {"17 characters", record({0, 100, 300, 600, 1000}).substr(0, 17), "735d 2  " + zeros},
+        {"one character", "\\", "735d 2  " + zeros},
+        {"no data at all", "", " 735d    2   Err 5 " + zeros},
+    };
+    for (const Case& c : cases) {
+        setBank(dev, 1, c.stored);
+        EXPECT_EQ(Tp735dTraits::MemoryReply(m, "mem1"), c.reply) << c.what;
+    }
+    // The component line shows the short record's values as zeros too.
+    setBank(dev, 1, record({0, 100, 300, 600, 1000}).substr(0, 17));
+    replies.clear();
+    table.WriteReply();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_TRUE(replies[0].starts_with("735d 2   tauA1=  0.0000 tauB1=  0.0000 Q1=  0.0000 tauA2="))
+        << replies[0];
+}
+
 TEST_F(Tp735dBench, MemoryGetForm) {
     RecordingModule& dev = place("735d", kAddr);
     Ttp735d& m = load();

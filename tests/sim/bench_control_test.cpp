@@ -72,5 +72,56 @@ TEST(BenchControl, FaultsFromTheControlFileLastUntilCleared) {
     EXPECT_FALSE(bench.serve(1, 7, {}).empty());
 }
 
+
+// A FLASH write request (command 7): cell high, cell low, value.
+std::vector<std::uint8_t> flashWrite(int cell, int value) {
+    return {static_cast<std::uint8_t>(cell >> 8), static_cast<std::uint8_t>(cell & 0xFF),
+            static_cast<std::uint8_t>(value)};
+}
+std::vector<std::uint8_t> flashRead(int cell) {
+    return {static_cast<std::uint8_t>(0x10 + (cell >> 8)), static_cast<std::uint8_t>(cell & 0xFF)};
+}
+
+TEST(BenchControl, PowerCutKeepsTheWrittenCellsAndSilencesTheModuleUntilPowerReturns) {
+    Bench bench;
+    applyBenchCommand(bench, {"module", "745t"});
+    ASSERT_EQ(applyBenchCommand(bench, splitCommandLine("fault power-cut 2")), "");
+    EXPECT_FALSE(bench.serve(0, 7, flashWrite(0, 6)).empty());
+    EXPECT_TRUE(bench.serve(0, 7, flashWrite(16, 6)).empty());  // stored, never confirmed
+    EXPECT_TRUE(bench.serve(0, 7, flashWrite(32, 6)).empty());  // no power
+    EXPECT_TRUE(bench.serve(0, 7, {}).empty());
+    ASSERT_EQ(applyBenchCommand(bench, splitCommandLine("power on")), "");
+    const Flash& f = bench.underTest()->flash();
+    EXPECT_EQ(f.read(0), 6);
+    EXPECT_EQ(f.read(16), 6);
+    EXPECT_EQ(f.read(32), 3);
+    EXPECT_EQ(bench.underTest()->address(), -1);  // the copies disagree at power-up
+    EXPECT_FALSE(bench.serve(0, 7, flashWrite(32, 6)).empty());  // the cut struck once
+    for (const char* bad : {"fault power-cut", "fault power-cut 0", "power maybe"})
+        EXPECT_NE(applyBenchCommand(bench, splitCommandLine(bad)), "") << bad;
+    ASSERT_EQ(applyBenchCommand(bench, splitCommandLine("power off")), "");
+    EXPECT_TRUE(bench.serve(0, 7, {}).empty());
+    ASSERT_EQ(applyBenchCommand(bench, {"fault", "clear"}), "");
+    EXPECT_FALSE(bench.serve(0, 7, {}).empty());
+}
+
+TEST(BenchControl, LaggingFlashGivesTheOldValueOnceAfterAWrite) {
+    Bench bench;
+    applyBenchCommand(bench, {"module", "745t"});
+    ASSERT_EQ(applyBenchCommand(bench, splitCommandLine("fault flash-lag")), "");
+    auto readBack = [&](int cell) {
+        const std::vector<std::uint8_t> frame = bench.serve(0, 7, flashRead(cell));
+        // One data byte: its two characters sit before the sum and the final 10.
+        return ((frame[frame.size() - 5] & 15) << 4) | (frame[frame.size() - 4] & 15);
+    };
+    bench.serve(0, 7, flashWrite(16, 6));
+    EXPECT_EQ(readBack(16), 3);
+    EXPECT_EQ(readBack(16), 6);
+    EXPECT_EQ(readBack(0), 3);  // unwritten cells read at once
+    ASSERT_EQ(applyBenchCommand(bench, {"fault", "clear"}), "");
+    bench.serve(0, 7, flashWrite(0, 6));
+    EXPECT_EQ(readBack(0), 6);
+}
+
 }  // namespace
 }  // namespace yukt::sim

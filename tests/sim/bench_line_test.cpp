@@ -218,9 +218,13 @@ TEST(BenchLog, WritesOneLinePerFrame) {
     exchange(*host, 1, 7);
     exchange(*host, 9, 7);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "-> addr 1 cmd 7:");
-    EXPECT_EQ(lines[1].rfind("<- status 1 ok: 38 37 58", 0), 0u);
-    EXPECT_EQ(lines[3], "<- (nobody at 9)");
+    // The host trace's format: time stamp, line, direction, bytes, decoding.
+    auto body = [](const std::string& l) { return l.substr(l.find(' ') + 1); };
+    EXPECT_EQ(body(lines[0]), "bench -> AA AA 55 30 31 31 37 31 38 0A | LEN 01 HDR 17 (addr 1 cmd 7) data - SUM 18");
+    EXPECT_EQ(body(lines[1]).rfind("bench <- AA AA 55 30 39 31 38 33 38 33 37 35 38", 0), 0u)
+        << lines[1];
+    EXPECT_NE(lines[1].find("(addr 1 accepted) data 38 37 58"), std::string::npos) << lines[1];
+    EXPECT_EQ(body(lines[3]), "bench == nobody at 9");
     EXPECT_EQ(bench.requestCount(), 2u);
 }
 

@@ -203,6 +203,48 @@ TEST_F(FrequencyGenerator, TheDividerCheckCountsAgainstControlPulses) {
     EXPECT_EQ(count(), 0);
 }
 
+// What a 735x has counted and latched stays as it was when the generator is
+// programmed anew: its pulse counter and timer only go forward, and the
+// events of the last interval keep their times, edges and pulse count.
+TEST_F(FrequencyGenerator, ReprogrammingKeepsWhatTheInputsHaveSeen) {
+    bench.plugUnderTest(makeDevice("735x"));
+    struct Seen {
+        Bytes counters, status, times, edges, pulses;
+    };
+    auto look = [&] {
+        auto data = [&](int command, Bytes request) {
+            const auto r = exchange(*host, 0, command, request);
+            EXPECT_TRUE(r && r->accepted());
+            return r ? r->data : Bytes{};
+        };
+        return Seen{data(3, {}), data(5, {1}), data(5, {2}), data(5, {3}), data(5, {4})};
+    };
+    const unsigned d100 = 47099;  // 100 Hz
+    ASSERT_TRUE(exchange(*host, 0, 5, {0}));
+    ASSERT_TRUE(exchange(*host, 2, 1, {1, d100 & 0xFF, d100 >> 8}));
+    bench.clock().advance(0.05);
+    // A 0.2 s interval over the running pulses: 368730 ticks = 5 spans + 41050.
+    ASSERT_TRUE(exchange(*host, 2, 1, {3, 5, 0, 41050 & 0xFF, 41050 >> 8}));
+    bench.clock().advance(0.5);
+    const Seen before = look();
+    ASSERT_EQ(before.status, Bytes{0x0F});
+    ASSERT_EQ(le(before.pulses, 0, 4), 20u);
+
+    // Other frequencies (as "Set 788t 1 F 3" sends them), the output off, and back.
+    for (const Bytes& program : {Bytes{1, 0x00, 0xF0}, Bytes{2}, Bytes{1, 0x10, 0x27}}) {
+        SCOPED_TRACE(static_cast<int>(program[0]));
+        ASSERT_TRUE(exchange(*host, 2, 1, program));
+        bench.clock().advance(0.3);
+        const Seen after = look();
+        EXPECT_EQ(after.status, before.status);
+        EXPECT_EQ(after.times, before.times);
+        EXPECT_EQ(after.edges, before.edges);
+        EXPECT_EQ(after.pulses, before.pulses);
+        EXPECT_GE(le(after.counters, 0, 4), le(before.counters, 0, 4));
+        EXPECT_GE(le(after.counters, 4, 4), le(before.counters, 4, 4));
+    }
+}
+
 TEST_F(FrequencyGenerator, RefusesMalformedRequests) {
     for (const auto& [command, data] : std::vector<std::pair<int, Bytes>>{
              {1, {}}, {1, {1, 0}}, {1, {3, 1, 2}}, {1, {9}}, {4, {1, 2, 3}}, {3, {1}}, {5, {}}}) {

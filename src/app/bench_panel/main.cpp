@@ -12,9 +12,11 @@
 #include <iostream>
 
 #include "app/bench_panel/bench_panel.h"
+#include "common/program_version.h"
 #include "sim/bench_control.h"
 
 int main(int argc, char* argv[]) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "yukt-bench-panel")) return 0;
     QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

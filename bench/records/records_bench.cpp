@@ -1,0 +1,136 @@
+// Figures of the records: the time to commit one point (median of 1000) on
+// SQLite and on a private PostgreSQL server, the time to open the journal on
+// 100 000 records, and the time to write one protocol.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <algorithm>
+
+#include "app/journal_window.h"
+#include "records/pg_server.h"
+#include "records/protocol_pdf.h"
+#include "records/records_fixture.h"
+#include "records/sql_text.h"
+
+namespace {
+
+using namespace yukt;
+using namespace yukt::records;
+
+QTemporaryDir& Dir() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+void PointCommit(benchmark::State& state) {
+    QString url;
+    static int n = 0;
+    if (state.range(0) == 0) {
+        url = Dir().filePath(QStringLiteral("points-%1.sqlite").arg(++n));
+    } else {
+        QString why;
+        test::PgServer* server = test::SharedPgServer(&why);
+        if (!server) return state.SkipWithError(("PostgreSQL: " + why).toStdString().c_str());
+        url = server->NewDatabase(&why);
+    }
+    RecordStore store;
+    if (!store.Open(url)) return state.SkipWithError(store.LastError().toStdString().c_str());
+    Record r = test::SampleRecord();
+    store.Begin(r);
+    std::vector<double> micros;
+    for (auto _ : state) {
+        RecordPoint p = test::SamplePoint(12, 12.01);
+        QElapsedTimer t;
+        t.start();
+        if (!store.AddPoint(r.id, p)) return state.SkipWithError("AddPoint failed");
+        const double s = t.nsecsElapsed() / 1e9;
+        micros.push_back(s * 1e6);
+        state.SetIterationTime(s);
+    }
+    std::nth_element(micros.begin(), micros.begin() + micros.size() / 2, micros.end());
+    state.counters["median_us"] = micros[micros.size() / 2];
+}
+BENCHMARK(PointCommit)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// Fills a SQLite file with closed records in one transaction.
+QString ManyRecords(int count) {
+    const QString url = Dir().filePath(QStringLiteral("journal-%1.sqlite").arg(count));
+    RecordStore store;
+    store.Open(url);
+    QSqlDatabase db = store.Database();
+    db.transaction();
+    QSqlQuery ids(db), rows(db);
+    ids.prepare(sql::kInsertRecordId);
+    rows.prepare(sql::InsertRecord());
+    const int columns = sql::RecordColumns().size();
+    const QDateTime start(QDate(2025, 1, 1), QTime(8, 0), Qt::UTC);
+    for (int i = 1; i <= count; ++i) {
+        const QString at = start.addSecs(i * 300).toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
+        ids.addBindValue(i);
+        ids.addBindValue(at);
+        ids.exec();
+        QVariantList v(columns);
+        v[0] = i;
+        v[1] = 0;
+        v[5] = "bench";
+        v[6] = 1;
+        v[7] = "closed";
+        v[8] = at;
+        v[10] = i % 7 ? kSuitable : kUnsuitable;
+        v[14] = i % 2 ? "745t" : "787x";
+        v[20] = QString::number(100000 + i);
+        v[28] = i % 3 ? "Иванов" : "Петров";
+        for (const QVariant& x : v) rows.addBindValue(x);
+        rows.exec();
+    }
+    db.commit();
+    return url;
+}
+
+void JournalOpen(benchmark::State& state) {
+    static const QString url = ManyRecords(100000);
+    for (auto _ : state) {
+        auto store = std::make_unique<RecordStore>();
+        store->Open(url);
+        TJournalWindow w(std::move(store), Dir().path());
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.show();
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(w.RecordAt(TJournalWindow::kPageSize - 1));
+        if (w.MatchCount() != 100000) return state.SkipWithError("wrong count");
+    }
+}
+BENCHMARK(JournalOpen)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void ProtocolWrite(benchmark::State& state) {
+    Record r = test::SampleRecord();
+    r.id = 1;
+    r.verdict = kSuitable;
+    for (int i = 0; i < 20; ++i) r.points << test::SamplePoint(4 + i % 5 * 4, 4 + i % 5 * 4 + 0.01);
+    const QString path = Dir().filePath("protocol.pdf");
+    for (auto _ : state) {
+        QString error;
+        if (!WriteProtocolPdf(r, path, &error)) return state.SkipWithError("protocol failed");
+    }
+}
+BENCHMARK(ProtocolWrite)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    test::StopSharedPgServer();
+    return 0;
+}

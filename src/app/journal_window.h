@@ -1,0 +1,82 @@
+#pragma once
+// "Журнал поверок": every verification record, newest first, filtered by date
+// range, model, serial number, verdict and operator. Only one page of the
+// list is read at a time. A record opened shows its points; the window prints
+// protocols, exports the registry file and CSV, and corrects a record by a new
+// revision.
+
+#include <QWidget>
+#include <memory>
+
+#include "records/journal_query.h"
+#include "records/record_store.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+
+namespace yukt {
+
+class TJournalModel;
+
+class TJournalWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kPageSize = 200;
+
+    // The window owns its store; `programDir` is where poverka.ini lives.
+    TJournalWindow(std::unique_ptr<records::RecordStore> store, const QString& programDir,
+                   QWidget* parent = nullptr);
+    ~TJournalWindow() override;
+
+    // Opens the records database of the program directory and shows the
+    // journal, or tells the operator why it cannot.
+    static void ShowFor(const QString& programDir, QWidget* parent);
+
+    records::JournalFilter Filter() const;
+    int Page() const { return m_page; }
+    int PageCount() const;
+    qint64 MatchCount() const { return m_count; }
+    qint64 RecordAt(int row) const;
+    records::RecordStore& Store() { return *m_store; }
+
+  public slots:
+    void Refresh();  // re-reads the count and the first page
+    void ShowPage(int page);
+    void ShowRecord(qint64 id);
+
+  private:
+    void SaveProtocol();
+    void ExportFgis();
+    void ExportCsv();
+    void CorrectRecord();
+    void OpenSettings();
+    QList<qint64> SelectedOrFiltered() const;
+    void Warn(const QString& text);
+
+    std::unique_ptr<records::RecordStore> m_store;
+    QString m_programDir;
+    TJournalModel* m_model = nullptr;
+    QCheckBox *m_useFrom = nullptr, *m_useTo = nullptr;
+    QDateEdit *m_from = nullptr, *m_to = nullptr;
+    QComboBox* m_modelFilter = nullptr;
+    QLineEdit* m_serial = nullptr;
+    QComboBox* m_verdict = nullptr;
+    QLineEdit* m_operator = nullptr;
+    QTableView* m_table = nullptr;
+    QLabel* m_pageLabel = nullptr;
+    QPushButton *m_prev = nullptr, *m_next = nullptr;
+    QTableWidget* m_points = nullptr;
+    QLabel* m_recordTitle = nullptr;
+    qint64 m_count = 0;
+    int m_page = 0;
+    qint64 m_shown = 0;
+};
+
+}  // namespace yukt

@@ -1,0 +1,108 @@
+#include "app/record_info_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace yukt {
+
+using namespace records;
+
+namespace {
+
+QString NumberText(const std::optional<double>& v) {
+    return v ? QString::number(*v, 'g', 10).replace('.', ',') : QString();
+}
+
+std::optional<double> NumberOf(const QLineEdit* e) {
+    bool ok = false;
+    const double v = QString(e->text()).replace(',', '.').trimmed().toDouble(&ok);
+    return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+}  // namespace
+
+TRecordInfoDialog::TRecordInfoDialog(const RecordInfo& offered, QWidget* parent) : QDialog(parent) {
+    setObjectName("RecordInfoDialog");
+    setWindowTitle(QStringLiteral("Сведения о поверке"));
+    auto* form = new QFormLayout(this);
+    auto edit = [this, form](const QString& label, const QString& value, const char* name) {
+        auto* e = new QLineEdit(value, this);
+        e->setObjectName(name);
+        form->addRow(label, e);
+        return e;
+    };
+    m_name = edit(QStringLiteral("Наименование"), offered.instrumentName, "InstrumentName");
+    m_serial = edit(QStringLiteral("Заводской номер"), offered.serial, "Serial");
+    m_year = edit(QStringLiteral("Год выпуска"), offered.manufactureYear, "ManufactureYear");
+    m_modification = edit(QStringLiteral("Модификация"), offered.modification, "Modification");
+    m_owner = edit(QStringLiteral("Владелец"), offered.owner, "Owner");
+    m_typeNumber =
+        edit(QStringLiteral("Регистрационный номер типа СИ"), offered.typeNumber, "TypeNumber");
+    m_kind = new QComboBox(this);
+    m_kind->setObjectName("Kind");
+    m_kind->addItems({QStringLiteral("первичная"), QStringLiteral("периодическая")});
+    m_kind->setCurrentIndex(offered.kind == VerificationKind::Primary ? 0 : 1);
+    form->addRow(QStringLiteral("Вид поверки"), m_kind);
+    m_methodology = edit(QStringLiteral("Методика поверки"), offered.methodology, "Methodology");
+    m_operator = edit(QStringLiteral("Поверитель"), offered.operatorName, "Operator");
+    m_temperature = edit(QStringLiteral("Температура, °C"),
+                         NumberText(offered.conditions.temperature), "Temperature");
+    m_pressure =
+        edit(QStringLiteral("Давление"), NumberText(offered.conditions.pressure), "Pressure");
+    m_pressureUnit = new QComboBox(this);
+    m_pressureUnit->addItems({QStringLiteral("кПа"), QStringLiteral("мм рт. ст.")});
+    m_pressureUnit->setCurrentText(offered.conditions.pressureUnit);
+    form->addRow(QStringLiteral("Единица давления"), m_pressureUnit);
+    m_humidity =
+        edit(QStringLiteral("Влажность, %"), NumberText(offered.conditions.humidity), "Humidity");
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+}
+
+RecordInfo TRecordInfoDialog::Info() const {
+    RecordInfo i;
+    i.instrumentName = m_name->text().trimmed();
+    i.serial = m_serial->text().trimmed();
+    i.manufactureYear = m_year->text().trimmed();
+    i.modification = m_modification->text().trimmed();
+    i.owner = m_owner->text().trimmed();
+    i.typeNumber = m_typeNumber->text().trimmed();
+    i.kind = m_kind->currentIndex() == 0 ? VerificationKind::Primary : VerificationKind::Periodic;
+    i.methodology = m_methodology->text().trimmed();
+    i.operatorName = m_operator->text().trimmed();
+    i.conditions = {NumberOf(m_temperature), NumberOf(m_pressure), m_pressureUnit->currentText(),
+                    NumberOf(m_humidity)};
+    return i;
+}
+
+QStringList TRecordInfoDialog::Missing() const {
+    QStringList missing;
+    const RecordInfo i = Info();
+    if (i.serial.isEmpty()) missing << QStringLiteral("заводской номер");
+    if (i.operatorName.isEmpty()) missing << QStringLiteral("поверитель");
+    const std::pair<const QLineEdit*, QString> numbers[] = {
+        {m_temperature, QStringLiteral("температура")},
+        {m_pressure, QStringLiteral("давление")},
+        {m_humidity, QStringLiteral("влажность")}};
+    for (const auto& [edit, name] : numbers)
+        if (!edit->text().trimmed().isEmpty() && !NumberOf(edit))
+            missing << QStringLiteral("%1 (число)").arg(name);
+    return missing;
+}
+
+void TRecordInfoDialog::accept() {
+    const QStringList missing = Missing();
+    if (!missing.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"),
+                             QStringLiteral("Не заполнено: ") + missing.join(", "));
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace yukt

@@ -1,0 +1,94 @@
+#include "app/settings_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSpinBox>
+
+#include "records/db_location.h"
+#include "records/record_store.h"
+
+namespace yukt {
+
+using namespace records;
+
+TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, QWidget* parent)
+    : QDialog(parent), m_store(store), m_programDir(programDir) {
+    setObjectName("SettingsDialog");
+    setWindowTitle(QStringLiteral("Настройки лаборатории"));
+    const LabSettings s = LabSettings::Load(store);
+    auto* form = new QFormLayout(this);
+    auto edit = [this, form](const QString& label, const QString& value) {
+        auto* e = new QLineEdit(value, this);
+        form->addRow(label, e);
+        return e;
+    };
+    m_organisation = edit(QStringLiteral("Организация"), s.organisation);
+    m_cipher = edit(QStringLiteral("Шифр клейма"), s.signCipher);
+    m_calibrator = edit(QStringLiteral("Калибратор (идентификация)"), s.calibrator);
+    m_uve = edit(QStringLiteral("Эталоны (рег. номера, через «;»)"), s.uveNumbers.join("; "));
+    m_mieta = edit(QStringLiteral("Эталоны-СИ (номера, через «;»)"), s.mietaNumbers.join("; "));
+    m_misType = edit(QStringLiteral("Калибратор как СИ: номер типа"), s.misTypeNumber);
+    m_misSerial = edit(QStringLiteral("Калибратор как СИ: зав. номер"), s.misSerial);
+    for (const QString& model : LabSettings::Models()) {
+        auto* months = new QSpinBox(this);
+        months->setRange(1, 120);
+        months->setSuffix(QStringLiteral(" мес."));
+        months->setValue(s.IntervalFor(model));
+        form->addRow(QStringLiteral("Межповерочный интервал %1").arg(model), months);
+        m_intervals[model] = months;
+    }
+    m_certificate =
+        edit(QStringLiteral("Номер свидетельства ({Y} год, {N} номер)"), s.certificateScheme);
+    m_notice = edit(QStringLiteral("Номер извещения ({Y} год, {N} номер)"), s.noticeScheme);
+    m_database =
+        edit(QStringLiteral("База данных (со следующего запуска)"), RecordsDbUrl(programDir));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+}
+
+LabSettings TSettingsDialog::Settings() const {
+    auto list = [](const QLineEdit* e) {
+        QStringList out;
+        for (const QString& item : e->text().split(';', Qt::SkipEmptyParts))
+            if (!item.trimmed().isEmpty()) out << item.trimmed();
+        return out;
+    };
+    LabSettings s;
+    s.organisation = m_organisation->text().trimmed();
+    s.signCipher = m_cipher->text().trimmed();
+    s.calibrator = m_calibrator->text().trimmed();
+    s.uveNumbers = list(m_uve);
+    s.mietaNumbers = list(m_mieta);
+    s.misTypeNumber = m_misType->text().trimmed();
+    s.misSerial = m_misSerial->text().trimmed();
+    for (auto it = m_intervals.begin(); it != m_intervals.end(); ++it)
+        s.intervalMonths[it.key()] = it.value()->value();
+    s.certificateScheme = m_certificate->text().trimmed();
+    s.noticeScheme = m_notice->text().trimmed();
+    return s;
+}
+
+void TSettingsDialog::accept() {
+    const LabSettings s = Settings();
+    if (!s.certificateScheme.contains("{N}") || !s.noticeScheme.contains("{N}")) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"),
+                             QStringLiteral("В номере свидетельства и извещения нужен {N}"));
+        return;
+    }
+    QString error;
+    if (!ParseDbUrl(m_database->text().trimmed(), &error)) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"), error);
+        return;
+    }
+    if (!s.Save(m_store) || !SaveRecordsDbUrl(m_programDir, m_database->text().trimmed())) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"), m_store.LastError());
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace yukt

@@ -1,0 +1,29 @@
+#include "link/frame_trace.h"
+
+#include "link/tp6606.h"
+#include "link/trace_log.h"
+
+namespace yukt {
+
+std::string TraceLineName(const Ttp6606& link, int line) {
+    if (link.ComNumber() != 0) return "COM" + std::to_string(link.ComNumber());
+    return "B" + std::to_string(link.BoardNumber()) + "L" + std::to_string(line);
+}
+
+void TraceSent(const Ttp6606& link, int line, const std::uint8_t* bytes, std::size_t count) {
+    if (!TraceOn()) return;
+    TraceWrite(FormatTraceLine(TraceMicros(), TraceLineName(link, line), TraceDir::Sent,
+                               std::span<const std::uint8_t>(bytes, count)));
+}
+
+ReceptionTrace::ReceptionTrace(const Ttp6606& link, int line)
+    : m_link(link), m_line(line), m_on(TraceOn()) {}
+
+ReceptionTrace::~ReceptionTrace() {
+    if (!m_on) return;
+    // Stamped when the reception ended: the last byte, or the time-out.
+    TraceWrite(FormatTraceLine(TraceMicros(), TraceLineName(m_link, m_line), TraceDir::Received,
+                               m_bytes, m_end));
+}
+
+}  // namespace yukt

@@ -1,0 +1,39 @@
+#pragma once
+// COM ports behind a serial device server. YUKT_COMn may name
+//   tcp://HOST:PORT      raw TCP; the server owns the line settings, or
+//   rfc2217://HOST:PORT  Telnet COM Port Control; the link sets 8N1 and
+//                        its speed through the protocol.
+// A refused or timed-out connection fails the open like a busy port; a
+// connection that drops later makes the transport lost(), and the link
+// reopens it at its next exchange.
+
+#include <memory>
+#include <string>
+
+#include "link/byte_transport.h"
+
+namespace yukt {
+
+struct NetAddress {
+    bool rfc2217 = false;
+    std::string host;
+    std::string port;
+};
+
+// True when `device` names a device server (either scheme).
+bool IsNetworkDevice(const std::string& device);
+
+// Splits "tcp://HOST:PORT" or "rfc2217://HOST:PORT" ("[::1]:PORT" for an
+// IPv6 address); false with a reason in `error` when it is malformed.
+bool ParseNetAddress(const std::string& device, NetAddress& out, std::string& error);
+
+// True when the server accepts a connection (closed at once); a port in
+// use by another client still exists.
+bool NetworkDeviceReachable(const std::string& device);
+
+// Connects (at most a few seconds) and, for rfc2217, settles the line
+// settings. Null with the reason in `error` on failure.
+std::unique_ptr<ByteTransport> OpenNetworkPort(const std::string& device, int baud,
+                                               std::string& error);
+
+}  // namespace yukt

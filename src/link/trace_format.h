@@ -1,0 +1,37 @@
+#pragma once
+// One line of the traffic trace per frame sent or received:
+//
+//   <µs> <line> <-> or <-> <raw bytes in hex> | <decoded frame or reason>
+//
+// The workstation's links and the simulated bench format their lines here,
+// so that two traces of one exchange read side by side. docs/trace.md
+// describes the format.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace yukt {
+
+enum class TraceDir { Sent, Received };
+
+// How a reception ended that the bytes alone cannot tell: complete (a
+// frame, a broken frame, or nothing at all), a stall (a byte time-out part
+// way) or babble (the receiver gave up on bytes that never made a frame).
+enum class TraceEnd { Complete, Stall, Babble };
+
+// Microseconds of the monotonic clock: the same time base in every process
+// of the machine.
+std::uint64_t TraceMicros();
+
+std::string FormatTraceLine(std::uint64_t micros, std::string_view line, TraceDir dir,
+                            std::span<const std::uint8_t> bytes,
+                            TraceEnd end = TraceEnd::Complete);
+
+// A line for an event that is not a frame (the bench's switch, a silent
+// module): "<µs> <line> == <text>".
+std::string FormatTraceNote(std::uint64_t micros, std::string_view line, std::string_view text);
+
+}  // namespace yukt

@@ -1,0 +1,156 @@
+#include "link/trace_log.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+namespace yukt {
+
+namespace {
+
+constexpr std::chrono::milliseconds kFlushEvery{500};
+// A burst larger than this wakes the writer early.
+constexpr std::size_t kWakeAt = 64 * 1024;
+
+class TraceFile {
+  public:
+    ~TraceFile() { stop(); }
+
+    bool start(const std::string& path) {
+        stop();
+        std::FILE* f = std::fopen(path.c_str(), "a");
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_envRead = true;
+        if (f == nullptr) {
+            fail(path, errno);
+            return false;
+        }
+        m_file = f;
+        m_path = path;
+        m_error.clear();
+        m_quit = false;
+        m_on = true;
+        m_writer = std::thread([this] { run(); });
+        return true;
+    }
+
+    void stop() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_on = false;
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        if (m_writer.joinable()) m_writer.join();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_file) {
+            writeOut(m_pending);
+            std::fclose(m_file);
+            m_file = nullptr;
+        }
+    }
+
+    bool on() {
+        if (!m_envChecked.load(std::memory_order_acquire)) readEnvironment();
+        return m_on.load(std::memory_order_relaxed);
+    }
+
+    void write(std::string line) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_on) return;
+        m_pending += line;
+        m_pending += '\n';
+        if (m_pending.size() >= kWakeAt) m_wake.notify_all();
+    }
+
+    std::string error() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_error;
+    }
+
+  private:
+    void readEnvironment() {
+        std::string path;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_envRead) {
+                m_envRead = true;
+                if (const char* env = std::getenv("YUKT_TRACE"); env && *env) path = env;
+            }
+        }
+        if (!path.empty()) start(path);
+        m_envChecked.store(true, std::memory_order_release);
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_quit) {
+            m_wake.wait_for(lock, kFlushEvery, [this] { return m_quit || m_pending.size() >= kWakeAt; });
+            std::string batch;
+            batch.swap(m_pending);
+            std::FILE* f = m_file;
+            lock.unlock();
+            const bool ok = batch.empty() || (std::fwrite(batch.data(), 1, batch.size(), f) ==
+                                                  batch.size() &&
+                                              std::fflush(f) == 0);
+            const int e = errno;
+            lock.lock();
+            if (!ok) {
+                fail(m_path, e);
+                m_on = false;
+                m_pending.clear();
+                return;
+            }
+        }
+    }
+
+    // Under the lock.
+    void writeOut(const std::string& text) {
+        if (!text.empty() &&
+            (std::fwrite(text.data(), 1, text.size(), m_file) != text.size() ||
+             std::fflush(m_file) != 0))
+            fail(m_path, errno);
+        m_pending.clear();
+    }
+
+    // Under the lock: the one report of a trace that cannot be written.
+    void fail(const std::string& path, int e) {
+        if (!m_error.empty()) return;
+        m_error = "Трасса обмена не пишется: " + path + ": " + std::strerror(e);
+        std::cerr << m_error << std::endl;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::thread m_writer;
+    std::FILE* m_file = nullptr;
+    std::string m_path;
+    std::string m_pending;
+    std::string m_error;
+    bool m_quit = false;
+    bool m_envRead = false;
+    std::atomic<bool> m_envChecked{false};
+    std::atomic<bool> m_on{false};
+};
+
+TraceFile& traceFile() {
+    static TraceFile file;
+    return file;
+}
+
+}  // namespace
+
+bool StartTrace(const std::string& path) { return traceFile().start(path); }
+void StopTrace() { traceFile().stop(); }
+bool TraceOn() { return traceFile().on(); }
+void TraceWrite(std::string line) { traceFile().write(std::move(line)); }
+std::string TraceError() { return traceFile().error(); }
+
+}  // namespace yukt

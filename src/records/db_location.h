@@ -1,0 +1,14 @@
+// Where the records database is: the only setting that cannot live in the
+// database itself, so it is kept in poverka.ini beside the program.
+#pragma once
+
+#include <QString>
+
+namespace yukt::records {
+
+// The URL given on the command line, else the one saved in poverka.ini in
+// `programDir`, else the SQLite file poverka.sqlite there.
+QString RecordsDbUrl(const QString& programDir, const QString& commandLineUrl = {});
+bool SaveRecordsDbUrl(const QString& programDir, const QString& url);
+
+}  // namespace yukt::records

@@ -1,0 +1,71 @@
+#include "records/journal_query.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <QVariant>
+
+#include "records/sql_text.h"
+
+namespace yukt::records {
+namespace {
+
+QString UtcBound(const QDate& localDay) {
+    return QDateTime(localDay, QTime(0, 0), QTimeZone::systemTimeZone())
+        .toUTC()
+        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
+
+// Appends the fragment of each filter in use and collects its bound value.
+QString Where(const JournalFilter& f, QVariantList* binds) {
+    QString where = sql::kJournalLatestOnly;
+    auto add = [&](bool used, const char* fragment, const QVariant& value) {
+        if (!used) return;
+        where += fragment;
+        *binds << value;
+    };
+    add(f.from.isValid(), sql::kFilterFrom, UtcBound(f.from));
+    add(f.to.isValid(), sql::kFilterTo, UtcBound(f.to.addDays(1)));
+    add(!f.model.isEmpty(), sql::kFilterModel, f.model);
+    add(!f.serial.isEmpty(), sql::kFilterSerial, "%" + f.serial + "%");
+    add(!f.verdict.isEmpty(), sql::kFilterVerdict, f.verdict);
+    add(!f.operatorName.isEmpty(), sql::kFilterOperator, "%" + f.operatorName + "%");
+    return where;
+}
+
+QSqlQuery Run(const QSqlDatabase& db, const QString& text, const QVariantList& binds) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(text);
+    for (const QVariant& b : binds) q.addBindValue(b);
+    q.exec();
+    return q;
+}
+
+}  // namespace
+
+QSqlQuery JournalPage(const QSqlDatabase& db, const JournalFilter& filter, int limit, int offset) {
+    QVariantList binds;
+    QString text = QString(sql::kJournalSelect) + Where(filter, &binds);
+    if (limit >= 0) {
+        text += sql::kJournalOrderPage;
+        binds << limit << offset;
+    } else {
+        text += sql::kJournalOrderAll;
+    }
+    return Run(db, text, binds);
+}
+
+qint64 JournalCount(const QSqlDatabase& db, const JournalFilter& filter) {
+    QVariantList binds;
+    QSqlQuery q = Run(db, QString(sql::kJournalCount) + Where(filter, &binds), binds);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+QList<qint64> JournalIds(const QSqlDatabase& db, const JournalFilter& filter) {
+    QList<qint64> ids;
+    QSqlQuery q = JournalPage(db, filter, -1, 0);
+    while (q.next()) ids << q.value(kJId).toLongLong();
+    return ids;
+}
+
+}  // namespace yukt::records

@@ -1,0 +1,44 @@
+// The laboratory's settings, kept in the records database so that every
+// workstation on one database shares them.
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include "records/record.h"
+
+namespace yukt::records {
+
+class RecordStore;
+
+struct LabSettings {
+    QString organisation;
+    QString signCipher;
+    QString calibrator;
+    QStringList uveNumbers;
+    QStringList mietaNumbers;
+    QString misTypeNumber;
+    QString misSerial;
+    QMap<QString, int> intervalMonths;  // per model code
+    // "{Y}" is the year, "{N}" the running number of that year.
+    QString certificateScheme = QStringLiteral("{Y}/{N}");
+    QString noticeScheme = QStringLiteral("И-{Y}/{N}");
+
+    static constexpr int kDefaultInterval = 12;
+    static const QStringList& Models();  // the verifiable models
+
+    static LabSettings Load(RecordStore& store);
+    bool Save(RecordStore& store) const;
+    LabSnapshot Snapshot() const;
+    int IntervalFor(const QString& model) const;
+};
+
+// The certificate or notice number of a scheme.
+QString FormatCertificate(const QString& scheme, int year, qint64 number);
+
+// The operator's entries of the last record, offered again for the next one.
+RecordInfo LoadLastInfo(RecordStore& store);
+bool SaveLastInfo(RecordStore& store, const RecordInfo& info);
+
+}  // namespace yukt::records

@@ -1,0 +1,127 @@
+// A verification record: the module, the verification, its points and the
+// verdict, as stored and as the protocol and the registry file read them.
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace yukt::records {
+
+enum class VerificationKind { Primary = 1, Periodic = 2 };
+
+// The state of a record in the database: open while points are being added.
+enum class RecordState { Open, Closed, Interrupted };
+
+// Verdict texts as the operator reads them.
+inline const QString kSuitable = QStringLiteral("годен");
+inline const QString kUnsuitable = QStringLiteral("не годен");
+inline const QString kInterrupted = QStringLiteral("прервано");
+
+// One measured point, manual or automatic. Field names follow the runner's
+// point result so that recording a run point is a field-by-field copy.
+struct RecordPoint {
+    int seq = 0;  // 1.. within the record, assigned by the store
+    QString procedure;
+    QString channel;
+    QString unit;
+    double nominal = 0;
+    double reference = 0;
+    QList<double> readings;
+    double measured = 0;
+    QString errorKind;  // "abs", "rel" or "reduced"
+    double error = 0;
+    double limit = 0;
+    QString result;  // "pass", "fail" or "not measured"
+    QString reason;
+    bool manual = false;
+    QDateTime measuredAt;  // UTC
+};
+
+struct Conditions {
+    std::optional<double> temperature;  // °C
+    std::optional<double> pressure;
+    QString pressureUnit = QStringLiteral("кПа");  // or "мм рт. ст."
+    std::optional<double> humidity;                // %
+};
+
+// The fields the operator enters before the first point and may correct later.
+struct RecordInfo {
+    QString serial;
+    QString manufactureYear;
+    QString modification;
+    QString owner;
+    QString typeNumber;  // registration number of the instrument type
+    VerificationKind kind = VerificationKind::Periodic;
+    QString methodology;
+    QString operatorName;
+    Conditions conditions;
+    QString instrumentName;  // наименование
+};
+
+// What the laboratory settings contribute, copied into the record when it is
+// opened so that its documents never depend on later settings.
+struct LabSnapshot {
+    QString organisation;
+    QString signCipher;
+    QString calibrator;        // identification texts of the calibrator
+    QStringList uveNumbers;    // etalon registration numbers (уровень)
+    QStringList mietaNumbers;  // etalon numbers of measuring instruments
+    QString misTypeNumber;     // the calibrator as a measuring instrument
+    QString misSerial;
+};
+
+struct ProgramIdent {
+    QString name;
+    QString version;
+    QString checksum;  // SHA-256 of the running executable, hex
+};
+
+// The module as identification found it.
+struct ModuleFacts {
+    QString model;        // "745t" ...
+    QString designation;  // as shown to the operator
+    QString identText;
+    int flashAddress = 0;
+    QString flashBefore;  // calibration values read before the verification
+    QString flashAfter;   // and written after it
+};
+
+struct Revision {
+    int number = 0;  // 0: the original record
+    QString author;
+    QDateTime at;  // UTC
+    QString reason;
+};
+
+struct Record {
+    qint64 id = 0;
+    QString workstation;
+    ModuleFacts module;
+    RecordInfo info;
+    LabSnapshot lab;
+    ProgramIdent program;
+    QDateTime startedAt;   // UTC
+    QDateTime finishedAt;  // UTC; invalid while open
+    RecordState state = RecordState::Open;
+    QString verdict;  // kSuitable, kUnsuitable, kInterrupted; empty while open
+    QStringList reasons;
+    QDate validUntil;           // only for kSuitable
+    QString certificateNumber;  // certificate or notice number
+    QList<RecordPoint> points;
+    Revision revision;  // the revision this view of the record shows
+};
+
+// The verdict the points give: suitable only when every point was measured
+// and passed.
+QString VerdictOf(const QList<RecordPoint>& points);
+
+// Validity: verification date + interval months − one day.
+QDate ValidUntil(const QDate& verificationDate, int intervalMonths);
+
+QString VerdictForState(RecordState state, const QString& verdict);
+
+}  // namespace yukt::records

@@ -1,0 +1,110 @@
+#include "records/pg_server.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace yukt::records::test {
+namespace {
+const QString kBin = QStringLiteral("/usr/lib/postgresql/15/bin/");
+}
+
+PgServer::~PgServer() { Stop(); }
+
+bool PgServer::Run(const QStringList& command, QString* why) {
+    QStringList args = command;
+    QString program = kBin + args.takeFirst();
+    if (m_asPostgres) {
+        // The server refuses to run as root: it runs as the postgres account.
+        args = QStringList{"-u", "postgres", "--", program} + args;
+        program = "runuser";
+    }
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        *why = program + " " + args.join(' ') + ": " + QString::fromLocal8Bit(p.readAll());
+        return false;
+    }
+    return true;
+}
+
+bool PgServer::Start(QString* why) {
+    if (!QFile::exists(kBin + "initdb") || !QFile::exists(kBin + "pg_ctl")) {
+        *why = "PostgreSQL server binaries absent in " + kBin;
+        return false;
+    }
+    m_dir = std::make_unique<QTemporaryDir>();
+    if (!m_dir->isValid()) {
+        *why = "no temporary directory";
+        return false;
+    }
+    m_asPostgres = ::geteuid() == 0;
+    if (m_asPostgres && QProcess::execute("chown", {"postgres:postgres", m_dir->path()}) != 0) {
+        *why = "cannot hand the temporary directory to the postgres account";
+        return false;
+    }
+    const QString data = m_dir->path() + "/data";
+    if (!Run({"initdb", "-D", data, "-U", "postgres", "-A", "trust", "-E", "UTF8", "--locale=C",
+              "--no-sync"},
+             why))
+        return false;
+    if (!Run({"pg_ctl", "-D", data, "-l", m_dir->path() + "/server.log", "-w", "-o",
+              "-k " + m_dir->path() + " -c listen_addresses=''", "start"},
+             why))
+        return false;
+    m_running = true;
+    return true;
+}
+
+void PgServer::Stop() {
+    if (!m_running) return;
+    QString why;
+    Run({"pg_ctl", "-D", m_dir->path() + "/data", "-m", "immediate", "-w", "stop"}, &why);
+    m_running = false;
+}
+
+QString PgServer::NewDatabase(QString* why) {
+    const QString name = QStringLiteral("records_%1").arg(++m_databases);
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "pg-admin");
+        admin.setHostName(m_dir->path());
+        admin.setUserName("postgres");
+        admin.setDatabaseName("postgres");
+        if (!admin.open()) {
+            *why = admin.lastError().text();
+        } else {
+            QSqlQuery q(admin);
+            // A fixed, generated name: nothing from outside reaches this text.
+            if (!q.exec("CREATE DATABASE " + name)) *why = q.lastError().text();
+        }
+        admin.close();
+    }
+    QSqlDatabase::removeDatabase("pg-admin");
+    if (!why->isEmpty()) return {};
+    return "postgresql://postgres@/" + name + "?host=" + m_dir->path();
+}
+
+namespace {
+PgServer server;
+QString reason;
+bool tried = false;
+}  // namespace
+
+void StopSharedPgServer() { server.Stop(); }
+
+PgServer* SharedPgServer(QString* whyNot) {
+    if (!tried) {
+        tried = true;
+        server.Start(&reason);
+    }
+    *whyNot = reason;
+    return server.Running() ? &server : nullptr;
+}
+
+}  // namespace yukt::records::test

@@ -1,0 +1,33 @@
+// A private PostgreSQL server for the records tests: its own data directory
+// and Unix socket in a temporary directory, no TCP port, stopped at the end.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace yukt::records::test {
+
+class PgServer {
+  public:
+    ~PgServer();
+    // False with the reason when no server can run here (then skip visibly).
+    bool Start(QString* why);
+    void Stop();
+    bool Running() const { return m_running; }
+    // A fresh, empty database on this server, as a store URL.
+    QString NewDatabase(QString* why);
+
+  private:
+    bool Run(const QStringList& command, QString* why);
+    std::unique_ptr<QTemporaryDir> m_dir;
+    bool m_running = false;
+    bool m_asPostgres = false;
+    int m_databases = 0;
+};
+
+// The one server of the test program, started on first use.
+PgServer* SharedPgServer(QString* whyNot);
+void StopSharedPgServer();
+
+}  // namespace yukt::records::test

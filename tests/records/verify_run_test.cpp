@@ -1,0 +1,105 @@
+// A whole automatic verification on the simulated bench over a pseudo-
+// terminal, run by yukt-verify --db: the run becomes a record with every
+// point, the verdict and its protocol, on both engines.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include "records/records_fixture.h"
+
+namespace yukt::records::test {
+namespace {
+
+class VerifyRunTest : public EngineTest {
+  protected:
+    void TearDown() override {
+        if (m_bench.state() != QProcess::NotRunning) {
+            m_bench.terminate();
+            m_bench.waitForFinished(10000);
+        }
+    }
+    bool StartBench(const QStringList& extra) {
+        QDir(m_dir.path()).mkdir("cfg");
+        const QList<std::pair<QString, QByteArray>> files = {
+            {"tp6606.cfg", ";\n"},
+            {"tpCom.cfg", " 1    9600\n"},
+            {"tp787x.cfg", "787x 1 1 23 1  4  6\n"},
+            {"tp788t.cfg", "788t 1 1 23 2 7374.6075308 100 20 2\n"},
+            {"tp745t.cfg",
+             "745t 1 1 23 4 99.87 100.02 1 2500.0\n745t 2 1 23 6 100 100 1 2500.0\n"}};
+        for (const auto& [name, text] : files) {
+            QFile f(m_dir.filePath("cfg/" + name));
+            if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) return false;
+        }
+        m_bench.setStandardOutputFile(QProcess::nullDevice());
+        m_bench.start(YUKT_BIN_DIR "/yukt-bench",
+                      QStringList{m_dir.filePath("com1"), "--module", "745t", "--address", "6",
+                                  "--switch", "verify"} +
+                          extra);
+        for (int i = 0; i < 500 && !QFileInfo(m_dir.filePath("com1")).isSymLink(); ++i)
+            QThread::msleep(20);
+        return QFileInfo(m_dir.filePath("com1")).isSymLink();
+    }
+    QProcess m_bench;
+};
+RECORDS_ON_BOTH_ENGINES(VerifyRunTest);
+
+TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
+    ASSERT_TRUE(StartBench({"--current-error", "0.1"}));
+    QFile procedure(m_dir.filePath("p.toml"));
+    ASSERT_TRUE(procedure.open(QIODevice::WriteOnly));
+    procedure.write(
+        "title = \"745t\"\ndoc = \"МП 001-2026\"\nkinds = [1]\nchannel = 0\n"
+        "quantity = \"current\"\npoints = [4, 12, 20]\n"
+        "[error]\nkind = \"reduced\"\nlimit = 0.2\nrange = 20\n"
+        "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n");
+    procedure.close();
+    {
+        auto store = Connect();
+        ASSERT_TRUE(store->SetSetting("sign_cipher", "ЛАБ"));
+    }
+    QProcess verify;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("YUKT_COM1", m_dir.filePath("com1"));
+    verify.setProcessEnvironment(env);
+    const QString pdf = m_dir.filePath("protocol.pdf");
+    verify.start(YUKT_BIN_DIR "/yukt-verify",
+                 {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure.fileName(), "--serial",
+                  "S-77", "--db", m_url, "--operator", "Иванов И. И.", "--kind", "первичная",
+                  "--conditions", "21.5,100.2,55", "--protocol", pdf});
+    ASSERT_TRUE(verify.waitForFinished(120000));
+    EXPECT_EQ(verify.exitCode(), 3) << verify.readAllStandardError().toStdString();
+
+    auto store = Connect();
+    const std::optional<Record> r = store->Load(1);
+    ASSERT_TRUE(r) << store->LastError().toStdString();
+    EXPECT_EQ(r->verdict, kUnsuitable);
+    EXPECT_EQ(r->info.serial, "S-77");
+    EXPECT_EQ(r->info.operatorName, "Иванов И. И.");
+    EXPECT_EQ(r->info.kind, VerificationKind::Primary);
+    EXPECT_EQ(r->info.methodology, "МП 001-2026");
+    EXPECT_EQ(r->module.model, "745t");
+    EXPECT_EQ(r->lab.signCipher, "ЛАБ");
+    EXPECT_FALSE(r->program.checksum.isEmpty());
+    ASSERT_EQ(r->points.size(), 3);
+    for (const RecordPoint& p : r->points) {
+        EXPECT_EQ(p.result, "fail");
+        EXPECT_EQ(p.errorKind, "reduced");
+        EXPECT_NEAR(p.error, 0.5, 1e-6);
+        EXPECT_EQ(p.readings.size(), 2);
+        EXPECT_EQ(p.unit, "мА");
+    }
+    EXPECT_DOUBLE_EQ(r->points[1].nominal, 12);
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString protocol = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(protocol.contains("непригоден")) << protocol.toStdString();
+    EXPECT_TRUE(protocol.contains("S-77"));
+    EXPECT_TRUE(protocol.contains("0,5000 %"));
+}
+
+}  // namespace
+}  // namespace yukt::records::test

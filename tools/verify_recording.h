@@ -1,0 +1,62 @@
+// yukt-verify's records: with --db a run becomes a verification record like
+// a run in the workstation, and --protocol writes its PDF protocol.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "verify/procedure.h"
+#include "verify/verification_run.h"
+
+namespace yukt::records {
+
+struct RecordOptions {
+    std::string db, operatorName, kind, conditions, protocol;
+    bool Wanted() const { return !db.empty(); }
+};
+
+#ifndef YUKT_NO_RECORDS
+// Takes --db, --operator, --kind, --conditions T,P,H and --protocol FILE with
+// their values; false when argv[i] is none of them.
+bool ParseRecordOption(int& i, int argc, char** argv, RecordOptions& o);
+extern const char* const kRecordUsage;
+
+class VerifyRecording {
+  public:
+    // Opens the database and begins the record; nothing, with `error` set,
+    // when the options are wrong or the database does not open.
+    static std::unique_ptr<VerifyRecording> Start(const RecordOptions& options,
+                                                  const std::string& serial,
+                                                  const verify::Procedure& procedure,
+                                                  const verify::RunSetup& setup,
+                                                  verify::ProgressSink* next, std::string& error);
+    ~VerifyRecording();
+    verify::ProgressSink* Sink();
+    // After the run: makes sure the record is closed, writes the protocol if
+    // asked. Empty on success, else what went wrong.
+    std::string Finish();
+
+  private:
+    VerifyRecording();
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+#else
+// Built without Qt: the record options are unknown arguments, so no
+// recording is ever started.
+inline bool ParseRecordOption(int&, int, char**, RecordOptions&) { return false; }
+inline const char* const kRecordUsage = "";
+class VerifyRecording {
+  public:
+    static std::unique_ptr<VerifyRecording> Start(const RecordOptions&, const std::string&,
+                                                  const verify::Procedure&, const verify::RunSetup&,
+                                                  verify::ProgressSink*, std::string& error) {
+        error = "built without verification records";
+        return nullptr;
+    }
+    verify::ProgressSink* Sink() { return nullptr; }
+    std::string Finish() { return {}; }
+};
+#endif
+
+}  // namespace yukt::records
