@@ -1,6 +1,6 @@
 // yukt-console: the command console of the instrument.
 //
-//   yukt-console --cfg DIR [--tick MS] [--poll]
+//   yukt-console --cfg DIR [--tick MS] [--poll] [--trace FILE]
 //
 // Opens the instrument over the configuration directory DIR, reads command
 // lines ("Get 745t 2", "Set 787x 1 12 6" ...) from standard input, hands
@@ -8,6 +8,9 @@
 // --tick sets the poll interval (default 170 ms); --poll runs poll cycles
 // between the commands (otherwise the instrument stays paused and only the
 // commands produce replies). COM n is the device named by YUKT_COMn.
+// --trace FILE appends every frame on the lines to FILE (docs/trace.md), as
+// YUKT_TRACE=FILE does; a file that cannot be written is reported once and
+// the console goes on without it.
 //
 // Exit codes: 0 at the end of input, 1 on a fatal configuration error, 2
 // when the instrument cannot be opened or the arguments are wrong.
@@ -25,6 +28,7 @@
 #include "instrument/module_set.h"
 #include "link/com_port.h"
 #include "link/link_hooks.h"
+#include "link/trace_log.h"
 
 namespace {
 
@@ -34,15 +38,18 @@ struct Options {
     std::string cfg;
     int tickMs = 170;
     bool poll = false;
+    std::string trace;
 };
 
-void usage() { std::cerr << "usage: yukt-console --cfg DIR [--tick MS] [--poll]\n"; }
+void usage() { std::cerr << "usage: yukt-console --cfg DIR [--tick MS] [--poll] [--trace FILE]\n"; }
 
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--poll") {
             o.poll = true;
+        } else if (a == "--trace" && i + 1 < argc) {
+            o.trace = argv[++i];
         } else if (a == "--cfg" && i + 1 < argc) {
             o.cfg = argv[++i];
         } else if (a == "--tick" && i + 1 < argc) {
@@ -95,6 +102,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // The error of an unwritable file goes to stderr once, inside StartTrace.
+    if (!opt.trace.empty()) StartTrace(opt.trace);
+
     // The operator hears once that a line went away and once that it is back.
     SetLineStateHook([](int com, bool lost) {
         std::fprintf(stderr, "yukt-console: COM %d (%s): %s\n", com, ComDevicePath(com).c_str(),
@@ -138,5 +148,6 @@ int main(int argc, char** argv) {
     }
 
     prbr.reset();
+    StopTrace();
     return 0;
 }

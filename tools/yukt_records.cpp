@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <cstdio>
 
+#include "common/program_version.h"
 #include "records/db_location.h"
 #include "records/fgis_export.h"
 #include "records/journal_query.h"
@@ -65,6 +66,7 @@ int Protocol(RecordStore& store, const QCommandLineParser& args) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "yukt-records")) return 0;
     // The PDF writer needs fonts, not a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -21,6 +21,7 @@
 #include <string>
 #include <thread>
 
+#include "common/program_version.h"
 #include "instrument/cprbr.h"
 #include "instrument/module_set.h"
 #include "verify/bench_setup.h"
@@ -86,6 +87,7 @@ int exitCode(RunVerdict v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (yukt::PrintVersionIfAsked(argc, argv, "yukt-verify")) return 0;
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
         std::cerr << "usage: yukt-verify --cfg DIR --procedure FILE [--serial TEXT] [--json]"

@@ -6,6 +6,7 @@
 
 #include "common/cp1251.h"
 #include "common/text.h"
+#include "common/text_file.h"
 
 namespace yukt {
 
@@ -57,9 +58,16 @@ bool WriteFlashJournal(const std::string& dir, const FlashJournal& j) {
     return std::rename(tmp.c_str(), pathIn(dir).c_str()) == 0;
 }
 
-bool ReadFlashJournal(const std::string& dir, FlashJournal& j) {
+bool ReadFlashJournal(const std::string& dir, FlashJournal& j, std::string* why) {
     std::string text;
-    if (!ReadTextFile(pathIn(dir), text)) return false;
+    FileFailure failure;
+    if (why != nullptr) why->clear();
+    // Only a regular file is read: a FIFO in its place must not hang the start.
+    if (!ReadTextFile(pathIn(dir), text, failure)) {
+        if (why != nullptr && !failure.missing) *why = failure.MessageFor(pathIn(dir));
+        return false;
+    }
+    if (why != nullptr) *why = pathIn(dir) + ": не журнал FLASH";
     FlashJournal read;
     int fields = 0;
     std::istringstream in(text);
@@ -96,6 +104,7 @@ bool ReadFlashJournal(const std::string& dir, FlashJournal& j) {
             read.CoefReplaced[1] = n != 0, ++fields;
     }
     if (fields != 5) return false;
+    if (why != nullptr) why->clear();
     j = read;
     return true;
 }

@@ -36,8 +36,10 @@ struct FlashJournal {
 extern const char* const kFlashJournalName;
 
 bool WriteFlashJournal(const std::string& dir, const FlashJournal& journal);
-// False when there is no journal or it cannot be read as one.
-bool ReadFlashJournal(const std::string& dir, FlashJournal& journal);
+// False when there is no journal or it cannot be read as one. `why`, when
+// given, gets the reason a journal that exists could not be read (not a
+// regular file, no access, damaged), with the file's name; empty otherwise.
+bool ReadFlashJournal(const std::string& dir, FlashJournal& journal, std::string* why = nullptr);
 void DeleteFlashJournal(const std::string& dir);
 
 }  // namespace yukt

@@ -4,6 +4,7 @@
 #include <QSemaphore>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/main_form.h"
@@ -13,6 +14,7 @@
 #include "app/start_options.h"
 #include "common/fatal.h"
 #include "common/program_version.h"
+#include "link/trace_log.h"
 
 int main(int argc, char* argv[]) {
     if (yukt::PrintVersionIfAsked(argc, argv, "poverka")) return 0;
@@ -60,6 +62,16 @@ int main(int argc, char* argv[]) {
             Qt::QueuedConnection);
         if (pickedUp->tryAcquire(1, 5000)) shown->acquire();
     });
+
+    // The restarted instance for the next module inherits the trace through
+    // the environment and appends to the same file.
+    if (!options.TraceFile.empty()) {
+        ::setenv("YUKT_TRACE", options.TraceFile.c_str(), 1);
+        if (!yukt::StartTrace(options.TraceFile))
+            dialogs.MessageBox(QString::fromStdString(yukt::TraceError()),
+                               QStringLiteral("Внимание!"), yukt::DlgIcon::Warning,
+                               yukt::DlgButtons::Ok);
+    }
 
     yukt::TMainForm::Services services;
     services.Dialogs = &dialogs;

@@ -164,6 +164,11 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
     instrument.SetOnGet([channel](TcPrbr& sender) {
         const std::string line = trimmed(sender.sGet());
         std::lock_guard<std::mutex> guard(channel->lock);
+        if (TMainForm* form = channel->form) {
+            const QString text = QString::fromStdString(line);
+            QMetaObject::invokeMethod(
+                form, [form, text] { emit form->rawReply(text); }, Qt::QueuedConnection);
+        }
         if (GetColumn(line, 2) != channel->expectedNumber) return;
         channel->lastLine = line;
         if (channel->form == nullptr) return;

@@ -239,6 +239,9 @@ class TMainForm : public QWidget {
   signals:
     // Emitted after the reply display ran (tests and tools watch it).
     void replyShown();
+    // Every reply line of the instrument, accepted or not (the automatic
+    // run reads the generator's replies too).
+    void rawReply(const QString& line);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -14,6 +14,7 @@
 #include "app/page_fields.h"
 #include "app/ru_numbers.h"
 #include "instrument/identify.h"
+#include "verify/point_table.h"
 #include "widgets/color_button.h"
 #include "widgets/led_indicator.h"
 
@@ -35,9 +36,9 @@ constexpr double kMinDivider = 2;
 // count: larger values would reach the generator cut short.
 constexpr int kMaxPreset = 255, kMaxControlPulses = 65535;
 
-const std::string kDetectorReset = "Set 735x 2 0 0 0 0 1";
-const std::string kGeneratorIdle = "Set 788t 1 0.5 4";
-const std::string kPollGenerator = "Get 788t 1";
+using verify::kDetectorReset;
+using verify::kGeneratorIdle;
+using verify::kPollGenerator;
 const std::string kPollModule735t = "Get 735t 2";
 
 const QString kFrequencyError = QStringLiteral("Неверно задано значение частоты!");
@@ -94,9 +95,7 @@ void TPage735::Error(const QString& text, const QString& caption) {
     m_form.Dialogs().MessageBox(text, caption, DlgIcon::Warning, DlgButtons::Ok);
 }
 
-void TPage735::QueueFrequency(double f) {
-    m_form.QueueCommand("Set 788t 1 " + CfgNumber(f) + " 3");
-}
+void TPage735::QueueFrequency(double f) { m_form.QueueCommand(verify::FrequencyCommand(f)); }
 
 int TPage735::SelectedDivider() const {
     const int item = m_form.cb735ChlMode->currentIndex();
@@ -189,8 +188,7 @@ void TPage735::Freq788BtnClick() {
         return;
     }
     const QString typed = commaText(f.e788Freq);
-    f.Freq.RefFrequency =
-        GeneratorFrequency(static_cast<float>(freq), static_cast<float>(f.QuartzKHz));
+    f.Freq.RefFrequency = verify::ReferenceFrequency(freq, f.QuartzKHz);
     const QString produced = RuFixed(f.Freq.RefFrequency, 4);
     f.e788FreqOut->setText(produced);
     f.eFreqDelOut->setText(produced);
@@ -216,7 +214,7 @@ void TPage735::StartGenTime788BtnClick() {
     f.eTime788->setText(typed);
     f.Freq.RefCount = t * f.Freq.RefFrequency;
     f.e735xCount->setText(RuFixed(f.Freq.RefCount, 3));
-    f.QueueCommand("Set 788t 1 " + CfgNumber(t) + " 4");
+    f.QueueCommand(verify::IntervalCommand(t));
 }
 
 void TPage735::ResetDetectsBtnClick() { m_form.QueueCommand(kDetectorReset); }
@@ -229,8 +227,7 @@ void TPage735::Start735xCountBtnClick() {
         return;
     }
     const QString typed = commaText(f.e788Freq_Count);
-    f.Freq.RefFrequency =
-        GeneratorFrequency(static_cast<float>(freq), static_cast<float>(f.QuartzKHz));
+    f.Freq.RefFrequency = verify::ReferenceFrequency(freq, f.QuartzKHz);
     const QString produced = RuFixed(f.Freq.RefFrequency, 4);
     f.e788FreqOut->setText(produced);
     f.e788FreqOut_Count->setText(produced);
@@ -252,7 +249,7 @@ void TPage735::Start735xCountBtnClick() {
     f.eTime788->setText(interval);
     f.eTime788Out->setText(interval);
     f.Freq.RefInterval = t;
-    f.QueueCommand("Set 788t 1 " + CfgNumber(t) + " 4");
+    f.QueueCommand(verify::IntervalCommand(t));
 }
 
 // ---- Dividers and translators ----
@@ -319,8 +316,7 @@ void TPage735::StartCheckDelBtnClick() {
     }
     LockCheck(true);
 
-    f.Freq.RefFrequency =
-        GeneratorFrequency(static_cast<float>(freq), static_cast<float>(f.QuartzKHz));
+    f.Freq.RefFrequency = verify::ReferenceFrequency(freq, f.QuartzKHz);
     f.eCountDel->setText(QString::number(pulses));
     f.eFreqDel->setText(RuFloat(freq));
     f.e788Freq->setText(RuFloat(freq));
@@ -412,19 +408,18 @@ void TPage735::ShowReply() {
             if (f.ExpectedNumber() == "1") ShowDividerResult(fields);
             return;
         }
-        if (fields.value(1) != QLatin1String("735t")) return;
-        if ((item == 0 && ReplyNumber(fields, 10, value)) ||
-            (item == 1 && ReplyNumber(fields, 16, value)))
-            ShowFrequency(value);
-    } else if (f.ModuleKind == kKind735x) {
-        if (fields.value(1) != QLatin1String("735x")) return;
-        if (item == 0 && ReplyNumber(fields, 12, value))
-            ShowFrequency(value);
-        else if (item == 1 && ReplyNumber(fields, 9, value))
-            ShowInterval(value, fields);
-        else if (item == 2 && ReplyNumber(fields, 8, value))
-            ShowCount(value, fields);
     }
+    // The word of the channel's value, as the automatic run reads it.
+    const auto route = verify::FrequencyRoute(f.ModuleKind, item);
+    if (!route || fields.value(1) != QString::fromStdString(route->model) ||
+        !ReplyNumber(fields, route->entry, value))
+        return;
+    if (f.ModuleKind == kKind735t || item == 0)
+        ShowFrequency(value);
+    else if (item == 1)
+        ShowInterval(value, fields);
+    else
+        ShowCount(value, fields);
 }
 
 void TPage735::ShowFrequency(double freq) {

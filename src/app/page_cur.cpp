@@ -7,6 +7,7 @@
 #include <QStackedWidget>
 #include <vector>
 
+#include "app/auto_run.h"
 #include "app/field_state.h"
 #include "app/main_form.h"
 #include "app/page_fields.h"
@@ -14,6 +15,7 @@
 #include "common/cp1251.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
+#include "verify/point_table.h"
 #include "widgets/color_button.h"
 
 namespace yukt {
@@ -55,7 +57,10 @@ QString replyModel(int kind, int item) {
 
 // ---- The window's hooks ----
 
-void TMainForm::ConnectPageCur() { new TPageCur(*this); }
+void TMainForm::ConnectPageCur() {
+    new TPageCur(*this);
+    new TAutoRun(*this);
+}
 
 void TMainForm::ShowReplyCur() {
     if (auto* page = findChild<TPageCur*>(QString(), Qt::FindDirectChildrenOnly)) page->ShowReply();
@@ -219,10 +224,7 @@ void TPageCur::Start787xBtnClick() {
     f.le787xCur->setText(text);
     f.le787xOut->setText(text);
     f.Cur.RefCurrent = current;
-    // A 787x under test is generator number 2; otherwise the calibrator's
-    // generator number 1 feeds the module under test.
-    const char* generator = f.ModuleKind == kKind787x ? "2" : "1";
-    f.QueueCommand(std::string("Set 787x ") + generator + " " + CfgNumber(current) + " 6");
+    f.QueueCommand(verify::CurrentCommand(f.ModuleKind, current));
 }
 
 // ---- Channels ----
@@ -270,32 +272,26 @@ bool TPageCur::MeasuredCurrent(const QStringList& fields, double& current) {
         f.eImp745->setText(fields.value(4));
         f.eTemp745->setText(fields.value(3));
     };
-    int entry = 0;  // 0: no channel selected, the current counts as 0
+    // The current channels read the word the automatic run reads; a
+    // resistance channel still shows the 745t's current (word 6).
+    const auto route = verify::CurrentRoute(kind, item);
+    int entry = route ? route->entry : 0;  // 0: no channel selected, the current counts as 0
     switch (kind) {
         case kKind745t:
         case kKind745t745t:
             showResistance();
             entry = 6;
             break;
-        case kKind748x:
-        case kKind748x748x:
-            if (item >= 0) entry = 3 + item % 3;
-            break;
-        case kKind748t:
-            if (item >= 0) entry = item + 3;
-            break;
-        case kKind787x:
-            entry = 6;
-            break;
         case kKind745t748x:
-            if (item == 0) {
-                entry = 6;
-            } else if (item >= 1 && item <= 3) {
-                entry = item + 2;
-            } else if (item == 4) {
+            if (item == 4) {
                 showResistance();
                 entry = 6;
             }
+            break;
+        case kKind748x:
+        case kKind748x748x:
+        case kKind748t:
+        case kKind787x:
             break;
         default:
             return false;

@@ -11,6 +11,7 @@ namespace yukt {
 namespace {
 
 const QString kWorkDirOption = QStringLiteral("--workdir");
+const QString kTraceOption = QStringLiteral("--trace");
 
 std::string withSlash(QString dir) {
     if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
@@ -42,6 +43,10 @@ StartOptions ParseStartOptions(const QStringList& arguments, const QString& prog
         const QString& a = arguments[i];
         if (a == kWorkDirOption)
             perUser = true;
+        else if (a == kTraceOption && i + 1 < arguments.size())
+            o.TraceFile = arguments[++i].toStdString();
+        else if (a.startsWith(kTraceOption + QLatin1Char('=')))
+            o.TraceFile = a.mid(kTraceOption.size() + 1).toStdString();
         else if (a.startsWith(kWorkDirOption + QLatin1Char('=')))
             chosen = a.mid(kWorkDirOption.size() + 1);
         else

@@ -3,6 +3,7 @@
 // generated configuration files in.
 //
 //   poverka [ZirokReInit Left Top Meter Port Quartz] [--workdir[=DIR]]
+//           [--trace FILE]
 //
 // The working directory is the program file's directory when it is writable
 // (the lab's installation); otherwise, and with a bare --workdir, a per-user
@@ -22,6 +23,8 @@ struct StartOptions {
     std::string ProgramDir;
     // The directory differs from the program file's; the restart passes it on.
     bool WorkDirOption = false;
+    // --trace FILE (or --trace=FILE): the traffic trace file; empty = none.
+    std::string TraceFile;
 };
 
 // `arguments` as QCoreApplication gives them (program name first).

@@ -39,6 +39,12 @@ bool openAt(TcPrbr& direct, int moduleAddr, int port) {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
+// "Канал не открыт!?" and, on its own line, what the port layer knows.
+QString channelNotOpen(const TcPrbr& p) {
+    const std::string why = p.DirectOpenError();
+    return QStringLiteral("Канал не открыт!?") + (why.empty() ? QString() : "\n\r" + q(why));
+}
+
 const QString kReplaceModeText = QStringLiteral(
     "Установите переключатель выбора режима работы КП \"Зирок\" в положение \"Режим замены "
     "модуля\".");
@@ -145,8 +151,8 @@ void TMainForm::Detect() {
         // Without the channel nothing is known about the module: say so
         // rather than go on with the results of an earlier detection.
         giveUp();
-        m_dialogs->MessageBox(QStringLiteral("Канал не открыт!?"), QStringLiteral("Ошибка!"),
-                              DlgIcon::Error, DlgButtons::Ok);
+        m_dialogs->MessageBox(channelNotOpen(*direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
+                              DlgButtons::Ok);
     } else if (const std::string ident = direct->ReadIdent(); ident == "?") {
         --WizardStep;
         Warn(QString(17, QLatin1Char(' ')) +
@@ -544,8 +550,8 @@ void TMainForm::EndOfVerification() {
     };
 
     if (!openAt(*direct, 0, CalibratorPort)) {
-        m_dialogs->MessageBox(QStringLiteral("Канал не открыт!?"), QStringLiteral("Ошибка!"),
-                              DlgIcon::Error, DlgButtons::Ok);
+        m_dialogs->MessageBox(channelNotOpen(*direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
+                              DlgButtons::Ok);
         // Should the operator keep the window open, "Далее" tries again.
         --WizardStep;
         finish();
@@ -605,7 +611,15 @@ void TMainForm::Restart() {
 
 void TMainForm::OfferJournalRestore() {
     FlashJournal j;
-    if (!ReadFlashJournal(ProgramDir, j)) return;
+    std::string why;
+    if (!ReadFlashJournal(ProgramDir, j, &why)) {
+        // A journal that cannot be read is left where it is for a person to
+        // look at: it may be the only record of a module's address.
+        if (!why.empty())
+            m_dialogs->MessageBox(QStringLiteral("Журнал FLASH не прочитан: ") + q(why),
+                                  QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+        return;
+    }
     if (!j.AnythingChanged()) {
         DeleteFlashJournal(ProgramDir);
         return;
@@ -635,8 +649,8 @@ void TMainForm::OfferJournalRestore() {
     {
         TcPrbr direct;
         if (!openAt(direct, 0, CalibratorPort)) {
-            m_dialogs->MessageBox(QStringLiteral("Канал не открыт!?"), QStringLiteral("Ошибка!"),
-                                  DlgIcon::Error, DlgButtons::Ok);
+            m_dialogs->MessageBox(channelNotOpen(direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
+                                  DlgButtons::Ok);
         } else if (const std::string ident = direct.ReadIdent(); ident == "?") {
             Warn(moduleNotFoundAtEnd());
         } else if (const std::string found = IdentifyModule(ident, "?").ModuleDesignation;

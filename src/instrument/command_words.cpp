@@ -1,6 +1,7 @@
 #include "instrument/command_words.h"
 
 #include "common/text.h"
+#include "common/text_file.h"
 
 namespace yukt {
 
@@ -48,7 +49,7 @@ std::optional<CommandWords> SplitCommand(std::string_view line) {
 int IntOrThrow(const std::string& word) {
     int value = 0;
     if (!StrToIntStrict(word, value))
-        throw CommandConvertError("'" + word + "' is not a valid integer value");
+        throw CommandConvertError("'" + EchoToken(word) + "' is not a valid integer value");
     return value;
 }
 
@@ -58,7 +59,7 @@ double LocaleRealOrThrow(const std::string& word) {
     std::string text = CommaToPoint(PointToComma(word));
     double value = 0;
     if (!StrToFloatStrict(text, value))
-        throw CommandConvertError("'" + word + "' is not a valid floating point value");
+        throw CommandConvertError("'" + EchoToken(word) + "' is not a valid floating point value");
     return value;
 }
 

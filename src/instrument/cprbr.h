@@ -112,6 +112,10 @@ class TcPrbr {
     // Direct access to one module address, outside the module set.
     int ChannelState(int baseAddr, int comNumber);
     bool OpenDirect(int baseAddr, int resonator, int moduleAddr, int comNumber, int baud);
+    // Why the last OpenDirect of a COM port failed, with the reason the port
+    // layer knows ("COM 1  занят: нет доступа к /dev/ttyS0 (нужна группа
+    // dialout)"); empty if unknown.
+    std::string DirectOpenError() const;
     void CloseDirect();
     std::string ReadIdent();
     int ResetModule();

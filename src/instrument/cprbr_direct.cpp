@@ -253,6 +253,13 @@ bool TcPrbr::OpenDirect(int baseAddr, int resonator, int moduleAddr, int comNumb
     return ch.Open;
 }
 
+std::string TcPrbr::DirectOpenError() const {
+    DirectChannel& ch = TheDirectChannel();
+    std::lock_guard<std::mutex> lock(ch.Mutex);
+    if (!ch.Own || ch.Own->ComNumber() == 0 || ch.Own->ErrorReason.empty()) return "";
+    return "COM " + std::to_string(ch.Own->ComNumber()) + "  занят: " + ch.Own->ErrorReason;
+}
+
 void TcPrbr::CloseDirect() {
     DirectChannel& ch = TheDirectChannel();
     std::lock_guard<std::mutex> lock(ch.Mutex);
@@ -358,7 +365,8 @@ std::vector<int> TcPrbr::UnconfirmedFlashCells() {
 
 std::string TcPrbr::UnconfirmedFlashText() {
     std::string text;
-    for (int cell : UnconfirmedFlashCells()) text += (text.empty() ? "" : ", ") + std::to_string(cell);
+    for (int cell : UnconfirmedFlashCells())
+        text += (text.empty() ? "" : ", ") + std::to_string(cell);
     return text.empty() ? text : "FLASH cells not confirmed: " + text;
 }
 

@@ -109,6 +109,7 @@ class SerialPort final : public ByteTransport {
     // for each wait for room, as it did for each byte.
     bool doWriteAll(const std::uint8_t* data, std::size_t n,
                     std::chrono::milliseconds limit) override {
+        m_maybeStale = true;
         while (n > 0 && !m_lost) {
             const ssize_t k = ::write(m_fd, data, n);
             if (k > 0) {
@@ -135,17 +136,26 @@ class SerialPort final : public ByteTransport {
         const auto deadline = Clock::now() + limit;
         while (!m_lost) {
             if (!waitFor(POLLIN, deadline)) {
+                m_maybeStale = true;
                 if (!m_lost && limit.count() > 0) checkDeviceNode();
                 return -1;
             }
-            if (fill() > 0) return m_buf[m_pos++];
+            if (fill() > 0) {
+                m_maybeStale = false;
+                return m_buf[m_pos++];
+            }
         }
         return -1;
     }
 
+    // Late replies follow a request whose reply timed out or was never read;
+    // after a reply read in full the device is only asked when bytes were
+    // left over, which keeps a clean exchange at one write, one poll, one read.
     std::size_t doDiscardInput() override {
         std::size_t dropped = m_len - m_pos;
         m_pos = m_len = 0;
+        if (dropped == 0 && !m_maybeStale) return 0;
+        m_maybeStale = false;
         while (fill() > 0) {
             dropped += m_len;
             m_pos = m_len = 0;
@@ -205,6 +215,8 @@ class SerialPort final : public ByteTransport {
     std::string m_device;
     dev_t m_rdev = 0;
     bool m_lost = false;
+    // Bytes may wait in the device that no receive has looked for.
+    bool m_maybeStale = true;
     std::uint8_t m_buf[256];
     std::size_t m_pos = 0;
     std::size_t m_len = 0;

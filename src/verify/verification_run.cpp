@@ -205,8 +205,12 @@ std::optional<double> VerificationRun::Reading(const std::vector<std::string>& w
             // Until detector 2 has fired the interval is still running.
             if (words.size() < 7 || words[6] != "1") return std::nullopt;
             return v;
+        case Quantity::Frequency:
+            // A frequency input reads 0 until its first gate has closed on
+            // the new signal; zeros must not settle into a measured value.
+            if (*v == 0) return std::nullopt;
+            return v;
         case Quantity::Period:
-            // No pulses at all have no period; such readings never settle.
             if (*v == 0) return std::nullopt;
             return 1e6 / *v;
         default:

@@ -311,7 +311,9 @@ void DetectionTest::repeatsWhenNoModuleAnswers() {
 void DetectionTest::reportsFailedFlashWrite_data() {
     QTest::addColumn<int>("times");
     QTest::addColumn<bool>("restored");
-    QTest::newRow("one read-back lost") << 1 << true;
+    // The three address copies are written, then the first one is read back
+    // and rewritten twice before the write counts as failed.
+    QTest::newRow("one cell never confirmed") << 3 + 5 << true;
     QTest::newRow("module gone silent") << sim::kForever << false;
 }
 
@@ -326,11 +328,11 @@ void DetectionTest::reportsFailedFlashWrite() {
     }
     rig.next();
     // Identification, three address cells and two ten-character parameters
-    // in three copies are read before the first write; the write's read-back
-    // (and with `times` forever everything after it) goes unanswered.
-    const int requestsBeforeReadBack = 1 + 3 + 30 + 30 + 1;
+    // in three copies are read before the first write; from there on `times`
+    // replies go unanswered.
+    const int requestsBeforeWrites = 1 + 3 + 30 + 30;
     rig.bench.injectFault(
-        {sim::FaultKind::Silence, sim::kUnderTestBusAddress, requestsBeforeReadBack, times, 8});
+        {sim::FaultKind::Silence, sim::kUnderTestBusAddress, requestsBeforeWrites, times, 8});
     rig.next();
 
     QCOMPARE(rig.dialogs.calls.size(), std::size_t(1));

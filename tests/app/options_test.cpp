@@ -1,6 +1,8 @@
 // The command line and working directory of the workstation, and the journal
 // file that survives a run that died with a module's FLASH changed.
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -27,16 +29,26 @@ void OptionsTest::chooseWorkingDirectory_data() {
     QTest::addColumn<QStringList>("extra");     // options after the program name
     QTest::addColumn<bool>("programWritable");  // the program's own directory
     QTest::addColumn<QString>("expect");        // "program", "chosen", "user"
-    QTest::newRow("installation") << QStringList{} << true << "program";
-    QTest::newRow("read-only installation") << QStringList{} << false << "user";
-    QTest::newRow("--workdir") << QStringList{"--workdir"} << true << "user";
-    QTest::newRow("--workdir=DIR") << QStringList{"--workdir=CHOSEN"} << true << "chosen";
+    QTest::addColumn<QString>("trace");         // the traffic trace file
+    QTest::newRow("installation") << QStringList{} << true << "program"
+                                  << "";
+    QTest::newRow("read-only installation") << QStringList{} << false << "user"
+                                            << "";
+    QTest::newRow("--workdir") << QStringList{"--workdir"} << true << "user"
+                               << "";
+    QTest::newRow("--workdir=DIR") << QStringList{"--workdir=CHOSEN"} << true << "chosen"
+                                   << "";
+    QTest::newRow("--trace FILE") << QStringList{"--trace", "/tmp/a b.trace"} << true << "program"
+                                  << "/tmp/a b.trace";
+    QTest::newRow("--trace=FILE") << QStringList{"--trace=t.trace", "--workdir"} << true << "user"
+                                  << "t.trace";
 }
 
 void OptionsTest::chooseWorkingDirectory() {
     QFETCH(QStringList, extra);
     QFETCH(bool, programWritable);
     QFETCH(QString, expect);
+    QFETCH(QString, trace);
     QTemporaryDir tmp;
     const QString programDir = programWritable ? tmp.path() + "/bin" : tmp.path() + "/missing";
     if (programWritable) QDir().mkpath(programDir);
@@ -50,6 +62,7 @@ void OptionsTest::chooseWorkingDirectory() {
     const StartOptions o = ParseStartOptions(args, programDir);
     QCOMPARE(o.Arguments, QStringList({"ZirokReInit", "1", "2", "0"}));
     QVERIFY(o.ProgramDir.back() == '/');
+    QCOMPARE(QString::fromStdString(o.TraceFile), trace);
     const QString dir = QString::fromStdString(o.ProgramDir);
     if (expect == "program") {
         QCOMPARE(dir, programDir + "/");
@@ -102,17 +115,28 @@ void OptionsTest::journalRefusesDamagedFile_data() {
     QTest::newRow("not a number")
         << "port 3\r\naddress x\r\naddress-changed 1\r\ncoef1-replaced 0\r\n"
            "coef2-replaced 0\r\n";
+    QTest::newRow("directory") << "<dir>";
+    QTest::newRow("fifo") << "<fifo>";
 }
 
 void OptionsTest::journalRefusesDamagedFile() {
     QFETCH(QString, content);
     QTemporaryDir tmp;
     const std::string dir = tmp.path().toStdString() + "/";
-    QVERIFY(WriteTextFile(dir + kFlashJournalName, content.toStdString()));
+    const std::string path = dir + kFlashJournalName;
+    // Not a file at all: a directory, or a FIFO that would block a reader.
+    if (content == "<dir>")
+        QVERIFY(QDir().mkpath(QString::fromStdString(path)));
+    else if (content == "<fifo>")
+        QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+    else
+        QVERIFY(WriteTextFile(path, content.toStdString()));
     FlashJournal j;
     j.SavedAddress = 42;
-    QVERIFY(!ReadFlashJournal(dir, j));
+    std::string why;
+    QVERIFY(!ReadFlashJournal(dir, j, &why));
     QCOMPARE(j.SavedAddress, 42);  // untouched
+    QVERIFY2(why.find(kFlashJournalName) != std::string::npos, why.c_str());
 }
 
 QTEST_MAIN(OptionsTest)

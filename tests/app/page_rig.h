@@ -22,12 +22,8 @@ class PageRig : public AppRig {
   public:
     using AppRig::AppRig;
     // The instrument's worker reaches the recorder below until the window
-    // closes it. Closing waits a poll interval for the worker's pass to end;
-    // the tests poll by hand, so a short interval does.
-    ~PageRig() {
-        if (form) form->PollTimer->setInterval(1);
-        form.reset();
-    }
+    // closes it (closing waits for the worker's pass to end).
+    ~PageRig() { form.reset(); }
 
     // quartzKHz > 0 replaces the generator quartz found at start-up before
     // the page is set up (the reference frequencies are computed with it);

@@ -6,6 +6,7 @@
 
 #include "app/text_fit.h"
 #include "page_rig.h"
+#include "widgets/color_button.h"
 
 using namespace yukt;
 using namespace yukt::testing;

@@ -13,6 +13,7 @@
 #include "common/cp1251.h"
 #include "common/text.h"
 #include "fuzz_check.h"
+#include "instrument/command_words.h"
 #include "instrument/model_tables.h"
 #include "instrument/module_set.h"
 #include "link/com_port.h"

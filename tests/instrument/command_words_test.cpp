@@ -92,6 +92,15 @@ TEST(CommandNumbers, ConversionsThatThrowAndThoseThatDoNot) {
     EXPECT_EQ(BitWord("0"), 0);
     EXPECT_FALSE(BitWord("2"));
     EXPECT_FALSE(BitWord("x"));
+
+    // The word is echoed cut and escaped, however long it is.
+    try {
+        IntOrThrow("\x01" + std::string(1'000'000, '9'));
+        ADD_FAILURE();
+    } catch (const CommandConvertError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "'\\x01" + std::string(39, '9') + "…' is not a valid integer value");
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +166,36 @@ TEST_F(ConsoleE2E, PollingReportsBetweenCommands) {
     EXPECT_GE(meterLines, 4);
 }
 
+TEST_F(ConsoleE2E, TracesEveryFrameByOptionOrEnvironment) {
+    startBench();
+    const std::string byOption = dir + "option.trace";
+    const std::string byEnv = dir + "env.trace";
+    RunResult r = runConsole("Set 787x 1 12 6\n", "--cfg '" + cfg + "' --trace '" + byOption + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ::setenv("YUKT_TRACE", byEnv.c_str(), 1);
+    r = runConsole("Set 787x 1 12 6\n", "--cfg '" + cfg + "'");
+    ::unsetenv("YUKT_TRACE");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string& path : {byOption, byEnv}) {
+        const std::vector<std::string> trace = lines(slurp(path));
+        ASSERT_FALSE(trace.empty()) << path;
+        int sets = 0;
+        for (const std::string& l : trace) {
+            EXPECT_TRUE(GetColumn(l, 2, 2) == "COM1 ->" || GetColumn(l, 2, 2) == "COM1 <-") << l;
+            EXPECT_NE(l.find(" | "), std::string::npos) << l;
+            // The generator set to 12 mA: DAC code 32767 (FF 7F) with command 1.
+            if (l.find("LEN 08 HDR 11 (addr 1 cmd 1) data 13 FF 7F") != std::string::npos) ++sets;
+        }
+        EXPECT_EQ(sets, 1) << slurp(path);
+    }
+    // An unwritable trace: one error, the commands are still served.
+    r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "' --trace '" + dir + "none/t.trace'");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err,
+              "Трасса обмена не пишется: " + dir + "none/t.trace: No such file or directory\n");
+    EXPECT_EQ(lines(r.out).size(), 1u) << r.out;
+}
+
 TEST_F(ConsoleE2E, InstrumentThatDoesNotOpenExitsTwo) {
     startBench();
     fs::remove(cfg + "tp6606.cfg");
@@ -177,7 +208,65 @@ TEST_F(ConsoleE2E, InstrumentThatDoesNotOpenExitsTwo) {
     writeCfg("tp6606.cfg", ";\n");
     r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "'", dir + "no-such-port");
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("link 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("link 1: COM 1  занят: " + dir + "no-such-port: устройство не найдено"),
+              std::string::npos)
+        << r.err;
+}
+
+// The bench goes away as a pulled-out adapter would and comes back on the
+// same path: the console says so once each way, idles meanwhile, reads the
+// module again within a second, and ends at the end of its input.
+TEST_F(ConsoleE2E, LostLineIsReopenedAndInputEndStillEndsTheConsole) {
+    startBench();
+    const std::string bench = (programDir() / "yukt-bench").string();
+    const std::string pidFile = dir + "bench2.pid";
+    const std::string eofFile = dir + "eof";
+    const std::string restart = "'" + bench + "' '" + link +
+                                "' --module 745t --address 6 --switch verify"
+                                " </dev/null >/dev/null 2>&1 & echo $! > '" +
+                                pidFile + "'";
+    std::string lostCommands;
+    for (int i = 0; i < 30; ++i) lostCommands += "echo Get 745t 2; ";
+    const std::string producer = "echo Get 745t 2; sleep 0.5; kill " + std::to_string(benchPid) +
+                                 "; sleep 2; " + restart + "; sleep 1.5; echo Get 745t 2;" +
+                                 " sleep 0.3; kill $(cat '" + pidFile + "'); sleep 0.5; " +
+                                 lostCommands + "date +%s.%N > '" + eofFile + "'";
+    rusage before{};
+    getrusage(RUSAGE_CHILDREN, &before);
+    const RunResult r = runConsoleFrom(producer, "--cfg '" + cfg + "' --tick 50 --poll");
+    const double now =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    rusage after{};
+    getrusage(RUSAGE_CHILDREN, &after);
+    stopBench();  // killed by the shell, reaped here
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    auto cpu = [](const rusage& u) {
+        return u.ru_utime.tv_sec + u.ru_stime.tv_sec +
+               (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    // About 5 s of run, 2.5 s of it on a dead line: far from a spinning core.
+    EXPECT_LT(cpu(after) - cpu(before), 0.5);
+    EXPECT_LT(now - std::stod(slurp(eofFile)), 1.5);
+
+    auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = 0; (at = r.err.find(what, at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("линия потеряна"), 2u) << r.err;
+    EXPECT_EQ(count("порт снова открыт"), 1u) << r.err;
+    // The module answered after the bench came back: a 745t 2 line with a
+    // value between the two runs of "Err".
+    bool valueAfterErr = false;
+    bool sawErr = false;
+    for (const std::string& l : lines(r.out)) {
+        if (GetColumn(l, 1, 2) != "745t 2") continue;
+        const bool err = GetColumn(l, 3) == "Err";
+        if (err) sawErr = true;
+        if (!err && sawErr) valueAfterErr = true;
+    }
+    EXPECT_TRUE(valueAfterErr) << r.out;
 }
 
 TEST_F(ConsoleE2E, GeneratorLineWithoutPeriodIsRefusedAndTheRestWorks) {
@@ -187,10 +276,11 @@ TEST_F(ConsoleE2E, GeneratorLineWithoutPeriodIsRefusedAndTheRestWorks) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("tp788t.cfg, строка 2: частота 0 Гц не задает период"), std::string::npos)
         << r.err;
+    // The working modules answer as ever (a 745t get reports every 745t).
     const std::vector<std::string> out = lines(r.out);
-    ASSERT_EQ(out.size(), 2u) << r.out;
+    ASSERT_EQ(out.size(), 3u) << r.out;
     EXPECT_EQ(out[0], "787x 1   12.00000  6");
-    EXPECT_EQ(GetColumn(out[1], 1, 2), "745t 2");
+    EXPECT_EQ(GetColumn(out[2], 1, 2), "745t 2");
 
     // A malformed number stays fatal.
     writeCfg("tp788t.cfg", "788t 1 1 23 2 7374.6075308 1x 5 0\n");

@@ -157,19 +157,41 @@ TEST_F(LineIo, RepliesInPiecesAndStallsKeepThePerByteTimeOut) {
     }
 }
 
+// Late replies: after a request that timed out, after one whose reply was
+// never read, and bytes that came behind a reply in the same burst.
 TEST_F(LineIo, LateReplyIsDroppedBeforeTheNextRequest) {
     const std::vector<std::uint8_t> stale = ModuleFrame(0x68, {'S', 'T', 'A', 'L', 'E'});
+    enum class Before { TimedOut, NotRead, Trailing };
+    for (Before before : {Before::TimedOut, Before::NotRead, Before::Trailing}) {
+        const auto what = static_cast<int>(before);
+        const std::size_t dropped = link.StaleBytes;
+        link.SendCmd(1, 6, 7);
+        pty->received();
+        if (before == Before::TimedOut) {
+            EXPECT_EQ(link.ReceiveFrame(1), -1);
+        }
+        if (before == Before::Trailing) {
+            std::vector<std::uint8_t> burst = kIdentReply;
+            burst.insert(burst.end(), stale.begin(), stale.end());
+            pty->write(burst);
+            EXPECT_EQ(link.ReceiveFrame(1), 0) << what;
+        } else {
+            pty->write(stale);
+        }
+        std::this_thread::sleep_for(20ms);
+        link.SendCmd(1, 6, 7);
+        EXPECT_EQ(link.StaleBytes - dropped, stale.size()) << what;
+        pty->received();
+        pty->write(kIdentReply);
+        EXPECT_EQ(link.ReceiveFrame(1), 0) << what;
+        EXPECT_EQ(std::string(link.Buf, link.Buf + link.RecvLen), "74500A01") << what;
+    }
+    // Text frames never drop input: a remote console may be typing.
+    const std::size_t dropped = link.StaleBytes;
     pty->write(stale);
     std::this_thread::sleep_for(20ms);
-    link.SendCmd(1, 6, 7);
-    EXPECT_EQ(link.StaleBytes, stale.size());
-    pty->received();
-    pty->write(kIdentReply);
-    EXPECT_EQ(link.ReceiveFrame(1), 0);
-    EXPECT_EQ(std::string(link.Buf, link.Buf + link.RecvLen), "74500A01");
-    // Text frames never drop input: a remote console may be typing.
     link.SendText("x");
-    EXPECT_EQ(link.StaleBytes, stale.size());
+    EXPECT_EQ(link.StaleBytes, dropped);
 }
 
 TEST_F(LineIo, HungUpLineIsClosedAndReopenedWhenItReturns) {

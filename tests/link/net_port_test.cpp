@@ -99,7 +99,8 @@ class NetPort : public ::testing::Test {
             (fs::read_symlink("/proc/self/exe").parent_path() / "yukt-bench").string();
         ASSERT_TRUE(fs::exists(bench)) << bench;
         benchPid = spawn({bench, dir + "com1", "--log", dir + "bench.log"}, dir + "bench.out");
-        for (int i = 0; i < 500 && !fs::is_symlink(dir + "com1"); ++i) std::this_thread::sleep_for(10ms);
+        for (int i = 0; i < 500 && !fs::is_symlink(dir + "com1"); ++i)
+            std::this_thread::sleep_for(10ms);
         ASSERT_TRUE(fs::is_symlink(dir + "com1")) << slurp(dir + "bench.out");
         rawPort = freePort();
         telnetPort = freePort();

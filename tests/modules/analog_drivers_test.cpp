@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -468,6 +469,34 @@ TEST_F(AnalogDrivers, SiteFilesThatDescribeNoModuleLoadNothing) {
             EXPECT_EQ(table.Module(1)->GetChanParam(j), 0) << c.g1;
             EXPECT_EQ(table.Module(1)->GetChanOffset(j), 0) << c.g1;
         }
+    }
+}
+
+// A site file that is there but cannot be read stops the load with its path
+// and the reason; the module set then stops the program with that message.
+TEST_F(AnalogDrivers, UnreadableSiteFilesFailTheLoadWithFileAndReason) {
+    device("745b", 5);
+    dir.write("tp745b.cfg", "745b 1 1 23 5 100 100 100 100 1\n");
+    const struct {
+        const char* name;
+        std::string g1;
+        std::string reason;
+    } cases[] = {
+        {"g1.cfg", "", ": это каталог"},
+        {"corr1.cfg", "1\n1\n", ": это каталог"},
+        {"g1.cfg", "1\n1\n" + std::string(70'000, '5'), ", строка 3: строка длиннее 65536 байт"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        std::filesystem::remove_all(dir.file("g1.cfg"));
+        std::filesystem::remove_all(dir.file("corr1.cfg"));
+        if (!c.g1.empty()) dir.write("g1.cfg", c.g1);
+        if (!std::filesystem::exists(dir.file(c.name)))
+            std::filesystem::create_directory(dir.file(c.name));
+        ModelTable<Tp745bTraits> table(ctx);
+        CfgError error;
+        EXPECT_EQ(table.LoadCfg(&error), -1);
+        EXPECT_EQ(error.message(), dir.file(c.name) + c.reason);
     }
 }
 

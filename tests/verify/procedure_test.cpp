@@ -4,9 +4,13 @@
 #include "verify/procedure.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
+
+#include "verify/procedure_library.h"
 
 namespace yukt::verify {
 namespace {
@@ -122,6 +126,24 @@ TEST(Procedure, EveryShippedProcedureReads) {
     }
     EXPECT_GE(count, 9);
     EXPECT_EQ(kinds, (std::set<int>{1, 2, 3, 5, 6, 8, 13, 14, 15}));
+}
+
+TEST(Procedure, FirstUseCopiesTheShippedFilesAndKeepsTheLaboratorysEdits) {
+    const std::string user = std::filesystem::temp_directory_path() /
+                             ("yukt-proc-" + std::to_string(::getpid())) / "procedures";
+    std::string error;
+    ASSERT_EQ(EnsureUserProcedures(user, YUKT_PROCEDURES_DIR, error), user) << error;
+    std::vector<ProcedureError> mistakes;
+    const auto fits = ProceduresFor(user, 14, 2, mistakes);
+    EXPECT_TRUE(mistakes.empty());
+    ASSERT_EQ(fits.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(fits[0].path).filename(), "745t748x_current_ch3.toml");
+    // An edited file stays as the laboratory left it.
+    { std::ofstream(fits[0].path) << "broken"; }
+    EnsureUserProcedures(user, YUKT_PROCEDURES_DIR, error);
+    EXPECT_TRUE(ProceduresFor(user, 14, 2, mistakes).empty());
+    EXPECT_EQ(mistakes.size(), 1u);
+    std::filesystem::remove_all(std::filesystem::path(user).parent_path());
 }
 
 }  // namespace
