@@ -10,9 +10,10 @@ QString VerdictOf(const QList<RecordPoint>& points) {
         else if (p.result != QLatin1String("pass"))
             unmeasured = true;
     }
-    // A measured failure decides; a point never measured forbids a pass.
-    if (failed) return kUnsuitable;
-    return unmeasured ? kInterrupted : kSuitable;
+    // As the automatic run judges: a point never measured leaves the
+    // verification unfinished, whatever the others gave.
+    if (unmeasured) return kInterrupted;
+    return failed ? kUnsuitable : kSuitable;
 }
 
 QDate ValidUntil(const QDate& verificationDate, int intervalMonths) {
