@@ -4,11 +4,10 @@
 #include <toml++/toml.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 
+#include "common/text_file.h"
 #include "instrument/identify.h"
 
 namespace yukt::verify {
@@ -16,7 +15,7 @@ namespace yukt::verify {
 namespace {
 
 // A procedure is a page of text; anything larger is not one.
-constexpr long long kMaxProcedureBytes = 1 << 20;
+constexpr std::size_t kMaxProcedureBytes = 1 << 20;
 
 struct QuantityName {
     Quantity q;
@@ -306,22 +305,14 @@ std::optional<Procedure> ParseProcedure(const std::string& text, const std::stri
 
 std::optional<Procedure> LoadProcedure(const std::string& path, ProcedureError& error) {
     error = ProcedureError{path, 0, "", ""};
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        error.message = "файл не найден";
+    std::string text;
+    FileFailure failure;
+    // A device or a pipe would block or never end; a procedure is a page.
+    if (!ReadRegularFile(path, text, failure, kMaxProcedureBytes)) {
+        error.line = failure.line;
+        error.message = failure.missing ? "файл не найден" : failure.reason;
         return std::nullopt;
     }
-    // A device or a pipe would block or never end.
-    if (!S_ISREG(st.st_mode) || st.st_size > kMaxProcedureBytes) {
-        error.message = "не обычный файл или больше 1 МиБ";
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error.message = "файл не читается";
-        return std::nullopt;
-    }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return ParseProcedure(text, path, error);
 }
 
