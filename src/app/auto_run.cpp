@@ -14,7 +14,9 @@
 
 #include "app/main_form.h"
 #include "app/ru_numbers.h"
+#include "app/verification_record.h"
 #include "instrument/identify.h"
+#include "records/run_recorder.h"
 #include "verify/procedure_library.h"
 #include "widgets/percent_gauge.h"
 #include "widgets/speed_button.h"
@@ -176,8 +178,16 @@ void TAutoRun::AutoBtnClick() {
 
 void TAutoRun::Start(const Procedure& p) {
     if (Running()) return;
+    ProgressSink* sink = this;
+    m_recorder.reset();
+    auto* record = m_form.findChild<TVerificationRecord*>();
+    if (record && record->IsOpen()) {
+        m_recorder = std::make_unique<records::RunRecorder>(
+            *record->Store(), record->Id(), records::UnitOf(p.quantity), this, false);
+        sink = m_recorder.get();
+    }
     m_run =
-        std::make_unique<VerificationRun>(p, RunSetup{m_form.ModuleKind, m_form.QuartzKHz}, this);
+        std::make_unique<VerificationRun>(p, RunSetup{m_form.ModuleKind, m_form.QuartzKHz}, sink);
     m_window->Begin(p);
     m_window->show();
     Lock(true);
@@ -232,6 +242,12 @@ void TAutoRun::PointFinished(const PointResult& point) {
     m_window->SetProgress(m_run->Percent());
 }
 
-void TAutoRun::RunFinished(const RunResult& run) { m_window->End(run.verdict); }
+void TAutoRun::RunFinished(const RunResult& run) {
+    m_window->End(run.verdict);
+    if (m_recorder && !m_recorder->Error().isEmpty())
+        m_form.Dialogs().MessageBox(
+            QStringLiteral("Точки автоповерки не записаны в протокол:\n\r") + m_recorder->Error(),
+            QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
+}
 
 }  // namespace yukt

@@ -24,6 +24,10 @@ namespace yukt {
 class PercentGauge;
 class TMainForm;
 
+namespace records {
+class RunRecorder;
+}
+
 class TAutoRunWindow : public QDialog {
     Q_OBJECT
   public:
@@ -67,6 +71,8 @@ class TAutoRun : public QObject, public verify::ProgressSink {
 
     TMainForm& m_form;
     std::unique_ptr<verify::VerificationRun> m_run;
+    // Commits the run's points into the open verification record, if any.
+    std::unique_ptr<records::RunRecorder> m_recorder;
     TAutoRunWindow* m_window;
     QTimer m_wake;
     QElapsedTimer m_clock;

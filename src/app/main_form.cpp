@@ -16,6 +16,7 @@
 
 #include "app/init_thread.h"
 #include "app/ru_numbers.h"
+#include "app/verification_record.h"
 #include "common/text.h"
 #include "instrument/cprbr.h"
 #include "widgets/percent_gauge.h"
@@ -66,6 +67,7 @@ TMainForm::TMainForm(const StartOptions& options, const Services& services, QWid
     connect(PollTimer, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
     ConnectPageCur();
     ConnectPage735();
+    new TVerificationRecord(*this);
 
     // FormCreate
     DeleteFilesOnClose = true;

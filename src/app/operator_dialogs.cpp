@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/record_info_dialog.h"
+
 namespace yukt {
 
 QString DisplayText(const QString& text) {
@@ -64,6 +66,13 @@ void ScreenDialogs::ShowMessage(const QString& text) {
     box.setWindowTitle(QApplication::applicationName());
     box.setText(DisplayText(text));
     box.exec();
+}
+
+bool ScreenDialogs::AskRecordInfo(records::RecordInfo& info) {
+    TRecordInfoDialog dialog(info, m_parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    info = dialog.Info();
+    return true;
 }
 
 }  // namespace yukt

@@ -6,6 +6,10 @@
 
 class QWidget;
 
+namespace yukt::records {
+struct RecordInfo;
+}
+
 namespace yukt {
 
 enum class DlgIcon { None, Warning, Error, Information };
@@ -21,6 +25,13 @@ class OperatorDialogs {
                                  DlgButtons buttons) = 0;
     // A plain message without caption text or icon.
     virtual void ShowMessage(const QString& text) = 0;
+    // "Сведения о поверке" before the first point, opened with `info`; false
+    // when the operator declines (the verification then goes on unrecorded).
+    // A source that cannot ask records nothing.
+    virtual bool AskRecordInfo(records::RecordInfo& info) {
+        (void)info;
+        return false;
+    }
 };
 
 // Message boxes on the screen, owned by `parent`.
@@ -30,6 +41,7 @@ class ScreenDialogs : public OperatorDialogs {
     DlgResult MessageBox(const QString& text, const QString& caption, DlgIcon icon,
                          DlgButtons buttons) override;
     void ShowMessage(const QString& text) override;
+    bool AskRecordInfo(records::RecordInfo& info) override;
 
   private:
     QWidget* m_parent;

@@ -13,6 +13,7 @@
 #include "app/main_form.h"
 #include "app/ru_numbers.h"
 #include "app/text_fit.h"
+#include "app/verification_record.h"
 #include "common/cp1251.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
@@ -432,6 +433,9 @@ void TMainForm::VerifyModeAndSetup() {
     AppendDesignationToGroups();
     setWindowTitle(QStringLiteral("Поверка модуля - ") + q(ModuleDesignation));
     FillChannelItems();
+    // The module is known and its page shown: the record begins before the
+    // first point.
+    if (auto* record = findChild<TVerificationRecord*>()) record->Begin();
     PollTimer->start();
 }
 
@@ -531,6 +535,7 @@ void TMainForm::FillChannelItems() {
 
 void TMainForm::EndCheckBtnClick() {
     EndCheckBtn->setEnabled(false);
+    if (auto* record = findChild<TVerificationRecord*>()) record->Close();
     CloseInstrument();
     setWindowTitle(QStringLiteral("Завершение поверки"));
     LProc->setText(kReplaceModeText);

@@ -412,6 +412,11 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
     return true;
 }
 
+bool RecordStore::SetFlashAfter(qint64 recordId, const QString& values) {
+    m_error.clear();
+    return Exec(sql::kSetFlashAfter, {values, recordId}, "Не удалось записать FLASH после поверки");
+}
+
 bool RecordStore::Correct(qint64 recordId, const RecordInfo& info, const QString& author,
                           const QString& reason) {
     m_error.clear();

@@ -50,6 +50,9 @@ class RecordStore {
     // ("прервано" for a stopped run), validity and certificate number from
     // the settings.
     bool Close(qint64 recordId, const QString& verdict = {}, const QStringList& reasons = {});
+    // The FLASH values the module keeps after the verification, set on an
+    // open record before it is closed.
+    bool SetFlashAfter(qint64 recordId, const QString& values);
     // A correction: a new revision of the operator's fields with who and why.
     bool Correct(qint64 recordId, const RecordInfo& info, const QString& author,
                  const QString& reason);

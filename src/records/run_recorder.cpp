@@ -41,8 +41,8 @@ RecordPoint ToRecordPoint(const verify::PointResult& p, const QString& unit) {
 }
 
 RunRecorder::RunRecorder(RecordStore& store, qint64 recordId, const QString& unit,
-                         verify::ProgressSink* next)
-    : m_store(store), m_id(recordId), m_unit(unit), m_next(next) {}
+                         verify::ProgressSink* next, bool closeAtEnd)
+    : m_store(store), m_id(recordId), m_unit(unit), m_next(next), m_closeAtEnd(closeAtEnd) {}
 
 void RunRecorder::PointStarted(int index, int count, double nominal) {
     if (m_next) m_next->PointStarted(index, count, nominal);
@@ -55,6 +55,10 @@ void RunRecorder::PointFinished(const verify::PointResult& point) {
 }
 
 void RunRecorder::RunFinished(const verify::RunResult& run) {
+    if (!m_closeAtEnd) {
+        if (m_next) m_next->RunFinished(run);
+        return;
+    }
     QStringList reasons;
     for (const verify::PointResult& p : run.results)
         if (p.result == verify::PointVerdict::NotMeasured && !p.reason.empty())

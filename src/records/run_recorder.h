@@ -14,8 +14,9 @@ QString UnitOf(verify::Quantity q);
 
 class RunRecorder : public verify::ProgressSink {
   public:
+    // `closeAtEnd` false leaves the record open for further runs and points.
     RunRecorder(RecordStore& store, qint64 recordId, const QString& unit,
-                verify::ProgressSink* next = nullptr);
+                verify::ProgressSink* next = nullptr, bool closeAtEnd = true);
     void PointStarted(int index, int count, double nominal) override;
     void PointFinished(const verify::PointResult& point) override;
     void RunFinished(const verify::RunResult& run) override;
@@ -27,6 +28,7 @@ class RunRecorder : public verify::ProgressSink {
     qint64 m_id;
     QString m_unit;
     verify::ProgressSink* m_next;
+    bool m_closeAtEnd;
     QString m_error;
 };
 

@@ -124,6 +124,9 @@ const char* const kInsertPoint =
 const char* const kCloseRecord =
     "UPDATE records SET state = ?, finished_utc = ?, verdict = ?, reasons = ?,"
     " valid_until = ?, certificate = ? WHERE id = ? AND revision = 0 AND state = 'open'";
+// What the module keeps after the verification is known only at its end.
+const char* const kSetFlashAfter =
+    "UPDATE records SET flash_after = ? WHERE id = ? AND revision = 0 AND state = 'open'";
 const char* const kOpenRecordsOf =
     "SELECT id, pid FROM records WHERE state = 'open' AND workstation = ?";
 const char* const kMarkInterrupted =

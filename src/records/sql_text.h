@@ -28,6 +28,7 @@ extern const char* const kInsertRecordId;
 QString InsertRecord();  // binds RecordColumns() in order
 extern const char* const kInsertPoint;
 extern const char* const kCloseRecord;
+extern const char* const kSetFlashAfter;
 extern const char* const kOpenRecordsOf;
 extern const char* const kMarkInterrupted;
 QString SelectRecord();    // the latest revision of one record (bind id)

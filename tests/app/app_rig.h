@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@
 #include "common/module_ids.h"
 #include "instrument/module_set.h"
 #include "link/com_port.h"
+#include "records/record.h"
 #include "sim/bench.h"
 #include "sim/device_table.h"
 
@@ -58,10 +60,15 @@ class ScriptedDialogs : public OperatorDialogs {
         }
     }
     void ShowMessage(const QString& text) override { plain << text; }
+    // "Сведения о поверке": declined unless a test answers it.
+    bool AskRecordInfo(records::RecordInfo& info) override {
+        return recordInfo && recordInfo(info);
+    }
 
     std::vector<DialogCall> calls;
     std::deque<DlgResult> answers;
     QStringList plain;
+    std::function<bool(records::RecordInfo&)> recordInfo;
 };
 
 inline std::string identOf(std::string_view type) {

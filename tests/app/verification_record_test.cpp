@@ -1,0 +1,171 @@
+// The record the window makes of a verification on the simulated bench:
+// "Сведения о поверке" when the page opens, "В протокол" and "Автоповерка"
+// adding points, "Закончить поверку" closing it; read back from the SQLite
+// file in the program folder.
+
+#include "app/verification_record.h"
+
+#include <QDir>
+#include <QPushButton>
+
+#include "app/auto_run.h"
+#include "app/record_info_dialog.h"
+#include "page_rig.h"
+#include "records/record_store.h"
+#include "verify/procedure.h"
+#include "widgets/color_button.h"
+#include "widgets/speed_button.h"
+
+using namespace yukt;
+using namespace yukt::testing;
+using namespace yukt::records;
+
+namespace {
+
+// Answers the dialog as the operator does: the offered values kept, the
+// serial number and the operator typed.
+bool fillIn(RecordInfo& info) {
+    TRecordInfoDialog dialog(info);
+    dialog.findChild<QLineEdit*>("Serial")->setText("A-17");
+    dialog.findChild<QLineEdit*>("Operator")->setText("Петров П. П.");
+    dialog.accept();
+    info = dialog.Info();
+    return dialog.result() == QDialog::Accepted;
+}
+
+void setError(PageRig& rig, double mA) {
+    auto lk = rig.bench.lock();
+    rig.bench.physics().currentErrorMa = mA;
+}
+
+std::optional<Record> stored(PageRig& rig, qint64 id) {
+    RecordStore store;
+    if (!store.Open(QString::fromStdString(rig.dir() + "poverka.sqlite"))) return std::nullopt;
+    return store.Load(id);
+}
+
+}  // namespace
+
+class VerificationRecordTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void manualPointsAndClose_data();
+    void manualPointsAndClose();
+    void declinedDialogLeavesTheManualPage();
+    void automaticRunGoesIntoTheOpenRecord();
+};
+
+void VerificationRecordTest::manualPointsAndClose_data() {
+    QTest::addColumn<bool>("procedures");
+    QTest::addColumn<double>("errorMa");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<double>("limit");
+    QTest::addColumn<QString>("verdict");
+    // The shipped 745t procedure: reduced error of a 20 mA range, 0,2 %.
+    QTest::newRow("pass") << true << 0.01 << "pass" << 0.2 << kSuitable;
+    QTest::newRow("fail") << true << 0.1 << "fail" << 0.2 << kUnsuitable;
+    // No procedure, no limit: kept, but it can never make the module fit.
+    QTest::newRow("no limit") << false << 0.01 << "not measured" << 0.0 << kInterrupted;
+}
+
+void VerificationRecordTest::manualPointsAndClose() {
+    QFETCH(bool, procedures);
+    QFETCH(double, errorMa);
+    QFETCH(QString, result);
+    QFETCH(double, limit);
+    QFETCH(QString, verdict);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    if (!procedures) QVERIFY(QDir(home.path()).mkpath("poverka/procedures"));
+    PageRig rig;
+    rig.dialogs.recordInfo = fillIn;
+    setError(rig, errorMa);
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    QVERIFY(record && record->IsOpen());
+    QVERIFY(!record->CurBtn->isHidden());
+
+    f.le787xCur->setText("12");
+    QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+    QVERIFY(rig.poll());
+    QTest::mouseClick(record->CurBtn, Qt::LeftButton);
+    QVERIFY2(rig.dialogs.calls.empty(), qPrintable(rig.lastMessage()));
+    const qint64 id = record->Id();
+    QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    QVERIFY(!record->IsOpen());
+    QVERIFY(record->CurBtn->isHidden());
+
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r);
+    QCOMPARE(r->state, verdict == kInterrupted ? RecordState::Interrupted : RecordState::Closed);
+    QCOMPARE(r->module.model, QString("745t"));
+    QCOMPARE(r->module.designation, QString::fromStdString(f.ModuleDesignation));
+    QVERIFY(!f.ModuleIdent.empty());
+    QCOMPARE(r->module.identText, QString::fromStdString(f.ModuleIdent));
+    QCOMPARE(r->module.flashAddress, 3);
+    QVERIFY(!r->module.flashAfter.isEmpty());
+    QCOMPARE(r->info.serial, QString("A-17"));
+    QCOMPARE(r->info.operatorName, QString("Петров П. П."));
+    QCOMPARE(r->points.size(), 1);
+    const RecordPoint& p = r->points[0];
+    QVERIFY(p.manual);
+    QCOMPARE(p.nominal, 12.0);
+    QCOMPARE(p.reference, 12.0);
+    QVERIFY(qAbs(p.measured - (12 + errorMa)) < 1e-6);
+    QCOMPARE(p.unit, QString("мА"));
+    QCOMPARE(p.channel, QString("0"));
+    QCOMPARE(p.result, result);
+    QCOMPARE(p.limit, limit);
+    QCOMPARE(p.errorKind, QString(procedures ? "reduced" : "abs"));
+    QVERIFY(qAbs(p.error - (procedures ? errorMa / 20 * 100 : errorMa)) < 1e-6);
+    QCOMPARE(p.reason, QString(procedures ? "" : "нет допуска"));
+    QCOMPARE(r->verdict, verdict);
+}
+
+void VerificationRecordTest::declinedDialogLeavesTheManualPage() {
+    PageRig rig;
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    QVERIFY(!record->IsOpen());
+    QVERIFY(record->CurBtn->isHidden());
+    f.le787xCur->setText("8");
+    QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+    QVERIFY(rig.poll());
+    QCOMPARE(f.e745Cur->text(), QString("8"));
+    QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    QCOMPARE(f.WizardStep, 10);
+    QVERIFY(rig.dialogs.calls.empty());
+}
+
+void VerificationRecordTest::automaticRunGoesIntoTheOpenRecord() {
+    PageRig rig;
+    rig.dialogs.recordInfo = fillIn;
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    verify::ProcedureError e;
+    const std::optional<verify::Procedure> p = verify::ParseProcedure(
+        "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
+        "points = [4, 20]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
+        "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n",
+        "p.toml", e);
+    QVERIFY(p);
+    run->Start(*p);
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
+    // The run leaves the record open for more points.
+    QVERIFY(record->IsOpen());
+    const qint64 id = record->Id();
+    QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r);
+    QCOMPARE(r->points.size(), 2);
+    QCOMPARE(r->points[1].nominal, 20.0);
+    QCOMPARE(r->points[1].result, QString("pass"));
+    QVERIFY(!r->points[1].manual);
+    QCOMPARE(r->points[1].readings.size(), 2);
+    QCOMPARE(r->verdict, kSuitable);
+}
+
+QTEST_MAIN(VerificationRecordTest)
+#include "verification_record_test.moc"
