@@ -1,12 +1,16 @@
 // yukt-records: the records database without a display.
 //   yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] [--db URL] [--attach-protocol]
 //   yukt-records protocol --id N --pdf FILE.pdf [--db URL]
+// Without --db the database is the workstation's (--workdir DIR, else the
+// program's folder when writable, else ~/.local/share/poverka).
 // Exit status: 0 done, 3 some records were left out of the export (named on
 // stderr), 1 a database or file error, 2 wrong arguments.
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <cstdio>
 
 #include "common/program_version.h"
@@ -63,6 +67,16 @@ int Protocol(RecordStore& store, const QCommandLineParser& args) {
     return 0;
 }
 
+// The workstation's work directory, where its records live: beside the
+// program in a build tree, the per-user folder for an installed workstation.
+QString WorkDir(const QCommandLineParser& args) {
+    if (args.isSet("workdir")) return args.value("workdir");
+    const QString beside = QCoreApplication::applicationDirPath();
+    if (QFileInfo(beside).isWritable()) return beside;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/poverka");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -80,7 +94,8 @@ int main(int argc, char* argv[]) {
                      {"to", "last date, YYYY-MM-DD", "DATE"},
                      {"attach-protocol", "attach each PDF protocol"},
                      {"id", "record number", "N"},
-                     {"pdf", "protocol file to write", "FILE"}});
+                     {"pdf", "protocol file to write", "FILE"},
+                     {"workdir", "the workstation's work directory", "DIR"}});
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
     if (args.isSet("help")) args.showHelp(0);
     const QStringList positional = args.positionalArguments();
@@ -92,7 +107,7 @@ int main(int argc, char* argv[]) {
             "[--to DATE] [--db URL] | protocol --id N --pdf FILE.pdf [--db URL]",
             2);
     RecordStore store;
-    if (!store.Open(RecordsDbUrl(QCoreApplication::applicationDirPath(), args.value("db"))))
+    if (!store.Open(RecordsDbUrl(WorkDir(args), args.value("db"))))
         return Complain(store.LastError(), 1);
     return command == "export" ? Export(store, args) : Protocol(store, args);
 }
