@@ -52,6 +52,7 @@ class VerificationRecordTest : public QObject {
   private slots:
     void manualPointsAndClose_data();
     void manualPointsAndClose();
+    void manualFrequencyPoint();
     void declinedDialogLeavesTheManualPage();
     void automaticRunGoesIntoTheOpenRecord();
 };
@@ -121,6 +122,40 @@ void VerificationRecordTest::manualPointsAndClose() {
     QVERIFY(qAbs(p.error - (procedures ? errorMa / 20 * 100 : errorMa)) < 1e-6);
     QCOMPARE(p.reason, QString(procedures ? "" : "нет допуска"));
     QCOMPARE(r->verdict, verdict);
+}
+
+void VerificationRecordTest::manualFrequencyPoint() {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    PageRig rig;
+    rig.dialogs.recordInfo = fillIn;
+    TMainForm& f = rig.openPage("735x");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    QVERIFY(record->IsOpen());
+    f.e788Freq->setText("1000");
+    QTest::mouseClick(f.Freq788Btn, Qt::LeftButton);
+    // Frequencies come from two polls a while apart.
+    QVERIFY(rig.poll());
+    rig.advance(1.0);
+    QVERIFY(rig.poll());
+    QTest::mouseClick(record->Btn735, Qt::LeftButton);
+    QVERIFY2(rig.dialogs.calls.empty(), qPrintable(rig.lastMessage()));
+    const qint64 id = record->Id();
+    QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r);
+    QCOMPARE(r->module.model, QString("735x"));
+    QCOMPARE(r->points.size(), 1);
+    const RecordPoint& p = r->points[0];
+    QCOMPARE(p.nominal, 1000.0);
+    QCOMPARE(p.reference, f.Freq.RefFrequency);
+    QCOMPARE(p.unit, QString("Гц"));
+    // The shipped 735x procedure: relative error, 0,01 %.
+    QCOMPARE(p.errorKind, QString("rel"));
+    QCOMPARE(p.limit, 0.01);
+    QCOMPARE(p.result, QString("pass"));
+    QCOMPARE(p.procedure, QString("ЮКТ-735x: частота"));
+    QCOMPARE(r->verdict, kSuitable);
 }
 
 void VerificationRecordTest::declinedDialogLeavesTheManualPage() {
