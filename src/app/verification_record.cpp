@@ -52,7 +52,11 @@ TVerificationRecord::TVerificationRecord(TMainForm& form) : QObject(&form), m_fo
         connect(b, &QPushButton::clicked, this, &TVerificationRecord::ToProtocolClick);
 }
 
-TVerificationRecord::~TVerificationRecord() = default;
+// A window closed before "Закончить поверку" ends its record at once as
+// "прервано", rather than leaving it open until the next start finds it.
+TVerificationRecord::~TVerificationRecord() {
+    if (IsOpen()) m_store->Close(m_id, kInterrupted);
+}
 
 void TVerificationRecord::Warn(const QString& text) const {
     m_form.Dialogs().MessageBox(text, QStringLiteral("Внимание!"), DlgIcon::Warning,
@@ -96,7 +100,9 @@ void TVerificationRecord::Begin() {
 
 void TVerificationRecord::Close() {
     if (!IsOpen()) return;
-    const bool ok = m_store->SetFlashAfter(m_id, FlashAfter()) && m_store->Close(m_id);
+    // The verdict is closed even should the FLASH values not be stored.
+    bool ok = m_store->SetFlashAfter(m_id, FlashAfter());
+    ok = m_store->Close(m_id) && ok;
     if (!ok)
         Warn(QStringLiteral("Запись о поверке № %1 не закрыта:\n\r").arg(m_id) +
              m_store->LastError());

@@ -55,6 +55,7 @@ class VerificationRecordTest : public QObject {
     void manualFrequencyPoint();
     void declinedDialogLeavesTheManualPage();
     void automaticRunGoesIntoTheOpenRecord();
+    void windowClosedMidVerificationInterrupts();
 };
 
 void VerificationRecordTest::manualPointsAndClose_data() {
@@ -200,6 +201,19 @@ void VerificationRecordTest::automaticRunGoesIntoTheOpenRecord() {
     QVERIFY(!r->points[1].manual);
     QCOMPARE(r->points[1].readings.size(), 2);
     QCOMPARE(r->verdict, kSuitable);
+}
+
+void VerificationRecordTest::windowClosedMidVerificationInterrupts() {
+    PageRig rig;
+    rig.dialogs.recordInfo = fillIn;
+    TMainForm& f = rig.openPage("745t");
+    const qint64 id = f.findChild<TVerificationRecord*>("VerificationRecord")->Id();
+    QVERIFY(id > 0);
+    rig.form.reset();
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r);
+    QCOMPARE(r->state, RecordState::Interrupted);
+    QCOMPARE(r->verdict, kInterrupted);
 }
 
 QTEST_MAIN(VerificationRecordTest)
