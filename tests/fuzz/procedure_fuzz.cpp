@@ -1,0 +1,15 @@
+// Verification procedure files parsed from text in memory: any text either
+// gives a procedure or a short error naming the file, never a crash.
+#include <cstdint>
+#include <string>
+
+#include "fuzz_check.h"
+#include "verify/procedure.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    yukt::verify::ProcedureError error;
+    const auto procedure = yukt::verify::ParseProcedure(text, "p.toml", error);
+    if (!procedure) FUZZ_CHECK(error.Text().rfind("p.toml", 0) == 0);
+    return 0;
+}
