@@ -19,6 +19,8 @@
 #include "app/verification_record.h"
 #include "common/text.h"
 #include "instrument/cprbr.h"
+#include "link/com_port.h"
+#include "link/link_hooks.h"
 #include "widgets/percent_gauge.h"
 #include "widgets/speed_button.h"
 
@@ -181,8 +183,22 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
         channel->replyFields = replyWords(line);
         QMetaObject::invokeMethod(channel->form, &TMainForm::ReplyArrived, Qt::QueuedConnection);
     });
+    // Worker thread: a lost or returning line goes to the window as a queued call.
+    SetLineStateHook([channel](int com, bool lost) {
+        std::lock_guard<std::mutex> guard(channel->lock);
+        TMainForm* form = channel->form;
+        if (form == nullptr || channel->instrument == nullptr || com != channel->calibratorCom)
+            return;
+        const QString reason = QStringLiteral("COM %1 (%2): линия потеряна")
+                                   .arg(com)
+                                   .arg(QString::fromStdString(ComDevicePath(com)));
+        QMetaObject::invokeMethod(
+            form, [form, lost, reason] { form->CalibratorLineChanged(lost, reason); },
+            Qt::QueuedConnection);
+    });
     std::lock_guard<std::mutex> guard(m_channel->lock);
     m_channel->instrument = &instrument;
+    m_channel->calibratorCom = CalibratorPort;
     // Commands queued before the instrument existed go first.
     if (!m_channel->commandQueue.empty()) instrument.SetsSet(m_channel->commandQueue.front());
 }
@@ -315,6 +331,18 @@ void TMainForm::ReplyError() {
     emit replyShown();
 }
 
+// Once per loss and one box at a time: the worker keeps polling meanwhile,
+// and a line that comes and goes while the box is up adds nothing to it.
+void TMainForm::CalibratorLineChanged(bool lost, const QString& reason) {
+    const bool newLoss = lost && !m_lineLost;
+    m_lineLost = lost;
+    if (!newLoss || m_lineBoxShown || m_main == nullptr) return;
+    m_lineBoxShown = true;
+    m_dialogs->MessageBox(QStringLiteral("Канал не открыт!?\n\r") + reason,
+                          QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+    m_lineBoxShown = false;
+}
+
 void TMainForm::PollTimerTimer() {
     if (!Polling) PollTimer->stop();
     if (Polling) QueueCommand(PollCommand);
@@ -341,6 +369,7 @@ void TMainForm::CloseInstrument() {
         m_channel->commandQueue.clear();
     }
     m_main.reset();
+    m_lineLost = false;
 }
 
 void TMainForm::CloseBtnClick() { close(); }

@@ -56,6 +56,7 @@ struct ReplyChannel {
     std::mutex lock;
     class TMainForm* form = nullptr;  // cleared when the window goes
     TcPrbr* instrument = nullptr;     // the main component while it exists
+    int calibratorCom = 0;            // the line whose loss the operator hears of
     // Head = the command handed to the instrument (its sSet).
     std::deque<std::string> commandQueue;
     std::string expectedNumber = "1";
@@ -252,6 +253,8 @@ class TMainForm : public QWidget {
     void ReplyArrived();  // an accepted reply
     void ModuleFound();   // detection accepted a module
     void ReplyError();    // an accepted reply with "Err"
+    // The calibrator's line was lost (`lost`) or answers again.
+    void CalibratorLineChanged(bool lost, const QString& reason);
 
     void BuildLayout();
     void StartInitThread();
@@ -296,6 +299,9 @@ class TMainForm : public QWidget {
     bool m_closed = false;
     // "Далее": a step is running, and when the last one ended.
     bool m_stepRunning = false;
+    // The calibrator's line is lost / its message box is on the screen.
+    bool m_lineLost = false;
+    bool m_lineBoxShown = false;
     QElapsedTimer m_stepEnded;
     void NextBtnPressed();
 };

@@ -58,6 +58,7 @@ class PortReleaseTest : public QObject {
 
   private slots:
     void portIsReleasedAndItsLossReported();
+    void lineLostDuringPageIsReportedOncePerLoss();
 };
 
 void PortReleaseTest::portIsReleasedAndItsLossReported() {
@@ -109,6 +110,62 @@ void PortReleaseTest::portIsReleasedAndItsLossReported() {
     QCOMPARE(form.WizardStep, 10);
 
     rig.form.reset();
+    for (int n = 1; n <= 4; ++n) qunsetenv(qPrintable("YUKT_COM" + QString::number(n)));
+}
+
+// The adapter pulled while a page polls: one box per loss with the reason,
+// none while the line stays away or once it is back.
+void PortReleaseTest::lineLostDuringPageIsReportedOncePerLoss() {
+    QTemporaryDir ports;
+    const QString path = ports.path() + "/com3";
+    AppRig rig;
+    auto line = std::make_unique<BenchOnPty>(rig.bench, path);
+    QVERIFY(line->ok());
+    SetComPortOpener(nullptr);
+    for (int n = 1; n <= 4; ++n)
+        qputenv(qPrintable("YUKT_COM" + QString::number(n)),
+                (n == 3 ? path : ports.path() + "/absent").toLocal8Bit());
+
+    TMainForm& form = rig.create();
+    QVERIFY(rig.waitForStartup(60000));
+    {
+        auto lk = rig.bench.lock();
+        rig.plug("745t", 3);
+    }
+    rig.next();
+    rig.next();
+    setSwitch(rig, sim::ModeSwitch::Verification);
+    rig.next();
+    QVERIFY(form.Instrument() != nullptr);
+    QVERIFY(rig.dialogs.calls.empty());
+
+    const auto lossBoxes = [&] {
+        std::size_t n = 0;
+        for (const DialogCall& c : rig.dialogs.calls)
+            if (c.text.startsWith("Канал не открыт!?\n\rCOM 3 (") &&
+                c.text.endsWith("): линия потеряна") && c.caption == "Ошибка!" &&
+                c.icon == DlgIcon::Error)
+                ++n;
+        return n;
+    };
+    for (std::size_t loss = 1; loss <= 2; ++loss) {
+        line->pull();
+        QTRY_COMPARE_WITH_TIMEOUT(lossBoxes(), loss, 15000);
+        QTest::qWait(2500);  // two reopen attempts fail meanwhile
+        QCOMPARE(rig.dialogs.calls.size(), loss);
+        line = std::make_unique<BenchOnPty>(rig.bench, path);
+        QVERIFY(line->ok());
+        // Back when the instrument's replies are good again.
+        QString last;
+        const auto conn =
+            QObject::connect(&form, &TMainForm::rawReply, [&](const QString& l) { last = l; });
+        form.QueueCommand("Get 745t 2");
+        QTRY_VERIFY_WITH_TIMEOUT(!last.isEmpty() && !last.contains("Err"), 15000);
+        QObject::disconnect(conn);
+    }
+
+    rig.form.reset();
+    line.reset();
     for (int n = 1; n <= 4; ++n) qunsetenv(qPrintable("YUKT_COM" + QString::number(n)));
 }
 
