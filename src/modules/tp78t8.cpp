@@ -237,7 +237,7 @@ bool readFrequency(CfgReader& in, double& freqHz) {
         freqHz = std::numeric_limits<double>::quiet_NaN();
         return true;
     }
-    in.Fail("неверное число \"" + word + "\"");
+    in.Fail(BadNumber(word));
     return false;
 }
 
