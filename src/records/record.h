@@ -39,6 +39,28 @@ struct RecordPoint {
     QString reason;
     bool manual = false;
     QDateTime measuredAt;  // UTC
+    // Attempts at a methodology's plan (empty or 0 in records made from a
+    // single procedure, which stay readable as they are).
+    QString operation;      // the methodology's operation id, "5.4"
+    int channelNo = 0;      // physical channel as printed on the module, from 1
+    int item = 0;           // the plan item, from 1
+    int attempt = 0;        // 1.. per item; the latest counts
+    double resolution = 0;  // of the error; 0: printed as before
+    double limit2 = 0;      // abs+rel: the part proportional to |x| (limit is the constant)
+    double spanLow = 0, spanHigh = 0;  // reduced: the span
+    double refRatio = 0;    // module's permitted error / the reference's
+    QString remark;         // a manual operation's remark
+};
+
+// One item of the plan a record was made by.
+struct PlanEntry {
+    int item = 0;
+    QString operation;  // id
+    QString title;
+    QString kind;       // "inspection", "functional", "software", "error"
+    int channelNo = 0;
+    double nominal = 0;
+    QString unit;
 };
 
 struct Conditions {
@@ -112,6 +134,12 @@ struct Record {
     QDate validUntil;           // only for kSuitable
     QString certificateNumber;  // certificate or notice number
     QList<RecordPoint> points;
+    // The methodology the record was made by, as run.
+    QString methodologyId;
+    int methodologyRevision = 0;
+    QString methodologySha256;
+    QList<PlanEntry> plan;
+    QString softwareFound;  // the module's software identification found
     Revision revision;  // the revision this view of the record shows
 };
 

@@ -1,0 +1,86 @@
+#pragma once
+// The plan of one verification: every item the methodology asks of the
+// identified module, in order, with tolerance and settling resolved; and the
+// attempts at it, of which the latest per item counts.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "verify/methodology.h"
+
+namespace yukt::verify {
+
+struct PlanItem {
+    int item = 0;              // from 1, in plan order
+    std::string operation;     // Operation::id
+    std::string title;         // Operation::title
+    OperationKind kind = OperationKind::Error;
+    int channel = 0;           // physical, from 1; 0 for operations on the module
+    Quantity quantity = Quantity::Current;
+    double nominal = 0;
+    Tolerance tolerance;       // resolved (error items)
+    Settling settling;         // resolved (error items)
+    Connection connection = Connection::Series;
+    double refRatio = 0;       // module's permitted error / reference's, at this point
+};
+
+struct Plan {
+    std::string methodologyId;
+    int revision = 0;
+    std::string sha256;
+    std::string model;         // of the identified module
+    int kind = 0;              // module kind under test
+    std::vector<PlanItem> items;
+};
+
+// What the plan needs to know of the module that was identified.
+struct ModuleUnderTest {
+    std::string model;         // "748t", "745t+748x" ...
+    int kind = 0;
+    int channels = 0;          // physical channels of the quantity's input, 0: as the model has
+};
+
+// The plan of a methodology for a module; nothing (with `error`) when the
+// methodology does not apply to the module.
+std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, std::string& error);
+// The items of some physical channels only (the page's "Автоповерка",
+// `--channels`); operations on the module are kept.
+Plan FilterChannels(const Plan& plan, const std::vector<int>& channels);
+
+// One measurement (or answer) for a plan item. A later attempt at the same
+// item supersedes the earlier one; both stay in the history.
+struct Attempt {
+    int item = 0;
+    int number = 1;            // 1.. per item
+    PointResult point;         // error items: the judged point
+    PointVerdict result = PointVerdict::NotMeasured;
+    std::string remark;        // manual operations, or why not measured
+    std::string found;         // software: the identification found
+};
+
+// The error of a reading against the reference, rounded half away from zero
+// to the tolerance's resolution; that rounded value is compared with the
+// limit (|error| <= limit passes) and is what every consumer stores and shows.
+struct Judgement {
+    double error = 0;   // rounded, in the unit of the tolerance kind
+    double limit = 0;   // at this point (abs+rel: a + b·|x|)
+    PointVerdict result = PointVerdict::NotMeasured;
+};
+Judgement JudgePoint(const Tolerance& tol, double reference, double measured);
+double RoundToResolution(double value, double resolution);
+
+struct VerdictResult {
+    RunVerdict verdict = RunVerdict::Interrupted;
+    int points = 0;        // plan items
+    int failed = 0;        // items whose latest attempt failed
+    int notMeasured = 0;   // items with no measured latest attempt
+    std::vector<int> failedItems, notMeasuredItems;
+};
+// "не годен" when any latest attempt failed; "прервано" when none failed and
+// some item has no measured attempt; "годен" only when every item passed.
+VerdictResult Verdict(const Plan& plan, const std::vector<Attempt>& attempts);
+// The latest attempt per item (nullptr where none).
+std::vector<const Attempt*> LatestAttempts(const Plan& plan, const std::vector<Attempt>& attempts);
+
+}  // namespace yukt::verify
