@@ -1,82 +1,44 @@
 #pragma once
 // "Автоповерка" on the verification pages: runs the procedure that fits the
-// module kind and the current channel, through the window's command queue,
-// and shows it in its own window — progress gauge, the table of points
-// (задано, эталон, измерено, погрешность, допуск, результат; failed points
-// in red), "Стоп" and at the end the banner "ГОДЕН" / "НЕ ГОДЕН" /
-// "ПРЕРВАНО". While it runs the page's manual controls are locked and the
-// page's own poll is off; afterwards both are as they were.
+// module kind and the current channel through the session, and shows it in
+// the run window. While it runs the session keeps the page's manual
+// controls locked and the page's own poll off.
 
-#include <QDialog>
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
-#include <memory>
+#include <vector>
 
-#include "verify/verification_run.h"
+#include "verify/procedure.h"
 
-class QLabel;
-class QPushButton;
-class QTableWidget;
+class QComboBox;
+class QWidget;
 
 namespace yukt {
 
-class PercentGauge;
-class TMainForm;
+class OperatorDialogs;
+class TAutoRunWindow;
+class TVerificationSession;
 
-namespace records {
-class RunRecorder;
-}
-
-class TAutoRunWindow : public QDialog {
+class TAutoRun : public QObject {
     Q_OBJECT
   public:
-    explicit TAutoRunWindow(QWidget* parent);
-    void Begin(const verify::Procedure& p);
-    void AddPoint(const verify::PointResult& p, verify::Quantity q);
-    void SetProgress(int percent);
-    void End(verify::RunVerdict v);
-
-    QTableWidget* Points = nullptr;
-    PercentGauge* Gauge = nullptr;
-    QLabel* Title = nullptr;
-    QLabel* Banner = nullptr;
-    QPushButton* StopBtn = nullptr;
-};
-
-class TAutoRun : public QObject, public verify::ProgressSink {
-    Q_OBJECT
-  public:
-    explicit TAutoRun(TMainForm& form);
-    ~TAutoRun() override;
+    // The button goes right of each of `selectors` (the pages' channel
+    // selectors, which give it their room).
+    TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWidget* windowParent,
+             const std::vector<QComboBox*>& selectors);
 
     // The "Автоповерка" button of either page.
     void AutoBtnClick();
     // Runs one procedure (the choice already made).
     void Start(const verify::Procedure& p);
     void StopClick();
-    bool Running() const { return m_run != nullptr && !m_run->Finished(); }
+    bool Running() const;
     TAutoRunWindow* Window() const { return m_window; }
 
-    void PointStarted(int index, int count, double nominal) override;
-    void PointFinished(const verify::PointResult& point) override;
-    void RunFinished(const verify::RunResult& run) override;
-
   private:
-    void Line(const QString& line);
-    void Apply(const verify::Actions& a);
-    double Now() const;
-    void Lock(bool locked);
-    int Channel() const;
-
-    TMainForm& m_form;
-    std::unique_ptr<verify::VerificationRun> m_run;
-    // Commits the run's points into the open verification record, if any.
-    std::unique_ptr<records::RunRecorder> m_recorder;
+    TVerificationSession& m_session;
+    OperatorDialogs& m_dialogs;
+    QWidget* m_parent;
     TAutoRunWindow* m_window;
-    QTimer m_wake;
-    QElapsedTimer m_clock;
-    bool m_pollingBefore = false;
 };
 
 }  // namespace yukt

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -14,9 +15,11 @@
 #include <QStackedWidget>
 #include <cstdio>
 
+#include "app/auto_run.h"
 #include "app/init_thread.h"
 #include "app/ru_numbers.h"
 #include "app/verification_record.h"
+#include "app/verification_session.h"
 #include "common/text.h"
 #include "instrument/cprbr.h"
 #include "link/com_port.h"
@@ -37,6 +40,12 @@ std::string trimmed(const std::string& s) {
     while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
     while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
     return s.substr(b, e - b);
+}
+
+// Commands never served count as taken: nothing waits for their effect.
+void dropCommands(ReplyChannel& channel) {
+    channel.taken += channel.commandQueue.size();
+    channel.commandQueue.clear();
 }
 
 // The words of a reply line, one per entry from 1 on, decimal commas.
@@ -67,9 +76,21 @@ TMainForm::TMainForm(const StartOptions& options, const Services& services, QWid
     connect(EndCheckBtn, &QAbstractButton::clicked, this, &TMainForm::EndCheckBtnClick);
     connect(CloseBtn, &QAbstractButton::clicked, this, &TMainForm::CloseBtnClick);
     connect(PollTimer, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
+    SessionHooks hooks;
+    hooks.queueCommand = [this](const std::string& c) { QueueCommand(c); };
+    hooks.lockPage = [this](bool locked) { LockPageForRun(locked); };
+    hooks.channelItem = [this] {
+        return NBWork->currentIndex() == 2 ? cb735ChlMode->currentIndex()
+                                           : cbChlMode->currentIndex();
+    };
+    hooks.flashAfter = [this] { return FlashAfterText(); };
+    hooks.commandsQueued = [this] { return CommandsQueued(); };
+    m_session = new TVerificationSession(std::move(hooks), this);
+    connect(this, &TMainForm::rawReply, m_session, &TVerificationSession::Reply);
     ConnectPageCur();
     ConnectPage735();
-    new TVerificationRecord(*this);
+    new TAutoRun(*m_session, *m_dialogs, this, {cbChlMode, cb735ChlMode});
+    new TVerificationRecord(*m_session, *m_dialogs, GrBox745Cur, GrBox735Freq);
 
     // FormCreate
     DeleteFilesOnClose = true;
@@ -146,11 +167,22 @@ std::deque<std::string> TMainForm::CommandQueue() const {
     return m_channel->commandQueue;
 }
 
+std::uint64_t TMainForm::CommandsQueued() const {
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    return m_channel->queued;
+}
+
+std::uint64_t TMainForm::CommandsTakenAtReply() const {
+    std::lock_guard<std::mutex> guard(m_channel->lock);
+    return m_channel->takenAtReply;
+}
+
 void TMainForm::QueueCommand(const std::string& command) {
     // An empty command would never be consumed and block the queue for good.
     if (command.empty()) return;
     std::lock_guard<std::mutex> guard(m_channel->lock);
     m_channel->commandQueue.push_back(command);
+    ++m_channel->queued;
     if (m_channel->commandQueue.size() == 1 && m_channel->instrument != nullptr)
         m_channel->instrument->SetsSet(command);
 }
@@ -162,6 +194,7 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
         std::lock_guard<std::mutex> guard(channel->lock);
         if (channel->commandQueue.empty()) return;
         channel->commandQueue.pop_front();
+        ++channel->taken;
         if (!channel->commandQueue.empty()) sender.SetsSet(channel->commandQueue.front());
     });
     // OnGet, worker thread: accept the reply meant for the module watched now.
@@ -175,6 +208,7 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
         }
         if (GetColumn(line, 2) != channel->expectedNumber) return;
         channel->lastLine = line;
+        channel->takenAtReply = channel->taken;
         if (channel->form == nullptr) return;
         if (GetColumn(line, 3) == "Err") {
             QMetaObject::invokeMethod(channel->form, &TMainForm::ReplyError, Qt::QueuedConnection);
@@ -291,7 +325,7 @@ void TMainForm::InitDone() {
     {
         std::lock_guard<std::mutex> guard(m_channel->lock);
         m_channel->expectedNumber = std::string("1");
-        m_channel->commandQueue.clear();
+        dropCommands(*m_channel);
         m_channel->replyFields = QStringList{QString()};
     }
     NBMain->setCurrentIndex(kMainWork);
@@ -343,6 +377,18 @@ void TMainForm::CalibratorLineChanged(bool lost, const QString& reason) {
     m_lineBoxShown = false;
 }
 
+void TMainForm::LockPageForRun(bool locked) {
+    if (QWidget* page = NBWork->currentWidget()) page->setEnabled(!locked);
+    EndCheckBtn->setEnabled(!locked);
+    if (locked) {
+        m_pollingBeforeRun = Polling;
+        Polling = false;
+    } else {
+        Polling = m_pollingBeforeRun;
+        if (Polling) PollTimer->start();
+    }
+}
+
 void TMainForm::PollTimerTimer() {
     if (!Polling) PollTimer->stop();
     if (Polling) QueueCommand(PollCommand);
@@ -366,7 +412,7 @@ void TMainForm::CloseInstrument() {
         // Commands not yet served were meant for this instrument only.
         std::lock_guard<std::mutex> guard(m_channel->lock);
         m_channel->instrument = nullptr;
-        m_channel->commandQueue.clear();
+        dropCommands(*m_channel);
     }
     m_main.reset();
     m_lineLost = false;
@@ -391,7 +437,7 @@ void TMainForm::FormClose() {
         // From here on the worker's replies find no window.
         std::lock_guard<std::mutex> guard(m_channel->lock);
         m_channel->form = nullptr;
-        m_channel->commandQueue.clear();
+        dropCommands(*m_channel);
         m_channel->replyFields.clear();
     }
     if (DeleteFilesOnClose) DeleteGeneratedFiles();

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -45,6 +46,7 @@ class PercentGauge;
 class SpeedButton;
 class TcPrbr;
 class TInitThread;
+class TVerificationSession;
 struct InitResult;
 
 // Starts the program file anew: program, arguments, working directory.
@@ -62,6 +64,9 @@ struct ReplyChannel {
     std::string expectedNumber = "1";
     std::string lastLine;
     QStringList replyFields;
+    // Commands queued, and taken by the instrument (or dropped), so far; and
+    // how many had been taken when the last accepted reply came.
+    std::uint64_t queued = 0, taken = 0, takenAtReply = 0;
 };
 
 // Values the current-channel page works with.
@@ -127,6 +132,11 @@ class TMainForm : public QWidget {
     QString ReplyField(int k) const;
     std::string LastReplyLine() const;
     std::deque<std::string> CommandQueue() const;
+    // Commands queued so far, and how many of them the instrument had taken
+    // when the last accepted reply came: that reply shows the effect of
+    // command n only when the second count is at least n.
+    std::uint64_t CommandsQueued() const;
+    std::uint64_t CommandsTakenAtReply() const;
 
     // Appends a command; the first one in an empty queue goes to the
     // instrument at once, the others as the instrument consumes their
@@ -136,6 +146,8 @@ class TMainForm : public QWidget {
     // The main instrument component, null outside a verification.
     TcPrbr* Instrument() const { return m_main.get(); }
     OperatorDialogs& Dialogs() const { return *m_dialogs; }
+    // The verification under way: module, record, run, generator, reading.
+    TVerificationSession& Session() const { return *m_session; }
     bool InitRunning() const { return m_init != nullptr; }
     // The window has gone through its closing (FormClose ran).
     bool Closed() const { return m_closed; }
@@ -272,12 +284,16 @@ class TMainForm : public QWidget {
     void OfferJournalRestore();
     void DeleteGeneratedFiles();
 
-    // Puts back what the journal says was changed in the FLASH of the module
-    // on the open channel; every write is read back.
-    enum class RestoreOutcome { Restored, NoModule, WriteFailed };
-    RestoreOutcome RestoreFlash(TcPrbr& direct, const FlashJournal& journal);
     bool PrepareFlash(TcPrbr& direct);
     FlashJournal CurrentJournal() const;
+
+    // While a run drives the generator: the page's controls, "Закончить
+    // поверку" and the page's poll are off.
+    void LockPageForRun(bool locked);
+    // The FLASH values of the module as read at detection, and as it keeps
+    // them after the verification.
+    QString FlashBeforeText() const;
+    QString FlashAfterText() const;
 
     void SetFindBar(int steps);
     void Warn(const QString& text, const QString& caption = QStringLiteral("Внимание!"));
@@ -285,6 +301,8 @@ class TMainForm : public QWidget {
     void FillChannelItems();
 
     OperatorDialogs* m_dialogs;
+    TVerificationSession* m_session = nullptr;
+    bool m_pollingBeforeRun = false;
     ProcessStarter m_startProcess;
     QString m_programFile;
     bool m_workDirOption = false;

@@ -13,6 +13,7 @@
 #include "app/main_form.h"
 #include "app/page_fields.h"
 #include "app/ru_numbers.h"
+#include "app/verification_session.h"
 #include "instrument/identify.h"
 #include "verify/point_table.h"
 #include "widgets/color_button.h"
@@ -89,6 +90,29 @@ TPage735::TPage735(TMainForm& form)
             &TPage735::Start735xCountBtnClick);
     connect(f.StartCheckDelBtn, &QAbstractButton::clicked, this, &TPage735::StartCheckDelBtnClick);
     connect(f.StopDelBtn, &QAbstractButton::clicked, this, &TPage735::StopDelBtnClick);
+    connect(&f.Session(), &TVerificationSession::generatorChanged, this,
+            &TPage735::GeneratorChanged);
+}
+
+// A run sets the generator point by point and leaves it idle: "На выходе"
+// follows what it really puts out, and no error is computed against a
+// frequency it no longer produces.
+void TPage735::GeneratorChanged() {
+    TMainForm& f = m_form;
+    const GeneratorOutput& g = f.Session().Generator();
+    const bool frequency = g.on && g.quantity == verify::Quantity::Frequency;
+    if (frequency && g.value == f.Freq.RefFrequency) return;
+    if (g.on && !frequency) return;  // an interval or a count of the page itself
+    if (frequency) f.Freq.RefFrequency = g.value;
+    const QString produced = RuFixed(frequency ? g.value : 0, 4);
+    for (QLineEdit* e : {f.e788FreqOut, f.e788FreqOut_Count, f.eFreqDelOut})
+        e->setText(produced);
+    for (QLineEdit* e : {f.eError735Freq, f.eError735Time}) e->clear();
+}
+
+bool TPage735::GeneratorIdle() const {
+    const GeneratorOutput& g = m_form.Session().Generator();
+    return g.serial > 0 && !g.on;
 }
 
 void TPage735::Error(const QString& text, const QString& caption) {
@@ -196,6 +220,7 @@ void TPage735::Freq788BtnClick() {
     f.e788FreqOut_Count->setText(produced);
     f.e788Per->setText(RuFixed(1000000.0 / f.Freq.RefFrequency, 3));
     QueueFrequency(freq);
+    f.Session().SetGenerator(verify::Quantity::Frequency, f.Freq.RefFrequency);
 }
 
 // ---- Interval and count ----
@@ -250,6 +275,7 @@ void TPage735::Start735xCountBtnClick() {
     f.eTime788Out->setText(interval);
     f.Freq.RefInterval = t;
     f.QueueCommand(verify::IntervalCommand(t));
+    f.Session().SetGenerator(verify::Quantity::Count, n);
 }
 
 // ---- Dividers and translators ----
@@ -340,6 +366,9 @@ void TPage735::StartCheckDelBtnClick() {
     f.SetExpectedNumber("1");
     f.PollCommand = kPollGenerator;
     f.QueueCommand(kPollGenerator);
+    f.Session().SetGenerator(divider >= 0 ? verify::Quantity::Divider
+                                          : verify::Quantity::Translator,
+                             f.Freq.RefFrequency);
 }
 
 void TPage735::StopDelBtnClick() {
@@ -426,6 +455,20 @@ void TPage735::ShowFrequency(double freq) {
     TMainForm& f = m_form;
     const double reference = f.Freq.RefFrequency;
     f.e735Freq->setText(RuFloat(freq));
+    if (GeneratorIdle() || !f.Session().ReplyIsOfSetting(f.CommandsTakenAtReply())) {
+        f.e735Time->setText(freq != 0 ? RuFixed(1000000.0 / freq, 3) : kNoError);
+        for (QLineEdit* e : {f.eError735Freq, f.eError735Time}) e->clear();
+        return;
+    }
+    PageReading reading;
+    reading.quantity = verify::Quantity::Frequency;
+    reading.channelItem = f.cb735ChlMode->currentIndex();
+    reading.reference = reference;
+    reading.nominal = RuToFloatDef(f.e788Freq->text(), reference);
+    reading.measured = freq;
+    reading.shownKind =
+        f.cb735Error->currentIndex() == 1 ? verify::ErrorKind::Rel : verify::ErrorKind::Abs;
+    f.Session().SetReading(reading);
     const MeasureErrors freqErrors = CalcErrors(100, freq, reference);
     MeasureErrors periodErrors;
     double period = 0;

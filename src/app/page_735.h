@@ -65,6 +65,10 @@ class TPage735 : public QObject {
     int SelectedDivider() const;
     void QueueFrequency(double f);
     void Error(const QString& text, const QString& caption = QStringLiteral("Ошибка"));
+    // The generator's setting changed (a run's point, the idle it ends in).
+    void GeneratorChanged();
+    // A run left the generator idle: there is no reference to compare with.
+    bool GeneratorIdle() const;
 
     TMainForm& m_form;
     FieldEvents* m_fields;

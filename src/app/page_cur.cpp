@@ -5,13 +5,15 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStackedWidget>
+#include <algorithm>
+#include <array>
 #include <vector>
 
-#include "app/auto_run.h"
 #include "app/field_state.h"
 #include "app/main_form.h"
 #include "app/page_fields.h"
 #include "app/ru_numbers.h"
+#include "app/verification_session.h"
 #include "common/cp1251.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
@@ -59,7 +61,6 @@ QString replyModel(int kind, int item) {
 
 void TMainForm::ConnectPageCur() {
     new TPageCur(*this);
-    new TAutoRun(*this);
 }
 
 void TMainForm::ShowReplyCur() {
@@ -87,6 +88,25 @@ TPageCur::TPageCur(TMainForm& form)
     connect(f.Start787xBtn, &QAbstractButton::clicked, this, &TPageCur::Start787xBtnClick);
     connect(f.cbChlMode, &QComboBox::currentIndexChanged, this, &TPageCur::cbChlModeChange);
     connect(f.cbMaterialImp, &QComboBox::currentIndexChanged, this, &TPageCur::cbMaterialImpChange);
+    connect(&f.Session(), &TVerificationSession::generatorChanged, this,
+            &TPageCur::GeneratorChanged);
+}
+
+verify::Quantity TPageCur::GeneratedQuantity() const {
+    return m_form.ModuleKind == kKind787x ? verify::Quantity::GeneratorCurrent
+                                          : verify::Quantity::Current;
+}
+
+// A run sets the generator point by point and leaves it at its safe value:
+// "На выходе" and the errors follow what it really puts out, and the errors
+// against the value set before are gone until the next reply.
+void TPageCur::GeneratorChanged() {
+    TMainForm& f = m_form;
+    const GeneratorOutput& g = f.Session().Generator();
+    if (!g.on || g.quantity != GeneratedQuantity() || g.value == f.Cur.RefCurrent) return;
+    f.Cur.RefCurrent = g.value;
+    f.le787xOut->setText(RuFloat(g.value));
+    for (QLineEdit* e : {f.eErrorCur, f.eErrorPar}) e->clear();
 }
 
 void TPageCur::Error(const QString& text) {
@@ -225,6 +245,7 @@ void TPageCur::Start787xBtnClick() {
     f.le787xOut->setText(text);
     f.Cur.RefCurrent = current;
     f.QueueCommand(verify::CurrentCommand(f.ModuleKind, current));
+    f.Session().SetGenerator(GeneratedQuantity(), current);
 }
 
 // ---- Channels ----
@@ -305,6 +326,27 @@ void TPageCur::ShowReply() {
     double current = 0;
     if (!MeasuredCurrent(f.ReplyFields(), current)) return;
     const CurPageValues& v = f.Cur;
+    // A reply polled before the generator took its present setting says
+    // nothing about it: no error is computed against that setting.
+    if (!f.Session().ReplyIsOfSetting(f.CommandsTakenAtReply())) {
+        f.e745Cur->setText(RuFloat(std::clamp(current, v.CurMin, v.CurMax)));
+        for (QLineEdit* e : {f.eErrorCur, f.eErrorPar}) e->clear();
+        return;
+    }
+    // The protocol gets the value the module measured; the field shows it
+    // kept inside the range.
+    if (f.NBCurImp->currentIndex() == kCurrentPage) {
+        PageReading reading;
+        reading.quantity = GeneratedQuantity();
+        reading.channelItem = f.ModuleKind == kKind787x ? 0 : f.cbChlMode->currentIndex();
+        reading.nominal = reading.reference = v.RefCurrent;
+        reading.measured = current;
+        reading.shownKind = std::array{verify::ErrorKind::Abs, verify::ErrorKind::Rel,
+                                       verify::ErrorKind::Reduced}[std::clamp(
+            f.cbErrorCur->currentIndex(), 0, 2)];
+        reading.shownRange = v.CurMax - v.CurMin;
+        f.Session().SetReading(reading);
+    }
     if (current < v.CurMin) current = v.CurMin;
     if (current > v.CurMax) current = v.CurMax;
     f.e745Cur->setText(RuFloat(current));

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include "common/text.h"
+#include "verify/point_table.h"
 
 class QLineEdit;
 
@@ -58,6 +59,10 @@ class TPageCur : public QObject {
     bool SetMaterial(int number, int material);
     void Error(const QString& text);
     void WriteRangesBack();
+    // The generator's setting changed (a run's point, its safe value).
+    void GeneratorChanged();
+    // Current driven by the calibrator, or by the 787x under test.
+    verify::Quantity GeneratedQuantity() const;
 
     TMainForm& m_form;
     FieldEvents* m_fields;

@@ -1,229 +1,108 @@
 #include "app/verification_record.h"
 
-#include <QComboBox>
 #include <QGroupBox>
-#include <QLineEdit>
+#include <QLabel>
 #include <QPushButton>
-#include <QStackedWidget>
-#include <cmath>
 
-#include "app/main_form.h"
+#include "app/operator_dialogs.h"
 #include "app/ru_numbers.h"
-#include "common/text.h"
-#include "instrument/identify.h"
-#include "records/db_location.h"
-#include "records/lab_settings.h"
-#include "records/program_ident.h"
+#include "app/verification_session.h"
 #include "records/record_store.h"
-#include "records/run_recorder.h"
-#include "verify/procedure_library.h"
 
 namespace yukt {
 
-using namespace records;
-
 namespace {
-
-// Pages of NBWork and of their notebooks that show a point to record.
-constexpr int kWorkCur = 1, kWork735 = 2;
-constexpr int kCurrentPage = 0, kFrequencyPage = 0;
-// What the restore writes into a divider coefficient it had replaced.
-constexpr double kCoefNotSet = -0.5;
 
 const QString kCaption = QStringLiteral("В протокол");
 
 QPushButton* protocolButton(QGroupBox* group, const char* name, int top) {
     auto* b = new QPushButton(kCaption, group);
     b->setObjectName(name);
-    b->setGeometry(68, top, 119, 22);
+    b->setGeometry(6, top, 84, 22);
     b->hide();
     return b;
 }
 
-QString coefText(int n, double k) { return QStringLiteral("К%1 = %2").arg(n).arg(RuFloat(k)); }
+QLabel* statusLine(QGroupBox* group, const char* name, int top) {
+    auto* l = new QLabel(group);
+    l->setObjectName(name);
+    l->setGeometry(94, top, group->width() - 100, 22);
+    l->hide();
+    return l;
+}
 
 }  // namespace
 
-TVerificationRecord::TVerificationRecord(TMainForm& form) : QObject(&form), m_form(form) {
+TVerificationRecord::TVerificationRecord(TVerificationSession& session, OperatorDialogs& dialogs,
+                                         QGroupBox* currentMeter, QGroupBox* frequencyMeter)
+    : QObject(&session), m_session(session), m_dialogs(dialogs) {
     setObjectName("VerificationRecord");
-    CurBtn = protocolButton(form.GrBox745Cur, "ToProtocolCurBtn", 183);
-    Btn735 = protocolButton(form.GrBox735Freq, "ToProtocol735Btn", 166);
+    CurBtn = protocolButton(currentMeter, "ToProtocolCurBtn", 183);
+    Btn735 = protocolButton(frequencyMeter, "ToProtocol735Btn", 166);
+    CurStatus = statusLine(currentMeter, "ToProtocolCurStatus", 183);
+    Status735 = statusLine(frequencyMeter, "ToProtocol735Status", 166);
     for (QPushButton* b : {CurBtn, Btn735})
         connect(b, &QPushButton::clicked, this, &TVerificationRecord::ToProtocolClick);
+    // A new setting of the generator makes the last confirmation stale.
+    connect(&session, &TVerificationSession::generatorChanged, this,
+            [this] { ShowStatus(QString()); });
 }
 
-// A window closed before "Закончить поверку" ends its record at once as
-// "прервано", rather than leaving it open until the next start finds it.
-TVerificationRecord::~TVerificationRecord() {
-    if (IsOpen()) m_store->Close(m_id, kInterrupted);
-}
+bool TVerificationRecord::IsOpen() const { return m_session.RecordOpen(); }
+qint64 TVerificationRecord::Id() const { return m_session.RecordId(); }
 
 void TVerificationRecord::Warn(const QString& text) const {
-    m_form.Dialogs().MessageBox(text, QStringLiteral("Внимание!"), DlgIcon::Warning,
-                                DlgButtons::Ok);
+    m_dialogs.MessageBox(text, QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
 }
 
 void TVerificationRecord::ShowButtons() {
-    CurBtn->setVisible(IsOpen());
-    Btn735->setVisible(IsOpen());
+    for (QWidget* w : std::initializer_list<QWidget*>{CurBtn, Btn735, CurStatus, Status735})
+        w->setVisible(IsOpen());
+    ShowStatus(QString());
 }
 
-void TVerificationRecord::Begin() {
+void TVerificationRecord::ShowStatus(const QString& text) {
+    CurStatus->setText(text);
+    Status735->setText(text);
+}
+
+void TVerificationRecord::Begin(const QString& url) {
     if (IsOpen()) return;
-    if (!m_store) {
-        auto store = std::make_unique<RecordStore>();
-        if (!store->Open(RecordsDbUrl(QString::fromStdString(m_form.ProgramDir)))) {
-            Warn(QStringLiteral("Журнал поверок недоступен, поверка не записывается:\n\r") +
-                 store->LastError());
-            return;
-        }
-        m_store = std::move(store);
-    }
-    Record record;
-    record.info = LoadLastInfo(*m_store);
-    if (!m_form.Dialogs().AskRecordInfo(record.info)) return;
-    SaveLastInfo(*m_store, record.info);
-    record.module.model = QString::fromStdString(ModelOfKind(m_form.FirstKind));
-    record.module.designation = QString::fromStdString(m_form.ModuleDesignation);
-    record.module.identText = QString::fromStdString(m_form.ModuleIdent);
-    record.module.flashAddress = m_form.SavedAddress;
-    record.module.flashBefore = FlashBefore();
-    record.lab = LabSettings::Load(*m_store).Snapshot();
-    record.program = RunningProgram();
-    if (!m_store->Begin(record)) {
-        Warn(QStringLiteral("Запись о поверке не начата:\n\r") + m_store->LastError());
+    QString error;
+    if (!m_session.OpenStore(url, error)) {
+        Warn(QStringLiteral("Журнал поверок недоступен, поверка не записывается:\n\r") + error);
         return;
     }
-    m_id = record.id;
+    records::RecordInfo info = m_session.LastInfo();
+    if (!m_dialogs.AskRecordInfo(info)) return;
+    if (!m_session.BeginRecord(info, error)) {
+        Warn(QStringLiteral("Запись о поверке не начата:\n\r") + error);
+        return;
+    }
     ShowButtons();
 }
 
 void TVerificationRecord::Close() {
     if (!IsOpen()) return;
-    // The verdict is closed even should the FLASH values not be stored.
-    bool ok = m_store->SetFlashAfter(m_id, FlashAfter());
-    ok = m_store->Close(m_id) && ok;
-    if (!ok)
-        Warn(QStringLiteral("Запись о поверке № %1 не закрыта:\n\r").arg(m_id) +
-             m_store->LastError());
-    m_id = 0;
+    const qint64 id = Id();
+    QString error;
+    if (!m_session.CloseRecord(error))
+        Warn(QStringLiteral("Запись о поверке № %1 не закрыта:\n\r").arg(id) + error);
     ShowButtons();
-}
-
-// The coefficients a 735t keeps in its FLASH, else the parameters read at
-// detection.
-QString TVerificationRecord::FlashBefore() const {
-    if (m_form.FirstKind == kKind735t)
-        return coefText(1, m_form.OrigCoef[0]) + "; " + coefText(2, m_form.OrigCoef[1]);
-    QStringList values;
-    for (int n = 1; n < 7; ++n)
-        if (m_form.Flash.X[n] != 0)
-            values << QStringLiteral("X%1 = %2").arg(n).arg(RuFloat(m_form.Flash.X[n]));
-    return values.join("; ");
-}
-
-// A replaced coefficient is put back to "not set" at the end; the others
-// keep the last value given to the module on the page.
-QString TVerificationRecord::FlashAfter() const {
-    if (m_form.FirstKind != kKind735t) return FlashBefore();
-    QStringList values;
-    for (int n = 0; n < 2; ++n)
-        values << coefText(n + 1,
-                           m_form.CoefReplaced[n] ? kCoefNotSet : m_form.Freq.DividerCoef[n]);
-    return values.join("; ");
-}
-
-// The point the page shows: the reference the calibrator gives and what the
-// module measured.
-bool TVerificationRecord::DisplayedPoint(RecordPoint& point, QString& why) const {
-    TMainForm& f = m_form;
-    QLineEdit* measuredField = nullptr;
-    int channel = 0;
-    verify::Quantity q = verify::Quantity::Current;
-    int displayedKind = 0;
-    double range = 0;
-    if (f.NBWork->currentIndex() == kWorkCur && f.NBCurImp->currentIndex() == kCurrentPage) {
-        measuredField = f.e745Cur;
-        channel = f.ModuleKind == kKind787x ? 0 : f.cbChlMode->currentIndex();
-        q = f.ModuleKind == kKind787x ? verify::Quantity::GeneratorCurrent
-                                      : verify::Quantity::Current;
-        point.nominal = point.reference = f.Cur.RefCurrent;
-        displayedKind = f.cbErrorCur->currentIndex();
-        range = f.Cur.CurMax - f.Cur.CurMin;
-    } else if (f.NBWork->currentIndex() == kWork735 &&
-               f.NB735Freq->currentIndex() == kFrequencyPage) {
-        measuredField = f.e735Freq;
-        channel = f.cb735ChlMode->currentIndex();
-        q = verify::Quantity::Frequency;
-        point.reference = f.Freq.RefFrequency;
-        point.nominal = RuToFloatDef(f.e788Freq->text(), f.Freq.RefFrequency);
-        displayedKind = f.cb735Error->currentIndex();
-    } else {
-        why = QStringLiteral("Точка этого режима в протокол не записывается.");
-        return false;
-    }
-    if (!RuToFloat(measuredField->text(), point.measured)) {
-        why = QStringLiteral("Нет измеренного значения.");
-        return false;
-    }
-    point.readings = {point.measured};
-    point.channel = QString::number(channel);
-    point.unit = UnitOf(q);
-    point.manual = true;
-    Judge(point, channel, q, displayedKind, range);
-    return true;
-}
-
-// The limit is the procedure's for this module kind and channel; without one
-// the point is kept with the error as the page shows it, but it cannot count
-// as passed.
-void TVerificationRecord::Judge(RecordPoint& point, int channel, verify::Quantity q,
-                                int displayedKind, double displayRange) const {
-    std::string error;
-    const std::string dir = verify::EnsureUserProcedures(verify::UserProcedureDir(),
-                                                         verify::ShippedProcedureDir(), error);
-    std::vector<verify::ProcedureError> mistakes;
-    const verify::Procedure* fit = nullptr;
-    std::vector<verify::ProcedureChoice> choices;
-    if (!dir.empty()) choices = verify::ProceduresFor(dir, m_form.ModuleKind, channel, mistakes);
-    for (const verify::ProcedureChoice& c : choices)
-        if (c.procedure.quantity == q) {
-            fit = &c.procedure;
-            break;
-        }
-    const verify::ErrorKind kind =
-        fit ? fit->errorKind
-            : std::array{verify::ErrorKind::Abs, verify::ErrorKind::Rel,
-                         verify::ErrorKind::Reduced}[std::clamp(displayedKind, 0, 2)];
-    const MeasureErrors e =
-        CalcErrors(fit ? fit->range : displayRange, point.measured, point.reference);
-    point.errorKind = QString::fromUtf8(verify::ErrorKindWord(kind));
-    point.error = kind == verify::ErrorKind::Abs   ? e.abs
-                  : kind == verify::ErrorKind::Rel ? e.rel
-                                                   : e.red;
-    if (fit) {
-        point.procedure = QString::fromStdString(fit->title);
-        point.limit = fit->limit;
-        point.result =
-            std::fabs(point.error) <= fit->limit ? QStringLiteral("pass") : QStringLiteral("fail");
-    } else {
-        point.procedure = QStringLiteral("Ручное измерение");
-        point.result = QStringLiteral("not measured");
-        point.reason = QStringLiteral("нет допуска");
-    }
 }
 
 void TVerificationRecord::ToProtocolClick() {
     if (!IsOpen()) return;
-    RecordPoint point;
     QString why;
-    if (!DisplayedPoint(point, why)) {
+    records::RecordPoint point;
+    if (!m_session.StoreReading(why, &point)) {
+        ShowStatus(QString());
         Warn(why);
         return;
     }
-    point.measuredAt = QDateTime::currentDateTimeUtc();
-    if (!m_store->AddPoint(m_id, point))
-        Warn(QStringLiteral("Точка не записана:\n\r") + m_store->LastError());
+    ShowStatus(QStringLiteral("Записана точка %1: %2 %3")
+                   .arg(point.seq)
+                   .arg(RuFloat(point.reference), point.unit));
 }
 
 }  // namespace yukt

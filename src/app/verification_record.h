@@ -1,59 +1,54 @@
 #pragma once
-// The record of the verification under way in the window: begun once the
-// module is identified and the instrument open ("Сведения о поверке" asked
-// first), fed by the automatic runs and by "В протокол" on the pages, closed
-// at "Закончить поверку". Declining the dialog, or a database that cannot be
-// opened, leaves the manual verification working without a record.
+// The record of the verification under way, as the window shows it: begun
+// once the module is identified and the instrument open ("Сведения о поверке"
+// asked first), fed by the automatic runs and by "В протокол" on the pages,
+// closed at "Закончить поверку". Declining the dialog, or a database that
+// cannot be opened, leaves the manual verification working without a record.
+// The record itself is the session's; this is its buttons and messages.
 
 #include <QObject>
-#include <memory>
 
-#include "records/record.h"
-#include "verify/procedure.h"
-
+class QGroupBox;
+class QLabel;
 class QPushButton;
 
 namespace yukt {
 
-namespace records {
-class RecordStore;
-}
-
-class TMainForm;
+class OperatorDialogs;
+class TVerificationSession;
 
 class TVerificationRecord : public QObject {
     Q_OBJECT
   public:
-    explicit TVerificationRecord(TMainForm& form);
-    ~TVerificationRecord() override;
+    // The "В протокол" buttons and their status lines go into the meter
+    // groups of the current and the frequency page.
+    TVerificationRecord(TVerificationSession& session, OperatorDialogs& dialogs,
+                        QGroupBox* currentMeter, QGroupBox* frequencyMeter);
 
-    // Asks the operator's details and opens the record.
-    void Begin();
+    // Asks the operator's details and opens the record in the database of
+    // `url`.
+    void Begin(const QString& url);
     // Closes the open record: the verdict from its points.
     void Close();
-    bool IsOpen() const { return m_id != 0; }
-    qint64 Id() const { return m_id; }
-    // The store of the open record, null when none is open.
-    records::RecordStore* Store() const { return IsOpen() ? m_store.get() : nullptr; }
+    bool IsOpen() const;
+    qint64 Id() const;
 
-    // "В протокол": records the point the page shows.
+    // "В протокол": records the point the page computed last.
     void ToProtocolClick();
 
     QPushButton* CurBtn = nullptr;
     QPushButton* Btn735 = nullptr;
+    // The page's status line: what "В протокол" stored.
+    QLabel* CurStatus = nullptr;
+    QLabel* Status735 = nullptr;
 
   private:
-    bool DisplayedPoint(records::RecordPoint& point, QString& why) const;
-    void Judge(records::RecordPoint& point, int channel, verify::Quantity q, int displayedKind,
-               double displayRange) const;
-    QString FlashBefore() const;
-    QString FlashAfter() const;
     void ShowButtons();
+    void ShowStatus(const QString& text);
     void Warn(const QString& text) const;
 
-    TMainForm& m_form;
-    std::unique_ptr<records::RecordStore> m_store;
-    qint64 m_id = 0;
+    TVerificationSession& m_session;
+    OperatorDialogs& m_dialogs;
 };
 
 }  // namespace yukt

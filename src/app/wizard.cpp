@@ -9,11 +9,14 @@
 #include <QPushButton>
 #include <QStackedWidget>
 
+#include "app/flash_recovery.h"
 #include "app/init_thread.h"
 #include "app/main_form.h"
 #include "app/ru_numbers.h"
 #include "app/text_fit.h"
 #include "app/verification_record.h"
+#include "app/verification_session.h"
+#include "records/db_location.h"
 #include "common/cp1251.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
@@ -29,55 +32,15 @@ constexpr int kVerifyAddress = 6;
 constexpr int kSecondModuleAddress = 7;
 // A divider coefficient below this is not set; the verification uses it.
 constexpr double kMinCoef = 2.0;
-constexpr double kCoefNotSet = -0.5;
 
 // Pages of NBWork.
 constexpr int kWorkInit = 0, kWorkCur = 1, kWork735 = 2;
 
-bool openAt(TcPrbr& direct, int moduleAddr, int port) {
-    return direct.OpenDirect(kDirectBaseAddr, kDirectResonator, moduleAddr, port, kDirectBaud);
-}
-
 QString q(const std::string& s) { return QString::fromStdString(s); }
-
-// "Канал не открыт!?" and, on its own line, what the port layer knows.
-QString channelNotOpen(const TcPrbr& p) {
-    const std::string why = p.DirectOpenError();
-    return QStringLiteral("Канал не открыт!?") + (why.empty() ? QString() : "\n\r" + q(why));
-}
 
 const QString kReplaceModeText = QStringLiteral(
     "Установите переключатель выбора режима работы КП \"Зирок\" в положение \"Режим замены "
     "модуля\".");
-
-// A journal kept for one module while another one answers.
-QString otherModuleText(const FlashJournal& j, const std::string& found) {
-    return QStringLiteral("Журнал FLASH относится к модулю ") + q(j.Designation) +
-           QStringLiteral(", а подключен модуль ") + q(found) +
-           QStringLiteral(".\n\rFLASH модуля ") + q(found) +
-           QStringLiteral(" не изменена, журнал сохранен.\n\rПодключите модуль ") +
-           q(j.Designation) + QStringLiteral(", чтобы восстановить его FLASH.");
-}
-
-// What the module keeps if its journal is dropped.
-QString journalLoss(const FlashJournal& j) {
-    QString what;
-    if (j.AddressChanged)
-        what = QStringLiteral("адрес модуля изменен с ") + QString::number(j.SavedAddress) +
-               QStringLiteral(" на 6");
-    if (j.CoefReplaced[0] || j.CoefReplaced[1])
-        what += QString(what.isEmpty() ? "" : ", ") +
-                QStringLiteral("коэффициенты делителя заменены на 2");
-    return what;
-}
-
-QString moduleNotFoundAtEnd() {
-    return QString(32, QLatin1Char(' ')) +
-           QStringLiteral(
-               "Модуль не найден?!\n\rПроверьте переключатель выбора режима работы КП "
-               "\"Зирок-М\".\n\rОн должен находиться в положении \"Режим замены "
-               "модуля\"!");
-}
 
 }  // namespace
 
@@ -148,11 +111,11 @@ void TMainForm::Detect() {
         --WizardStep;
     };
 
-    if (!openAt(*direct, 0, CalibratorPort)) {
+    if (!OpenDirectAt(*direct, 0, CalibratorPort)) {
         // Without the channel nothing is known about the module: say so
         // rather than go on with the results of an earlier detection.
         giveUp();
-        m_dialogs->MessageBox(channelNotOpen(*direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
+        m_dialogs->MessageBox(ChannelNotOpenText(*direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
                               DlgButtons::Ok);
     } else if (const std::string ident = direct->ReadIdent(); ident == "?") {
         --WizardStep;
@@ -235,7 +198,7 @@ void TMainForm::Detect() {
             // Preparing this module would overwrite the only record of
             // what the other one had.
             giveUp();
-            Warn(otherModuleText(earlier, ModuleDesignation));
+            Warn(OtherModuleText(earlier, ModuleDesignation));
         } else if (journalKept) {
             // This module was left prepared by an earlier run: what it has
             // now is the verification state, the journal knows the original.
@@ -260,7 +223,7 @@ void TMainForm::Detect() {
         } else {
             direct->CloseDirect();
             std::string second = "?";
-            if (openAt(*direct, kSecondModuleAddress, CalibratorPort)) second = direct->ReadIdent();
+            if (OpenDirectAt(*direct, kSecondModuleAddress, CalibratorPort)) second = direct->ReadIdent();
             apply(IdentifyModule(ident, second));
             SetFindBar(6);
             if (SecondKind == 1) {
@@ -321,23 +284,6 @@ bool TMainForm::PrepareFlash(TcPrbr& direct) {
     return false;
 }
 
-TMainForm::RestoreOutcome TMainForm::RestoreFlash(TcPrbr& direct, const FlashJournal& journal) {
-    bool ok = true;
-    bool wrote = false;
-    for (int n = 0; n < 2; ++n) {
-        if (!journal.CoefReplaced[n]) continue;
-        wrote = true;
-        ok = direct.WriteCoef(n + 1, kCoefNotSet) && direct.ReadCoef(n + 1) == kCoefNotSet && ok;
-    }
-    if (journal.AddressChanged) {
-        wrote = true;
-        ok = direct.WriteModuleAddress(journal.SavedAddress) &&
-             direct.ReadModuleAddress() == journal.SavedAddress && ok;
-    }
-    if (wrote) direct.ResetModule();
-    return ok ? RestoreOutcome::Restored : RestoreOutcome::WriteFailed;
-}
-
 // ---- Configuration lines ----
 
 void TMainForm::ModuleFound() {
@@ -387,7 +333,7 @@ void TMainForm::VerifyModeAndSetup() {
     {
         TcPrbr direct;
         std::string ident = "?";
-        if (openAt(direct, 0, CalibratorPort)) {
+        if (OpenDirectAt(direct, 0, CalibratorPort)) {
             ident = direct.ReadIdent();
             direct.CloseDirect();
         }
@@ -435,8 +381,46 @@ void TMainForm::VerifyModeAndSetup() {
     FillChannelItems();
     // The module is known and its page shown: the record begins before the
     // first point.
-    if (auto* record = findChild<TVerificationRecord*>()) record->Begin();
+    SessionModule module;
+    module.kind = ModuleKind;
+    module.firstKind = FirstKind;
+    module.model = q(ModelOfKind(FirstKind));
+    module.designation = q(ModuleDesignation);
+    module.ident = q(ModuleIdent);
+    module.flashAddress = SavedAddress;
+    module.flashBefore = FlashBeforeText();
+    module.quartzKHz = QuartzKHz;
+    m_session->SetModule(module);
+    if (auto* record = findChild<TVerificationRecord*>())
+        record->Begin(records::RecordsDbUrl(q(ProgramDir)));
     PollTimer->start();
+}
+
+namespace {
+
+QString coefText(int n, double k) { return QStringLiteral("К%1 = %2").arg(n).arg(RuFloat(k)); }
+
+}  // namespace
+
+// The coefficients a 735t keeps in its FLASH, else the parameters read at
+// detection.
+QString TMainForm::FlashBeforeText() const {
+    if (FirstKind == kKind735t)
+        return coefText(1, OrigCoef[0]) + "; " + coefText(2, OrigCoef[1]);
+    QStringList values;
+    for (int n = 1; n < 7; ++n)
+        if (Flash.X[n] != 0) values << QStringLiteral("X%1 = %2").arg(n).arg(RuFloat(Flash.X[n]));
+    return values.join("; ");
+}
+
+// A replaced coefficient is put back to "not set" at the end; the others
+// keep the last value given to the module on the page.
+QString TMainForm::FlashAfterText() const {
+    if (FirstKind != kKind735t) return FlashBeforeText();
+    QStringList values;
+    for (int n = 0; n < 2; ++n)
+        values << coefText(n + 1, CoefReplaced[n] ? kCoefNotSet : Freq.DividerCoef[n]);
+    return values.join("; ");
 }
 
 void TMainForm::AppendDesignationToGroups() {
@@ -554,8 +538,8 @@ void TMainForm::EndOfVerification() {
         CanClose = true;
     };
 
-    if (!openAt(*direct, 0, CalibratorPort)) {
-        m_dialogs->MessageBox(channelNotOpen(*direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
+    if (!OpenDirectAt(*direct, 0, CalibratorPort)) {
+        m_dialogs->MessageBox(ChannelNotOpenText(*direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
                               DlgButtons::Ok);
         // Should the operator keep the window open, "Далее" tries again.
         --WizardStep;
@@ -568,7 +552,7 @@ void TMainForm::EndOfVerification() {
     if (ident != "?" && !journal.IsFor(ident, IdentifyModule(ident, "?").ModuleDesignation)) {
         --WizardStep;
         m_dialogs->MessageBox(
-            otherModuleText(journal, IdentifyModule(ident, "?").ModuleDesignation),
+            OtherModuleText(journal, IdentifyModule(ident, "?").ModuleDesignation),
             QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
     } else if (ident != "?") {
         if (RestoreFlash(*direct, journal) == RestoreOutcome::Restored) {
@@ -587,7 +571,7 @@ void TMainForm::EndOfVerification() {
         }
     } else {
         --WizardStep;
-        Warn(moduleNotFoundAtEnd());
+        Warn(ModuleNotFoundAtEndText());
     }
     direct->CloseDirect();
     finish();
@@ -615,63 +599,8 @@ void TMainForm::Restart() {
 // ---- A verification left unfinished by an earlier run ----
 
 void TMainForm::OfferJournalRestore() {
-    FlashJournal j;
-    std::string why;
-    if (!ReadFlashJournal(ProgramDir, j, &why)) {
-        // A journal that cannot be read is left where it is for a person to
-        // look at: it may be the only record of a module's address.
-        if (!why.empty())
-            m_dialogs->MessageBox(QStringLiteral("Журнал FLASH не прочитан: ") + q(why),
-                                  QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
-        return;
-    }
-    if (!j.AnythingChanged()) {
-        DeleteFlashJournal(ProgramDir);
-        return;
-    }
-    const QString what = journalLoss(j);
-    const QString question =
-        QStringLiteral("Поверка модуля ") + q(j.Designation) +
-        QStringLiteral(" не была завершена: ") + what +
-        QStringLiteral(
-            ".\n\rПодключите этот модуль к разъему \"Шина обмена\", установите "
-            "переключатель в положение \"Режим замены модуля\".\n\rВосстановить FLASH "
-            "модуля?");
-    if (m_dialogs->MessageBox(question, QStringLiteral("Внимание!"), DlgIcon::Warning,
-                              DlgButtons::YesNo) != DlgResult::Yes) {
-        // The journal is the only record of the original values: it goes
-        // only when the operator confirms what is lost with it.
-        const QString discard =
-            QStringLiteral("Журнал FLASH будет удален. Модуль ") + q(j.Designation) +
-            QStringLiteral(" останется таким: ") + what +
-            QStringLiteral(".\n\rПрежние значения восстановить будет нельзя.\n\rУдалить журнал?");
-        if (m_dialogs->MessageBox(discard, QStringLiteral("Внимание!"), DlgIcon::Warning,
-                                  DlgButtons::YesNo) == DlgResult::Yes)
-            DeleteFlashJournal(ProgramDir);
-        return;
-    }
     CanClose = false;
-    {
-        TcPrbr direct;
-        if (!openAt(direct, 0, CalibratorPort)) {
-            m_dialogs->MessageBox(channelNotOpen(direct), QStringLiteral("Ошибка!"), DlgIcon::Error,
-                                  DlgButtons::Ok);
-        } else if (const std::string ident = direct.ReadIdent(); ident == "?") {
-            Warn(moduleNotFoundAtEnd());
-        } else if (const std::string found = IdentifyModule(ident, "?").ModuleDesignation;
-                   !j.IsFor(ident, found)) {
-            Warn(otherModuleText(j, found));
-        } else if (RestoreFlash(direct, j) == RestoreOutcome::Restored) {
-            DeleteFlashJournal(ProgramDir);
-            m_dialogs->MessageBox(QStringLiteral("FLASH модуля восстановлена."),
-                                  QStringLiteral("Внимание!"), DlgIcon::Information,
-                                  DlgButtons::Ok);
-        } else {
-            m_dialogs->MessageBox(QStringLiteral("Ошибка записи FLASH модуля!?"),
-                                  QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
-        }
-        direct.CloseDirect();
-    }
+    yukt::OfferJournalRestore(ProgramDir, CalibratorPort, *m_dialogs);
     CanClose = true;
 }
 

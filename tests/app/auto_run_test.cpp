@@ -3,14 +3,19 @@
 // manual controls are locked meanwhile and free again afterwards.
 
 #include "app/auto_run.h"
+#include "app/auto_run_window.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "app/verification_record.h"
+#include "app/verification_session.h"
 #include "page_rig.h"
+#include "records/record_store.h"
 #include "verify/procedure.h"
+#include "widgets/color_button.h"
 #include "widgets/percent_gauge.h"
 #include "widgets/speed_button.h"
 
@@ -18,6 +23,17 @@ using namespace yukt;
 using namespace yukt::testing;
 
 namespace {
+
+verify::Procedure frequencyProcedure() {
+    verify::ProcedureError e;
+    return verify::ParseProcedure(
+               "title = \"735x\"\ndoc = \"МП\"\nkinds = [6]\nchannel = 0\n"
+               "quantity = \"frequency\"\npoints = [500]\n[error]\nkind = \"rel\"\n"
+               "limit = 0.05\n[settling]\ndelay = 0\nagree = 2\nband = 1\ntimeout = 10\n"
+               "readings = 2\n",
+               "f.toml", e)
+        .value_or(verify::Procedure{});
+}
 
 verify::Procedure currentProcedure(double delay) {
     const std::string text =
@@ -40,6 +56,9 @@ class AutoRunTest : public QObject {
     void runFillsTableAndBanner();
     void stopMidRunIsInterruptedAndFreesThePage();
     void buttonRunsTheShippedProcedureOfTheChannel();
+    void pageShowsTheGeneratorAfterTheRun();
+    void frequencyPageAfterTheRunComputesNoError();
+    void closingTheWindowMidRunStops();
 };
 
 void AutoRunTest::runFillsTableAndBanner_data() {
@@ -107,6 +126,87 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
     QVERIFY(run->Window()->Title->text().contains(QStringLiteral("ЮКТ-745t")));
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
     QVERIFY(QFile::exists(home.path() + "/poverka/procedures/745t_current.toml"));
+}
+
+// The run leaves the generator at its safe value: the page shows that value,
+// computes no error against the manual one, and "В протокол" takes no point
+// whose reference the generator no longer gives.
+void AutoRunTest::pageShowsTheGeneratorAfterTheRun() {
+    PageRig rig;
+    rig.dialogs.recordInfo = [](records::RecordInfo&) { return true; };
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    QVERIFY(record->IsOpen());
+    f.le787xCur->setText("12");
+    QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+    QVERIFY(rig.poll());
+    QCOMPARE(f.le787xOut->text(), QStringLiteral("12"));
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    run->Start(currentProcedure(0));
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
+    QCOMPARE(f.le787xOut->text(), QStringLiteral("0"));
+    QCOMPARE(f.Cur.RefCurrent, 0.0);
+    QCOMPARE(f.eErrorCur->text(), QString());
+
+    QTest::mouseClick(record->CurBtn, Qt::LeftButton);
+    QVERIFY(rig.lastMessage().contains(QStringLiteral("генератор выдает 0 мА")));
+    QCOMPARE(record->CurStatus->text(), QString());
+    QVERIFY(rig.poll());
+    QCOMPARE(f.eErrorCur->text(), QStringLiteral("0,000 мА"));
+    const std::size_t boxes = rig.dialogs.calls.size();
+    QTest::mouseClick(record->CurBtn, Qt::LeftButton);
+    QCOMPARE(rig.dialogs.calls.size(), boxes);
+    QCOMPARE(record->CurStatus->text(), QStringLiteral("Записана точка 4: 0 мА"));
+}
+
+void AutoRunTest::frequencyPageAfterTheRunComputesNoError() {
+    PageRig rig;
+    TMainForm& f = rig.openPage("735x");
+    f.e788Freq->setText("1000");
+    QTest::mouseClick(f.Freq788Btn, Qt::LeftButton);
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    run->Start(frequencyProcedure());
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
+    QCOMPARE(run->Window()->Banner->text(), QStringLiteral("ГОДЕН"));
+    QCOMPARE(f.e788FreqOut->text(), QStringLiteral("0,0000"));
+    QVERIFY(rig.poll());
+    QCOMPARE(f.eError735Freq->text(), QString());
+    QVERIFY(!f.Session().Generator().on);
+}
+
+// Closing the window is a "Стоп": the generator goes to its safe value, the
+// window stays with the verdict, and the points never reached are listed.
+void AutoRunTest::closingTheWindowMidRunStops() {
+    PageRig rig;
+    rig.dialogs.recordInfo = [](records::RecordInfo&) { return true; };
+    TMainForm& f = rig.openPage("745t");
+    const qint64 id = f.Session().RecordId();
+    QVERIFY(id > 0);
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    run->Start(currentProcedure(5));
+    TAutoRunWindow* w = run->Window();
+    QVERIFY(w->isVisible());
+    w->close();
+    QVERIFY(!run->Running());
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->Banner->text(), QStringLiteral("ПРЕРВАНО"));
+    QCOMPARE(w->StopBtn->text(), QStringLiteral("Закрыть"));
+    QCOMPARE(w->Points->rowCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(w->Points->item(row, 5)->toolTip(), QStringLiteral("не измерена: остановлено"));
+    QVERIFY(f.NBWork->currentWidget()->isEnabled());
+    QVERIFY(rig.sentCommands().endsWith(QStringLiteral("Set 787x 1 0 6")));
+    w->close();
+    QVERIFY(!w->isVisible());
+    QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    records::RecordStore store;
+    QVERIFY(store.Open(QString::fromStdString(rig.dir() + "poverka.sqlite")));
+    const std::optional<records::Record> r = store.Load(id);
+    QVERIFY(r);
+    QCOMPARE(r->verdict, records::kInterrupted);
+    QCOMPARE(r->points.size(), 3);
+    QCOMPARE(r->points[2].nominal, 20.0);
+    QCOMPARE(r->points[2].result, QStringLiteral("not measured"));
 }
 
 QTEST_MAIN(AutoRunTest)

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/auto_run.h"
+#include "app/auto_run_window.h"
 #include "app/record_info_dialog.h"
 #include "page_rig.h"
 #include "records/record_store.h"

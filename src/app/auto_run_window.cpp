@@ -1,0 +1,146 @@
+#include "app/auto_run_window.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "app/ru_numbers.h"
+#include "verify/procedure.h"
+#include "widgets/percent_gauge.h"
+
+namespace yukt {
+
+using namespace verify;
+
+namespace {
+
+constexpr int kColumns = 6, kResultColumn = 5;
+
+QString unitOf(ErrorKind k, Quantity q) {
+    return k == ErrorKind::Abs ? QString::fromUtf8(QuantityUnit(q)) : QStringLiteral("%");
+}
+
+}  // namespace
+
+QStringList PointCells(const PointResult& p, Quantity q) {
+    const bool measured = p.result != PointVerdict::NotMeasured;
+    const QString eu = unitOf(p.errorKind, q);
+    return {
+        RuFloat(p.nominal),
+        RuFloat(p.reference),
+        measured ? RuFloat(p.measured) : QString(),
+        measured ? RuFixed(p.error, 4) + " " + eu : QString(),
+        RuFloat(p.limit) + " " + eu,
+        p.result == PointVerdict::Pass ? QStringLiteral("годна")
+        : p.result == PointVerdict::Fail
+            ? QStringLiteral("не годна")
+            : QStringLiteral("не измерена: ") + QString::fromStdString(p.reason),
+    };
+}
+
+TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
+    setObjectName("AutoRunWindow");
+    setWindowTitle(QStringLiteral("Автоповерка"));
+    setSizeGripEnabled(true);
+    setMinimumSize(420, 260);
+    resize(720, 420);
+    auto* layout = new QVBoxLayout(this);
+    Title = new QLabel(this);
+    Title->setWordWrap(true);
+    Gauge = new PercentGauge(this);
+    Gauge->setObjectName("AutoRunGauge");
+    Gauge->setRange(0, 100);
+    Points = new QTableWidget(0, kColumns, this);
+    Points->setObjectName("AutoRunPoints");
+    Points->setHorizontalHeaderLabels({QStringLiteral("задано"), QStringLiteral("эталон"),
+                                       QStringLiteral("измерено"), QStringLiteral("погрешность"),
+                                       QStringLiteral("допуск"), QStringLiteral("результат")});
+    Points->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Points->setWordWrap(true);
+    // Numbers keep their width; the result takes the rest and wraps a long
+    // reason over more lines of its row.
+    QHeaderView* header = Points->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(kResultColumn, QHeaderView::Stretch);
+    Points->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Banner = new QLabel(this);
+    Banner->setObjectName("AutoRunBanner");
+    Banner->setAlignment(Qt::AlignCenter);
+    QFont big = Banner->font();
+    big.setPointSize(16);
+    big.setBold(true);
+    Banner->setFont(big);
+    StopBtn = new QPushButton(QStringLiteral("Стоп"), this);
+    StopBtn->setObjectName("AutoRunStopBtn");
+    layout->addWidget(Title);
+    layout->addWidget(Gauge);
+    layout->addWidget(Points, 1);
+    layout->addWidget(Banner);
+    layout->addWidget(StopBtn);
+    connect(StopBtn, &QPushButton::clicked, this, [this] {
+        if (m_ended)
+            hide();
+        else
+            emit stopRequested();
+    });
+}
+
+void TAutoRunWindow::Begin(const QString& title) {
+    Title->setText(title);
+    Points->setRowCount(0);
+    Gauge->setValue(0);
+    Banner->clear();
+    StopBtn->setText(QStringLiteral("Стоп"));
+    m_ended = false;
+}
+
+void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q) {
+    const int row = Points->rowCount();
+    Points->insertRow(row);
+    const QStringList cells = PointCells(p, q);
+    for (int c = 0; c < kColumns; ++c) {
+        auto* item = new QTableWidgetItem(cells[c]);
+        item->setToolTip(cells[c]);
+        if (p.result == PointVerdict::Fail) item->setForeground(Qt::red);
+        Points->setItem(row, c, item);
+    }
+    Points->scrollToItem(Points->item(row, 0));
+}
+
+void TAutoRunWindow::SetProgress(int percent) { Gauge->setValue(percent); }
+
+void TAutoRunWindow::End(RunVerdict v) {
+    const QString text = v == RunVerdict::Fit     ? QStringLiteral("ГОДЕН")
+                         : v == RunVerdict::Unfit ? QStringLiteral("НЕ ГОДЕН")
+                                                  : QStringLiteral("ПРЕРВАНО");
+    const QColor colour = v == RunVerdict::Fit ? QColor(0, 128, 0) : QColor(Qt::red);
+    Banner->setText(text);
+    QPalette pal = Banner->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    Banner->setPalette(pal);
+    StopBtn->setText(QStringLiteral("Закрыть"));
+    m_ended = true;
+}
+
+// The run must not go on unseen with the page locked: closing the window
+// stops it, and the window stays for the verdict.
+void TAutoRunWindow::closeEvent(QCloseEvent* event) {
+    if (m_ended) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    emit stopRequested();
+}
+
+void TAutoRunWindow::reject() {
+    if (m_ended)
+        QDialog::reject();
+    else
+        emit stopRequested();
+}
+
+}  // namespace yukt

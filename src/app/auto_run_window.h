@@ -1,0 +1,52 @@
+#pragma once
+// The window of an automatic run: title, progress gauge, the table of points
+// (задано, эталон, измерено, погрешность, допуск, результат; failed points
+// in red, the reason a point was not measured in full in its tooltip), "Стоп"
+// and at the end the banner "ГОДЕН" / "НЕ ГОДЕН" / "ПРЕРВАНО". It can be
+// resized and every cell keeps its whole text. Closing it while the run goes
+// on is a "Стоп": the window stays to show the verdict.
+
+#include <QDialog>
+
+#include "verify/point_result.h"
+#include "verify/point_table.h"
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace yukt {
+
+class PercentGauge;
+
+class TAutoRunWindow : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TAutoRunWindow(QWidget* parent);
+    void Begin(const QString& title);
+    void AddPoint(const verify::PointResult& p, verify::Quantity q);
+    void SetProgress(int percent);
+    void End(verify::RunVerdict v);
+    bool Ended() const { return m_ended; }
+
+    QTableWidget* Points = nullptr;
+    PercentGauge* Gauge = nullptr;
+    QLabel* Title = nullptr;
+    QLabel* Banner = nullptr;
+    QPushButton* StopBtn = nullptr;
+
+  signals:
+    void stopRequested();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+  private:
+    bool m_ended = true;
+};
+
+// The texts of a point's row as the table shows them.
+QStringList PointCells(const verify::PointResult& p, verify::Quantity q);
+
+}  // namespace yukt

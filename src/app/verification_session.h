@@ -1,0 +1,163 @@
+#pragma once
+// The verification under way in the window, with no widget of its own: the
+// module identified, the open record, the automatic run, what the generator
+// outputs now and the reading the page computed last. The pages, the run
+// window and the record's buttons are views of it and drive it; tests drive
+// it without a display.
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "records/record.h"
+#include "verify/point_table.h"
+#include "verify/procedure.h"
+#include "verify/verification_run.h"
+
+namespace yukt {
+
+namespace records {
+class RecordStore;
+class RunRecorder;
+}  // namespace records
+
+// What the session asks of the window it serves.
+struct SessionHooks {
+    // The instrument's command queue (the one the pages use).
+    std::function<void(const std::string&)> queueCommand;
+    // A run drives the generator alone: the page's manual controls,
+    // "Закончить поверку" and the page's own poll are off while it runs.
+    std::function<void(bool locked)> lockPage;
+    // The item of the page's channel selector.
+    std::function<int()> channelItem;
+    // The FLASH values the module will keep (asked when the record closes).
+    std::function<QString()> flashAfter;
+    // Commands queued on the instrument so far (TMainForm::CommandsQueued).
+    std::function<std::uint64_t()> commandsQueued;
+};
+
+// The module the verification is of.
+struct SessionModule {
+    int kind = 0;       // module kind under test (the page's)
+    int firstKind = 0;  // of the device's first module
+    QString model;      // "745t" ...
+    QString designation;
+    QString ident;
+    int flashAddress = -1;
+    QString flashBefore;
+    double quartzKHz = 0;  // of the calibrator's 788t
+};
+
+// What the calibrator's generator puts out now, as far as the workstation
+// set it. `serial` changes with every setting, so that a reading can tell
+// which setting it was made under.
+struct GeneratorOutput {
+    verify::Quantity quantity = verify::Quantity::Current;
+    double value = 0;
+    bool on = false;  // false: nothing set yet, or the generator idle
+    int serial = 0;
+    // The command count once the setting was queued: replies to polls
+    // taken before it still show the earlier setting.
+    std::uint64_t ticket = 0;
+};
+
+// What a page computed from the last reply it showed (not the rounded
+// texts of its fields).
+struct PageReading {
+    verify::Quantity quantity = verify::Quantity::Current;
+    int channelItem = 0;
+    double nominal = 0;    // the value the operator asked for
+    double reference = 0;  // what the generator produces for it
+    double measured = 0;   // what the module measured
+    verify::ErrorKind shownKind = verify::ErrorKind::Abs;  // the page's error selector
+    double shownRange = 0;                                 // of the page's reduced error
+    int generatorSerial = 0;
+};
+
+class TVerificationSession : public QObject, private verify::ProgressSink {
+    Q_OBJECT
+  public:
+    explicit TVerificationSession(SessionHooks hooks, QObject* parent = nullptr);
+    // An open record ends "прервано" with the points it has.
+    ~TVerificationSession() override;
+
+    // ---- The module ----
+    void SetModule(const SessionModule& module);
+    const SessionModule& Module() const { return m_module; }
+    int ChannelItem() const;
+
+    // ---- The record ----
+    // Opens the records database once; false (with `error`) when it cannot.
+    bool OpenStore(const QString& url, QString& error);
+    records::RecordStore* Store() const { return m_store.get(); }
+    // The operator's details the last record was given.
+    records::RecordInfo LastInfo() const;
+    bool BeginRecord(const records::RecordInfo& info, QString& error);
+    // Closes the open record with the verdict of its points.
+    bool CloseRecord(QString& error);
+    bool RecordOpen() const { return m_recordId != 0; }
+    qint64 RecordId() const { return m_recordId; }
+    // "В протокол": stores the page's reading into the open record; false
+    // with the reason when the reading cannot be stored.
+    bool StoreReading(QString& why, records::RecordPoint* stored = nullptr);
+
+    // ---- The generator and the page's reading ----
+    void SetGenerator(verify::Quantity q, double value, bool on = true);
+    const GeneratorOutput& Generator() const { return m_generator; }
+    // A reply that came when `takenAtReply` commands had been taken shows
+    // the generator's present setting.
+    bool ReplyIsOfSetting(std::uint64_t takenAtReply) const {
+        return takenAtReply >= m_generator.ticket;
+    }
+    void SetReading(PageReading reading);
+    const std::optional<PageReading>& Reading() const { return m_reading; }
+
+    // ---- The automatic run ----
+    bool StartRun(const verify::Procedure& p);
+    // The point under way is not measured; the generator goes to its safe
+    // value.
+    void StopRun();
+    bool Running() const { return m_run != nullptr && !m_run->Finished(); }
+    const verify::VerificationRun* Run() const { return m_run.get(); }
+    // Every reply line of the instrument.
+    void Reply(const QString& line);
+    // The first failure to store the run's points, if any.
+    QString RecorderError() const;
+
+  signals:
+    void runStarted(const verify::Procedure& p);
+    void pointStarted(int index, int count, double nominal);
+    void pointFinished(const verify::PointResult& point, verify::Quantity q);
+    void runFinished(const verify::RunResult& run);
+    // The generator was set (by a page or at the end of a run).
+    void generatorChanged();
+    void recordChanged();
+
+  private:
+    void PointStarted(int index, int count, double nominal) override;
+    void PointFinished(const verify::PointResult& point) override;
+    void RunFinished(const verify::RunResult& run) override;
+    void Apply(const verify::Actions& a);
+    double Now() const;
+    // The tolerance of the manual point: the procedure that fits.
+    void Judge(records::RecordPoint& point, const PageReading& r) const;
+
+    SessionHooks m_hooks;
+    SessionModule m_module;
+    GeneratorOutput m_generator;
+    std::optional<PageReading> m_reading;
+    std::unique_ptr<records::RecordStore> m_store;
+    qint64 m_recordId = 0;
+    std::unique_ptr<verify::VerificationRun> m_run;
+    std::unique_ptr<records::RunRecorder> m_recorder;
+    bool m_stopped = false;
+    QTimer m_wake;
+    QElapsedTimer m_clock;
+};
+
+}  // namespace yukt
