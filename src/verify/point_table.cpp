@@ -127,7 +127,7 @@ int ChannelOfItem(Quantity q, int kind, int item) {
     return 0;
 }
 
-std::string ModelOfKind(int kind) {
+std::string ModelCodeOfKind(int kind) {
     switch (kind) {
         case kKind745t:
             return "745t";
@@ -171,6 +171,16 @@ double ModuleResolution(Quantity q, int kind, double value, double quartzKHz) {
         default:
             return 0;
     }
+}
+
+double PollPeriod(Quantity q) {
+    return q == Quantity::Interval || q == Quantity::Count ? 0.1 : 0;
+}
+
+std::optional<ReplyRoute> ModulePoll(int kind) {
+    for (Quantity q : {Quantity::Current, Quantity::GeneratorCurrent, Quantity::Frequency})
+        if (const auto item = ItemOf(q, kind, 1)) return RouteFor(q, kind, *item);
+    return std::nullopt;
 }
 
 std::string CurrentCommand(int kind, double mA) {
