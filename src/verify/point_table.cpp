@@ -160,12 +160,13 @@ double ModuleResolution(Quantity q, int kind, double value, double quartzKHz) {
             return kAdcMv / (kind == kKind748t ? 4096.0 : 16777216.0) / kShuntOhm;
         case Quantity::GeneratorCurrent:
             return kAdcMv / 16777216.0 / kShuntOhm;
+        // The timer counts at a quarter of the quartz; one count of one period.
         case Quantity::Frequency:
-            return quartzKHz > 0 ? value * value / (quartzKHz * 1000) : 0;
+            return quartzKHz > 0 ? value * value / (quartzKHz * 250) : 0;
         case Quantity::Period:
-            return quartzKHz > 0 ? 1000 / quartzKHz : 0;  // µs per count
+            return quartzKHz > 0 ? 4000 / quartzKHz : 0;  // µs per count
         case Quantity::Interval:
-            return quartzKHz > 0 ? 1 / (quartzKHz * 1000) : 0;
+            return quartzKHz > 0 ? 1 / (quartzKHz * 250) : 0;
         case Quantity::Count:
             return 1;
         default:

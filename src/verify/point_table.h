@@ -57,8 +57,8 @@ int ChannelOfItem(Quantity q, int kind, int item);
 std::string ModelCodeOfKind(int kind);
 
 // The smallest step the module can show at `value`: one ADC code of a
-// current input, one timer count of a frequency input (the timer runs at the
-// module's quartz `quartzKHz`, one period measured). Readings one step apart
+// current input, one timer count of a frequency input (the timer runs at a
+// quarter of the module's quartz `quartzKHz`, one period measured). Readings one step apart
 // agree whatever the settling band says.
 double ModuleResolution(Quantity q, int kind, double value, double quartzKHz);
 
