@@ -125,7 +125,7 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
     QVERIFY2(run->Running(), qPrintable(rig.lastMessage()));
     QVERIFY(run->Window()->Title->text().contains(QStringLiteral("ЮКТ-745t")));
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
-    QVERIFY(QFile::exists(home.path() + "/poverka/procedures/745t_current.toml"));
+    QVERIFY(QFile::exists(home.path() + "/poverka/methodologies/745t.toml"));
 }
 
 // The run leaves the generator at its safe value: the page shows that value,

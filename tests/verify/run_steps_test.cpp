@@ -123,23 +123,6 @@ TEST(RunSteps, EveryWayAPointGoesUnmeasuredInterruptsTheRun) {
     }
 }
 
-TEST(RunSteps, VerdictNeedsEveryPointMeasuredAndPassed) {
-    auto point = [](PointVerdict v) {
-        PointResult p;
-        p.result = v;
-        return p;
-    };
-    const auto pass = point(PointVerdict::Pass), fail = point(PointVerdict::Fail),
-               none = point(PointVerdict::NotMeasured);
-    EXPECT_EQ(Judge({pass, pass}, 2, false), RunVerdict::Fit);
-    EXPECT_EQ(Judge({pass, fail}, 2, false), RunVerdict::Unfit);
-    EXPECT_EQ(Judge({pass}, 2, false), RunVerdict::Interrupted);
-    EXPECT_EQ(Judge({pass, none}, 2, false), RunVerdict::Interrupted);
-    EXPECT_EQ(Judge({fail, none}, 2, false), RunVerdict::Interrupted);
-    EXPECT_EQ(Judge({pass, pass}, 2, true), RunVerdict::Interrupted);
-    EXPECT_EQ(Judge({}, 0, false), RunVerdict::Fit);
-}
-
 TEST(RunSteps, FrequencyPageCommandsAndReadings) {
     Procedure p = currentProcedure({0.5});
     p.kinds = {6};
