@@ -3,14 +3,13 @@
 #include "app/auto_run.h"
 
 #include <QComboBox>
-#include <QInputDialog>
 #include <QPushButton>
 
 #include "app/auto_run_window.h"
+#include "app/plan_view.h"
 #include "app/operator_dialogs.h"
 #include "app/verification_session.h"
 #include "instrument/identify.h"
-#include "verify/procedure_library.h"
 
 namespace yukt {
 
@@ -35,58 +34,69 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
         connect(btn, &QPushButton::clicked, this, &TAutoRun::AutoBtnClick);
     }
     connect(m_window, &TAutoRunWindow::stopRequested, this, &TAutoRun::StopClick);
+    connect(m_window->ModuleBtn, &QPushButton::clicked, this, &TAutoRun::ModuleBtnClick);
+    connect(m_window->Plan, &TPlanView::remeasure, this, &TAutoRun::StartItems);
+    connect(&session, &TVerificationSession::runStarted, this, [this](const QString& title) {
+        m_window->Begin(title);
+        m_window->show();
+    });
     connect(&session, &TVerificationSession::pointFinished, this,
             [this](const PointResult& p, Quantity q) {
                 m_window->AddPoint(p, q);
-                if (const VerificationRun* run = m_session.Run())
-                    m_window->SetProgress(run->Percent());
             });
-    connect(&session, &TVerificationSession::runFinished, this, [this](const RunResult& run) {
-        m_window->End(run.verdict);
-        const QString error = m_session.RecorderError();
-        if (!error.isEmpty())
-            m_dialogs.MessageBox(
-                QStringLiteral("Точки автоповерки не записаны в протокол:\n\r") + error,
-                QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
+    connect(&session, &TVerificationSession::itemChanged, this, [this] {
+        if (const VerificationRun* run = m_session.Run()) m_window->SetProgress(run->Percent());
+        m_window->Plan->Refresh([this](int item) { return m_session.StateOf(item); });
     });
+    connect(&session, &TVerificationSession::planChanged, this, &TAutoRun::ShowPlan);
+    connect(&session, &TVerificationSession::asked, this, &TAutoRun::Ask);
+    connect(&session, &TVerificationSession::runFinished, this, &TAutoRun::Finished);
 }
 
 bool TAutoRun::Running() const { return m_session.Running(); }
 
+void TAutoRun::ShowPlan() {
+    if (const Plan* plan = m_session.ThePlan())
+        m_window->Plan->Show(*plan, [this](int item) { return m_session.StateOf(item); });
+    else
+        m_window->Plan->clear();
+}
+
+// The plan of the module, or why there is none.
+bool TAutoRun::ShowWindow() {
+    if (m_session.ThePlan() == nullptr) {
+        m_dialogs.MessageBox(m_session.PlanProblem(), QStringLiteral("Внимание!"),
+                             DlgIcon::Warning, DlgButtons::Ok);
+        return false;
+    }
+    ShowPlan();
+    return true;
+}
+
 void TAutoRun::AutoBtnClick() {
-    if (Running()) return;
+    if (Running() || !ShowWindow()) return;
     const int kind = m_session.Module().kind;
-    const int channel = kind == kKind787x ? 0 : m_session.ChannelItem();
-    std::string error;
-    const std::string dir = EnsureUserProcedures(UserProcedureDir(), ShippedProcedureDir(), error);
-    std::vector<ProcedureError> mistakes;
-    std::vector<ProcedureChoice> fits =
-        dir.empty() ? std::vector<ProcedureChoice>{} : ProceduresFor(dir, kind, channel, mistakes);
-    if (fits.empty()) {
-        QString text = QStringLiteral("Нет процедуры поверки для этого модуля и канала в папке ") +
-                       QString::fromStdString(dir.empty() ? error : dir);
-        for (const ProcedureError& m : mistakes)
-            text += QStringLiteral("\n") + QString::fromStdString(m.Text());
-        m_dialogs.MessageBox(text, QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
+    const std::vector<int> items =
+        m_session.ItemsOfSelector(kind == kKind787x ? 0 : m_session.ChannelItem());
+    if (items.empty()) {
+        m_dialogs.MessageBox(QStringLiteral("Методика не поверяет этот канал модуля."),
+                             QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
         return;
     }
-    std::size_t chosen = 0;
-    if (fits.size() > 1) {
-        QStringList titles;
-        for (const ProcedureChoice& c : fits) titles << QString::fromStdString(c.procedure.title);
-        bool ok = false;
-        const QString t = QInputDialog::getItem(m_parent, QStringLiteral("Автоповерка"),
-                                                QStringLiteral("Процедура:"), titles, 0, false, &ok);
-        if (!ok) return;
-        chosen = static_cast<std::size_t>(titles.indexOf(t));
-    }
-    Start(fits[chosen].procedure);
+    StartItems(items);
+}
+
+void TAutoRun::ModuleBtnClick() {
+    if (!Running() && ShowWindow()) StartItems({});
+}
+
+void TAutoRun::StartItems(const std::vector<int>& items) {
+    if (!Running()) m_session.StartPlanRun(items);
 }
 
 void TAutoRun::Start(const Procedure& p) {
     if (Running()) return;
-    m_window->Begin(QString::fromStdString(p.title + " (" + p.doc + ")"));
-    m_window->show();
+    m_window->Plan->clear();
     m_session.StartRun(p);
 }
 
@@ -95,6 +105,53 @@ void TAutoRun::StopClick() {
         m_session.StopRun();
     else
         m_window->hide();
+}
+
+// A manual operation, or the generator's lead to move to another channel.
+void TAutoRun::Ask(const Question& q) {
+    const QString text = QString::fromStdString(q.text);
+    if (q.item > 0) {
+        bool conforms = false;
+        QString remark;
+        if (m_dialogs.AskManualOperation(QString::fromStdString(q.operation) + " " + text,
+                                         conforms, remark))
+            m_session.Answer(conforms ? Answer::Yes : Answer::No, remark);
+        else
+            m_session.Answer(Answer::NotDone, QString());
+        return;
+    }
+    const DlgResult r = m_dialogs.MessageBox(text, QStringLiteral("Поверка модуля"),
+                                             DlgIcon::Information, DlgButtons::OkCancel);
+    m_session.Answer(r == DlgResult::Ok ? Answer::Yes : Answer::No, QString());
+}
+
+// The banner says what the run's items gave; the line below it what the
+// module's plan stands at.
+void TAutoRun::Finished(const RunResult& run) {
+    RunVerdict v = run.verdict;
+    QString module;
+    if (const Plan* plan = m_session.ThePlan(); plan && !m_session.RunItems().empty()) {
+        Plan part = *plan;
+        part.items.clear();
+        for (const PlanItem& it : plan->items)
+            if (std::find(m_session.RunItems().begin(), m_session.RunItems().end(), it.item) !=
+                m_session.RunItems().end())
+                part.items.push_back(it);
+        v = Verdict(part, m_session.Attempts()).verdict;
+    }
+    if (m_session.ThePlan()) {
+        const VerdictResult all = m_session.PlanVerdict();
+        module = QStringLiteral("Модуль: ") + QString::fromUtf8(RunVerdictWord(all.verdict));
+        if (all.failed > 0) module += QStringLiteral(", не годны пункты: %1").arg(all.failed);
+        if (all.notMeasured > 0)
+            module += QStringLiteral(", не измерены пункты: %1").arg(all.notMeasured);
+    }
+    m_window->End(v, module);
+    m_window->Plan->Refresh([this](int item) { return m_session.StateOf(item); });
+    const QString error = m_session.RecorderError();
+    if (!error.isEmpty())
+        m_dialogs.MessageBox(QStringLiteral("Точки автоповерки не записаны в протокол:\n\r") + error,
+                             QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
 }
 
 }  // namespace yukt

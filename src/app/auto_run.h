@@ -1,8 +1,10 @@
 #pragma once
-// "Автоповерка" on the verification pages: runs the procedure that fits the
-// module kind and the current channel through the session, and shows it in
-// the run window. While it runs the session keeps the page's manual
-// controls locked and the page's own poll off.
+// "Автоповерка" on the verification pages runs the items of the module's
+// plan that the page's current channel reads; "Поверка модуля" in the run
+// window runs the whole plan, and "Повторить" in its plan view the failed
+// and unmeasured items of a row. Manual operations and the moves of the
+// generator's lead are asked of the operator. While a run goes on the
+// session keeps the page's manual controls locked and its poll off.
 
 #include <QObject>
 #include <vector>
@@ -28,13 +30,22 @@ class TAutoRun : public QObject {
 
     // The "Автоповерка" button of either page.
     void AutoBtnClick();
-    // Runs one procedure (the choice already made).
+    // "Поверка модуля": the whole plan of the module.
+    void ModuleBtnClick();
+    // Runs plan items (empty: all).
+    void StartItems(const std::vector<int>& items);
+    // Runs one procedure (a plan of its own).
     void Start(const verify::Procedure& p);
     void StopClick();
     bool Running() const;
     TAutoRunWindow* Window() const { return m_window; }
 
   private:
+    void ShowPlan();
+    void Ask(const verify::Question& q);
+    void Finished(const verify::RunResult& run);
+    bool ShowWindow();
+
     TVerificationSession& m_session;
     OperatorDialogs& m_dialogs;
     QWidget* m_parent;

@@ -7,6 +7,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <QHBoxLayout>
+#include <QSplitter>
+
+#include "app/error_chart.h"
+#include "app/plan_view.h"
 #include "app/ru_numbers.h"
 #include "verify/procedure.h"
 #include "widgets/percent_gauge.h"
@@ -46,7 +51,7 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Автоповерка"));
     setSizeGripEnabled(true);
     setMinimumSize(420, 260);
-    resize(720, 420);
+    resize(1000, 620);
     auto* layout = new QVBoxLayout(this);
     Title = new QLabel(this);
     Title->setWordWrap(true);
@@ -73,13 +78,34 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     big.setPointSize(16);
     big.setBold(true);
     Banner->setFont(big);
+    ModuleVerdict = new QLabel(this);
+    ModuleVerdict->setObjectName("AutoRunModuleVerdict");
+    ModuleVerdict->setAlignment(Qt::AlignCenter);
+    ModuleVerdict->setWordWrap(true);
     StopBtn = new QPushButton(QStringLiteral("Стоп"), this);
     StopBtn->setObjectName("AutoRunStopBtn");
+    ModuleBtn = new QPushButton(QStringLiteral("Поверка модуля"), this);
+    ModuleBtn->setObjectName("ModuleRunBtn");
+    Plan = new TPlanView(this);
+    Chart = new TErrorChart(this);
+    auto* right = new QSplitter(Qt::Vertical, this);
+    right->addWidget(Points);
+    right->addWidget(Chart);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(Plan);
+    split->addWidget(right);
+    split->setStretchFactor(1, 2);
+    split->setSizes({330, 670});
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(ModuleBtn);
+    buttons->addStretch(1);
+    buttons->addWidget(StopBtn);
     layout->addWidget(Title);
     layout->addWidget(Gauge);
-    layout->addWidget(Points, 1);
+    layout->addWidget(split, 1);
     layout->addWidget(Banner);
-    layout->addWidget(StopBtn);
+    layout->addWidget(ModuleVerdict);
+    layout->addLayout(buttons);
     connect(StopBtn, &QPushButton::clicked, this, [this] {
         if (m_ended)
             hide();
@@ -91,9 +117,12 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
 void TAutoRunWindow::Begin(const QString& title) {
     Title->setText(title);
     Points->setRowCount(0);
+    Chart->Clear();
     Gauge->setValue(0);
     Banner->clear();
+    ModuleVerdict->clear();
     StopBtn->setText(QStringLiteral("Стоп"));
+    ModuleBtn->setEnabled(false);
     m_ended = false;
 }
 
@@ -108,11 +137,12 @@ void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q) {
         Points->setItem(row, c, item);
     }
     Points->scrollToItem(Points->item(row, 0));
+    Chart->AddPoint(p, q);
 }
 
 void TAutoRunWindow::SetProgress(int percent) { Gauge->setValue(percent); }
 
-void TAutoRunWindow::End(RunVerdict v) {
+void TAutoRunWindow::End(RunVerdict v, const QString& moduleVerdict) {
     const QString text = v == RunVerdict::Fit     ? QStringLiteral("ГОДЕН")
                          : v == RunVerdict::Unfit ? QStringLiteral("НЕ ГОДЕН")
                                                   : QStringLiteral("ПРЕРВАНО");
@@ -121,7 +151,9 @@ void TAutoRunWindow::End(RunVerdict v) {
     QPalette pal = Banner->palette();
     pal.setColor(QPalette::WindowText, colour);
     Banner->setPalette(pal);
+    ModuleVerdict->setText(moduleVerdict);
     StopBtn->setText(QStringLiteral("Закрыть"));
+    ModuleBtn->setEnabled(true);
     m_ended = true;
 }
 

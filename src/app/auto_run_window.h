@@ -1,10 +1,13 @@
 #pragma once
-// The window of an automatic run: title, progress gauge, the table of points
+// The window of an automatic run: title, progress gauge, the module's plan
+// with the state of every operation and channel, the table of points
 // (задано, эталон, измерено, погрешность, допуск, результат; failed points
-// in red, the reason a point was not measured in full in its tooltip), "Стоп"
-// and at the end the banner "ГОДЕН" / "НЕ ГОДЕН" / "ПРЕРВАНО". It can be
-// resized and every cell keeps its whole text. Closing it while the run goes
-// on is a "Стоп": the window stays to show the verdict.
+// in red, the reason a point was not measured in full in its tooltip), the
+// error chart, "Поверка модуля" (the whole plan), "Стоп" and at the end the
+// banner "ГОДЕН" / "НЕ ГОДЕН" / "ПРЕРВАНО" of the run's items with the
+// module's verdict below it. It can be resized and every cell keeps its
+// whole text. Closing it while the run goes on is a "Стоп": the window stays
+// to show the verdict.
 
 #include <QDialog>
 
@@ -18,6 +21,8 @@ class QTableWidget;
 namespace yukt {
 
 class PercentGauge;
+class TErrorChart;
+class TPlanView;
 
 class TAutoRunWindow : public QDialog {
     Q_OBJECT
@@ -26,7 +31,7 @@ class TAutoRunWindow : public QDialog {
     void Begin(const QString& title);
     void AddPoint(const verify::PointResult& p, verify::Quantity q);
     void SetProgress(int percent);
-    void End(verify::RunVerdict v);
+    void End(verify::RunVerdict v, const QString& moduleVerdict);
     bool Ended() const { return m_ended; }
 
     QTableWidget* Points = nullptr;
@@ -34,6 +39,10 @@ class TAutoRunWindow : public QDialog {
     QLabel* Title = nullptr;
     QLabel* Banner = nullptr;
     QPushButton* StopBtn = nullptr;
+    QPushButton* ModuleBtn = nullptr;  // "Поверка модуля"
+    QLabel* ModuleVerdict = nullptr;
+    TPlanView* Plan = nullptr;
+    TErrorChart* Chart = nullptr;
 
   signals:
     void stopRequested();

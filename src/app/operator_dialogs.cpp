@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/manual_operation_dialog.h"
 #include "app/record_info_dialog.h"
 
 namespace yukt {
@@ -72,6 +73,14 @@ bool ScreenDialogs::AskRecordInfo(records::RecordInfo& info) {
     TRecordInfoDialog dialog(info, m_parent);
     if (dialog.exec() != QDialog::Accepted) return false;
     info = dialog.Info();
+    return true;
+}
+
+bool ScreenDialogs::AskManualOperation(const QString& title, bool& conforms, QString& remark) {
+    TManualOperationDialog dialog(title, m_parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    conforms = dialog.Conforms();
+    remark = dialog.Remark();
     return true;
 }
 

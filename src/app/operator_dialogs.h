@@ -32,6 +32,14 @@ class OperatorDialogs {
         (void)info;
         return false;
     }
+    // A manual operation of the methodology (its id and title): "соответствует"
+    // (`conforms` true) or "не соответствует", with an optional remark; false
+    // when the operator leaves it undone. A source that cannot ask leaves it
+    // undone.
+    virtual bool AskManualOperation(const QString& title, bool& conforms, QString& remark) {
+        (void)title, (void)conforms, (void)remark;
+        return false;
+    }
 };
 
 // Message boxes on the screen, owned by `parent`.
@@ -42,6 +50,7 @@ class ScreenDialogs : public OperatorDialogs {
                          DlgButtons buttons) override;
     void ShowMessage(const QString& text) override;
     bool AskRecordInfo(records::RecordInfo& info) override;
+    bool AskManualOperation(const QString& title, bool& conforms, QString& remark) override;
 
   private:
     QWidget* m_parent;

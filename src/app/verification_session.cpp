@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "app/methodology_library.h"
 #include "app/ru_numbers.h"
 #include "common/text.h"
 #include "records/lab_settings.h"
@@ -21,11 +22,41 @@ namespace {
 
 bool isCurrent(Quantity q) { return q == Quantity::Current || q == Quantity::GeneratorCurrent; }
 
+bool contains(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
+
+ErrorKind errorKindOf(ToleranceKind k) {
+    switch (k) {
+        case ToleranceKind::Rel:
+            return ErrorKind::Rel;
+        case ToleranceKind::Reduced:
+            return ErrorKind::Reduced;
+        case ToleranceKind::AbsRel:
+            return ErrorKind::AbsRel;
+        default:
+            return ErrorKind::Abs;
+    }
+}
+
 QString valueText(Quantity q, double v) {
     return RuFloat(v) + QStringLiteral(" ") + QString::fromUtf8(QuantityUnit(q));
 }
 
 }  // namespace
+
+QString ItemStateText(ItemState s) {
+    switch (s) {
+        case ItemState::Running:
+            return QStringLiteral("идёт");
+        case ItemState::Pass:
+            return QStringLiteral("годен");
+        case ItemState::Fail:
+            return QStringLiteral("не годен");
+        case ItemState::NotMeasured:
+            return QStringLiteral("не измерена");
+        default:
+            return QStringLiteral("не начата");
+    }
+}
 
 TVerificationSession::TVerificationSession(SessionHooks hooks, QObject* parent)
     : QObject(parent), m_hooks(std::move(hooks)) {
@@ -35,13 +66,86 @@ TVerificationSession::TVerificationSession(SessionHooks hooks, QObject* parent)
         if (Running()) Apply(m_run->Tick(Now()));
     });
     m_clock.start();
+    m_library = new TMethodologyLibrary(this);
+    // A methodology edited while the module is verified counts from the
+    // next plan; a plan already attempted stays the one the record has.
+    connect(m_library, &TMethodologyLibrary::reloaded, this, [this] {
+        if (m_attempts.empty() && !Running()) Replan();
+    });
 }
 
 TVerificationSession::~TVerificationSession() {
     if (RecordOpen()) m_store->Close(m_recordId, records::kInterrupted);
 }
 
-void TVerificationSession::SetModule(const SessionModule& module) { m_module = module; }
+void TVerificationSession::SetModule(const SessionModule& module) {
+    m_module = module;
+    m_attempts.clear();
+    if (m_libraryRead) Replan();
+}
+
+// ---- The methodology and the plan ----
+
+TMethodologyLibrary& TVerificationSession::Library() {
+    if (!m_libraryRead) {
+        m_libraryRead = true;
+        std::string error;
+        const std::string dir =
+            EnsureUserMethodologies(UserMethodologyDir(), ShippedMethodologyDir(), error);
+        m_library->Load(QString::fromStdString(dir.empty() ? UserMethodologyDir() : dir));
+        if (dir.empty()) m_planProblem = QString::fromStdString(error);
+        Replan();
+    }
+    return *m_library;
+}
+
+void TVerificationSession::Replan() {
+    m_plan.reset();
+    const std::string model = ModelCodeOfKind(m_module.kind);
+    const Methodology* m = m_library->For(model);
+    if (m == nullptr) {
+        m_planProblem = QStringLiteral("Нет методики поверки для модуля ") +
+                        QString::fromStdString(model) + QStringLiteral(" в папке ") +
+                        m_library->Dir();
+        for (const QString& mistake : m_library->Mistakes()) m_planProblem += "\n" + mistake;
+    } else {
+        std::string error;
+        m_plan = Expand(*m, ModuleUnderTest{model, m_module.kind, 0}, error);
+        m_planProblem = QString::fromStdString(error);
+    }
+    emit planChanged();
+}
+
+const Plan* TVerificationSession::ThePlan() {
+    Library();
+    return m_plan ? &*m_plan : nullptr;
+}
+
+ItemState TVerificationSession::StateOf(int item) const {
+    if (Running() && contains(m_running, item)) return ItemState::Running;
+    const Attempt* latest = nullptr;
+    for (const Attempt& a : m_attempts)
+        if (a.item == item && (latest == nullptr || a.number >= latest->number)) latest = &a;
+    if (latest == nullptr) return ItemState::NotStarted;
+    return latest->result == PointVerdict::Pass   ? ItemState::Pass
+           : latest->result == PointVerdict::Fail ? ItemState::Fail
+                                                  : ItemState::NotMeasured;
+}
+
+VerdictResult TVerificationSession::PlanVerdict() {
+    const Plan* plan = ThePlan();
+    return plan ? Verdict(*plan, m_attempts) : VerdictResult{};
+}
+
+std::vector<int> TVerificationSession::ItemsOfSelector(int selectorItem) {
+    std::vector<int> items;
+    if (const Plan* plan = ThePlan())
+        for (const PlanItem& it : plan->items)
+            if (it.kind == OperationKind::Error &&
+                ItemOf(it.quantity, m_module.kind, it.channel) == selectorItem)
+                items.push_back(it.item);
+    return items;
+}
 
 int TVerificationSession::ChannelItem() const {
     return m_hooks.channelItem ? m_hooks.channelItem() : 0;
@@ -80,6 +184,7 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
     record.module.flashBefore = m_module.flashBefore;
     record.lab = records::LabSettings::Load(*m_store).Snapshot();
     record.program = records::RunningProgram();
+    if (const Plan* plan = ThePlan()) records::FillMethodology(record, *plan);
     if (!m_store->Begin(record)) {
         error = m_store->LastError();
         return false;
@@ -126,53 +231,81 @@ bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
               QStringLiteral(".\n\rДождитесь показания при этом значении.");
         return false;
     }
+    bool samePoint = false;
+    const PlanItem* it = ItemOfReading(r, samePoint);
+    PointResult p;
+    p.nominal = r.nominal;
+    p.reference = r.reference;
+    p.measured = r.measured;
+    p.readings = {r.measured};
+    p.channel = std::to_string(r.channelItem);
     RecordPoint point;
-    point.nominal = r.nominal;
-    point.reference = r.reference;
-    point.measured = r.measured;
-    point.readings = {r.measured};
-    point.channel = QString::number(r.channelItem);
-    point.unit = records::UnitOf(r.quantity);
+    if (it == nullptr) {
+        // Without a tolerance the point is kept with the error the page
+        // shows, but it can never count as passed.
+        const MeasureErrors e = CalcErrors(r.shownRange, r.measured, r.reference);
+        p.errorKind = r.shownKind;
+        p.error = r.shownKind == ErrorKind::Abs ? e.abs : r.shownKind == ErrorKind::Rel ? e.rel : e.red;
+        p.procedure = "Ручное измерение";
+        p.reason = "нет допуска";
+        point = records::ToRecordPoint(p, records::UnitOf(r.quantity));
+    } else {
+        const Judgement j = JudgePoint(it->tolerance, r.reference, r.measured);
+        p.errorKind = errorKindOf(it->tolerance.kind);
+        p.error = j.error;
+        p.limit = j.limit;
+        p.result = j.result;
+        p.procedure = it->title;
+        p.operation = it->operation;
+        p.channelNo = it->channel;
+        p.item = samePoint ? it->item : 0;
+        p.resolution = it->tolerance.resolution;
+        Attempt a;
+        a.item = it->item;
+        a.point = p;
+        a.result = j.result;
+        for (const Attempt& e : m_attempts)
+            if (e.item == a.item) a.number = std::max(a.number, e.number + 1);
+        point = records::ToRecordPoint(*it, a);
+        // A value between the plan's points is kept with the tolerance but
+        // is no attempt at any item.
+        if (!samePoint) point.item = point.attempt = 0;
+    }
     point.manual = true;
-    Judge(point, r);
     point.measuredAt = QDateTime::currentDateTimeUtc();
     if (!m_store->AddPoint(m_recordId, point)) {
         why = QStringLiteral("Точка не записана:\n\r") + m_store->LastError();
         return false;
     }
+    if (it != nullptr && samePoint) {
+        Attempt a;
+        a.item = point.item;
+        a.number = point.attempt;
+        a.point = p;
+        a.result = p.result;
+        m_attempts.push_back(a);
+        emit itemChanged(a.item);
+    }
     if (stored) *stored = point;
     return true;
 }
 
-// The limit is the procedure's for this module kind and channel; without one
-// the point is kept with the error the page shows, but it cannot count as
-// passed.
-void TVerificationSession::Judge(RecordPoint& point, const PageReading& r) const {
-    std::string error;
-    const std::string dir = EnsureUserProcedures(UserProcedureDir(), ShippedProcedureDir(), error);
-    std::vector<ProcedureError> mistakes;
-    std::vector<ProcedureChoice> choices;
-    if (!dir.empty()) choices = ProceduresFor(dir, m_module.kind, r.channelItem, mistakes);
-    const Procedure* fit = nullptr;
-    for (const ProcedureChoice& c : choices)
-        if (c.procedure.quantity == r.quantity) {
-            fit = &c.procedure;
-            break;
+const PlanItem* TVerificationSession::ItemOfReading(const PageReading& r, bool& samePoint) {
+    samePoint = false;
+    const Plan* plan = ThePlan();
+    if (plan == nullptr) return nullptr;
+    const int channel = ChannelOfItem(r.quantity, m_module.kind, r.channelItem);
+    const PlanItem* any = nullptr;
+    for (const PlanItem& it : plan->items) {
+        if (it.kind != OperationKind::Error || it.quantity != r.quantity || it.channel != channel)
+            continue;
+        if (it.nominal == r.nominal) {
+            samePoint = true;
+            return &it;
         }
-    const ErrorKind kind = fit ? fit->errorKind : r.shownKind;
-    const MeasureErrors e = CalcErrors(fit ? fit->range : r.shownRange, r.measured, r.reference);
-    point.errorKind = QString::fromUtf8(ErrorKindWord(kind));
-    point.error = kind == ErrorKind::Abs ? e.abs : kind == ErrorKind::Rel ? e.rel : e.red;
-    if (fit) {
-        point.procedure = QString::fromStdString(fit->title);
-        point.limit = fit->limit;
-        point.result =
-            std::fabs(point.error) <= fit->limit ? QStringLiteral("pass") : QStringLiteral("fail");
-    } else {
-        point.procedure = QStringLiteral("Ручное измерение");
-        point.result = QStringLiteral("not measured");
-        point.reason = QStringLiteral("нет допуска");
+        if (any == nullptr) any = &it;
     }
+    return any;
 }
 
 // ---- The generator and the page's reading ----
@@ -193,19 +326,48 @@ void TVerificationSession::SetReading(PageReading reading) {
 
 // ---- The automatic run ----
 
+bool TVerificationSession::StartPlanRun(const std::vector<int>& items) {
+    const Plan* plan = ThePlan();
+    if (Running() || plan == nullptr) return false;
+    RunSetup setup{m_module.kind, m_module.quartzKHz};
+    setup.identFirst = m_module.ident.toStdString();
+    auto run = std::make_unique<VerificationRun>(*plan, setup, static_cast<ProgressSink*>(this),
+                                                 items, m_attempts);
+    const QString title = QStringLiteral("%1, редакция %2: %3")
+                              .arg(QString::fromStdString(plan->methodologyId))
+                              .arg(plan->revision)
+                              .arg(items.empty() ? QStringLiteral("весь модуль")
+                                                 : QStringLiteral("пунктов %1").arg(items.size()));
+    return Begin(std::move(run), title, true, items);
+}
+
 bool TVerificationSession::StartRun(const Procedure& p) {
     if (Running()) return false;
+    auto run = std::make_unique<VerificationRun>(
+        p, RunSetup{m_module.kind, m_module.quartzKHz}, static_cast<ProgressSink*>(this));
+    return Begin(std::move(run), QString::fromStdString(p.title + " (" + p.doc + ")"), false, {});
+}
+
+bool TVerificationSession::Begin(std::unique_ptr<VerificationRun> run, const QString& title,
+                                 bool ofPlan, std::vector<int> items) {
     m_recorder.reset();
     if (RecordOpen())
-        m_recorder = std::make_unique<records::RunRecorder>(
-            *m_store, m_recordId, records::UnitOf(p.quantity), nullptr, false);
+        m_recorder = std::make_unique<records::RunRecorder>(*m_store, m_recordId, QString(),
+                                                            nullptr, false);
     m_stopped = false;
-    m_run = std::make_unique<VerificationRun>(p, RunSetup{m_module.kind, m_module.quartzKHz},
-                                              static_cast<ProgressSink*>(this));
-    emit runStarted(p);
+    m_runOfPlan = ofPlan;
+    m_runItems = std::move(items);
+    m_runAttempted.clear();
+    m_running.clear();
+    m_run = std::move(run);
+    emit runStarted(title);
     if (m_hooks.lockPage) m_hooks.lockPage(true);
     Apply(m_run->Start(Now()));
     return true;
+}
+
+void TVerificationSession::Answer(verify::Answer answer, const QString& remark) {
+    if (Running()) Apply(m_run->Answer(answer, remark.toStdString(), Now()));
 }
 
 void TVerificationSession::StopRun() {
@@ -234,11 +396,13 @@ void TVerificationSession::Apply(const Actions& a) {
         if (m_hooks.lockPage) m_hooks.lockPage(false);
         // The run's last commands leave the generator at its safe value:
         // that is what the page shows and measures against from now on.
-        const Procedure& p = m_run->Proc();
-        if (isCurrent(p.quantity))
-            SetGenerator(p.quantity, p.safeValue, true);
-        else
-            SetGenerator(p.quantity, 0, false);
+        const PlanItem* last = nullptr;
+        for (const PlanItem& it : m_run->ThePlan().items)
+            if (it.kind == OperationKind::Error && contains(m_runAttempted, it.item)) last = &it;
+        if (last && isCurrent(last->quantity))
+            SetGenerator(last->quantity, last->safeValue, true);
+        else if (last)
+            SetGenerator(last->quantity, 0, false);
         return;
     }
     if (a.wakeAt >= 0) {
@@ -247,38 +411,76 @@ void TVerificationSession::Apply(const Actions& a) {
     }
 }
 
+// The items a point sets are under way until their attempts end.
 void TVerificationSession::PointStarted(int index, int count, double nominal) {
-    const Procedure& p = m_run->Proc();
-    if (isCurrent(p.quantity))
-        SetGenerator(p.quantity, nominal, true);
-    else if (p.quantity == Quantity::Frequency)
-        SetGenerator(p.quantity, ReferenceFrequency(nominal, m_module.quartzKHz), true);
-    else
-        SetGenerator(p.quantity, nominal, false);
+    const PlanItem* set = nullptr;
+    for (const PlanItem& it : m_run->ThePlan().items)
+        if (it.kind == OperationKind::Error && it.nominal == nominal &&
+            (m_runItems.empty() || contains(m_runItems, it.item)) &&
+            !contains(m_runAttempted, it.item)) {
+            m_running.push_back(it.item);
+            if (set == nullptr) set = &it;
+            emit itemChanged(it.item);
+        }
+    if (set && isCurrent(set->quantity))
+        SetGenerator(set->quantity, nominal, true);
+    else if (set && set->quantity == Quantity::Frequency)
+        SetGenerator(set->quantity, ReferenceFrequency(nominal, m_module.quartzKHz), true);
+    else if (set)
+        SetGenerator(set->quantity, nominal, false);
     emit pointStarted(index, count, nominal);
 }
 
 void TVerificationSession::PointFinished(const PointResult& point) {
     if (m_recorder) m_recorder->PointFinished(point);
-    emit pointFinished(point, m_run->Proc().quantity);
+    Quantity q = Quantity::Current;
+    for (const PlanItem& it : m_run->ThePlan().items)
+        if (it.item == point.item) q = it.quantity;
+    emit pointFinished(point, q);
 }
 
-// The points a run never reached are listed as not measured, so that its
+void TVerificationSession::Asked(const Question& q) {
+    if (q.item > 0) {
+        m_running.push_back(q.item);
+        emit itemChanged(q.item);
+    }
+    emit asked(q);
+}
+
+void TVerificationSession::AttemptFinished(const PlanItem& item, const Attempt& attempt) {
+    if (m_recorder) m_recorder->AttemptFinished(item, attempt);
+    m_runAttempted.push_back(item.item);
+    m_running.erase(std::remove(m_running.begin(), m_running.end(), item.item), m_running.end());
+    if (m_runOfPlan) m_attempts.push_back(attempt);
+    emit itemChanged(item.item);
+}
+
+// The items a run never reached are recorded as not measured, so that its
 // record says what is missing rather than only the point it stopped at.
 void TVerificationSession::RunFinished(const RunResult& run) {
-    const Procedure& p = m_run->Proc();
-    for (std::size_t i = run.results.size(); i < p.points.size(); ++i) {
-        PointResult missing;
-        missing.index = static_cast<int>(i) + 1;
-        missing.nominal = p.points[i];
-        missing.reference = p.points[i];
-        missing.errorKind = p.errorKind;
-        missing.limit = p.limit;
-        missing.procedure = p.title;
-        missing.channel = std::to_string(p.channel);
-        missing.doc = p.doc;
-        missing.reason = m_stopped ? "остановлено" : "прогон прекращен";
-        PointFinished(missing);
+    m_running.clear();
+    const Plan& plan = m_run->ThePlan();
+    std::vector<Attempt> all = m_runOfPlan ? m_attempts : m_run->Attempts();
+    for (const PlanItem& it : plan.items) {
+        if ((!m_runItems.empty() && !contains(m_runItems, it.item)) ||
+            contains(m_runAttempted, it.item))
+            continue;
+        Attempt a;
+        a.item = it.item;
+        for (const Attempt& e : all)
+            if (e.item == a.item) a.number = std::max(a.number, e.number + 1);
+        a.remark = m_stopped ? "остановлено" : "прогон прекращен";
+        a.point.nominal = a.point.reference = it.nominal;
+        a.point.item = it.item;
+        a.point.channelNo = it.channel;
+        a.point.operation = it.operation;
+        a.point.procedure = it.title;
+        a.point.errorKind = errorKindOf(it.tolerance.kind);
+        a.point.limit = PermittedError(it.tolerance, it.nominal);
+        a.point.reason = a.remark;
+        if (it.kind == OperationKind::Error) emit pointFinished(a.point, it.quantity);
+        AttemptFinished(it, a);
+        all.push_back(a);
     }
     emit runFinished(run);
 }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "records/record.h"
+#include "verify/plan.h"
 #include "verify/point_table.h"
 #include "verify/procedure.h"
 #include "verify/verification_run.h"
@@ -79,6 +80,13 @@ struct PageReading {
     int generatorSerial = 0;
 };
 
+class TMethodologyLibrary;
+
+// The state of a plan item as the plan view shows it.
+enum class ItemState { NotStarted, Running, Pass, Fail, NotMeasured };
+// "не начата", "идёт", "годен", "не годен", "не измерена"
+QString ItemStateText(ItemState s);
+
 class TVerificationSession : public QObject, private verify::ProgressSink {
     Q_OBJECT
   public:
@@ -90,6 +98,22 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     void SetModule(const SessionModule& module);
     const SessionModule& Module() const { return m_module; }
     int ChannelItem() const;
+
+    // ---- The methodology and the plan ----
+    // The laboratory's methodologies, read on first use (the shipped ones
+    // copied into the user's folder) and again whenever the folder changes.
+    TMethodologyLibrary& Library();
+    // The plan of the module by its methodology; null (with PlanProblem())
+    // when there is none.
+    const verify::Plan* ThePlan();
+    const QString& PlanProblem() const { return m_planProblem; }
+    // Every attempt at the plan in this verification, the earlier first.
+    const std::vector<verify::Attempt>& Attempts() const { return m_attempts; }
+    ItemState StateOf(int item) const;
+    // The plan's verdict over the latest attempts.
+    verify::VerdictResult PlanVerdict();
+    // The error items the page's selector item reads ("Автоповерка").
+    std::vector<int> ItemsOfSelector(int selectorItem);
 
     // ---- The record ----
     // Opens the records database once; false (with `error`) when it cannot.
@@ -118,19 +142,31 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     const std::optional<PageReading>& Reading() const { return m_reading; }
 
     // ---- The automatic run ----
+    // The items of the plan numbered in `items` (empty: the whole plan).
+    bool StartPlanRun(const std::vector<int>& items);
+    // A single procedure (a plan of its own; its attempts stay out of the
+    // module's plan).
     bool StartRun(const verify::Procedure& p);
+    // The operator's answer to the question the run asked.
+    void Answer(verify::Answer answer, const QString& remark);
     // The point under way is not measured; the generator goes to its safe
     // value.
     void StopRun();
     bool Running() const { return m_run != nullptr && !m_run->Finished(); }
     const verify::VerificationRun* Run() const { return m_run.get(); }
+    // The items the run (or the last one) was asked to do.
+    const std::vector<int>& RunItems() const { return m_runItems; }
     // Every reply line of the instrument.
     void Reply(const QString& line);
     // The first failure to store the run's points, if any.
     QString RecorderError() const;
 
   signals:
-    void runStarted(const verify::Procedure& p);
+    void runStarted(const QString& title);
+    void asked(const verify::Question& q);
+    // An attempt ended, or an item began: its state changed.
+    void itemChanged(int item);
+    void planChanged();
     void pointStarted(int index, int count, double nominal);
     void pointFinished(const verify::PointResult& point, verify::Quantity q);
     void runFinished(const verify::RunResult& run);
@@ -142,10 +178,16 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     void PointStarted(int index, int count, double nominal) override;
     void PointFinished(const verify::PointResult& point) override;
     void RunFinished(const verify::RunResult& run) override;
+    void AttemptFinished(const verify::PlanItem& item, const verify::Attempt& attempt) override;
+    void Asked(const verify::Question& q) override;
+    bool Begin(std::unique_ptr<verify::VerificationRun> run, const QString& title, bool ofPlan,
+               std::vector<int> items);
+    void Replan();
     void Apply(const verify::Actions& a);
     double Now() const;
-    // The tolerance of the manual point: the procedure that fits.
-    void Judge(records::RecordPoint& point, const PageReading& r) const;
+    // The plan item a page's reading is a point of, else an item of the same
+    // operation and channel (its tolerance); null when the plan has none.
+    const verify::PlanItem* ItemOfReading(const PageReading& r, bool& samePoint);
 
     SessionHooks m_hooks;
     SessionModule m_module;
@@ -153,8 +195,17 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     std::optional<PageReading> m_reading;
     std::unique_ptr<records::RecordStore> m_store;
     qint64 m_recordId = 0;
+    TMethodologyLibrary* m_library = nullptr;
+    bool m_libraryRead = false;
+    std::optional<verify::Plan> m_plan;
+    QString m_planProblem;
+    std::vector<verify::Attempt> m_attempts;
     std::unique_ptr<verify::VerificationRun> m_run;
     std::unique_ptr<records::RunRecorder> m_recorder;
+    bool m_runOfPlan = false;
+    std::vector<int> m_runItems;     // empty: every item of the run's plan
+    std::vector<int> m_runAttempted;  // items with an attempt in this run
+    std::vector<int> m_running;       // items under way
     bool m_stopped = false;
     QTimer m_wake;
     QElapsedTimer m_clock;

@@ -123,7 +123,9 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
     QTest::mouseClick(btn, Qt::LeftButton);
     auto* run = f.findChild<TAutoRun*>("AutoRun");
     QVERIFY2(run->Running(), qPrintable(rig.lastMessage()));
-    QVERIFY(run->Window()->Title->text().contains(QStringLiteral("ЮКТ-745t")));
+    QVERIFY(run->Window()->Title->text().contains(QStringLiteral("МП 001-2026")));
+    // The page's channel is a filter on the module's plan: its five points.
+    QCOMPARE(f.Session().RunItems().size(), std::size_t(5));
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
     QVERIFY(QFile::exists(home.path() + "/poverka/methodologies/745t.toml"));
 }

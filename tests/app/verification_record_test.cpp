@@ -80,7 +80,7 @@ void VerificationRecordTest::manualPointsAndClose() {
     QFETCH(QString, verdict);
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    if (!procedures) QVERIFY(QDir(home.path()).mkpath("poverka/procedures"));
+    if (!procedures) QVERIFY(QDir(home.path()).mkpath("poverka/methodologies"));
     PageRig rig;
     rig.dialogs.recordInfo = fillIn;
     setError(rig, errorMa);
@@ -117,7 +117,7 @@ void VerificationRecordTest::manualPointsAndClose() {
     QCOMPARE(p.reference, 12.0);
     QVERIFY(qAbs(p.measured - (12 + errorMa)) < 1e-6);
     QCOMPARE(p.unit, QString("мА"));
-    QCOMPARE(p.channel, QString("0"));
+    QCOMPARE(p.channel, QString(procedures ? "1" : "0"));
     QCOMPARE(p.result, result);
     QCOMPARE(p.limit, limit);
     QCOMPARE(p.errorKind, QString(procedures ? "reduced" : "abs"));
@@ -156,7 +156,7 @@ void VerificationRecordTest::manualFrequencyPoint() {
     QCOMPARE(p.errorKind, QString("rel"));
     QCOMPARE(p.limit, 0.01);
     QCOMPARE(p.result, QString("pass"));
-    QCOMPARE(p.procedure, QString("ЮКТ-735x: частота"));
+    QCOMPARE(p.procedure, QString("Определение относительной погрешности измерения частоты"));
     QCOMPARE(r->verdict, kSuitable);
 }
 

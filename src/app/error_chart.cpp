@@ -1,0 +1,102 @@
+#include "app/error_chart.h"
+
+#include <QChart>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QValueAxis>
+#include <cmath>
+
+#include "verify/procedure.h"
+
+namespace yukt {
+
+using namespace verify;
+
+TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
+    setObjectName("ErrorChart");
+    setRenderHint(QPainter::Antialiasing);
+    chart()->legend()->setAlignment(Qt::AlignRight);
+    setMinimumHeight(180);
+    Clear();
+}
+
+void TErrorChart::Clear() {
+    chart()->removeAllSeries();
+    for (QAbstractAxis* a : chart()->axes()) chart()->removeAxis(a);
+    m_channels.clear();
+    m_x = new QValueAxis(this);
+    m_y = new QValueAxis(this);
+    m_x->setLabelFormat("%g");
+    m_y->setLabelFormat("%g");
+    chart()->addAxis(m_x, Qt::AlignBottom);
+    chart()->addAxis(m_y, Qt::AlignLeft);
+    QPen band(Qt::red);
+    band.setStyle(Qt::DashLine);
+    m_upper = NewSeries(QStringLiteral("допуск"), band);
+    m_lower = NewSeries(QString(), band);
+    chart()->legend()->markers(m_lower).value(0)->setVisible(false);
+    m_empty = true;
+    m_operation.clear();
+}
+
+QLineSeries* TErrorChart::NewSeries(const QString& name, const QPen& pen) {
+    auto* s = new QLineSeries(this);
+    s->setName(name);
+    s->setPen(pen);
+    chart()->addSeries(s);
+    s->attachAxis(m_x);
+    s->attachAxis(m_y);
+    return s;
+}
+
+int TErrorChart::PointsOf(int channel) const {
+    return m_channels.contains(channel) ? m_channels[channel]->count() : 0;
+}
+
+void TErrorChart::AddPoint(const PointResult& p, Quantity q) {
+    if (p.result == PointVerdict::NotMeasured) return;
+    const QString op = QString::fromStdString(p.operation + p.procedure);
+    if (op != m_operation) {
+        Clear();
+        m_operation = op;
+        chart()->setTitle(QString::fromStdString(p.procedure));
+        m_x->setTitleText(QStringLiteral("задано, ") + QString::fromUtf8(QuantityUnit(q)));
+        m_y->setTitleText(QStringLiteral("погрешность, ") +
+                          (p.errorKind == ErrorKind::Rel || p.errorKind == ErrorKind::Reduced
+                               ? QStringLiteral("%")
+                               : QString::fromUtf8(QuantityUnit(q))));
+    }
+    QLineSeries* s = m_channels.value(p.channelNo);
+    if (s == nullptr) {
+        QPen pen = QPen(QColor::fromHsv((m_channels.size() * 47) % 360, 200, 180), 2);
+        s = NewSeries(QStringLiteral("Канал %1").arg(p.channelNo), pen);
+        s->setPointsVisible(true);
+        m_channels.insert(p.channelNo, s);
+    }
+    s->append(p.nominal, p.error);
+    // The band is drawn once per nominal value.
+    bool banded = false;
+    for (const QPointF& pt : m_upper->points()) banded = banded || pt.x() == p.nominal;
+    if (!banded) {
+        m_upper->append(p.nominal, p.limit);
+        m_lower->append(p.nominal, -p.limit);
+    }
+    Fit(p.nominal, std::max(std::fabs(p.error), p.limit));
+}
+
+void TErrorChart::Fit(double x, double y) {
+    if (m_empty) {
+        m_xMin = m_xMax = x;
+        m_yMax = y;
+        m_empty = false;
+    }
+    m_xMin = std::min(m_xMin, x);
+    m_xMax = std::max(m_xMax, x);
+    m_yMax = std::max(m_yMax, y);
+    const double margin = m_xMax > m_xMin ? (m_xMax - m_xMin) * 0.05 : 1;
+    m_x->setRange(m_xMin - margin, m_xMax + margin);
+    const double y0 = m_yMax > 0 ? m_yMax * 1.2 : 1;
+    m_y->setRange(-y0, y0);
+}
+
+}  // namespace yukt

@@ -1,0 +1,42 @@
+#pragma once
+// The error against the nominal value of each channel of the operation under
+// way, with its tolerance band (±limit at each point), drawn as the points
+// arrive. A point of another operation starts the chart afresh.
+
+#include <QChartView>
+#include <QMap>
+
+#include "verify/point_result.h"
+#include "verify/point_table.h"
+
+class QLineSeries;
+class QValueAxis;
+
+namespace yukt {
+
+class TErrorChart : public QChartView {
+    Q_OBJECT
+  public:
+    explicit TErrorChart(QWidget* parent = nullptr);
+    void Clear();
+    // A measured point (unmeasured ones are not drawn).
+    void AddPoint(const verify::PointResult& p, verify::Quantity q);
+    // Channels drawn, and the points of one of them.
+    int Channels() const { return m_channels.size(); }
+    int PointsOf(int channel) const;
+
+  private:
+    QLineSeries* NewSeries(const QString& name, const QPen& pen);
+    void Fit(double x, double y);
+
+    QString m_operation;
+    QMap<int, QLineSeries*> m_channels;
+    QLineSeries* m_upper = nullptr;
+    QLineSeries* m_lower = nullptr;
+    QValueAxis* m_x = nullptr;
+    QValueAxis* m_y = nullptr;
+    double m_xMin = 0, m_xMax = 0, m_yMax = 0;
+    bool m_empty = true;
+};
+
+}  // namespace yukt
