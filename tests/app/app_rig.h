@@ -65,8 +65,20 @@ class ScriptedDialogs : public OperatorDialogs {
         return recordInfo && recordInfo(info);
     }
 
+    // A manual operation of the methodology: answered "соответствует"
+    // unless a test says otherwise; the titles asked are kept.
+    bool AskManualOperation(const QString& title, bool& conforms, QString& remark) override {
+        manualAsked << title;
+        conforms = manualConforms;
+        remark = manualRemark;
+        return true;
+    }
+
     std::vector<DialogCall> calls;
     std::deque<DlgResult> answers;
+    QStringList manualAsked;
+    bool manualConforms = true;
+    QString manualRemark;
     QStringList plain;
     std::function<bool(records::RecordInfo&)> recordInfo;
 };

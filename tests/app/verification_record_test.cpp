@@ -11,6 +11,9 @@
 #include "app/auto_run.h"
 #include "app/auto_run_window.h"
 #include "app/record_info_dialog.h"
+#include "app/error_chart.h"
+#include "app/plan_view.h"
+#include "app/verification_session.h"
 #include "page_rig.h"
 #include "records/record_store.h"
 #include "verify/procedure.h"
@@ -57,6 +60,8 @@ class VerificationRecordTest : public QObject {
     void declinedDialogLeavesTheManualPage();
     void automaticRunGoesIntoTheOpenRecord();
     void windowClosedMidVerificationInterrupts();
+    void moduleRunRecordsThePlan_data();
+    void moduleRunRecordsThePlan();
 };
 
 void VerificationRecordTest::manualPointsAndClose_data() {
@@ -215,6 +220,76 @@ void VerificationRecordTest::windowClosedMidVerificationInterrupts() {
     QVERIFY(r);
     QCOMPARE(r->state, RecordState::Interrupted);
     QCOMPARE(r->verdict, kInterrupted);
+}
+
+void VerificationRecordTest::moduleRunRecordsThePlan_data() {
+    QTest::addColumn<double>("errorMa");
+    QTest::addColumn<QString>("channelState");
+    QTest::newRow("fit") << 0.0 << "годен";
+    QTest::newRow("unfit, then re-measured") << 0.1 << "не годен";
+}
+
+// "Поверка модуля" on the in-process bench: every operation of the 745t's
+// methodology is attempted and recorded, the plan view shows each state, and
+// one click on "Повторить" measures a failed channel again.
+void VerificationRecordTest::moduleRunRecordsThePlan() {
+    QFETCH(double, errorMa);
+    QFETCH(QString, channelState);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    PageRig rig;
+    rig.dialogs.recordInfo = fillIn;
+    rig.dialogs.manualRemark = "без замечаний";
+    setError(rig, errorMa);
+    TMainForm& f = rig.openPage("745t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
+    QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
+    QTest::mouseClick(run->Window()->ModuleBtn, Qt::LeftButton);
+    QVERIFY(run->Running());
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 60000));
+    QCOMPARE(rig.dialogs.manualAsked, QStringList{"7.1 Внешний осмотр"});
+
+    QTreeWidget* plan = run->Window()->Plan;
+    QCOMPARE(plan->topLevelItemCount(), 4);
+    QTreeWidgetItem* channel = plan->topLevelItem(3)->child(0);
+    QCOMPARE(channel->text(0), QStringLiteral("Канал 1"));
+    QCOMPARE(channel->text(1), channelState);
+    QCOMPARE(channel->foreground(1).color() == Qt::red, errorMa > 0);
+    for (int op = 0; op < 3; ++op) QCOMPARE(plan->topLevelItem(op)->text(1), QStringLiteral("годен"));
+    QCOMPARE(run->Window()->Chart->PointsOf(1), 5);
+    QCOMPARE(run->Window()->Banner->text(), errorMa > 0 ? "НЕ ГОДЕН" : "ГОДЕН");
+
+    // The channel's five points stopped at first, then all eight items.
+    int attempts = 5 + 8;
+    if (errorMa > 0) {
+        setError(rig, 0);
+        auto* again = qobject_cast<QPushButton*>(plan->itemWidget(channel, 2));
+        QVERIFY(again);
+        QTest::mouseClick(again, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 60000));
+        QCOMPARE(channel->text(1), QStringLiteral("годен"));
+        QCOMPARE(run->Window()->Banner->text(), QStringLiteral("ГОДЕН"));
+        attempts += 5;
+    }
+    QCOMPARE(run->Window()->ModuleVerdict->text(), QStringLiteral("Модуль: годен"));
+    const qint64 id = f.Session().RecordId();
+    QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r);
+    QCOMPARE(r->points.size(), attempts);
+    QCOMPARE(r->points[0].result, QStringLiteral("not measured"));
+    QCOMPARE(r->points.back().result, QStringLiteral("pass"));
+    QCOMPARE(r->points.back().nominal, 20.0);
+    // Every attempt of the session is a point of the record.
+    const std::vector<verify::Attempt>& all = f.Session().Attempts();
+    QCOMPARE(int(all.size()), attempts);
+    const auto inspection = std::find_if(all.begin(), all.end(),
+                                         [](const verify::Attempt& a) { return a.item == 1; });
+    QVERIFY(inspection != all.end());
+    QCOMPARE(inspection->remark, std::string("без замечаний"));
+    QCOMPARE(all.back().item, 8);
+    QCOMPARE(all.back().number, errorMa > 0 ? 3 : 2);
 }
 
 QTEST_MAIN(VerificationRecordTest)
