@@ -22,7 +22,7 @@ using namespace verify;
 
 namespace {
 
-constexpr int kColumns = 6, kResultColumn = 5;
+constexpr int kColumns = 7, kResultColumn = 6;
 
 QString unitOf(ErrorKind k, Quantity q) {
     return k == ErrorKind::Abs ? QString::fromUtf8(QuantityUnit(q)) : QStringLiteral("%");
@@ -34,6 +34,7 @@ QStringList PointCells(const PointResult& p, Quantity q) {
     const bool measured = p.result != PointVerdict::NotMeasured;
     const QString eu = unitOf(p.errorKind, q);
     return {
+        p.channelNo > 0 ? QString::number(p.channelNo) : QString(),
         RuFloat(p.nominal),
         RuFloat(p.reference),
         measured ? RuFloat(p.measured) : QString(),
@@ -51,7 +52,7 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Автоповерка"));
     setSizeGripEnabled(true);
     setMinimumSize(420, 260);
-    resize(1000, 620);
+    resize(1040, 700);
     auto* layout = new QVBoxLayout(this);
     Title = new QLabel(this);
     Title->setWordWrap(true);
@@ -60,7 +61,7 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     Gauge->setRange(0, 100);
     Points = new QTableWidget(0, kColumns, this);
     Points->setObjectName("AutoRunPoints");
-    Points->setHorizontalHeaderLabels({QStringLiteral("задано"), QStringLiteral("эталон"),
+    Points->setHorizontalHeaderLabels({QStringLiteral("канал"), QStringLiteral("задано"), QStringLiteral("эталон"),
                                        QStringLiteral("измерено"), QStringLiteral("погрешность"),
                                        QStringLiteral("допуск"), QStringLiteral("результат")});
     Points->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -95,7 +96,8 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     split->addWidget(Plan);
     split->addWidget(right);
     split->setStretchFactor(1, 2);
-    split->setSizes({330, 670});
+    split->setSizes({380, 620});
+    right->setSizes({200, 400});
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ModuleBtn);
     buttons->addStretch(1);

@@ -1,7 +1,7 @@
 #pragma once
 // The window of an automatic run: title, progress gauge, the module's plan
 // with the state of every operation and channel, the table of points
-// (задано, эталон, измерено, погрешность, допуск, результат; failed points
+// (канал, задано, эталон, измерено, погрешность, допуск, результат; failed points
 // in red, the reason a point was not measured in full in its tooltip), the
 // error chart, "Поверка модуля" (the whole plan), "Стоп" and at the end the
 // banner "ГОДЕН" / "НЕ ГОДЕН" / "ПРЕРВАНО" of the run's items with the

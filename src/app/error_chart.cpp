@@ -15,8 +15,13 @@ using namespace verify;
 TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
     setObjectName("ErrorChart");
     setRenderHint(QPainter::Antialiasing);
+    // Sixteen channels and the band fit beside the plot in a small face.
     chart()->legend()->setAlignment(Qt::AlignRight);
-    setMinimumHeight(180);
+    QFont small = chart()->legend()->font();
+    small.setPointSize(7);
+    chart()->legend()->setFont(small);
+    chart()->setMargins(QMargins(4, 4, 4, 4));
+    setMinimumHeight(260);
     Clear();
 }
 

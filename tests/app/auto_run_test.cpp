@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "app/error_chart.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
 #include "page_rig.h"
@@ -59,6 +60,7 @@ class AutoRunTest : public QObject {
     void pageShowsTheGeneratorAfterTheRun();
     void frequencyPageAfterTheRunComputesNoError();
     void closingTheWindowMidRunStops();
+    void screenshot();
 };
 
 void AutoRunTest::runFillsTableAndBanner_data() {
@@ -89,10 +91,10 @@ void AutoRunTest::runFillsTableAndBanner() {
     TAutoRunWindow* w = run->Window();
     QCOMPARE(w->Banner->text(), banner);
     QCOMPARE(w->Points->rowCount(), 3);
-    QCOMPARE(w->Points->item(2, 5)->text(), last);
-    QCOMPARE(w->Points->item(1, 0)->text(), QStringLiteral("12"));
+    QCOMPARE(w->Points->item(2, 6)->text(), last);
+    QCOMPARE(w->Points->item(1, 1)->text(), QStringLiteral("12"));
     QCOMPARE(w->Gauge->value(), 100);
-    QCOMPARE(w->Points->item(0, 5)->foreground().color() == Qt::red, error > 0);
+    QCOMPARE(w->Points->item(0, 6)->foreground().color() == Qt::red, error > 0);
     QVERIFY(f.NBWork->currentWidget()->isEnabled());
     QVERIFY(rig.settle());
     QCOMPARE(rig.bench.physics().generatorCurrentMa, 0.0);
@@ -195,7 +197,7 @@ void AutoRunTest::closingTheWindowMidRunStops() {
     QCOMPARE(w->StopBtn->text(), QStringLiteral("Закрыть"));
     QCOMPARE(w->Points->rowCount(), 3);
     for (int row = 0; row < 3; ++row)
-        QCOMPARE(w->Points->item(row, 5)->toolTip(), QStringLiteral("не измерена: остановлено"));
+        QCOMPARE(w->Points->item(row, 6)->toolTip(), QStringLiteral("не измерена: остановлено"));
     QVERIFY(f.NBWork->currentWidget()->isEnabled());
     QVERIFY(rig.sentCommands().endsWith(QStringLiteral("Set 787x 1 0 6")));
     w->close();
@@ -209,6 +211,33 @@ void AutoRunTest::closingTheWindowMidRunStops() {
     QCOMPARE(r->points.size(), 3);
     QCOMPARE(r->points[2].nominal, 20.0);
     QCOMPARE(r->points[2].result, QStringLiteral("not measured"));
+}
+
+// The run window of a whole 748t with one bad channel, mid-run and finished,
+// and the page after it, drawn to YUKT_SCREENSHOT_DIR (else a scratch
+// directory) for review.
+void AutoRunTest::screenshot() {
+    QTemporaryDir home, scratch;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    const QString dir = qEnvironmentVariable("YUKT_SCREENSHOT_DIR", scratch.path());
+    PageRig rig;
+    {
+        auto lk = rig.bench.lock();
+        rig.bench.physics().channelErrorMa[11] = 0.1;
+    }
+    TMainForm& f = rig.openPage("748t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    TAutoRunWindow* w = run->Window();
+    QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
+    QTest::mouseClick(w->StopBtn, Qt::LeftButton);
+    QTest::mouseClick(w->ModuleBtn, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([w] { return w->Chart->PointsOf(16) >= 2; }, 60000));
+    QVERIFY(w->grab().save(dir + "/run_window_mid.png"));
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 60000));
+    QCOMPARE(w->Banner->text(), QStringLiteral("НЕ ГОДЕН"));
+    QTest::qWait(50);  // the verdict line's layout
+    QVERIFY(w->grab().save(dir + "/run_window_end.png"));
+    QVERIFY(f.grab().save(dir + "/page_after_run.png"));
 }
 
 QTEST_MAIN(AutoRunTest)
