@@ -2,6 +2,7 @@
 
 #include <QChart>
 #include <QLegendMarker>
+#include <QLocale>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <cmath>
@@ -21,6 +22,9 @@ TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
     small.setPointSize(7);
     chart()->legend()->setFont(small);
     chart()->setMargins(QMargins(4, 4, 4, 4));
+    // The operator reads numbers with the decimal comma, whatever the locale.
+    chart()->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    chart()->setLocalizeNumbers(true);
     setMinimumHeight(260);
     Clear();
 }

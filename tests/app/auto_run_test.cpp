@@ -13,6 +13,7 @@
 #include "app/error_chart.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
+#include "common/text.h"
 #include "page_rig.h"
 #include "records/record_store.h"
 #include "verify/procedure.h"
@@ -42,7 +43,7 @@ verify::Procedure currentProcedure(double delay) {
         "quantity = \"current\"\npoints = [4, 12, 20]\n"
         "[error]\nkind = \"abs\"\nlimit = 0.05\n"
         "[settling]\ndelay = " +
-        std::to_string(delay) + "\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
+        FloatToStr(delay) + "\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
     verify::ProcedureError e;
     return verify::ParseProcedure(text, "p.toml", e).value_or(verify::Procedure{});
 }
@@ -161,6 +162,8 @@ void AutoRunTest::pageShowsTheGeneratorAfterTheRun() {
     QTest::mouseClick(record->CurBtn, Qt::LeftButton);
     QCOMPARE(rig.dialogs.calls.size(), boxes);
     QCOMPARE(record->CurStatus->text(), QStringLiteral("Записана точка 4: 0 мА"));
+    if (qEnvironmentVariableIsSet("YUKT_SCREENSHOT_DIR"))
+        f.grab().save(qEnvironmentVariable("YUKT_SCREENSHOT_DIR") + "/page_cur_protocol.png");
 }
 
 void AutoRunTest::frequencyPageAfterTheRunComputesNoError() {
