@@ -2,6 +2,7 @@
 
 #include "app/auto_run.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QPushButton>
 
@@ -32,6 +33,15 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
         btn->setObjectName(i == 0 ? "AutoRunCurBtn" : "AutoRun735Btn");
         btn->setGeometry(r.right() + 4, r.top() - 1, 88, r.height() + 2);
         connect(btn, &QPushButton::clicked, this, &TAutoRun::AutoBtnClick);
+        // The whole module from the page too, without another button on the
+        // window's fixed layout: the button's own menu, and the run window.
+        auto* module = new QAction(QStringLiteral("Поверка модуля"), btn);
+        module->setObjectName(i == 0 ? "ModuleRunCurAction" : "ModuleRun735Action");
+        connect(module, &QAction::triggered, this, &TAutoRun::ModuleBtnClick);
+        btn->addAction(module);
+        btn->setContextMenuPolicy(Qt::ActionsContextMenu);
+        btn->setToolTip(QStringLiteral(
+            "Автоповерка текущего канала; правая кнопка мыши — \"Поверка модуля\""));
     }
     connect(m_window, &TAutoRunWindow::stopRequested, this, &TAutoRun::StopClick);
     connect(m_window->ModuleBtn, &QPushButton::clicked, this, &TAutoRun::ModuleBtnClick);

@@ -35,8 +35,8 @@ void TErrorChart::Clear() {
     m_channels.clear();
     m_x = new QValueAxis(this);
     m_y = new QValueAxis(this);
-    m_x->setLabelFormat("%g");
-    m_y->setLabelFormat("%g");
+    m_x->setLabelFormat("%.4g");
+    m_y->setLabelFormat("%.3g");
     chart()->addAxis(m_x, Qt::AlignBottom);
     chart()->addAxis(m_y, Qt::AlignLeft);
     QPen band(Qt::red);

@@ -5,6 +5,7 @@
 #include "app/auto_run.h"
 #include "app/auto_run_window.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -131,6 +132,11 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
     QCOMPARE(f.Session().RunItems().size(), std::size_t(5));
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
     QVERIFY(QFile::exists(home.path() + "/poverka/methodologies/745t.toml"));
+    // The button's menu runs the whole plan.
+    btn->findChild<QAction*>("ModuleRunCurAction")->trigger();
+    QVERIFY(run->Running());
+    QVERIFY(f.Session().RunItems().empty());
+    QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
 }
 
 // The run leaves the generator at its safe value: the page shows that value,
