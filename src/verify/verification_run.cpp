@@ -323,7 +323,12 @@ Actions VerificationRun::Reply(const std::string& line, double now) {
 double VerificationRun::Band(const Channel& c) const {
     const PlanItem& it = Item(c.index);
     const Settling& s = it.settling;
-    const double value = c.window.empty() ? it.nominal : c.window.back();
+    // One count between two readings is at most the step at the larger.
+    double value = std::fabs(it.nominal);
+    if (!c.window.empty()) {
+        const auto [lo, hi] = std::minmax_element(c.window.begin(), c.window.end());
+        value = std::max(std::fabs(*lo), std::fabs(*hi));
+    }
     const double quartz = m_setup.moduleQuartzKHz > 0 ? m_setup.moduleQuartzKHz : m_setup.quartzKHz;
     const double step = ModuleResolution(it.quantity, m_plan.kind, value, quartz);
     // Readings one resolution step apart agree, whatever finer band is asked.
