@@ -58,8 +58,8 @@ std::string ModelCodeOfKind(int kind);
 
 // The smallest step the module can show at `value`: one ADC code of a
 // current input, one timer count of a frequency input (the timer runs at a
-// quarter of the module's quartz `quartzKHz`, one period measured). Readings one step apart
-// agree whatever the settling band says.
+// quarter of the module's quartz `quartzKHz`, one period measured).
+// Readings one step apart agree whatever the settling band says.
 double ModuleResolution(Quantity q, int kind, double value, double quartzKHz);
 
 // How often a poll can bring a new reading: an interval or count waits for

@@ -35,13 +35,17 @@ VerificationRun::VerificationRun(Plan plan, RunSetup setup, ProgressSink* sink,
                                  std::vector<int> items, std::vector<Attempt> earlier)
     : m_plan(std::move(plan)), m_setup(std::move(setup)), m_sink(sink),
       m_attempts(std::move(earlier)) {
-    m_earlier = m_attempts.size();
+    for (const PlanItem& it : m_plan.items)
+        if (it.kind == OperationKind::Error) {
+            m_proc.quantity = it.quantity;
+            break;
+        }
     BuildSteps(items);
     m_result.points = static_cast<int>(m_plan.items.size());
 }
 
 VerificationRun::VerificationRun(const Procedure& procedure, RunSetup setup, ProgressSink* sink)
-    : m_setup(std::move(setup)), m_sink(sink) {
+    : m_proc(procedure), m_setup(std::move(setup)), m_sink(sink) {
     std::string error;
     const Methodology m = MethodologyOfProcedure(procedure);
     if (std::optional<Plan> plan = Expand(m, {"", m_setup.kind, 0}, error))
@@ -216,8 +220,8 @@ Actions VerificationRun::Answer(yukt::verify::Answer answer, const std::string& 
             PointResult p = NewPoint(Item(i));
             p.reason = why;
             m_result.results.push_back(p);
-            if (m_sink) m_sink->PointFinished(p);
             Record(i, PointVerdict::NotMeasured, why, &m_result.results.back());
+            if (m_sink) m_sink->PointFinished(p);
         }
         ++m_step;
     }
@@ -323,7 +327,12 @@ Actions VerificationRun::Reply(const std::string& line, double now) {
 double VerificationRun::Band(const Channel& c) const {
     const PlanItem& it = Item(c.index);
     const Settling& s = it.settling;
-    const double value = c.window.empty() ? it.nominal : c.window.back();
+    // One count between two readings is at most the step at the larger.
+    double value = std::fabs(it.nominal);
+    if (!c.window.empty()) {
+        const auto [lo, hi] = std::minmax_element(c.window.begin(), c.window.end());
+        value = std::max(std::fabs(*lo), std::fabs(*hi));
+    }
     const double quartz = m_setup.moduleQuartzKHz > 0 ? m_setup.moduleQuartzKHz : m_setup.quartzKHz;
     const double step = ModuleResolution(it.quantity, m_plan.kind, value, quartz);
     // Readings one resolution step apart agree, whatever finer band is asked.
@@ -392,8 +401,8 @@ Actions VerificationRun::Stop(double now) {
             p.readings = c.window;
             p.reason = "остановлено";
             m_result.results.push_back(p);
-            if (m_sink) m_sink->PointFinished(p);
             Record(c.index, PointVerdict::NotMeasured, p.reason, &m_result.results.back());
+            if (m_sink) m_sink->PointFinished(p);
         }
     }
     return Finish();
@@ -411,8 +420,8 @@ Actions VerificationRun::JudgeStep(double now) {
         p.limit = j.limit;
         p.result = j.result;
         m_result.results.push_back(p);
-        if (m_sink) m_sink->PointFinished(p);
         Record(c.index, p.result, "", &m_result.results.back());
+        if (m_sink) m_sink->PointFinished(p);
     }
     m_read.clear();
     ++m_step;
@@ -428,8 +437,8 @@ Actions VerificationRun::PointsNotMeasured(const std::string& reason, double) {
         p.readings = c.window;
         p.reason = reason;
         m_result.results.push_back(p);
-        if (m_sink) m_sink->PointFinished(p);
         Record(c.index, PointVerdict::NotMeasured, reason, &m_result.results.back());
+        if (m_sink) m_sink->PointFinished(p);
     }
     m_read.clear();
     return Finish();

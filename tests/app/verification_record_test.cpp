@@ -157,7 +157,7 @@ void VerificationRecordTest::manualFrequencyPoint() {
     QCOMPARE(p.nominal, 1000.0);
     QCOMPARE(p.reference, f.Freq.RefFrequency);
     QCOMPARE(p.unit, QString("Гц"));
-    // The shipped 735x procedure: relative error, 0,01 %.
+    // The shipped 735x methodology: relative error, 0,01 %.
     QCOMPARE(p.errorKind, QString("rel"));
     QCOMPARE(p.limit, 0.01);
     QCOMPARE(p.result, QString("pass"));
