@@ -113,8 +113,10 @@ class TMainForm : public QWidget {
     int SavedAddress = -1;
     int FirstKind = 0, ModuleKind = 0, SecondKind = 0, DeviceModuleCount = 0;
     std::string ModuleDesignation;
-    // The identification text the module under test answered with.
+    // The identification text the module under test answered with, and
+    // that of a composite device's second module ("" when there is none).
     std::string ModuleIdent;
+    std::string SecondModuleIdent;
     FlashValues Flash;
     // 735t: coefficients found below 2 and replaced by 2 for the verification.
     bool CoefReplaced[2] = {false, false};

@@ -331,6 +331,7 @@ bool TVerificationSession::StartPlanRun(const std::vector<int>& items) {
     if (Running() || plan == nullptr) return false;
     RunSetup setup{m_module.kind, m_module.quartzKHz};
     setup.identFirst = m_module.ident.toStdString();
+    setup.identSecond = m_module.identSecond.toStdString();
     auto run = std::make_unique<VerificationRun>(*plan, setup, static_cast<ProgressSink*>(this),
                                                  items, m_attempts);
     const QString title = QStringLiteral("%1, редакция %2: %3")

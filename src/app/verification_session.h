@@ -49,6 +49,7 @@ struct SessionModule {
     QString model;      // "745t" ...
     QString designation;
     QString ident;
+    QString identSecond;  // a composite device's second module
     int flashAddress = -1;
     QString flashBefore;
     double quartzKHz = 0;  // of the calibrator's 788t

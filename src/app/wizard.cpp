@@ -128,6 +128,7 @@ void TMainForm::Detect() {
     } else {
         SavedAddress = direct->ReadModuleAddress();
         ModuleIdent = ident;
+        SecondModuleIdent.clear();
         auto apply = [this](const ModuleIdentity& id) {
             FirstKind = id.FirstKind;
             ModuleKind = id.ModuleKind;
@@ -224,6 +225,7 @@ void TMainForm::Detect() {
             direct->CloseDirect();
             std::string second = "?";
             if (OpenDirectAt(*direct, kSecondModuleAddress, CalibratorPort)) second = direct->ReadIdent();
+            SecondModuleIdent = second == "?" ? std::string() : second;
             apply(IdentifyModule(ident, second));
             SetFindBar(6);
             if (SecondKind == 1) {
@@ -387,6 +389,7 @@ void TMainForm::VerifyModeAndSetup() {
     module.model = q(ModelOfKind(FirstKind));
     module.designation = q(ModuleDesignation);
     module.ident = q(ModuleIdent);
+    module.identSecond = q(SecondModuleIdent);
     module.flashAddress = SavedAddress;
     module.flashBefore = FlashBeforeText();
     module.quartzKHz = QuartzKHz;
