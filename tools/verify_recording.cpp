@@ -116,7 +116,19 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     if (!procedure.doc.empty()) record.info.methodology = QString::fromStdString(procedure.doc);
     record.module.model = ModelOf(setup.kind);
     record.module.designation = record.module.model;
-    record.lab = LabSettings::Load(r->m->store).Snapshot();
+    // A run starts only on settings that were read and that the registry accepts.
+    const std::optional<LabSettings> lab = LabSettings::Load(r->m->store);
+    if (!lab) {
+        error = r->m->store.LastError().toStdString();
+        return nullptr;
+    }
+    if (const QStringList missing = MissingLabSettings(*lab); !missing.isEmpty()) {
+        error = ("в настройках лаборатории не заполнено: " + missing.join("; ") +
+                 " (yukt-records settings или «Настройки…» в журнале)")
+                    .toStdString();
+        return nullptr;
+    }
+    record.lab = lab->Snapshot();
     record.program = RunningProgram();
     if (!r->m->store.Begin(record)) {
         error = r->m->store.LastError().toStdString();

@@ -61,7 +61,7 @@ class RecordDialogsTest : public QObject {
         dialog.findChildren<QSpinBox*>().first()->setValue(24);
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const LabSettings s = LabSettings::Load(store);
+        const LabSettings s = LabSettings::Load(store).value();
         QCOMPARE(s.organisation, QString("Лаборатория"));
         QCOMPARE(s.signCipher, QString("ЛАБ"));
         QCOMPARE(s.uveNumbers, (QStringList{"3.1.A.1", "3.1.A.2"}));
