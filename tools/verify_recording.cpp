@@ -1,6 +1,7 @@
 #include "verify_recording.h"
 
 #include <QGuiApplication>
+#include <clocale>
 
 #include "records/db_location.h"
 #include "records/lab_settings.h"
@@ -86,8 +87,12 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     static int argc = 1;
     static char name[] = "yukt-verify";
     static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr)
+    if (QCoreApplication::instance() == nullptr) {
         r->m->app = std::make_unique<QGuiApplication>(argc, argv);
+        // Qt takes the user's locale for the C library too; the run's replies
+        // and numbers are machine text and stay in the C locale.
+        std::setlocale(LC_NUMERIC, "C");
+    }
 
     Record record;
     if (!o.conditions.empty() && !ParseConditions(o.conditions, record.info.conditions)) {
