@@ -317,6 +317,10 @@ TEST_P(StoreTest, TwoConnectionsNeverShareARecordOrCertificateNumber) {
     const QStringList allCerts = certificates[0] + certificates[1];
     EXPECT_EQ(QSet<qint64>(allIds.begin(), allIds.end()).size(), 2 * kEach);
     EXPECT_EQ(QSet<QString>(allCerts.begin(), allCerts.end()).size(), 2 * kEach);
+    ChainReport chain;  // and one chain, in one order, from both
+    ASSERT_TRUE(Connect()->VerifyChain(chain));
+    EXPECT_EQ(chain.entries, 2 * kEach * 3);
+    EXPECT_TRUE(chain.problems.isEmpty()) << chain.problems.join('\n').toStdString();
 }
 
 TEST(DbUrl, ParsesBothEngines) {
