@@ -1,5 +1,6 @@
 #include "records_integrity.h"
 
+#include <QFileInfo>
 #include <cstdio>
 
 #include "records/lab_settings.h"
@@ -24,6 +25,10 @@ bool Empty(const LabSnapshot& lab) {
 }  // namespace
 
 int VerifyCommand(const QString& url) {
+    // Opening a SQLite path that is not there would make an empty, "whole" database.
+    const std::optional<DbUrl> parsed = ParseDbUrl(url, nullptr);
+    if (parsed && parsed->driver == "QSQLITE" && !QFileInfo::exists(parsed->database))
+        return Complain(QStringLiteral("нет файла базы данных ") + parsed->database, 1);
     RecordStore store;
     if (!store.Open(url)) {
         if (!store.Damaged()) return Complain(store.LastError(), 1);
