@@ -88,9 +88,8 @@ int CompleteCommand(const QString& url, const QCommandLineParser& args) {
     }
     if (!store.Correct(id, r->info, lab, args.value("author"), args.value("reason")))
         return Complain(store.LastError(), 1);
-    Say(stdout, QStringLiteral("Запись № %1 дополнена: редакция %2")
-                    .arg(id)
-                    .arg(r->revision.number + 1));
+    Say(stdout,
+        QStringLiteral("Запись № %1 дополнена: редакция %2").arg(id).arg(r->revision.number + 1));
     return 0;
 }
 

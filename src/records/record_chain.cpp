@@ -38,7 +38,8 @@ QString Name(const QString& kind, const QVariant& id, const QVariant& sub) {
     const QString record = QStringLiteral("запись № %1").arg(id.toLongLong());
     if (kind == kClosureEntry) return record + QStringLiteral(", закрытие");
     if (kind == kPointEntry) return record + QStringLiteral(", точка %1").arg(sub.toLongLong());
-    if (kind == kPlanEntry) return record + QStringLiteral(", пункт плана %1").arg(sub.toLongLong());
+    if (kind == kPlanEntry)
+        return record + QStringLiteral(", пункт плана %1").arg(sub.toLongLong());
     return record + QStringLiteral(", редакция %1").arg(sub.toLongLong());
 }
 
@@ -48,8 +49,7 @@ QVariantList ValuesOf(const QSqlQuery& q, const QList<sql::Column>& columns) {
     return out;
 }
 
-bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& out,
-                QString* error) {
+bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& out, QString* error) {
     static const QList<sql::Column> kAllRecord = [] {
         QList<sql::Column> all = sql::OpeningColumns();
         for (const sql::Column& c : sql::ClosureColumns().mid(1)) all << c;
@@ -82,7 +82,8 @@ bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& ou
                 e.name = Name(kind, q.value("id"), {});
             } else {
                 columns = kind == kPointEntry ? sql::PointColumns() : sql::PlanColumns();
-                e.name = Name(kind, q.value("record_id"), q.value(kind == kPointEntry ? "seq" : "item"));
+                e.name =
+                    Name(kind, q.value("record_id"), q.value(kind == kPointEntry ? "seq" : "item"));
             }
             e.computed = ChainHash(e.prev, hashed, columns, ValuesOf(q, columns));
             out.push_back(std::move(e));

@@ -162,12 +162,32 @@ QList<double> ReadingsOf(const QString& text) {
 }
 
 QVariantList PointRow(qint64 recordId, const RecordPoint& p) {
-    return {recordId,     p.seq,         p.procedure,   p.channel,  p.nominal,
-            p.reference,  ReadingsText(p.readings),     p.measured, p.errorKind,
-            p.error,      p.limit,       p.result,      p.reason,   p.manual ? 1 : 0,
-            TimeValue(p.measuredAt),     p.unit,        p.operation, p.channelNo,
-            p.item,       p.attempt,     p.resolution,  p.limit2,   p.spanLow,
-            p.spanHigh,   p.refRatio,    p.remark};
+    return {recordId,
+            p.seq,
+            p.procedure,
+            p.channel,
+            p.nominal,
+            p.reference,
+            ReadingsText(p.readings),
+            p.measured,
+            p.errorKind,
+            p.error,
+            p.limit,
+            p.result,
+            p.reason,
+            p.manual ? 1 : 0,
+            TimeValue(p.measuredAt),
+            p.unit,
+            p.operation,
+            p.channelNo,
+            p.item,
+            p.attempt,
+            p.resolution,
+            p.limit2,
+            p.spanLow,
+            p.spanHigh,
+            p.refRatio,
+            p.remark};
 }
 
 RecordPoint PointOf(const QSqlQuery& p) {
@@ -341,7 +361,8 @@ bool RecordStore::Migrate(int target) {
     QSqlQuery q(m_db);
     // Read first: the workstation's role may read the version but not create tables.
     if (!q.exec(sql::kReadVersion)) {
-        if (!Exec(sql::kCreateVersionTable, {}, QStringLiteral("Не удалось создать таблицу версии")))
+        if (!Exec(sql::kCreateVersionTable, {},
+                  QStringLiteral("Не удалось создать таблицу версии")))
             return false;
         if (!q.exec(sql::kReadVersion))
             return Fail("Не удалось прочитать версию схемы", q.lastError().text());
@@ -365,7 +386,8 @@ bool RecordStore::Migrate(int target) {
         if (ok && v == sql::kChainVersion) {
             ok = SealExisting();
             for (const QString& guard : sql::AppendOnlyGuards(m_engine))
-                if (!(ok = ok && Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
+                if (!(ok = ok && Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v))))
+                    break;
         }
         ok = ok && Exec(sql::kWriteVersion, {v}, "Не удалось записать версию схемы");
         if (!ok || !m_db.commit()) {
@@ -435,7 +457,8 @@ bool RecordStore::SealExisting() {
             r.addBindValue(id);
             p.prepare(sql::SelectPoints());
             p.addBindValue(id);
-            if (!r.exec() || !p.exec()) return Fail("Не удалось прочитать запись", r.lastError().text());
+            if (!r.exec()) return Fail("Не удалось прочитать запись", r.lastError().text());
+            if (!p.exec()) return Fail("Не удалось прочитать точки", p.lastError().text());
             QList<QVariantList> revisions;
             while (r.next()) revisions << Values(r, recordNames);
             QList<QVariantList> points;
@@ -492,9 +515,10 @@ bool RecordStore::InterruptLeftOpen() {
             orphans << Orphan{q.value(0).toLongLong(), q.value(2), q.value(3)};
     for (const Orphan& o : orphans) {
         // The verification's date stays the run's own, not the day it was found.
-        const QVariantList closure = {o.id,       QStringLiteral("interrupted"), o.started,
-                                      kInterrupted, kKilledReason,             QString(),
-                                      QString(),    o.flashAfter};
+        const QVariantList closure = {o.id,          QStringLiteral("interrupted"),
+                                      o.started,     kInterrupted,
+                                      kKilledReason, QString(),
+                                      QString(),     o.flashAfter};
         if (!InTransaction([&] { return WriteClosure(closure); })) return false;
         m_interrupted << o.id;
     }
@@ -502,8 +526,7 @@ bool RecordStore::InterruptLeftOpen() {
 }
 
 bool RecordStore::WriteClosure(const QVariantList& closure) {
-    const std::optional<Link> link =
-        NextLink(kClosureEntry, sql::ClosureColumns(), closure);
+    const std::optional<Link> link = NextLink(kClosureEntry, sql::ClosureColumns(), closure);
     if (!link) return false;
     QSqlQuery q(m_db);
     q.prepare(sql::kCloseRecord);
@@ -548,8 +571,8 @@ bool RecordStore::InsertRow(const Record& record) {
     const QList<sql::Column>& columns = opening ? sql::OpeningColumns() : AllRecordColumns();
     const std::optional<Link> link = NextLink(opening ? kOpeningEntry : kRevisionEntry, columns,
                                               Pick(columns, sql::RecordColumns(), row));
-    return link && Exec(sql::InsertRecord(), Linked(row, *link),
-                        "Не удалось записать запись о поверке");
+    return link &&
+           Exec(sql::InsertRecord(), Linked(row, *link), "Не удалось записать запись о поверке");
 }
 
 bool RecordStore::Begin(Record& record) {
@@ -569,8 +592,8 @@ bool RecordStore::Begin(Record& record) {
         for (const PlanEntry& e : record.plan) {
             const QVariantList row = PlanRow(record.id, e);
             const std::optional<Link> link = NextLink(kPlanEntry, sql::PlanColumns(), row);
-            if (!link || !Exec(sql::kInsertPlanItem, Linked(row, *link),
-                               "Не удалось записать план поверки"))
+            if (!link ||
+                !Exec(sql::kInsertPlanItem, Linked(row, *link), "Не удалось записать план поверки"))
                 return false;
         }
         return true;
@@ -643,8 +666,8 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
         const QString state =
             StateText(verdict == kInterrupted ? RecordState::Interrupted : RecordState::Closed);
         return WriteClosure({recordId, state, TimeValue(finished), verdict, reasons.join(kLines),
-                             valid.isValid() ? valid.toString(Qt::ISODate) : QString(),
-                             certificate, flashAfter});
+                             valid.isValid() ? valid.toString(Qt::ISODate) : QString(), certificate,
+                             flashAfter});
     });
     if (!ok) return false;
     m_lastSeq.remove(recordId);
@@ -757,8 +780,8 @@ bool RecordStore::GrantWorkstation(const QString& role) {
     m_error.clear();
     if (m_engine != sql::Engine::Postgres) return true;
     if (!PlainIdentifier(role))
-        return Fail(QStringLiteral("Имя роли рабочего места: строчные латинские буквы, цифры и «_»"),
-                    role);
+        return Fail(
+            QStringLiteral("Имя роли рабочего места: строчные латинские буквы, цифры и «_»"), role);
     return InTransaction([&] {
         for (const QString& grant : sql::WorkstationGrants(role))
             if (!Exec(grant, {}, QStringLiteral("Не удалось выдать права роли ") + role))

@@ -11,10 +11,12 @@ const char* const kRefusal = "записи поверок только доба�
 // opening values, the closure's chain link from NULL, every other column
 // as it was.
 QString ClosureOnly(Engine engine) {
-    const char* same = engine == Engine::Sqlite ? "NEW.%1 IS OLD.%1" : "NEW.%1 IS NOT DISTINCT FROM OLD.%1";
+    const char* same =
+        engine == Engine::Sqlite ? "NEW.%1 IS OLD.%1" : "NEW.%1 IS NOT DISTINCT FROM OLD.%1";
     QStringList terms = {"OLD.revision = 0", "OLD.state = 'open'", "NEW.state <> 'open'",
                          "OLD.close_hash IS NULL", "NEW.close_hash IS NOT NULL"};
-    for (const QString& c : Names(OpeningColumns()) + QStringList{"chain_seq", "chain_prev", "chain_hash"})
+    for (const QString& c :
+         Names(OpeningColumns()) + QStringList{"chain_seq", "chain_prev", "chain_hash"})
         terms << QString::fromLatin1(same).arg(c);
     return terms.join(" AND ");
 }
@@ -31,7 +33,8 @@ QStringList SqliteGuards() {
     // A counter only goes up: numbers and the chain's length are never given back.
     out << "CREATE TRIGGER counters_no_delete BEFORE DELETE ON counters" + raise;
     out << "CREATE TRIGGER counters_only_up BEFORE UPDATE ON counters"
-           " WHEN NOT (NEW.name = OLD.name AND NEW.value > OLD.value)" + raise;
+           " WHEN NOT (NEW.name = OLD.name AND NEW.value > OLD.value)" +
+               raise;
     return out;
 }
 
@@ -43,17 +46,23 @@ QStringList PostgresGuards() {
     const QString refuse = QStringLiteral(" EXECUTE FUNCTION records_refuse()");
     for (const char* table : {"records", "points", "plan_items", "record_ids", "counters"}) {
         out << QStringLiteral("CREATE TRIGGER %1_no_delete BEFORE DELETE ON %1 FOR EACH ROW")
-                       .arg(table) + refuse;
-        out << QStringLiteral("CREATE TRIGGER %1_no_truncate BEFORE TRUNCATE ON %1"
-                              " FOR EACH STATEMENT").arg(table) + refuse;
+                       .arg(table) +
+                   refuse;
+        out << QStringLiteral(
+                   "CREATE TRIGGER %1_no_truncate BEFORE TRUNCATE ON %1"
+                   " FOR EACH STATEMENT")
+                       .arg(table) +
+                   refuse;
     }
     for (const char* table : {"points", "plan_items", "record_ids"})
         out << QStringLiteral("CREATE TRIGGER %1_no_update BEFORE UPDATE ON %1 FOR EACH ROW")
-                       .arg(table) + refuse;
+                       .arg(table) +
+                   refuse;
     out << "CREATE TRIGGER records_no_update BEFORE UPDATE ON records FOR EACH ROW WHEN (NOT (" +
                ClosureOnly(Engine::Postgres) + "))" + refuse;
     out << "CREATE TRIGGER counters_only_up BEFORE UPDATE ON counters FOR EACH ROW"
-           " WHEN (NOT (NEW.name = OLD.name AND NEW.value > OLD.value))" + refuse;
+           " WHEN (NOT (NEW.name = OLD.name AND NEW.value > OLD.value))" +
+               refuse;
     return out;
 }
 
@@ -65,7 +74,8 @@ QStringList AppendOnlyGuards(Engine engine) {
 
 QStringList WorkstationGrants(const QString& role) {
     QStringList closing;
-    for (const QString& c : Names(ClosureColumns()).mid(1) + QStringList{"close_seq", "close_prev", "close_hash"})
+    for (const QString& c :
+         Names(ClosureColumns()).mid(1) + QStringList{"close_seq", "close_prev", "close_hash"})
         closing << c;
     return {
         "GRANT USAGE ON SCHEMA public TO " + role,
