@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "records/lab_settings.h"
+#include "records/pg_server.h"
 #include "records/records_fixture.h"
 
 namespace yukt::records::test {
@@ -171,6 +172,36 @@ TEST(RecordsTool, ARecordBegunWithoutTheLaboratorysPartIsCompletedByACorrection)
     const QByteArray text = xml.readAll();
     EXPECT_TRUE(text.contains("<signCipher>ЛАБ</signCipher>") && text.contains("3.1.A.1"));
     EXPECT_EQ(RunTool({"verify", "--db", url}, &out), 0) << out.toStdString();
+}
+
+// The installation script, run twice as after an upgrade: the workstation role
+// it sets up records a verification and can change nothing recorded.
+TEST(PgSetup, MakesAWorkstationRoleThatOnlyAppends) {
+    QString why;
+    PgServer* server = SharedPgServer(&why);
+    if (!server) GTEST_SKIP() << why.toStdString();
+    const QStringList args = {"--host", server->SocketDir(), "--db", "lab_setup", "--tool",
+                              YUKT_RECORDS_TOOL};
+    for (int run = 0; run < 2; ++run) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(YUKT_SCRIPTS_DIR "/pg-setup", args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAll().toStdString();
+    }
+    RecordStore store;
+    ASSERT_TRUE(store.Open("postgresql://poverka_station@/lab_setup?host=" + server->SocketDir()))
+        << store.LastError().toStdString();
+    Record r = SampleRecord();
+    RecordPoint p = SamplePoint(4, 4.2);
+    ASSERT_TRUE(store.Begin(r) && store.AddPoint(r.id, p) && store.Close(r.id))
+        << store.LastError().toStdString();
+    for (const char* statement :
+         {"UPDATE records SET verdict = 'годен'", "DELETE FROM points", "TRUNCATE counters",
+          "CREATE TABLE notes (x INTEGER)", "DROP TRIGGER points_no_update ON points"}) {
+        QSqlQuery q(store.Database());
+        EXPECT_FALSE(q.exec(statement)) << statement;
+    }
 }
 #endif
 

@@ -15,6 +15,7 @@ class PgServer {
     bool Start(QString* why);
     void Stop();
     bool Running() const { return m_running; }
+    QString SocketDir() const { return m_dir ? m_dir->path() : QString(); }
     // A fresh, empty database on this server, owned by the owner role, as
     // the owner's store URL.
     QString NewDatabase(QString* why);
