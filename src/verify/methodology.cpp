@@ -434,7 +434,7 @@ const char* OperationKindWord(OperationKind kind) {
 int KindOfModel(const std::string& model) {
     for (int kind : {kKind745t, kKind748x, kKind748t, kKind735t, kKind735x, kKind787x,
                      kKind745t745t, kKind745t748x, kKind748x748x})
-        if (ModelOfKind(kind) == model) return kind;
+        if (ModelCodeOfKind(kind) == model) return kind;
     return -1;
 }
 
@@ -494,7 +494,7 @@ Methodology MethodologyOfProcedure(const Procedure& p) {
     m.file = p.file;
     m.id = p.doc;
     m.title = p.title;
-    for (int kind : p.kinds) m.models.push_back(ModelOfKind(kind));
+    for (int kind : p.kinds) m.models.push_back(ModelCodeOfKind(kind));
     Tolerance t;
     t.name = "error";
     t.kind = p.errorKind == ErrorKind::Rel       ? ToleranceKind::Rel

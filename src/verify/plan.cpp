@@ -20,13 +20,14 @@ PlanItem operationItem(const Operation& op) {
     it.operation = op.id;
     it.title = op.title;
     it.kind = op.kind;
+    it.acceptedVersions = op.acceptedVersions;
     return it;
 }
 
 }  // namespace
 
 std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, std::string& error) {
-    const std::string model = module.model.empty() ? ModelOfKind(module.kind) : module.model;
+    const std::string model = module.model.empty() ? ModelCodeOfKind(module.kind) : module.model;
     if (std::find(m.models.begin(), m.models.end(), model) == m.models.end()) {
         error = m.file + ": методика " + m.id + " не относится к модулю " +
                 (model.empty() ? std::to_string(module.kind) : model);

@@ -26,6 +26,7 @@ struct PlanItem {
                                // (0: the methodology names no reference)
     double frequencyHz = 0;    // Count: the frequency of the pulses
     double safeValue = 0;      // left on the generator when the operation ends
+    std::vector<std::string> acceptedVersions;  // software items
 };
 
 struct Plan {

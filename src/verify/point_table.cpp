@@ -127,7 +127,7 @@ int ChannelOfItem(Quantity q, int kind, int item) {
     return 0;
 }
 
-std::string ModelOfKind(int kind) {
+std::string ModelCodeOfKind(int kind) {
     switch (kind) {
         case kKind745t:
             return "745t";
@@ -160,17 +160,30 @@ double ModuleResolution(Quantity q, int kind, double value, double quartzKHz) {
             return kAdcMv / (kind == kKind748t ? 4096.0 : 16777216.0) / kShuntOhm;
         case Quantity::GeneratorCurrent:
             return kAdcMv / 16777216.0 / kShuntOhm;
+        // The timer counts at a quarter of the quartz; one count of one period.
         case Quantity::Frequency:
-            return quartzKHz > 0 ? value * value / (quartzKHz * 1000) : 0;
+            return quartzKHz > 0 ? value * value / (quartzKHz * 250) : 0;
         case Quantity::Period:
-            return quartzKHz > 0 ? 1000 / quartzKHz : 0;  // µs per count
+            return quartzKHz > 0 ? 4000 / quartzKHz : 0;  // µs per count
         case Quantity::Interval:
-            return quartzKHz > 0 ? 1 / (quartzKHz * 1000) : 0;
+            return quartzKHz > 0 ? 1 / (quartzKHz * 250) : 0;
         case Quantity::Count:
             return 1;
         default:
             return 0;
     }
+}
+
+double PollPeriod(Quantity q) {
+    return q == Quantity::Interval || q == Quantity::Count ? 0.1 : 0;
+}
+
+std::optional<ReplyRoute> ModulePoll(int kind) {
+    // A generator under test answers for itself, not through the meter.
+    if (kind == kKind787x) return CurrentGenerator(kind);
+    for (Quantity q : {Quantity::Current, Quantity::GeneratorCurrent, Quantity::Frequency})
+        if (const auto item = ItemOf(q, kind, 1)) return RouteFor(q, kind, *item);
+    return std::nullopt;
 }
 
 std::string CurrentCommand(int kind, double mA) {
