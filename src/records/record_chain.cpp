@@ -50,11 +50,6 @@ QVariantList ValuesOf(const QSqlQuery& q, const QList<sql::Column>& columns) {
 }
 
 bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& out, QString* error) {
-    static const QList<sql::Column> kAllRecord = [] {
-        QList<sql::Column> all = sql::OpeningColumns();
-        for (const sql::Column& c : sql::ClosureColumns().mid(1)) all << c;
-        return all;
-    }();
     for (const QString kind : {kRevisionEntry, kClosureEntry, kPointEntry, kPlanEntry}) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
@@ -75,7 +70,7 @@ bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& ou
             if (kind == kRevisionEntry) {
                 const bool opening = q.value("revision").toInt() == 0;
                 hashed = opening ? kOpeningEntry : kRevisionEntry;
-                columns = opening ? sql::OpeningColumns() : kAllRecord;
+                columns = opening ? sql::OpeningColumns() : sql::RevisionColumns();
                 e.name = Name(kind, q.value("id"), q.value("revision"));
             } else if (kind == kClosureEntry) {
                 columns = sql::ClosureColumns();

@@ -469,8 +469,8 @@ bool RecordStore::SealExisting() {
                 bool ok = revision == 0
                               ? seal(sql::kSealRevision, kOpeningEntry, sql::OpeningColumns(),
                                      Pick(sql::OpeningColumns(), recordNames, row), {id, 0})
-                              : seal(sql::kSealRevision, kRevisionEntry, AllRecordColumns(),
-                                     Pick(AllRecordColumns(), recordNames, row), {id, revision});
+                              : seal(sql::kSealRevision, kRevisionEntry, sql::RevisionColumns(),
+                                     Pick(sql::RevisionColumns(), recordNames, row), {id, revision});
                 if (revision == 0) {
                     for (const QVariantList& point : points)
                         ok = ok && seal(sql::kSealPoint, kPointEntry, sql::PointColumns(), point,
@@ -488,15 +488,6 @@ bool RecordStore::SealExisting() {
                              "Не удалось создать счётчик") &&
                         Exec(sql::kSetChainCounter, {seq, QString(sql::kChainCounter)},
                              "Не удалось записать счётчик"));
-}
-
-const QList<sql::Column>& RecordStore::AllRecordColumns() {
-    static const QList<sql::Column> all = [] {
-        QList<sql::Column> out = sql::OpeningColumns();
-        for (const sql::Column& c : sql::ClosureColumns().mid(1)) out << c;
-        return out;
-    }();
-    return all;
 }
 
 bool RecordStore::InterruptLeftOpen() {
@@ -568,7 +559,7 @@ std::optional<qint64> RecordStore::NextNumber(const QString& counter) {
 bool RecordStore::InsertRow(const Record& record) {
     const QVariantList row = RowOf(record);
     const bool opening = record.revision.number == 0;
-    const QList<sql::Column>& columns = opening ? sql::OpeningColumns() : AllRecordColumns();
+    const QList<sql::Column>& columns = opening ? sql::OpeningColumns() : sql::RevisionColumns();
     const std::optional<Link> link = NextLink(opening ? kOpeningEntry : kRevisionEntry, columns,
                                               Pick(columns, sql::RecordColumns(), row));
     return link &&

@@ -103,7 +103,6 @@ class RecordStore {
     std::optional<Link> NextLink(const QString& kind, const QList<sql::Column>& columns,
                                  const QVariantList& values);
     static QVariantList Linked(const QVariantList& row, const Link& link);
-    static const QList<sql::Column>& AllRecordColumns();
     bool InsertRow(const Record& record);
     bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()
 

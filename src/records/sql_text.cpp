@@ -176,6 +176,11 @@ const QList<Column>& ClosureColumns() {
     return columns;
 }
 
+const QList<Column>& RevisionColumns() {
+    static const QList<Column> columns = OpeningColumns() + ClosureColumns().mid(1);
+    return columns;
+}
+
 const QList<Column>& PointColumns() {
     static const QList<Column> columns = {
         {"record_id", T::Int},    {"seq", T::Int},         {"procedure_name", T::Text},

@@ -72,6 +72,7 @@ struct Column {
 // what its closure adds; a later revision hashes every column.
 const QList<Column>& OpeningColumns();
 const QList<Column>& ClosureColumns();  // with "id" first
+const QList<Column>& RevisionColumns();  // the opening's, then the closure's
 const QList<Column>& PointColumns();
 const QList<Column>& PlanColumns();
 QStringList Names(const QList<Column>& columns);
