@@ -36,9 +36,10 @@ QFont FontOf(FlowText::Style style, bool bold = false) {
     return f;
 }
 
-bool IsHeading(const FlowBlock& b) {
+bool KeepsWithNext(const FlowBlock& b) {
     const FlowText* t = std::get_if<FlowText>(&b);
-    return t && (t->style == FlowText::Heading || t->style == FlowText::Subheading);
+    return t && (t->keepWithNext || t->style == FlowText::Heading ||
+                 t->style == FlowText::Subheading);
 }
 
 // Text broken into lines of a width; a word is broken only when it alone is
@@ -112,7 +113,7 @@ class Flow {
     // first line or row of what it heads, a row with the header above it.
     double FirstUnit(const QList<FlowBlock>& blocks, int i) const {
         const FlowBlock& b = blocks[i];
-        if (IsHeading(b)) {
+        if (KeepsWithNext(b)) {
             const FlowText& t = std::get<FlowText>(b);
             const double own = Lines(t.text, FontOf(t.style), &m_writer, m_area.width(), t.align)
                                    .Height();

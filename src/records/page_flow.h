@@ -21,6 +21,7 @@ struct FlowText {
     QString text;
     Style style = Body;
     Qt::Alignment align = Qt::AlignLeft;
+    bool keepWithNext = false;  // headings always keep with what follows
 };
 
 struct FlowTable {
@@ -38,7 +39,7 @@ struct FlowDrawing {
 
 using FlowBlock = std::variant<FlowText, FlowTable, FlowDrawing>;
 
-// Headings keep with the block after them. Every page gets `footer` and
+// Headings (and texts marked so) keep with the block after them. Every page gets `footer` and
 // "страница N из M" at its foot.
 void RenderFlow(QPdfWriter& writer, const QList<FlowBlock>& blocks, const QString& footer);
 

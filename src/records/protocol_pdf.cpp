@@ -42,8 +42,9 @@ QList<FlowBlock> Conclusion(const Record& r) {
             << Text(QStringLiteral("Свидетельство о поверке № %1, действительно до %2.")
                         .arg(r.certificateNumber, RuDate(r.validUntil)));
     } else if (r.verdict == kUnsuitable) {
-        out << Text(QStringLiteral("Модуль непригоден к применению."))
-            << Text(QStringLiteral("Извещение о непригодности № ") + r.certificateNumber + ".");
+        out << Text(QStringLiteral("Модуль непригоден к применению."));
+        if (!r.certificateNumber.isEmpty())
+            out << Text(QStringLiteral("Извещение о непригодности № ") + r.certificateNumber + ".");
     } else {
         out << Text(QStringLiteral("Поверка прервана, заключение не выдано."));
     }

@@ -71,7 +71,11 @@ void SingleProcedure(const Record& r, QList<FlowBlock>& out) {
         out << Text(QStringLiteral("Канал: ") + (channel.isEmpty() ? "—" : channel),
                     FlowText::Subheading);
         const QString caption = KindCaption(points);
-        if (!caption.isEmpty()) out << Text(caption);
+        if (!caption.isEmpty()) {
+            FlowText text = Text(caption);
+            text.keepWithNext = true;
+            out << text;
+        }
         FlowTable table{kColumns, {}, true, kAlign};
         for (const RecordPoint* p : points)
             table.rows << PointRow(QString::number(p->seq) + (p->manual ? "*" : ""), *p,
@@ -145,7 +149,11 @@ void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
     if (ratio > 0)
         notes << QStringLiteral("отношение допускаемых погрешностей модуля и эталона не менее ") +
                      RuNumber(ratio, 1);
-    if (!notes.isEmpty()) out << Text(notes.join("; "));
+    if (!notes.isEmpty()) {
+        FlowText caption = Text(notes.join("; "));
+        caption.keepWithNext = true;
+        out << caption;
+    }
 
     ErrorChart chart;
     QMap<double, double> limits;
@@ -167,10 +175,13 @@ void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
             limits[p->nominal] = qMax(limits.value(p->nominal), LimitAt(*p));
             for (const RecordPoint* old : a.earlier.value(e->item)) {
                 const PointDecimals d = DecimalsFor(*old);
-                superseded << QStringLiteral("№ %1, попытка %2 (%3): %4 — %5")
+                const QString when = old->measuredAt.isValid()
+                                         ? " (" + LocalDateTime(old->measuredAt) + ")"
+                                         : QString();
+                superseded << QStringLiteral("№ %1, попытка %2%3: %4 — %5")
                                   .arg(e->item)
                                   .arg(old->attempt)
-                                  .arg(LocalDateTime(old->measuredAt),
+                                  .arg(when,
                                        Measured(*old)
                                            ? WithUnit(RuNumber(old->error, d.error), ErrorUnit(*old))
                                            : QStringLiteral("—"),

@@ -2,7 +2,7 @@
 // pdftotext, and the registry XML parsed back element by element.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -90,22 +90,23 @@ TEST(Protocol, ReadsBackInItsOrderWithDecimalCommas) {
           "0,0120 мА",
           "±0,0500 мА",
           "Канал: канал 2",
+          "Погрешность: абсолютная",
           "19,9700 мА",
           "-0,0300 мА",
+          "Заключение",
           "пригоден к применению",
-          "Свидетельство о поверке № 2026/5",
-          "Действительно до 07.12.2027",
+          "Свидетельство о поверке № 2026/5, действительно до 07.12.2027",
           "Поверитель",
           "Иванов И. И.",
           "Подпись",
           "poverka",
           QString(64, 'a')},
-         {"непригоден", "Редакция"}},
+         {"непригоден", "Редакция", "Заключение:"}},
         {kUnsuitable,
          {"Протокол поверки № 17", "12,2000 мА", "0,2000 мА", "не соответствует",
           "непригоден к применению", "Извещение о непригодности № И-2026/1",
           "Точка 2: погрешность превышает допуск"},
-         {"Действительно до", "Свидетельство"}},
+         {"действительно до", "Свидетельство"}},
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
@@ -168,6 +169,21 @@ QList<ParsedResult> Parse(const QByteArray& xml, QString* root) {
     return out;
 }
 
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+FgisExportReport Export(const QList<Record>& records, const QString& path, int perFile,
+                        QStringList* problems, bool attach = false) {
+    qsizetype at = 0;
+    auto feed = [&](QString*) {
+        return at < records.size() ? std::optional<Record>(records[at++]) : std::nullopt;
+    };
+    return ExportFgis(feed, {path, perFile, attach},
+                      [problems](const QString& line) { *problems << line; });
+}
+
 TEST(FgisExport, ElementsInTheRegistryOrderAndEscapedTexts) {
     Record incomplete = ClosedRecord(kSuitable);
     incomplete.id = 18;
@@ -177,21 +193,23 @@ TEST(FgisExport, ElementsInTheRegistryOrderAndEscapedTexts) {
     open.id = 19;
     open.state = RecordState::Open;
     open.verdict.clear();
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    const FgisExportReport report = WriteFgisXml(
-        {ClosedRecord(kSuitable), incomplete, ClosedRecord(kUnsuitable), open}, &out, true);
+    QTemporaryDir dir;
+    QStringList problems;
+    const FgisExportReport report =
+        Export({ClosedRecord(kSuitable), incomplete, ClosedRecord(kUnsuitable), open},
+               dir.filePath("out.xml"), 1000, &problems, true);
 
-    EXPECT_EQ(report.exported, (QList<qint64>{17, 17}));
-    ASSERT_EQ(report.problems.size(), 2);
-    EXPECT_TRUE(report.problems[0].contains("№ 18"));
-    EXPECT_TRUE(report.problems[0].contains("регистрационного номера типа"));
-    EXPECT_TRUE(report.problems[0].contains("шифра клейма"));
-    EXPECT_TRUE(report.problems[1].contains("не завершена"));
-    EXPECT_FALSE(out.data().contains("<mitypeNumber></mitypeNumber>"));
+    EXPECT_EQ(report.exported, 2);
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_TRUE(problems[0].contains("№ 18"));
+    EXPECT_TRUE(problems[0].contains("mitypeNumber: не заполнено"));
+    EXPECT_TRUE(problems[0].contains("signCipher: не заполнено"));
+    EXPECT_TRUE(problems[1].contains("не завершена"));
+    const QByteArray xml = ReadAll(dir.filePath("out.xml"));
+    EXPECT_FALSE(xml.contains("<mitypeNumber></mitypeNumber>"));
 
     QString root;
-    const QList<ParsedResult> results = Parse(out.data(), &root);
+    const QList<ParsedResult> results = Parse(xml, &root);
     EXPECT_EQ(root, kFgisNamespace + " application");
     ASSERT_EQ(results.size(), 2);
     const ParsedResult& good = results[0];
