@@ -31,10 +31,6 @@ QString Optional(const std::optional<double>& v, const QString& unit) {
     return v ? RuNumber(*v, 1) + "\u00A0" + unit : QString();
 }
 
-// The record's place in the tamper-evident chain of the store, printed under
-// the program's identification once records carry it.
-QString ChainHashOf(const Record&) { return QString(); }
-
 QList<FlowBlock> Conclusion(const Record& r) {
     QList<FlowBlock> out{Heading(QStringLiteral("Заключение"))};
     if (r.verdict == kSuitable) {
@@ -114,8 +110,9 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
     out << Text(QStringLiteral("Программа: %1, версия %2, контрольная сумма (SHA-256): %3")
                     .arg(r.program.name, r.program.version, r.program.checksum),
                 FlowText::Small);
-    if (const QString chain = ChainHashOf(r); !chain.isEmpty())
-        out << Text(QStringLiteral("Контрольная сумма записи (SHA-256): ") + chain, FlowText::Small);
+    if (!r.chainHash.isEmpty())  // the record's place in the store's tamper-evident chain
+        out << Text(QStringLiteral("Контрольная сумма записи в базе (SHA-256): ") + r.chainHash,
+                    FlowText::Small);
     return out;
 }
 

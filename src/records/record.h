@@ -141,6 +141,10 @@ struct Record {
     QList<PlanEntry> plan;
     QString softwareFound;  // the module's software identification found
     Revision revision;  // the revision this view of the record shows
+    // SHA-256 (hex) of the record's latest entry in the database's chain of
+    // entries, as read: printed on the protocol, it vouches for the record
+    // and everything stored before it.
+    QString chainHash;
 };
 
 // The verdict the points give: suitable only when every point was measured

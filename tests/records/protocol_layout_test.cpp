@@ -42,6 +42,7 @@ Record WholeModule() {
     r.methodologyRevision = 3;
     r.methodologySha256 = QString(64, 'b');
     r.softwareFound = "748t v1.2";
+    r.chainHash = QString(64, 'c');
     r.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""},
               {2, "5.3", "Подтверждение соответствия программного обеспечения", "software", 0, 0, ""}};
     RecordPoint look;
@@ -148,7 +149,8 @@ TEST(ProtocolLayout, ByOperationAndChannelToTheResolutionWithOneConclusion) {
                   "модуля и эталона не менее 4,0"),
           QString("Канал 11"), QString("4,000 мА 4,000 мА 4,050 мА 0,31 % ±0,20 % не соответствует"),
           QString("Заменены повторным измерением: № 8, попытка 1"), QString("График погрешности"),
-          QString("Модуль непригоден к применению."), r.reasons.last()})
+          QString("Модуль непригоден к применению."), r.reasons.last(),
+          "Контрольная сумма записи в базе (SHA-256): " + r.chainHash})
         EXPECT_TRUE(all.contains(expectedText)) << expectedText.toStdString();
 }
 
