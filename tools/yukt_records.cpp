@@ -23,8 +23,8 @@
 #include "records/fgis_export.h"
 #include "records/journal_query.h"
 #include "records/lab_settings_check.h"
-#include "records/record_feed.h"
 #include "records/protocol_pdf.h"
+#include "records/record_feed.h"
 #include "records/record_store.h"
 
 namespace {
@@ -60,8 +60,9 @@ int Export(RecordStore& store, const QCommandLineParser& args) {
                                                [](const QString& line) { Complain(line, 0); });
     if (!report.error.isEmpty()) return Complain(report.error + "; файл не записан", 1);
     if (report.exported == 0) {
-        Complain(report.offered == 0 ? QStringLiteral("нет записей для выгрузки, файл не записан")
-                                     : QStringLiteral("ни одна запись не выгружена, файл не записан"),
+        Complain(report.offered == 0
+                     ? QStringLiteral("нет записей для выгрузки, файл не записан")
+                     : QStringLiteral("ни одна запись не выгружена, файл не записан"),
                  0);
         return 3;
     }
@@ -145,7 +146,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName("yukt-records");
     QCommandLineParser args;
     args.addHelpOption();
-    args.addPositionalArgument("command", "export | protocol | settings [get KEY | set KEY VALUE] | due");
+    args.addPositionalArgument("command",
+                               "export | protocol | settings [get KEY | set KEY VALUE] | due");
     args.addOptions({{"db", "records database URL", "URL"},
                      {"fgis", "registry XML file to write", "FILE"},
                      {"from", "first date, YYYY-MM-DD", "DATE"},

@@ -3,18 +3,17 @@
 // 100 000 records, the time to write one protocol, and the memory of an
 // export of 100 000 records.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <sys/resource.h>
-
 #include <algorithm>
 
 #include "app/journal_window.h"
-#include "records/pg_server.h"
 #include "records/fgis_export.h"
+#include "records/pg_server.h"
 #include "records/protocol_pdf.h"
 #include "records/record_feed.h"
 #include "records/records_fixture.h"
@@ -141,15 +140,28 @@ QString ExportableRecords(int count) {
     rows.prepare(sql::InsertRecord());
     const QStringList& columns = sql::RecordColumns();
     const Record sample = test::SampleRecord();
-    const QMap<QString, QVariant> fixed = {
-        {"revision", 0}, {"workstation", "bench"}, {"pid", 1}, {"state", "closed"},
-        {"verdict", kSuitable}, {"valid_until", "2027-01-01"}, {"certificate", "2026/1"},
-        {"model", "745t"}, {"designation", sample.module.designation},
-        {"manufacture_year", "2024"}, {"modification", sample.info.modification},
-        {"owner", sample.info.owner}, {"type_number", sample.info.typeNumber}, {"kind", 2},
-        {"methodology", sample.info.methodology}, {"operator_name", sample.info.operatorName},
-        {"temperature", 21.5}, {"pressure", 100.2}, {"pressure_unit", "кПа"}, {"humidity", 55.0},
-        {"sign_cipher", "ЛАБ"}, {"uve_numbers", sample.lab.uveNumbers.join('\n')}};
+    const QMap<QString, QVariant> fixed = {{"revision", 0},
+                                           {"workstation", "bench"},
+                                           {"pid", 1},
+                                           {"state", "closed"},
+                                           {"verdict", kSuitable},
+                                           {"valid_until", "2027-01-01"},
+                                           {"certificate", "2026/1"},
+                                           {"model", "745t"},
+                                           {"designation", sample.module.designation},
+                                           {"manufacture_year", "2024"},
+                                           {"modification", sample.info.modification},
+                                           {"owner", sample.info.owner},
+                                           {"type_number", sample.info.typeNumber},
+                                           {"kind", 2},
+                                           {"methodology", sample.info.methodology},
+                                           {"operator_name", sample.info.operatorName},
+                                           {"temperature", 21.5},
+                                           {"pressure", 100.2},
+                                           {"pressure_unit", "кПа"},
+                                           {"humidity", 55.0},
+                                           {"sign_cipher", "ЛАБ"},
+                                           {"uve_numbers", sample.lab.uveNumbers.join('\n')}};
     const QDateTime start(QDate(2025, 1, 1), QTime(8, 0), Qt::UTC);
     for (int i = 1; i <= count; ++i) {
         const QString at = start.addSecs(i * 300).toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
@@ -157,10 +169,14 @@ QString ExportableRecords(int count) {
         ids.addBindValue(at);
         ids.exec();
         for (const QString& c : columns) {
-            if (c == "id") rows.addBindValue(i);
-            else if (c == "started_utc" || c == "finished_utc") rows.addBindValue(at);
-            else if (c == "serial") rows.addBindValue(QString::number(100000 + i));
-            else rows.addBindValue(fixed.value(c, QString()));
+            if (c == "id")
+                rows.addBindValue(i);
+            else if (c == "started_utc" || c == "finished_utc")
+                rows.addBindValue(at);
+            else if (c == "serial")
+                rows.addBindValue(QString::number(100000 + i));
+            else
+                rows.addBindValue(fixed.value(c, QString()));
         }
         rows.exec();
     }
@@ -175,8 +191,8 @@ void FgisExport(benchmark::State& state) {
     RecordStore store;
     store.Open(url);
     for (auto _ : state) {
-        const FgisExportReport report = ExportFgis(FeedOfFilter(store, {}),
-                                                   {Dir().filePath("export.xml"), 1000, false}, {});
+        const FgisExportReport report =
+            ExportFgis(FeedOfFilter(store, {}), {Dir().filePath("export.xml"), 1000, false}, {});
         if (report.exported != 100000) return state.SkipWithError("not every record exported");
         state.counters["files"] = report.files.size();
     }

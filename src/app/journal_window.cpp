@@ -273,18 +273,17 @@ void TJournalWindow::ExportFgis() {
         QMessageBox::Yes;
     constexpr int kShown = 20;  // the rest are counted, not listed
     QStringList leftOut;
-    const FgisExportReport report =
-        records::ExportFgis(FeedOfIds(*m_store, SelectedOrFiltered()), options,
-                   [&leftOut](const QString& line) {
-                       if (leftOut.size() < kShown) leftOut << line;
-                   });
+    const FgisExportReport report = records::ExportFgis(FeedOfIds(*m_store, SelectedOrFiltered()),
+                                                        options, [&leftOut](const QString& line) {
+                                                            if (leftOut.size() < kShown)
+                                                                leftOut << line;
+                                                        });
     if (!report.error.isEmpty()) return Warn(report.error + QStringLiteral("; файл не записан"));
-    QString text = report.exported == 0
-                       ? QStringLiteral("Нечего выгружать: файл не записан")
-                       : QStringLiteral("Выгружено записей: %1 из %2\n%3")
-                             .arg(report.exported)
-                             .arg(report.offered)
-                             .arg(report.files.join('\n'));
+    QString text = report.exported == 0 ? QStringLiteral("Нечего выгружать: файл не записан")
+                                        : QStringLiteral("Выгружено записей: %1 из %2\n%3")
+                                              .arg(report.exported)
+                                              .arg(report.offered)
+                                              .arg(report.files.join('\n'));
     if (!leftOut.isEmpty()) text += "\n\n" + leftOut.join('\n');
     if (report.leftOut > leftOut.size())
         text += QStringLiteral("\n… и ещё не выгружено: %1").arg(report.leftOut - leftOut.size());

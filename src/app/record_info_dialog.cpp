@@ -85,9 +85,12 @@ RecordInfo TRecordInfoDialog::Info() const {
 }
 
 QList<std::pair<QLineEdit*, RegistryField>> TRecordInfoDialog::RegistryChecked() const {
-    return {{m_serial, RegistryField::Serial},         {m_year, RegistryField::ManufactureYear},
-            {m_modification, RegistryField::Modification}, {m_owner, RegistryField::Owner},
-            {m_typeNumber, RegistryField::TypeNumber},  {m_methodology, RegistryField::DocTitle},
+    return {{m_serial, RegistryField::Serial},
+            {m_year, RegistryField::ManufactureYear},
+            {m_modification, RegistryField::Modification},
+            {m_owner, RegistryField::Owner},
+            {m_typeNumber, RegistryField::TypeNumber},
+            {m_methodology, RegistryField::DocTitle},
             {m_operator, RegistryField::Metrologist}};
 }
 

@@ -47,8 +47,9 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     m_database =
         edit(QStringLiteral("База данных (со следующего запуска)"), RecordsDbUrl(programDir));
     const std::pair<QLineEdit*, const char*> checked[] = {
-        {m_cipher, "sign_cipher"}, {m_uve, "uve_numbers"},         {m_mieta, "mieta_numbers"},
-        {m_misType, "mis_type"},   {m_misSerial, "mis_serial"},    {m_certificate, "certificate_scheme"},
+        {m_cipher, "sign_cipher"},   {m_uve, "uve_numbers"},
+        {m_mieta, "mieta_numbers"},  {m_misType, "mis_type"},
+        {m_misSerial, "mis_serial"}, {m_certificate, "certificate_scheme"},
         {m_notice, "notice_scheme"}};
     for (const auto& [edit, key] : checked)
         CheckWhileTyping(edit, [key](const QString& text) { return LabSettingProblem(key, text); });

@@ -119,8 +119,8 @@ void DrawErrorChart(QPainter& p, const QRectF& area, const ErrorChart& chart) {
     for (int i = 0; i < chart.series.size(); ++i) {
         const ChartSeries& s = chart.series[i];
         const QColor colour = kColours[i % std::size(kColours)];
-        const Qt::PenStyle style = i < static_cast<int>(std::size(kColours)) ? Qt::SolidLine
-                                                                            : Qt::DashLine;
+        const Qt::PenStyle style =
+            i < static_cast<int>(std::size(kColours)) ? Qt::SolidLine : Qt::DashLine;
         QList<QPointF> pts = s.points;
         std::sort(pts.begin(), pts.end(),
                   [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });

@@ -13,15 +13,15 @@ class QPainter;
 namespace yukt::records {
 
 struct ChartSeries {
-    QString name;            // "Канал 11"
-    QList<QPointF> points;   // x: nominal, y: error
+    QString name;           // "Канал 11"
+    QList<QPointF> points;  // x: nominal, y: error
 };
 
 struct ErrorChart {
-    QString xTitle;          // "задано, мА"
-    QString yTitle;          // "погрешность, %"
+    QString xTitle;  // "задано, мА"
+    QString yTitle;  // "погрешность, %"
     QList<ChartSeries> series;
-    QList<QPointF> limit;    // the permitted error at each nominal (the band is ±)
+    QList<QPointF> limit;  // the permitted error at each nominal (the band is ±)
 };
 
 void DrawErrorChart(QPainter& painter, const QRectF& area, const ErrorChart& chart);

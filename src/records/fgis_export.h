@@ -50,11 +50,11 @@ struct FgisExportOptions {
 };
 
 struct FgisExportReport {
-    qint64 offered = 0;   // records read
+    qint64 offered = 0;  // records read
     qint64 exported = 0;
     qint64 leftOut = 0;
-    QStringList files;    // written, in order
-    QString error;        // a file or database failure: then no file is written
+    QStringList files;  // written, in order
+    QString error;      // a file or database failure: then no file is written
 };
 
 // The next record to export; nothing at the end, or on a failure with `error`.

@@ -10,8 +10,9 @@
 namespace yukt::records {
 
 const QStringList& JournalCsvCaptions() {
-    static const QStringList captions = {"№",      "Ред.",      "Дата",       "Модель",       "Модуль",
-                                         "Зав. №", "Результат", "Поверитель", "Свидетельство"};
+    static const QStringList captions = {"№",         "Ред.",       "Дата",
+                                         "Модель",    "Модуль",     "Зав. №",
+                                         "Результат", "Поверитель", "Свидетельство"};
     return captions;
 }
 

@@ -1,12 +1,11 @@
 #include "records/journal_query.h"
 
 #include <QDateTime>
-#include <QTimeZone>
 #include <QSqlError>
+#include <QTimeZone>
 #include <QVariant>
 
 #include "records/record.h"
-
 #include "records/sql_text.h"
 
 namespace yukt::records {
@@ -85,8 +84,7 @@ std::optional<QList<qint64>> JournalIdsAfter(const QSqlDatabase& db, const Journ
     binds << afterId << limit;
     QSqlQuery q = Run(db, text, binds);
     if (!q.isActive()) {
-        if (error)
-            *error = QStringLiteral("Не удалось прочитать журнал: ") + q.lastError().text();
+        if (error) *error = QStringLiteral("Не удалось прочитать журнал: ") + q.lastError().text();
         return std::nullopt;
     }
     QList<qint64> ids;

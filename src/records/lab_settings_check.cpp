@@ -92,17 +92,19 @@ QString LabSettingProblem(const QString& key, const QString& raw) {
 }
 
 QStringList LabSettingsProblems(const LabSettings& s) {
-    const std::pair<const char*, QString> values[] = {
-        {"sign_cipher", s.signCipher},        {"uve_numbers", s.uveNumbers.join(';')},
-        {"mieta_numbers", s.mietaNumbers.join(';')}, {"mis_type", s.misTypeNumber},
-        {"mis_serial", s.misSerial},          {"certificate_scheme", s.certificateScheme},
-        {"notice_scheme", s.noticeScheme}};
+    const std::pair<const char*, QString> values[] = {{"sign_cipher", s.signCipher},
+                                                      {"uve_numbers", s.uveNumbers.join(';')},
+                                                      {"mieta_numbers", s.mietaNumbers.join(';')},
+                                                      {"mis_type", s.misTypeNumber},
+                                                      {"mis_serial", s.misSerial},
+                                                      {"certificate_scheme", s.certificateScheme},
+                                                      {"notice_scheme", s.noticeScheme}};
     QStringList problems;
     for (const auto& [key, value] : values)
         if (const QString p = LabSettingProblem(key, value); !p.isEmpty()) problems << p;
     for (auto it = s.intervalMonths.begin(); it != s.intervalMonths.end(); ++it)
-        if (const QString p = LabSettingProblem(kIntervalPrefix + it.key(),
-                                                QString::number(it.value()));
+        if (const QString p =
+                LabSettingProblem(kIntervalPrefix + it.key(), QString::number(it.value()));
             !p.isEmpty())
             problems << p;
     return problems;

@@ -38,8 +38,8 @@ QFont FontOf(FlowText::Style style, bool bold = false) {
 
 bool KeepsWithNext(const FlowBlock& b) {
     const FlowText* t = std::get_if<FlowText>(&b);
-    return t && (t->keepWithNext || t->style == FlowText::Heading ||
-                 t->style == FlowText::Subheading);
+    return t &&
+           (t->keepWithNext || t->style == FlowText::Heading || t->style == FlowText::Subheading);
 }
 
 // Text broken into lines of a width; a word is broken only when it alone is
@@ -104,8 +104,9 @@ class Flow {
 
     double Space(const FlowBlock& b) const {
         if (const FlowText* t = std::get_if<FlowText>(&b))
-            return Mm(t->style == FlowText::Heading ? 4 : t->style == FlowText::Subheading ? 2.5
-                                                                                          : 1);
+            return Mm(t->style == FlowText::Heading      ? 4
+                      : t->style == FlowText::Subheading ? 2.5
+                                                         : 1);
         return Mm(1.5);
     }
 
@@ -115,8 +116,8 @@ class Flow {
         const FlowBlock& b = blocks[i];
         if (KeepsWithNext(b)) {
             const FlowText& t = std::get<FlowText>(b);
-            const double own = Lines(t.text, FontOf(t.style), &m_writer, m_area.width(), t.align)
-                                   .Height();
+            const double own =
+                Lines(t.text, FontOf(t.style), &m_writer, m_area.width(), t.align).Height();
             return i + 1 < blocks.size() ? own + Space(blocks[i + 1]) + FirstUnit(blocks, i + 1)
                                          : own;
         }
@@ -161,8 +162,8 @@ class Flow {
     }
 
     QList<double> Widths(const FlowTable& t) const {
-        const int columns = t.header.isEmpty() ? (t.rows.isEmpty() ? 0 : t.rows[0].size())
-                                               : t.header.size();
+        const int columns =
+            t.header.isEmpty() ? (t.rows.isEmpty() ? 0 : t.rows[0].size()) : t.header.size();
         QList<double> least(columns, 0), wanted(columns, 0);
         auto measure = [&](const QStringList& row, bool bold) {
             const QFontMetricsF m(FontOf(FlowText::Body, bold), &m_writer);
@@ -205,8 +206,8 @@ class Flow {
         return h + 2 * Mm(kCellPadMm);
     }
 
-    void DrawRow(const FlowTable& t, const QStringList& row, const QList<double>& widths,
-                 bool bold, double height) {
+    void DrawRow(const FlowTable& t, const QStringList& row, const QList<double>& widths, bool bold,
+                 double height) {
         if (!m_painter) return;
         double x = m_area.left();
         for (int c = 0; c < widths.size(); ++c) {

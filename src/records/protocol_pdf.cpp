@@ -62,17 +62,17 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
                         .arg(LocalDateTime(r.revision.at), r.revision.author, r.revision.reason),
                     FlowText::Body, Qt::AlignHCenter);
 
-    QList<std::pair<QString, QString>> instrument = {
-        {"Наименование", i.instrumentName},
-        {"Тип", r.module.designation},
-        {"Модель", r.module.model},
-        {"Модификация", i.modification},
-        {"Заводской номер", i.serial},
-        {"Год выпуска", i.manufactureYear},
-        {"Владелец", i.owner},
-        {"Регистрационный номер типа", i.typeNumber},
-        {"Идентификация модуля", r.module.identText}};
-    if (!r.softwareFound.isEmpty()) instrument << std::pair{QString("Идентификация ПО"), r.softwareFound};
+    QList<std::pair<QString, QString>> instrument = {{"Наименование", i.instrumentName},
+                                                     {"Тип", r.module.designation},
+                                                     {"Модель", r.module.model},
+                                                     {"Модификация", i.modification},
+                                                     {"Заводской номер", i.serial},
+                                                     {"Год выпуска", i.manufactureYear},
+                                                     {"Владелец", i.owner},
+                                                     {"Регистрационный номер типа", i.typeNumber},
+                                                     {"Идентификация модуля", r.module.identText}};
+    if (!r.softwareFound.isEmpty())
+        instrument << std::pair{QString("Идентификация ПО"), r.softwareFound};
     instrument << std::pair{QString("Адрес FLASH"), QString::number(r.module.flashAddress)}
                << std::pair{QString("Коэффициенты до поверки"), r.module.flashBefore}
                << std::pair{QString("Коэффициенты после поверки"), r.module.flashAfter};
@@ -80,10 +80,9 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
 
     QList<std::pair<QString, QString>> methodology = {{"Документ", i.methodology}};
     if (!r.methodologyId.isEmpty())
-        methodology << std::pair{QString("Методика"),
-                                 QStringLiteral("%1, редакция %2")
-                                     .arg(r.methodologyId)
-                                     .arg(r.methodologyRevision)}
+        methodology << std::pair{QString("Методика"), QStringLiteral("%1, редакция %2")
+                                                          .arg(r.methodologyId)
+                                                          .arg(r.methodologyRevision)}
                     << std::pair{QString("Файл методики (SHA-256)"), r.methodologySha256};
     methodology << std::pair{QString("Вид поверки"), KindText(static_cast<int>(i.kind))};
     out << Heading(QStringLiteral("Методика поверки")) << Fields(methodology);
@@ -103,10 +102,10 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
                    {"Относительная влажность", Optional(c.humidity, "%")}});
 
     out << Heading(QStringLiteral("Результаты поверки")) << ResultBlocks(r) << Conclusion(r);
-    out << Fields({{"Поверитель", i.operatorName},
-                   {"Дата поверки",
-                    LocalDateTime(r.finishedAt.isValid() ? r.finishedAt : r.startedAt)},
-                   {"Подпись", "____________________"}});
+    out << Fields(
+        {{"Поверитель", i.operatorName},
+         {"Дата поверки", LocalDateTime(r.finishedAt.isValid() ? r.finishedAt : r.startedAt)},
+         {"Подпись", "____________________"}});
     out << Text(QStringLiteral("Программа: %1, версия %2, контрольная сумма (SHA-256): %3")
                     .arg(r.program.name, r.program.version, r.program.checksum),
                 FlowText::Small);

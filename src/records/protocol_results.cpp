@@ -12,9 +12,8 @@ namespace {
 const QString kNbsp = QStringLiteral("\u00A0");  // keeps a number with its unit
 const QStringList kColumns = {"№",           "Задано", "Эталон", "Измерено",
                               "Погрешность", "Допуск", "Вывод"};
-const QList<Qt::Alignment> kAlign = {Qt::AlignRight, Qt::AlignRight, Qt::AlignRight,
-                                     Qt::AlignRight, Qt::AlignRight, Qt::AlignRight,
-                                     Qt::AlignLeft};
+const QList<Qt::Alignment> kAlign = {Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight,
+                                     Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft};
 
 bool Measured(const RecordPoint& p) { return p.result == "pass" || p.result == "fail"; }
 
@@ -42,8 +41,7 @@ QStringList PointRow(const QString& number, const RecordPoint& p, bool kindInRow
             PointVerdictText(p)};
 }
 
-QStringList Distinct(const QList<const RecordPoint*>& points,
-                     QString (*of)(const RecordPoint&)) {
+QStringList Distinct(const QList<const RecordPoint*>& points, QString (*of)(const RecordPoint&)) {
     QStringList out;
     for (const RecordPoint* p : points)
         if (!out.contains(of(*p))) out << of(*p);
@@ -126,8 +124,7 @@ void ModuleOperation(const Record& r, const PlanEntry& e, const Attempts& a,
 }
 
 QString ChannelTitle(int channel) {
-    return channel > 0 ? QStringLiteral("Канал %1").arg(channel)
-                       : QStringLiteral("Модуль в целом");
+    return channel > 0 ? QStringLiteral("Канал %1").arg(channel) : QStringLiteral("Модуль в целом");
 }
 
 void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
@@ -167,7 +164,11 @@ void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
             if (!p) {
                 table.rows << QStringList{QString::number(e->item),
                                           WithUnit(RuShort(e->nominal), e->unit),
-                                          "—", "—", "—", "—", QStringLiteral("не измерено")};
+                                          "—",
+                                          "—",
+                                          "—",
+                                          "—",
+                                          QStringLiteral("не измерено")};
                 continue;
             }
             table.rows << PointRow(QString::number(e->item), *p, caption.isEmpty());
@@ -182,9 +183,9 @@ void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
                                   .arg(e->item)
                                   .arg(old->attempt)
                                   .arg(when,
-                                       Measured(*old)
-                                           ? WithUnit(RuNumber(old->error, d.error), ErrorUnit(*old))
-                                           : QStringLiteral("—"),
+                                       Measured(*old) ? WithUnit(RuNumber(old->error, d.error),
+                                                                 ErrorUnit(*old))
+                                                      : QStringLiteral("—"),
                                        PointVerdictText(*old));
             }
         }
@@ -198,12 +199,12 @@ void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
             chart.yTitle = QStringLiteral("погрешность, ") + ErrorUnit(*all[0]);
         }
     }
-    for (auto it = limits.begin(); it != limits.end(); ++it) chart.limit << QPointF(it.key(), it.value());
+    for (auto it = limits.begin(); it != limits.end(); ++it)
+        chart.limit << QPointF(it.key(), it.value());
     if (chart.series.isEmpty()) return;
     out << Text(QStringLiteral("График погрешности"), FlowText::Subheading);
-    out << FlowDrawing{70, [chart](QPainter& p, const QRectF& area) {
-                           DrawErrorChart(p, area, chart);
-                       }};
+    out << FlowDrawing{
+        70, [chart](QPainter& p, const QRectF& area) { DrawErrorChart(p, area, chart); }};
 }
 
 void ByMethodology(const Record& r, QList<FlowBlock>& out) {

@@ -16,16 +16,16 @@ enum class RegistryField {
     ManufactureYear,  // manufactureYear, an xs:gYear
     Modification,
     SignCipher,
-    Owner,            // miOwner
+    Owner,  // miOwner
     Reasons,
     DocTitle,
     Metrologist,
-    MeansNumber,      // a number of a means group (uve, mieta)
+    MeansNumber,  // a number of a means group (uve, mieta)
     MisTypeNumber,
     MisSerial,
     Temperature,
     Pressure,
-    Humidity,         // "hymidity", as the format spells it
+    Humidity,  // "hymidity", as the format spells it
     StickerNumber,
 };
 

@@ -55,8 +55,8 @@ PointDecimals DecimalsFor(const RecordPoint& p) {
     else if (p.errorKind == QLatin1String("rel"))
         step = p.resolution * std::abs(p.nominal) / 100;
     // The finest decimal place no coarser than that step.
-    d.value = step > 0 ? qBound(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 6)
-                       : d.error;
+    d.value =
+        step > 0 ? qBound(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 6) : d.error;
     return d;
 }
 
@@ -72,10 +72,9 @@ QString ErrorKindWords(const RecordPoint& p) {
     if (p.errorKind == QLatin1String("abs")) return QStringLiteral("абсолютная");
     if (p.errorKind == QLatin1String("rel")) return QStringLiteral("относительная");
     if (p.errorKind == QLatin1String("reduced"))
-        return p.spanHigh > p.spanLow
-                   ? QStringLiteral("приведённая к диапазону %1–%2%3")
-                         .arg(RuShort(p.spanLow), RuShort(p.spanHigh), unit)
-                   : QStringLiteral("приведённая");
+        return p.spanHigh > p.spanLow ? QStringLiteral("приведённая к диапазону %1–%2%3")
+                                            .arg(RuShort(p.spanLow), RuShort(p.spanHigh), unit)
+                                      : QStringLiteral("приведённая");
     if (p.errorKind == QLatin1String("abs+rel"))
         return QStringLiteral("абсолютная, ±(%1%2 + %3·|x|)")
             .arg(RuShort(p.limit), unit, RuShort(p.limit2));

@@ -45,7 +45,8 @@ bool WholeFile::Fail(const QString& path, const QString& reason, QString* error)
 
 bool WholeFile::Begin(QString* error) {
     const QFileInfo target(m_path);
-    if (target.fileName().isEmpty()) return Fail(m_path, QStringLiteral("не задано имя файла"), error);
+    if (target.fileName().isEmpty())
+        return Fail(m_path, QStringLiteral("не задано имя файла"), error);
     if (target.isDir()) return Fail(m_path, QStringLiteral("это папка"), error);
     m_temp = std::make_unique<QTemporaryFile>(target.absolutePath() + "/." + target.fileName() +
                                               ".XXXXXX");

@@ -107,7 +107,8 @@ TEST(RecordsTool, SettingsAreListedReadAndSetWithTheDialogsChecks) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         const ToolRun r = Tool(QStringList{"settings"} + c.args + QStringList{"--db", db});
         EXPECT_EQ(r.status, c.status) << r.err.toStdString();
-        EXPECT_TRUE(c.args.isEmpty() ? r.out.contains(c.out) : r.out == c.out) << r.out.toStdString();
+        EXPECT_TRUE(c.args.isEmpty() ? r.out.contains(c.out) : r.out == c.out)
+            << r.out.toStdString();
         EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
     }
 }
@@ -166,7 +167,8 @@ TEST(RecordsTool, AFullDiskFailsTheExportAndTheCsvLeavingNothing) {
         report = WriteJournalCsv(store.Database(), {}, csv);
     }
     EXPECT_EQ(report.rows, 0);
-    EXPECT_TRUE(report.error.startsWith("Не удалось записать " + csv + ": ")) << report.error.toStdString();
+    EXPECT_TRUE(report.error.startsWith("Не удалось записать " + csv + ": "))
+        << report.error.toStdString();
     EXPECT_EQ(disk.Entries(), QStringList());
 
     JournalFilter none;

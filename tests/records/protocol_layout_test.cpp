@@ -43,8 +43,9 @@ Record WholeModule() {
     r.methodologySha256 = QString(64, 'b');
     r.softwareFound = "748t v1.2";
     r.chainHash = QString(64, 'c');
-    r.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""},
-              {2, "5.3", "Подтверждение соответствия программного обеспечения", "software", 0, 0, ""}};
+    r.plan = {
+        {1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""},
+        {2, "5.3", "Подтверждение соответствия программного обеспечения", "software", 0, 0, ""}};
     RecordPoint look;
     look.operation = "5.1", look.item = 1, look.attempt = 1, look.manual = true;
     look.result = "pass", look.remark = "корпус без повреждений";
@@ -54,8 +55,10 @@ Record WholeModule() {
     int item = 3;
     for (int channel = 1; channel <= 16; ++channel)
         for (double nominal : kNominals) {
-            r.plan << PlanEntry{item, "5.4", "Определение приведённой погрешности измерения тока",
-                                "error", channel, nominal, "мА"};
+            r.plan << PlanEntry{
+                item,    "5.4",   "Определение приведённой погрешности измерения тока",
+                "error", channel, nominal,
+                "мА"};
             r.points << ErrorPoint(item++, channel, nominal, channel == 11 ? 0.31 : 0.05);
         }
     RecordPoint again = ErrorPoint(8, 2, 4, 0.02);
@@ -107,7 +110,8 @@ void CheckPages(const Record& r, const QList<int>& expected) {
         SCOPED_TRACE(n + 1);
         QStringList lines = pages[n].split('\n');
         lines.removeIf([](const QString& l) { return l.trimmed().isEmpty(); });
-        ASSERT_TRUE(lines.last().contains(QStringLiteral("страница %1 из %2").arg(n + 1).arg(pages.size())));
+        ASSERT_TRUE(lines.last().contains(
+            QStringLiteral("страница %1 из %2").arg(n + 1).arg(pages.size())));
         bool header = false;
         for (const QString& line : lines) {
             header = header || (line.contains("Задано") && line.contains("Погрешность"));
@@ -117,11 +121,13 @@ void CheckPages(const Record& r, const QList<int>& expected) {
             int values = 0;
             for (auto it = value.globalMatch(line); it.hasNext(); it.next()) ++values;
             EXPECT_EQ(values, 5) << line.toStdString();
-            EXPECT_TRUE(line.contains(QRegularExpression("соответствует\\s*$"))) << line.toStdString();
+            EXPECT_TRUE(line.contains(QRegularExpression("соответствует\\s*$")))
+                << line.toStdString();
             items << m.captured(1).toInt();
         }
         const QString last = lines.value(lines.size() - 2);
-        EXPECT_FALSE(heading.match(last).hasMatch()) << "heading left alone: " << last.toStdString();
+        EXPECT_FALSE(heading.match(last).hasMatch())
+            << "heading left alone: " << last.toStdString();
     }
     EXPECT_EQ(items, expected);
 }
@@ -139,15 +145,21 @@ TEST(ProtocolLayout, ByOperationAndChannelToTheResolutionWithOneConclusion) {
     const Record r = WholeModule();
     const QString all = Pages(r).join(QChar(0x0A)).simplified();
     for (const char* word : {"Погрешност", "соответству", "приведённ"})
-        EXPECT_EQ(all.count(QRegularExpression(QString(word) + "\\b", QRegularExpression::UseUnicodePropertiesOption)), 0) << word << " broken";
+        EXPECT_EQ(all.count(QRegularExpression(QString(word) + "\\b",
+                                               QRegularExpression::UseUnicodePropertiesOption)),
+                  0)
+            << word << " broken";
     EXPECT_EQ(all.count("Заключение"), 1);
     EXPECT_FALSE(all.contains("Канал:"));
     for (const QString& expectedText :
-         {QString("5.1 Внешний осмотр"), QString("Результат: соответствует. Примечание: корпус без повреждений"),
+         {QString("5.1 Внешний осмотр"),
+          QString("Результат: соответствует. Примечание: корпус без повреждений"),
           QString("Идентификация ПО: 748t v1.2"), QString("МП 001-2026, редакция 3"),
-          QString("Погрешность: приведённая к диапазону 4–20 мА; отношение допускаемых погрешностей "
-                  "модуля и эталона не менее 4,0"),
-          QString("Канал 11"), QString("4,000 мА 4,000 мА 4,050 мА 0,31 % ±0,20 % не соответствует"),
+          QString(
+              "Погрешность: приведённая к диапазону 4–20 мА; отношение допускаемых погрешностей "
+              "модуля и эталона не менее 4,0"),
+          QString("Канал 11"),
+          QString("4,000 мА 4,000 мА 4,050 мА 0,31 % ±0,20 % не соответствует"),
           QString("Заменены повторным измерением: № 8, попытка 1"), QString("График погрешности"),
           QString("Модуль непригоден к применению."), r.reasons.last(),
           "Контрольная сумма записи в базе (SHA-256): " + r.chainHash})

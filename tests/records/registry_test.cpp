@@ -82,7 +82,8 @@ TEST(RegistryRules, ARecordBreakingOneIsNamedWithTheFieldAndLeftOut) {
                 << leftOut[0].toStdString();
         }
     }
-    EXPECT_EQ(RegistryFieldProblem(RegistryField::StickerNumber, "1234567890"), "stickerNum: 11 цифр, задано «1234567890»");
+    EXPECT_EQ(RegistryFieldProblem(RegistryField::StickerNumber, "1234567890"),
+              "stickerNum: 11 цифр, задано «1234567890»");
     EXPECT_TRUE(RegistryFieldProblem(RegistryField::StickerNumber, "12345678901").isEmpty());
 }
 
@@ -109,7 +110,8 @@ TEST(FgisExport, SplitsIntoNumberedFilesAndWritesNothingWhenNothingCounts) {
     FgisExportReport report = Export(records, path, 2, &leftOut);
     EXPECT_EQ(report.exported, 4);
     EXPECT_EQ(report.leftOut, 1);
-    EXPECT_EQ(report.files, (QStringList{dir.filePath("out-001.xml"), dir.filePath("out-002.xml")}));
+    EXPECT_EQ(report.files,
+              (QStringList{dir.filePath("out-001.xml"), dir.filePath("out-002.xml")}));
     for (const QString& file : report.files) {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
