@@ -252,6 +252,34 @@ TEST(FgisExport, ElementsInTheRegistryOrderAndEscapedTexts) {
     EXPECT_EQ(bad.text["inapplicable/reasons"], "Точка 2: погрешность превышает допуск");
 }
 
+TEST(Protocol, PointsPrintToTheirResolutionAndSayTheirKind) {
+    struct Case {
+        QString kind;
+        double resolution, limit, limit2;
+        PointDecimals decimals;
+        QString words, unit;
+        double limitAt;  // at reference 10
+    };
+    const Case cases[] = {
+        {"reduced", 0.01, 0.2, 0, {2, 3}, "приведённая к диапазону 4–20 мА", "%", 0.2},
+        {"rel", 0.05, 0.5, 0, {2, 3}, "относительная", "%", 0.5},
+        {"abs", 0.005, 0.05, 0, {3, 3}, "абсолютная", "мА", 0.05},
+        {"abs+rel", 0.001, 0.01, 0.002, {3, 3}, "абсолютная, ±(0,01 мА + 0,002·|x|)", "мА", 0.03},
+        {"abs", 0, 0.05, 0, {4, 4}, "абсолютная", "мА", 0.05},  // recorded before resolutions
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind.toStdString());
+        RecordPoint p = SamplePoint(10, 10.01, c.limit);
+        p.errorKind = c.kind, p.resolution = c.resolution, p.limit2 = c.limit2;
+        p.spanLow = 4, p.spanHigh = 20;
+        EXPECT_EQ(DecimalsFor(p).error, c.decimals.error);
+        EXPECT_EQ(DecimalsFor(p).value, c.decimals.value);
+        EXPECT_EQ(ErrorKindWords(p), c.words);
+        EXPECT_EQ(ErrorUnit(p), c.unit);
+        EXPECT_DOUBLE_EQ(LimitAt(p), c.limitAt);
+    }
+}
+
 TEST(FgisExport, DatesCarryTheLocalOffset) {
     const QByteArray saved = qgetenv("TZ");
     qputenv("TZ", "Europe/Moscow");
