@@ -277,6 +277,16 @@ const char* const kFilterModel = " AND r.model = ?";
 const char* const kFilterSerial = " AND r.serial LIKE ?";
 const char* const kFilterVerdict = " AND r.verdict = ?";
 const char* const kFilterOperator = " AND r.operator_name LIKE ?";
+const char* const kFilterDue =
+    " AND r.state = 'closed' AND r.verdict = ? AND r.valid_until >= ? AND r.valid_until <= ?"
+    " AND NOT EXISTS (SELECT 1 FROM records m WHERE m.serial = r.serial AND m.model = r.model"
+    " AND m.id > r.id AND m.state = 'closed')";
+const char* const kFilterIdAfter = " AND r.id > ?";
+const char* const kJournalOrderById = " ORDER BY r.id LIMIT ?";
+const char* const kDueSelect =
+    "SELECT r.id, r.valid_until, r.model, r.designation, r.serial, r.owner, r.certificate"
+    " FROM records r WHERE 1 = 1";
+const char* const kDueOrder = " ORDER BY r.valid_until, r.id";
 const char* const kJournalOrderPage = " ORDER BY r.started_utc DESC, r.id DESC LIMIT ? OFFSET ?";
 const char* const kJournalOrderAll = " ORDER BY r.started_utc DESC, r.id DESC";
 

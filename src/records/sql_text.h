@@ -58,6 +58,13 @@ extern const char* const kFilterModel;
 extern const char* const kFilterSerial;
 extern const char* const kFilterVerdict;
 extern const char* const kFilterOperator;
+// Validity ending within a range (binds verdict, first and last ISO date) of
+// a module not verified again since.
+extern const char* const kFilterDue;
+extern const char* const kFilterIdAfter;     // binds the last id read
+extern const char* const kJournalOrderById;  // binds limit
+extern const char* const kDueSelect;         // the recall list's columns
+extern const char* const kDueOrder;
 extern const char* const kJournalOrderPage;  // binds limit, offset
 extern const char* const kJournalOrderAll;
 

@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "records/full_disk.h"
+#include "records/journal_csv.h"
 #include "records/lab_settings.h"
 #include "records/pg_server.h"
 #include "records/records_fixture.h"
@@ -39,7 +41,7 @@ TEST(RecordsTool, ExportsTheDateRangeAndNamesWhatItLeftOut) {
     const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
     const Case cases[] = {
         {{"--from", today, "--to", today}, 3, 2, "Запись № 2"},
-        {{"--from", tomorrow}, 0, 0, ""},
+        {{"--from", tomorrow}, 3, -1, "нет записей для выгрузки, файл не записан"},
         {{"--from", "08.12.2026"}, 2, -1, "ГГГГ-ММ-ДД"},
     };
     for (const Case& c : cases) {
@@ -54,8 +56,9 @@ TEST(RecordsTool, ExportsTheDateRangeAndNamesWhatItLeftOut) {
         EXPECT_TRUE(err.contains(c.stderrHas)) << err.toStdString();
         QFile file(xml);
         EXPECT_EQ(file.exists(), c.results >= 0);
-        if (c.results >= 0 && file.open(QIODevice::ReadOnly))
+        if (c.results >= 0 && file.open(QIODevice::ReadOnly)) {
             EXPECT_EQ(file.readAll().count("<result>"), c.results);
+        }
     }
     QProcess p;
     p.start(YUKT_RECORDS_TOOL,
@@ -202,6 +205,120 @@ TEST(PgSetup, MakesAWorkstationRoleThatOnlyAppends) {
         QSqlQuery q(store.Database());
         EXPECT_FALSE(q.exec(statement)) << statement;
     }
+struct ToolRun {
+    int status;
+    QString out, err;
+};
+
+ToolRun Tool(const QStringList& args, const FullDisk* disk = nullptr) {
+    QProcess p;
+    if (disk) disk->FullForChild(p);
+    p.start(YUKT_RECORDS_TOOL, args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+TEST(RecordsTool, SettingsAreListedReadAndSetWithTheDialogsChecks) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath("poverka.sqlite");
+    struct Case {
+        QStringList args;
+        int status;
+        QString out, err;
+    };
+    const Case cases[] = {
+        {{"set", "sign_cipher", "ЛАБ"}, 0, "", ""},
+        {{"set", "sign_cipher", "abc"}, 2, "", "signCipher: от 1 до 3 заглавных русских букв"},
+        {{"get", "sign_cipher"}, 0, "ЛАБ\n", ""},
+        {{"set", "uve_numbers", "3.1.A.1; 3.1.B.2"}, 0, "", ""},
+        {{"get", "uve_numbers"}, 0, "3.1.A.1;3.1.B.2\n", ""},
+        {{"set", "certificate_scheme", "{Y}"}, 2, "", "нужен {N}"},
+        {{"set", "interval.748t", "0"}, 2, "", "от 1 до 120"},
+        {{"set", "interval.748t", "24"}, 0, "", ""},
+        {{"set", "colour", "red"}, 2, "", "нет такого параметра: colour"},
+        {{}, 0, "interval.748t = 24\n", ""},
+        {{}, 0, "notice_scheme = И-{Y}/{N}\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const ToolRun r = Tool(QStringList{"settings"} + c.args + QStringList{"--db", db});
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE(c.args.isEmpty() ? r.out.contains(c.out) : r.out == c.out)
+            << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+    }
+}
+
+TEST(RecordsTool, DueListsTheLatestVerificationOfEachModuleWhoseValidityEnds) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath("poverka.sqlite");
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(db)) << store.LastError().toStdString();
+        ASSERT_TRUE(store.SetSetting("interval.745t", "1"));  // valid for 27..30 days
+        for (const QString& serial : {QString("A-1"), QString("A-2"), QString("A-2")}) {
+            Record r = SampleRecord();
+            r.info.serial = serial;
+            ASSERT_TRUE(store.Begin(r));
+            RecordPoint p = SamplePoint(4, 4.01);
+            ASSERT_TRUE(store.AddPoint(r.id, p));
+            ASSERT_TRUE(store.Close(r.id));
+        }
+        JournalFilter due;
+        due.dueWithinDays = 31;
+        EXPECT_EQ(JournalCount(store.Database(), due), 2);
+    }
+    ToolRun r = Tool({"due", "--days", "26", "--db", db});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    r = Tool({"due", "--days", "31", "--db", db});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << r.out.toStdString();
+    EXPECT_TRUE(lines[1].contains("\tA-1\t") && lines[1].endsWith("\t1")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains("\tA-2\t") && lines[2].endsWith("\t3")) << lines[2].toStdString();
+}
+
+TEST(RecordsTool, AFullDiskFailsTheExportAndTheCsvLeavingNothing) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath("poverka.sqlite");
+    RecordStore store;
+    ASSERT_TRUE(store.Open(db)) << store.LastError().toStdString();
+    Record rec = SampleRecord();
+    ASSERT_TRUE(store.Begin(rec));
+    RecordPoint p = SamplePoint(4, 4.01);
+    ASSERT_TRUE(store.AddPoint(rec.id, p));
+    ASSERT_TRUE(store.Close(rec.id));
+
+    FullDisk disk;
+    const QString xml = disk.Dir() + "/out.xml";
+    const ToolRun r = Tool({"export", "--fgis", xml, "--db", db}, &disk);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Не удалось записать " + xml + ": ")) << r.err.toStdString();
+    EXPECT_FALSE(r.out.contains("Выгружено"));
+    const QString csv = disk.Dir() + "/journal.csv";
+    CsvReport report;
+    {
+        const FullDisk::Hold full = disk.Full();
+        report = WriteJournalCsv(store.Database(), {}, csv);
+    }
+    EXPECT_EQ(report.rows, 0);
+    EXPECT_TRUE(report.error.startsWith("Не удалось записать " + csv + ": "))
+        << report.error.toStdString();
+    EXPECT_EQ(disk.Entries(), QStringList());
+
+    JournalFilter none;
+    none.serial = "нет такого";
+    report = WriteJournalCsv(store.Database(), none, dir.filePath("empty.csv"));
+    EXPECT_EQ(report.rows, 0);
+    EXPECT_TRUE(report.error.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("empty.csv")));
+    report = WriteJournalCsv(store.Database(), {}, dir.filePath("one.csv"));
+    EXPECT_EQ(report.rows, 1);
+    QFile written(dir.filePath("one.csv"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().count("\r\n"), 2);
 }
 #endif
 
