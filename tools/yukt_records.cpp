@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <csignal>
 #include <cstdio>
 
 #include "common/program_version.h"
@@ -80,6 +81,7 @@ QString WorkDir(const QCommandLineParser& args) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    std::signal(SIGPIPE, SIG_IGN);  // a closed reader makes a write fail, not the program die
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-records")) return 0;
     // The PDF writer needs fonts, not a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

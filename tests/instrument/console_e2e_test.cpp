@@ -192,7 +192,7 @@ TEST_F(ConsoleE2E, TracesEveryFrameByOptionOrEnvironment) {
     r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "' --trace '" + dir + "none/t.trace'");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err,
-              "Трасса обмена не пишется: " + dir + "none/t.trace: No such file or directory\n");
+              "Трасса обмена не пишется: " + dir + "none/t.trace: нет такого файла или каталога\n");
     EXPECT_EQ(lines(r.out).size(), 1u) << r.out;
 }
 
@@ -227,10 +227,21 @@ TEST_F(ConsoleE2E, LostLineIsReopenedAndInputEndStillEndsTheConsole) {
                                 pidFile + "'";
     std::string lostCommands;
     for (int i = 0; i < 30; ++i) lostCommands += "echo Get 745t 2; ";
-    const std::string producer = "echo Get 745t 2; sleep 0.5; kill " + std::to_string(benchPid) +
-                                 "; sleep 2; " + restart + "; sleep 1.5; echo Get 745t 2;" +
-                                 " sleep 0.3; kill $(cat '" + pidFile + "'); sleep 0.5; " +
-                                 lostCommands + "date +%s.%N > '" + eofFile + "'";
+    // Each step waits for what the console shows (deadline 30 s), not for
+    // a time that a loaded machine may overrun.
+    const std::string out = "'" + dir + "out.txt'";
+    const std::string err = "'" + dir + "err.txt'";
+    const std::string waitFor =
+        "wait_for() { i=0; until eval \"$1\"; do i=$((i+1)); [ $i -gt 600 ] && return 1;"
+        " sleep 0.05; done; }; ";
+    const std::string producer =
+        waitFor + "echo Get 745t 2; wait_for \"grep -q 745t " + out + "\"; kill " +
+        std::to_string(benchPid) + "; wait_for \"grep -q 'линия потеряна' " + err + "\"; " +
+        restart + "; wait_for \"grep -q 'порт снова открыт' " + err + "\"; n=$(wc -l < " + out +
+        "); echo Get 745t 2; wait_for \"tail -n +$((n+1)) " + out +
+        " | grep '745t *2' | grep -qv Err\"; kill $(cat '" + pidFile +
+        "'); wait_for \"[ $(grep -c 'линия потеряна' " + err + ") -ge 2 ]\"; " + lostCommands +
+        "date +%s.%N > '" + eofFile + "'";
     rusage before{};
     getrusage(RUSAGE_CHILDREN, &before);
     const RunResult r = runConsoleFrom(producer, "--cfg '" + cfg + "' --tick 50 --poll");
