@@ -1,5 +1,7 @@
 // Verification procedure files parsed from text in memory: any text either
-// gives a procedure or a short error naming the file, never a crash.
+// gives a procedure or a short error naming the file, never a crash. Inputs
+// run up to the file limit (procedure.options): a deep file is only deep
+// enough to hurt at tens of kilobytes.
 #include <cstdint>
 #include <string>
 
