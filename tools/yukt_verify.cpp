@@ -130,7 +130,20 @@ int main(int argc, char** argv) {
         std::cerr << "yukt-verify: " << perr.Text() << '\n';
         return 1;
     }
-    std::string problem;
+    if (stopPending()) return stopped();
+
+    auto prbr = std::make_unique<TcPrbr>();
+    prbr->SetMinTime(170);
+    prbr->SetPathCfg(opt.cfg);
+    prbr->SetOpenPribor(true);
+    prbr->SetPauze(true);
+    // The instrument reads every configuration file first, with the readers
+    // the console uses: a file that cannot be read is named with their reason.
+    std::string problem = openProblem(*prbr);
+    if (!problem.empty()) {
+        std::cerr << "yukt-verify: " << problem << '\n';
+        return 2;
+    }
     std::optional<RunSetup> setup = SetupFromCfg(opt.cfg, problem);
     if (!setup) {
         std::cerr << "yukt-verify: " << problem << '\n';
@@ -142,18 +155,6 @@ int main(int argc, char** argv) {
         std::cerr << "yukt-verify: " << opt.procedure << ": процедура не относится к виду модуля "
                   << setup->kind << " в " << opt.cfg << '\n';
         return 1;
-    }
-    if (stopPending()) return stopped();
-
-    auto prbr = std::make_unique<TcPrbr>();
-    prbr->SetMinTime(170);
-    prbr->SetPathCfg(opt.cfg);
-    prbr->SetOpenPribor(true);
-    prbr->SetPauze(true);
-    problem = openProblem(*prbr);
-    if (!problem.empty()) {
-        std::cerr << "yukt-verify: " << problem << '\n';
-        return 2;
     }
     if (stopPending()) return stopped();
 

@@ -36,6 +36,7 @@ class TraceFile {
         std::FILE* f = openRegular(path, why);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_envRead = true;
+        m_error.clear();  // each file named gets its one report
         if (f == nullptr) {
             fail(path, why);
             return false;
