@@ -21,6 +21,7 @@
 #include <string>
 
 #include "common/cp1251.h"
+#include "common/text.h"
 #include "set_bench.h"
 
 namespace yukt {
