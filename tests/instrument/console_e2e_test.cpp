@@ -232,15 +232,15 @@ TEST_F(ConsoleE2E, LostLineIsReopenedAndInputEndStillEndsTheConsole) {
     const std::string out = "'" + dir + "out.txt'";
     const std::string err = "'" + dir + "err.txt'";
     const std::string waitFor =
-        "wait_for() { i=0; until eval \"$1\"; do i=$((i+1)); [ $i -gt 600 ] && return 1;"
-        " sleep 0.05; done; }; ";
+        "wait_for() { i=0; until eval \"$1\"; do i=$((i+1));"
+        " [ $i -gt 300 ] && { echo \"timed out: $1\" >&2; return 1; }; sleep 0.1; done; }; ";
     const std::string producer =
         waitFor + "echo Get 745t 2; wait_for \"grep -q 745t " + out + "\"; kill " +
         std::to_string(benchPid) + "; wait_for \"grep -q 'линия потеряна' " + err + "\"; " +
         restart + "; wait_for \"grep -q 'порт снова открыт' " + err + "\"; n=$(wc -l < " + out +
         "); echo Get 745t 2; wait_for \"tail -n +$((n+1)) " + out +
         " | grep '745t *2' | grep -qv Err\"; kill $(cat '" + pidFile +
-        "'); wait_for \"[ $(grep -c 'линия потеряна' " + err + ") -ge 2 ]\"; " + lostCommands +
+        "'); wait_for \"[ \\$(grep -c 'линия потеряна' " + err + ") -ge 2 ]\"; " + lostCommands +
         "date +%s.%N > '" + eofFile + "'";
     rusage before{};
     getrusage(RUSAGE_CHILDREN, &before);
