@@ -27,9 +27,8 @@ void blockStopSignals(int, char**, char**) {
 }
 
 // Run by the C library's start-up ahead of every constructor and of main.
-__attribute__((section(".preinit_array"), used)) void (*const kBlockFirst)(int, char**,
-                                                                            char**) =
-    blockStopSignals;
+__attribute__((section(".preinit_array"),
+               used)) void (*const kBlockFirst)(int, char**, char**) = blockStopSignals;
 
 }  // namespace
 

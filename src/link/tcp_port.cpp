@@ -101,8 +101,7 @@ bool TcpPort::doWrite(std::uint8_t b, std::chrono::milliseconds limit) {
     return doWriteAll(&b, 1, limit);
 }
 
-bool TcpPort::doWriteAll(const std::uint8_t* data, std::size_t n,
-                         std::chrono::milliseconds limit) {
+bool TcpPort::doWriteAll(const std::uint8_t* data, std::size_t n, std::chrono::milliseconds limit) {
     if (m_lost || peerGone()) return false;
     const auto deadline = NetClock::now() + limit;
     if (!m_telnet) return sendAll(data, n, deadline);
@@ -188,9 +187,9 @@ void TcpPort::traceDroppedSubnegotiations() {
     if (drops == m_dropsTraced) return;
     m_dropsTraced = drops;
     if (!TraceOn()) return;
-    TraceWrite(FormatTraceNote(TraceMicros(), m_traceLine,
-                               "telnet sub-negotiation over 256 bytes dropped (" +
-                                   std::to_string(drops) + " in all)"));
+    TraceWrite(FormatTraceNote(
+        TraceMicros(), m_traceLine,
+        "telnet sub-negotiation over 256 bytes dropped (" + std::to_string(drops) + " in all)"));
 }
 
 bool TcpPort::flushTelnet(NetClock::time_point deadline) {

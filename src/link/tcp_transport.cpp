@@ -56,7 +56,8 @@ bool resolve(const NetAddress& a, std::vector<Endpoint>& out, std::string& why) 
     out.clear();
     for (addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
         Endpoint e;
-        std::memcpy(&e.address, ai->ai_addr, std::min<std::size_t>(ai->ai_addrlen, sizeof e.address));
+        std::memcpy(&e.address, ai->ai_addr,
+                    std::min<std::size_t>(ai->ai_addrlen, sizeof e.address));
         e.length = ai->ai_addrlen;
         e.family = ai->ai_family;
         e.protocol = ai->ai_protocol;

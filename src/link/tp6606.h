@@ -159,7 +159,7 @@ class Ttp6606 {
     // in one write on a COM link.
     int sendBytes(int line, const std::uint8_t* bytes, std::size_t count);
     // COM link: the port; null while the line is gone. A lost port is
-    // opened again step by step between exchanges (startReopen, then one
+    // opened again step by step between exchanges (StartComOpening, then one
     // look per call), never with a wait.
     ByteTransport* liveCom();
     void reopenFailed(std::chrono::steady_clock::time_point now);

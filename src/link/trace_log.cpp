@@ -140,8 +140,8 @@ class TraceFile {
         }
         // O_NONBLOCK: should the path have become a FIFO since, the open
         // returns at once and fstat refuses it.
-        const int fd = ::open(path.c_str(),
-                              O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+        const int fd = ::open(
+            path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
         if (fd < 0) {
             why = SystemErrorText(errno);
             return nullptr;

@@ -15,8 +15,8 @@ namespace yukt::verify {
 // A hand-written methodology is a few levels deep and holds a few dozen
 // tables; these limits leave room for any of them.
 struct TomlLimits {
-    int maxDepth = 32;                // tables, dotted key parts and brackets, counted together
-    std::size_t maxContainers = 4096; // tables and arrays in the whole file
+    int maxDepth = 32;                 // tables, dotted key parts and brackets, counted together
+    std::size_t maxContainers = 4096;  // tables and arrays in the whole file
     std::size_t maxArrayItems = 10000;
 };
 

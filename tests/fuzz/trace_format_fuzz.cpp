@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data + 1, size - 1);
     const std::string line = FormatTraceLine(1234567, "COM1", dir, bytes, end);
     FUZZ_CHECK(line.find('\n') == std::string::npos && line.find('\r') == std::string::npos);
-    FUZZ_CHECK(line.rfind(dir == TraceDir::Sent ? "1234567 COM1 -> " : "1234567 COM1 <- ", 0) ==
-               0);
+    FUZZ_CHECK(line.rfind(dir == TraceDir::Sent ? "1234567 COM1 -> " : "1234567 COM1 <- ", 0) == 0);
     FUZZ_CHECK(line.find(" | ") != std::string::npos);
     // 300 bytes in hex at most, then a count of the rest.
     FUZZ_CHECK(line.size() < 300 * 3 + 2 * 1024 + size * 4);

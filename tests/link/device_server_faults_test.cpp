@@ -39,7 +39,8 @@ TEST(DeviceServerFaults, FloodBeforeTheSettingsAreConfirmedIsRefused) {
     const std::string device = "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
     std::string error;
     EXPECT_EQ(OpenNetworkPort(device, 9600, error), nullptr);
-    EXPECT_EQ(error, device + ": сервер шлёт данные, не подтвердив настройки линии (больше 64 КиБ)");
+    EXPECT_EQ(error,
+              device + ": сервер шлёт данные, не подтвердив настройки линии (больше 64 КиБ)");
     server.join();
     ::close(listener);
 }

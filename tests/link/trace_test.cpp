@@ -152,7 +152,8 @@ TEST_F(Trace, UnwritableFileGivesOneErrorAndTheExchangeGoesOn) {
     };
     const std::string prefix = "Трасса обмена не пишется: ";
     const Case cases[] = {
-        {dir + "missing/t.trace", false, prefix + dir + "missing/t.trace: нет такого файла или каталога"},
+        {dir + "missing/t.trace", false,
+         prefix + dir + "missing/t.trace: нет такого файла или каталога"},
         {"/dev/full", false, prefix + "/dev/full: это устройство"},
         {dir + "fifo", false, prefix + dir + "fifo: это именованный канал (FIFO)"},
         {dir + "small.trace", true, prefix + dir + "small.trace: файл слишком большой", 1024},

@@ -1,11 +1,11 @@
 // The shape check before a TOML file is parsed: deep and swollen files are
 // refused at the line where the limit is passed; ordinary ones, with the
 // brackets, dots and quotes strings and comments may hide, pass.
+#include "verify/toml_guard.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "verify/toml_guard.h"
 
 namespace yukt::verify {
 namespace {
