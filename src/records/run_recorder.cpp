@@ -124,19 +124,19 @@ void RunRecorder::RunFinished(const verify::RunResult& run) {
     }
     QStringList reasons;
     for (int item : run.notMeasuredItems) {
-        QString what = QStringLiteral("Пункт %1").arg(item);
+        QString what = QStringLiteral("Пункт плана %1: не выполнен").arg(item);
         for (const verify::PlanItem& it : m_plan.items)
             if (it.item == item)
-                what = it.channel ? QStringLiteral("%1, канал %2, точка %3 %4")
+                what = it.channel ? QStringLiteral("%1, канал %2, точка %3 %4: не измерена")
                                         .arg(QString::fromStdString(it.operation))
                                         .arg(it.channel)
                                         .arg(QString::fromStdString(FloatToStr(it.nominal)))
                                         .arg(UnitOf(it.quantity))
-                                  : QStringLiteral("%1 %2").arg(
-                                        QString::fromStdString(it.operation),
-                                        QString::fromStdString(it.title));
+                                  : QStringLiteral("%1 %2: не выполнена")
+                                        .arg(QString::fromStdString(it.operation),
+                                             QString::fromStdString(it.title));
         const QString why = m_whyNot.value(item);
-        reasons << what + QStringLiteral(" не измерено") + (why.isEmpty() ? QString() : ": " + why);
+        reasons << what + (why.isEmpty() ? QString() : " (" + why + ")");
     }
     const QString verdict = QString::fromUtf8(verify::RunVerdictWord(run.verdict));
     if (!m_store.Close(m_id, verdict, reasons) && m_error.isEmpty()) m_error = m_store.LastError();

@@ -71,7 +71,6 @@ void InstrumentRunner::AskIfPending(VerificationRun& run) {
 
 const RunResult& InstrumentRunner::Run(VerificationRun& run) {
     Mailbox& box = *m_box;
-    m_commandsSent = 0;
     Take(run.Start(now()));
     AskIfPending(run);
     double commandSentAt = 0;
@@ -83,7 +82,6 @@ const RunResult& InstrumentRunner::Run(VerificationRun& run) {
             const std::string command = m_pending.front();
             m_pending.pop_front();
             commandSentAt = now();
-            ++m_commandsSent;
             m_prbr.SetsSet(command);
         }
         if (run.Finished() && m_pending.empty() && box.commandTaken) break;

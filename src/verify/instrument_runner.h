@@ -44,8 +44,6 @@ class InstrumentRunner {
     // time-out each; SafeConfirmed() tells whether it did.
     const RunResult& Run(VerificationRun& run);
     bool SafeConfirmed() const { return m_safeConfirmed; }
-    // Commands handed to the instrument by the last Run.
-    long CommandsSent() const { return m_commandsSent; }
     // "safe value not confirmed" when the instrument did not take the safe
     // commands in time; empty otherwise.
     const std::string& Problem() const { return m_problem; }
@@ -63,7 +61,6 @@ class InstrumentRunner {
     Answerer m_answerer;
     double m_commandTimeoutS = 10;
     bool m_safeConfirmed = true;
-    long m_commandsSent = 0;
     std::string m_problem;
     std::deque<std::string> m_pending;  // driver thread only
     double m_wakeAt = -1;               // driver thread only

@@ -441,6 +441,7 @@ int KindOfModel(const std::string& model) {
 }
 
 std::vector<int> ParseChannelList(const std::string& text) {
+    constexpr int kMaxChannel = 64;
     std::vector<int> out;
     std::size_t i = 0;
     auto number = [&](int& v) {
@@ -459,6 +460,7 @@ std::vector<int> ParseChannelList(const std::string& text) {
             ++i;
             if (!number(hi) || hi < lo) return {};
         }
+        if (hi > kMaxChannel) return {};  // no module has more; keeps the list small
         for (int c = lo; c <= hi; ++c)
             if (std::find(out.begin(), out.end(), c) == out.end()) out.push_back(c);
         if (i == text.size()) break;

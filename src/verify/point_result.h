@@ -78,7 +78,7 @@ enum class Answer { Yes, No, NotDone };
 // the run (the GUI thread for the pages, the main thread of yukt-verify).
 //
 // For a plan, the order is: for each item run, AttemptFinished once (error
-// points also PointStarted before and PointFinished just before it); a
+// points also PointStarted before and PointFinished just after it); a
 // manual operation or a connection first calls Asked and the run waits
 // until its driver calls VerificationRun::Answer; RunFinished last.
 class ProgressSink {

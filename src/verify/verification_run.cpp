@@ -35,13 +35,17 @@ VerificationRun::VerificationRun(Plan plan, RunSetup setup, ProgressSink* sink,
                                  std::vector<int> items, std::vector<Attempt> earlier)
     : m_plan(std::move(plan)), m_setup(std::move(setup)), m_sink(sink),
       m_attempts(std::move(earlier)) {
-    m_earlier = m_attempts.size();
+    for (const PlanItem& it : m_plan.items)
+        if (it.kind == OperationKind::Error) {
+            m_proc.quantity = it.quantity;
+            break;
+        }
     BuildSteps(items);
     m_result.points = static_cast<int>(m_plan.items.size());
 }
 
 VerificationRun::VerificationRun(const Procedure& procedure, RunSetup setup, ProgressSink* sink)
-    : m_setup(std::move(setup)), m_sink(sink) {
+    : m_proc(procedure), m_setup(std::move(setup)), m_sink(sink) {
     std::string error;
     const Methodology m = MethodologyOfProcedure(procedure);
     if (std::optional<Plan> plan = Expand(m, {"", m_setup.kind, 0}, error))
@@ -216,8 +220,8 @@ Actions VerificationRun::Answer(yukt::verify::Answer answer, const std::string& 
             PointResult p = NewPoint(Item(i));
             p.reason = why;
             m_result.results.push_back(p);
-            if (m_sink) m_sink->PointFinished(p);
             Record(i, PointVerdict::NotMeasured, why, &m_result.results.back());
+            if (m_sink) m_sink->PointFinished(p);
         }
         ++m_step;
     }
@@ -397,8 +401,8 @@ Actions VerificationRun::Stop(double now) {
             p.readings = c.window;
             p.reason = "остановлено";
             m_result.results.push_back(p);
-            if (m_sink) m_sink->PointFinished(p);
             Record(c.index, PointVerdict::NotMeasured, p.reason, &m_result.results.back());
+            if (m_sink) m_sink->PointFinished(p);
         }
     }
     return Finish();
@@ -416,8 +420,8 @@ Actions VerificationRun::JudgeStep(double now) {
         p.limit = j.limit;
         p.result = j.result;
         m_result.results.push_back(p);
-        if (m_sink) m_sink->PointFinished(p);
         Record(c.index, p.result, "", &m_result.results.back());
+        if (m_sink) m_sink->PointFinished(p);
     }
     m_read.clear();
     ++m_step;
@@ -433,8 +437,8 @@ Actions VerificationRun::PointsNotMeasured(const std::string& reason, double) {
         p.readings = c.window;
         p.reason = reason;
         m_result.results.push_back(p);
-        if (m_sink) m_sink->PointFinished(p);
         Record(c.index, PointVerdict::NotMeasured, reason, &m_result.results.back());
+        if (m_sink) m_sink->PointFinished(p);
     }
     m_read.clear();
     return Finish();

@@ -67,6 +67,9 @@ class VerificationRun {
     bool Finished() const { return m_phase == Phase::Done; }
     const RunResult& Result() const { return m_result; }
     const Plan& ThePlan() const { return m_plan; }
+    // The procedure a page's run was made from (for a plan: its first error
+    // item's quantity only).
+    const Procedure& Proc() const { return m_proc; }
     // Every attempt, the earlier ones first; the latest per item counts.
     const std::vector<Attempt>& Attempts() const { return m_attempts; }
     std::optional<Question> PendingQuestion() const;
@@ -107,13 +110,13 @@ class VerificationRun {
     const PlanItem& Item(std::size_t index) const { return m_plan.items[index]; }
 
     Plan m_plan;
+    Procedure m_proc;
     RunSetup m_setup;
     ProgressSink* m_sink;
     std::string m_notApplicable;  // why a procedure's plan could not be made
     std::vector<Step> m_steps;
     std::size_t m_step = 0;
     std::vector<Attempt> m_attempts;
-    std::size_t m_earlier = 0;  // attempts handed in
     int m_itemsToRun = 0, m_itemsDone = 0;
     int m_pointIndex = 0, m_pointCount = 0;
     std::vector<bool> m_ran;  // per plan item: run in this run (its quantity needs a safe value)

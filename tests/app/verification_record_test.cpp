@@ -79,7 +79,7 @@ void VerificationRecordTest::manualPointsAndClose() {
     QFETCH(QString, verdict);
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    if (!procedures) QVERIFY(QDir(home.path()).mkpath("poverka/procedures"));
+    if (!procedures) QVERIFY(QDir(home.path()).mkpath("poverka/methodologies"));
     PageRig rig;
     rig.dialogs.recordInfo = fillIn;
     setError(rig, errorMa);
@@ -151,11 +151,12 @@ void VerificationRecordTest::manualFrequencyPoint() {
     QCOMPARE(p.nominal, 1000.0);
     QCOMPARE(p.reference, f.Freq.RefFrequency);
     QCOMPARE(p.unit, QString("Гц"));
-    // The shipped 735x procedure: relative error, 0,01 %.
+    // The shipped 735x methodology: relative error, 0,01 %.
     QCOMPARE(p.errorKind, QString("rel"));
     QCOMPARE(p.limit, 0.01);
     QCOMPARE(p.result, QString("pass"));
-    QCOMPARE(p.procedure, QString("ЮКТ-735x: частота"));
+    QCOMPARE(p.procedure, QString("ЮКТ-735x. Методика поверки: Определение относительной "
+                                  "погрешности измерения частоты, канал 1"));
     QCOMPARE(r->verdict, kSuitable);
 }
 

@@ -34,6 +34,9 @@ TEST(BenchControl, CommandsChangeTheBench) {
         {"meter on", [](const Bench& b) { return b.meter() != nullptr; }},
         {"rtd 123.24", [](const Bench& b) { return b.physics().rtdOhm == 123.24; }},
         {"current-error 0.01", [](const Bench& b) { return b.physics().currentErrorMa == 0.01; }},
+        {"current-error-ch 11 0.1",
+         [](const Bench& b) { return b.physics().inputCurrentMa(11) - b.physics().inputCurrentMa(10) == 0.1; }},
+        {"current-error-ch 11=0", [](const Bench& b) { return b.physics().channelErrorMa.empty(); }},
         {"current 12", [](const Bench& b) { return b.physics().generatorCurrentMa == 12.0; }},
         {"  # a comment", [](const Bench& b) { return b.physics().generatorCurrentMa == 12.0; }},
         {"unplug", [](const Bench& b) { return b.underTest() == nullptr; }},
@@ -52,7 +55,8 @@ TEST(BenchControl, BadCommandsSayWhyAndChangeNothing) {
     applyBenchCommand(bench, {"module", "745t"});
     for (const std::string line :
          {"switch sideways", "module 999z", "param 6 1", "param 2 abc", "coef 3=2", "address -1",
-          "meter maybe", "rtd", "fault sparks", "fault silence 16", "ident TOOLONGTEXT", "jump"}) {
+          "meter maybe", "rtd", "fault sparks", "fault silence 16", "ident TOOLONGTEXT", "jump", "current-error-ch 17 1",
+          "current-error-ch 0=1", "current-error-ch 3 x"}) {
         SCOPED_TRACE(line);
         EXPECT_NE(applyBenchCommand(bench, splitCommandLine(line)), "");
     }

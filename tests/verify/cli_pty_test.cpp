@@ -128,6 +128,37 @@ TEST_F(VerifyCli, JsonLinesAndExitCodeOfAnUnfitModule) {
         << lines[5];
 }
 
+// The shipped 745t methodology: a manual operation refused with a remark, the
+// software check not done without an identification, every point off.
+TEST_F(VerifyCli, MethodologyOperationsAnsweredFromTheCommandLine) {
+    std::ifstream in(std::string(YUKT_METHODOLOGIES_DIR) + "/745t.toml");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string m = text.str();
+    m.replace(m.find("delay = 1.0"), 11, "delay = 0");
+    ASSERT_EQ(run({"--cfg", dir + "cfg", "--methodology", procedure(m), "--json", "--confirm",
+                   "7.1=no:скол корпуса"}),
+              3)
+        << slurp(dir + "err.txt");
+    std::istringstream out(slurp(dir + "out.txt"));
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(out, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 3u + 5 + 1) << out.str();
+    EXPECT_EQ(lines[0], "{\"operation\": \"7.1\", \"title\": \"Внешний осмотр\", \"result\": "
+                        "\"fail\", \"remark\": \"скол корпуса\"}");
+    EXPECT_NE(lines[1].find("\"operation\": \"7.2\", \"title\": \"Опробование\", \"result\": \"pass\""),
+              std::string::npos);
+    EXPECT_NE(lines[2].find("\"result\": \"not done\""), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("\"operation\": \"7.4\", \"channel\": 1}"), std::string::npos);
+    EXPECT_EQ(lines[8].rfind("{\"verdict\": \"не годен\", \"points\": 8, \"failed\": 6, "
+                             "\"not_measured\": 1, \"methodology\": \"МП 001-2026\", \"revision\": 1",
+                             0),
+              0u)
+        << lines[8];
+    EXPECT_EQ(run({"--cfg", dir + "cfg", "--methodology", procedure(m), "--confirm", "7.1=maybe"}),
+              2);
+}
+
 TEST_F(VerifyCli, MistakesAndArguments) {
     EXPECT_EQ(run({"--cfg", dir + "cfg", "--procedure", procedure("title = \"x\"\nfoo = 1\n")}), 1);
     EXPECT_NE(slurp(dir + "err.txt").find("p.toml:2: foo:"), std::string::npos)
