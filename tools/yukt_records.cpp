@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "common/program_version.h"
+#include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/fgis_export.h"
 #include "records/journal_query.h"
@@ -97,6 +98,8 @@ int main(int argc, char* argv[]) {
                      {"pdf", "protocol file to write", "FILE"},
                      {"workdir", "the workstation's work directory", "DIR"}});
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
+    // Read: a password given in --db leaves the command line ps shows.
+    HidePasswordsInArguments(argc, argv);
     if (args.isSet("help")) args.showHelp(0);
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);
@@ -109,5 +112,6 @@ int main(int argc, char* argv[]) {
     RecordStore store;
     if (!store.Open(RecordsDbUrl(WorkDir(args), args.value("db"))))
         return Complain(store.LastError(), 1);
+    for (const QString& note : store.SpoolNotes()) Complain(note, 0);
     return command == "export" ? Export(store, args) : Protocol(store, args);
 }

@@ -70,14 +70,16 @@ void TVerificationRecord::ShowButtons() {
 
 void TVerificationRecord::Begin() {
     if (IsOpen()) return;
-    if (!m_store) {
+    if (!m_store || m_storeLost) {
         auto store = std::make_unique<RecordStore>();
         if (!store->Open(RecordsDbUrl(QString::fromStdString(m_form.ProgramDir)))) {
             Warn(QStringLiteral("Журнал поверок недоступен, поверка не записывается:\n\r") +
                  store->LastError());
             return;
         }
+        if (!store->SpoolNotes().isEmpty()) Warn(store->SpoolNotes().join("\n\r"));
         m_store = std::move(store);
+        m_storeLost = false;
     }
     Record record;
     record.info = LoadLastInfo(*m_store);
@@ -95,6 +97,12 @@ void TVerificationRecord::Begin() {
         return;
     }
     m_id = record.id;
+    ShowButtons();
+}
+
+void TVerificationRecord::Abandon() {
+    m_id = 0;
+    m_storeLost = true;
     ShowButtons();
 }
 

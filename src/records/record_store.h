@@ -22,6 +22,7 @@ struct DbUrl {
     int port = -1;
     QString user;
     QString password;
+    QString options;  // libpq keywords for the driver, "service=lab;connect_timeout=10"
 };
 std::optional<DbUrl> ParseDbUrl(const QString& url, QString* error);
 
@@ -41,6 +42,9 @@ class RecordStore {
     QSqlDatabase Database() const { return m_db; }
     int SchemaVersion();
     const QList<qint64>& InterruptedAtOpen() const { return m_interrupted; }
+    // What became of the records kept in the local spool while this database
+    // was away, written back at this open; empty when there were none.
+    const QStringList& SpoolNotes() const { return m_spoolNotes; }
 
     // Starts a record: assigns its number, workstation and start time.
     bool Begin(Record& record);
@@ -77,6 +81,7 @@ class RecordStore {
     QSqlDatabase m_db;
     QString m_error;
     QList<qint64> m_interrupted;
+    QStringList m_spoolNotes;
     QHash<qint64, int> m_lastSeq;
 };
 
