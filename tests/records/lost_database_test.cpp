@@ -68,7 +68,7 @@ class LostDatabaseTest : public ::testing::Test {
     }
     // The next line yukt-verify prints, waiting for it.
     QByteArray NextLine() {
-        while (!m_verify.canReadLine() && m_verify.state() == QProcess::Running)
+        while (!m_verify.canReadLine() && m_verify.state() != QProcess::NotRunning)
             m_verify.waitForReadyRead(30000);
         return m_verify.readLine().trimmed();
     }
@@ -88,10 +88,12 @@ TEST_F(LostDatabaseTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     m_verify.start(YUKT_BIN_DIR "/yukt-verify",
                    {"--cfg", m_dir.filePath("cfg"), "--procedure", m_dir.filePath("cfg/p.toml"),
                     "--serial", "S-9", "--json", "--db", withPassword, "--operator", "Петров"});
+    ASSERT_TRUE(m_verify.waitForStarted());
     QList<QByteArray> points;
     while (points.size() < 2) {
         const QByteArray line = NextLine();
-        ASSERT_FALSE(line.isEmpty()) << m_verify.readAllStandardError().toStdString();
+        ASSERT_FALSE(line.isEmpty()) << m_verify.readAllStandardError().toStdString()
+                                     << m_verify.readAllStandardOutput().toStdString();
         if (line.startsWith("{\"point\"")) points << line;
     }
     QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(m_verify.processId()));
@@ -108,7 +110,7 @@ TEST_F(LostDatabaseTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
         else
             verdict = line;
     }
-    ASSERT_TRUE(m_verify.waitForFinished(60000));
+    ASSERT_TRUE(m_verify.state() == QProcess::NotRunning || m_verify.waitForFinished(60000));
     const QString complaint = QString::fromLocal8Bit(m_verify.readAllStandardError());
     EXPECT_EQ(m_verify.exitCode(), 4) << complaint.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(verdict).object()["verdict"].toString(), "прервано");
