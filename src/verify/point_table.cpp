@@ -125,10 +125,10 @@ std::vector<std::string> ReplyWords(const std::string& line) {
 
 std::optional<double> ReplyValue(const std::vector<std::string>& words, int entry) {
     if (entry < 1 || entry > static_cast<int>(words.size())) return std::nullopt;
-    const std::string text = CommaToPoint(words[entry - 1]);
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0') return std::nullopt;
+    // Never the process locale: a Qt program runs with the user's, where
+    // strtod would stop at the "." of every reply.
+    double v = 0;
+    if (!StrToFloatStrict(CommaToPoint(words[entry - 1]), v)) return std::nullopt;
     return v;
 }
 
