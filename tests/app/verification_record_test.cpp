@@ -56,6 +56,7 @@ class VerificationRecordTest : public QObject {
     void declinedDialogLeavesTheManualPage();
     void automaticRunGoesIntoTheOpenRecord();
     void windowClosedMidVerificationInterrupts();
+    void lostDatabaseStopsTheRunAndSpoolsItsPoints();
 };
 
 void VerificationRecordTest::manualPointsAndClose_data() {
@@ -214,6 +215,42 @@ void VerificationRecordTest::windowClosedMidVerificationInterrupts() {
     QVERIFY(r);
     QCOMPARE(r->state, RecordState::Interrupted);
     QCOMPARE(r->verdict, kInterrupted);
+}
+
+// The connection closed under the open record, as a stopped server leaves
+// it: the run stops "прервано", the operator is told where the points went,
+// and the next record's opening writes them back.
+void VerificationRecordTest::lostDatabaseStopsTheRunAndSpoolsItsPoints() {
+    PageRig rig;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(rig.dir() + "data"));
+    rig.dialogs.recordInfo = fillIn;
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    const qint64 id = record->Id();
+    verify::ProcedureError e;
+    const std::optional<verify::Procedure> p = verify::ParseProcedure(
+        "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
+        "points = [4, 12, 20]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
+        "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n",
+        "p.toml", e);
+    QVERIFY(p);
+    record->Store()->Database().close();
+    run->Start(*p);
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
+    QCOMPARE(run->Window()->Banner->text(), QString("ПРЕРВАНО"));
+    QVERIFY(!record->IsOpen());
+    QVERIFY(!rig.dialogs.calls.empty());
+    const QString told = rig.dialogs.calls.back().text;
+    QVERIFY2(told.contains("База данных записей недоступна") && told.contains("spool"), qPrintable(told));
+
+    record->Begin();
+    qunsetenv("XDG_DATA_HOME");
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r);
+    QCOMPARE(r->verdict, kInterrupted);
+    QCOMPARE(r->points.size(), 2);  // the first measured, the second stopped
+    QCOMPARE(r->points[0].result, QString("pass"));
 }
 
 QTEST_MAIN(VerificationRecordTest)

@@ -32,10 +32,8 @@ TEST(DbCredentials, PasswordLeavesEveryFormOfTheUrl) {
         {"--db=postgres://lab:p%40ss@db:5433/poverka?host=/run/pg",
          "--db=postgres://lab@db:5433/poverka?host=/run/pg", "p@ss"},
         {"PostgreSQL://lab:a:b@h/d", "PostgreSQL://lab@h/d", "a:b"},
-        {"postgresql://lab@/poverka?password=S3cret&sslmode=require",
-         "postgresql://lab@/poverka?sslmode=require", "S3cret"},
-        {"postgresql://lab@/poverka?host=/tmp&password=S3cret",
-         "postgresql://lab@/poverka?host=/tmp", "S3cret"},
+        {"postgresql://lab@/pv?host=/tmp&password=S3cret&sslmode=require",
+         "postgresql://lab@/pv?host=/tmp&sslmode=require", "S3cret"},
         {"postgresql://lab@db.lab:5432/poverka", "postgresql://lab@db.lab:5432/poverka", ""},
         {"/var/lib/poverka/poverka.sqlite", "/var/lib/poverka/poverka.sqlite", ""},
     };
@@ -129,16 +127,12 @@ TEST_F(PasswordServerTest, LibpqSourcesOpenAndNoErrorShowsThePassword) {
     for (const auto& s : steps) {
         SCOPED_TRACE(s.what);
         QString error;
-        if (!s.savedPassword.isEmpty()) {
-            ASSERT_TRUE(SavePgPassword(s.url, s.savedPassword, &error)) << error.toStdString();
-        }
+        ASSERT_TRUE(s.savedPassword.isEmpty() || SavePgPassword(s.url, s.savedPassword, &error))
+            << error.toStdString();
         RecordStore store;
         EXPECT_EQ(store.Open(s.url), s.opens) << store.LastError().toStdString();
-        EXPECT_FALSE(store.LastError().contains("wrong-Qq9"));
-        EXPECT_FALSE(store.LastError().contains(kPassword));
-        if (!s.opens) {
-            EXPECT_TRUE(store.LastError().contains(Url("postgres")));
-        }
+        EXPECT_FALSE(store.LastError().contains("wrong-Qq9") || store.LastError().contains(kPassword));
+        EXPECT_EQ(store.LastError().contains(Url("postgres")), !s.opens);
     }
     EXPECT_EQ(QFile(m_dir.filePath("PGPASSFILE")).permissions() & 0x0077, 0);
 
@@ -147,10 +141,10 @@ TEST_F(PasswordServerTest, LibpqSourcesOpenAndNoErrorShowsThePassword) {
     tool.start(YUKT_RECORDS_TOOL, {"export", "--fgis", m_dir.filePath("out.xml"), "--db",
                                    Url("postgres:wrong-Qq9")});
     ASSERT_TRUE(tool.waitForFinished(60000));
+    const QString complaint = QString::fromLocal8Bit(tool.readAllStandardError());
     EXPECT_EQ(tool.exitCode(), 1);
-    const QString stderrText = QString::fromLocal8Bit(tool.readAllStandardError());
-    EXPECT_TRUE(stderrText.contains(Url("postgres"))) << stderrText.toStdString();
-    EXPECT_FALSE(stderrText.contains("wrong-Qq9")) << stderrText.toStdString();
+    EXPECT_TRUE(complaint.contains(Url("postgres")) && !complaint.contains("wrong-Qq9"))
+        << complaint.toStdString();
 }
 
 TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
@@ -187,8 +181,8 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     EXPECT_EQ(m_verify.exitCode(), 4) << complaint.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(verdict).object()["verdict"].toString(), "прервано");
     EXPECT_LT(points.size(), 7);
-    EXPECT_TRUE(complaint.contains("база данных записей недоступна")) << complaint.toStdString();
-    EXPECT_FALSE(complaint.contains(kPassword));
+    EXPECT_TRUE(complaint.contains("база данных записей недоступна") && !complaint.contains(kPassword))
+        << complaint.toStdString();
     const QStringList spooled = QDir(SpoolDir()).entryList(QDir::Files);
     ASSERT_EQ(spooled.size(), 1);
     EXPECT_TRUE(complaint.contains(spooled[0]));
