@@ -31,10 +31,15 @@ QString DatabaseKey(const QSqlDatabase& db) {
         const QFileInfo f(db.databaseName());
         return "sqlite:" + (f.exists() ? f.canonicalFilePath() : f.absoluteFilePath());
     }
+    // Of the connect options only a service names a database; sslmode and
+    // the like may change between two openings of the same one.
+    QString service;
+    for (const QString& option : db.connectOptions().split(';'))
+        if (option.startsWith("service=")) service = option;
     return QStringLiteral("postgresql://%1:%2/%3?%4")
         .arg(db.hostName())
         .arg(db.port())
-        .arg(db.databaseName(), db.connectOptions());
+        .arg(db.databaseName(), service);
 }
 
 QString FilePrefix(const QString& key) {
