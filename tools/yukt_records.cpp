@@ -5,6 +5,8 @@
 // program's folder when writable, else ~/.local/share/poverka).
 // Exit status: 0 done, 3 some records were left out of the export (named on
 // stderr), 1 a database or file error, 2 wrong arguments.
+// Opening the database writes back what a run kept in the local spool while
+// the database was away; each such record is named on stderr.
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
