@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 
 #include "records/record_store.h"
 
@@ -91,8 +92,6 @@ QString PasswordInUrl(const QString& text) {
     if (!inUser.isEmpty()) return inUser;
     return QUrlQuery(url).queryItemValue("password", QUrl::FullyDecoded);
 }
-
-std::string UrlWithoutPassword(const std::string& url) { return StripPasswords(url); }
 
 QString UrlWithoutPassword(const QString& url) {
     return QString::fromStdString(StripPasswords(url.toStdString()));

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QString>
-#include <string>
 
 class QUrlQuery;
 
@@ -16,7 +15,6 @@ namespace yukt::records {
 QString PasswordInUrl(const QString& url);
 // The URL without its password, as it may be shown or saved.
 QString UrlWithoutPassword(const QString& url);
-std::string UrlWithoutPassword(const std::string& url);
 // `text` with the password (as given and percent-encoded) and the password
 // of any PostgreSQL URL in it replaced by "***".
 QString HidePassword(QString text, const QString& password);
