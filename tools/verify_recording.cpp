@@ -85,18 +85,21 @@ bool VerifyRecording::Lost() const { return m->recorder->Spool() != nullptr; }
 std::string VerifyRecording::LostNotice() const {
     const PointSpool* spool = m->recorder->Spool();
     if (spool == nullptr) return {};
-    QString text = QStringLiteral("база данных записей недоступна (%1); поверка остановлена, "
-                                  "запись № %2 прервана.")
+    QString text = QStringLiteral(
+                       "база данных записей недоступна (%1); поверка остановлена, "
+                       "запись № %2 прервана.")
                        .arg(m->recorder->Error())
                        .arg(m->id);
     if (spool->Count() > 0)
-        text += QStringLiteral(" Точки (%1) сохранены в %2 и будут записаны при следующем "
-                               "открытии базы.")
+        text += QStringLiteral(
+                    " Точки (%1) сохранены в %2 и будут записаны при следующем "
+                    "открытии базы.")
                     .arg(spool->Count())
                     .arg(spool->Path());
     else
-        text += QStringLiteral(" Её окончание сохранено в %1 и будет записано при следующем "
-                               "открытии базы.")
+        text += QStringLiteral(
+                    " Её окончание сохранено в %1 и будет записано при следующем "
+                    "открытии базы.")
                     .arg(spool->Path());
     if (!m->protocol.empty()) text += QStringLiteral(" Протокол не записан.");
     return text.toStdString();

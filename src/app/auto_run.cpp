@@ -188,7 +188,11 @@ void TAutoRun::Start(const Procedure& p) {
         // within the run's own call.
         m_recorder->SetStop([this] {
             QMetaObject::invokeMethod(
-                this, [this] { if (Running()) Apply(m_run->Stop(Now())); }, Qt::QueuedConnection);
+                this,
+                [this] {
+                    if (Running()) Apply(m_run->Stop(Now()));
+                },
+                Qt::QueuedConnection);
         });
         sink = m_recorder.get();
     }
@@ -255,8 +259,9 @@ void TAutoRun::LostStore(const records::RunRecorder& recorder) {
     QString text = QStringLiteral("База данных записей недоступна, автоповерка остановлена:\n\r") +
                    recorder.Error();
     text += spool.Error().isEmpty()
-                ? QStringLiteral("\n\rЗапись прервана; её точки (%1) сохранены в %2 и будут "
-                                 "записаны, когда база данных снова откроется.")
+                ? QStringLiteral(
+                      "\n\rЗапись прервана; её точки (%1) сохранены в %2 и будут "
+                      "записаны, когда база данных снова откроется.")
                       .arg(spool.Count())
                       .arg(spool.Path())
                 : QStringLiteral("\n\rТочки не сохранены: ") + spool.Error();

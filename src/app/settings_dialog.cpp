@@ -93,7 +93,8 @@ void TSettingsDialog::accept() {
         return;
     }
     // A password typed into the address goes the same way as the field's.
-    const QString password = m_password->text().isEmpty() ? PasswordInUrl(typed) : m_password->text();
+    const QString password =
+        m_password->text().isEmpty() ? PasswordInUrl(typed) : m_password->text();
     if (!password.isEmpty() && !SavePgPassword(typed, password, &error)) {
         QMessageBox::warning(this, QStringLiteral("Внимание!"),
                              QStringLiteral("Пароль базы данных не сохранён: ") + error);

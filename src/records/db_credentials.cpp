@@ -72,7 +72,8 @@ std::string StripPasswords(std::string s) {
                 end -= at - colon;
             }
         }
-        if (end < s.size() && s[end] == '/') end = s.find_first_of(std::string("?#") + kUrlEnd, end);
+        if (end < s.size() && s[end] == '/')
+            end = s.find_first_of(std::string("?#") + kUrlEnd, end);
         if (end != std::string::npos && end < s.size() && s[end] == '?') DropQueryPassword(s, end);
         from = p;
     }
@@ -123,22 +124,25 @@ void HidePasswordsInArguments(int argc, char** argv) {
 QString PgConnectOptions(const QUrlQuery& query, QString* error) {
     // Keywords handled as URL parts, and the libpq ones a laboratory needs.
     static const QStringList kParts = {"host", "port", "password"};
-    static const QStringList kKeywords = {
-        "service",        "passfile",         "sslmode",         "sslrootcert",
-        "sslcert",        "sslkey",           "sslcrl",          "connect_timeout",
-        "application_name", "target_session_attrs", "keepalives_idle", "tcp_user_timeout"};
+    static const QStringList kKeywords = {"service",          "passfile",
+                                          "sslmode",          "sslrootcert",
+                                          "sslcert",          "sslkey",
+                                          "sslcrl",           "connect_timeout",
+                                          "application_name", "target_session_attrs",
+                                          "keepalives_idle",  "tcp_user_timeout"};
     QStringList options;
     bool timeout = false;
     for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
         if (kParts.contains(key)) continue;
         if (!kKeywords.contains(key)) {
-            if (error) *error = QStringLiteral("В адресе базы данных неизвестный параметр «%1»").arg(key);
+            if (error)
+                *error = QStringLiteral("В адресе базы данных неизвестный параметр «%1»").arg(key);
             return {};
         }
         // The driver joins the options with blanks: a value must be one word.
         static const QString kUnsafe = QStringLiteral(" \t\r\n;'\\=");
-        if (value.isEmpty() || std::any_of(value.begin(), value.end(),
-                                           [](QChar c) { return kUnsafe.contains(c); })) {
+        if (value.isEmpty() ||
+            std::any_of(value.begin(), value.end(), [](QChar c) { return kUnsafe.contains(c); })) {
             if (error)
                 *error = QStringLiteral("В адресе базы данных недопустимое значение параметра «%1»")
                              .arg(key);

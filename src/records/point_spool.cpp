@@ -181,7 +181,8 @@ QString SpoolDir() {
 
 PointSpool::PointSpool(const RecordStore& store, qint64 recordId, const QString& why)
     : m_key(DatabaseKey(store.Database())), m_why(why), m_id(recordId) {
-    m_path = QDir(SpoolDir()).filePath(QStringLiteral("%1-%2.json").arg(FilePrefix(m_key)).arg(m_id));
+    m_path =
+        QDir(SpoolDir()).filePath(QStringLiteral("%1-%2.json").arg(FilePrefix(m_key)).arg(m_id));
 }
 
 bool PointSpool::Keep(const RecordPoint& point) {
@@ -222,15 +223,15 @@ QStringList ReplaySpool(RecordStore& store) {
     QStringList notes;
     const QString key = DatabaseKey(store.Database());
     const QDir dir(SpoolDir());
-    const QStringList names =
-        dir.entryList({FilePrefix(key) + "-*.json"}, QDir::Files, QDir::Name);
+    const QStringList names = dir.entryList({FilePrefix(key) + "-*.json"}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) continue;  // written back meanwhile
         // One program writes a record back; a file replaced or removed
         // while we waited for the lock is no longer ours to write.
-        struct stat held {}, now {};
+        struct stat held = {};
+        struct stat now = {};
         if (::flock(file.handle(), LOCK_EX | LOCK_NB) != 0 || ::fstat(file.handle(), &held) != 0 ||
             ::stat(QFile::encodeName(path).constData(), &now) != 0 || held.st_ino != now.st_ino)
             continue;

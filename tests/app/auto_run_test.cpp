@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "page_rig.h"
 #include "common/text.h"
+#include "page_rig.h"
 #include "verify/procedure.h"
 #include "widgets/percent_gauge.h"
 #include "widgets/speed_button.h"

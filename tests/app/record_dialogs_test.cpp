@@ -8,8 +8,8 @@
 #include <QtTest>
 
 #include "app/record_info_dialog.h"
-#include "records/db_location.h"
 #include "app/settings_dialog.h"
+#include "records/db_location.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
 
@@ -78,7 +78,8 @@ class RecordDialogsTest : public QObject {
         QVERIFY(store.Open(dir.filePath("p.sqlite")));
         for (const char* password : {"", "Field:2"}) {
             TSettingsDialog dialog(store, dir.path());
-            QCOMPARE(dialog.findChild<QLineEdit*>("DatabasePassword")->echoMode(), QLineEdit::Password);
+            QCOMPARE(dialog.findChild<QLineEdit*>("DatabasePassword")->echoMode(),
+                     QLineEdit::Password);
             dialog.findChild<QLineEdit*>("Database")->setText("postgresql://lab:Typed-1@db/pv");
             dialog.findChild<QLineEdit*>("DatabasePassword")->setText(password);
             dialog.accept();
@@ -91,7 +92,8 @@ class RecordDialogsTest : public QObject {
         const QByteArray saved = ini.readAll();
         QVERIFY2(saved.contains("postgresql://lab@db/pv") && !saved.contains("Typed"), saved);
         TSettingsDialog shown(store, dir.path());
-        QCOMPARE(shown.findChild<QLineEdit*>("Database")->text(), QString("postgresql://lab@db/pv"));
+        QCOMPARE(shown.findChild<QLineEdit*>("Database")->text(),
+                 QString("postgresql://lab@db/pv"));
         qunsetenv("PGPASSFILE");
     }
 };

@@ -44,8 +44,10 @@ verify::Procedure twoPointRun(double last) {
     verify::ProcedureError e;
     return *verify::ParseProcedure(
         "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
-        "points = [4, " + FloatToStr(last) + "]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
-        "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n",
+        "points = [4, " +
+            FloatToStr(last) +
+            "]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
+            "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n",
         "p.toml", e);
 }
 
@@ -238,7 +240,8 @@ void VerificationRecordTest::lostDatabaseStopsTheRunAndSpoolsItsPoints() {
     QCOMPARE(run->Window()->Banner->text(), QString("ПРЕРВАНО"));
     QVERIFY(!record->IsOpen());
     const QString told = rig.dialogs.calls.empty() ? QString() : rig.dialogs.calls.back().text;
-    QVERIFY2(told.contains("База данных записей недоступна") && told.contains("spool"), qPrintable(told));
+    QVERIFY2(told.contains("База данных записей недоступна") && told.contains("spool"),
+             qPrintable(told));
 
     record->Begin();
     qunsetenv("XDG_DATA_HOME");

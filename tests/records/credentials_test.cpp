@@ -40,7 +40,8 @@ TEST(DbCredentials, PasswordLeavesEveryFormOfTheUrl) {
         EXPECT_EQ(HidePasswordInArgument(buffer.data()), *c.password != '\0');
         EXPECT_STREQ(buffer.c_str(), c.shown);
         // The rest of the argument's own bytes are blanked, the next untouched.
-        EXPECT_EQ(buffer.find_first_not_of('\0', std::strlen(c.shown)), std::strlen(c.argument) + 1);
+        EXPECT_EQ(buffer.find_first_not_of('\0', std::strlen(c.shown)),
+                  std::strlen(c.argument) + 1);
         const QString url = QString(c.argument).remove(QRegularExpression("^--db="));
         EXPECT_EQ(PasswordInUrl(url), c.password);
     }
@@ -76,10 +77,11 @@ class PasswordServerTest : public ::testing::Test {
             {"tp787x.cfg", "787x 1 1 23 1  4  6"},
             {"tp788t.cfg", "788t 1 1 23 2 7374.6075308 100 20 2"},
             {"tp745t.cfg", "745t 1 1 23 4 99.87 100.02 1 2500.0\n745t 2 1 23 6 100 100 1 2500.0"},
-            {"p.toml", "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
-                       "points = [4, 8, 12, 16, 20, 4, 12]\n[error]\nkind = \"reduced\"\n"
-                       "limit = 0.2\nrange = 20\n[settling]\ndelay = 1\nagree = 2\n"
-                       "band = 0.005\ntimeout = 20\nreadings = 2"}};
+            {"p.toml",
+             "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
+             "points = [4, 8, 12, 16, 20, 4, 12]\n[error]\nkind = \"reduced\"\n"
+             "limit = 0.2\nrange = 20\n[settling]\ndelay = 1\nagree = 2\n"
+             "band = 0.005\ntimeout = 20\nreadings = 2"}};
         QDir(m_dir.path()).mkdir("cfg");
         for (const auto& [name, text] : files) {
             QFile f(m_dir.filePath("cfg/" + name));
@@ -128,7 +130,8 @@ TEST_F(PasswordServerTest, LibpqSourcesOpenAndNoErrorShowsThePassword) {
             << error.toStdString();
         RecordStore store;
         EXPECT_EQ(store.Open(s.url), s.opens) << store.LastError().toStdString();
-        EXPECT_FALSE(store.LastError().contains("wrong-Qq9") || store.LastError().contains(kPassword));
+        EXPECT_FALSE(store.LastError().contains("wrong-Qq9") ||
+                     store.LastError().contains(kPassword));
         EXPECT_EQ(store.LastError().contains(Url("postgres")), !s.opens);
     }
     EXPECT_EQ(QFile(m_dir.filePath("PGPASSFILE")).permissions() & 0x0077, 0);
@@ -168,7 +171,8 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     EXPECT_EQ(m_verify.exitCode(), 4) << complaint.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(verdict).object()["verdict"].toString(), "прервано");
     EXPECT_LT(points.size(), 7);
-    EXPECT_TRUE(complaint.contains("база данных записей недоступна") && !complaint.contains(kPassword))
+    EXPECT_TRUE(complaint.contains("база данных записей недоступна") &&
+                !complaint.contains(kPassword))
         << complaint.toStdString();
     const QStringList spooled = QDir(SpoolDir()).entryList(QDir::Files);
     ASSERT_EQ(spooled.size(), 1);
@@ -188,8 +192,7 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     EXPECT_TRUE(r->reasons.join('\n').contains("база данных записей недоступна"));
     ASSERT_EQ(r->points.size(), points.size());
     const double nominals[] = {4, 8, 12, 16, 20, 4, 12};
-    for (int i = 0; i < r->points.size(); ++i)
-        EXPECT_EQ(r->points[i].nominal, nominals[i]) << i;
+    for (int i = 0; i < r->points.size(); ++i) EXPECT_EQ(r->points[i].nominal, nominals[i]) << i;
 }
 
 }  // namespace

@@ -50,8 +50,8 @@ bool PgServer::Start(QString* why, const QString& password) {
         return false;
     }
     const QString data = m_dir->path() + "/data";
-    QStringList init = {"initdb", "-D", data, "-U", "postgres", "-A", "trust", "-E", "UTF8",
-                        "--locale=C", "--no-sync"};
+    QStringList init = {"initdb", "-D", data,   "-U",         "postgres", "-A",
+                        "trust",  "-E", "UTF8", "--locale=C", "--no-sync"};
     m_password = password;
     if (!password.isEmpty()) {
         QFile file(m_dir->path() + "/pw");
