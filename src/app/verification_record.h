@@ -53,6 +53,7 @@ class TVerificationRecord : public QObject {
     QString FlashAfter() const;
     void ShowButtons();
     void Warn(const QString& text) const;
+    void ToSpool(const records::RecordPoint* point);
 
     TMainForm& m_form;
     std::unique_ptr<records::RecordStore> m_store;

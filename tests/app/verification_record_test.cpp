@@ -70,6 +70,7 @@ class VerificationRecordTest : public QObject {
     void automaticRunGoesIntoTheOpenRecord();
     void windowClosedMidVerificationInterrupts();
     void lostDatabaseStopsTheRunAndSpoolsItsPoints();
+    void lostDatabaseKeepsTheManualPoint();
 };
 
 void VerificationRecordTest::manualPointsAndClose_data() {
@@ -250,6 +251,26 @@ void VerificationRecordTest::lostDatabaseStopsTheRunAndSpoolsItsPoints() {
     QCOMPARE(r->verdict, kInterrupted);
     QCOMPARE(r->points.size(), 2);  // the first measured, the second stopped
     QCOMPARE(r->points[0].result, QString("pass"));
+}
+
+void VerificationRecordTest::lostDatabaseKeepsTheManualPoint() {
+    PageRig rig;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(rig.dir() + "data"));
+    rig.dialogs.recordInfo = fillIn;
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    const qint64 id = record->Id();
+    f.le787xCur->setText("12");
+    QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+    QVERIFY(rig.poll());
+    record->Store()->Database().close();
+    QTest::mouseClick(record->CurBtn, Qt::LeftButton);
+    QVERIFY(rig.lastMessage().contains("прервана") && record->CurBtn->isHidden());
+    record->Begin();
+    qunsetenv("XDG_DATA_HOME");
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r && r->verdict == kInterrupted && r->points.size() == 1);
+    QCOMPARE(r->points[0].nominal, 12.0);
 }
 
 QTEST_MAIN(VerificationRecordTest)
