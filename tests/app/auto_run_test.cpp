@@ -107,7 +107,7 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
     QVERIFY2(run->Running(), qPrintable(rig.lastMessage()));
     QVERIFY(run->Window()->Title->text().contains(QStringLiteral("ЮКТ-745t")));
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
-    QVERIFY(QFile::exists(home.path() + "/poverka/procedures/745t_current.toml"));
+    QVERIFY(QFile::exists(home.path() + "/poverka/methodologies/745t.toml"));
 }
 
 QTEST_MAIN(AutoRunTest)
