@@ -205,6 +205,8 @@ TEST(PgSetup, MakesAWorkstationRoleThatOnlyAppends) {
         QSqlQuery q(store.Database());
         EXPECT_FALSE(q.exec(statement)) << statement;
     }
+}
+
 struct ToolRun {
     int status;
     QString out, err;
