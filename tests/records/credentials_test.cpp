@@ -140,6 +140,11 @@ TEST_F(PasswordServerTest, LibpqSourcesOpenAndNoErrorShowsThePassword) {
 TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     StartBench();
     const QString withPassword = Url("postgres:" + kPassword);
+    {
+        RecordStore lab;  // a verification starts only with the laboratory's details
+        ASSERT_TRUE(lab.Open(withPassword) && lab.SetSetting("organisation", "Лаборатория") &&
+                    lab.SetSetting("sign_cipher", "ЛАБ") && lab.SetSetting("uve_numbers", "3.1.A.1"));
+    }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("YUKT_COM1", m_dir.filePath("com1"));
     m_verify.setProcessEnvironment(env);
