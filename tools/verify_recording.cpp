@@ -2,7 +2,9 @@
 
 #include <QGuiApplication>
 #include <clocale>
+#include <cstdio>
 
+#include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/lab_settings.h"
 #include "records/program_ident.h"
@@ -42,6 +44,7 @@ bool ParseRecordOption(int& i, int argc, char** argv, RecordOptions& o) {
                                                 : nullptr;
     if (target == nullptr || i + 1 >= argc) return false;
     *target = argv[++i];
+    if (target == &o.db) HidePasswordInArgument(argv[i]);
     return true;
 }
 
@@ -56,6 +59,31 @@ struct VerifyRecording::Impl {
 VerifyRecording::VerifyRecording() : m(std::make_unique<Impl>()) {}
 VerifyRecording::~VerifyRecording() = default;
 verify::ProgressSink* VerifyRecording::Sink() { return m->recorder.get(); }
+void VerifyRecording::SetStop(std::function<void()> stop) { m->recorder->SetStop(std::move(stop)); }
+bool VerifyRecording::Lost() const { return m->recorder->Spool() != nullptr; }
+
+std::string VerifyRecording::LostNotice() const {
+    const PointSpool* spool = m->recorder->Spool();
+    if (spool == nullptr) return {};
+    QString text = QStringLiteral(
+                       "база данных записей недоступна (%1); поверка остановлена, "
+                       "запись № %2 прервана.")
+                       .arg(m->recorder->Error())
+                       .arg(m->id);
+    if (spool->Count() > 0)
+        text += QStringLiteral(
+                    " Точки (%1) сохранены в %2 и будут записаны при следующем "
+                    "открытии базы.")
+                    .arg(spool->Count())
+                    .arg(spool->Path());
+    else
+        text += QStringLiteral(
+                    " Её окончание сохранено в %1 и будет записано при следующем "
+                    "открытии базы.")
+                    .arg(spool->Path());
+    if (!m->protocol.empty()) text += QStringLiteral(" Протокол не записан.");
+    return text.toStdString();
+}
 
 std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     const RecordOptions& o, const std::string& serial, const verify::Methodology& methodology,
@@ -89,6 +117,8 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         error = r->m->store.LastError().toStdString();
         return nullptr;
     }
+    for (const QString& note : r->m->store.SpoolNotes())
+        std::fprintf(stderr, "yukt-verify: %s\n", note.toLocal8Bit().constData());
     // Fields not given on the command line are those of the last record.
     const Conditions given = record.info.conditions;
     record.info = LoadLastInfo(r->m->store);
@@ -137,6 +167,12 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
 }
 
 std::string VerifyRecording::Finish() {
+    // The database is not touched again: the spool keeps the record's end.
+    if (const PointSpool* spool = m->recorder->Spool()) {
+        if (spool->Error().isEmpty()) return {};
+        return "база данных записей недоступна (" + m->recorder->Error().toStdString() +
+               "), и точки не сохранены: " + spool->Error().toStdString();
+    }
     std::optional<Record> record = m->store.Load(m->id);
     if (record && record->state == RecordState::Open) {
         m->store.Close(m->id, kInterrupted);

@@ -13,6 +13,8 @@
 // stderr), there was nothing to export, or verify found the database not
 // whole, 1 a database or file error, 2 wrong arguments or a setting value
 // refused.
+// Opening the database writes back what a run kept in the local spool while
+// the database was away; each such record is named on stderr.
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
@@ -24,6 +26,7 @@
 #include <cstdio>
 
 #include "common/program_version.h"
+#include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/fgis_export.h"
 #include "records/journal_query.h"
@@ -170,6 +173,8 @@ int main(int argc, char* argv[]) {
                      {"author", "complete: who completes the record", "NAME"},
                      {"reason", "complete: why", "TEXT"}});
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
+    // Read: a password given in --db leaves the command line ps shows.
+    HidePasswordsInArguments(argc, argv);
     if (args.isSet("help")) args.showHelp(0);
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);
@@ -192,6 +197,7 @@ int main(int argc, char* argv[]) {
     RecordStore store;
     if (!store.Open(url))
         return Complain(store.LastError(), 1);
+    for (const QString& note : store.SpoolNotes()) Complain(note, 0);
     if (command == "export") return Export(store, args);
     if (command == "settings") return Settings(store, positional);
     if (command == "due") return Due(store, args);

@@ -16,8 +16,10 @@
 // line instead. SIGINT or SIGTERM stops the run: the generator goes to its
 // safe value.
 //
-// Exit codes: 0 годен, 3 не годен, 4 прервано, 1 a methodology or
-// configuration error, 2 wrong arguments or an instrument that cannot open.
+// Exit codes: 0 годен, 3 не годен, 4 прервано (also when the records
+// database went away during the run: the record is spooled "прервано"), 1 a
+// methodology or configuration error or a record kept nowhere, 2 wrong
+// arguments, an instrument or a records database that cannot open.
 
 #include <pthread.h>
 #include <signal.h>
@@ -212,6 +214,7 @@ int main(int argc, char** argv) {
     int code = 4;
     {
         InstrumentRunner runner(*prbr);
+        if (recording) recording->SetStop([&runner] { runner.RequestStop(); });
         const bool terminal = isatty(STDIN_FILENO) == 1;
         runner.SetAnswerer(
             [&](const Question& q) { return AnswerOf(opt.confirm, q, terminal); });
@@ -238,6 +241,10 @@ int main(int argc, char** argv) {
         if (!problem.empty()) {
             std::cerr << "yukt-verify: запись о поверке: " << problem << '\n';
             return 1;
+        }
+        if (recording->Lost()) {
+            std::cerr << "yukt-verify: " << recording->LostNotice() << '\n';
+            code = 4;
         }
     }
     return code;

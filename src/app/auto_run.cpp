@@ -184,6 +184,16 @@ void TAutoRun::Start(const Procedure& p) {
     if (record && record->IsOpen()) {
         m_recorder = std::make_unique<records::RunRecorder>(
             *record->Store(), record->Id(), records::UnitOf(p.quantity), this, false);
+        // A lost database stops the run from the event loop, not from
+        // within the run's own call.
+        m_recorder->SetStop([this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (Running()) Apply(m_run->Stop(Now()));
+                },
+                Qt::QueuedConnection);
+        });
         sink = m_recorder.get();
     }
     m_run =
@@ -242,8 +252,29 @@ void TAutoRun::PointFinished(const PointResult& point) {
     m_window->SetProgress(m_run->Percent());
 }
 
+// The record went to the local spool with its end: the operator is told
+// why and where, and the window begins the next record on a fresh opening.
+void TAutoRun::LostStore(const records::RunRecorder& recorder) {
+    const records::PointSpool& spool = *recorder.Spool();
+    QString text = QStringLiteral("База данных записей недоступна, автоповерка остановлена:\n\r") +
+                   recorder.Error();
+    text += spool.Error().isEmpty()
+                ? QStringLiteral(
+                      "\n\rЗапись прервана; её точки (%1) сохранены в %2 и будут "
+                      "записаны, когда база данных снова откроется.")
+                      .arg(spool.Count())
+                      .arg(spool.Path())
+                : QStringLiteral("\n\rТочки не сохранены: ") + spool.Error();
+    if (auto* record = m_form.findChild<TVerificationRecord*>()) record->Abandon();
+    m_form.Dialogs().MessageBox(text, QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+}
+
 void TAutoRun::RunFinished(const RunResult& run) {
     m_window->End(run.verdict);
+    if (m_recorder && m_recorder->Spool()) {
+        LostStore(*m_recorder);
+        return;
+    }
     if (m_recorder && !m_recorder->Error().isEmpty())
         m_form.Dialogs().MessageBox(
             QStringLiteral("Точки автоповерки не записаны в протокол:\n\r") + m_recorder->Error(),

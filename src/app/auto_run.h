@@ -68,6 +68,7 @@ class TAutoRun : public QObject, public verify::ProgressSink {
     double Now() const;
     void Lock(bool locked);
     int Channel() const;
+    void LostStore(const records::RunRecorder& recorder);
 
     TMainForm& m_form;
     std::unique_ptr<verify::VerificationRun> m_run;

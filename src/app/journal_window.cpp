@@ -176,6 +176,9 @@ void TJournalWindow::ShowFor(const QString& programDir, QWidget* parent) {
         QMessageBox::warning(parent, QStringLiteral("Внимание!"), store->LastError());
         return;
     }
+    if (!store->SpoolNotes().isEmpty())
+        QMessageBox::information(parent, QStringLiteral("Журнал поверок"),
+                                 store->SpoolNotes().join('\n'));
     (new TJournalWindow(std::move(store), programDir, parent))->show();
 }
 

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 
 #include "app/field_check.h"
+#include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/lab_settings_check.h"
 #include "records/record_store.h"
@@ -44,8 +45,14 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     m_certificate =
         edit(QStringLiteral("Номер свидетельства ({Y} год, {N} номер)"), s.certificateScheme);
     m_notice = edit(QStringLiteral("Номер извещения ({Y} год, {N} номер)"), s.noticeScheme);
-    m_database =
-        edit(QStringLiteral("База данных (со следующего запуска)"), RecordsDbUrl(programDir));
+    m_database = edit(QStringLiteral("База данных (со следующего запуска)"),
+                      UrlWithoutPassword(RecordsDbUrl(programDir)));
+    m_database->setObjectName("Database");
+    // Kept in the pgpass file, never in poverka.ini; empty leaves it as it is.
+    m_password = edit(QStringLiteral("Пароль базы данных"), QString());
+    m_password->setObjectName("DatabasePassword");
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setPlaceholderText(QStringLiteral("не менять"));
     const std::pair<QLineEdit*, const char*> checked[] = {
         {m_cipher, "sign_cipher"},   {m_uve, "uve_numbers"},
         {m_mieta, "mieta_numbers"},  {m_misType, "mis_type"},
@@ -88,11 +95,20 @@ void TSettingsDialog::accept() {
         return;
     }
     QString error;
-    if (!ParseDbUrl(m_database->text().trimmed(), &error)) {
+    const QString typed = m_database->text().trimmed();
+    if (!ParseDbUrl(typed, &error)) {
         QMessageBox::warning(this, QStringLiteral("Внимание!"), error);
         return;
     }
-    if (!s.Save(m_store) || !SaveRecordsDbUrl(m_programDir, m_database->text().trimmed())) {
+    // A password typed into the address goes the same way as the field's.
+    const QString password =
+        m_password->text().isEmpty() ? PasswordInUrl(typed) : m_password->text();
+    if (!password.isEmpty() && !SavePgPassword(typed, password, &error)) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"),
+                             QStringLiteral("Пароль базы данных не сохранён: ") + error);
+        return;
+    }
+    if (!s.Save(m_store) || !SaveRecordsDbUrl(m_programDir, typed)) {
         QMessageBox::warning(this, QStringLiteral("Внимание!"), m_store.LastError());
         return;
     }

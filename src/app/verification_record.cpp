@@ -15,6 +15,7 @@
 #include "records/lab_settings.h"
 #include "records/program_ident.h"
 #include "records/record_store.h"
+#include "records/point_spool.h"
 #include "records/run_recorder.h"
 #include "verify/procedure_library.h"
 
@@ -70,14 +71,16 @@ void TVerificationRecord::ShowButtons() {
 
 void TVerificationRecord::Begin() {
     if (IsOpen()) return;
-    if (!m_store) {
+    if (!m_store || m_storeLost) {
         auto store = std::make_unique<RecordStore>();
         if (!store->Open(RecordsDbUrl(QString::fromStdString(m_form.ProgramDir)))) {
             Warn(QStringLiteral("Журнал поверок недоступен, поверка не записывается:\n\r") +
                  store->LastError());
             return;
         }
+        if (!store->SpoolNotes().isEmpty()) Warn(store->SpoolNotes().join("\n\r"));
         m_store = std::move(store);
+        m_storeLost = false;
     }
     Record record;
     record.info = LoadLastInfo(*m_store);
@@ -103,14 +106,25 @@ void TVerificationRecord::Begin() {
     ShowButtons();
 }
 
+void TVerificationRecord::Abandon() {
+    m_id = 0;
+    m_storeLost = true;
+    ShowButtons();
+}
+
 void TVerificationRecord::Close() {
     if (!IsOpen()) return;
     // The verdict is closed even should the FLASH values not be stored.
-    bool ok = m_store->SetFlashAfter(m_id, FlashAfter());
-    ok = m_store->Close(m_id) && ok;
-    if (!ok)
-        Warn(QStringLiteral("Запись о поверке № %1 не закрыта:\n\r").arg(m_id) +
-             m_store->LastError());
+    const QString flashError =
+        m_store->SetFlashAfter(m_id, FlashAfter()) ? QString() : m_store->LastError();
+    if (!m_store->Close(m_id)) {
+        ToSpool(nullptr);
+        return;
+    }
+    if (!flashError.isEmpty())
+        Warn(QStringLiteral("Запись о поверке № %1 закрыта без значений FLASH после поверки:\n\r")
+                 .arg(m_id) +
+             flashError);
     m_id = 0;
     ShowButtons();
 }
@@ -227,8 +241,25 @@ void TVerificationRecord::ToProtocolClick() {
         return;
     }
     point.measuredAt = QDateTime::currentDateTimeUtc();
-    if (!m_store->AddPoint(m_id, point))
-        Warn(QStringLiteral("Точка не записана:\n\r") + m_store->LastError());
+    if (!m_store->AddPoint(m_id, point)) ToSpool(&point);
+}
+
+// The database failed under the open record: it ends "прервано" in the local
+// spool with the point it did not take, is written back at the next opening,
+// and the verification goes on without a record.
+void TVerificationRecord::ToSpool(const RecordPoint* point) {
+    const QString error = m_store->LastError();
+    const QString why = QStringLiteral("база данных записей недоступна: ") + error;
+    PointSpool spool(*m_store, m_id, why);
+    const bool kept = (point == nullptr || spool.Keep(*point)) && spool.End(kInterrupted, {why});
+    Warn(QStringLiteral("Запись о поверке № %1 прервана, база данных записей недоступна:\n\r")
+             .arg(m_id) +
+         error +
+         (kept ? QStringLiteral("\n\rЕё окончание сохранено в %1 и будет записано, когда база "
+                                "данных снова откроется.")
+                     .arg(spool.Path())
+               : QStringLiteral("\n\rОкончание записи не сохранено: ") + spool.Error()));
+    Abandon();
 }
 
 }  // namespace yukt

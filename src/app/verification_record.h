@@ -31,6 +31,9 @@ class TVerificationRecord : public QObject {
     void Begin();
     // Closes the open record: the verdict from its points.
     void Close();
+    // The database was lost and the record ended in the local spool: it is
+    // no longer this window's, and the next record opens the database anew.
+    void Abandon();
     bool IsOpen() const { return m_id != 0; }
     qint64 Id() const { return m_id; }
     // The store of the open record, null when none is open.
@@ -50,10 +53,12 @@ class TVerificationRecord : public QObject {
     QString FlashAfter() const;
     void ShowButtons();
     void Warn(const QString& text) const;
+    void ToSpool(const records::RecordPoint* point);
 
     TMainForm& m_form;
     std::unique_ptr<records::RecordStore> m_store;
     qint64 m_id = 0;
+    bool m_storeLost = false;
 };
 
 }  // namespace yukt

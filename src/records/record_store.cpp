@@ -14,7 +14,9 @@
 #include <cerrno>
 
 #include "common/text.h"
+#include "records/db_credentials.h"
 #include "records/lab_settings.h"
+#include "records/point_spool.h"
 #include "records/record_chain.h"
 #include "records/sql_text.h"
 
@@ -253,11 +255,20 @@ std::optional<DbUrl> ParseDbUrl(const QString& text, QString* error) {
         out.host = url.host();
         out.port = url.port(-1);
         out.user = url.userName();
-        out.password = url.password();
+        out.password = PasswordInUrl(text);
         const QUrlQuery query(url);
         if (query.hasQueryItem("host")) out.host = query.queryItemValue("host");
-        if (out.database.isEmpty()) {
-            if (error) *error = QStringLiteral("В адресе базы данных нет имени базы: ") + text;
+        QString optionError;
+        out.options = PgConnectOptions(query, &optionError);
+        if (!optionError.isEmpty()) {
+            if (error) *error = optionError;
+            return std::nullopt;
+        }
+        // A service file may name the database instead.
+        if (out.database.isEmpty() && !query.hasQueryItem("service")) {
+            if (error)
+                *error = QStringLiteral("В адресе базы данных нет имени базы: ") +
+                         UrlWithoutPassword(text);
             return std::nullopt;
         }
         return out;
@@ -317,10 +328,11 @@ bool RecordStore::Open(const QString& url, int version) {
         if (parsed->port > 0) m_db.setPort(parsed->port);
         m_db.setUserName(parsed->user);
         m_db.setPassword(parsed->password);
+        m_db.setConnectOptions(parsed->options);
     }
     if (!m_db.open())
-        return Fail(QStringLiteral("Не удалось открыть базу данных ") + url,
-                    m_db.lastError().text());
+        return Fail(QStringLiteral("Не удалось открыть базу данных ") + UrlWithoutPassword(url),
+                    HidePassword(m_db.lastError().text(), parsed->password));
     if (m_engine == sql::Engine::Sqlite) {
         // A damaged file is refused before anything is read from it.
         QStringList damage;
@@ -335,6 +347,9 @@ bool RecordStore::Open(const QString& url, int version) {
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
     if (!Migrate(version < 0 ? sql::LatestVersion() : version)) return false;
+    // Before the left-open records are judged: a spooled one is completed.
+    m_spoolNotes = ReplaySpool(*this);
+    m_error.clear();
     return InterruptLeftOpen();
 }
 

@@ -25,6 +25,7 @@ struct DbUrl {
     int port = -1;
     QString user;
     QString password;
+    QString options;  // libpq keywords for the driver, "service=lab;connect_timeout=10"
 };
 std::optional<DbUrl> ParseDbUrl(const QString& url, QString* error);
 
@@ -47,6 +48,9 @@ class RecordStore {
     QSqlDatabase Database() const { return m_db; }
     int SchemaVersion();
     const QList<qint64>& InterruptedAtOpen() const { return m_interrupted; }
+    // What became of the records kept in the local spool while this database
+    // was away, written back at this open; empty when there were none.
+    const QStringList& SpoolNotes() const { return m_spoolNotes; }
 
     // Starts a record: assigns its number, workstation and start time, and
     // stores its plan. Callers first make sure MissingLabSettings() is empty.
@@ -112,6 +116,7 @@ class RecordStore {
     QString m_error;
     bool m_damaged = false;
     QList<qint64> m_interrupted;
+    QStringList m_spoolNotes;
     QHash<qint64, int> m_lastSeq;
     QHash<qint64, QString> m_flashAfter;
 };

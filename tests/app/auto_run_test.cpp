@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "common/text.h"
 #include "page_rig.h"
 #include "verify/procedure.h"
 #include "widgets/percent_gauge.h"
@@ -25,7 +26,7 @@ verify::Procedure currentProcedure(double delay) {
         "quantity = \"current\"\npoints = [4, 12, 20]\n"
         "[error]\nkind = \"abs\"\nlimit = 0.05\n"
         "[settling]\ndelay = " +
-        std::to_string(delay) + "\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
+        FloatToStr(delay) + "\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
     verify::ProcedureError e;
     return verify::ParseProcedure(text, "p.toml", e).value_or(verify::Procedure{});
 }

@@ -9,6 +9,7 @@
 
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
+#include "records/db_location.h"
 #include "records/lab_settings.h"
 #include "records/lab_settings_check.h"
 #include "records/record_store.h"
@@ -99,6 +100,34 @@ class RecordDialogsTest : public QObject {
         QCOMPARE(s.signCipher, QString("ЛАБ"));
         QCOMPARE(s.uveNumbers, (QStringList{"3.1.A.1", "3.1.A.2"}));
         QCOMPARE(s.IntervalFor(LabSettings::Models().first()), 24);
+    }
+
+    // The password field is masked; the password, typed there or in the
+    // address, lands in the pgpass file only.
+    void databasePasswordNeverInTheIni() {
+        QTemporaryDir dir;
+        qputenv("PGPASSFILE", QFile::encodeName(dir.filePath("pgpass")));
+        RecordStore store;
+        QVERIFY(store.Open(dir.filePath("p.sqlite")));
+        for (const char* password : {"", "Field:2"}) {
+            TSettingsDialog dialog(store, dir.path());
+            QCOMPARE(dialog.findChild<QLineEdit*>("DatabasePassword")->echoMode(),
+                     QLineEdit::Password);
+            dialog.findChild<QLineEdit*>("Database")->setText("postgresql://lab:Typed-1@db/pv");
+            dialog.findChild<QLineEdit*>("DatabasePassword")->setText(password);
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        QFile pgpass(dir.filePath("pgpass")), ini(dir.filePath("poverka.ini"));
+        QVERIFY(pgpass.open(QIODevice::ReadOnly) && ini.open(QIODevice::ReadOnly));
+        QCOMPARE(pgpass.readAll(), QByteArray("db:*:pv:lab:Field\\:2\n"));
+        QCOMPARE(pgpass.permissions() & 0x0077, QFile::Permissions());
+        const QByteArray saved = ini.readAll();
+        QVERIFY2(saved.contains("postgresql://lab@db/pv") && !saved.contains("Typed"), saved);
+        TSettingsDialog shown(store, dir.path());
+        QCOMPARE(shown.findChild<QLineEdit*>("Database")->text(),
+                 QString("postgresql://lab@db/pv"));
+        qunsetenv("PGPASSFILE");
     }
 };
 

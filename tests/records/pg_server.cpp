@@ -36,7 +36,7 @@ bool PgServer::Run(const QStringList& command, QString* why) {
     return true;
 }
 
-bool PgServer::Start(QString* why) {
+bool PgServer::Start(QString* why, const QString& password) {
     if (!QFile::exists(kBin + "initdb") || !QFile::exists(kBin + "pg_ctl")) {
         *why = "PostgreSQL server binaries absent in " + kBin;
         return false;
@@ -52,12 +52,24 @@ bool PgServer::Start(QString* why) {
         return false;
     }
     const QString data = m_dir->path() + "/data";
-    if (!Run({"initdb", "-D", data, "-U", "postgres", "-A", "trust", "-E", "UTF8", "--locale=C",
-              "--no-sync"},
-             why))
-        return false;
-    if (!Run({"pg_ctl", "-D", data, "-l", m_dir->path() + "/server.log", "-w", "-o",
-              "-k " + m_dir->path() + " -c listen_addresses=''", "start"},
+    QStringList init = {"initdb", "-D", data,   "-U",         "postgres", "-A",
+                        "trust",  "-E", "UTF8", "--locale=C", "--no-sync"};
+    m_password = password;
+    if (!password.isEmpty()) {
+        QFile file(m_dir->path() + "/pw");
+        if (!file.open(QIODevice::WriteOnly) || file.write(password.toUtf8()) < 0) {
+            *why = "cannot write the password file";
+            return false;
+        }
+        init[6] = "scram-sha-256";
+        init << "--pwfile=" + file.fileName();
+    }
+    return Run(init, why) && Resume(why);
+}
+
+bool PgServer::Resume(QString* why) {
+    if (!Run({"pg_ctl", "-D", m_dir->path() + "/data", "-l", m_dir->path() + "/server.log", "-w",
+              "-o", "-k " + m_dir->path() + " -c listen_addresses=''", "start"},
              why))
         return false;
     m_running = true;
@@ -77,6 +89,7 @@ QString PgServer::NewDatabase(QString* why) {
         QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "pg-admin");
         admin.setHostName(m_dir->path());
         admin.setUserName("postgres");
+        admin.setPassword(m_password);
         admin.setDatabaseName("postgres");
         if (!admin.open()) {
             *why = admin.lastError().text();
