@@ -1,6 +1,8 @@
 #include "verify/point_table.h"
 
+#include <cctype>
 #include <cstdlib>
+#include <limits>
 
 #include "instrument/identify.h"
 
@@ -126,10 +128,17 @@ std::vector<std::string> ReplyWords(const std::string& line) {
 std::optional<double> ReplyValue(const std::vector<std::string>& words, int entry) {
     if (entry < 1 || entry > static_cast<int>(words.size())) return std::nullopt;
     const std::string text = CommaToPoint(words[entry - 1]);
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0') return std::nullopt;
-    return v;
+    double v = 0;
+    if (StrToFloatStrict(text, v)) return v;
+    // A driver that divided by zero prints "inf" or "nan"; handed on as such,
+    // so that the run can say why the point has no value.
+    std::string bare = text.substr(text[0] == '-' || text[0] == '+' ? 1 : 0);
+    for (char& c : bare) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (bare == "nan") return std::numeric_limits<double>::quiet_NaN();
+    if (bare == "inf" || bare == "infinity")
+        return text[0] == '-' ? -std::numeric_limits<double>::infinity()
+                              : std::numeric_limits<double>::infinity();
+    return std::nullopt;
 }
 
 bool IsReplyOf(const std::vector<std::string>& words, const ReplyRoute& route) {

@@ -1,12 +1,16 @@
 #include "verify/run_output.h"
 
+#include <cmath>
+
 #include "common/text.h"
 
 namespace yukt::verify {
 
 namespace {
 
-std::string jsonNumber(double v) { return Fmt("%.10g", v); }
+// JSON has no NaN or infinity; a procedure file may still hold them (TOML
+// does), and a reader must get a document it can parse.
+std::string jsonNumber(double v) { return std::isfinite(v) ? Fmt("%.10g", v) : "null"; }
 
 std::string jsonString(const std::string& s) {
     std::string out = "\"";

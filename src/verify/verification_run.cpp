@@ -73,6 +73,8 @@ Actions VerificationRun::Reply(const std::string& line, double now) {
     if (const auto code = ReplyErrorCode(words))
         return NotMeasured("модуль ответил Err " + std::to_string(*code), now);
     if (const auto v = Reading(words)) {
+        if (!std::isfinite(*v))
+            return NotMeasured("показание не число: " + words[m_route.entry - 1], now);
         m_window.push_back(*v);
         const Settling& s = m_proc.settling;
         const std::size_t need = static_cast<std::size_t>(std::max(s.agree, s.readings));
@@ -136,6 +138,9 @@ Actions VerificationRun::Judge(double now) {
     p.error = m_proc.errorKind == ErrorKind::Abs   ? e.abs
               : m_proc.errorKind == ErrorKind::Rel ? e.rel
                                                    : e.red;
+    // Finite readings can still overflow (a period of a near-zero frequency).
+    if (!std::isfinite(p.measured) || !std::isfinite(p.error))
+        return NotMeasured("погрешность не вычисляется: " + FloatToStr(p.measured), now);
     p.result = std::fabs(p.error) <= p.limit ? PointVerdict::Pass : PointVerdict::Fail;
     if (p.result == PointVerdict::Fail) ++m_result.failed;
     m_result.results.push_back(p);
