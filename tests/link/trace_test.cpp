@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -143,9 +145,11 @@ TEST_F(Trace, UnwritableFileGivesOneErrorAndTheExchangeGoesOn) {
         std::string error;
     };
     const Case cases[] = {
+        // The system's text of the error, in the language of the process locale.
         {dir + "missing/t.trace", false,
-         "Трасса обмена не пишется: " + dir + "missing/t.trace: No such file or directory"},
-        {"/dev/full", true, "Трасса обмена не пишется: /dev/full: No space left on device"},
+         "Трасса обмена не пишется: " + dir + "missing/t.trace: " + std::strerror(ENOENT)},
+        {"/dev/full", true,
+         std::string("Трасса обмена не пишется: /dev/full: ") + std::strerror(ENOSPC)},
     };
     for (const Case& c : cases) {
         ::testing::internal::CaptureStderr();

@@ -72,8 +72,8 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
     verify.setProcessEnvironment(env);
     const QString pdf = m_dir.filePath("protocol.pdf");
     verify.start(YUKT_BIN_DIR "/yukt-verify",
-                 {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure, "--serial",
-                  "S-77", "--db", m_url, "--operator", "Иванов И. И.", "--kind", "первичная",
+                 {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure, "--serial", "S-77",
+                  "--db", m_url, "--operator", "Иванов И. И.", "--kind", "первичная",
                   "--conditions", "21.5,100.2,55", "--protocol", pdf});
     ASSERT_TRUE(verify.waitForFinished(120000));
     EXPECT_EQ(verify.exitCode(), 3) << verify.readAllStandardError().toStdString();
@@ -130,7 +130,7 @@ TEST_P(VerifyRunTest, AFitRunUnderARussianLocaleIsSuitable) {
     const std::optional<Record> r = store->Load(1);
     ASSERT_TRUE(r) << store->LastError().toStdString();
     EXPECT_EQ(r->verdict, kSuitable);
-    EXPECT_EQ(r->conditions.temperature, 21.5);
+    EXPECT_EQ(r->info.conditions.temperature, 21.5);
     ASSERT_EQ(r->points.size(), 3);
     for (const RecordPoint& p : r->points) {
         EXPECT_EQ(p.result, "pass");
