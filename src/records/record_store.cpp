@@ -13,6 +13,7 @@
 #include <cerrno>
 
 #include "records/lab_settings.h"
+#include "records/machine_number.h"
 #include "records/sql_text.h"
 
 namespace yukt::records {
@@ -30,6 +31,8 @@ QDateTime TimeOf(const QVariant& v) {
 QVariant Optional(const std::optional<double>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
 }
+// A typed value, not text: SQLite hands over a double, and the PostgreSQL
+// driver reads the server's "." in the C locale (QString::toDouble).
 std::optional<double> OptionalOf(const QVariant& v) {
     return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
 }
@@ -136,12 +139,13 @@ Record RecordOf(const QSqlQuery& q) {
 
 QString ReadingsText(const QList<double>& readings) {
     QStringList out;
-    for (double x : readings) out << QString::number(x, 'g', 15);
+    for (double x : readings) out << MachineNumber(x);
     return out.join(' ');
 }
 QList<double> ReadingsOf(const QString& text) {
     QList<double> out;
-    for (const QString& w : text.split(' ', Qt::SkipEmptyParts)) out << w.toDouble();
+    for (const QString& w : text.split(' ', Qt::SkipEmptyParts))
+        if (const std::optional<double> x = MachineNumberOf(w)) out << *x;
     return out;
 }
 
