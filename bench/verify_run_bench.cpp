@@ -18,6 +18,8 @@
 #include "sim/bench.h"
 #include "sim/device_table.h"
 #include "verify/instrument_runner.h"
+#include "verify/methodology.h"
+#include "verify/plan.h"
 
 namespace {
 
@@ -84,6 +86,165 @@ void BM_FivePointCurrentRun(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_FivePointCurrentRun)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A plan on the in-process bench at 9600 baud with wire timing and settling
+// delays at 0: the module under test, the calibrator's config, every
+// exchange counted by the poll it answers.
+class PlanBench {
+  public:
+    PlanBench(const std::string& model, const std::string& cfgLine) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "yukt-pbench-XXXXXX").string();
+        m_dir = std::string(mkdtemp(pattern.data())) + "/";
+        WriteTextFile(m_dir + "tp6606.cfg", ";\n");
+        WriteTextFile(m_dir + "tpCom.cfg", " 1 9600\n");
+        WriteTextFile(m_dir + "tp787x.cfg", "787x 1 1 23 1 4 6\n");
+        WriteTextFile(m_dir + "tp788t.cfg", "788t 1 1 23 2 7374.6075308 100 20 2\n");
+        WriteTextFile(m_dir + "tp745t.cfg", "745t 1 1 23 4 91.85776 91.85776 2 2500.0\n");
+        AppendTextFile(m_dir + "tp" + model + ".cfg", cfgLine + "\n");
+        m_bench.installCalibrator(true);
+        m_bench.place(6, sim::makeDevice(model), sim::Role::UnderTest);
+        m_bench.setLineSpeed(9600);
+        m_bench.setWireTiming(true);
+        SetWaitPumpHook([](int) {});
+        SetComPortOpener([this](int, int, std::string&) { return m_bench.connect(); });
+        m_prbr = std::make_unique<TcPrbr>();
+        m_prbr->SetPathCfg(m_dir);
+        m_prbr->SetOpenPribor(true);
+    }
+    ~PlanBench() {
+        m_prbr.reset();
+        TheModuleSet().CloseModuleSet();
+        SetComPortOpener(nullptr);
+        SetWaitPumpHook(nullptr);
+        std::filesystem::remove_all(m_dir);
+    }
+
+    // Runs the items (empty: all); returns the seconds it took and, in
+    // `commands`, how many commands the run gave the instrument.
+    double Run(const Plan& plan, const std::vector<int>& items, RunVerdict& verdict,
+               long* commands = nullptr) {
+        InstrumentRunner runner(*m_prbr);
+        runner.SetAnswerer([](const Question&) { return std::pair{Answer::Yes, std::string()}; });
+        VerificationRun run(plan, {plan.kind, 7374.6075308, "", "", 7374.2978}, nullptr, items);
+        const auto t0 = std::chrono::steady_clock::now();
+        verdict = runner.Run(run).verdict;
+        if (commands) *commands = runner.CommandsSent();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+
+  private:
+    std::string m_dir;
+    sim::Bench m_bench;
+    std::unique_ptr<TcPrbr> m_prbr;
+};
+
+Plan errorPlan(const std::string& text) {
+    ProcedureError e;
+    std::optional<Methodology> m = ParseMethodology(text, "bench.toml", e);
+    if (!m) return {};
+    std::string error;
+    return Expand(*m, {m->models.front(), 0, 0}, error).value_or(Plan{});
+}
+
+const char* const k748t = R"(id = "МП"
+revision = 1
+title = "748t"
+models = ["748t"]
+interval_months = 12
+[tolerances.current]
+kind = "reduced"
+limit = 0.2
+span = [0, 20]
+resolution = 0.01
+[settlings.current]
+delay = 0
+agree = 3
+band = 0.005
+timeout = 20
+readings = 3
+[reference.current]
+kind = "abs"
+limit = 0.004
+[[operations]]
+id = "7.4"
+title = "ток"
+kind = "error"
+quantity = "current"
+channels = "1-16"
+points = [4, 8, 12, 16, 20]
+tolerance = "current"
+settling = "current"
+connection = "series"
+)";
+
+// The whole 748t (16 channels × 5 points, series) against its channel 1
+// alone: the series reads every channel from the same replies.
+void BM_Whole748tAgainstOneChannel(benchmark::State& state) {
+    PlanBench bench("748t", "748t 2 1 23 6 99.849 99.849");
+    const Plan plan = errorPlan(k748t);
+    std::vector<int> one;
+    for (const PlanItem& it : FilterChannels(plan, {1}).items) one.push_back(it.item);
+    double whole = 0, single = 0;
+    for (auto _ : state) {
+        RunVerdict v1 = RunVerdict::Interrupted, v2 = RunVerdict::Interrupted;
+        whole += bench.Run(plan, {}, v1);
+        single += bench.Run(plan, one, v2);
+        if (v1 != RunVerdict::Fit || v2 != RunVerdict::Interrupted)
+            state.SkipWithError("unexpected verdict");
+    }
+    state.counters["whole_s"] = whole / state.iterations();
+    state.counters["one_channel_s"] = single / state.iterations();
+    state.counters["ratio"] = whole / single;
+}
+BENCHMARK(BM_Whole748tAgainstOneChannel)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+const char* const k735xInterval = R"(id = "МП"
+revision = 1
+title = "735x"
+models = ["735x"]
+interval_months = 12
+[tolerances.interval]
+kind = "abs"
+limit = 0.001
+resolution = 0.00001
+[settlings.once]
+delay = 0
+agree = 1
+timeout = 20
+readings = 1
+[reference.interval]
+kind = "abs"
+limit = 0.0001
+[[operations]]
+id = "7.5"
+title = "интервал"
+kind = "error"
+quantity = "interval"
+channels = "1"
+points = [1, 2]
+tolerance = "interval"
+settling = "once"
+connection = "series"
+)";
+
+// Polls of an interval point against the module's updates while it waits
+// (the 735x's detector state changes every 0.1 s).
+void BM_IntervalPointPolls(benchmark::State& state) {
+    PlanBench bench("735x", "735x 2 1 23 6 7374.2978 1 1 0 0");
+    const Plan plan = errorPlan(k735xInterval);
+    double seconds = 0, commands = 0;
+    for (auto _ : state) {
+        RunVerdict v = RunVerdict::Interrupted;
+        long sent = 0;
+        seconds += bench.Run(plan, {}, v, &sent);
+        commands += sent;
+        if (v != RunVerdict::Fit) state.SkipWithError("interval points not fit");
+    }
+    state.counters["commands_per_s"] = commands / seconds;
+    state.counters["module_updates_per_s"] = 10;
+}
+BENCHMARK(BM_IntervalPointPolls)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

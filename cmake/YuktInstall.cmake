@@ -50,9 +50,9 @@ add_dependencies(yukt-package-content yukt_changelog)
 install(FILES ${changelog}.gz DESTINATION ${YUKT_DOC_DIR})
 install(FILES ${share}/lintian/poverka DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides)
 
-# The verification procedures shipped with the program (copied to the
-# operator's folder on first use, never edited in place).
-if(EXISTS ${CMAKE_SOURCE_DIR}/procedures)
-  install(DIRECTORY ${CMAKE_SOURCE_DIR}/procedures/ DESTINATION ${YUKT_SHARE_DIR}/procedures
+# The methodologies shipped with the program (copied to the operator's
+# folder on first use, never edited in place).
+if(EXISTS ${CMAKE_SOURCE_DIR}/methodologies)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/methodologies/ DESTINATION ${YUKT_SHARE_DIR}/methodologies
           FILES_MATCHING PATTERN "*.toml")
 endif()

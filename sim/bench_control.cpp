@@ -150,6 +150,18 @@ std::string applyBenchCommand(Bench& bench, const std::vector<std::string>& word
             bench.physics().currentErrorMa = v;
         return {};
     }
+    if (cmd == "current-error-ch") {
+        int n = 0;
+        std::string value;
+        double v = 0;
+        if (!indexAndValue(words, n, value) || !toNumber(value, v) || n < 1 || n > 16)
+            return "current-error-ch CHANNEL(1..16) MA";
+        if (v == 0)
+            bench.physics().channelErrorMa.erase(n);
+        else
+            bench.physics().channelErrorMa[n] = v;
+        return {};
+    }
     if (cmd == "fault") return fault(bench, words);
 
     // The rest changes the module under test.

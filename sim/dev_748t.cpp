@@ -34,11 +34,14 @@ class Dev748t final : public SimModule {
         if (!data.empty() || (command != kFirstHalfCommand && command != kSecondHalfCommand))
             return Reply::refused();
         const double shunt = paramOr(command == kFirstHalfCommand ? 2 : 3, kDefaultShunt);
-        const double mv = currentAtInputMa() * shunt;
-        const double code =
-            std::clamp(std::round(mv / kAdcReferenceMv * kFullScale12), 0.0, kFullScale12 - 1);
+        const int firstChannel = command == kFirstHalfCommand ? 1 : 9;
         std::vector<std::uint8_t> out;
-        for (int k = 0; k < 8; ++k) putLe(out, static_cast<std::uint32_t>(code), 2);
+        for (int k = 0; k < 8; ++k) {
+            const double mv = currentAtChannelMa(firstChannel + k) * shunt;
+            const double code =
+                std::clamp(std::round(mv / kAdcReferenceMv * kFullScale12), 0.0, kFullScale12 - 1);
+            putLe(out, static_cast<std::uint32_t>(code), 2);
+        }
         return Reply::ok(std::move(out));
     }
 };

@@ -31,7 +31,7 @@ class Dev748x final : public SimModule {
         if (command != kReadCommand || !data.empty()) return Reply::refused();
         std::vector<std::uint8_t> out;
         for (int k = 0; k < 3; ++k) {
-            const double mv = currentAtInputMa() * paramOr(k + 2, kDefaultShunts[k]);
+            const double mv = currentAtChannelMa(k + 1) * paramOr(k + 2, kDefaultShunts[k]);
             const double code = std::round(mv / kAdcReferenceMv * kFullScale24);
             putLe(out, static_cast<std::uint32_t>(std::clamp(code, 0.0, kFullScale24 - 1)), 3);
         }

@@ -3,7 +3,8 @@
 //   yukt-bench LINK [--module MODEL] [--address N] [--param N=VALUE]...
 //              [--coef N=VALUE]... [--ident TEXT] [--second MODEL]
 //              [--switch replace|verify] [--no-meter] [--wire] [--speed BAUD]
-//              [--log FILE|-] [--control FILE] [--current-error MA] [--rtd OHM]
+//              [--log FILE|-] [--control FILE] [--current-error MA]
+//              [--current-error-ch N=MA]... [--rtd OHM]
 //
 // LINK becomes a symlink to the pseudo-terminal; point YUKT_COMn at it. The
 // control file takes the commands of bench_control.h, one per line, appended
@@ -39,7 +40,8 @@ void usage(std::ostream& out = std::cerr) {
     out << "usage: yukt-bench LINK [--module MODEL] [--address N] [--param N=VALUE]...\n"
            "       [--coef N=VALUE]... [--ident TEXT] [--second MODEL]\n"
            "       [--switch replace|verify] [--no-meter] [--wire] [--speed BAUD]\n"
-           "       [--log FILE|-] [--control FILE] [--current-error MA] [--rtd OHM]\n";
+           "       [--log FILE|-] [--control FILE] [--current-error MA]\n"
+           "       [--current-error-ch N=MA]... [--rtd OHM]\n";
 }
 
 bool parseOptions(int argc, char** argv, Options& o) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -85,6 +86,9 @@ struct Physics {
     std::optional<double> underTestCurrentMa;
     // Added to every current an input measures, mA: the error to be found.
     double currentErrorMa = 0.0;
+    // Added besides to the current one input channel measures, by channel
+    // of a multi-channel input from 1: a single bad channel.
+    std::map<int, double> channelErrorMa;
     // Resistance at the RTD terminals of the resistance inputs, ohm.
     double rtdOhm = 100.0;
 
@@ -110,8 +114,13 @@ struct Physics {
         return sim::firstEdgeAfter(pastPulses, pulses, t);
     }
 
-    // Current seen by an input under test.
-    double inputCurrentMa() const { return generatorCurrentMa + currentErrorMa; }
+    // Current seen by an input under test (by channel `channel` from 1 of a
+    // multi-channel input; 0: an input of one channel).
+    double inputCurrentMa(int channel = 0) const {
+        const auto own = channelErrorMa.find(channel);
+        return generatorCurrentMa + currentErrorMa +
+               (own == channelErrorMa.end() ? 0.0 : own->second);
+    }
     // Current seen by the calibrator's meter.
     double meterCurrentMa() const {
         return underTestCurrentMa.value_or(generatorCurrentMa) + currentErrorMa;

@@ -44,6 +44,10 @@ double SimModule::currentAtInputMa() const {
     return m_role == Role::Meter ? physics().meterCurrentMa() : physics().inputCurrentMa();
 }
 
+double SimModule::currentAtChannelMa(int channel) const {
+    return m_role == Role::Meter ? physics().meterCurrentMa() : physics().inputCurrentMa(channel);
+}
+
 double SimModule::paramOr(int n, double fallback) const {
     return m_flash.param(n).value_or(fallback);
 }

@@ -106,6 +106,8 @@ class SimModule {
     // The current at this module's current inputs, mA: the meter sees a
     // generator under test, every other input the calibrator's generator.
     double currentAtInputMa() const;
+    // The same at channel `channel` (from 1) of a multi-channel current input.
+    double currentAtChannelMa(int channel) const;
     // FLASH parameter n as a number, or the fallback when it is not set.
     double paramOr(int n, double fallback) const;
 

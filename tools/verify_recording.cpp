@@ -1,6 +1,7 @@
 #include "verify_recording.h"
 
 #include <QGuiApplication>
+#include <clocale>
 
 #include "records/db_location.h"
 #include "records/lab_settings.h"
@@ -8,31 +9,10 @@
 #include "records/program_ident.h"
 #include "records/protocol_pdf.h"
 #include "records/run_recorder.h"
+#include "verify/software_ident.h"
 
 namespace yukt::records {
 namespace {
-
-// The model code of a module kind; a composite device by its first module.
-QString ModelOf(int kind) {
-    switch (kind) {
-        case 1:
-        case 13:
-        case 14:
-            return "745t";
-        case 2:
-        case 15:
-            return "748x";
-        case 3:
-            return "748t";
-        case 5:
-            return "735t";
-        case 6:
-            return "735x";
-        case 8:
-            return "787x";
-    }
-    return QString::number(kind);
-}
 
 bool ParseConditions(const std::string& text, Conditions& c) {
     const QStringList parts = QString::fromStdString(text).split(',');
@@ -77,16 +57,21 @@ VerifyRecording::~VerifyRecording() = default;
 verify::ProgressSink* VerifyRecording::Sink() { return m->recorder.get(); }
 
 std::unique_ptr<VerifyRecording> VerifyRecording::Start(
-    const RecordOptions& o, const std::string& serial, const verify::Procedure& procedure,
-    const verify::RunSetup& setup, verify::ProgressSink* next, std::string& error) {
+    const RecordOptions& o, const std::string& serial, const verify::Methodology& methodology,
+    const verify::Plan& plan, const verify::RunSetup& setup, verify::ProgressSink* next,
+    std::string& error) {
     std::unique_ptr<VerifyRecording> r(new VerifyRecording);
     // The protocol's fonts need an application object, not a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "yukt-verify";
     static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr)
+    if (QCoreApplication::instance() == nullptr) {
         r->m->app = std::make_unique<QGuiApplication>(argc, argv);
+        // Qt takes the user's locale for the C library too; the run's replies
+        // and numbers are machine text and stay in the C locale.
+        std::setlocale(LC_NUMERIC, "C");
+    }
 
     Record record;
     if (!o.conditions.empty() && !ParseConditions(o.conditions, record.info.conditions)) {
@@ -112,10 +97,31 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     if (!kind.isEmpty())
         record.info.kind = (kind == "первичная" || kind == "1") ? VerificationKind::Primary
                                                                 : VerificationKind::Periodic;
-    if (!procedure.doc.empty()) record.info.methodology = QString::fromStdString(procedure.doc);
-    record.module.model = ModelOf(setup.kind);
+    if (!methodology.id.empty()) record.info.methodology = QString::fromStdString(methodology.id);
+    FillMethodology(record, plan);
+    record.module.model = QString::fromStdString(plan.model);
     record.module.designation = record.module.model;
-    record.lab = LabSettings::Load(r->m->store).Snapshot();
+    if (!setup.identFirst.empty()) {
+        record.module.identText = QString::fromStdString(setup.identFirst);
+        const verify::SoftwareCheck found =
+            verify::CheckSoftware(setup.identFirst, setup.identSecond, {});
+        record.module.designation = QString::fromStdString(
+            found.found.substr(0, found.found.find(" (")));
+        record.softwareFound = QString::fromStdString(found.found);
+    }
+    // A run starts only on settings that were read and that the registry accepts.
+    const std::optional<LabSettings> lab = LabSettings::Load(r->m->store);
+    if (!lab) {
+        error = r->m->store.LastError().toStdString();
+        return nullptr;
+    }
+    if (const QStringList missing = MissingLabSettings(*lab); !missing.isEmpty()) {
+        error = ("в настройках лаборатории не заполнено: " + missing.join("; ") +
+                 " (yukt-records settings или «Настройки…» в журнале)")
+                    .toStdString();
+        return nullptr;
+    }
+    record.lab = lab->Snapshot();
     record.program = RunningProgram();
     if (!r->m->store.Begin(record)) {
         error = r->m->store.LastError().toStdString();
@@ -124,8 +130,8 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     SaveLastInfo(r->m->store, record.info);  // offered again to the next run
     r->m->id = record.id;
     r->m->protocol = o.protocol;
-    r->m->recorder =
-        std::make_unique<RunRecorder>(r->m->store, record.id, UnitOf(procedure.quantity), next);
+    r->m->recorder = std::make_unique<RunRecorder>(r->m->store, record.id, QString(), next);
+    r->m->recorder->SetPlan(plan);
     return r;
 }
 

@@ -5,7 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "verify/procedure.h"
+#include "verify/methodology.h"
+#include "verify/plan.h"
 #include "verify/verification_run.h"
 
 namespace yukt::records {
@@ -27,7 +28,8 @@ class VerifyRecording {
     // when the options are wrong or the database does not open.
     static std::unique_ptr<VerifyRecording> Start(const RecordOptions& options,
                                                   const std::string& serial,
-                                                  const verify::Procedure& procedure,
+                                                  const verify::Methodology& methodology,
+                                                  const verify::Plan& plan,
                                                   const verify::RunSetup& setup,
                                                   verify::ProgressSink* next, std::string& error);
     ~VerifyRecording();
@@ -49,7 +51,8 @@ inline const char* const kRecordUsage = "";
 class VerifyRecording {
   public:
     static std::unique_ptr<VerifyRecording> Start(const RecordOptions&, const std::string&,
-                                                  const verify::Procedure&, const verify::RunSetup&,
+                                                  const verify::Methodology&, const verify::Plan&,
+                                                  const verify::RunSetup&,
                                                   verify::ProgressSink*, std::string& error) {
         error = "built without verification records";
         return nullptr;

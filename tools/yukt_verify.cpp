@@ -1,18 +1,27 @@
-// yukt-verify: runs one verification procedure against the bench.
+// yukt-verify: verifies the module on the bench by a methodology.
 //
-//   yukt-verify --cfg DIR --procedure FILE [--serial TEXT] [--json]
+//   yukt-verify --cfg DIR (--methodology FILE | --procedure FILE)
+//               [--channels LIST] [--confirm all | --confirm ID=yes |
+//               --confirm ID=no[:remark] ...] [--ident TEXT[,TEXT]]
+//               [--serial TEXT] [--json]
 //
 // DIR is the configuration directory as the workstation writes it, with the
-// module under test already in "Режим поверки". Prints one line per point
-// and a verdict line; with --json one JSON object per line instead. SIGINT
-// or SIGTERM stops the run: the generator goes to its safe value and the
-// verdict is "прервано".
+// module under test already in "Режим поверки". Runs the whole plan of the
+// module (or, with --channels, its error points on those channels only,
+// which never gives "годен"). Manual operations and per-channel connection
+// prompts take their answers from --confirm, else from the terminal when
+// stdin is one, else they are not done. --ident gives the identification
+// text(s) the workstation read, for the software check. Prints one line per
+// operation and point and a verdict line; with --json one JSON object per
+// line instead. SIGINT or SIGTERM stops the run: the generator goes to its
+// safe value.
 //
-// Exit codes: 0 годен, 3 не годен, 4 прервано, 1 a procedure or
+// Exit codes: 0 годен, 3 не годен, 4 прервано, 1 a methodology or
 // configuration error, 2 wrong arguments or an instrument that cannot open.
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +36,8 @@
 #include "verify/bench_setup.h"
 #include "verify/instrument_runner.h"
 #include "verify/run_output.h"
+#include "verify/software_ident.h"
+#include "verify_answers.h"
 #include "verify_recording.h"
 
 namespace {
@@ -35,28 +46,48 @@ using namespace yukt;
 using namespace yukt::verify;
 
 struct Options {
-    std::string cfg, procedure, serial;
+    std::string cfg, methodology, serial, identFirst, identSecond;
+    bool channelsGiven = false;
+    std::vector<int> channels;
+    Confirmations confirm;
     bool json = false;
     records::RecordOptions record;
 };
 
+const char* const kUsage =
+    "usage: yukt-verify --cfg DIR (--methodology FILE | --procedure FILE) [--channels LIST]\n"
+    "       [--confirm all | --confirm ID=yes | --confirm ID=no[:REMARK] ...]\n"
+    "       [--ident TEXT[,TEXT]] [--serial TEXT] [--json]";
+
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        const bool value = i + 1 < argc;
         if (a == "--json")
             o.json = true;
-        else if (a == "--cfg" && i + 1 < argc)
+        else if (a == "--cfg" && value)
             o.cfg = argv[++i];
-        else if (a == "--procedure" && i + 1 < argc)
-            o.procedure = argv[++i];
-        else if (a == "--serial" && i + 1 < argc)
+        else if ((a == "--methodology" || a == "--procedure") && value && o.methodology.empty())
+            o.methodology = argv[++i];
+        else if (a == "--serial" && value)
             o.serial = argv[++i];
-        else if (records::ParseRecordOption(i, argc, argv, o.record))
+        else if (a == "--channels" && value) {
+            o.channelsGiven = true;
+            o.channels = ParseChannelList(argv[++i]);
+            if (o.channels.empty()) return false;
+        } else if (a == "--confirm" && value) {
+            if (!ParseConfirm(argv[++i], o.confirm)) return false;
+        } else if (a == "--ident" && value) {
+            const std::string t = argv[++i];
+            const std::size_t comma = t.find(',');
+            o.identFirst = t.substr(0, comma);
+            if (comma != std::string::npos) o.identSecond = t.substr(comma + 1);
+        } else if (records::ParseRecordOption(i, argc, argv, o.record))
             continue;
         else
             return false;
     }
-    return !o.cfg.empty() && !o.procedure.empty();
+    return !o.cfg.empty() && !o.methodology.empty();
 }
 
 // Why the opened instrument cannot serve the run; empty when it can.
@@ -90,14 +121,13 @@ int main(int argc, char** argv) {
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-verify")) return 0;
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
-        std::cerr << "usage: yukt-verify --cfg DIR --procedure FILE [--serial TEXT] [--json]"
-                  << records::kRecordUsage << '\n';
+        std::cerr << kUsage << records::kRecordUsage << '\n';
         return 2;
     }
-    ProcedureError perr;
-    std::optional<Procedure> procedure = LoadProcedure(opt.procedure, perr);
-    if (!procedure) {
-        std::cerr << "yukt-verify: " << perr.Text() << '\n';
+    ProcedureError merr;
+    std::optional<Methodology> methodology = LoadMethodology(opt.methodology, merr);
+    if (!methodology) {
+        std::cerr << "yukt-verify: " << merr.Text() << '\n';
         return 1;
     }
     std::string problem;
@@ -106,12 +136,22 @@ int main(int argc, char** argv) {
         std::cerr << "yukt-verify: " << problem << '\n';
         return 1;
     }
-    if (!RouteFor(procedure->quantity, setup->kind, procedure->channel) ||
-        std::find(procedure->kinds.begin(), procedure->kinds.end(), setup->kind) ==
-            procedure->kinds.end()) {
-        std::cerr << "yukt-verify: " << opt.procedure << ": процедура не относится к виду модуля "
-                  << setup->kind << " в " << opt.cfg << '\n';
+    setup->identFirst = opt.identFirst;
+    setup->identSecond = opt.identSecond;
+    std::optional<Plan> plan = Expand(*methodology, {"", setup->kind, 0}, problem);
+    if (!plan) {
+        std::cerr << "yukt-verify: " << problem << " в " << opt.cfg << '\n';
         return 1;
+    }
+    std::vector<int> items;  // empty: the whole plan
+    if (opt.channelsGiven) {
+        for (const PlanItem& it : FilterChannels(*plan, opt.channels).items) items.push_back(it.item);
+        for (int c : opt.channels)
+            if (std::none_of(plan->items.begin(), plan->items.end(),
+                             [c](const PlanItem& it) { return it.channel == c; })) {
+                std::cerr << "yukt-verify: --channels: в плане нет канала " << c << '\n';
+                return 2;
+            }
     }
 
     // Signals go to one waiting thread, which asks the run to stop; every
@@ -137,8 +177,8 @@ int main(int argc, char** argv) {
     RunPrinter printer(std::cout, opt.json, opt.serial);
     std::unique_ptr<records::VerifyRecording> recording;
     if (opt.record.Wanted()) {
-        recording = records::VerifyRecording::Start(opt.record, opt.serial, *procedure, *setup,
-                                                    &printer, problem);
+        recording = records::VerifyRecording::Start(opt.record, opt.serial, *methodology, *plan,
+                                                    *setup, &printer, problem);
         if (!recording) {
             std::cerr << "yukt-verify: " << problem << '\n';
             return 2;
@@ -147,15 +187,23 @@ int main(int argc, char** argv) {
     int code = 4;
     {
         InstrumentRunner runner(*prbr);
+        const bool terminal = isatty(STDIN_FILENO) == 1;
+        runner.SetAnswerer(
+            [&](const Question& q) { return AnswerOf(opt.confirm, q, terminal); });
         std::thread stopper([&] {
             int sig = 0;
             sigwait(&signals, &sig);
             if (sig != SIGUSR1) runner.RequestStop();
         });
-        VerificationRun run(*procedure, *setup,
-                            recording ? recording->Sink() : static_cast<ProgressSink*>(&printer));
-        printer.Header(*procedure);
+        VerificationRun run(*plan, *setup,
+                            recording ? recording->Sink() : static_cast<ProgressSink*>(&printer),
+                            items);
+        printer.Header(*methodology, *plan);
         code = exitCode(runner.Run(run).verdict);
+        if (!runner.Problem().empty()) {
+            // The verdict stands; the bench needs a look before the next run.
+            std::cerr << "yukt-verify: " << runner.Problem() << '\n';
+        }
         pthread_kill(stopper.native_handle(), SIGUSR1);
         stopper.join();
     }

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
@@ -24,8 +23,10 @@
 #include "app/settings_dialog.h"
 #include "records/db_location.h"
 #include "records/fgis_export.h"
+#include "records/journal_csv.h"
 #include "records/lab_settings.h"
 #include "records/protocol_pdf.h"
+#include "records/record_feed.h"
 #include "records/ru_format.h"
 
 namespace yukt {
@@ -52,12 +53,6 @@ namespace {
 const QStringList kHeaders = {"№",      "Ред.",      "Дата",       "Модель",        "Модуль",
                               "Зав. №", "Результат", "Поверитель", "Свидетельство", ""};
 
-QString CsvField(QString text) {
-    if (text.contains(';') || text.contains('"') || text.contains('\n'))
-        text = '"' + text.replace("\"", "\"\"") + '"';
-    return text;
-}
-
 }  // namespace
 
 TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString& programDir,
@@ -83,7 +78,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_serial = new QLineEdit(this);
     m_serial->setPlaceholderText(QStringLiteral("зав. №"));
     m_verdict = new QComboBox(this);
-    m_verdict->addItems({QString(), kSuitable, kUnsuitable, kInterrupted});
+    m_verdict->addItems({QString(), kSuitable, kUnsuitable, kInterrupted, kDueFilterCaption});
     m_operator = new QLineEdit(this);
     m_operator->setPlaceholderText(QStringLiteral("поверитель"));
     m_useFrom->setObjectName("UseFrom");
@@ -191,6 +186,10 @@ JournalFilter TJournalWindow::Filter() const {
     f.model = m_modelFilter->currentText();
     f.serial = m_serial->text().trimmed();
     f.verdict = m_verdict->currentText();
+    if (f.verdict == kDueFilterCaption) {
+        f.verdict.clear();
+        f.dueWithinDays = kDueFilterDays;
+    }
     f.operatorName = m_operator->text().trimmed();
     return f;
 }
@@ -266,21 +265,28 @@ void TJournalWindow::ExportFgis() {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Выгрузка для ФГИС"),
                                                       "poverka.xml", "XML (*.xml)");
     if (path.isEmpty()) return;
-    const bool attach =
+    FgisExportOptions options;
+    options.path = path;
+    options.attachProtocol =
         QMessageBox::question(this, QStringLiteral("Выгрузка для ФГИС"),
                               QStringLiteral("Приложить протоколы поверки (PDF)?")) ==
         QMessageBox::Yes;
-    QList<Record> chosen;
-    for (qint64 id : SelectedOrFiltered())
-        if (std::optional<Record> r = m_store->Load(id)) chosen << *r;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return Warn(file.errorString());
-    const FgisExportReport report = WriteFgisXml(chosen, &file, attach);
-    if (!file.commit()) return Warn(file.errorString());
-    QString text = QStringLiteral("Выгружено записей: %1 из %2")
-                       .arg(report.exported.size())
-                       .arg(chosen.size());
-    if (!report.problems.isEmpty()) text += "\n\n" + report.problems.join('\n');
+    constexpr int kShown = 20;  // the rest are counted, not listed
+    QStringList leftOut;
+    const FgisExportReport report = records::ExportFgis(FeedOfIds(*m_store, SelectedOrFiltered()),
+                                                        options, [&leftOut](const QString& line) {
+                                                            if (leftOut.size() < kShown)
+                                                                leftOut << line;
+                                                        });
+    if (!report.error.isEmpty()) return Warn(report.error + QStringLiteral("; файл не записан"));
+    QString text = report.exported == 0 ? QStringLiteral("Нечего выгружать: файл не записан")
+                                        : QStringLiteral("Выгружено записей: %1 из %2\n%3")
+                                              .arg(report.exported)
+                                              .arg(report.offered)
+                                              .arg(report.files.join('\n'));
+    if (!leftOut.isEmpty()) text += "\n\n" + leftOut.join('\n');
+    if (report.leftOut > leftOut.size())
+        text += QStringLiteral("\n… и ещё не выгружено: %1").arg(report.leftOut - leftOut.size());
     QMessageBox::information(this, QStringLiteral("Выгрузка для ФГИС"), text);
 }
 
@@ -288,23 +294,9 @@ void TJournalWindow::ExportCsv() {
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("CSV"), "journal.csv", "CSV (*.csv)");
     if (path.isEmpty()) return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return Warn(file.errorString());
-    file.write("\xEF\xBB\xBF");  // spreadsheet programs then read it as UTF-8
-    QStringList header = kHeaders.mid(0, kJState);
-    file.write((header.join(';') + "\r\n").toUtf8());
-    // Streamed row by row: the whole journal is never held in memory.
-    QSqlQuery q = JournalPage(m_store->Database(), Filter(), -1, 0);
-    while (q.next()) {
-        QStringList row;
-        for (int c = 0; c < kJState; ++c) {
-            QString v = q.value(c).toString();
-            if (c == kJStarted) v = LocalDateTime(QDateTime::fromString(v, Qt::ISODateWithMs));
-            row << CsvField(v);
-        }
-        file.write((row.join(';') + "\r\n").toUtf8());
-    }
-    if (!file.commit()) Warn(file.errorString());
+    const CsvReport report = WriteJournalCsv(m_store->Database(), Filter(), path);
+    if (!report.error.isEmpty()) return Warn(report.error);
+    if (report.rows == 0) Warn(QStringLiteral("Нет записей для выгрузки: файл не записан"));
 }
 
 void TJournalWindow::CorrectRecord() {

@@ -6,6 +6,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "app/field_check.h"
+#include "records/registry_rules.h"
+
 namespace yukt {
 
 using namespace records;
@@ -58,6 +61,7 @@ TRecordInfoDialog::TRecordInfoDialog(const RecordInfo& offered, QWidget* parent)
     form->addRow(QStringLiteral("Единица давления"), m_pressureUnit);
     m_humidity =
         edit(QStringLiteral("Влажность, %"), NumberText(offered.conditions.humidity), "Humidity");
+    for (const auto& [e, field] : RegistryChecked()) CheckWhileTyping(e, field);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -80,6 +84,16 @@ RecordInfo TRecordInfoDialog::Info() const {
     return i;
 }
 
+QList<std::pair<QLineEdit*, RegistryField>> TRecordInfoDialog::RegistryChecked() const {
+    return {{m_serial, RegistryField::Serial},
+            {m_year, RegistryField::ManufactureYear},
+            {m_modification, RegistryField::Modification},
+            {m_owner, RegistryField::Owner},
+            {m_typeNumber, RegistryField::TypeNumber},
+            {m_methodology, RegistryField::DocTitle},
+            {m_operator, RegistryField::Metrologist}};
+}
+
 QStringList TRecordInfoDialog::Missing() const {
     QStringList missing;
     const RecordInfo i = Info();
@@ -92,6 +106,9 @@ QStringList TRecordInfoDialog::Missing() const {
     for (const auto& [edit, name] : numbers)
         if (!edit->text().trimmed().isEmpty() && !NumberOf(edit))
             missing << QStringLiteral("%1 (число)").arg(name);
+    for (const auto& [e, field] : RegistryChecked())
+        if (const QString text = e->text().trimmed(); !text.isEmpty())
+            if (const QString p = RegistryFieldProblem(field, text); !p.isEmpty()) missing << p;
     return missing;
 }
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include "records/record.h"
+#include "records/registry_rules.h"
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -24,6 +25,9 @@ class TRecordInfoDialog : public QDialog {
     void accept() override;
 
   private:
+    // The fields the registry limits, checked as they are typed and on OK.
+    QList<std::pair<QLineEdit*, records::RegistryField>> RegistryChecked() const;
+
     QLineEdit *m_name, *m_serial, *m_year, *m_modification, *m_owner, *m_typeNumber;
     QComboBox* m_kind;
     QLineEdit *m_methodology, *m_operator;

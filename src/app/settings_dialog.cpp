@@ -6,7 +6,9 @@
 #include <QMessageBox>
 #include <QSpinBox>
 
+#include "app/field_check.h"
 #include "records/db_location.h"
+#include "records/lab_settings_check.h"
 #include "records/record_store.h"
 
 namespace yukt {
@@ -17,7 +19,7 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     : QDialog(parent), m_store(store), m_programDir(programDir) {
     setObjectName("SettingsDialog");
     setWindowTitle(QStringLiteral("Настройки лаборатории"));
-    const LabSettings s = LabSettings::Load(store);
+    const LabSettings s = LabSettings::Load(store).value_or(LabSettings{});
     auto* form = new QFormLayout(this);
     auto edit = [this, form](const QString& label, const QString& value) {
         auto* e = new QLineEdit(value, this);
@@ -44,6 +46,13 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     m_notice = edit(QStringLiteral("Номер извещения ({Y} год, {N} номер)"), s.noticeScheme);
     m_database =
         edit(QStringLiteral("База данных (со следующего запуска)"), RecordsDbUrl(programDir));
+    const std::pair<QLineEdit*, const char*> checked[] = {
+        {m_cipher, "sign_cipher"},   {m_uve, "uve_numbers"},
+        {m_mieta, "mieta_numbers"},  {m_misType, "mis_type"},
+        {m_misSerial, "mis_serial"}, {m_certificate, "certificate_scheme"},
+        {m_notice, "notice_scheme"}};
+    for (const auto& [edit, key] : checked)
+        CheckWhileTyping(edit, [key](const QString& text) { return LabSettingProblem(key, text); });
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -74,9 +83,8 @@ LabSettings TSettingsDialog::Settings() const {
 
 void TSettingsDialog::accept() {
     const LabSettings s = Settings();
-    if (!s.certificateScheme.contains("{N}") || !s.noticeScheme.contains("{N}")) {
-        QMessageBox::warning(this, QStringLiteral("Внимание!"),
-                             QStringLiteral("В номере свидетельства и извещения нужен {N}"));
+    if (const QStringList problems = LabSettingsProblems(s); !problems.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"), problems.join('\n'));
         return;
     }
     QString error;

@@ -88,7 +88,12 @@ void TVerificationRecord::Begin() {
     record.module.identText = QString::fromStdString(m_form.ModuleIdent);
     record.module.flashAddress = m_form.SavedAddress;
     record.module.flashBefore = FlashBefore();
-    record.lab = LabSettings::Load(*m_store).Snapshot();
+    const std::optional<LabSettings> lab = LabSettings::Load(*m_store);
+    if (!lab) {
+        Warn(QStringLiteral("Запись о поверке не начата:\n\r") + m_store->LastError());
+        return;
+    }
+    record.lab = lab->Snapshot();
     record.program = RunningProgram();
     if (!m_store->Begin(record)) {
         Warn(QStringLiteral("Запись о поверке не начата:\n\r") + m_store->LastError());

@@ -1,5 +1,7 @@
 #include "records/run_recorder.h"
 
+#include "common/text.h"
+
 namespace yukt::records {
 
 QString UnitOf(verify::Quantity q) {
@@ -40,6 +42,54 @@ RecordPoint ToRecordPoint(const verify::PointResult& p, const QString& unit) {
     return r;
 }
 
+RecordPoint ToRecordPoint(const verify::PlanItem& item, const verify::Attempt& a) {
+    using verify::OperationKind;
+    RecordPoint r;
+    if (item.kind == OperationKind::Error) {
+        r = ToRecordPoint(a.point, UnitOf(item.quantity));
+        r.errorKind = QString::fromUtf8(verify::ToleranceKindWord(item.tolerance.kind));
+        r.limit = item.tolerance.a;
+        r.limit2 = item.tolerance.b;
+        r.spanLow = item.tolerance.spanLow;
+        r.spanHigh = item.tolerance.spanHigh;
+        r.resolution = item.tolerance.resolution;
+        r.refRatio = item.refRatio;
+        r.channelNo = item.channel;
+        r.channel = QString::number(item.channel);
+    } else {
+        r.procedure = QString::fromStdString(item.title);
+        r.manual = item.kind == OperationKind::Inspection;
+    }
+    r.operation = QString::fromStdString(item.operation);
+    r.item = item.item;
+    r.attempt = a.number;
+    r.result = QString::fromUtf8(verify::PointVerdictWord(a.result));
+    if (r.reason.isEmpty() && a.result == verify::PointVerdict::NotMeasured)
+        r.reason = QString::fromStdString(a.remark);
+    // The software operation's remark is the identification it found.
+    r.remark = QString::fromStdString(a.found.empty() ? a.remark : a.found);
+    r.measuredAt = QDateTime::currentDateTimeUtc();
+    return r;
+}
+
+void FillMethodology(Record& record, const verify::Plan& plan) {
+    record.methodologyId = QString::fromStdString(plan.methodologyId);
+    record.methodologyRevision = plan.revision;
+    record.methodologySha256 = QString::fromStdString(plan.sha256);
+    record.plan.clear();
+    for (const verify::PlanItem& it : plan.items) {
+        PlanEntry e;
+        e.item = it.item;
+        e.operation = QString::fromStdString(it.operation);
+        e.title = QString::fromStdString(it.title);
+        e.kind = QString::fromUtf8(verify::OperationKindWord(it.kind));
+        e.channelNo = it.channel;
+        e.nominal = it.nominal;
+        if (it.kind == verify::OperationKind::Error) e.unit = UnitOf(it.quantity);
+        record.plan << e;
+    }
+}
+
 RunRecorder::RunRecorder(RecordStore& store, qint64 recordId, const QString& unit,
                          verify::ProgressSink* next, bool closeAtEnd)
     : m_store(store), m_id(recordId), m_unit(unit), m_next(next), m_closeAtEnd(closeAtEnd) {}
@@ -48,10 +98,23 @@ void RunRecorder::PointStarted(int index, int count, double nominal) {
     if (m_next) m_next->PointStarted(index, count, nominal);
 }
 
+// Points are committed with their attempt, which knows the plan item.
 void RunRecorder::PointFinished(const verify::PointResult& point) {
-    RecordPoint r = ToRecordPoint(point, m_unit);
-    if (!m_store.AddPoint(m_id, r) && m_error.isEmpty()) m_error = m_store.LastError();
     if (m_next) m_next->PointFinished(point);
+}
+
+void RunRecorder::AttemptFinished(const verify::PlanItem& item, const verify::Attempt& attempt) {
+    RecordPoint r = ToRecordPoint(item, attempt);
+    if (!m_store.AddPoint(m_id, r) && m_error.isEmpty()) m_error = m_store.LastError();
+    if (attempt.result == verify::PointVerdict::NotMeasured)
+        m_whyNot[item.item] = r.reason;
+    else
+        m_whyNot.remove(item.item);
+    if (m_next) m_next->AttemptFinished(item, attempt);
+}
+
+void RunRecorder::Asked(const verify::Question& q) {
+    if (m_next) m_next->Asked(q);
 }
 
 void RunRecorder::RunFinished(const verify::RunResult& run) {
@@ -60,14 +123,22 @@ void RunRecorder::RunFinished(const verify::RunResult& run) {
         return;
     }
     QStringList reasons;
-    for (const verify::PointResult& p : run.results)
-        if (p.result == verify::PointVerdict::NotMeasured && !p.reason.empty())
-            reasons << QStringLiteral("Точка %1 не измерена: %2")
-                           .arg(p.index)
-                           .arg(QString::fromStdString(p.reason));
+    for (int item : run.notMeasuredItems) {
+        QString what = QStringLiteral("Пункт %1").arg(item);
+        for (const verify::PlanItem& it : m_plan.items)
+            if (it.item == item)
+                what = it.channel ? QStringLiteral("%1, канал %2, точка %3 %4")
+                                        .arg(QString::fromStdString(it.operation))
+                                        .arg(it.channel)
+                                        .arg(QString::fromStdString(FloatToStr(it.nominal)))
+                                        .arg(UnitOf(it.quantity))
+                                  : QStringLiteral("%1 %2").arg(
+                                        QString::fromStdString(it.operation),
+                                        QString::fromStdString(it.title));
+        const QString why = m_whyNot.value(item);
+        reasons << what + QStringLiteral(" не измерено") + (why.isEmpty() ? QString() : ": " + why);
+    }
     const QString verdict = QString::fromUtf8(verify::RunVerdictWord(run.verdict));
-    // A failed point decides the reasons of "не годен"; the store names those.
-    if (run.verdict == verify::RunVerdict::Unfit) reasons.clear();
     if (!m_store.Close(m_id, verdict, reasons) && m_error.isEmpty()) m_error = m_store.LastError();
     if (m_next) m_next->RunFinished(run);
 }

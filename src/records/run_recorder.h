@@ -3,7 +3,10 @@
 // run's verdict. Passes every call on to the next sink (the display).
 #pragma once
 
+#include <QMap>
+
 #include "records/record_store.h"
+#include "verify/plan.h"
 #include "verify/point_result.h"
 #include "verify/point_table.h"
 
@@ -11,6 +14,10 @@ namespace yukt::records {
 
 RecordPoint ToRecordPoint(const verify::PointResult& p, const QString& unit);
 QString UnitOf(verify::Quantity q);
+// An attempt at a plan item as the record keeps it (manual operations too).
+RecordPoint ToRecordPoint(const verify::PlanItem& item, const verify::Attempt& attempt);
+// The methodology and plan a record is made by.
+void FillMethodology(Record& record, const verify::Plan& plan);
 
 class RunRecorder : public verify::ProgressSink {
   public:
@@ -20,6 +27,11 @@ class RunRecorder : public verify::ProgressSink {
     void PointStarted(int index, int count, double nominal) override;
     void PointFinished(const verify::PointResult& point) override;
     void RunFinished(const verify::RunResult& run) override;
+    // Every attempt is committed as it ends.
+    void AttemptFinished(const verify::PlanItem& item, const verify::Attempt& attempt) override;
+    void Asked(const verify::Question& q) override;
+    // The plan, so that the reasons of the verdict name items never attempted.
+    void SetPlan(const verify::Plan& plan) { m_plan = plan; }
     // The first storage failure, if any (the run itself goes on).
     const QString& Error() const { return m_error; }
 
@@ -30,6 +42,8 @@ class RunRecorder : public verify::ProgressSink {
     verify::ProgressSink* m_next;
     bool m_closeAtEnd;
     QString m_error;
+    verify::Plan m_plan;
+    QMap<int, QString> m_whyNot;  // item -> why its latest attempt was not measured
 };
 
 }  // namespace yukt::records

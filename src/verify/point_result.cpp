@@ -8,6 +8,8 @@ const char* ErrorKindWord(ErrorKind kind) {
             return "rel";
         case ErrorKind::Reduced:
             return "reduced";
+        case ErrorKind::AbsRel:
+            return "abs+rel";
         default:
             return "abs";
     }
@@ -33,18 +35,6 @@ const char* RunVerdictWord(RunVerdict v) {
         default:
             return "прервано";
     }
-}
-
-RunVerdict Judge(const std::vector<PointResult>& results, int plannedPoints, bool stopped) {
-    bool unmeasured = stopped || static_cast<int>(results.size()) < plannedPoints;
-    bool failed = false;
-    for (const PointResult& p : results) {
-        if (p.result == PointVerdict::NotMeasured) unmeasured = true;
-        if (p.result == PointVerdict::Fail) failed = true;
-    }
-    // A run that did not measure every point proves nothing either way.
-    if (unmeasured) return RunVerdict::Interrupted;
-    return failed ? RunVerdict::Unfit : RunVerdict::Fit;
 }
 
 }  // namespace yukt::verify

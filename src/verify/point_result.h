@@ -13,6 +13,7 @@ enum class ErrorKind {
     Abs,      // in the quantity's unit
     Rel,      // in % of the reference
     Reduced,  // in % of the procedure's stated range
+    AbsRel,   // in the quantity's unit, limit a + b·|x|
 };
 
 enum class PointVerdict { Pass, Fail, NotMeasured };
@@ -37,6 +38,11 @@ struct PointResult {
     std::string procedure;  // title of the procedure
     std::string channel;    // the channel item the procedure names
     std::string doc;        // the methodology document
+    // The plan item the point was measured for (0 outside a plan).
+    std::string operation;  // the methodology's operation id
+    int channelNo = 0;      // physical channel, from 1
+    int item = 0;
+    double resolution = 0;  // of the error
 };
 
 struct RunResult {
@@ -44,20 +50,37 @@ struct RunResult {
     int points = 0;  // points of the procedure (measured or not)
     int failed = 0;  // measured points that failed
     std::vector<PointResult> results;
+    // A plan's run: items not measured, and the failed and unmeasured items.
+    int notMeasured = 0;
+    std::vector<int> failedItems, notMeasuredItems;
 };
 
 // The words the run's output and records use.
-const char* ErrorKindWord(ErrorKind kind);     // "abs", "rel", "reduced"
+const char* ErrorKindWord(ErrorKind kind);     // "abs", "rel", "reduced", "abs+rel"
 const char* PointVerdictWord(PointVerdict v);  // "pass", "fail", "not measured"
 const char* RunVerdictWord(RunVerdict v);  // "годен", "не годен", "прервано"
 
-// The verdict of a finished or stopped run: "прервано" when stopped or when
-// any point was not measured; otherwise "не годен" when a point failed, and
-// "годен" only when every point of the procedure was measured and passed.
-RunVerdict Judge(const std::vector<PointResult>& results, int plannedPoints, bool stopped);
+struct PlanItem;
+struct Attempt;
+
+// Something the run needs the operator for: a manual operation's answer
+// ("соответствует" / "не соответствует" with a remark) or, before a channel
+// of a per-channel operation, moving the generator's lead.
+struct Question {
+    int item = 0;           // the manual operation's plan item; 0: a connection
+    std::string operation;  // the operation's id
+    int channel = 0;        // connection: the physical channel to connect
+    std::string text;       // the operation's title, or "Подключите генератор к каналу N"
+};
+enum class Answer { Yes, No, NotDone };
 
 // Where a run reports its progress. Calls come from the thread that drives
 // the run (the GUI thread for the pages, the main thread of yukt-verify).
+//
+// For a plan, the order is: for each item run, AttemptFinished once (error
+// points also PointStarted before and PointFinished just before it); a
+// manual operation or a connection first calls Asked and the run waits
+// until its driver calls VerificationRun::Answer; RunFinished last.
 class ProgressSink {
   public:
     virtual ~ProgressSink() = default;
@@ -67,6 +90,10 @@ class ProgressSink {
     virtual void PointFinished(const PointResult& point) = 0;
     // The run is over; nothing follows.
     virtual void RunFinished(const RunResult& run) = 0;
+    // The operator is asked; the run waits for VerificationRun::Answer.
+    virtual void Asked(const Question&) {}
+    // An attempt at a plan item is over (every kind of item).
+    virtual void AttemptFinished(const PlanItem&, const Attempt&) {}
 };
 
 }  // namespace yukt::verify

@@ -1,5 +1,6 @@
 #include "verify/run_output.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/text.h"
@@ -8,8 +9,8 @@ namespace yukt::verify {
 
 namespace {
 
-// JSON has no NaN or infinity; a procedure file may still hold them (TOML
-// does), and a reader must get a document it can parse.
+// JSON has no NaN or infinity; whatever a point holds, a reader must get a
+// document it can parse.
 std::string jsonNumber(double v) { return std::isfinite(v) ? Fmt("%.10g", v) : "null"; }
 
 std::string jsonString(const std::string& s) {
@@ -31,10 +32,39 @@ bool measured(const PointResult& p) { return p.result != PointVerdict::NotMeasur
 
 // The unit an error of this kind is given in.
 std::string errorUnit(ErrorKind k, Quantity q) {
-    return k == ErrorKind::Abs ? std::string(QuantityUnit(q)) : std::string("%");
+    return k == ErrorKind::Abs || k == ErrorKind::AbsRel ? std::string(QuantityUnit(q))
+                                                         : std::string("%");
+}
+
+const char* operationResult(PointVerdict v) {
+    return v == PointVerdict::Pass ? "pass" : v == PointVerdict::Fail ? "fail" : "not done";
+}
+
+// "7.4 канал 11: 4, 20 мА" for the items listed, grouped by operation and channel.
+std::string itemsText(const Plan& plan, const std::vector<int>& items) {
+    std::string out;
+    std::string group;
+    for (const PlanItem& it : plan.items) {
+        if (std::find(items.begin(), items.end(), it.item) == items.end()) continue;
+        const std::string g = it.operation + (it.channel ? " канал " + std::to_string(it.channel) : "");
+        if (g != group) {
+            out += (out.empty() ? "" : "; ") + g + (it.channel ? ": " : " " + it.title);
+            group = g;
+        } else {
+            out += ", ";
+        }
+        if (it.channel) out += FloatToStr(it.nominal);
+    }
+    return out;
 }
 
 }  // namespace
+
+std::string ErrorText(double error, double resolution) {
+    if (!(resolution > 0)) return Fmt("%.4g", error);
+    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(resolution) - 1e-9)), 0, 15);
+    return FixedStr(error, decimals);
+}
 
 std::string PointJson(const PointResult& p) {
     std::string readings = "[";
@@ -44,54 +74,96 @@ std::string PointJson(const PointResult& p) {
     // A point that was not measured has no value and no error to show.
     const std::string m = measured(p) ? jsonNumber(p.measured) : "null";
     const std::string e = measured(p) ? jsonNumber(p.error) : "null";
-    return "{\"point\": " + std::to_string(p.index) + ", \"nominal\": " + jsonNumber(p.nominal) +
-           ", \"reference\": " + jsonNumber(p.reference) + ", \"readings\": " + readings +
-           ", \"measured\": " + m + ", \"error\": " + e +
-           ", \"error_kind\": " + jsonString(ErrorKindWord(p.errorKind)) +
-           ", \"limit\": " + jsonNumber(p.limit) +
-           ", \"result\": " + jsonString(PointVerdictWord(p.result)) +
-           ", \"reason\": " + jsonString(p.reason) + "}";
+    std::string line = "{\"point\": " + std::to_string(p.index) + ", \"nominal\": " +
+                       jsonNumber(p.nominal) + ", \"reference\": " + jsonNumber(p.reference) +
+                       ", \"readings\": " + readings + ", \"measured\": " + m + ", \"error\": " + e +
+                       ", \"error_kind\": " + jsonString(ErrorKindWord(p.errorKind)) +
+                       ", \"limit\": " + jsonNumber(p.limit) +
+                       ", \"result\": " + jsonString(PointVerdictWord(p.result)) +
+                       ", \"reason\": " + jsonString(p.reason);
+    if (p.item > 0)
+        line += ", \"operation\": " + jsonString(p.operation) +
+                ", \"channel\": " + std::to_string(p.channelNo);
+    return line + "}";
 }
 
-std::string VerdictJson(const RunResult& r) {
+std::string OperationJson(const PlanItem& item, const Attempt& a) {
+    std::string line = "{\"operation\": " + jsonString(item.operation) +
+                       ", \"title\": " + jsonString(item.title) +
+                       ", \"result\": " + jsonString(operationResult(a.result)) +
+                       ", \"remark\": " + jsonString(a.remark);
+    if (!a.found.empty()) line += ", \"found\": " + jsonString(a.found);
+    return line + "}";
+}
+
+std::string VerdictJson(const RunResult& r, const Plan& plan) {
     return "{\"verdict\": " + jsonString(RunVerdictWord(r.verdict)) +
            ", \"points\": " + std::to_string(r.points) +
-           ", \"failed\": " + std::to_string(r.failed) + "}";
+           ", \"failed\": " + std::to_string(r.failed) +
+           ", \"not_measured\": " + std::to_string(r.notMeasured) +
+           ", \"methodology\": " + jsonString(plan.methodologyId) +
+           ", \"revision\": " + std::to_string(plan.revision) +
+           ", \"sha256\": " + jsonString(plan.sha256) + "}";
 }
 
 std::string PointText(const PointResult& p, Quantity q) {
     const std::string unit = QuantityUnit(q);
-    std::string t = "точка " + std::to_string(p.index) + ": задано " + FloatToStr(p.nominal) + " " +
-                    unit + ", эталон " + Fmt("%.6g", p.reference) + " " + unit;
+    std::string t = p.item > 0 ? p.operation + " канал " + std::to_string(p.channelNo) + ", " : "";
+    t += "точка " + std::to_string(p.index) + ": задано " + FloatToStr(p.nominal) + " " + unit +
+         ", эталон " + Fmt("%.6g", p.reference) + " " + unit;
     if (!measured(p)) return t + ": не измерена (" + p.reason + ")";
     const std::string eu = errorUnit(p.errorKind, q);
     return t + ", измерено " + Fmt("%.6g", p.measured) + " " + unit + ", погрешность " +
-           Fmt("%.4g", p.error) + " " + eu + ", допуск " + FloatToStr(p.limit) + " " + eu + ": " +
-           (p.result == PointVerdict::Pass ? "годна" : "не годна");
+           ErrorText(p.error, p.resolution) + " " + eu + ", допуск " + FloatToStr(p.limit) + " " +
+           eu + ": " + (p.result == PointVerdict::Pass ? "годна" : "не годна");
 }
 
-std::string VerdictText(const RunResult& r) {
-    return std::string("итог: ") + RunVerdictWord(r.verdict) + " (точек " +
-           std::to_string(r.points) + ", не годны " + std::to_string(r.failed) + ")";
+std::string OperationText(const PlanItem& item, const Attempt& a) {
+    const char* word = a.result == PointVerdict::Pass   ? "соответствует"
+                       : a.result == PointVerdict::Fail ? "не соответствует"
+                                                        : "не выполнена";
+    std::string t = item.operation + " " + item.title + ": " + word;
+    if (!a.found.empty()) t += " (" + a.found + ")";
+    if (!a.remark.empty()) t += " — " + a.remark;
+    return t;
+}
+
+std::string VerdictText(const RunResult& r, const Plan& plan) {
+    std::string t = std::string("итог: ") + RunVerdictWord(r.verdict) + " (пунктов " +
+                    std::to_string(r.points) + ", не годны " + std::to_string(r.failed) +
+                    ", не измерены " + std::to_string(r.notMeasured) + ")";
+    if (!r.failedItems.empty()) t += "\nне годны: " + itemsText(plan, r.failedItems);
+    if (!r.notMeasuredItems.empty()) t += "\nне измерены: " + itemsText(plan, r.notMeasuredItems);
+    return t;
 }
 
 RunPrinter::RunPrinter(std::ostream& out, bool json, std::string serial)
     : m_out(out), m_json(json), m_serial(std::move(serial)) {}
 
-void RunPrinter::Header(const Procedure& p) {
-    m_quantity = p.quantity;
+void RunPrinter::Header(const Methodology& m, const Plan& plan) {
+    m_plan = plan;
     if (m_json) return;
-    m_out << p.title << " (" << p.doc << ")";
+    m_out << m.title << " (" << m.id;
+    if (m.revision > 0) m_out << ", ред. " << m.revision;
+    m_out << "), модуль " << plan.model;
     if (!m_serial.empty()) m_out << ", зав. № " << m_serial;
     m_out << std::endl;
 }
 
 void RunPrinter::PointFinished(const PointResult& point) {
-    m_out << (m_json ? PointJson(point) : PointText(point, m_quantity)) << std::endl;
+    Quantity q = Quantity::Current;
+    for (const PlanItem& it : m_plan.items)
+        if (it.item == point.item) q = it.quantity;
+    m_out << (m_json ? PointJson(point) : PointText(point, q)) << std::endl;
+}
+
+void RunPrinter::AttemptFinished(const PlanItem& item, const Attempt& a) {
+    if (item.kind == OperationKind::Error) return;  // printed as a point
+    m_out << (m_json ? OperationJson(item, a) : OperationText(item, a)) << std::endl;
 }
 
 void RunPrinter::RunFinished(const RunResult& run) {
-    m_out << (m_json ? VerdictJson(run) : VerdictText(run)) << std::endl;
+    m_out << (m_json ? VerdictJson(run, m_plan) : VerdictText(run, m_plan)) << std::endl;
 }
 
 }  // namespace yukt::verify

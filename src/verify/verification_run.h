@@ -1,18 +1,25 @@
 #pragma once
-// An automatic verification run: for each point of a procedure, set the
-// reference, confirm it with the generator, wait the settling delay, read
-// until the readings agree, judge the error against the limit.
+// An automatic verification run over a plan: manual operations are asked of
+// the operator, the functional check polls the module, the software check
+// compares the identification with the accepted versions, and each error
+// point sets the reference, confirms it with the generator, waits the
+// settling delay, reads until the readings agree and judges the error.
+// A series connection sets each point once and reads every listed channel
+// from the same replies; a per-channel one asks for the generator's lead to
+// be moved before each channel.
 //
 // The run is a state machine with no thread and no clock of its own: the
 // one who drives it hands in every reply line of the instrument and the
 // time, and carries out the Actions it returns — queue the commands, in
 // order, on the instrument's command queue (the same one the pages use) and
-// call Tick() once `wakeAt` is reached. Time is in seconds on any steady
-// clock.
+// call Tick() once `wakeAt` is reached; when the sink is Asked, call
+// Answer(). Time is in seconds on any steady clock.
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "verify/plan.h"
 #include "verify/point_result.h"
 #include "verify/procedure.h"
 
@@ -22,6 +29,10 @@ namespace yukt::verify {
 struct RunSetup {
     int kind = 0;          // module kind under test
     double quartzKHz = 0;  // quartz of the calibrator's 788t
+    // Identification texts as read (empty: not read; the software check is
+    // then not done).
+    std::string identFirst, identSecond;
+    double moduleQuartzKHz = 0;  // of a frequency input; 0: the generator's
 };
 
 struct Actions {
@@ -32,47 +43,88 @@ struct Actions {
 
 class VerificationRun {
   public:
-    enum class Phase { Idle, Confirm, Delay, Read, Done };
+    enum class Phase { Idle, Ask, Confirm, Delay, Read, Poll, Done };
 
-    VerificationRun(Procedure procedure, RunSetup setup, ProgressSink* sink);
+    // Runs the items numbered in `items` (empty: the whole plan); `earlier`
+    // attempts at the plan (a re-measurement) count for the verdict until
+    // superseded.
+    VerificationRun(Plan plan, RunSetup setup, ProgressSink* sink, std::vector<int> items = {},
+                    std::vector<Attempt> earlier = {});
+    // A round-2 procedure: a plan of its one error operation.
+    VerificationRun(const Procedure& procedure, RunSetup setup, ProgressSink* sink);
 
     Actions Start(double now);
     // Every reply line of the instrument; lines of other modules are ignored.
     Actions Reply(const std::string& line, double now);
     Actions Tick(double now);
-    // Ends the run at once: the point under way is not measured, the
-    // generator goes to its safe value and the verdict is "прервано".
+    // The answer to the question the sink was Asked.
+    Actions Answer(yukt::verify::Answer answer, const std::string& remark, double now);
+    // Ends the run at once: the items under way are not measured, the
+    // generator goes to its safe value.
     Actions Stop(double now);
 
     Phase CurrentPhase() const { return m_phase; }
     bool Finished() const { return m_phase == Phase::Done; }
     const RunResult& Result() const { return m_result; }
-    const Procedure& Proc() const { return m_proc; }
-    // Percentage of the points finished.
+    const Plan& ThePlan() const { return m_plan; }
+    // Every attempt, the earlier ones first; the latest per item counts.
+    const std::vector<Attempt>& Attempts() const { return m_attempts; }
+    std::optional<Question> PendingQuestion() const;
+    // Percentage of the items run finished.
     int Percent() const;
 
   private:
-    Actions BeginPoint(double now);
-    Actions Judge(double now);
-    Actions NotMeasured(const std::string& reason, double now);
-    Actions Finish(bool stopped);
-    std::vector<std::string> SetCommands(double nominal) const;
-    std::vector<std::string> SafeCommands() const;
-    // The value of a reply of the channel; nothing when it holds no reading
-    // yet (an interval that has not ended).
-    std::optional<double> Reading(const std::vector<std::string>& words) const;
-    double ReferenceOf(double nominal) const;
-    PointResult NewPoint() const;
+    struct Step {
+        enum Type { Manual, Connect, Functional, Software, Point } type = Point;
+        std::vector<std::size_t> items;  // indexes into the plan
+        int channel = 0;                 // Connect
+    };
+    // One channel read in the point under way.
+    struct Channel {
+        std::size_t index = 0;  // into the plan
+        ReplyRoute route;
+        std::vector<double> window;  // the latest readings only
+        bool settled = false;
+    };
 
-    Procedure m_proc;
+    void BuildSteps(const std::vector<int>& items);
+    Actions NextStep(double now);
+    Actions BeginPoint(double now);
+    Actions JudgeStep(double now);
+    Actions PointsNotMeasured(const std::string& reason, double now);
+    Actions Finish();
+    Actions Poll(double now);
+    void Record(std::size_t index, PointVerdict result, const std::string& remark,
+                const PointResult* point, const std::string& found = "");
+    void Read(Channel& c, const std::vector<std::string>& words);
+    double Band(const Channel& c) const;
+    std::vector<std::string> SetCommands(const PlanItem& item) const;
+    std::vector<std::string> SafeCommands() const;
+    std::optional<double> Reading(Quantity q, const ReplyRoute& route,
+                                  const std::vector<std::string>& words) const;
+    double ReferenceOf(Quantity q, double nominal) const;
+    PointResult NewPoint(const PlanItem& item) const;
+    const PlanItem& Item(std::size_t index) const { return m_plan.items[index]; }
+
+    Plan m_plan;
     RunSetup m_setup;
     ProgressSink* m_sink;
-    ReplyRoute m_route;      // the channel's reply
-    ReplyRoute m_generator;  // the generator's reply confirming a set
+    std::string m_notApplicable;  // why a procedure's plan could not be made
+    std::vector<Step> m_steps;
+    std::size_t m_step = 0;
+    std::vector<Attempt> m_attempts;
+    std::size_t m_earlier = 0;  // attempts handed in
+    int m_itemsToRun = 0, m_itemsDone = 0;
+    int m_pointIndex = 0, m_pointCount = 0;
+    std::vector<bool> m_ran;  // per plan item: run in this run (its quantity needs a safe value)
+
     Phase m_phase = Phase::Idle;
-    std::size_t m_point = 0;
     double m_deadline = 0;
-    std::vector<double> m_window;  // readings since the delay ended
+    double m_nextPoll = 0;
+    ReplyRoute m_generator;        // the generator's reply confirming a set
+    std::vector<Channel> m_read;   // the channels of the point under way
+    std::vector<std::string> m_polls;  // their poll commands, once each
+    int m_awaiting = 0;            // polls sent and not yet answered
     RunResult m_result;
 };
 

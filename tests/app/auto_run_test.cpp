@@ -110,7 +110,7 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
     QVERIFY2(run->Running(), qPrintable(rig.lastMessage()));
     QVERIFY(run->Window()->Title->text().contains(QStringLiteral("ЮКТ-745t")));
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
-    QVERIFY(QFile::exists(home.path() + "/poverka/procedures/745t_current.toml"));
+    QVERIFY(QFile::exists(home.path() + "/poverka/methodologies/745t.toml"));
 }
 
 // The replies' "." meets a process locale whose decimal mark is a comma;

@@ -44,6 +44,7 @@ class JournalWindowTest : public QObject {
         m_url = m_dir.filePath("poverka.sqlite");
         RecordStore store;
         QVERIFY2(store.Open(m_url), qPrintable(store.LastError()));
+        QVERIFY(store.SetSetting("interval.787x", "1"));  // due within 30 days
         Add(store, "745t", "A-100", "Иванов", 4.01);
         Add(store, "745t", "A-101", "Петров", 4.2);
         Add(store, "735x", "B-200", "Иванов", -1);
@@ -102,6 +103,10 @@ class JournalWindowTest : public QObject {
                                          << ""
                                          << ""
                                          << "" << 99 << -1 << QList<qint64>{};
+        QTest::newRow("validity ending") << ""
+                                         << ""
+                                         << "Срок поверки истекает"
+                                         << "" << 99 << 99 << QList<qint64>{5, 4};
     }
 
     void filters() {

@@ -10,6 +10,7 @@
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
 #include "records/lab_settings.h"
+#include "records/lab_settings_check.h"
 #include "records/record_store.h"
 
 using namespace yukt;
@@ -48,6 +49,38 @@ class RecordDialogsTest : public QObject {
         QCOMPARE(info.kind, VerificationKind::Primary);
     }
 
+    // What the registry would refuse is marked as it is typed and named on OK.
+    void registryRulesCheckedAsTyped() {
+        QTemporaryDir dir;
+        const QString pictures = qEnvironmentVariable("DIALOG_PNG_DIR", dir.path());
+        RecordInfo offered;
+        offered.serial = "A-1";
+        offered.operatorName = "Иванов";
+        TRecordInfoDialog info(offered);
+        QLineEdit* year = info.findChild<QLineEdit*>("ManufactureYear");
+        year->setText("2024 г.");
+        QVERIFY(year->toolTip().contains("xs:gYear"));
+        QVERIFY(!year->styleSheet().isEmpty());
+        QCOMPARE(info.Missing().size(), 1);
+        QVERIFY(info.Missing()[0].startsWith("manufactureYear: год из четырёх цифр"));
+        info.grab().save(pictures + "/record_info.png");
+        year->setText("2024");
+        QVERIFY(year->styleSheet().isEmpty());
+        QVERIFY(info.Missing().isEmpty());
+
+        RecordStore store;
+        QVERIFY(store.Open(dir.filePath("p.sqlite")));
+        TSettingsDialog settings(store, dir.path());
+        QLineEdit* cipher = settings.findChildren<QLineEdit*>()[1];
+        cipher->setText("abc");
+        QVERIFY(cipher->toolTip().contains("[А-Я]{1,3}"));
+        QCOMPARE(LabSettingsProblems(settings.Settings()).size(), 1);
+        settings.grab().save(pictures + "/settings.png");
+        cipher->setText("ЛАБ");
+        QVERIFY(cipher->styleSheet().isEmpty());
+        QVERIFY(LabSettingsProblems(settings.Settings()).isEmpty());
+    }
+
     void settingsStoredInTheDatabase() {
         QTemporaryDir dir;
         RecordStore store;
@@ -61,7 +94,7 @@ class RecordDialogsTest : public QObject {
         dialog.findChildren<QSpinBox*>().first()->setValue(24);
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const LabSettings s = LabSettings::Load(store);
+        const LabSettings s = LabSettings::Load(store).value();
         QCOMPARE(s.organisation, QString("Лаборатория"));
         QCOMPARE(s.signCipher, QString("ЛАБ"));
         QCOMPARE(s.uveNumbers, (QStringList{"3.1.A.1", "3.1.A.2"}));

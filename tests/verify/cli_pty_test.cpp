@@ -120,8 +120,13 @@ TEST_F(VerifyCli, JsonLinesAndExitCodeOfAnUnfitModule) {
     EXPECT_EQ(lines[0],
               "{\"point\": 1, \"nominal\": 4, \"reference\": 4, \"readings\": [4.1, 4.1], "
               "\"measured\": 4.1, \"error\": 0.5, \"error_kind\": \"reduced\", \"limit\": 0.2, "
-              "\"result\": \"fail\", \"reason\": \"\"}");
-    EXPECT_EQ(lines[5], "{\"verdict\": \"не годен\", \"points\": 5, \"failed\": 5}");
+              "\"result\": \"fail\", \"reason\": \"\", \"operation\": \"1\", \"channel\": 1}");
+    EXPECT_EQ(lines[5].rfind("{\"verdict\": \"не годен\", \"points\": 5, \"failed\": 5, "
+                             "\"not_measured\": 0, \"methodology\": \"МП 001-2026\", \"revision\": 0, "
+                             "\"sha256\": \"",
+                             0),
+              0u)
+        << lines[5];
 }
 
 TEST_F(VerifyCli, MistakesAndArguments) {
@@ -134,17 +139,21 @@ TEST_F(VerifyCli, MistakesAndArguments) {
     EXPECT_EQ(run({"--cfg", dir + "cfg", "--procedure", procedure(procedureText(0))}), 2);
 }
 
-TEST_F(VerifyCli, SigintStopsWithTheVerdictInterrupted) {
+// A stop after a measured failure keeps "не годен"; the rest is not measured.
+TEST_F(VerifyCli, SigintAfterAFailureStopsWithTheVerdictUnfit) {
     const pid_t pid =
         start({"--cfg", dir + "cfg", "--procedure", procedure(procedureText(0.5)), "--json"});
     // Stop once the first point is out.
     for (int i = 0; i < 500 && slurp(dir + "out.txt").empty(); ++i)
         std::this_thread::sleep_for(20ms);
     kill(pid, SIGINT);
-    EXPECT_EQ(finish(pid), 4);
+    EXPECT_EQ(finish(pid), 3);
     const std::string out = slurp(dir + "out.txt");
     EXPECT_NE(out.find("\"reason\": \"остановлено\""), std::string::npos) << out;
-    EXPECT_NE(out.find("{\"verdict\": \"прервано\", \"points\": 5"), std::string::npos) << out;
+    EXPECT_NE(out.find("{\"verdict\": \"не годен\", \"points\": 5, \"failed\": 1, "
+                       "\"not_measured\": 4"),
+              std::string::npos)
+        << out;
 }
 
 }  // namespace

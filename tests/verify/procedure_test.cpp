@@ -10,6 +10,7 @@
 #include <fstream>
 #include <set>
 
+#include "verify/plan.h"
 #include "verify/procedure_library.h"
 
 namespace yukt::verify {
@@ -113,34 +114,38 @@ TEST(Procedure, LoadRefusesWhatIsNoRegularFile) {
     EXPECT_FALSE(LoadProcedure("/nonexistent/p.toml", e));
 }
 
-TEST(Procedure, EveryShippedProcedureReads) {
-    int count = 0;
-    std::set<int> kinds;
-    for (const auto& entry : std::filesystem::directory_iterator(YUKT_PROCEDURES_DIR)) {
-        if (entry.path().extension() != ".toml") continue;
+TEST(Procedure, EveryShippedMethodologyReadsAndExpandsForItsModels) {
+    std::set<std::string> models;
+    for (const auto& entry : std::filesystem::directory_iterator(YUKT_METHODOLOGIES_DIR)) {
         ProcedureError e;
-        const auto p = LoadProcedure(entry.path().string(), e);
-        EXPECT_TRUE(p) << e.Text();
-        if (p) kinds.insert(p->kinds.begin(), p->kinds.end());
-        ++count;
+        const auto m = LoadMethodology(entry.path().string(), e);
+        ASSERT_TRUE(m) << e.Text();
+        for (const std::string& model : m->models) {
+            std::string error;
+            EXPECT_TRUE(Expand(*m, {model, 0, 0}, error)) << error;
+            models.insert(model);
+        }
     }
-    EXPECT_GE(count, 9);
-    EXPECT_EQ(kinds, (std::set<int>{1, 2, 3, 5, 6, 8, 13, 14, 15}));
+    EXPECT_EQ(models, (std::set<std::string>{"745t", "748x", "748t", "735t", "735x", "787x",
+                                             "745t+745t", "745t+748x", "748x+748x"}));
 }
 
 TEST(Procedure, FirstUseCopiesTheShippedFilesAndKeepsTheLaboratorysEdits) {
     const std::string user = std::filesystem::temp_directory_path() /
-                             ("yukt-proc-" + std::to_string(::getpid())) / "procedures";
+                             ("yukt-proc-" + std::to_string(::getpid())) / "methodologies";
     std::string error;
-    ASSERT_EQ(EnsureUserProcedures(user, YUKT_PROCEDURES_DIR, error), user) << error;
+    ASSERT_EQ(EnsureUserMethodologies(user, YUKT_METHODOLOGIES_DIR, error), user) << error;
     std::vector<ProcedureError> mistakes;
+    ASSERT_EQ(MethodologiesFor(user, "745t+748x", mistakes).size(), 1u);
+    // The page's item 2 of a 745t+748x is its physical channel 3.
     const auto fits = ProceduresFor(user, 14, 2, mistakes);
     EXPECT_TRUE(mistakes.empty());
     ASSERT_EQ(fits.size(), 1u);
-    EXPECT_EQ(std::filesystem::path(fits[0].path).filename(), "745t748x_current_ch3.toml");
+    EXPECT_EQ(std::filesystem::path(fits[0].path).filename(), "745t+748x.toml");
+    EXPECT_NE(fits[0].procedure.title.find("канал 3"), std::string::npos);
     // An edited file stays as the laboratory left it.
     { std::ofstream(fits[0].path) << "broken"; }
-    EnsureUserProcedures(user, YUKT_PROCEDURES_DIR, error);
+    EnsureUserMethodologies(user, YUKT_METHODOLOGIES_DIR, error);
     EXPECT_TRUE(ProceduresFor(user, 14, 2, mistakes).empty());
     EXPECT_EQ(mistakes.size(), 1u);
     std::filesystem::remove_all(std::filesystem::path(user).parent_path());

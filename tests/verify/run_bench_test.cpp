@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <thread>
+
+#include "common/text_file.h"
 
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
 #include "instrument/module_set.h"
 #include "instrument/set_bench.h"
 #include "verify/instrument_runner.h"
+#include "verify/procedure_library.h"
 #include "verify/verification_run.h"
 
 namespace yukt::verify {
@@ -159,6 +163,73 @@ TEST_F(RunBench, MisSetQuartzMakesTheFrequencyInputUnfit) {
     writeFile("tp788t.cfg", "788t 1 1 23 2 7300 100 20 2\n");
     RunResult r = run(parse(kFrequency), kKind735x, 7300);
     EXPECT_EQ(r.verdict, RunVerdict::Unfit);
+}
+
+// The shipped 748t methodology with no settling delay, every manual
+// operation confirmed and the module's identification as the sim gives it.
+class MethodologyBench : public RunBench {
+  protected:
+    Plan plan748t() {
+        std::vector<ProcedureError> mistakes;
+        auto found = MethodologiesFor(YUKT_METHODOLOGIES_DIR, "748t", mistakes);
+        EXPECT_EQ(found.size(), 1u);
+        std::string text = ReadAll(found.at(0).path);
+        text.replace(text.find("delay = 1.0"), 11, "delay = 0");
+        ProcedureError e;
+        const auto m = ParseMethodology(text, "748t.toml", e);
+        EXPECT_TRUE(m) << e.Text();
+        std::string error;
+        return Expand(m.value(), {"748t", 0, 0}, error).value();
+    }
+
+    RunResult runPlan(const Plan& plan, std::vector<int> items = {}) {
+        underTest("748t", "748t 2 1 23 6 99.849 99.849");
+        prbr = std::make_unique<TcPrbr>();
+        prbr->SetPathCfg(dir);
+        prbr->SetOpenPribor(true);
+        EXPECT_TRUE(prbr->OpenPribor());
+        InstrumentRunner runner(*prbr);
+        runner.SetAnswerer([](const Question&) { return std::pair{Answer::Yes, std::string()}; });
+        VerificationRun r(plan, RunSetup{kKind748t, 7374.6075308, "48T01A10", "", 0}, nullptr,
+                          std::move(items));
+        const RunResult& result = runner.Run(r);
+        attempts = r.Attempts();
+        return result;
+    }
+
+    static std::string ReadAll(const std::string& path) {
+        std::string text;
+        FileFailure failure;
+        ReadRegularFile(path, text, failure, 1 << 20);
+        return text;
+    }
+
+    std::vector<Attempt> attempts;
+};
+
+TEST_F(MethodologyBench, OneBadChannelOfA748tIsTheOnlyOneNamed) {
+    bench.physics().channelErrorMa[11] = 0.1;  // 0.5 % of 20 mA: off at every point
+    const Plan plan = plan748t();
+    const RunResult r = runPlan(plan);
+    EXPECT_EQ(r.verdict, RunVerdict::Unfit);
+    EXPECT_EQ(r.notMeasured, 0);
+    std::set<int> failedChannels;
+    for (int item : r.failedItems) failedChannels.insert(plan.items[item - 1].channel);
+    EXPECT_EQ(failedChannels, std::set<int>{11});
+    EXPECT_EQ(r.failed, 5);
+    // Manual, functional and software operations and 16 × 5 points, once each.
+    EXPECT_EQ(attempts.size(), 3u + 16 * 5);
+    EXPECT_EQ(attempts[2].found, "ЮКТ - 748T.01A v10 (48T01A10)");
+}
+
+TEST_F(MethodologyBench, SomeChannelsOnlyNeverGiveFit) {
+    const Plan plan = plan748t();
+    std::vector<int> items;
+    for (const PlanItem& it : FilterChannels(plan, {1}).items) items.push_back(it.item);
+    const RunResult r = runPlan(plan, items);
+    EXPECT_EQ(r.failed, 0);
+    EXPECT_EQ(r.notMeasured, 15 * 5);
+    EXPECT_EQ(r.verdict, RunVerdict::Interrupted);
 }
 
 }  // namespace

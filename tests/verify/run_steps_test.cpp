@@ -129,23 +129,6 @@ TEST(RunSteps, EveryWayAPointGoesUnmeasuredInterruptsTheRun) {
     }
 }
 
-TEST(RunSteps, VerdictNeedsEveryPointMeasuredAndPassed) {
-    auto point = [](PointVerdict v) {
-        PointResult p;
-        p.result = v;
-        return p;
-    };
-    const auto pass = point(PointVerdict::Pass), fail = point(PointVerdict::Fail),
-               none = point(PointVerdict::NotMeasured);
-    EXPECT_EQ(Judge({pass, pass}, 2, false), RunVerdict::Fit);
-    EXPECT_EQ(Judge({pass, fail}, 2, false), RunVerdict::Unfit);
-    EXPECT_EQ(Judge({pass}, 2, false), RunVerdict::Interrupted);
-    EXPECT_EQ(Judge({pass, none}, 2, false), RunVerdict::Interrupted);
-    EXPECT_EQ(Judge({fail, none}, 2, false), RunVerdict::Interrupted);
-    EXPECT_EQ(Judge({pass, pass}, 2, true), RunVerdict::Interrupted);
-    EXPECT_EQ(Judge({}, 0, false), RunVerdict::Fit);
-}
-
 TEST(RunSteps, FrequencyPageCommandsAndReadings) {
     Procedure p = currentProcedure({0.5});
     p.kinds = {6};
@@ -165,6 +148,94 @@ TEST(RunSteps, FrequencyPageCommandsAndReadings) {
     ASSERT_TRUE(a.finished);
     EXPECT_NEAR(run.Result().results[0].measured, 0.5004, 1e-12);
     EXPECT_EQ(a.commands, std::vector<std::string>{"Set 788t 1 0.5 4"});
+}
+
+struct Asking : Sink {
+    std::vector<Question> asked;
+    void Asked(const Question& q) override { asked.push_back(q); }
+};
+
+PlanItem errorItem(int item, int channel, double nominal, Connection connection) {
+    PlanItem it;
+    it.item = item;
+    it.operation = "7.4";
+    it.kind = OperationKind::Error;
+    it.channel = channel;
+    it.nominal = nominal;
+    it.connection = connection;
+    it.tolerance.kind = ToleranceKind::Abs;
+    it.tolerance.a = 0.01;
+    it.tolerance.resolution = 0.001;
+    it.settling = {0, 1, 0, 10, 1};
+    return it;
+}
+
+TEST(RunSteps, PerChannelConnectionIsAskedAndARefusalLeavesTheChannelUnmeasured) {
+    Plan plan;
+    plan.kind = 2;  // 748x: channels 1..3 in one reply
+    for (int c = 1; c <= 2; ++c) plan.items.push_back(errorItem(c, c, 4, Connection::PerChannel));
+    Asking sink;
+    VerificationRun run(plan, {2, 0}, &sink);
+    run.Start(0);
+    ASSERT_EQ(sink.asked.size(), 1u);
+    EXPECT_EQ(sink.asked[0].text, "Подключите генератор к каналу 1");
+    Actions a = run.Answer(Answer::Yes, "", 0);
+    EXPECT_EQ(a.commands, (std::vector<std::string>{"Set 787x 1 4 6", "Get 787x 1"}));
+    run.Reply("787x 1 4 6", 0);
+    run.Reply("748x 2 4.001 9 9", 0);  // channel 1 is word 3
+    ASSERT_EQ(sink.asked.size(), 2u);
+    EXPECT_EQ(sink.asked[1].text, "Подключите генератор к каналу 2");
+    a = run.Answer(Answer::No, "", 0);
+    EXPECT_TRUE(a.finished);
+    EXPECT_EQ(run.Result().verdict, RunVerdict::Interrupted);
+    ASSERT_EQ(run.Attempts().size(), 2u);
+    EXPECT_EQ(run.Attempts()[0].result, PointVerdict::Pass);
+    EXPECT_EQ(run.Attempts()[1].remark, "генератор не подключён к каналу 2");
+}
+
+TEST(RunSteps, ReadingsOneTimerCountApartSettleAndAPointKeepsOnlyItsWindow) {
+    // A 735x whose quartz is 1 % off reads 989.573 and 990.1044 Hz in turn
+    // at 1000 Hz: one count of its timer, far above a band of 0.01 Hz.
+    Plan plan;
+    plan.kind = 6;
+    PlanItem it = errorItem(1, 1, 1000, Connection::Series);
+    it.quantity = Quantity::Frequency;
+    it.settling = {0, 3, 0.01, 20, 3};
+    plan.items = {it};
+    Sink sink;
+    VerificationRun run(plan, {6, 7374.6075308, "", "", 7374.2978}, &sink);
+    run.Start(0);
+    run.Reply("788t 1 0 1000 0", 0);
+    for (int i = 0; i < 3; ++i) run.Reply("735x 2 0 0 0 0 0 0 0 0 0 " + FloatToStr(i % 2 ? 990.1044 : 989.573), 1);
+    ASSERT_EQ(sink.points.size(), 1u);
+    EXPECT_EQ(sink.points[0].readings.size(), 3u);
+
+    // Readings that never agree: the point ends unmeasured with no more
+    // readings than it could have used.
+    VerificationRun drifting(plan, {6, 7374.6075308, "", "", 7374.2978}, &sink);
+    drifting.Start(0);
+    drifting.Reply("788t 1 0 1000 0", 0);
+    for (int i = 0; i < 2000; ++i) drifting.Reply("735x 2 0 0 0 0 0 0 0 0 0 " + FloatToStr(990 + (i % 2) * 10), 1);
+    drifting.Tick(21);
+    EXPECT_EQ(sink.points.back().result, PointVerdict::NotMeasured);
+    EXPECT_LE(sink.points.back().readings.size(), 6u);
+}
+
+TEST(RunSteps, IntervalPollsArePacedToTheModulesUpdate) {
+    Procedure p = currentProcedure({0.5});
+    p.kinds = {6};
+    p.channel = 1;
+    p.quantity = Quantity::Interval;
+    p.settling = {0, 1, 0, 10, 1};
+    VerificationRun run(p, {6, 7374.6075308}, nullptr);
+    run.Start(0);
+    EXPECT_EQ(run.Reply("788t 1 0 0.5 0", 0).commands, std::vector<std::string>{"Get 735x 2"});
+    // The interval still runs: the next poll waits for the module's update.
+    Actions a = run.Reply("735x 2 0 0 0 1 0 0 0.300 0 0 0", 0.01);
+    EXPECT_TRUE(a.commands.empty());
+    EXPECT_NEAR(a.wakeAt, 0.1, 1e-9);
+    EXPECT_TRUE(run.Tick(0.05).commands.empty());
+    EXPECT_EQ(run.Tick(0.1).commands, std::vector<std::string>{"Get 735x 2"});
 }
 
 }  // namespace
