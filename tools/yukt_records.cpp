@@ -20,6 +20,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <csignal>
 #include <cstdio>
 
 #include "common/program_version.h"
@@ -144,6 +145,7 @@ int Due(RecordStore& store, const QCommandLineParser& args) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    std::signal(SIGPIPE, SIG_IGN);  // a closed reader makes a write fail, not the program die
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-records")) return 0;
     // The PDF writer needs fonts, not a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSemaphore>
 #include <QThread>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "link/trace_log.h"
 
 int main(int argc, char* argv[]) {
+    std::signal(SIGPIPE, SIG_IGN);  // a trace reader that goes away is a write error, not death
     if (yukt::PrintVersionIfAsked(argc, argv, "poverka")) return 0;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("poverka"));

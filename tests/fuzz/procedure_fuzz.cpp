@@ -1,9 +1,12 @@
-// Verification procedure files parsed from text in memory: any text either
-// gives a procedure or a short error naming the file, never a crash.
+// Verification procedure and methodology files parsed from text in memory: any text either
+// gives a procedure or a short error naming the file, never a crash. Inputs
+// run up to the file limit (procedure.options): a deep file is only deep
+// enough to hurt at tens of kilobytes.
 #include <cstdint>
 #include <string>
 
 #include "fuzz_check.h"
+#include "verify/methodology.h"
 #include "verify/procedure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -11,5 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     yukt::verify::ProcedureError error;
     const auto procedure = yukt::verify::ParseProcedure(text, "p.toml", error);
     if (!procedure) FUZZ_CHECK(error.Text().rfind("p.toml", 0) == 0);
+    const auto methodology = yukt::verify::ParseMethodology(text, "m.toml", error);
+    if (!methodology) FUZZ_CHECK(error.Text().rfind("m.toml", 0) == 0);
     return 0;
 }

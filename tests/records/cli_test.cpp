@@ -158,7 +158,7 @@ TEST(RecordsTool, ARecordBegunWithoutTheLaboratorysPartIsCompletedByACorrection)
     QString out;
     EXPECT_EQ(RunTool(complete, &out), 1) << "nothing to complete it with yet";
     EXPECT_EQ(RunTool(exportArgs, &out), 3);
-    EXPECT_TRUE(out.contains("нет шифра клейма")) << out.toStdString();
+    EXPECT_TRUE(out.contains("signCipher: не заполнено")) << out.toStdString();
     {
         RecordStore store;
         ASSERT_TRUE(store.Open(url));
@@ -205,6 +205,8 @@ TEST(PgSetup, MakesAWorkstationRoleThatOnlyAppends) {
         QSqlQuery q(store.Database());
         EXPECT_FALSE(q.exec(statement)) << statement;
     }
+}
+
 struct ToolRun {
     int status;
     QString out, err;
