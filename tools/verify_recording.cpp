@@ -7,6 +7,7 @@
 #include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/lab_settings.h"
+#include "records/machine_number.h"
 #include "records/program_ident.h"
 #include "records/protocol_pdf.h"
 #include "records/run_recorder.h"
@@ -20,10 +21,8 @@ bool ParseConditions(const std::string& text, Conditions& c) {
     if (parts.size() != 3) return false;
     std::optional<double>* fields[] = {&c.temperature, &c.pressure, &c.humidity};
     for (int k = 0; k < 3; ++k) {
-        bool ok = false;
-        const double v = parts[k].trimmed().toDouble(&ok);
-        if (!ok) return false;
-        *fields[k] = v;
+        *fields[k] = MachineNumberOf(parts[k]);
+        if (!*fields[k]) return false;
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "records/lab_settings.h"
 
+#include "records/machine_number.h"
 #include "records/record_store.h"
 
 namespace yukt::records {
@@ -14,15 +15,7 @@ QStringList SplitList(const QString& text) {
     return out;
 }
 
-std::optional<double> OptionalNumber(const QString& text) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok ? std::optional<double>(v) : std::nullopt;
-}
-
-QString NumberText(const std::optional<double>& v) {
-    return v ? QString::number(*v, 'g', 15) : QString();
-}
+QString NumberText(const std::optional<double>& v) { return v ? MachineNumber(*v) : QString(); }
 
 }  // namespace
 
@@ -107,10 +100,10 @@ RecordInfo LoadLastInfo(RecordStore& store) {
         store.Setting("last.kind") == "1" ? VerificationKind::Primary : VerificationKind::Periodic;
     i.methodology = store.Setting("last.methodology");
     i.operatorName = store.Setting("last.operator");
-    i.conditions.temperature = OptionalNumber(store.Setting("last.temperature"));
-    i.conditions.pressure = OptionalNumber(store.Setting("last.pressure"));
+    i.conditions.temperature = MachineNumberOf(store.Setting("last.temperature"));
+    i.conditions.pressure = MachineNumberOf(store.Setting("last.pressure"));
     i.conditions.pressureUnit = store.Setting("last.pressure_unit", i.conditions.pressureUnit);
-    i.conditions.humidity = OptionalNumber(store.Setting("last.humidity"));
+    i.conditions.humidity = MachineNumberOf(store.Setting("last.humidity"));
     return i;  // the serial number is never offered again: it names one module
 }
 

@@ -35,6 +35,8 @@ QDateTime TimeOf(const QVariant& v) {
 QVariant Optional(const std::optional<double>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
 }
+// A typed value, not text: SQLite hands over a double, and the PostgreSQL
+// driver reads the server's "." in the C locale (QString::toDouble).
 std::optional<double> OptionalOf(const QVariant& v) {
     return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
 }

@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <clocale>
 
+#include "app/ru_numbers.h"
 #include "common/text.h"
 #include "page_rig.h"
 #include "verify/procedure.h"
@@ -41,6 +43,7 @@ class AutoRunTest : public QObject {
     void runFillsTableAndBanner();
     void stopMidRunIsInterruptedAndFreesThePage();
     void buttonRunsTheShippedProcedureOfTheChannel();
+    void fitOnARussianLaboratoryComputer();
 };
 
 void AutoRunTest::runFillsTableAndBanner_data() {
@@ -108,6 +111,32 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
     QVERIFY(run->Window()->Title->text().contains(QStringLiteral("ЮКТ-745t")));
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
     QVERIFY(QFile::exists(home.path() + "/poverka/methodologies/745t.toml"));
+}
+
+// The replies' "." meets a process locale whose decimal mark is a comma;
+// the operator still reads commas in the table.
+void AutoRunTest::fitOnARussianLaboratoryComputer() {
+    struct RussianLocale {
+        QByteArray before = std::setlocale(LC_ALL, nullptr);
+        bool set = std::setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr;
+        ~RussianLocale() { std::setlocale(LC_ALL, before.constData()); }
+    } ru;
+    QVERIFY2(ru.set, "ru_RU.UTF-8 is not installed (scripts/install-deps makes it)");
+    PageRig rig;
+    TMainForm& f = rig.openPage("745t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    run->Start(currentProcedure(0.5));
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 15000));
+    TAutoRunWindow* w = run->Window();
+    QCOMPARE(w->Banner->text(), QStringLiteral("ГОДЕН"));
+    QCOMPARE(w->Points->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        double measured = 0;
+        QVERIFY(RuToFloat(w->Points->item(row, 2)->text(), measured));
+        QVERIFY2(qAbs(measured - 4 - 8 * row) < 0.05, qPrintable(w->Points->item(row, 2)->text()));
+        QCOMPARE(w->Points->item(row, 4)->text(), QStringLiteral("0,05 мА"));
+        QCOMPARE(w->Points->item(row, 5)->text(), QStringLiteral("годна"));
+    }
 }
 
 QTEST_MAIN(AutoRunTest)

@@ -22,6 +22,7 @@
 
 #include "common/cp1251.h"
 #include "common/text.h"
+#include "number_word.h"
 #include "set_bench.h"
 
 namespace yukt {
@@ -262,7 +263,7 @@ TEST_F(ConsoleE2E, LostLineIsReopenedAndInputEndStillEndsTheConsole) {
     };
     // About 5 s of run, 2.5 s of it on a dead line: far from a spinning core.
     EXPECT_LT(cpu(after) - cpu(before), 0.5);
-    EXPECT_LT(now - std::stod(slurp(eofFile)), 1.5);
+    EXPECT_LT(now - NumberWord(slurp(eofFile)), 1.5);
 
     auto count = [&](const std::string& what) {
         std::size_t n = 0;

@@ -42,6 +42,18 @@ class VerifyRunTest : public EngineTest {
             QThread::msleep(20);
         return QFileInfo(m_dir.filePath("com1")).isSymLink();
     }
+    // The current procedure of the 745t, its first point's settling and all.
+    QString WriteProcedure(const char* delay) {
+        QFile procedure(m_dir.filePath("p.toml"));
+        if (!procedure.open(QIODevice::WriteOnly)) return {};
+        procedure.write(
+            QByteArray("title = \"745t\"\ndoc = \"МП 001-2026\"\nkinds = [1]\nchannel = 0\n"
+                       "quantity = \"current\"\npoints = [4, 12, 20]\n"
+                       "[error]\nkind = \"reduced\"\nlimit = 0.2\nrange = 20\n"
+                       "[settling]\ndelay = ") +
+            delay + "\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n");
+        return procedure.fileName();
+    }
     QProcess m_bench;
 };
 RECORDS_ON_BOTH_ENGINES(VerifyRunTest);
@@ -122,6 +134,44 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
     EXPECT_TRUE(protocol.contains("непригоден")) << protocol.toStdString();
     EXPECT_TRUE(protocol.contains("S-77"));
     EXPECT_TRUE(protocol.contains("0,500 %")) << protocol.toStdString();
+}
+
+// A Russian laboratory's computer: the record's application object takes the
+// decimal comma from the environment, the replies and the database keep ".".
+TEST_P(VerifyRunTest, AFitRunUnderARussianLocaleIsSuitable) {
+    ASSERT_TRUE(StartBench({}));
+    const QString procedure = WriteProcedure("0.5");
+    ASSERT_FALSE(procedure.isEmpty());
+    {
+        auto store = Connect();
+        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
+                    store->SetSetting("sign_cipher", "ЛАБ") &&
+                    store->SetSetting("uve_numbers", "3.1.A.1"));
+    }
+    QProcess verify;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("YUKT_COM1", m_dir.filePath("com1"));
+    env.insert("LC_ALL", "ru_RU.UTF-8");
+    verify.setProcessEnvironment(env);
+    verify.start(YUKT_BIN_DIR "/yukt-verify",
+                 {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure, "--serial", "S-78",
+                  "--db", m_url, "--operator", "Петров П. П.", "--conditions", "21.5,100.2,55"});
+    ASSERT_TRUE(verify.waitForFinished(120000));
+    const QString out = QString::fromUtf8(verify.readAllStandardOutput());
+    EXPECT_EQ(verify.exitCode(), 0) << verify.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains("итог: годен (точек 3, не годны 0)")) << out.toStdString();
+
+    auto store = Connect();
+    const std::optional<Record> r = store->Load(1);
+    ASSERT_TRUE(r) << store->LastError().toStdString();
+    EXPECT_EQ(r->verdict, kSuitable);
+    EXPECT_EQ(r->info.conditions.temperature, 21.5);
+    ASSERT_EQ(r->points.size(), 3);
+    for (const RecordPoint& p : r->points) {
+        EXPECT_EQ(p.result, "pass");
+        EXPECT_NEAR(p.measured, p.nominal, 0.01);
+    }
+    EXPECT_DOUBLE_EQ(r->points[2].nominal, 20);
 }
 
 }  // namespace
