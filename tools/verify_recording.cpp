@@ -106,7 +106,8 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     }
     // Fields not given on the command line are those of the last record.
     const Conditions given = record.info.conditions;
-    record.info = LoadLastInfo(r->m->store);
+    record.module.model = ModelOf(setup.kind);
+    record.info = LoadLastInfo(r->m->store, record.module.model, RecordStore::Workstation());
     if (!o.conditions.empty()) record.info.conditions = given;
     record.info.serial = QString::fromStdString(serial);
     if (!o.operatorName.empty()) record.info.operatorName = QString::fromStdString(o.operatorName);
@@ -114,15 +115,16 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         record.info.kind = (kind == "первичная" || kind == "1") ? VerificationKind::Primary
                                                                 : VerificationKind::Periodic;
     if (!procedure.doc.empty()) record.info.methodology = QString::fromStdString(procedure.doc);
-    record.module.model = ModelOf(setup.kind);
     record.module.designation = record.module.model;
     record.lab = LabSettings::Load(r->m->store).Snapshot();
     record.program = RunningProgram();
-    if (!r->m->store.Begin(record)) {
+    // Offered again to the next run; a database that fails here would fail
+    // the record too, so nothing is begun.
+    if (!SaveLastInfo(r->m->store, record.module.model, record.info, RecordStore::Workstation()) ||
+        !r->m->store.Begin(record)) {
         error = r->m->store.LastError().toStdString();
         return nullptr;
     }
-    SaveLastInfo(r->m->store, record.info);  // offered again to the next run
     r->m->id = record.id;
     r->m->protocol = o.protocol;
     r->m->recorder =

@@ -36,7 +36,6 @@ QString SelectRevision();  // one revision (bind id, revision)
 extern const char* const kSelectPoints;
 
 extern const char* const kReadSetting;
-extern const char* const kDeleteSetting;
 extern const char* const kWriteSetting;
 
 // The journal: the latest revision of every record, filtered and paged. The
