@@ -41,6 +41,7 @@ QStringList MissingLabSettingsOf(const LabSettings& s) {
 TRecordInfoDialog::TRecordInfoDialog(const RecordInfo& offered, QWidget* parent) : QDialog(parent) {
     setObjectName("RecordInfoDialog");
     setWindowTitle(QStringLiteral("Сведения о поверке"));
+    setMinimumWidth(480);  // owner and methodology names are long
     auto* form = new QFormLayout(this);
     m_labWarning = new QLabel(this);
     m_labWarning->setObjectName("LabWarning");

@@ -6,18 +6,24 @@
 //   QT_QPA_PLATFORM=offscreen poverka-screens DIR
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QTimer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <cstdio>
 
 #include "app/auto_run.h"
+#include "app/qt_translation.h"
 #include "app/journal_window.h"
 #include "app/record_info_dialog.h"
 #include "app/records_access.h"
 #include "app/settings_dialog.h"
+#include "widgets/color_button.h"
 #include "page_rig.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
@@ -148,6 +154,31 @@ void fillRecords(const QString& dir) {
     }
 }
 
+// The right-click menu over the current page, drawn where it opens.
+void rightClickMenu(TMainForm& form) {
+    form.NBMain->setCurrentIndex(1);
+    form.NBWork->setCurrentIndex(1);
+    form.show();
+    QTest::qWaitForWindowExposed(&form);
+    QWidget* target = form.GrBoxGenCur;
+    const QPoint at = target->mapTo(&form, QPoint(40, 60));
+    QTimer::singleShot(0, [&form, at] {
+        QWidget* menu = QApplication::activePopupWidget();
+        if (menu == nullptr) return;
+        QImage picture = form.grab().toImage();
+        QPainter(&picture).drawPixmap(at, menu->grab());
+        const QString path = g_dir + "/page_menu.png";
+        if (picture.save(path))
+            std::printf("%s\n", qPrintable(path));
+        else
+            ++g_failures;
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(40, 60), form.mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    form.NBMain->setCurrentIndex(0);
+}
+
 void recordWindows() {
     AppRig rig;
     TMainForm& form = rig.create({"Idle", "0", "0", "0", "0", "0"});
@@ -164,6 +195,7 @@ void recordWindows() {
         save(&dialog, "record_dialog.png");
     }
     fillRecords(dir);
+    rightClickMenu(form);
     auto& access = *form.findChild<TRecordsAccess*>();
     access.OpenJournal();
     TJournalWindow* journal = access.Journal();
@@ -185,6 +217,7 @@ void recordWindows() {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    LoadQtRussian(app);  // the standard buttons as the operator sees them
     g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/img");
     if (!QDir().mkpath(g_dir)) {
         std::fprintf(stderr, "poverka-screens: cannot create %s\n", qPrintable(g_dir));
