@@ -1,6 +1,7 @@
 #include "verify_recording.h"
 
 #include <QGuiApplication>
+#include <clocale>
 
 #include "records/db_location.h"
 #include "records/lab_settings.h"
@@ -86,8 +87,12 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     static int argc = 1;
     static char name[] = "yukt-verify";
     static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr)
+    if (QCoreApplication::instance() == nullptr) {
         r->m->app = std::make_unique<QGuiApplication>(argc, argv);
+        // Qt takes the user's locale for the C library too; the run's replies
+        // and numbers are machine text and stay in the C locale.
+        std::setlocale(LC_NUMERIC, "C");
+    }
 
     Record record;
     if (!o.conditions.empty() && !ParseConditions(o.conditions, record.info.conditions)) {
@@ -116,7 +121,19 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
                                                                 : VerificationKind::Periodic;
     if (!procedure.doc.empty()) record.info.methodology = QString::fromStdString(procedure.doc);
     record.module.designation = record.module.model;
-    record.lab = LabSettings::Load(r->m->store).Snapshot();
+    // A run starts only on settings that were read and that the registry accepts.
+    const std::optional<LabSettings> lab = LabSettings::Load(r->m->store);
+    if (!lab) {
+        error = r->m->store.LastError().toStdString();
+        return nullptr;
+    }
+    if (const QStringList missing = MissingLabSettings(*lab); !missing.isEmpty()) {
+        error = ("в настройках лаборатории не заполнено: " + missing.join("; ") +
+                 " (yukt-records settings или «Настройки…» в журнале)")
+                    .toStdString();
+        return nullptr;
+    }
+    record.lab = lab->Snapshot();
     record.program = RunningProgram();
     // Offered again to the next run; a database that fails here would fail
     // the record too, so nothing is begun.

@@ -1,10 +1,14 @@
 // yukt-records: the records database without a display.
 //   yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] [--db URL] [--attach-protocol]
 //   yukt-records protocol --id N --pdf FILE.pdf [--db URL]
+//   yukt-records verify [--db URL]            the chain of every record, the file
+//   yukt-records migrate [--db URL] [--grant ROLE]   as the database's owner
+//   yukt-records complete --id N --author NAME --reason TEXT [--db URL]
 // Without --db the database is the workstation's (--workdir DIR, else the
 // program's folder when writable, else ~/.local/share/poverka).
 // Exit status: 0 done, 3 some records were left out of the export (named on
-// stderr), 1 a database or file error, 2 wrong arguments.
+// stderr) or verify found the database not whole, 1 a database or file
+// error, 2 wrong arguments.
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
@@ -19,6 +23,7 @@
 #include "records/journal_query.h"
 #include "records/protocol_pdf.h"
 #include "records/record_store.h"
+#include "records_integrity.h"
 
 namespace {
 
@@ -87,7 +92,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName("yukt-records");
     QCommandLineParser args;
     args.addHelpOption();
-    args.addPositionalArgument("command", "export | protocol");
+    args.addPositionalArgument("command", "export | protocol | verify | migrate | complete");
     args.addOptions({{"db", "records database URL", "URL"},
                      {"fgis", "registry XML file to write", "FILE"},
                      {"from", "first date, YYYY-MM-DD", "DATE"},
@@ -95,19 +100,28 @@ int main(int argc, char* argv[]) {
                      {"attach-protocol", "attach each PDF protocol"},
                      {"id", "record number", "N"},
                      {"pdf", "protocol file to write", "FILE"},
-                     {"workdir", "the workstation's work directory", "DIR"}});
+                     {"workdir", "the workstation's work directory", "DIR"},
+                     {"grant", "migrate: the workstation role to grant its rights", "ROLE"},
+                     {"author", "complete: who completes the record", "NAME"},
+                     {"reason", "complete: why", "TEXT"}});
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
     if (args.isSet("help")) args.showHelp(0);
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);
+    const QString url = RecordsDbUrl(WorkDir(args), args.value("db"));
+    if (positional.size() == 1 && command == "verify") return VerifyCommand(url);
+    if (positional.size() == 1 && command == "migrate")
+        return MigrateCommand(url, args.value("grant"));
+    if (positional.size() == 1 && command == "complete") return CompleteCommand(url, args);
     if (positional.size() != 1 || (command != "export" && command != "protocol") ||
         (command == "export" && args.value("fgis").isEmpty()))
         return Complain(
             "использование: yukt-records export --fgis FILE.xml [--from DATE] "
-            "[--to DATE] [--db URL] | protocol --id N --pdf FILE.pdf [--db URL]",
+            "[--to DATE] [--db URL] | protocol --id N --pdf FILE.pdf [--db URL] | verify [--db URL]"
+            " | migrate [--db URL] [--grant ROLE] | complete --id N --author NAME --reason TEXT",
             2);
     RecordStore store;
-    if (!store.Open(RecordsDbUrl(WorkDir(args), args.value("db"))))
+    if (!store.Open(url))
         return Complain(store.LastError(), 1);
     return command == "export" ? Export(store, args) : Protocol(store, args);
 }

@@ -12,6 +12,7 @@
 #include "app/ru_numbers.h"
 #include "app/settings_dialog.h"
 #include "records/lab_settings.h"
+#include "records/record_store.h"
 
 namespace yukt {
 
@@ -28,15 +29,6 @@ std::optional<double> NumberOf(const QLineEdit* e) {
 }
 
 }  // namespace
-
-QStringList MissingLabSettingsOf(const LabSettings& s) {
-    QStringList missing;
-    if (s.organisation.isEmpty()) missing << QStringLiteral("организация");
-    if (s.signCipher.isEmpty()) missing << QStringLiteral("шифр клейма");
-    if (s.uveNumbers.isEmpty() && s.mietaNumbers.isEmpty() && s.misTypeNumber.isEmpty())
-        missing << QStringLiteral("средства поверки (эталоны или калибратор как СИ)");
-    return missing;
-}
 
 TRecordInfoDialog::TRecordInfoDialog(const RecordInfo& offered, QWidget* parent) : QDialog(parent) {
     setObjectName("RecordInfoDialog");
@@ -146,7 +138,9 @@ void TRecordInfoDialog::CheckLabSettings(RecordStore& store, const QString& prog
 }
 
 void TRecordInfoDialog::ReadLabSettings() {
-    m_labMissing = MissingLabSettingsOf(LabSettings::Load(*m_store));
+    // Settings that cannot be read are as good as missing: the store says why.
+    const std::optional<LabSettings> lab = LabSettings::Load(*m_store);
+    m_labMissing = lab ? MissingLabSettings(*lab) : QStringList{m_store->LastError()};
     const bool missing = !m_labMissing.isEmpty();
     m_labWarning->setText(QStringLiteral("Не заполнены настройки лаборатории: ") +
                           m_labMissing.join(", "));

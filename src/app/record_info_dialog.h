@@ -18,7 +18,6 @@ namespace yukt {
 
 namespace records {
 class RecordStore;
-struct LabSettings;
 }
 
 class TRecordInfoDialog : public QDialog {
@@ -55,9 +54,5 @@ class TRecordInfoDialog : public QDialog {
     QString m_programDir;
     QStringList m_labMissing;
 };
-
-// The laboratory settings a record needs that `settings` leaves empty, named
-// as the settings dialog names them.
-QStringList MissingLabSettingsOf(const records::LabSettings& settings);
 
 }  // namespace yukt

@@ -17,7 +17,7 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     : QDialog(parent), m_store(store), m_programDir(programDir) {
     setObjectName("SettingsDialog");
     setWindowTitle(QStringLiteral("Настройки лаборатории"));
-    const LabSettings s = LabSettings::Load(store);
+    const LabSettings s = LabSettings::Load(store).value_or(LabSettings{});
     auto* form = new QFormLayout(this);
     auto edit = [this, form](const QString& label, const QString& value) {
         auto* e = new QLineEdit(value, this);

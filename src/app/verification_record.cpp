@@ -83,8 +83,8 @@ void TVerificationRecord::Begin() {
     record.module.model = QString::fromStdString(ModelOfKind(m_form.FirstKind));
     const QString host = RecordStore::Workstation();
     record.info = LoadLastInfo(*m_store, record.module.model, host);
-    const LabSettingsSource lab{m_store.get(), QString::fromStdString(m_form.ProgramDir)};
-    if (!m_form.Dialogs().AskRecordInfo(record.info, lab)) return;
+    const LabSettingsSource labSource{m_store.get(), QString::fromStdString(m_form.ProgramDir)};
+    if (!m_form.Dialogs().AskRecordInfo(record.info, labSource)) return;
     if (!SaveLastInfo(*m_store, record.module.model, record.info, host)) {
         Warn(QStringLiteral("Запись о поверке не начата:\n\r") + m_store->LastError());
         return;
@@ -93,7 +93,12 @@ void TVerificationRecord::Begin() {
     record.module.identText = QString::fromStdString(m_form.ModuleIdent);
     record.module.flashAddress = m_form.SavedAddress;
     record.module.flashBefore = FlashBefore();
-    record.lab = LabSettings::Load(*m_store).Snapshot();
+    const std::optional<LabSettings> lab = LabSettings::Load(*m_store);
+    if (!lab) {
+        Warn(QStringLiteral("Запись о поверке не начата:\n\r") + m_store->LastError());
+        return;
+    }
+    record.lab = lab->Snapshot();
     record.program = RunningProgram();
     if (!m_store->Begin(record)) {
         Warn(QStringLiteral("Запись о поверке не начата:\n\r") + m_store->LastError());

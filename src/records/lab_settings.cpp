@@ -22,22 +22,39 @@ const QStringList& LabSettings::Models() {
     return models;
 }
 
-LabSettings LabSettings::Load(RecordStore& store) {
+std::optional<LabSettings> LabSettings::Load(RecordStore& store) {
+    const std::optional<QHash<QString, QString>> all = store.Settings();
+    if (!all) return std::nullopt;
+    auto setting = [&all](const char* key, const QString& fallback = {}) {
+        return all->value(QString::fromLatin1(key), fallback);
+    };
     LabSettings s;
-    s.organisation = store.Setting("organisation");
-    s.signCipher = store.Setting("sign_cipher");
-    s.calibrator = store.Setting("calibrator");
-    s.uveNumbers = SplitList(store.Setting("uve_numbers"));
-    s.mietaNumbers = SplitList(store.Setting("mieta_numbers"));
-    s.misTypeNumber = store.Setting("mis_type");
-    s.misSerial = store.Setting("mis_serial");
-    s.certificateScheme = store.Setting("certificate_scheme", s.certificateScheme);
-    s.noticeScheme = store.Setting("notice_scheme", s.noticeScheme);
+    s.organisation = setting("organisation");
+    s.signCipher = setting("sign_cipher");
+    s.calibrator = setting("calibrator");
+    s.uveNumbers = SplitList(setting("uve_numbers"));
+    s.mietaNumbers = SplitList(setting("mieta_numbers"));
+    s.misTypeNumber = setting("mis_type");
+    s.misSerial = setting("mis_serial");
+    s.certificateScheme = setting("certificate_scheme", s.certificateScheme);
+    s.noticeScheme = setting("notice_scheme", s.noticeScheme);
     for (const QString& model : Models()) {
-        const int months = store.Setting("interval." + model).toInt();
+        const int months = all->value("interval." + model).toInt();
         if (months > 0) s.intervalMonths[model] = months;
     }
     return s;
+}
+
+QStringList MissingLabSettings(const LabSettings& s) {
+    QStringList missing;
+    if (s.organisation.trimmed().isEmpty()) missing << QStringLiteral("Организация");
+    if (s.signCipher.trimmed().isEmpty()) missing << QStringLiteral("Шифр клейма");
+    // The registry takes the means as etalons, etalon instruments or the
+    // calibrator as a measuring instrument; one of them is enough.
+    const bool mis = !s.misTypeNumber.trimmed().isEmpty() && !s.misSerial.trimmed().isEmpty();
+    if (s.uveNumbers.isEmpty() && s.mietaNumbers.isEmpty() && !mis)
+        missing << QStringLiteral("Средства поверки (эталоны или калибратор как СИ)");
+    return missing;
 }
 
 bool LabSettings::Save(RecordStore& store) const {

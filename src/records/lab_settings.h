@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "records/record.h"
 
@@ -28,11 +29,17 @@ struct LabSettings {
     static constexpr int kDefaultInterval = 12;
     static const QStringList& Models();  // the verifiable models
 
-    static LabSettings Load(RecordStore& store);
+    // Nothing (the store's LastError says why) when the settings cannot be
+    // read: a run never starts on settings it could not read.
+    static std::optional<LabSettings> Load(RecordStore& store);
     bool Save(RecordStore& store) const;
     LabSnapshot Snapshot() const;
     int IntervalFor(const QString& model) const;
 };
+
+// What the registry needs of the laboratory and is not filled, named as the
+// settings dialog names it; a verification starts only when this is empty.
+QStringList MissingLabSettings(const LabSettings& settings);
 
 // The certificate or notice number of a scheme.
 QString FormatCertificate(const QString& scheme, int year, qint64 number);

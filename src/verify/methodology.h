@@ -89,6 +89,26 @@ std::optional<Methodology> LoadMethodology(const std::string& path, ProcedureErr
 std::optional<Methodology> ParseMethodology(const std::string& text, const std::string& file,
                                             ProcedureError& error);
 
+// A round-2 procedure as a methodology of one error operation (no
+// reference, so no ratio; the error kept to three digits below the limit).
+Methodology MethodologyOfProcedure(const Procedure& p);
+
+// The kind of a model code ("748t" -> 3), -1 when it is not verified.
+int KindOfModel(const std::string& model);
+// "1-16", "1,3", "1-4, 9" as channel numbers in that order; empty when the
+// text is not such a list.
+std::vector<int> ParseChannelList(const std::string& text);
+// What a tolerance permits at `x`, in the quantity's unit.
+double PermittedError(const Tolerance& t, double x);
+
+// The points and tolerance of one channel of an error operation, overrides
+// applied.
+struct ChannelSpec {
+    std::vector<double> points;
+    const Tolerance* tolerance = nullptr;
+};
+ChannelSpec SpecOf(const Methodology& m, const Operation& op, int channel);
+
 const char* ToleranceKindWord(ToleranceKind kind);  // "abs", "rel", "reduced", "abs+rel"
 const char* OperationKindWord(OperationKind kind);  // "inspection", "functional", "software", "error"
 

@@ -23,6 +23,9 @@ struct PlanItem {
     Settling settling;         // resolved (error items)
     Connection connection = Connection::Series;
     double refRatio = 0;       // module's permitted error / reference's, at this point
+                               // (0: the methodology names no reference)
+    double frequencyHz = 0;    // Count: the frequency of the pulses
+    double safeValue = 0;      // left on the generator when the operation ends
 };
 
 struct Plan {

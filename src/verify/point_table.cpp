@@ -81,6 +81,98 @@ std::optional<ReplyRoute> RouteFor(Quantity q, int kind, int item) {
     }
 }
 
+int ChannelCount(Quantity q, int kind) {
+    switch (q) {
+        case Quantity::Current:
+            switch (kind) {
+                case kKind745t:
+                    return 1;
+                case kKind745t745t:
+                    return 2;
+                case kKind748x:
+                    return 3;
+                case kKind745t748x:
+                    return 4;
+                case kKind748x748x:
+                    return 6;
+                case kKind748t:
+                    return 16;
+                default:
+                    return 0;
+            }
+        case Quantity::GeneratorCurrent:
+            return kind == kKind787x ? 1 : 0;
+        case Quantity::Frequency:
+        case Quantity::Period:
+            return kind == kKind735t ? 2 : kind == kKind735x ? 1 : 0;
+        case Quantity::Interval:
+        case Quantity::Count:
+            return kind == kKind735x ? 1 : 0;
+        default:
+            return 0;
+    }
+}
+
+// The current and the 735t channels are items 0.. in channel order; the
+// 735x has one input whose items are its quantities.
+std::optional<int> ItemOf(Quantity q, int kind, int channel) {
+    if (channel < 1 || channel > ChannelCount(q, kind)) return std::nullopt;
+    if (kind == kKind735x) return q == Quantity::Interval ? 1 : q == Quantity::Count ? 2 : 0;
+    return channel - 1;
+}
+
+int ChannelOfItem(Quantity q, int kind, int item) {
+    for (int c = 1; c <= ChannelCount(q, kind); ++c)
+        if (ItemOf(q, kind, c) == item) return c;
+    return 0;
+}
+
+std::string ModelOfKind(int kind) {
+    switch (kind) {
+        case kKind745t:
+            return "745t";
+        case kKind748x:
+            return "748x";
+        case kKind748t:
+            return "748t";
+        case kKind735t:
+            return "735t";
+        case kKind735x:
+            return "735x";
+        case kKind787x:
+            return "787x";
+        case kKind745t745t:
+            return "745t+745t";
+        case kKind745t748x:
+            return "745t+748x";
+        case kKind748x748x:
+            return "748x+748x";
+        default:
+            return "";
+    }
+}
+
+double ModuleResolution(Quantity q, int kind, double value, double quartzKHz) {
+    constexpr double kAdcMv = 2500, kShuntOhm = 100;
+    switch (q) {
+        case Quantity::Current:
+            // The 748t converts with 12 bits, the others with 24.
+            return kAdcMv / (kind == kKind748t ? 4096.0 : 16777216.0) / kShuntOhm;
+        case Quantity::GeneratorCurrent:
+            return kAdcMv / 16777216.0 / kShuntOhm;
+        case Quantity::Frequency:
+            return quartzKHz > 0 ? value * value / (quartzKHz * 1000) : 0;
+        case Quantity::Period:
+            return quartzKHz > 0 ? 1000 / quartzKHz : 0;  // µs per count
+        case Quantity::Interval:
+            return quartzKHz > 0 ? 1 / (quartzKHz * 1000) : 0;
+        case Quantity::Count:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
 std::string CurrentCommand(int kind, double mA) {
     // A 787x under test is generator number 2; otherwise the calibrator's
     // generator number 1 feeds the module under test.
@@ -125,10 +217,9 @@ std::vector<std::string> ReplyWords(const std::string& line) {
 
 std::optional<double> ReplyValue(const std::vector<std::string>& words, int entry) {
     if (entry < 1 || entry > static_cast<int>(words.size())) return std::nullopt;
-    const std::string text = CommaToPoint(words[entry - 1]);
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0') return std::nullopt;
+    // The reply is machine text: read it whatever the process locale is.
+    double v = 0;
+    if (!StrToFloatStrict(CommaToPoint(words[entry - 1]), v)) return std::nullopt;
     return v;
 }
 

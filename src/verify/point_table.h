@@ -43,6 +43,25 @@ std::optional<ReplyRoute> FrequencyRoute(int kind, int item);
 // sense (a frequency on a 735x interval item does not).
 std::optional<ReplyRoute> RouteFor(Quantity q, int kind, int item);
 
+// Physical channels (as printed on the module, from 1) and the page's
+// selector items they are: a methodology names channels, the pages items.
+// How many channels of the quantity a kind has (0: none).
+int ChannelCount(Quantity q, int kind);
+// The selector item of a physical channel, or nothing when the kind has no
+// such channel for the quantity.
+std::optional<int> ItemOf(Quantity q, int kind, int channel);
+// The physical channel of a selector item (0 when it is none).
+int ChannelOfItem(Quantity q, int kind, int item);
+// The model code a methodology names for a kind: "748t", "745t+748x" ...;
+// empty for a kind that is not verified.
+std::string ModelOfKind(int kind);
+
+// The smallest step the module can show at `value`: one ADC code of a
+// current input, one timer count of a frequency input (the timer runs at the
+// module's quartz `quartzKHz`, one period measured). Readings one step apart
+// agree whatever the settling band says.
+double ModuleResolution(Quantity q, int kind, double value, double quartzKHz);
+
 // Commands of the current page.
 std::string CurrentCommand(int kind, double mA);  // "Set 787x 1 12 6" ("787x 2" for kind 8)
 // The generator whose current the page sets, as its reply names it.

@@ -9,6 +9,7 @@
 
 #include "common/text_file.h"
 #include "instrument/identify.h"
+#include "verify/toml_reader.h"
 
 namespace yukt::verify {
 
@@ -39,71 +40,34 @@ const std::set<std::string> kTopKeys = {"title",      "doc",    "kinds",        
 const std::set<std::string> kErrorKeys = {"kind", "limit", "range"};
 const std::set<std::string> kSettlingKeys = {"delay", "agree", "band", "timeout", "readings"};
 
-// Thrown inside the reader only, turned into a ProcedureError at its edge.
-struct Mistake {
-    int line;
-    std::string key;
-    std::string message;
-};
+int lineOf(const toml::node* node) { return LineOf(node); }
 
-int lineOf(const toml::node* node) {
-    return node ? static_cast<int>(node->source().begin.line) : 0;
-}
-
+// The procedure's reader: the shared one with the names this file uses.
 class Reader {
   public:
-    explicit Reader(const toml::table& root) : m_root(root) {}
-
+    explicit Reader(const toml::table& root) : m_r(root) {}
     void unknownKeys(const toml::table& t, const std::set<std::string>& known,
                      const std::string& prefix) {
-        for (const auto& [key, node] : t) {
-            const std::string name(key.str());
-            if (!known.count(name))
-                throw Mistake{static_cast<int>(key.source().begin.line), prefix + name,
-                              "неизвестный ключ"};
-        }
+        m_r.UnknownKeys(t, known, prefix);
     }
-
     const toml::node& need(const toml::table& t, const std::string& key,
                            const std::string& prefix) {
-        const toml::node* n = t.get(key);
-        // A key missing from a table is placed at the table's header; the
-        // top level has none.
-        if (!n) throw Mistake{&t == &m_root ? 0 : lineOf(&t), prefix + key, "ключ не задан"};
-        return *n;
+        return m_r.Need(t, key, prefix);
     }
-
     std::string text(const toml::table& t, const std::string& key, const std::string& prefix) {
-        const toml::node& n = need(t, key, prefix);
-        const auto v = n.value<std::string>();
-        if (!v || !n.is_string() || v->empty())
-            throw Mistake{lineOf(&n), prefix + key, "ожидается непустая строка"};
-        return *v;
+        return m_r.Text(t, key, prefix);
     }
-
-    double number(const toml::node& n, const std::string& key) {
-        if (!n.is_number()) throw Mistake{lineOf(&n), key, "ожидается число"};
-        const double v = n.value<double>().value_or(NAN);
-        if (!std::isfinite(v)) throw Mistake{lineOf(&n), key, "ожидается конечное число"};
-        return v;
-    }
+    double number(const toml::node& n, const std::string& key) { return m_r.Number(n, key); }
     double number(const toml::table& t, const std::string& key, const std::string& prefix) {
-        return number(need(t, key, prefix), prefix + key);
+        return m_r.Number(t, key, prefix);
     }
-
     long long integer(const toml::table& t, const std::string& key, const std::string& prefix) {
-        const toml::node& n = need(t, key, prefix);
-        if (!n.is_integer()) throw Mistake{lineOf(&n), prefix + key, "ожидается целое число"};
-        return *n.value<long long>();
+        return m_r.Integer(t, key, prefix);
     }
+    const toml::table& table(const std::string& key) { return m_r.Table(m_r.Root(), key, ""); }
 
-    const toml::table& table(const std::string& key) {
-        const toml::node& n = need(m_root, key, "");
-        if (!n.is_table()) throw Mistake{lineOf(&n), key, "ожидается таблица [" + key + "]"};
-        return *n.as_table();
-    }
-
-    const toml::table& m_root;
+  private:
+    TomlReader m_r;
 };
 
 Quantity quantityOf(const std::string& word, int line) {
@@ -115,40 +79,11 @@ Quantity quantityOf(const std::string& word, int line) {
 const std::set<int> kVerifiable = {kKind745t, kKind748x,     kKind748t,     kKind735t,    kKind735x,
                                    kKind787x, kKind745t745t, kKind745t748x, kKind748x748x};
 
-// A point the reference cannot produce is refused before anything runs.
 void checkPoint(const Procedure& p, double v, int line) {
-    auto bad = [&](const std::string& why) {
-        throw Mistake{line, "points", "точка " + FloatToStr(v) + ": " + why};
-    };
-    switch (p.quantity) {
-        case Quantity::Current:
-        case Quantity::GeneratorCurrent:
-            if (v < 0 || v > kCurrentMaxMa) bad("ток вне диапазона генератора 0..20 мА");
-            break;
-        case Quantity::Frequency:
-            if (!FrequencyInRange(v)) bad("частота вне диапазона генератора 35..3500 Гц");
-            break;
-        case Quantity::Period:
-            if (v <= 0 || !FrequencyInRange(1e6 / v))
-                bad("период вне диапазона генератора (частота 35..3500 Гц)");
-            break;
-        case Quantity::Interval:
-            if (v < kIntervalMinS || v > kIntervalMaxS)
-                bad("интервал вне диапазона генератора 0,2..1500 с");
-            break;
-        case Quantity::Count:
-            if (v < 1 || v != std::floor(v)) bad("количество импульсов должно быть целым ≥ 1");
-            if (p.frequencyHz > 0) {
-                const double t = v / p.frequencyHz;
-                if (t < kIntervalMinS || t > kIntervalMaxS)
-                    bad("интервал счёта вне диапазона генератора 0,2..1500 с");
-            }
-            break;
-        default:
-            break;
-    }
-    if (p.errorKind == ErrorKind::Rel && v == 0)
-        bad("относительная погрешность в нулевой точке не определена");
+    std::string why = PointProblem(p.quantity, v, p.frequencyHz);
+    if (why.empty() && p.errorKind == ErrorKind::Rel && v == 0)
+        why = "относительная погрешность в нулевой точке не определена";
+    if (!why.empty()) throw Mistake{line, "points", "точка " + FloatToStr(v) + ": " + why};
 }
 
 Procedure read(const toml::table& root, const std::string& file) {
@@ -266,6 +201,38 @@ Procedure read(const toml::table& root, const std::string& file) {
 
 }  // namespace
 
+// A point the reference cannot produce is refused before anything runs.
+std::string PointProblem(Quantity q, double v, double frequencyHz) {
+    switch (q) {
+        case Quantity::Current:
+        case Quantity::GeneratorCurrent:
+            if (v < 0 || v > kCurrentMaxMa) return "ток вне диапазона генератора 0..20 мА";
+            break;
+        case Quantity::Frequency:
+            if (!FrequencyInRange(v)) return "частота вне диапазона генератора 35..3500 Гц";
+            break;
+        case Quantity::Period:
+            if (v <= 0 || !FrequencyInRange(1e6 / v))
+                return "период вне диапазона генератора (частота 35..3500 Гц)";
+            break;
+        case Quantity::Interval:
+            if (v < kIntervalMinS || v > kIntervalMaxS)
+                return "интервал вне диапазона генератора 0,2..1500 с";
+            break;
+        case Quantity::Count:
+            if (v < 1 || v != std::floor(v)) return "количество импульсов должно быть целым ≥ 1";
+            if (frequencyHz > 0) {
+                const double t = v / frequencyHz;
+                if (t < kIntervalMinS || t > kIntervalMaxS)
+                    return "интервал счёта вне диапазона генератора 0,2..1500 с";
+            }
+            break;
+        default:
+            break;
+    }
+    return "";
+}
+
 std::string ProcedureError::Text() const {
     std::string t = file;
     if (line > 0) t += ":" + std::to_string(line);
@@ -278,6 +245,12 @@ const char* QuantityWord(Quantity q) {
     for (const QuantityName& n : kQuantities)
         if (n.q == q) return n.word;
     return "?";
+}
+
+std::optional<Quantity> QuantityFromWord(const std::string& word) {
+    for (const QuantityName& q : kQuantities)
+        if (word == q.word) return q.q;
+    return std::nullopt;
 }
 
 const char* QuantityUnit(Quantity q) {

@@ -17,6 +17,11 @@ struct Settling {
     double band = 0;       // ... within this band (max - min), in the quantity's unit
     double timeoutS = 30;  // from the end of the delay until settled
     int readings = 3;      // readings kept; the point's value is their mean
+    // The band may also be stated in % of the value or in steps of the
+    // module's resolution at the point; the widest of the three holds, and
+    // readings one resolution step apart always agree.
+    double bandRel = 0;
+    double bandSteps = 0;
 };
 
 struct Procedure {
@@ -51,8 +56,14 @@ std::optional<Procedure> LoadProcedure(const std::string& path, ProcedureError& 
 std::optional<Procedure> ParseProcedure(const std::string& text, const std::string& file,
                                         ProcedureError& error);
 
+// Why the reference cannot produce `v` of the quantity (empty when it can);
+// `frequencyHz` is the pulse frequency of a count.
+std::string PointProblem(Quantity q, double v, double frequencyHz);
+
 // The quantity's name in procedure files ("current", "frequency" ...).
 const char* QuantityWord(Quantity q);
+// The quantity a word of the files names.
+std::optional<Quantity> QuantityFromWord(const std::string& word);
 // Its unit for output ("мА", "Гц" ...).
 const char* QuantityUnit(Quantity q);
 

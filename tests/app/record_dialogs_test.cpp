@@ -82,7 +82,7 @@ class RecordDialogsTest : public QObject {
         QVERIFY(store.Open(dir.filePath("p.sqlite")));
         TRecordInfoDialog dialog(RecordInfo{});
         dialog.CheckLabSettings(store, dir.path());
-        const QString named = "организация, шифр клейма, средства поверки (эталоны или "
+        const QString named = "Организация, Шифр клейма, Средства поверки (эталоны или "
                               "калибратор как СИ)";
         QCOMPARE(dialog.findChild<QLabel*>("LabWarning")->text(),
                  "Не заполнены настройки лаборатории: " + named);
@@ -109,7 +109,7 @@ class RecordDialogsTest : public QObject {
         dialog.findChildren<QSpinBox*>().first()->setValue(24);
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const LabSettings s = LabSettings::Load(store);
+        const LabSettings s = LabSettings::Load(store).value();
         QCOMPARE(s.organisation, QString("Лаборатория"));
         QCOMPARE(s.signCipher, QString("ЛАБ"));
         QCOMPARE(s.uveNumbers, (QStringList{"3.1.A.1", "3.1.A.2"}));

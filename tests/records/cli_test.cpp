@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include "records/lab_settings.h"
@@ -63,6 +64,113 @@ TEST(RecordsTool, ExportsTheDateRangeAndNamesWhatItLeftOut) {
     QFile pdf(dir.filePath("3.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(4) == "%PDF");
+}
+
+int RunTool(const QStringList& args, QString* out) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(YUKT_RECORDS_TOOL, args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    *out = QString::fromLocal8Bit(p.readAll());
+    return p.exitCode();
+}
+
+// What someone with the file and an editor might do, the guards taken away first.
+TEST(RecordsTool, VerifyNamesEveryChangedMissingOrReorderedEntry) {
+    QTemporaryDir dir;
+    const QString base = dir.filePath("base.sqlite");
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(base)) << store.LastError().toStdString();
+        for (int k = 0; k < 2; ++k) {
+            Record r = SampleRecord();
+            ASSERT_TRUE(store.Begin(r));
+            for (double nominal : {4.0, 12.0, 20.0}) {
+                RecordPoint p = SamplePoint(nominal, nominal + 0.01);
+                ASSERT_TRUE(store.AddPoint(r.id, p));
+            }
+            ASSERT_TRUE(store.Close(r.id));
+        }
+    }
+    struct Case {
+        const char* name;
+        QStringList sql;
+        int status;
+        QStringList named;
+    };
+    // Record 1: opening 1, points 2-4, closure 5; record 2: 6, 7-9, 10.
+    const Case cases[] = {
+        {"untouched", {}, 0, {"нарушений: 0"}},
+        {"edited", {"UPDATE records SET verdict = 'не годен' WHERE id = 1"}, 3,
+         {"звено 5, запись № 1, закрытие: изменено"}},
+        {"deleted", {"DELETE FROM points WHERE record_id = 1 AND seq = 2"}, 3,
+         {"звено 3: нет в базе"}},
+        {"record deleted", {"DELETE FROM records WHERE id = 2"}, 3,
+         {"звено 6: нет в базе", "звено 10: нет в базе"}},
+        {"reordered",
+         {"UPDATE points SET chain_seq = -1 WHERE chain_seq = 3",
+          "UPDATE points SET chain_seq = 3 WHERE chain_seq = 4",
+          "UPDATE points SET chain_seq = 4 WHERE chain_seq = -1"},
+         3, {"звено 3, запись № 1, точка 3: переставлено", "звено 4, запись № 1, точка 2: переставлено"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString copy = dir.filePath(QString(c.name) + ".sqlite");
+        ASSERT_TRUE(QFile::copy(base, copy));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
+            db.setDatabaseName(copy);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            QStringList triggers;
+            q.exec("SELECT name FROM sqlite_master WHERE type = 'trigger'");
+            while (q.next()) triggers << q.value(0).toString();
+            for (const QString& t : triggers) ASSERT_TRUE(q.exec("DROP TRIGGER " + t));
+            for (const QString& s : c.sql) ASSERT_TRUE(q.exec(s)) << s.toStdString();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("tamper");
+        QString out;
+        EXPECT_EQ(RunTool({"verify", "--db", copy}, &out), c.status) << out.toStdString();
+        for (const QString& named : c.named) EXPECT_TRUE(out.contains(named)) << out.toStdString();
+    }
+}
+
+// Begun before the settings were filled: left out of the export until completed.
+TEST(RecordsTool, ARecordBegunWithoutTheLaboratorysPartIsCompletedByACorrection) {
+    QTemporaryDir dir;
+    const QString url = dir.filePath("poverka.sqlite");
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(url));
+        Record r = SampleRecord();
+        r.lab = {};
+        RecordPoint p = SamplePoint(4, 4.01);
+        ASSERT_TRUE(store.Begin(r) && store.AddPoint(r.id, p) && store.Close(r.id));
+    }
+    const QStringList complete = {"complete", "--id", "1", "--author", "Петров",
+                                  "--reason", "настройки заполнены", "--db", url};
+    const QStringList exportArgs = {"export", "--fgis", dir.filePath("out.xml"), "--db", url};
+    QString out;
+    EXPECT_EQ(RunTool(complete, &out), 1) << "nothing to complete it with yet";
+    EXPECT_EQ(RunTool(exportArgs, &out), 3);
+    EXPECT_TRUE(out.contains("нет шифра клейма")) << out.toStdString();
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(url));
+        LabSettings lab;
+        lab.organisation = "Лаборатория";
+        lab.signCipher = "ЛАБ";
+        lab.uveNumbers = {"3.1.A.1"};
+        ASSERT_TRUE(lab.Save(store));
+    }
+    EXPECT_EQ(RunTool(complete, &out), 0) << out.toStdString();
+    EXPECT_EQ(RunTool(exportArgs, &out), 0) << out.toStdString();
+    QFile xml(dir.filePath("out.xml"));
+    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+    const QByteArray text = xml.readAll();
+    EXPECT_TRUE(text.contains("<signCipher>ЛАБ</signCipher>") && text.contains("3.1.A.1"));
+    EXPECT_EQ(RunTool({"verify", "--db", url}, &out), 0) << out.toStdString();
 }
 #endif
 

@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "records/record_store.h"
+
 namespace yukt::records::test {
 namespace {
 const QString kBin = QStringLiteral("/usr/lib/postgresql/15/bin/");
@@ -80,14 +82,26 @@ QString PgServer::NewDatabase(QString* why) {
             *why = admin.lastError().text();
         } else {
             QSqlQuery q(admin);
-            // A fixed, generated name: nothing from outside reaches this text.
-            if (!q.exec("CREATE DATABASE " + name)) *why = q.lastError().text();
+            // Fixed, generated names: nothing from outside reaches these texts.
+            for (const char* role : {"poverka_owner", "poverka_station"})
+                q.exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role));  // once per server
+            if (!q.exec("CREATE DATABASE " + name + " OWNER poverka_owner"))
+                *why = q.lastError().text();
         }
         admin.close();
     }
     QSqlDatabase::removeDatabase("pg-admin");
     if (!why->isEmpty()) return {};
-    return "postgresql://postgres@/" + name + "?host=" + m_dir->path();
+    return "postgresql://poverka_owner@/" + name + "?host=" + m_dir->path();
+}
+
+QString PgServer::Provision(const QString& ownerUrl, QString* why) {
+    RecordStore owner;
+    if (!owner.Open(ownerUrl) || !owner.GrantWorkstation("poverka_station")) {
+        *why = owner.LastError();
+        return {};
+    }
+    return QString(ownerUrl).replace("poverka_owner@", "poverka_station@");
 }
 
 namespace {

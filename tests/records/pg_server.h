@@ -15,8 +15,12 @@ class PgServer {
     bool Start(QString* why);
     void Stop();
     bool Running() const { return m_running; }
-    // A fresh, empty database on this server, as a store URL.
+    // A fresh, empty database on this server, owned by the owner role, as
+    // the owner's store URL.
     QString NewDatabase(QString* why);
+    // Migrates a database as its owner and grants the workstation role its
+    // rights; the workstation's URL, which the tests use.
+    static QString Provision(const QString& ownerUrl, QString* why);
 
   private:
     bool Run(const QStringList& command, QString* why);

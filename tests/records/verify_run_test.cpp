@@ -56,21 +56,44 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
         "[error]\nkind = \"reduced\"\nlimit = 0.2\nrange = 20\n"
         "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n");
     procedure.close();
+    const QString pdf = m_dir.filePath("protocol.pdf");
+    auto run = [&](const QString& url, QString* err) {
+        QProcess verify;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("YUKT_COM1", m_dir.filePath("com1"));
+        verify.setProcessEnvironment(env);
+        verify.start(YUKT_BIN_DIR "/yukt-verify",
+                     {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure.fileName(),
+                      "--serial", "S-77", "--db", url, "--operator", "Иванов И. И.", "--kind",
+                      "первичная", "--conditions", "21.5,100.2,55", "--protocol", pdf});
+        EXPECT_TRUE(verify.waitForFinished(120000));
+        *err = QString::fromLocal8Bit(verify.readAllStandardError());
+        return verify.exitCode();
+    };
+    QString err;
+    // Settings the registry needs and nobody filled: the run does not start.
+    EXPECT_NE(run(m_url, &err), 0);
+    EXPECT_TRUE(err.contains("Шифр клейма") && err.contains("Средства поверки")) << err.toStdString();
+    EXPECT_FALSE(Connect()->Load(1));
     {
         auto store = Connect();
-        ASSERT_TRUE(store->SetSetting("sign_cipher", "ЛАБ"));
+        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
+                    store->SetSetting("sign_cipher", "ЛАБ") &&
+                    store->SetSetting("uve_numbers", "3.1.A.1"));
     }
-    QProcess verify;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("YUKT_COM1", m_dir.filePath("com1"));
-    verify.setProcessEnvironment(env);
-    const QString pdf = m_dir.filePath("protocol.pdf");
-    verify.start(YUKT_BIN_DIR "/yukt-verify",
-                 {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure.fileName(), "--serial",
-                  "S-77", "--db", m_url, "--operator", "Иванов И. И.", "--kind", "первичная",
-                  "--conditions", "21.5,100.2,55", "--protocol", pdf});
-    ASSERT_TRUE(verify.waitForFinished(120000));
-    EXPECT_EQ(verify.exitCode(), 3) << verify.readAllStandardError().toStdString();
+    if (QString(GetParam()) == "sqlite") {
+        // A copy with a damaged page stops the run before it starts.
+        const QString copy = m_dir.filePath("damaged.sqlite");
+        ASSERT_TRUE(QFile::copy(m_url, copy));
+        QFile f(copy);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.size() >= 3 * 4096);
+        f.seek(f.size() - 4096);
+        f.write(QByteArray(4096, '\x5a'));
+        f.close();
+        EXPECT_NE(run(copy, &err), 0);
+        EXPECT_TRUE(err.contains("повреждена")) << err.toStdString();
+    }
+    EXPECT_EQ(run(m_url, &err), 3) << err.toStdString();
 
     auto store = Connect();
     const std::optional<Record> r = store->Load(1);
