@@ -140,7 +140,7 @@ void TRecordInfoDialog::CheckLabSettings(RecordStore& store, const QString& prog
 void TRecordInfoDialog::ReadLabSettings() {
     // Settings that cannot be read are as good as missing: the store says why.
     const std::optional<LabSettings> lab = LabSettings::Load(*m_store);
-    m_labMissing = lab ? MissingLabSettings(*lab) : QStringList{m_store->LastError()};
+    m_labMissing = lab ? records::MissingLabSettings(*lab) : QStringList{m_store->LastError()};
     const bool missing = !m_labMissing.isEmpty();
     m_labWarning->setText(QStringLiteral("Не заполнены настройки лаборатории: ") +
                           m_labMissing.join(", "));
