@@ -30,12 +30,11 @@ class TRecordInfoDialog : public QDialog {
     QStringList Missing() const;
     // Fields filled with something that is not a number.
     QStringList Unreadable() const;
-    // The laboratory settings a record needs, still empty (only once
-    // CheckLabSettings was called).
-    QStringList MissingLabSettings() const { return m_labMissing; }
     // What keeps the dialog from being accepted, one line each; empty when
     // nothing does.
     QString Problems() const;
+    // Names the laboratory settings a record needs that are still empty (or
+    // cannot be read) and holds the dialog until they are filled.
     void CheckLabSettings(records::RecordStore& store, const QString& programDir);
     void accept() override;
 

