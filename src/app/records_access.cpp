@@ -40,9 +40,11 @@ TRecordsAccess::TRecordsAccess(TMainForm& form) : QObject(&form), m_form(form) {
     qApp->installEventFilter(this);
 }
 
+// Deleted at once, not closed: at the end of the program no event loop is
+// left to delete it later, and its database connection must be closed.
 TRecordsAccess::~TRecordsAccess() {
     qApp->removeEventFilter(this);
-    if (m_journal) m_journal->close();
+    delete m_journal.data();
 }
 
 TJournalWindow* TRecordsAccess::Journal() const { return m_journal; }
