@@ -135,6 +135,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_points->setHorizontalHeaderLabels(kPointHeaders);
     m_points->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_points->verticalHeader()->hide();
+    m_points->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_points->horizontalHeader()->setStretchLastSection(true);
 
     auto* buttons = new QHBoxLayout;
@@ -292,7 +293,6 @@ void TJournalWindow::ShowRecord(qint64 id) {
             m_points->setItem(i, c, item);
         }
     }
-    m_points->resizeColumnsToContents();
 }
 
 QList<qint64> TJournalWindow::SelectedOrFiltered() const {
