@@ -1,7 +1,6 @@
 #include "app/journal_window.h"
 
 #include <QCheckBox>
-#include <algorithm>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
@@ -21,6 +20,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
@@ -224,8 +224,7 @@ qint64 TJournalWindow::RecordAt(int row) const {
 
 qint64 TJournalWindow::SelectedRecord() const {
     const QModelIndex current = m_table->currentIndex();
-    if (!current.isValid() || !m_table->selectionModel()->isRowSelected(current.row()))
-        return 0;
+    if (!current.isValid() || !m_table->selectionModel()->isRowSelected(current.row())) return 0;
     return RecordAt(current.row());
 }
 
@@ -377,9 +376,9 @@ void TJournalWindow::CorrectRecord() {
     dialog.setWindowTitle(QStringLiteral("Исправление записи № %1").arg(r->id));
     if (dialog.exec() != QDialog::Accepted) return;
     bool ok = false;
-    const QString author = QInputDialog::getText(this, QStringLiteral("Исправление"),
-                                                 QStringLiteral("Кто исправляет:"),
-                                                 QLineEdit::Normal, QString(), &ok);
+    const QString author =
+        QInputDialog::getText(this, QStringLiteral("Исправление"),
+                              QStringLiteral("Кто исправляет:"), QLineEdit::Normal, QString(), &ok);
     if (!ok) return;
     const QString reason = QInputDialog::getText(this, QStringLiteral("Исправление"),
                                                  QStringLiteral("Причина исправления:"),

@@ -9,7 +9,7 @@
 namespace yukt::records {
 struct RecordInfo;
 class RecordStore;
-}
+}  // namespace yukt::records
 
 namespace yukt {
 

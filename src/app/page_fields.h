@@ -4,10 +4,11 @@
 //
 // Each field registered here gets its key filter applied before the field
 // sees a key; a pasted text goes through the same filter, character by
-// character, and the field's own select-all, copy, cut and undo keys work. Enter runs the field's action (not on a read-only field: the
-// pages lock fields precisely so that nothing is sent meanwhile); a click
-// runs the click handler; leaving the field for another control runs the exit
-// handler (a message box or another window taking the focus does not count).
+// character, and the field's own select-all, copy, cut and undo keys work.
+// Enter runs the field's action (not on a read-only field: the pages lock
+// fields precisely so that nothing is sent meanwhile); a click runs the click
+// handler; leaving the field for another control runs the exit handler (a
+// message box or another window taking the focus does not count).
 
 #include <QObject>
 #include <QString>

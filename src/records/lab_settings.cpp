@@ -121,7 +121,7 @@ RecordInfo LoadLastInfo(RecordStore& store, const QString& model, const QString&
     i.methodology = store.Setting(ModelKey(host, model, "methodology"));
     i.owner = store.Setting(HostKey(host, "owner"));
     i.kind = store.Setting(HostKey(host, "kind")) == "1" ? VerificationKind::Primary
-                                                        : VerificationKind::Periodic;
+                                                         : VerificationKind::Periodic;
     i.operatorName = store.Setting(HostKey(host, "operator"));
     i.conditions.temperature = StoredNumber(store.Setting(HostKey(host, "temperature")));
     i.conditions.pressure = StoredNumber(store.Setting(HostKey(host, "pressure")));

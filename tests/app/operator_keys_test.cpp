@@ -18,9 +18,7 @@ using namespace yukt::testing;
 
 namespace {
 
-TJournalWindow* journalOf(TMainForm& form) {
-    return form.findChild<TRecordsAccess*>()->Journal();
-}
+TJournalWindow* journalOf(TMainForm& form) { return form.findChild<TRecordsAccess*>()->Journal(); }
 
 // Shown as a window of its own, not one inside the fixed main window.
 bool journalShown(TMainForm& form) {
@@ -67,8 +65,8 @@ class OperatorKeysTest : public QObject {
         const struct {
             int mainPage, workPage;
             const char* target;
-        } places[] = {{0, 0, "InitLabel"},   {1, 0, "LProc"},     {1, 1, "GrBoxGenCur"},
-                      {1, 1, "le787xOut"},   {1, 1, "e787xIMin"}, {1, 2, "GrBox735Freq"}};
+        } places[] = {{0, 0, "InitLabel"}, {1, 0, "LProc"},     {1, 1, "GrBoxGenCur"},
+                      {1, 1, "le787xOut"}, {1, 1, "e787xIMin"}, {1, 2, "GrBox735Freq"}};
         for (const auto& p : places) {
             AppRig rig;
             TMainForm& form = rig.create({"Idle", "0", "0", "0", "0", "0"});

@@ -71,8 +71,9 @@ class RecordDialogsTest : public QObject {
         QVERIFY(store.Open(dir.filePath("p.sqlite")));
         TRecordInfoDialog dialog(RecordInfo{});
         dialog.CheckLabSettings(store, dir.path());
-        const QString named = "Организация, Шифр клейма, Средства поверки (эталоны или "
-                              "калибратор как СИ)";
+        const QString named =
+            "Организация, Шифр клейма, Средства поверки (эталоны или "
+            "калибратор как СИ)";
         QCOMPARE(dialog.findChild<QLabel*>("LabWarning")->text(),
                  "Не заполнены настройки лаборатории: " + named);
     }

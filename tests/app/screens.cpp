@@ -11,23 +11,23 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QTimer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/auto_run.h"
-#include "app/qt_translation.h"
 #include "app/journal_window.h"
+#include "app/qt_translation.h"
 #include "app/record_info_dialog.h"
 #include "app/records_access.h"
 #include "app/settings_dialog.h"
-#include "widgets/color_button.h"
 #include "page_rig.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
 #include "verify/procedure.h"
+#include "widgets/color_button.h"
 
 using namespace yukt;
 using namespace yukt::testing;
