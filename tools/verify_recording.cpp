@@ -120,7 +120,8 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         std::fprintf(stderr, "yukt-verify: %s\n", note.toLocal8Bit().constData());
     // Fields not given on the command line are those of the last record.
     const Conditions given = record.info.conditions;
-    record.info = LoadLastInfo(r->m->store);
+    record.module.model = QString::fromStdString(plan.model);
+    record.info = LoadLastInfo(r->m->store, record.module.model, RecordStore::Workstation());
     if (!o.conditions.empty()) record.info.conditions = given;
     record.info.serial = QString::fromStdString(serial);
     if (!o.operatorName.empty()) record.info.operatorName = QString::fromStdString(o.operatorName);
@@ -153,11 +154,13 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     }
     record.lab = lab->Snapshot();
     record.program = RunningProgram();
-    if (!r->m->store.Begin(record)) {
+    // Offered again to the next run; a database that fails here would fail
+    // the record too, so nothing is begun.
+    if (!SaveLastInfo(r->m->store, record.module.model, record.info, RecordStore::Workstation()) ||
+        !r->m->store.Begin(record)) {
         error = r->m->store.LastError().toStdString();
         return nullptr;
     }
-    SaveLastInfo(r->m->store, record.info);  // offered again to the next run
     r->m->id = record.id;
     r->m->protocol = o.protocol;
     r->m->recorder = std::make_unique<RunRecorder>(r->m->store, record.id, QString(), next);

@@ -13,11 +13,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
+#include <QSqlError>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
@@ -52,6 +54,16 @@ namespace {
 
 const QStringList kHeaders = {"№",      "Ред.",      "Дата",       "Модель",        "Модуль",
                               "Зав. №", "Результат", "Поверитель", "Свидетельство", ""};
+const QStringList kPointHeaders = {"№",        "Канал",       "Задано", "Эталон",
+                                   "Измерено", "Погрешность", "Допуск", "Результат"};
+
+// A point's outcome in the protocol's words; the measured value and error of
+// a point not measured mean nothing and are not shown.
+QString PointResultText(const RecordPoint& p) {
+    if (p.result == "pass") return QStringLiteral("соответствует");
+    if (p.result == "fail") return QStringLiteral("не соответствует");
+    return QStringLiteral("не измерено") + (p.reason.isEmpty() ? QString() : ": " + p.reason);
+}
 
 }  // namespace
 
@@ -100,6 +112,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
 
     auto* paging = new QHBoxLayout;
     m_prev = new QPushButton(QStringLiteral("<"), this);
@@ -114,10 +127,11 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_recordTitle = new QLabel(this);
     m_points = new QTableWidget(0, 8, this);
     m_points->setObjectName("PointsTable");
-    m_points->setHorizontalHeaderLabels(
-        {"№", "Канал", "Задано", "Эталон", "Измерено", "Погрешность", "Допуск", "Результат"});
+    m_points->setHorizontalHeaderLabels(kPointHeaders);
     m_points->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_points->verticalHeader()->hide();
+    m_points->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_points->horizontalHeader()->setStretchLastSection(true);
 
     auto* buttons = new QHBoxLayout;
     auto button = [this, buttons](const QString& text, void (TJournalWindow::*slot)()) {
@@ -160,8 +174,11 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
         connect(e, &QLineEdit::textChanged, this, &TJournalWindow::Refresh);
     connect(m_prev, &QPushButton::clicked, this, [this] { ShowPage(m_page - 1); });
     connect(m_next, &QPushButton::clicked, this, [this] { ShowPage(m_page + 1); });
-    connect(m_table, &QTableView::clicked, this,
-            [this](const QModelIndex& i) { ShowRecord(RecordAt(i.row())); });
+    // The points follow the current row, by mouse or keyboard.
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) ShowRecord(RecordAt(current.row()));
+            });
     Refresh();
 }
 
@@ -170,16 +187,18 @@ TJournalWindow::~TJournalWindow() {
     m_model->clear();
 }
 
-void TJournalWindow::ShowFor(const QString& programDir, QWidget* parent) {
+TJournalWindow* TJournalWindow::Open(const QString& programDir, QWidget* errorParent) {
     auto store = std::make_unique<RecordStore>();
     if (!store->Open(RecordsDbUrl(programDir))) {
-        QMessageBox::warning(parent, QStringLiteral("Внимание!"), store->LastError());
-        return;
+        QMessageBox::warning(errorParent, QStringLiteral("Внимание!"), store->LastError());
+        return nullptr;
     }
     if (!store->SpoolNotes().isEmpty())
-        QMessageBox::information(parent, QStringLiteral("Журнал поверок"),
+        QMessageBox::information(errorParent, QStringLiteral("Журнал поверок"),
                                  store->SpoolNotes().join('\n'));
-    (new TJournalWindow(std::move(store), programDir, parent))->show();
+    auto* window = new TJournalWindow(std::move(store), programDir);
+    window->show();
+    return window;
 }
 
 JournalFilter TJournalWindow::Filter() const {
@@ -205,6 +224,20 @@ qint64 TJournalWindow::RecordAt(int row) const {
     return m_model->record(row).value(kJId).toLongLong();
 }
 
+qint64 TJournalWindow::SelectedRecord() const {
+    const QModelIndex current = m_table->currentIndex();
+    if (!current.isValid() || !m_table->selectionModel()->isRowSelected(current.row())) return 0;
+    return RecordAt(current.row());
+}
+
+void TJournalWindow::SelectRecord(qint64 id) {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (RecordAt(row) != id) continue;
+        m_table->selectRow(row);
+        return;
+    }
+}
+
 void TJournalWindow::Refresh() {
     m_count = JournalCount(m_store->Database(), Filter());
     ShowPage(0);
@@ -212,11 +245,19 @@ void TJournalWindow::Refresh() {
 
 void TJournalWindow::ShowPage(int page) {
     m_page = qBound(0, page, PageCount() - 1);
+    const qint64 shown = m_shown;
     m_model->setQuery(JournalPage(m_store->Database(), Filter(), kPageSize, m_page * kPageSize));
+    if (m_model->lastError().isValid()) Warn(m_model->lastError().text());
     for (int c = 0; c < kHeaders.size(); ++c)
         m_model->setHeaderData(c, Qt::Horizontal, kHeaders[c]);
     m_table->setColumnHidden(kJRevision, true);
     m_table->setColumnHidden(kJState, true);
+    m_table->resizeColumnsToContents();
+    // The record below stays shown while it is on the page.
+    m_points->setRowCount(0);
+    m_recordTitle->clear();
+    m_shown = 0;
+    SelectRecord(shown);
     m_pageLabel->setText(QStringLiteral("Страница %1 из %2, записей: %3")
                              .arg(m_page + 1)
                              .arg(PageCount())
@@ -237,11 +278,21 @@ void TJournalWindow::ShowRecord(qint64 id) {
     m_points->setRowCount(r->points.size());
     for (int i = 0; i < r->points.size(); ++i) {
         const RecordPoint& p = r->points[i];
-        const QStringList cells = {
-            QString::number(p.seq), p.channel,         RuNumber(p.nominal), RuNumber(p.reference),
-            RuNumber(p.measured),   RuNumber(p.error), RuNumber(p.limit),   p.result};
-        for (int c = 0; c < cells.size(); ++c)
-            m_points->setItem(i, c, new QTableWidgetItem(cells[c]));
+        const bool measured = p.result == "pass" || p.result == "fail";
+        const QString none = QStringLiteral("—");
+        const QStringList cells = {QString::number(p.seq),
+                                   p.channel,
+                                   RuNumber(p.nominal),
+                                   RuNumber(p.reference),
+                                   measured ? RuNumber(p.measured) : none,
+                                   measured ? RuNumber(p.error) : none,
+                                   RuNumber(p.limit),
+                                   PointResultText(p)};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setToolTip(cells[c]);  // a long reason stays readable
+            m_points->setItem(i, c, item);
+        }
     }
 }
 
@@ -256,8 +307,10 @@ void TJournalWindow::Warn(const QString& text) {
 }
 
 void TJournalWindow::SaveProtocol() {
-    const std::optional<Record> r = m_store->Load(m_shown);
-    if (!r) return Warn(QStringLiteral("Выберите запись в журнале"));
+    const qint64 id = SelectedRecord();
+    if (id == 0) return Warn(QStringLiteral("Выберите запись в журнале"));
+    const std::optional<Record> r = m_store->Load(id);
+    if (!r) return Warn(m_store->LastError());
     const QString path = QFileDialog::getSaveFileName(
         this, ProtocolTitle(*r), QStringLiteral("protocol-%1.pdf").arg(r->id), "PDF (*.pdf)");
     QString error;
@@ -303,17 +356,24 @@ void TJournalWindow::ExportCsv() {
 }
 
 void TJournalWindow::CorrectRecord() {
-    const std::optional<Record> r = m_store->Load(m_shown);
-    if (!r) return Warn(QStringLiteral("Выберите запись в журнале"));
+    const qint64 id = SelectedRecord();
+    if (id == 0) return Warn(QStringLiteral("Выберите запись в журнале"));
+    const std::optional<Record> r = m_store->Load(id);
+    if (!r) return Warn(m_store->LastError());
     TRecordInfoDialog dialog(r->info, this);
+    dialog.setWindowTitle(QStringLiteral("Исправление записи № %1").arg(r->id));
     if (dialog.exec() != QDialog::Accepted) return;
-    const QString author = QInputDialog::getText(this, QStringLiteral("Исправление"),
-                                                 QStringLiteral("Кто исправляет:"));
+    bool ok = false;
+    const QString author =
+        QInputDialog::getText(this, QStringLiteral("Исправление"),
+                              QStringLiteral("Кто исправляет:"), QLineEdit::Normal, QString(), &ok);
+    if (!ok) return;
     const QString reason = QInputDialog::getText(this, QStringLiteral("Исправление"),
-                                                 QStringLiteral("Причина исправления:"));
+                                                 QStringLiteral("Причина исправления:"),
+                                                 QLineEdit::Normal, QString(), &ok);
+    if (!ok) return;
     if (!m_store->Correct(r->id, dialog.Info(), author, reason)) return Warn(m_store->LastError());
     ShowPage(m_page);
-    ShowRecord(r->id);
 }
 
 void TJournalWindow::OpenSettings() {

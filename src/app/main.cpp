@@ -87,6 +87,7 @@ int main(int argc, char* argv[]) {
     yukt::TMainForm::Services services;
     services.Dialogs = &dialogs;
     yukt::TMainForm form(options, services);
+    dialogs.SetParent(&form);
     form.show();
     return app.exec();
 }

@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "app/init_thread.h"
+#include "app/records_access.h"
 #include "app/ru_numbers.h"
 #include "app/verification_record.h"
 #include "common/text.h"
@@ -70,6 +71,7 @@ TMainForm::TMainForm(const StartOptions& options, const Services& services, QWid
     ConnectPageCur();
     ConnectPage735();
     new TVerificationRecord(*this);
+    new TRecordsAccess(*this);
 
     // FormCreate
     DeleteFilesOnClose = true;

@@ -83,10 +83,15 @@ void TVerificationRecord::Begin() {
         m_storeLost = false;
     }
     Record record;
-    record.info = LoadLastInfo(*m_store);
-    if (!m_form.Dialogs().AskRecordInfo(record.info)) return;
-    SaveLastInfo(*m_store, record.info);
     record.module.model = QString::fromStdString(ModelOfKind(m_form.FirstKind));
+    const QString host = RecordStore::Workstation();
+    record.info = LoadLastInfo(*m_store, record.module.model, host);
+    const LabSettingsSource labSource{m_store.get(), QString::fromStdString(m_form.ProgramDir)};
+    if (!m_form.Dialogs().AskRecordInfo(record.info, labSource)) return;
+    if (!SaveLastInfo(*m_store, record.module.model, record.info, host)) {
+        Warn(QStringLiteral("Запись о поверке не начата:\n\r") + m_store->LastError());
+        return;
+    }
     record.module.designation = QString::fromStdString(m_form.ModuleDesignation);
     record.module.identText = QString::fromStdString(m_form.ModuleIdent);
     record.module.flashAddress = m_form.SavedAddress;

@@ -40,9 +40,13 @@ QString Where(const JournalFilter& f, QVariantList* binds) {
     return where;
 }
 
-QSqlQuery Run(const QSqlDatabase& db, const QString& text, const QVariantList& binds) {
+// A page is shown by a model that moves back and forth in it, so it must be
+// scrollable (a forward-only query shows no rows at all); a whole list is
+// only read once from start to end, forward-only, without caching it.
+QSqlQuery Run(const QSqlDatabase& db, const QString& text, const QVariantList& binds,
+              bool forwardOnly = true) {
     QSqlQuery q(db);
-    q.setForwardOnly(true);
+    q.setForwardOnly(forwardOnly);
     q.prepare(text);
     for (const QVariant& b : binds) q.addBindValue(b);
     q.exec();
@@ -60,7 +64,7 @@ QSqlQuery JournalPage(const QSqlDatabase& db, const JournalFilter& filter, int l
     } else {
         text += sql::kJournalOrderAll;
     }
-    return Run(db, text, binds);
+    return Run(db, text, binds, limit < 0);
 }
 
 qint64 JournalCount(const QSqlDatabase& db, const JournalFilter& filter) {

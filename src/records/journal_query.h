@@ -40,7 +40,8 @@ enum JournalColumn {
     kJState
 };
 
-// A prepared and executed query for one page (limit < 0: every match).
+// A prepared and executed query for one page, scrollable as a view needs it
+// (limit < 0: every match, forward-only for reading once).
 QSqlQuery JournalPage(const QSqlDatabase& db, const JournalFilter& filter, int limit, int offset);
 qint64 JournalCount(const QSqlDatabase& db, const JournalFilter& filter);
 QList<qint64> JournalIds(const QSqlDatabase& db, const JournalFilter& filter);

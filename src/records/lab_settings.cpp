@@ -1,6 +1,7 @@
 #include "records/lab_settings.h"
 
 #include "records/machine_number.h"
+#include "common/text.h"
 #include "records/record_store.h"
 
 namespace yukt::records {
@@ -14,8 +15,6 @@ QStringList SplitList(const QString& text) {
         if (!item.trimmed().isEmpty()) out << item.trimmed();
     return out;
 }
-
-QString NumberText(const std::optional<double>& v) { return v ? MachineNumber(*v) : QString(); }
 
 }  // namespace
 
@@ -89,37 +88,69 @@ QString FormatCertificate(const QString& scheme, int year, qint64 number) {
     return out;
 }
 
-RecordInfo LoadLastInfo(RecordStore& store) {
+// The module's details are kept per model, the workstation's own entries
+// (owner, operator, kind, conditions) across models; both per workstation.
+// "/" cannot be part of a host name or a model code.
+namespace {
+
+QString HostKey(const QString& host, const char* field) {
+    return QStringLiteral("last/%1/%2").arg(host, QLatin1String(field));
+}
+
+QString ModelKey(const QString& host, const QString& model, const char* field) {
+    return QStringLiteral("last/%1/%2/%3").arg(host, model, QLatin1String(field));
+}
+
+std::optional<double> StoredNumber(const QString& text) {
+    double v = 0;
+    if (!StrToFloatStrict(text.toStdString(), v)) return std::nullopt;
+    return v;
+}
+
+QString NumberToStore(const std::optional<double>& v) {
+    return v ? QString::fromStdString(FloatToStr(*v)) : QString();
+}
+
+}  // namespace
+
+RecordInfo LoadLastInfo(RecordStore& store, const QString& model, const QString& host) {
     RecordInfo i;
-    i.instrumentName = store.Setting("last.instrument_name");
-    i.manufactureYear = store.Setting("last.manufacture_year");
-    i.modification = store.Setting("last.modification");
-    i.owner = store.Setting("last.owner");
-    i.typeNumber = store.Setting("last.type_number");
-    i.kind =
-        store.Setting("last.kind") == "1" ? VerificationKind::Primary : VerificationKind::Periodic;
-    i.methodology = store.Setting("last.methodology");
-    i.operatorName = store.Setting("last.operator");
-    i.conditions.temperature = MachineNumberOf(store.Setting("last.temperature"));
-    i.conditions.pressure = MachineNumberOf(store.Setting("last.pressure"));
-    i.conditions.pressureUnit = store.Setting("last.pressure_unit", i.conditions.pressureUnit);
-    i.conditions.humidity = MachineNumberOf(store.Setting("last.humidity"));
+    i.instrumentName = store.Setting(ModelKey(host, model, "instrument_name"));
+    i.manufactureYear = store.Setting(ModelKey(host, model, "manufacture_year"));
+    i.modification = store.Setting(ModelKey(host, model, "modification"));
+    i.typeNumber = store.Setting(ModelKey(host, model, "type_number"));
+    i.methodology = store.Setting(ModelKey(host, model, "methodology"));
+    i.owner = store.Setting(HostKey(host, "owner"));
+    i.kind = store.Setting(HostKey(host, "kind")) == "1" ? VerificationKind::Primary
+                                                         : VerificationKind::Periodic;
+    i.operatorName = store.Setting(HostKey(host, "operator"));
+    i.conditions.temperature = StoredNumber(store.Setting(HostKey(host, "temperature")));
+    i.conditions.pressure = StoredNumber(store.Setting(HostKey(host, "pressure")));
+    i.conditions.pressureUnit =
+        store.Setting(HostKey(host, "pressure_unit"), i.conditions.pressureUnit);
+    i.conditions.humidity = StoredNumber(store.Setting(HostKey(host, "humidity")));
     return i;  // the serial number is never offered again: it names one module
 }
 
-bool SaveLastInfo(RecordStore& store, const RecordInfo& i) {
-    return store.SetSetting("last.instrument_name", i.instrumentName) &&
-           store.SetSetting("last.manufacture_year", i.manufactureYear) &&
-           store.SetSetting("last.modification", i.modification) &&
-           store.SetSetting("last.owner", i.owner) &&
-           store.SetSetting("last.type_number", i.typeNumber) &&
-           store.SetSetting("last.kind", QString::number(static_cast<int>(i.kind))) &&
-           store.SetSetting("last.methodology", i.methodology) &&
-           store.SetSetting("last.operator", i.operatorName) &&
-           store.SetSetting("last.temperature", NumberText(i.conditions.temperature)) &&
-           store.SetSetting("last.pressure", NumberText(i.conditions.pressure)) &&
-           store.SetSetting("last.pressure_unit", i.conditions.pressureUnit) &&
-           store.SetSetting("last.humidity", NumberText(i.conditions.humidity));
+bool SaveLastInfo(RecordStore& store, const QString& model, const RecordInfo& i,
+                  const QString& host) {
+    const std::pair<QString, QString> values[] = {
+        {ModelKey(host, model, "instrument_name"), i.instrumentName},
+        {ModelKey(host, model, "manufacture_year"), i.manufactureYear},
+        {ModelKey(host, model, "modification"), i.modification},
+        {ModelKey(host, model, "type_number"), i.typeNumber},
+        {ModelKey(host, model, "methodology"), i.methodology},
+        {HostKey(host, "owner"), i.owner},
+        {HostKey(host, "kind"), QString::number(static_cast<int>(i.kind))},
+        {HostKey(host, "operator"), i.operatorName},
+        {HostKey(host, "temperature"), NumberToStore(i.conditions.temperature)},
+        {HostKey(host, "pressure"), NumberToStore(i.conditions.pressure)},
+        {HostKey(host, "pressure_unit"), i.conditions.pressureUnit},
+        {HostKey(host, "humidity"), NumberToStore(i.conditions.humidity)},
+    };
+    for (const auto& [key, value] : values)
+        if (!store.SetSetting(key, value)) return false;
+    return true;
 }
 
 }  // namespace yukt::records

@@ -44,8 +44,11 @@ QStringList MissingLabSettings(const LabSettings& settings);
 // The certificate or notice number of a scheme.
 QString FormatCertificate(const QString& scheme, int year, qint64 number);
 
-// The operator's entries of the last record, offered again for the next one.
-RecordInfo LoadLastInfo(RecordStore& store);
-bool SaveLastInfo(RecordStore& store, const RecordInfo& info);
+// The operator's entries of the last record of `model` on the workstation
+// `host`, offered again for the next one. Saving fails (LastError of the
+// store) when the database does.
+RecordInfo LoadLastInfo(RecordStore& store, const QString& model, const QString& host);
+bool SaveLastInfo(RecordStore& store, const QString& model, const RecordInfo& info,
+                  const QString& host);
 
 }  // namespace yukt::records

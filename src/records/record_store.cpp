@@ -773,15 +773,8 @@ std::optional<QHash<QString, QString>> RecordStore::Settings() {
 }
 
 bool RecordStore::SetSetting(const QString& key, const QString& value) {
-    if (!m_db.transaction()) return Fail("Не удалось начать транзакцию", m_db.lastError().text());
-    const bool ok = Exec(sql::kDeleteSetting, {key}, "Не удалось записать настройку") &&
-                    Exec(sql::kWriteSetting, {key, value.isNull() ? QStringLiteral("") : value},
-                         "Не удалось записать настройку");
-    if (!ok || !m_db.commit()) {
-        m_db.rollback();
-        return false;
-    }
-    return true;
+    return Exec(sql::kWriteSetting, {key, value.isNull() ? QStringLiteral("") : value},
+                "Не удалось записать настройку");
 }
 
 bool RecordStore::GrantWorkstation(const QString& role) {

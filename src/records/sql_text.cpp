@@ -262,8 +262,11 @@ const char* const kSelectPlan =
 
 const char* const kReadSetting = "SELECT value FROM settings WHERE key = ?";
 const char* const kReadAllSettings = "SELECT key, value FROM settings";
-const char* const kDeleteSetting = "DELETE FROM settings WHERE key = ?";
-const char* const kWriteSetting = "INSERT INTO settings (key, value) VALUES (?, ?)";
+// One statement, so that workstations writing one key at once never collide
+// (SQLite 3.24 and PostgreSQL 9.5 know it).
+const char* const kWriteSetting =
+    "INSERT INTO settings (key, value) VALUES (?, ?)"
+    " ON CONFLICT (key) DO UPDATE SET value = excluded.value";
 
 const char* const kJournalSelect =
     "SELECT r.id, r.revision, r.started_utc, r.model, r.designation, r.serial, r.verdict,"

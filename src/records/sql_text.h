@@ -44,7 +44,6 @@ QString SelectPoints();    // Names(PointColumns()) of one record (bind id)
 
 extern const char* const kReadSetting;
 extern const char* const kReadAllSettings;
-extern const char* const kDeleteSetting;
 extern const char* const kWriteSetting;
 
 // The journal: the latest revision of every record, filtered and paged. The
