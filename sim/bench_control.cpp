@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <locale>
 #include <sstream>
 
+#include "common/text.h"
 #include "sim/device_table.h"
 
 namespace yukt::sim {
@@ -15,9 +17,7 @@ bool toNumber(const std::string& text, double& out) {
     std::string s = text;
     for (char& c : s)
         if (c == ',') c = '.';
-    char* end = nullptr;
-    out = std::strtod(s.c_str(), &end);
-    return end == s.c_str() + s.size();
+    return StrToFloatStrict(s, out);
 }
 
 bool toInt(const std::string& text, int& out) {
@@ -207,6 +207,7 @@ std::string applyBenchCommand(Bench& bench, const std::vector<std::string>& word
 std::string describeBench(const Bench& bench) {
     auto lk = bench.lock();
     std::ostringstream out;
+    out.imbue(std::locale::classic());  // the bench's numbers read the same everywhere
     auto module = [&](const char* what, const SimModule* m) {
         out << what << ": ";
         if (!m) {

@@ -1,10 +1,10 @@
 #include "sim/flash.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "common/module_ids.h"
+#include "common/text.h"
 
 namespace yukt::sim {
 
@@ -50,10 +50,8 @@ void Flash::setParamText(int n, std::string_view text) {
 
 std::string Flash::paramTextOf(double value) {
     // As many significant digits as fit into ten characters.
-    char buf[64];
     for (int digits = 9; digits >= 1; --digits) {
-        std::snprintf(buf, sizeof buf, "%.*g", digits, value);
-        std::string s(buf);
+        std::string s = Fmt("%.*g", digits, value);
         if (s.find('e') != std::string::npos) continue;
         if (s.size() <= static_cast<std::size_t>(ids::kParamLength)) {
             for (char& c : s)
@@ -87,9 +85,8 @@ std::optional<double> Flash::param(int n) const {
     const std::size_t first = s.find_first_not_of(' ');
     if (first == std::string::npos) return std::nullopt;
     s = s.substr(first, s.find_last_not_of(' ') - first + 1);
-    char* end = nullptr;
-    const double v = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size()) return std::nullopt;
+    double v = 0;
+    if (!StrToFloatStrict(s, v)) return std::nullopt;
     return v;
 }
 

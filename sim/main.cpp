@@ -130,6 +130,13 @@ class ControlFile {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all: a stop asked for while the bench is still starting ends
+    // it cleanly once it serves, with its terminal and symlink removed.
+    static std::atomic<bool> stop{false};
+    std::signal(SIGINT, [](int) { stop = true; });
+    std::signal(SIGTERM, [](int) { stop = true; });
+    std::signal(SIGHUP, [](int) { stop = true; });
+    std::signal(SIGPIPE, SIG_IGN);
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-bench")) return 0;
     if (argc == 2 && std::string(argv[1]) == "--help") {
         usage(std::cout);
@@ -172,10 +179,6 @@ int main(int argc, char** argv) {
         std::cerr << "yukt-bench: " << error << '\n';
         return 1;
     }
-    static std::atomic<bool> stop{false};
-    std::signal(SIGINT, [](int) { stop = true; });
-    std::signal(SIGTERM, [](int) { stop = true; });
-    std::signal(SIGHUP, [](int) { stop = true; });
 
     ControlFile control(opt.controlFile);
     control.skipExisting();

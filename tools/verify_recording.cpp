@@ -1,9 +1,13 @@
 #include "verify_recording.h"
 
 #include <QGuiApplication>
+#include <clocale>
+#include <cstdio>
 
+#include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/lab_settings.h"
+#include "records/machine_number.h"
 #include "records/program_ident.h"
 #include "records/protocol_pdf.h"
 #include "records/run_recorder.h"
@@ -17,10 +21,8 @@ bool ParseConditions(const std::string& text, Conditions& c) {
     if (parts.size() != 3) return false;
     std::optional<double>* fields[] = {&c.temperature, &c.pressure, &c.humidity};
     for (int k = 0; k < 3; ++k) {
-        bool ok = false;
-        const double v = parts[k].trimmed().toDouble(&ok);
-        if (!ok) return false;
-        *fields[k] = v;
+        *fields[k] = MachineNumberOf(parts[k]);
+        if (!*fields[k]) return false;
     }
     return true;
 }
@@ -41,6 +43,7 @@ bool ParseRecordOption(int& i, int argc, char** argv, RecordOptions& o) {
                                                 : nullptr;
     if (target == nullptr || i + 1 >= argc) return false;
     *target = argv[++i];
+    if (target == &o.db) HidePasswordInArgument(argv[i]);
     return true;
 }
 
@@ -55,6 +58,31 @@ struct VerifyRecording::Impl {
 VerifyRecording::VerifyRecording() : m(std::make_unique<Impl>()) {}
 VerifyRecording::~VerifyRecording() = default;
 verify::ProgressSink* VerifyRecording::Sink() { return m->recorder.get(); }
+void VerifyRecording::SetStop(std::function<void()> stop) { m->recorder->SetStop(std::move(stop)); }
+bool VerifyRecording::Lost() const { return m->recorder->Spool() != nullptr; }
+
+std::string VerifyRecording::LostNotice() const {
+    const PointSpool* spool = m->recorder->Spool();
+    if (spool == nullptr) return {};
+    QString text = QStringLiteral(
+                       "база данных записей недоступна (%1); поверка остановлена, "
+                       "запись № %2 прервана.")
+                       .arg(m->recorder->Error())
+                       .arg(m->id);
+    if (spool->Count() > 0)
+        text += QStringLiteral(
+                    " Точки (%1) сохранены в %2 и будут записаны при следующем "
+                    "открытии базы.")
+                    .arg(spool->Count())
+                    .arg(spool->Path());
+    else
+        text += QStringLiteral(
+                    " Её окончание сохранено в %1 и будет записано при следующем "
+                    "открытии базы.")
+                    .arg(spool->Path());
+    if (!m->protocol.empty()) text += QStringLiteral(" Протокол не записан.");
+    return text.toStdString();
+}
 
 std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     const RecordOptions& o, const std::string& serial, const verify::Methodology& methodology,
@@ -66,8 +94,12 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     static int argc = 1;
     static char name[] = "yukt-verify";
     static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr)
+    if (QCoreApplication::instance() == nullptr) {
         r->m->app = std::make_unique<QGuiApplication>(argc, argv);
+        // Qt takes the user's locale for the C library too; the run's replies
+        // and numbers are machine text and stay in the C locale.
+        std::setlocale(LC_NUMERIC, "C");
+    }
 
     Record record;
     if (!o.conditions.empty() && !ParseConditions(o.conditions, record.info.conditions)) {
@@ -84,9 +116,12 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         error = r->m->store.LastError().toStdString();
         return nullptr;
     }
+    for (const QString& note : r->m->store.SpoolNotes())
+        std::fprintf(stderr, "yukt-verify: %s\n", note.toLocal8Bit().constData());
     // Fields not given on the command line are those of the last record.
     const Conditions given = record.info.conditions;
-    record.info = LoadLastInfo(r->m->store);
+    record.module.model = QString::fromStdString(plan.model);
+    record.info = LoadLastInfo(r->m->store, record.module.model, RecordStore::Workstation());
     if (!o.conditions.empty()) record.info.conditions = given;
     record.info.serial = QString::fromStdString(serial);
     if (!o.operatorName.empty()) record.info.operatorName = QString::fromStdString(o.operatorName);
@@ -105,13 +140,27 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
             found.found.substr(0, found.found.find(" (")));
         record.softwareFound = QString::fromStdString(found.found);
     }
-    record.lab = LabSettings::Load(r->m->store).Snapshot();
-    record.program = RunningProgram();
-    if (!r->m->store.Begin(record)) {
+    // A run starts only on settings that were read and that the registry accepts.
+    const std::optional<LabSettings> lab = LabSettings::Load(r->m->store);
+    if (!lab) {
         error = r->m->store.LastError().toStdString();
         return nullptr;
     }
-    SaveLastInfo(r->m->store, record.info);  // offered again to the next run
+    if (const QStringList missing = MissingLabSettings(*lab); !missing.isEmpty()) {
+        error = ("в настройках лаборатории не заполнено: " + missing.join("; ") +
+                 " (yukt-records settings или «Настройки…» в журнале)")
+                    .toStdString();
+        return nullptr;
+    }
+    record.lab = lab->Snapshot();
+    record.program = RunningProgram();
+    // Offered again to the next run; a database that fails here would fail
+    // the record too, so nothing is begun.
+    if (!SaveLastInfo(r->m->store, record.module.model, record.info, RecordStore::Workstation()) ||
+        !r->m->store.Begin(record)) {
+        error = r->m->store.LastError().toStdString();
+        return nullptr;
+    }
     r->m->id = record.id;
     r->m->protocol = o.protocol;
     r->m->recorder = std::make_unique<RunRecorder>(r->m->store, record.id, QString(), next);
@@ -120,6 +169,12 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
 }
 
 std::string VerifyRecording::Finish() {
+    // The database is not touched again: the spool keeps the record's end.
+    if (const PointSpool* spool = m->recorder->Spool()) {
+        if (spool->Error().isEmpty()) return {};
+        return "база данных записей недоступна (" + m->recorder->Error().toStdString() +
+               "), и точки не сохранены: " + spool->Error().toStdString();
+    }
     std::optional<Record> record = m->store.Load(m->id);
     if (record && record->state == RecordState::Open) {
         m->store.Close(m->id, kInterrupted);

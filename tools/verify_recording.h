@@ -2,6 +2,7 @@
 // a run in the workstation, and --protocol writes its PDF protocol.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,7 +19,8 @@ struct RecordOptions {
 
 #ifndef YUKT_NO_RECORDS
 // Takes --db, --operator, --kind, --conditions T,P,H and --protocol FILE with
-// their values; false when argv[i] is none of them.
+// their values; false when argv[i] is none of them. A password in the --db
+// URL is wiped from argv once read, so that ps does not show it.
 bool ParseRecordOption(int& i, int argc, char** argv, RecordOptions& o);
 extern const char* const kRecordUsage;
 
@@ -34,9 +36,16 @@ class VerifyRecording {
                                                   verify::ProgressSink* next, std::string& error);
     ~VerifyRecording();
     verify::ProgressSink* Sink();
+    // What stops the run should the database be lost during it.
+    void SetStop(std::function<void()> stop);
     // After the run: makes sure the record is closed, writes the protocol if
-    // asked. Empty on success, else what went wrong.
+    // asked. Empty on success, else what went wrong (the record is kept
+    // nowhere).
     std::string Finish();
+    // The database was lost during the run: the record went to the local
+    // spool and ends "прервано"; the text says why and where it is kept.
+    bool Lost() const;
+    std::string LostNotice() const;
 
   private:
     VerifyRecording();
@@ -58,7 +67,10 @@ class VerifyRecording {
         return nullptr;
     }
     verify::ProgressSink* Sink() { return nullptr; }
+    void SetStop(std::function<void()>) {}
     std::string Finish() { return {}; }
+    bool Lost() const { return false; }
+    std::string LostNotice() const { return {}; }
 };
 #endif
 

@@ -13,14 +13,21 @@
 // the console goes on without it.
 //
 // Exit codes: 0 at the end of input, 1 on a fatal configuration error, 2
-// when the instrument cannot be opened or the arguments are wrong.
+// when the instrument cannot be opened or the arguments are wrong; SIGINT,
+// SIGTERM or SIGHUP end it at once with the trace written out, 128 + the
+// signal's number (130, 143, 129) as a shell reports a killed program.
+
+#include <pthread.h>
+#include <signal.h>
 
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "common/cp1251.h"
 #include "common/program_version.h"
@@ -86,6 +93,27 @@ std::string openProblem(const TcPrbr& prbr, const std::string& cfgDir) {
     return "";
 }
 
+// Installed before anything else, so that no moment of the start is left
+// to the default action. A trace reader that goes away (a pipe) makes a
+// write fail, not the program die.
+void watchStopSignals() {
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    std::thread([stop] {
+        int sig = 0;
+        sigwait(&stop, &sig);
+        // The trace holds the last half second of lines in memory.
+        StopTrace();
+        std::fflush(stdout);
+        std::_Exit(128 + sig);
+    }).detach();
+}
+
 bool blankLine(const std::string& line) {
     for (unsigned char c : line)
         if (c > ' ') return false;
@@ -95,6 +123,7 @@ bool blankLine(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    watchStopSignals();
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-console")) return 0;
     Options opt;
     if (!parseOptions(argc, argv, opt)) {

@@ -1,24 +1,40 @@
 // yukt-records: the records database without a display.
-//   yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] [--db URL] [--attach-protocol]
+//   yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] [--max-records N]
+//                       [--attach-protocol] [--db URL]
 //   yukt-records protocol --id N --pdf FILE.pdf [--db URL]
+//   yukt-records verify [--db URL]            the chain of every record, the file
+//   yukt-records migrate [--db URL] [--grant ROLE]   as the database's owner
+//   yukt-records complete --id N --author NAME --reason TEXT [--db URL]
+//   yukt-records settings [get KEY | set KEY VALUE] [--db URL]
+//   yukt-records due --days N [--db URL]
 // Without --db the database is the workstation's (--workdir DIR, else the
 // program's folder when writable, else ~/.local/share/poverka).
 // Exit status: 0 done, 3 some records were left out of the export (named on
-// stderr), 1 a database or file error, 2 wrong arguments.
+// stderr), there was nothing to export, or verify found the database not
+// whole, 1 a database or file error, 2 wrong arguments or a setting value
+// refused.
+// Opening the database writes back what a run kept in the local spool while
+// the database was away; each such record is named on stderr.
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSaveFile>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
+#include <csignal>
 #include <cstdio>
 
 #include "common/program_version.h"
+#include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/fgis_export.h"
 #include "records/journal_query.h"
+#include "records/lab_settings_check.h"
 #include "records/protocol_pdf.h"
+#include "records/record_feed.h"
 #include "records/record_store.h"
+#include "records_integrity.h"
 
 namespace {
 
@@ -35,25 +51,33 @@ bool ParseDate(const QString& text, QDate* out) {
     return out->isValid();
 }
 
+void Say(const QString& text) { std::printf("%s\n", text.toLocal8Bit().constData()); }
+
 int Export(RecordStore& store, const QCommandLineParser& args) {
     JournalFilter filter;
     if (!ParseDate(args.value("from"), &filter.from) || !ParseDate(args.value("to"), &filter.to))
         return Complain("даты задаются как ГГГГ-ММ-ДД", 2);
-    QList<Record> records;
-    for (qint64 id : JournalIds(store.Database(), filter)) {
-        std::optional<Record> r = store.Load(id);
-        if (!r) return Complain(store.LastError(), 1);
-        records << *r;
+    FgisExportOptions options;
+    options.path = args.value("fgis");
+    options.attachProtocol = args.isSet("attach-protocol");
+    if (args.isSet("max-records")) {
+        bool ok = false;
+        options.maxRecords = args.value("max-records").toInt(&ok);
+        if (!ok || options.maxRecords < 1) return Complain("--max-records: целое число от 1", 2);
     }
-    QSaveFile file(args.value("fgis"));
-    if (!file.open(QIODevice::WriteOnly))
-        return Complain(file.fileName() + ": " + file.errorString(), 1);
-    const FgisExportReport report = WriteFgisXml(records, &file, args.isSet("attach-protocol"));
-    if (!file.commit()) return Complain(file.fileName() + ": " + file.errorString(), 1);
-    for (const QString& problem : report.problems) Complain(problem, 0);
-    std::printf("Выгружено записей: %lld из %lld\n", static_cast<long long>(report.exported.size()),
-                static_cast<long long>(records.size()));
-    return report.problems.isEmpty() ? 0 : 3;
+    const FgisExportReport report = ExportFgis(FeedOfFilter(store, filter), options,
+                                               [](const QString& line) { Complain(line, 0); });
+    if (!report.error.isEmpty()) return Complain(report.error + "; файл не записан", 1);
+    if (report.exported == 0) {
+        Complain(report.offered == 0
+                     ? QStringLiteral("нет записей для выгрузки, файл не записан")
+                     : QStringLiteral("ни одна запись не выгружена, файл не записан"),
+                 0);
+        return 3;
+    }
+    Say(QStringLiteral("Выгружено записей: %1 из %2").arg(report.exported).arg(report.offered));
+    for (const QString& file : report.files) Say(QStringLiteral("Файл: ") + file);
+    return report.leftOut == 0 ? 0 : 3;
 }
 
 int Protocol(RecordStore& store, const QCommandLineParser& args) {
@@ -77,9 +101,54 @@ QString WorkDir(const QCommandLineParser& args) {
            QStringLiteral("/poverka");
 }
 
+int Settings(RecordStore& store, const QStringList& words) {
+    const QString action = words.value(1);
+    if (words.size() == 1) {
+        for (const QString& key : LabSettingKeys())
+            Say(key + " = " + store.Setting(key, LabSettingDefault(key)));
+        return 0;
+    }
+    const QString key = words.value(2);
+    if (action == "get" && words.size() == 3) {
+        if (!LabSettingKeys().contains(key)) return Complain("нет такого параметра: " + key, 2);
+        Say(store.Setting(key, LabSettingDefault(key)));
+        return 0;
+    }
+    if (action == "set" && words.size() == 4) {
+        if (const QString problem = LabSettingProblem(key, words[3]); !problem.isEmpty())
+            return Complain(problem, 2);
+        if (!store.SetSetting(key, NormalisedLabSetting(key, words[3])))
+            return Complain(store.LastError(), 1);
+        return 0;
+    }
+    return Complain("использование: yukt-records settings [get KEY | set KEY VALUE]", 2);
+}
+
+int Due(RecordStore& store, const QCommandLineParser& args) {
+    bool ok = false;
+    const int days = args.value("days").toInt(&ok);
+    if (!ok || days < 0) return Complain("нужно --days N, число дней от 0", 2);
+    QSqlQuery q = DueModules(store.Database(), days);
+    if (!q.isActive()) return Complain("Не удалось прочитать журнал: " + q.lastError().text(), 1);
+    qint64 count = 0;
+    while (q.next()) {
+        if (count++ == 0)
+            Say("Действительно до\tМодель\tМодуль\tЗав. №\tВладелец\tСвидетельство\tЗапись");
+        QStringList row;
+        for (int c : {kDValidUntil, kDModel, kDDesignation, kDSerial, kDOwner, kDCertificate, kDId})
+            row << q.value(c).toString().replace('\t', ' ').replace('\n', ' ');
+        Say(row.join('\t'));
+    }
+    if (count == 0)
+        Complain(QStringLiteral("нет модулей, срок поверки которых истекает в ближайшие %1 дн.")
+                     .arg(days),
+                 0);
+    return 0;
+}
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    std::signal(SIGPIPE, SIG_IGN);  // a closed reader makes a write fail, not the program die
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-records")) return 0;
     // The PDF writer needs fonts, not a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -87,27 +156,50 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName("yukt-records");
     QCommandLineParser args;
     args.addHelpOption();
-    args.addPositionalArgument("command", "export | protocol");
+    args.addPositionalArgument(
+        "command",
+        "export | protocol | verify | migrate | complete | settings [get KEY | set KEY VALUE] | due");
     args.addOptions({{"db", "records database URL", "URL"},
                      {"fgis", "registry XML file to write", "FILE"},
                      {"from", "first date, YYYY-MM-DD", "DATE"},
                      {"to", "last date, YYYY-MM-DD", "DATE"},
                      {"attach-protocol", "attach each PDF protocol"},
+                     {"max-records", "records per registry file (1000)", "N"},
+                     {"days", "due: days ahead", "N"},
                      {"id", "record number", "N"},
                      {"pdf", "protocol file to write", "FILE"},
-                     {"workdir", "the workstation's work directory", "DIR"}});
+                     {"workdir", "the workstation's work directory", "DIR"},
+                     {"grant", "migrate: the workstation role to grant its rights", "ROLE"},
+                     {"author", "complete: who completes the record", "NAME"},
+                     {"reason", "complete: why", "TEXT"}});
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
+    // Read: a password given in --db leaves the command line ps shows.
+    HidePasswordsInArguments(argc, argv);
     if (args.isSet("help")) args.showHelp(0);
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);
-    if (positional.size() != 1 || (command != "export" && command != "protocol") ||
-        (command == "export" && args.value("fgis").isEmpty()))
+    const QString url = RecordsDbUrl(WorkDir(args), args.value("db"));
+    if (positional.size() == 1 && command == "verify") return VerifyCommand(url);
+    if (positional.size() == 1 && command == "migrate")
+        return MigrateCommand(url, args.value("grant"));
+    if (positional.size() == 1 && command == "complete") return CompleteCommand(url, args);
+    const bool known = (command == "export" && positional.size() == 1 && args.isSet("fgis")) ||
+                       (command == "protocol" && positional.size() == 1) ||
+                       (command == "due" && positional.size() == 1) || command == "settings";
+    if (!known)
         return Complain(
-            "использование: yukt-records export --fgis FILE.xml [--from DATE] "
-            "[--to DATE] [--db URL] | protocol --id N --pdf FILE.pdf [--db URL]",
+            "использование: yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] "
+            "[--max-records N] [--db URL] | protocol --id N --pdf FILE.pdf [--db URL] | "
+            "verify [--db URL] | migrate [--db URL] [--grant ROLE] | "
+            "complete --id N --author NAME --reason TEXT | "
+            "settings [get KEY | set KEY VALUE] | due --days N",
             2);
     RecordStore store;
-    if (!store.Open(RecordsDbUrl(WorkDir(args), args.value("db"))))
+    if (!store.Open(url))
         return Complain(store.LastError(), 1);
-    return command == "export" ? Export(store, args) : Protocol(store, args);
+    for (const QString& note : store.SpoolNotes()) Complain(note, 0);
+    if (command == "export") return Export(store, args);
+    if (command == "settings") return Settings(store, positional);
+    if (command == "due") return Due(store, args);
+    return Protocol(store, args);
 }

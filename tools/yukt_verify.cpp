@@ -16,14 +16,17 @@
 // line instead. SIGINT or SIGTERM stops the run: the generator goes to its
 // safe value.
 //
-// Exit codes: 0 годен, 3 не годен, 4 прервано, 1 a methodology or
-// configuration error, 2 wrong arguments or an instrument that cannot open.
+// Exit codes: 0 годен, 3 не годен, 4 прервано (also when the records
+// database went away during the run: the record is spooled "прервано"), 1 a
+// methodology or configuration error or a record kept nowhere, 2 wrong
+// arguments, an instrument or a records database that cannot open.
 
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -98,10 +101,35 @@ std::string openProblem(const TcPrbr& prbr) {
         const Ttp6606* link = set.Context().Links.Entry(i);
         if (link != nullptr && !link->IsOpen())
             return "линия " + std::to_string(i) + ": " +
-                   (link->ErrorText.empty() ? "не открыта" : link->ErrorText);
+                   (link->ErrorText.empty() ? "не открыта" : link->ErrorMessage());
     }
     if (!set.AnyReplyModule()) return "ни один модуль не отвечает прибору (Link 23)";
     return "";
+}
+
+// Signals go to one waiting thread, which asks the run to stop; SIGUSR1
+// tells that thread the run is over.
+sigset_t blockStopSignals() {
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
+}
+
+// A stop asked for before the run began.
+bool stopPending() {
+    sigset_t pending;
+    sigpending(&pending);
+    return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
+}
+
+int stopped() {
+    std::cerr << "yukt-verify: прервано до начала поверки\n";
+    return 4;
 }
 
 int exitCode(RunVerdict v) {
@@ -118,6 +146,10 @@ int exitCode(RunVerdict v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything else: a signal that comes while the program is still
+    // starting waits, blocked, for the run to see it (exit 4), and every
+    // thread started later inherits the mask.
+    const sigset_t signals = blockStopSignals();
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-verify")) return 0;
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
@@ -130,7 +162,20 @@ int main(int argc, char** argv) {
         std::cerr << "yukt-verify: " << merr.Text() << '\n';
         return 1;
     }
-    std::string problem;
+    if (stopPending()) return stopped();
+
+    auto prbr = std::make_unique<TcPrbr>();
+    prbr->SetMinTime(170);
+    prbr->SetPathCfg(opt.cfg);
+    prbr->SetOpenPribor(true);
+    prbr->SetPauze(true);
+    // The instrument reads every configuration file first, with the readers
+    // the console uses: a file that cannot be read is named with their reason.
+    std::string problem = openProblem(*prbr);
+    if (!problem.empty()) {
+        std::cerr << "yukt-verify: " << problem << '\n';
+        return 2;
+    }
     std::optional<RunSetup> setup = SetupFromCfg(opt.cfg, problem);
     if (!setup) {
         std::cerr << "yukt-verify: " << problem << '\n';
@@ -154,25 +199,7 @@ int main(int argc, char** argv) {
             }
     }
 
-    // Signals go to one waiting thread, which asks the run to stop; every
-    // other thread (the instrument's too) inherits the blocked mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
-    auto prbr = std::make_unique<TcPrbr>();
-    prbr->SetMinTime(170);
-    prbr->SetPathCfg(opt.cfg);
-    prbr->SetOpenPribor(true);
-    prbr->SetPauze(true);
-    problem = openProblem(*prbr);
-    if (!problem.empty()) {
-        std::cerr << "yukt-verify: " << problem << '\n';
-        return 2;
-    }
+    if (stopPending()) return stopped();
 
     RunPrinter printer(std::cout, opt.json, opt.serial);
     std::unique_ptr<records::VerifyRecording> recording;
@@ -187,6 +214,7 @@ int main(int argc, char** argv) {
     int code = 4;
     {
         InstrumentRunner runner(*prbr);
+        if (recording) recording->SetStop([&runner] { runner.RequestStop(); });
         const bool terminal = isatty(STDIN_FILENO) == 1;
         runner.SetAnswerer(
             [&](const Question& q) { return AnswerOf(opt.confirm, q, terminal); });
@@ -213,6 +241,10 @@ int main(int argc, char** argv) {
         if (!problem.empty()) {
             std::cerr << "yukt-verify: запись о поверке: " << problem << '\n';
             return 1;
+        }
+        if (recording->Lost()) {
+            std::cerr << "yukt-verify: " << recording->LostNotice() << '\n';
+            code = 4;
         }
     }
     return code;

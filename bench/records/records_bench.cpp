@@ -1,7 +1,9 @@
 // Figures of the records: the time to commit one point (median of 1000) on
 // SQLite and on a private PostgreSQL server, the time to open the journal on
-// 100 000 records, and the time to write one protocol.
+// 100 000 records, the time to write one protocol, and the memory of an
+// export of 100 000 records.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,8 +12,10 @@
 #include <algorithm>
 
 #include "app/journal_window.h"
+#include "records/fgis_export.h"
 #include "records/pg_server.h"
 #include "records/protocol_pdf.h"
+#include "records/record_feed.h"
 #include "records/records_fixture.h"
 #include "records/sql_text.h"
 
@@ -70,7 +74,7 @@ QString ManyRecords(int count) {
     QSqlQuery ids(db), rows(db);
     ids.prepare(sql::kInsertRecordId);
     rows.prepare(sql::InsertRecord());
-    const int columns = sql::RecordColumns().size();
+    const int columns = sql::RecordColumns().size() + 3;  // and the chain's link, left empty
     const QDateTime start(QDate(2025, 1, 1), QTime(8, 0), Qt::UTC);
     for (int i = 1; i <= count; ++i) {
         const QString at = start.addSecs(i * 300).toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
@@ -122,6 +126,81 @@ void ProtocolWrite(benchmark::State& state) {
     }
 }
 BENCHMARK(ProtocolWrite)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Closed "годен" records with every field the registry needs, inserted as
+// rows in one transaction (a real store would fsync each one).
+QString ExportableRecords(int count) {
+    const QString url = Dir().filePath(QStringLiteral("export-%1.sqlite").arg(count));
+    RecordStore store;
+    store.Open(url);
+    QSqlDatabase db = store.Database();
+    db.transaction();
+    QSqlQuery ids(db), rows(db);
+    ids.prepare(sql::kInsertRecordId);
+    rows.prepare(sql::InsertRecord());
+    const QStringList& columns = sql::RecordColumns();
+    const Record sample = test::SampleRecord();
+    const QMap<QString, QVariant> fixed = {{"revision", 0},
+                                           {"workstation", "bench"},
+                                           {"pid", 1},
+                                           {"state", "closed"},
+                                           {"verdict", kSuitable},
+                                           {"valid_until", "2027-01-01"},
+                                           {"certificate", "2026/1"},
+                                           {"model", "745t"},
+                                           {"designation", sample.module.designation},
+                                           {"manufacture_year", "2024"},
+                                           {"modification", sample.info.modification},
+                                           {"owner", sample.info.owner},
+                                           {"type_number", sample.info.typeNumber},
+                                           {"kind", 2},
+                                           {"methodology", sample.info.methodology},
+                                           {"operator_name", sample.info.operatorName},
+                                           {"temperature", 21.5},
+                                           {"pressure", 100.2},
+                                           {"pressure_unit", "кПа"},
+                                           {"humidity", 55.0},
+                                           {"sign_cipher", "ЛАБ"},
+                                           {"uve_numbers", sample.lab.uveNumbers.join('\n')}};
+    const QDateTime start(QDate(2025, 1, 1), QTime(8, 0), Qt::UTC);
+    for (int i = 1; i <= count; ++i) {
+        const QString at = start.addSecs(i * 300).toString("yyyy-MM-ddTHH:mm:ss.zzzZ");
+        ids.addBindValue(i);
+        ids.addBindValue(at);
+        ids.exec();
+        for (const QString& c : columns) {
+            if (c == "id")
+                rows.addBindValue(i);
+            else if (c == "started_utc" || c == "finished_utc")
+                rows.addBindValue(at);
+            else if (c == "serial")
+                rows.addBindValue(QString::number(100000 + i));
+            else
+                rows.addBindValue(fixed.value(c, QString()));
+        }
+        rows.exec();
+    }
+    db.commit();
+    return url;
+}
+
+// Memory of a large registry export: the peak resident size stays flat
+// however many records (run it alone: --benchmark_filter=FgisExport).
+void FgisExport(benchmark::State& state) {
+    static const QString url = ExportableRecords(100000);
+    RecordStore store;
+    store.Open(url);
+    for (auto _ : state) {
+        const FgisExportReport report =
+            ExportFgis(FeedOfFilter(store, {}), {Dir().filePath("export.xml"), 1000, false}, {});
+        if (report.exported != 100000) return state.SkipWithError("not every record exported");
+        state.counters["files"] = report.files.size();
+    }
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MB"] = usage.ru_maxrss / 1024.0;
+}
+BENCHMARK(FgisExport)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "app/operator_dialogs.h"
 #include "app/verification_session.h"
 #include "instrument/identify.h"
+#include "records/point_spool.h"
 
 namespace yukt {
 
@@ -158,10 +159,31 @@ void TAutoRun::Finished(const RunResult& run) {
     }
     m_window->End(v, module);
     m_window->Plan->Refresh([this](int item) { return m_session.StateOf(item); });
+    if (m_session.RunSpool()) {
+        LostStore();
+        return;
+    }
     const QString error = m_session.RecorderError();
     if (!error.isEmpty())
         m_dialogs.MessageBox(QStringLiteral("Точки автоповерки не записаны в протокол:\n\r") + error,
                              QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
+}
+
+// The record went to the local spool with its end (the session abandoned
+// it): the operator is told why and where, and the next record opens the
+// database anew.
+void TAutoRun::LostStore() {
+    const records::PointSpool& spool = *m_session.RunSpool();
+    QString text = QStringLiteral("База данных записей недоступна, автоповерка остановлена:\n\r") +
+                   m_session.RecorderError();
+    text += spool.Error().isEmpty()
+                ? QStringLiteral(
+                      "\n\rЗапись прервана; её точки (%1) сохранены в %2 и будут "
+                      "записаны, когда база данных снова откроется.")
+                      .arg(spool.Count())
+                      .arg(spool.Path())
+                : QStringLiteral("\n\rТочки не сохранены: ") + spool.Error();
+    m_dialogs.MessageBox(text, QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
 }
 
 }  // namespace yukt

@@ -45,6 +45,7 @@ class TAutoRun : public QObject {
     void Ask(const verify::Question& q);
     void Finished(const verify::RunResult& run);
     bool ShowWindow();
+    void LostStore();
 
     TVerificationSession& m_session;
     OperatorDialogs& m_dialogs;

@@ -12,20 +12,23 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSplitter>
+#include <QSqlError>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
 #include "records/db_location.h"
 #include "records/fgis_export.h"
+#include "records/journal_csv.h"
 #include "records/lab_settings.h"
 #include "records/protocol_pdf.h"
+#include "records/record_feed.h"
 #include "records/ru_format.h"
 
 namespace yukt {
@@ -51,11 +54,15 @@ namespace {
 
 const QStringList kHeaders = {"№",      "Ред.",      "Дата",       "Модель",        "Модуль",
                               "Зав. №", "Результат", "Поверитель", "Свидетельство", ""};
+const QStringList kPointHeaders = {"№",        "Канал",       "Задано", "Эталон",
+                                   "Измерено", "Погрешность", "Допуск", "Результат"};
 
-QString CsvField(QString text) {
-    if (text.contains(';') || text.contains('"') || text.contains('\n'))
-        text = '"' + text.replace("\"", "\"\"") + '"';
-    return text;
+// A point's outcome in the protocol's words; the measured value and error of
+// a point not measured mean nothing and are not shown.
+QString PointResultText(const RecordPoint& p) {
+    if (p.result == "pass") return QStringLiteral("соответствует");
+    if (p.result == "fail") return QStringLiteral("не соответствует");
+    return QStringLiteral("не измерено") + (p.reason.isEmpty() ? QString() : ": " + p.reason);
 }
 
 }  // namespace
@@ -83,7 +90,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_serial = new QLineEdit(this);
     m_serial->setPlaceholderText(QStringLiteral("зав. №"));
     m_verdict = new QComboBox(this);
-    m_verdict->addItems({QString(), kSuitable, kUnsuitable, kInterrupted});
+    m_verdict->addItems({QString(), kSuitable, kUnsuitable, kInterrupted, kDueFilterCaption});
     m_operator = new QLineEdit(this);
     m_operator->setPlaceholderText(QStringLiteral("поверитель"));
     m_useFrom->setObjectName("UseFrom");
@@ -105,6 +112,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
 
     auto* paging = new QHBoxLayout;
     m_prev = new QPushButton(QStringLiteral("<"), this);
@@ -119,10 +127,11 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_recordTitle = new QLabel(this);
     m_points = new QTableWidget(0, 8, this);
     m_points->setObjectName("PointsTable");
-    m_points->setHorizontalHeaderLabels(
-        {"№", "Канал", "Задано", "Эталон", "Измерено", "Погрешность", "Допуск", "Результат"});
+    m_points->setHorizontalHeaderLabels(kPointHeaders);
     m_points->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_points->verticalHeader()->hide();
+    m_points->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_points->horizontalHeader()->setStretchLastSection(true);
 
     auto* buttons = new QHBoxLayout;
     auto button = [this, buttons](const QString& text, void (TJournalWindow::*slot)()) {
@@ -165,8 +174,11 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
         connect(e, &QLineEdit::textChanged, this, &TJournalWindow::Refresh);
     connect(m_prev, &QPushButton::clicked, this, [this] { ShowPage(m_page - 1); });
     connect(m_next, &QPushButton::clicked, this, [this] { ShowPage(m_page + 1); });
-    connect(m_table, &QTableView::clicked, this,
-            [this](const QModelIndex& i) { ShowRecord(RecordAt(i.row())); });
+    // The points follow the current row, by mouse or keyboard.
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid()) ShowRecord(RecordAt(current.row()));
+            });
     Refresh();
 }
 
@@ -175,13 +187,18 @@ TJournalWindow::~TJournalWindow() {
     m_model->clear();
 }
 
-void TJournalWindow::ShowFor(const QString& programDir, QWidget* parent) {
+TJournalWindow* TJournalWindow::Open(const QString& programDir, QWidget* errorParent) {
     auto store = std::make_unique<RecordStore>();
     if (!store->Open(RecordsDbUrl(programDir))) {
-        QMessageBox::warning(parent, QStringLiteral("Внимание!"), store->LastError());
-        return;
+        QMessageBox::warning(errorParent, QStringLiteral("Внимание!"), store->LastError());
+        return nullptr;
     }
-    (new TJournalWindow(std::move(store), programDir, parent))->show();
+    if (!store->SpoolNotes().isEmpty())
+        QMessageBox::information(errorParent, QStringLiteral("Журнал поверок"),
+                                 store->SpoolNotes().join('\n'));
+    auto* window = new TJournalWindow(std::move(store), programDir);
+    window->show();
+    return window;
 }
 
 JournalFilter TJournalWindow::Filter() const {
@@ -191,6 +208,10 @@ JournalFilter TJournalWindow::Filter() const {
     f.model = m_modelFilter->currentText();
     f.serial = m_serial->text().trimmed();
     f.verdict = m_verdict->currentText();
+    if (f.verdict == kDueFilterCaption) {
+        f.verdict.clear();
+        f.dueWithinDays = kDueFilterDays;
+    }
     f.operatorName = m_operator->text().trimmed();
     return f;
 }
@@ -203,6 +224,20 @@ qint64 TJournalWindow::RecordAt(int row) const {
     return m_model->record(row).value(kJId).toLongLong();
 }
 
+qint64 TJournalWindow::SelectedRecord() const {
+    const QModelIndex current = m_table->currentIndex();
+    if (!current.isValid() || !m_table->selectionModel()->isRowSelected(current.row())) return 0;
+    return RecordAt(current.row());
+}
+
+void TJournalWindow::SelectRecord(qint64 id) {
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (RecordAt(row) != id) continue;
+        m_table->selectRow(row);
+        return;
+    }
+}
+
 void TJournalWindow::Refresh() {
     m_count = JournalCount(m_store->Database(), Filter());
     ShowPage(0);
@@ -210,11 +245,19 @@ void TJournalWindow::Refresh() {
 
 void TJournalWindow::ShowPage(int page) {
     m_page = qBound(0, page, PageCount() - 1);
+    const qint64 shown = m_shown;
     m_model->setQuery(JournalPage(m_store->Database(), Filter(), kPageSize, m_page * kPageSize));
+    if (m_model->lastError().isValid()) Warn(m_model->lastError().text());
     for (int c = 0; c < kHeaders.size(); ++c)
         m_model->setHeaderData(c, Qt::Horizontal, kHeaders[c]);
     m_table->setColumnHidden(kJRevision, true);
     m_table->setColumnHidden(kJState, true);
+    m_table->resizeColumnsToContents();
+    // The record below stays shown while it is on the page.
+    m_points->setRowCount(0);
+    m_recordTitle->clear();
+    m_shown = 0;
+    SelectRecord(shown);
     m_pageLabel->setText(QStringLiteral("Страница %1 из %2, записей: %3")
                              .arg(m_page + 1)
                              .arg(PageCount())
@@ -235,11 +278,21 @@ void TJournalWindow::ShowRecord(qint64 id) {
     m_points->setRowCount(r->points.size());
     for (int i = 0; i < r->points.size(); ++i) {
         const RecordPoint& p = r->points[i];
-        const QStringList cells = {
-            QString::number(p.seq), p.channel,         RuNumber(p.nominal), RuNumber(p.reference),
-            RuNumber(p.measured),   RuNumber(p.error), RuNumber(p.limit),   p.result};
-        for (int c = 0; c < cells.size(); ++c)
-            m_points->setItem(i, c, new QTableWidgetItem(cells[c]));
+        const bool measured = p.result == "pass" || p.result == "fail";
+        const QString none = QStringLiteral("—");
+        const QStringList cells = {QString::number(p.seq),
+                                   p.channel,
+                                   RuNumber(p.nominal),
+                                   RuNumber(p.reference),
+                                   measured ? RuNumber(p.measured) : none,
+                                   measured ? RuNumber(p.error) : none,
+                                   RuNumber(p.limit),
+                                   PointResultText(p)};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setToolTip(cells[c]);  // a long reason stays readable
+            m_points->setItem(i, c, item);
+        }
     }
 }
 
@@ -254,8 +307,10 @@ void TJournalWindow::Warn(const QString& text) {
 }
 
 void TJournalWindow::SaveProtocol() {
-    const std::optional<Record> r = m_store->Load(m_shown);
-    if (!r) return Warn(QStringLiteral("Выберите запись в журнале"));
+    const qint64 id = SelectedRecord();
+    if (id == 0) return Warn(QStringLiteral("Выберите запись в журнале"));
+    const std::optional<Record> r = m_store->Load(id);
+    if (!r) return Warn(m_store->LastError());
     const QString path = QFileDialog::getSaveFileName(
         this, ProtocolTitle(*r), QStringLiteral("protocol-%1.pdf").arg(r->id), "PDF (*.pdf)");
     QString error;
@@ -266,21 +321,28 @@ void TJournalWindow::ExportFgis() {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Выгрузка для ФГИС"),
                                                       "poverka.xml", "XML (*.xml)");
     if (path.isEmpty()) return;
-    const bool attach =
+    FgisExportOptions options;
+    options.path = path;
+    options.attachProtocol =
         QMessageBox::question(this, QStringLiteral("Выгрузка для ФГИС"),
                               QStringLiteral("Приложить протоколы поверки (PDF)?")) ==
         QMessageBox::Yes;
-    QList<Record> chosen;
-    for (qint64 id : SelectedOrFiltered())
-        if (std::optional<Record> r = m_store->Load(id)) chosen << *r;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return Warn(file.errorString());
-    const FgisExportReport report = WriteFgisXml(chosen, &file, attach);
-    if (!file.commit()) return Warn(file.errorString());
-    QString text = QStringLiteral("Выгружено записей: %1 из %2")
-                       .arg(report.exported.size())
-                       .arg(chosen.size());
-    if (!report.problems.isEmpty()) text += "\n\n" + report.problems.join('\n');
+    constexpr int kShown = 20;  // the rest are counted, not listed
+    QStringList leftOut;
+    const FgisExportReport report = records::ExportFgis(FeedOfIds(*m_store, SelectedOrFiltered()),
+                                                        options, [&leftOut](const QString& line) {
+                                                            if (leftOut.size() < kShown)
+                                                                leftOut << line;
+                                                        });
+    if (!report.error.isEmpty()) return Warn(report.error + QStringLiteral("; файл не записан"));
+    QString text = report.exported == 0 ? QStringLiteral("Нечего выгружать: файл не записан")
+                                        : QStringLiteral("Выгружено записей: %1 из %2\n%3")
+                                              .arg(report.exported)
+                                              .arg(report.offered)
+                                              .arg(report.files.join('\n'));
+    if (!leftOut.isEmpty()) text += "\n\n" + leftOut.join('\n');
+    if (report.leftOut > leftOut.size())
+        text += QStringLiteral("\n… и ещё не выгружено: %1").arg(report.leftOut - leftOut.size());
     QMessageBox::information(this, QStringLiteral("Выгрузка для ФГИС"), text);
 }
 
@@ -288,37 +350,30 @@ void TJournalWindow::ExportCsv() {
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("CSV"), "journal.csv", "CSV (*.csv)");
     if (path.isEmpty()) return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return Warn(file.errorString());
-    file.write("\xEF\xBB\xBF");  // spreadsheet programs then read it as UTF-8
-    QStringList header = kHeaders.mid(0, kJState);
-    file.write((header.join(';') + "\r\n").toUtf8());
-    // Streamed row by row: the whole journal is never held in memory.
-    QSqlQuery q = JournalPage(m_store->Database(), Filter(), -1, 0);
-    while (q.next()) {
-        QStringList row;
-        for (int c = 0; c < kJState; ++c) {
-            QString v = q.value(c).toString();
-            if (c == kJStarted) v = LocalDateTime(QDateTime::fromString(v, Qt::ISODateWithMs));
-            row << CsvField(v);
-        }
-        file.write((row.join(';') + "\r\n").toUtf8());
-    }
-    if (!file.commit()) Warn(file.errorString());
+    const CsvReport report = WriteJournalCsv(m_store->Database(), Filter(), path);
+    if (!report.error.isEmpty()) return Warn(report.error);
+    if (report.rows == 0) Warn(QStringLiteral("Нет записей для выгрузки: файл не записан"));
 }
 
 void TJournalWindow::CorrectRecord() {
-    const std::optional<Record> r = m_store->Load(m_shown);
-    if (!r) return Warn(QStringLiteral("Выберите запись в журнале"));
+    const qint64 id = SelectedRecord();
+    if (id == 0) return Warn(QStringLiteral("Выберите запись в журнале"));
+    const std::optional<Record> r = m_store->Load(id);
+    if (!r) return Warn(m_store->LastError());
     TRecordInfoDialog dialog(r->info, this);
+    dialog.setWindowTitle(QStringLiteral("Исправление записи № %1").arg(r->id));
     if (dialog.exec() != QDialog::Accepted) return;
-    const QString author = QInputDialog::getText(this, QStringLiteral("Исправление"),
-                                                 QStringLiteral("Кто исправляет:"));
+    bool ok = false;
+    const QString author =
+        QInputDialog::getText(this, QStringLiteral("Исправление"),
+                              QStringLiteral("Кто исправляет:"), QLineEdit::Normal, QString(), &ok);
+    if (!ok) return;
     const QString reason = QInputDialog::getText(this, QStringLiteral("Исправление"),
-                                                 QStringLiteral("Причина исправления:"));
+                                                 QStringLiteral("Причина исправления:"),
+                                                 QLineEdit::Normal, QString(), &ok);
+    if (!ok) return;
     if (!m_store->Correct(r->id, dialog.Info(), author, reason)) return Warn(m_store->LastError());
     ShowPage(m_page);
-    ShowRecord(r->id);
 }
 
 void TJournalWindow::OpenSettings() {

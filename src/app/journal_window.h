@@ -36,14 +36,19 @@ class TJournalWindow : public QWidget {
     ~TJournalWindow() override;
 
     // Opens the records database of the program directory and shows the
-    // journal, or tells the operator why it cannot.
-    static void ShowFor(const QString& programDir, QWidget* parent);
+    // journal as a window of its own, or tells the operator why it cannot
+    // (null). A window of its own stays usable beside the main window and
+    // while a message box holds that one.
+    static TJournalWindow* Open(const QString& programDir, QWidget* errorParent);
 
     records::JournalFilter Filter() const;
     int Page() const { return m_page; }
     int PageCount() const;
     qint64 MatchCount() const { return m_count; }
     qint64 RecordAt(int row) const;
+    // The record of the selected current row, 0 when none is selected.
+    qint64 SelectedRecord() const;
+    void SelectRecord(qint64 id);
     records::RecordStore& Store() { return *m_store; }
 
   public slots:

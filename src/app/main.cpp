@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSemaphore>
 #include <QThread>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -15,9 +16,15 @@
 #include "common/fatal.h"
 #include "common/program_version.h"
 #include "link/trace_log.h"
+#include "records/db_credentials.h"
 
 int main(int argc, char* argv[]) {
+    std::signal(SIGPIPE, SIG_IGN);  // a trace reader that goes away is a write error, not death
     if (yukt::PrintVersionIfAsked(argc, argv, "poverka")) return 0;
+    // The workstation takes its database from poverka.ini; a password given on
+    // the command line all the same must not stay there for ps, nor be passed
+    // on to the restarted instance.
+    yukt::records::HidePasswordsInArguments(argc, argv);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("poverka"));
 
@@ -80,6 +87,7 @@ int main(int argc, char* argv[]) {
     yukt::TMainForm::Services services;
     services.Dialogs = &dialogs;
     yukt::TMainForm form(options, services);
+    dialogs.SetParent(&form);
     form.show();
     return app.exec();
 }

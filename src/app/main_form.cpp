@@ -17,6 +17,7 @@
 
 #include "app/auto_run.h"
 #include "app/init_thread.h"
+#include "app/records_access.h"
 #include "app/ru_numbers.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
@@ -91,6 +92,7 @@ TMainForm::TMainForm(const StartOptions& options, const Services& services, QWid
     ConnectPage735();
     new TAutoRun(*m_session, *m_dialogs, this, {cbChlMode, cb735ChlMode});
     new TVerificationRecord(*m_session, *m_dialogs, GrBox745Cur, GrBox735Freq);
+    new TRecordsAccess(*this);
 
     // FormCreate
     DeleteFilesOnClose = true;

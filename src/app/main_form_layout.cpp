@@ -12,7 +12,6 @@
 #include <QStackedWidget>
 
 #include "app/field_state.h"
-#include "app/journal_window.h"
 #include "app/main_form.h"
 #include "app/text_fit.h"
 #include "widgets/color_button.h"
@@ -196,12 +195,12 @@ void TMainForm::BuildLayout() {
     InitPrBar->setGeometry(20, 220, 358, 18);
     InitPrBar->setRange(0, 100);
     InitPrBar->hide();
-    // The records of past verifications, open at any time.
+    // The records of past verifications; Ctrl+J and the right-click menu
+    // open them from every page too.
     auto* journalBtn = new QPushButton(QStringLiteral("Журнал поверок"), init);
     journalBtn->setObjectName("JournalBtn");
     journalBtn->setGeometry(250, 158, 136, 24);
-    connect(journalBtn, &QPushButton::clicked, this,
-            [this] { TJournalWindow::ShowFor(QString::fromStdString(ProgramDir), this); });
+    journalBtn->setToolTip(QStringLiteral("Журнал поверок (Ctrl+J)"));
 
     // ---- Work page ----
     QWidget* work = page(NBMain, "Work");

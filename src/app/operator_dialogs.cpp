@@ -21,6 +21,7 @@ DlgResult ScreenDialogs::MessageBox(const QString& text, const QString& caption,
     QMessageBox box(m_parent);
     box.setWindowTitle(caption);
     box.setText(DisplayText(text));
+    if (m_parent) box.setWindowModality(Qt::WindowModal);
     switch (icon) {
         case DlgIcon::None:
             box.setIcon(QMessageBox::NoIcon);
@@ -69,8 +70,9 @@ void ScreenDialogs::ShowMessage(const QString& text) {
     box.exec();
 }
 
-bool ScreenDialogs::AskRecordInfo(records::RecordInfo& info) {
+bool ScreenDialogs::AskRecordInfo(records::RecordInfo& info, const LabSettingsSource& lab) {
     TRecordInfoDialog dialog(info, m_parent);
+    if (lab.store != nullptr) dialog.CheckLabSettings(*lab.store, lab.programDir);
     if (dialog.exec() != QDialog::Accepted) return false;
     info = dialog.Info();
     return true;

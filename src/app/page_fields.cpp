@@ -1,6 +1,8 @@
 #include "app/page_fields.h"
 
+#include <QClipboard>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -31,7 +33,25 @@ bool isEditingKey(const QKeyEvent* e) {
     }
 }
 
+// Select all, copy, cut, undo and redo change no character by themselves:
+// the field does them as it always does.
+bool isEditingShortcut(const QKeyEvent* e) {
+    for (QKeySequence::StandardKey k : {QKeySequence::SelectAll, QKeySequence::Copy,
+                                        QKeySequence::Cut, QKeySequence::Undo, QKeySequence::Redo})
+        if (e->matches(k)) return true;
+    return false;
+}
+
 }  // namespace
+
+QString FilterText(KeyFilter filter, const QString& pasted, const QString& text) {
+    QString kept;
+    for (QChar typed : pasted) {
+        if (typed == kBackspace || typed == kEnter) continue;
+        if (const std::optional<QChar> c = FilterKey(filter, typed, text + kept)) kept += *c;
+    }
+    return kept;
+}
 
 std::optional<QChar> FilterKey(KeyFilter filter, QChar typed, const QString& text) {
     if (typed == kBackspace || typed == kEnter || (typed >= u'0' && typed <= u'9')) return typed;
@@ -47,6 +67,8 @@ std::optional<QChar> FilterKey(KeyFilter filter, QChar typed, const QString& tex
 void FieldEvents::Attach(QLineEdit* field, FieldHandlers handlers) {
     m_fields[field] = std::move(handlers);
     field->installEventFilter(this);
+    // A dropped text would pass by the filter.
+    field->setAcceptDrops(false);
 }
 
 bool FieldEvents::eventFilter(QObject* watched, QEvent* event) {
@@ -62,7 +84,12 @@ bool FieldEvents::eventFilter(QObject* watched, QEvent* event) {
                 if (!field->isReadOnly() && h.onEnter) h.onEnter();
                 return true;
             }
-            if (key->key() == Qt::Key_Backspace || isEditingKey(key)) return false;
+            if (key->matches(QKeySequence::Paste)) {
+                if (!field->isReadOnly()) Paste(field, h.filter);
+                return true;
+            }
+            if (key->key() == Qt::Key_Backspace || isEditingKey(key) || isEditingShortcut(key))
+                return false;
             const QString typed = key->text();
             const std::optional<QChar> c = FilterKey(h.filter, typed.front(), field->text());
             if (!c) return true;
@@ -82,6 +109,15 @@ bool FieldEvents::eventFilter(QObject* watched, QEvent* event) {
         default:
             return false;
     }
+}
+
+// What the selection would leave of the text decides, as for a typed key,
+// whether a decimal comma may still come in.
+void FieldEvents::Paste(QLineEdit* field, KeyFilter filter) {
+    QString rest = field->text();
+    if (field->hasSelectedText())
+        rest.remove(field->selectionStart(), field->selectedText().size());
+    field->insert(FilterText(filter, QGuiApplication::clipboard()->text(), rest));
 }
 
 bool ReadNumber(const QLineEdit* field, double& value, bool pointToo) {

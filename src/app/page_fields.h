@@ -3,10 +3,12 @@
 // handlers of a verification page, and the texts of numbers on the pages.
 //
 // Each field registered here gets its key filter applied before the field
-// sees a key. Enter runs the field's action (not on a read-only field: the
-// pages lock fields precisely so that nothing is sent meanwhile); a click
-// runs the click handler; leaving the field for another control runs the exit
-// handler (a message box or another window taking the focus does not count).
+// sees a key; a pasted text goes through the same filter, character by
+// character, and the field's own select-all, copy, cut and undo keys work.
+// Enter runs the field's action (not on a read-only field: the pages lock
+// fields precisely so that nothing is sent meanwhile); a click runs the click
+// handler; leaving the field for another control runs the exit handler (a
+// message box or another window taking the focus does not count).
 
 #include <QObject>
 #include <QString>
@@ -27,6 +29,9 @@ enum class KeyFilter {
 // The character that a typed character puts into a field holding `text`,
 // or nothing when the filter drops it. Backspace and Enter always pass.
 std::optional<QChar> FilterKey(KeyFilter filter, QChar typed, const QString& text);
+// What is left of a pasted text after the filter, going into a field whose
+// text (selection removed) is `text`.
+QString FilterText(KeyFilter filter, const QString& pasted, const QString& text);
 
 struct FieldHandlers {
     KeyFilter filter = KeyFilter::Decimal;
@@ -44,6 +49,7 @@ class FieldEvents : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    static void Paste(QLineEdit* field, KeyFilter filter);
     std::map<QObject*, FieldHandlers> m_fields;
 };
 

@@ -3,8 +3,19 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include "app/page_fields.h"
+#include "app/ru_numbers.h"
+#include "app/settings_dialog.h"
+#include "records/lab_settings.h"
+#include "records/record_store.h"
+
+#include "app/field_check.h"
+#include "records/registry_rules.h"
 
 namespace yukt {
 
@@ -12,14 +23,12 @@ using namespace records;
 
 namespace {
 
-QString NumberText(const std::optional<double>& v) {
-    return v ? QString::number(*v, 'g', 10).replace('.', ',') : QString();
-}
+QString NumberText(const std::optional<double>& v) { return v ? RuFloat(*v) : QString(); }
 
+// Typed by a person: a decimal point is taken as well as a comma.
 std::optional<double> NumberOf(const QLineEdit* e) {
-    bool ok = false;
-    const double v = QString(e->text()).replace(',', '.').trimmed().toDouble(&ok);
-    return ok ? std::optional<double>(v) : std::nullopt;
+    double v = 0;
+    return ReadNumber(e, v, true) ? std::optional<double>(v) : std::nullopt;
 }
 
 }  // namespace
@@ -27,7 +36,19 @@ std::optional<double> NumberOf(const QLineEdit* e) {
 TRecordInfoDialog::TRecordInfoDialog(const RecordInfo& offered, QWidget* parent) : QDialog(parent) {
     setObjectName("RecordInfoDialog");
     setWindowTitle(QStringLiteral("Сведения о поверке"));
+    setMinimumWidth(480);  // owner and methodology names are long
     auto* form = new QFormLayout(this);
+    m_labWarning = new QLabel(this);
+    m_labWarning->setObjectName("LabWarning");
+    m_labWarning->setWordWrap(true);
+    m_labWarning->setStyleSheet(QStringLiteral("color: #800000"));
+    m_labButton = new QPushButton(QStringLiteral("Настройки лаборатории…"), this);
+    m_labButton->setObjectName("LabSettingsBtn");
+    connect(m_labButton, &QPushButton::clicked, this, &TRecordInfoDialog::OpenSettings);
+    form->addRow(m_labWarning);
+    form->addRow(m_labButton);
+    m_labWarning->hide();
+    m_labButton->hide();
     auto edit = [this, form](const QString& label, const QString& value, const char* name) {
         auto* e = new QLineEdit(value, this);
         e->setObjectName(name);
@@ -58,6 +79,7 @@ TRecordInfoDialog::TRecordInfoDialog(const RecordInfo& offered, QWidget* parent)
     form->addRow(QStringLiteral("Единица давления"), m_pressureUnit);
     m_humidity =
         edit(QStringLiteral("Влажность, %"), NumberText(offered.conditions.humidity), "Humidity");
+    for (const auto& [e, field] : RegistryChecked()) CheckWhileTyping(e, field);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -80,26 +102,81 @@ RecordInfo TRecordInfoDialog::Info() const {
     return i;
 }
 
+QList<std::pair<QLineEdit*, RegistryField>> TRecordInfoDialog::RegistryChecked() const {
+    return {{m_serial, RegistryField::Serial},
+            {m_year, RegistryField::ManufactureYear},
+            {m_modification, RegistryField::Modification},
+            {m_owner, RegistryField::Owner},
+            {m_typeNumber, RegistryField::TypeNumber},
+            {m_methodology, RegistryField::DocTitle},
+            {m_operator, RegistryField::Metrologist}};
+}
+
 QStringList TRecordInfoDialog::Missing() const {
     QStringList missing;
     const RecordInfo i = Info();
     if (i.serial.isEmpty()) missing << QStringLiteral("заводской номер");
     if (i.operatorName.isEmpty()) missing << QStringLiteral("поверитель");
+    return missing;
+}
+
+QStringList TRecordInfoDialog::Unreadable() const {
+    QStringList unreadable;
     const std::pair<const QLineEdit*, QString> numbers[] = {
         {m_temperature, QStringLiteral("температура")},
         {m_pressure, QStringLiteral("давление")},
         {m_humidity, QStringLiteral("влажность")}};
-    for (const auto& [edit, name] : numbers)
-        if (!edit->text().trimmed().isEmpty() && !NumberOf(edit))
-            missing << QStringLiteral("%1 (число)").arg(name);
-    return missing;
+    for (const auto& [edit, name] : numbers) {
+        const QString text = edit->text().trimmed();
+        if (!text.isEmpty() && !NumberOf(edit))
+            unreadable << QStringLiteral("%1 «%2»").arg(name, text);
+    }
+    return unreadable;
+}
+
+QString TRecordInfoDialog::Problems() const {
+    QStringList lines;
+    if (const QStringList m = Missing(); !m.isEmpty())
+        lines << QStringLiteral("Не заполнено: ") + m.join(", ");
+    if (const QStringList u = Unreadable(); !u.isEmpty())
+        lines << QStringLiteral("Не число: ") + u.join(", ");
+    QStringList refused;
+    for (const auto& [e, field] : RegistryChecked())
+        if (const QString text = e->text().trimmed(); !text.isEmpty())
+            if (const QString p = RegistryFieldProblem(field, text); !p.isEmpty()) refused << p;
+    if (!refused.isEmpty()) lines << QStringLiteral("Реестр не примет: ") + refused.join(", ");
+    if (!m_labMissing.isEmpty())
+        lines << QStringLiteral("Не заполнены настройки лаборатории: ") + m_labMissing.join(", ");
+    return lines.join('\n');
+}
+
+void TRecordInfoDialog::CheckLabSettings(RecordStore& store, const QString& programDir) {
+    m_store = &store;
+    m_programDir = programDir;
+    ReadLabSettings();
+}
+
+void TRecordInfoDialog::ReadLabSettings() {
+    // Settings that cannot be read are as good as missing: the store says why.
+    const std::optional<LabSettings> lab = LabSettings::Load(*m_store);
+    m_labMissing = lab ? records::MissingLabSettings(*lab) : QStringList{m_store->LastError()};
+    const bool missing = !m_labMissing.isEmpty();
+    m_labWarning->setText(QStringLiteral("Не заполнены настройки лаборатории: ") +
+                          m_labMissing.join(", "));
+    m_labWarning->setVisible(missing);
+    m_labButton->setVisible(missing);
+}
+
+void TRecordInfoDialog::OpenSettings() {
+    TSettingsDialog dialog(*m_store, m_programDir, this);
+    dialog.exec();
+    ReadLabSettings();
 }
 
 void TRecordInfoDialog::accept() {
-    const QStringList missing = Missing();
-    if (!missing.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Внимание!"),
-                             QStringLiteral("Не заполнено: ") + missing.join(", "));
+    const QString problems = Problems();
+    if (!problems.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"), problems);
         return;
     }
     QDialog::accept();

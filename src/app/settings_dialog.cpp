@@ -6,7 +6,10 @@
 #include <QMessageBox>
 #include <QSpinBox>
 
+#include "app/field_check.h"
+#include "records/db_credentials.h"
 #include "records/db_location.h"
+#include "records/lab_settings_check.h"
 #include "records/record_store.h"
 
 namespace yukt {
@@ -17,7 +20,7 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     : QDialog(parent), m_store(store), m_programDir(programDir) {
     setObjectName("SettingsDialog");
     setWindowTitle(QStringLiteral("Настройки лаборатории"));
-    const LabSettings s = LabSettings::Load(store);
+    const LabSettings s = LabSettings::Load(store).value_or(LabSettings{});
     auto* form = new QFormLayout(this);
     auto edit = [this, form](const QString& label, const QString& value) {
         auto* e = new QLineEdit(value, this);
@@ -42,8 +45,21 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     m_certificate =
         edit(QStringLiteral("Номер свидетельства ({Y} год, {N} номер)"), s.certificateScheme);
     m_notice = edit(QStringLiteral("Номер извещения ({Y} год, {N} номер)"), s.noticeScheme);
-    m_database =
-        edit(QStringLiteral("База данных (со следующего запуска)"), RecordsDbUrl(programDir));
+    m_database = edit(QStringLiteral("База данных (со следующего запуска)"),
+                      UrlWithoutPassword(RecordsDbUrl(programDir)));
+    m_database->setObjectName("Database");
+    // Kept in the pgpass file, never in poverka.ini; empty leaves it as it is.
+    m_password = edit(QStringLiteral("Пароль базы данных"), QString());
+    m_password->setObjectName("DatabasePassword");
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setPlaceholderText(QStringLiteral("не менять"));
+    const std::pair<QLineEdit*, const char*> checked[] = {
+        {m_cipher, "sign_cipher"},   {m_uve, "uve_numbers"},
+        {m_mieta, "mieta_numbers"},  {m_misType, "mis_type"},
+        {m_misSerial, "mis_serial"}, {m_certificate, "certificate_scheme"},
+        {m_notice, "notice_scheme"}};
+    for (const auto& [edit, key] : checked)
+        CheckWhileTyping(edit, [key](const QString& text) { return LabSettingProblem(key, text); });
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -74,17 +90,25 @@ LabSettings TSettingsDialog::Settings() const {
 
 void TSettingsDialog::accept() {
     const LabSettings s = Settings();
-    if (!s.certificateScheme.contains("{N}") || !s.noticeScheme.contains("{N}")) {
-        QMessageBox::warning(this, QStringLiteral("Внимание!"),
-                             QStringLiteral("В номере свидетельства и извещения нужен {N}"));
+    if (const QStringList problems = LabSettingsProblems(s); !problems.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"), problems.join('\n'));
         return;
     }
     QString error;
-    if (!ParseDbUrl(m_database->text().trimmed(), &error)) {
+    const QString typed = m_database->text().trimmed();
+    if (!ParseDbUrl(typed, &error)) {
         QMessageBox::warning(this, QStringLiteral("Внимание!"), error);
         return;
     }
-    if (!s.Save(m_store) || !SaveRecordsDbUrl(m_programDir, m_database->text().trimmed())) {
+    // A password typed into the address goes the same way as the field's.
+    const QString password =
+        m_password->text().isEmpty() ? PasswordInUrl(typed) : m_password->text();
+    if (!password.isEmpty() && !SavePgPassword(typed, password, &error)) {
+        QMessageBox::warning(this, QStringLiteral("Внимание!"),
+                             QStringLiteral("Пароль базы данных не сохранён: ") + error);
+        return;
+    }
+    if (!s.Save(m_store) || !SaveRecordsDbUrl(m_programDir, typed)) {
         QMessageBox::warning(this, QStringLiteral("Внимание!"), m_store.LastError());
         return;
     }

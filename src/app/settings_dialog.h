@@ -2,7 +2,8 @@
 // The laboratory settings: organisation, mark cipher, the calibrator and its
 // etalon numbers, verification intervals per model, certificate numbering
 // (all kept in the records database) and the database itself (kept in
-// poverka.ini, used from the next start).
+// poverka.ini, used from the next start; its password, masked, goes to the
+// pgpass file).
 
 #include <QDialog>
 #include <QMap>
@@ -27,7 +28,7 @@ class TSettingsDialog : public QDialog {
     records::RecordStore& m_store;
     QString m_programDir;
     QLineEdit *m_organisation, *m_cipher, *m_calibrator, *m_uve, *m_mieta, *m_misType, *m_misSerial,
-        *m_certificate, *m_notice, *m_database;
+        *m_certificate, *m_notice, *m_database, *m_password;
     QMap<QString, QSpinBox*> m_intervals;
 };
 

@@ -7,6 +7,7 @@
 #include "app/operator_dialogs.h"
 #include "app/ru_numbers.h"
 #include "app/verification_session.h"
+#include "records/db_location.h"
 #include "records/record_store.h"
 
 namespace yukt {
@@ -46,6 +47,9 @@ TVerificationRecord::TVerificationRecord(TVerificationSession& session, Operator
     // A new setting of the generator makes the last confirmation stale.
     connect(&session, &TVerificationSession::generatorChanged, this,
             [this] { ShowStatus(QString()); });
+    // A record closed, or abandoned to the local spool by a lost database.
+    connect(&session, &TVerificationSession::recordChanged, this,
+            &TVerificationRecord::ShowButtons);
 }
 
 bool TVerificationRecord::IsOpen() const { return m_session.RecordOpen(); }
@@ -66,15 +70,18 @@ void TVerificationRecord::ShowStatus(const QString& text) {
     Status735->setText(text);
 }
 
-void TVerificationRecord::Begin(const QString& url) {
+void TVerificationRecord::Begin(const QString& programDir) {
     if (IsOpen()) return;
     QString error;
-    if (!m_session.OpenStore(url, error)) {
+    QStringList notes;
+    if (!m_session.OpenStore(records::RecordsDbUrl(programDir), error, &notes)) {
         Warn(QStringLiteral("Журнал поверок недоступен, поверка не записывается:\n\r") + error);
         return;
     }
+    if (!notes.isEmpty()) Warn(notes.join("\n\r"));
     records::RecordInfo info = m_session.LastInfo();
-    if (!m_dialogs.AskRecordInfo(info)) return;
+    const LabSettingsSource labSource{m_session.Store(), programDir};
+    if (!m_dialogs.AskRecordInfo(info, labSource)) return;
     if (!m_session.BeginRecord(info, error)) {
         Warn(QStringLiteral("Запись о поверке не начата:\n\r") + error);
         return;
@@ -84,10 +91,9 @@ void TVerificationRecord::Begin(const QString& url) {
 
 void TVerificationRecord::Close() {
     if (!IsOpen()) return;
-    const qint64 id = Id();
-    QString error;
-    if (!m_session.CloseRecord(error))
-        Warn(QStringLiteral("Запись о поверке № %1 не закрыта:\n\r").arg(id) + error);
+    QString warning;
+    m_session.CloseRecord(warning);
+    if (!warning.isEmpty()) Warn(warning);
     ShowButtons();
 }
 

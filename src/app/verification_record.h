@@ -25,10 +25,11 @@ class TVerificationRecord : public QObject {
     TVerificationRecord(TVerificationSession& session, OperatorDialogs& dialogs,
                         QGroupBox* currentMeter, QGroupBox* frequencyMeter);
 
-    // Asks the operator's details and opens the record in the database of
-    // `url`.
-    void Begin(const QString& url);
-    // Closes the open record: the verdict from its points.
+    // Asks the operator's details (the record dialog names the laboratory
+    // settings still missing) and opens the record in the records database
+    // of the program folder `programDir`.
+    void Begin(const QString& programDir);
+    // Closes the open record: the verdict of its plan, else of its points.
     void Close();
     bool IsOpen() const;
     qint64 Id() const;

@@ -8,6 +8,7 @@
 #include "app/ru_numbers.h"
 #include "common/text.h"
 #include "records/lab_settings.h"
+#include "records/point_spool.h"
 #include "records/program_ident.h"
 #include "records/record_store.h"
 #include "records/run_recorder.h"
@@ -153,28 +154,41 @@ int TVerificationSession::ChannelItem() const {
 
 // ---- The record ----
 
-bool TVerificationSession::OpenStore(const QString& url, QString& error) {
-    if (m_store) return true;
+bool TVerificationSession::OpenStore(const QString& url, QString& error, QStringList* notes) {
+    if (m_store && !m_storeLost) return true;
     auto store = std::make_unique<records::RecordStore>();
     if (!store->Open(url)) {
         error = store->LastError();
         return false;
     }
+    if (notes) *notes = store->SpoolNotes();
     m_store = std::move(store);
+    m_storeLost = false;
     return true;
 }
 
 records::RecordInfo TVerificationSession::LastInfo() const {
-    return m_store ? records::LoadLastInfo(*m_store) : records::RecordInfo{};
+    return m_store && !m_storeLost
+               ? records::LoadLastInfo(*m_store, m_module.model, records::RecordStore::Workstation())
+               : records::RecordInfo{};
 }
 
 bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString& error) {
     if (RecordOpen()) return true;
-    if (!m_store) {
+    if (!m_store || m_storeLost) {
         error = QStringLiteral("журнал поверок не открыт");
         return false;
     }
-    records::SaveLastInfo(*m_store, info);
+    if (!records::SaveLastInfo(*m_store, m_module.model, info,
+                               records::RecordStore::Workstation())) {
+        error = m_store->LastError();
+        return false;
+    }
+    const std::optional<records::LabSettings> lab = records::LabSettings::Load(*m_store);
+    if (!lab) {
+        error = m_store->LastError();
+        return false;
+    }
     records::Record record;
     record.info = info;
     record.module.model = m_module.model;
@@ -182,7 +196,7 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
     record.module.identText = m_module.ident;
     record.module.flashAddress = m_module.flashAddress;
     record.module.flashBefore = m_module.flashBefore;
-    record.lab = records::LabSettings::Load(*m_store).Snapshot();
+    record.lab = lab->Snapshot();
     record.program = records::RunningProgram();
     if (const Plan* plan = ThePlan()) records::FillMethodology(record, *plan);
     if (!m_store->Begin(record)) {
@@ -194,15 +208,52 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
     return true;
 }
 
-bool TVerificationSession::CloseRecord(QString& error) {
-    if (!RecordOpen()) return true;
+void TVerificationSession::CloseRecord(QString& warning) {
+    warning.clear();
+    if (!RecordOpen()) return;
     // The verdict is closed even should the FLASH values not be stored.
-    bool ok = m_store->SetFlashAfter(m_recordId, m_hooks.flashAfter ? m_hooks.flashAfter() : "");
-    ok = m_store->Close(m_recordId) && ok;
-    if (!ok) error = m_store->LastError();
+    const QString flashError =
+        m_store->SetFlashAfter(m_recordId, m_hooks.flashAfter ? m_hooks.flashAfter() : "")
+            ? QString()
+            : m_store->LastError();
+    if (!m_store->Close(m_recordId)) {
+        warning = ToSpool(nullptr);
+        return;
+    }
+    if (!flashError.isEmpty())
+        warning =
+            QStringLiteral("Запись о поверке № %1 закрыта без значений FLASH после поверки:\n\r")
+                .arg(m_recordId) +
+            flashError;
     m_recordId = 0;
     emit recordChanged();
-    return ok;
+}
+
+void TVerificationSession::AbandonRecord() {
+    m_recordId = 0;
+    m_storeLost = true;
+    emit recordChanged();
+}
+
+// The database failed under the open record: it ends "прервано" in the local
+// spool with the point it did not take, is written back at the next opening,
+// and the verification goes on without a record.
+QString TVerificationSession::ToSpool(const RecordPoint* point) {
+    const QString error = m_store->LastError();
+    const QString why = QStringLiteral("база данных записей недоступна: ") + error;
+    records::PointSpool spool(*m_store, m_recordId, why);
+    const bool kept =
+        (point == nullptr || spool.Keep(*point)) && spool.End(records::kInterrupted, {why});
+    const QString text =
+        QStringLiteral("Запись о поверке № %1 прервана, база данных записей недоступна:\n\r")
+            .arg(m_recordId) +
+        error +
+        (kept ? QStringLiteral("\n\rЕё окончание сохранено в %1 и будет записано, когда база "
+                               "данных снова откроется.")
+                    .arg(spool.Path())
+              : QStringLiteral("\n\rОкончание записи не сохранено: ") + spool.Error());
+    AbandonRecord();
+    return text;
 }
 
 bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
@@ -274,7 +325,7 @@ bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
     point.manual = true;
     point.measuredAt = QDateTime::currentDateTimeUtc();
     if (!m_store->AddPoint(m_recordId, point)) {
-        why = QStringLiteral("Точка не записана:\n\r") + m_store->LastError();
+        why = ToSpool(&point);
         return false;
     }
     if (it != nullptr && samePoint) {
@@ -352,9 +403,21 @@ bool TVerificationSession::StartRun(const Procedure& p) {
 bool TVerificationSession::Begin(std::unique_ptr<VerificationRun> run, const QString& title,
                                  bool ofPlan, std::vector<int> items) {
     m_recorder.reset();
-    if (RecordOpen())
+    if (RecordOpen()) {
         m_recorder = std::make_unique<records::RunRecorder>(*m_store, m_recordId, QString(),
                                                             nullptr, false);
+        // A lost database stops the run from the event loop, not from
+        // within the run's own call.
+        m_recorder->SetPlan(run->ThePlan());
+        m_recorder->SetStop([this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (Running()) Apply(m_run->Stop(Now()));
+                },
+                Qt::QueuedConnection);
+        });
+    }
     m_stopped = false;
     m_runOfPlan = ofPlan;
     m_runItems = std::move(items);
@@ -383,6 +446,10 @@ void TVerificationSession::Reply(const QString& line) {
 
 QString TVerificationSession::RecorderError() const {
     return m_recorder ? m_recorder->Error() : QString();
+}
+
+const records::PointSpool* TVerificationSession::RunSpool() const {
+    return m_recorder ? m_recorder->Spool() : nullptr;
 }
 
 double TVerificationSession::Now() const {
@@ -483,6 +550,10 @@ void TVerificationSession::RunFinished(const RunResult& run) {
         AttemptFinished(it, a);
         all.push_back(a);
     }
+    // A record that went to the local spool ends there "прервано", and the
+    // next record opens the database anew.
+    if (m_recorder) m_recorder->RunFinished(run);
+    if (RunSpool() && RecordOpen()) AbandonRecord();
     emit runFinished(run);
 }
 

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -23,6 +24,7 @@
 namespace yukt {
 
 namespace records {
+class PointSpool;
 class RecordStore;
 class RunRecorder;
 }  // namespace records
@@ -117,19 +119,32 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     std::vector<int> ItemsOfSelector(int selectorItem);
 
     // ---- The record ----
-    // Opens the records database once; false (with `error`) when it cannot.
-    bool OpenStore(const QString& url, QString& error);
+    // Opens the records database once, and again after it was lost; false
+    // (with `error`) when it cannot. `notes`: what became of the records
+    // spooled while the database was away (empty when there were none).
+    bool OpenStore(const QString& url, QString& error, QStringList* notes = nullptr);
     records::RecordStore* Store() const { return m_store.get(); }
-    // The operator's details the last record was given.
+    // The operator's details the last record of this workstation and model
+    // was given.
     records::RecordInfo LastInfo() const;
+    // Keeps `info` as the last details of this workstation and model and
+    // begins the record; false with the error when either fails (or the
+    // laboratory settings cannot be read).
     bool BeginRecord(const records::RecordInfo& info, QString& error);
-    // Closes the open record with the verdict of its points.
-    bool CloseRecord(QString& error);
+    // Closes the open record (by its plan's verdict, else its points').
+    // `warning`: what the operator is to be told, empty when all went well.
+    // A database lost at the closing ends the record "прервано" in the local
+    // spool.
+    void CloseRecord(QString& warning);
     bool RecordOpen() const { return m_recordId != 0; }
     qint64 RecordId() const { return m_recordId; }
     // "В протокол": stores the page's reading into the open record; false
-    // with the reason when the reading cannot be stored.
+    // with the reason when the reading cannot be stored. A database lost
+    // under the point ends the record "прервано" in the local spool with it.
     bool StoreReading(QString& why, records::RecordPoint* stored = nullptr);
+    // The database was lost and the record ended in the local spool: it is
+    // no longer open, and the next record opens the database anew.
+    void AbandonRecord();
 
     // ---- The generator and the page's reading ----
     void SetGenerator(verify::Quantity q, double value, bool on = true);
@@ -161,6 +176,9 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     void Reply(const QString& line);
     // The first failure to store the run's points, if any.
     QString RecorderError() const;
+    // Where the last run's record went once the database was lost under it
+    // (the run was stopped and the record abandoned); null while it held.
+    const records::PointSpool* RunSpool() const;
 
   signals:
     void runStarted(const QString& title);
@@ -189,6 +207,9 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // The plan item a page's reading is a point of, else an item of the same
     // operation and channel (its tolerance); null when the plan has none.
     const verify::PlanItem* ItemOfReading(const PageReading& r, bool& samePoint);
+    // Ends the open record "прервано" in the local spool (with `point`, which
+    // the database did not take) and abandons it; what the operator is told.
+    QString ToSpool(const records::RecordPoint* point);
 
     SessionHooks m_hooks;
     SessionModule m_module;
@@ -196,6 +217,7 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     std::optional<PageReading> m_reading;
     std::unique_ptr<records::RecordStore> m_store;
     qint64 m_recordId = 0;
+    bool m_storeLost = false;
     TMethodologyLibrary* m_library = nullptr;
     bool m_libraryRead = false;
     std::optional<verify::Plan> m_plan;

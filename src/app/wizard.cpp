@@ -395,7 +395,7 @@ void TMainForm::VerifyModeAndSetup() {
     module.quartzKHz = QuartzKHz;
     m_session->SetModule(module);
     if (auto* record = findChild<TVerificationRecord*>())
-        record->Begin(records::RecordsDbUrl(q(ProgramDir)));
+        record->Begin(q(ProgramDir));
     PollTimer->start();
 }
 

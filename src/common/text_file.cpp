@@ -6,7 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+
+#include "common/system_error.h"
 
 namespace yukt {
 
@@ -16,21 +17,8 @@ std::string errnoReason(int err) {
     switch (err) {
         case ENOENT:
             return "файл не найден";
-        case ENOTDIR:
-            return "путь не существует";
-        case EACCES:
-        case EPERM:
-            return "нет доступа";
-        case EISDIR:
-            return "это каталог";
-        case ELOOP:
-            return "слишком много символических ссылок";
-        case ENAMETOOLONG:
-            return "слишком длинное имя";
-        case EIO:
-            return "ошибка ввода-вывода";
         default:
-            return std::string("ошибка: ") + std::strerror(err);
+            return SystemErrorText(err);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "common/system_error.h"
 #include "link/tcp_transport.h"
 
 namespace yukt {
@@ -37,7 +38,7 @@ std::string errnoText(const std::string& device, int e) {
         case ENOTTY:
             return device + ": это не последовательный порт";
         default:
-            return device + ": " + std::strerror(e);
+            return device + ": " + SystemErrorText(e);
     }
 }
 
@@ -307,8 +308,33 @@ std::unique_ptr<ByteTransport> OpenComPort(int comNumber, int baud, std::string&
     }
     if (ComPortOpener opener = currentOpener()) return opener(comNumber, baud, error);
     const std::string device = ComDevicePath(comNumber);
-    if (IsNetworkDevice(device)) return OpenNetworkPort(device, baud, error);
+    if (IsNetworkDevice(device)) return OpenNetworkPort(device, baud, error, comNumber);
     return OpenSerialDevice(device, baud, error);
+}
+
+namespace {
+
+// Serial devices and the in-process bench open at once.
+class LocalOpening final : public ComOpening {
+  public:
+    LocalOpening(int comNumber, int baud) : m_comNumber(comNumber), m_baud(baud) {}
+
+  private:
+    State doPoll(std::unique_ptr<ByteTransport>& port, std::string& error) override {
+        port = OpenComPort(m_comNumber, m_baud, error);
+        return port ? State::Open : State::Failed;
+    }
+    int m_comNumber;
+    int m_baud;
+};
+
+}  // namespace
+
+std::unique_ptr<ComOpening> StartComOpening(int comNumber, int baud) {
+    if (comNumber >= 1 && comNumber <= 4 && !currentOpener() &&
+        IsNetworkDevice(ComDevicePath(comNumber)))
+        return StartNetworkOpening(ComDevicePath(comNumber), baud, comNumber);
+    return std::make_unique<LocalOpening>(comNumber, baud);
 }
 
 bool ComPortExists(int comNumber) {

@@ -10,6 +10,8 @@
 #define YUKT_HAVE_PORT_IO 1
 #endif
 
+#include "common/system_error.h"
+
 namespace yukt {
 
 namespace {
@@ -31,7 +33,7 @@ class SystemIoPorts final : public IoPorts {
             error = "нет доступа к портам " + portRange(base, count) +
                     ": нужны права root (CAP_SYS_RAWIO)";
         else
-            error = "нет доступа к портам " + portRange(base, count) + ": " + std::strerror(e);
+            error = "нет доступа к портам " + portRange(base, count) + ": " + SystemErrorText(e);
         return false;
 #else
         error = "нет доступа к портам " + portRange(base, count) +

@@ -26,8 +26,10 @@ constexpr std::uint8_t kStopOne = 1;
 constexpr std::uint8_t kNoFlowControl = 1;
 constexpr std::uint8_t kDtrOn = 8;
 constexpr std::uint8_t kRtsOff = 12;
-// A subnegotiation longer than this is garbage; it is dropped.
-constexpr std::size_t kMaxSub = 64;
+// The longest sub-negotiation the option has is a few bytes; one that runs
+// past this was never closed (or is garbage): it is dropped and what follows
+// is line data again, so one bad message cannot swallow the connection.
+constexpr std::size_t kMaxSub = 256;
 
 }  // namespace
 
@@ -153,20 +155,31 @@ void Rfc2217Codec::feed(const std::uint8_t* bytes, std::size_t n, std::vector<st
             case State::Sub:
                 if (b == kIac)
                     m_state = State::SubIac;
-                else if (m_sub.size() < kMaxSub)
-                    m_sub.push_back(b);
+                else
+                    addSubByte(b, data);
                 break;
             case State::SubIac:
                 if (b == kSe) {
                     onSubnegotiation();
                     m_state = State::Data;
                 } else {
-                    if (m_sub.size() < kMaxSub) m_sub.push_back(b);  // IAC IAC inside
                     m_state = State::Sub;
+                    addSubByte(b, data);  // IAC IAC inside
                 }
                 break;
         }
     }
+}
+
+void Rfc2217Codec::addSubByte(std::uint8_t b, std::vector<std::uint8_t>& data) {
+    if (m_sub.size() < kMaxSub) {
+        m_sub.push_back(b);
+        return;
+    }
+    m_sub.clear();
+    ++m_droppedSubnegotiations;
+    m_state = State::Data;
+    data.push_back(b);
 }
 
 void Rfc2217Codec::encodeData(const std::uint8_t* bytes, std::size_t n) {

@@ -41,11 +41,18 @@ class Rfc2217Codec {
     bool refused() const { return m_comPortRefused; }
     // Baud rate the server reported back (0 until then).
     std::uint32_t confirmedBaud() const { return m_confirmedBaud; }
+    // Sub-negotiations that ran past their limit and were dropped.
+    std::size_t droppedSubnegotiations() const { return m_droppedSubnegotiations; }
+    // Bytes the codec itself holds (a sub-negotiation in progress, answers
+    // not yet taken): bounded whatever the server sends.
+    std::size_t heldBytes() const { return m_sub.size() + m_out.size(); }
 
   private:
     enum class State { Data, Iac, Verb, Sub, SubIac };
     void onVerb(std::uint8_t verb, std::uint8_t option);
     void onSubnegotiation();
+    // A byte inside a sub-negotiation; past the limit it is line data again.
+    void addSubByte(std::uint8_t b, std::vector<std::uint8_t>& data);
     void sendVerb(std::uint8_t verb, std::uint8_t option);
     void sendSettings();
     void sendComPortCommand(std::uint8_t command, const std::vector<std::uint8_t>& value);
@@ -64,6 +71,7 @@ class Rfc2217Codec {
     bool m_baudConfirmed = false;
     bool m_comPortRefused = false;
     std::uint32_t m_confirmedBaud = 0;
+    std::size_t m_droppedSubnegotiations = 0;
 };
 
 }  // namespace yukt

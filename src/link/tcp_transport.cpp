@@ -1,6 +1,5 @@
 #include "link/tcp_transport.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,254 +7,221 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "link/rfc2217.h"
+#include "link/tcp_port.h"
 
 namespace yukt {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr std::chrono::milliseconds kConnectLimit{2000};
 constexpr std::chrono::milliseconds kSettleLimit{2000};
-constexpr std::size_t kChunk = 4096;
 
-int msLeft(Clock::time_point deadline) {
-    auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
+struct Endpoint {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    int family = 0;
+    int protocol = 0;
+};
 
-std::string socketText(int e) {
-    switch (e) {
-        case ECONNREFUSED:
-            return "соединение отвергнуто";
-        case ECONNRESET:
-        case EPIPE:
-            return "соединение разорвано";
-        case ETIMEDOUT:
-            return "нет ответа";
-        case EHOSTUNREACH:
-        case ENETUNREACH:
-            return "узел недоступен";
-        default:
-            return std::strerror(e);
+// Addresses of a server, looked up once per process: a name lookup may wait
+// on a name server for seconds, which a reconnect between exchanges must not.
+bool resolve(const NetAddress& a, std::vector<Endpoint>& out, std::string& why) {
+    static std::mutex mutex;
+    static std::map<std::string, std::vector<Endpoint>> known;
+    const std::string key = a.host + "|" + a.port;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (auto it = known.find(key); it != known.end()) {
+            out = it->second;
+            return true;
+        }
     }
-}
-
-// Polls one descriptor; the revents, 0 on time-out.
-short pollOnce(int fd, short events, int ms) {
-    for (;;) {
-        pollfd p{fd, events, 0};
-        int r = ::poll(&p, 1, ms);
-        if (r < 0 && errno == EINTR) continue;
-        return r > 0 ? p.revents : 0;
-    }
-}
-
-// A non-blocking connect to the first address that answers, bounded by
-// `deadline`. The socket, or -1 with the reason.
-int connectTo(const NetAddress& a, Clock::time_point deadline, std::string& why) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (int r = ::getaddrinfo(a.host.c_str(), a.port.c_str(), &hints, &found); r != 0) {
         why = "узел не найден (" + std::string(::gai_strerror(r)) + ")";
-        return -1;
+        return false;
     }
-    why = "нет ответа";
-    int fd = -1;
-    for (addrinfo* ai = found; ai != nullptr && fd < 0; ai = ai->ai_next) {
-        fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                      ai->ai_protocol);
-        if (fd < 0) {
-            why = socketText(errno);
-            continue;
-        }
-        int e = 0;
-        if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
-            e = errno;
-            if (e == EINPROGRESS) {
-                if (pollOnce(fd, POLLOUT, msLeft(deadline)) == 0) {
-                    e = ETIMEDOUT;
-                } else {
-                    socklen_t len = sizeof e;
-                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &e, &len);
-                }
-            }
-        }
-        if (e != 0) {
-            why = socketText(e);
-            ::close(fd);
-            fd = -1;
-        }
+    out.clear();
+    for (addrinfo* ai = found; ai != nullptr; ai = ai->ai_next) {
+        Endpoint e;
+        std::memcpy(&e.address, ai->ai_addr,
+                    std::min<std::size_t>(ai->ai_addrlen, sizeof e.address));
+        e.length = ai->ai_addrlen;
+        e.family = ai->ai_family;
+        e.protocol = ai->ai_protocol;
+        out.push_back(e);
     }
     ::freeaddrinfo(found);
-    if (fd >= 0) {
-        // Frames are small and latency matters: no Nagle delay.
-        int on = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-    }
-    return fd;
+    std::lock_guard<std::mutex> lock(mutex);
+    known[key] = out;
+    return true;
 }
 
-class TcpPort final : public ByteTransport {
+// Connect, then for rfc2217 the negotiation; each step only when the socket
+// is ready. The connect tries each address of the server in turn within one
+// time limit, the negotiation has one of its own.
+class NetOpening final : public ComOpening {
   public:
-    TcpPort(int fd, std::string name, std::optional<Rfc2217Codec> telnet)
-        : m_fd(fd), m_name(std::move(name)), m_telnet(std::move(telnet)) {}
-    ~TcpPort() override { ::close(m_fd); }
-    TcpPort(const TcpPort&) = delete;
-    TcpPort& operator=(const TcpPort&) = delete;
+    NetOpening(std::string device, int baud, int comNumber, bool negotiate)
+        : m_device(std::move(device)),
+          m_baud(baud),
+          m_traceLine(comNumber > 0 ? "COM" + std::to_string(comNumber) : m_device),
+          m_negotiate(negotiate),
+          m_deadline(NetClock::now() + kConnectLimit) {
+        std::string why;
+        if (!ParseNetAddress(m_device, m_address, why)) {
+            m_step = Step::Failed;
+            m_error = why;
+        } else if (!resolve(m_address, m_endpoints, why)) {
+            fail(why);
+        }
+    }
+    ~NetOpening() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    NetOpening(const NetOpening&) = delete;
+    NetOpening& operator=(const NetOpening&) = delete;
 
-    // Runs the opening negotiation until the server has confirmed the line
-    // settings; false with the reason otherwise.
-    bool settle(std::string& why) {
-        m_telnet->start();
-        const auto deadline = Clock::now() + kSettleLimit;
-        if (!flushTelnet(deadline)) {
-            why = m_problem;
-            return false;
-        }
-        while (!m_telnet->settled()) {
-            if (m_telnet->refused()) {
-                why = "сервер не поддерживает RFC 2217";
-                return false;
-            }
-            if (msLeft(deadline) == 0) {
-                why = "сервер не подтвердил настройки линии";
-                return false;
-            }
-            if (fill(deadline) < 0 && m_lost) {
-                why = m_problem;
-                return false;
-            }
-        }
-        return true;
+    // Sleeps until the socket has news for the opening or its time is up.
+    void wait() {
+        const int ms = MsLeft(m_deadline);
+        if (m_step == Step::Connecting && m_fd >= 0)
+            PollOnce(m_fd, POLLOUT, ms);
+        else if (m_step == Step::Negotiating)
+            PollOnce(m_port->fd(), POLLIN, ms);
     }
 
   private:
-    bool doWrite(std::uint8_t b, std::chrono::milliseconds limit) override {
-        return doWriteAll(&b, 1, limit);
-    }
+    enum class Step { Connecting, Negotiating, Failed };
 
-    bool doWriteAll(const std::uint8_t* data, std::size_t n,
-                    std::chrono::milliseconds limit) override {
-        if (m_lost || peerGone()) return false;
-        const auto deadline = Clock::now() + limit;
-        if (!m_telnet) return sendAll(data, n, deadline);
-        m_telnet->encodeData(data, n);
-        return flushTelnet(deadline);
-    }
-
-    int doRead(std::chrono::milliseconds limit) override {
-        const auto deadline = Clock::now() + limit;
-        while (m_pos >= m_rx.size()) {
-            if (m_lost) return -1;
-            if (fill(deadline) <= 0 && m_pos >= m_rx.size() && msLeft(deadline) == 0) return -1;
+    State doPoll(std::unique_ptr<ByteTransport>& port, std::string& error) override {
+        if (m_step == Step::Connecting) connectStep();
+        if (m_step == Step::Negotiating) negotiateStep();
+        if (m_step == Step::Failed) {
+            error = m_error;
+            return State::Failed;
         }
-        return m_rx[m_pos++];
+        if (!m_done) return State::Pending;
+        port = std::move(m_port);
+        return State::Open;
+    }
+    bool doRemote() const override { return true; }
+
+    void connectStep() {
+        for (;;) {
+            if (m_fd < 0 && !startConnect()) return fail(m_why);
+            if (PollOnce(m_fd, POLLOUT, 0) == 0) {
+                if (MsLeft(m_deadline) == 0) fail("нет ответа");
+                return;
+            }
+            int e = 0;
+            socklen_t len = sizeof e;
+            ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &e, &len);
+            if (e == 0) break;
+            m_why = SocketText(e);
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        // Frames are small and latency matters: no Nagle delay.
+        int on = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        ::setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        std::optional<Rfc2217Codec> telnet;
+        if (m_address.rfc2217 && m_negotiate) telnet.emplace(m_baud);
+        m_port = std::make_unique<TcpPort>(m_fd, m_device, std::move(telnet), m_traceLine);
+        m_fd = -1;
+        if (!m_address.rfc2217 || !m_negotiate) {
+            m_done = true;
+            return;
+        }
+        m_port->startNegotiation();
+        m_step = Step::Negotiating;
+        m_deadline = NetClock::now() + kSettleLimit;
     }
 
-    std::size_t doDiscardInput() override {
-        std::size_t dropped = m_rx.size() - m_pos;
-        m_rx.clear();
-        m_pos = 0;
-        while (!m_lost && fill(Clock::now()) > 0) {
-            dropped += m_rx.size();
-            m_rx.clear();
-        }
-        return dropped;
-    }
-
-    bool doLost() const override { return m_lost; }
-
-    void markLost(const std::string& why) {
-        if (m_lost) return;
-        m_lost = true;
-        m_problem = m_name + ": " + why;
-    }
-
-    // The server closed or reset the connection while we were idle: a write
-    // would still succeed once and the reply would never come.
-    bool peerGone() {
-        const short r = pollOnce(m_fd, POLLRDHUP, 0);
-        if ((r & (POLLRDHUP | POLLHUP | POLLERR)) == 0) return false;
-        // Input may still be waiting before the end; read it so nothing is
-        // lost, and let the end of stream mark the connection.
-        while (!m_lost && fill(Clock::now()) > 0) {
-        }
-        if (!m_lost) markLost("соединение закрыто сервером");
-        return true;
-    }
-
-    // One read of what the server has, waiting until `deadline` for the
-    // first byte. Line data bytes added, 0 on time-out, -1 when the
-    // connection is gone.
-    int fill(Clock::time_point deadline) {
-        const short r = pollOnce(m_fd, POLLIN, msLeft(deadline));
-        if (r == 0) return 0;
-        std::uint8_t chunk[kChunk];
-        ssize_t n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
-        if (n == 0) {
-            markLost("соединение закрыто сервером");
-            return -1;
-        }
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EINTR) return 0;
-            markLost(socketText(errno));
-            return -1;
-        }
-        if (m_pos > 0 && m_pos == m_rx.size()) {
-            m_rx.clear();
-            m_pos = 0;
-        }
-        const std::size_t before = m_rx.size();
-        if (!m_telnet) {
-            m_rx.insert(m_rx.end(), chunk, chunk + n);
-        } else {
-            m_telnet->feed(chunk, static_cast<std::size_t>(n), m_rx);
-            if (m_telnet->hasOutput()) flushTelnet(Clock::now() + kSettleLimit);
-        }
-        return static_cast<int>(m_rx.size() - before);
-    }
-
-    bool flushTelnet(Clock::time_point deadline) {
-        const std::vector<std::uint8_t> out = m_telnet->takeOutput();
-        return sendAll(out.data(), out.size(), deadline);
-    }
-
-    bool sendAll(const std::uint8_t* data, std::size_t n, Clock::time_point deadline) {
-        while (n > 0) {
-            ssize_t w = ::send(m_fd, data, n, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (w > 0) {
-                data += w;
-                n -= static_cast<std::size_t>(w);
+    // The next address, its connect under way; false when none is left.
+    bool startConnect() {
+        while (m_next < m_endpoints.size()) {
+            const Endpoint& e = m_endpoints[m_next++];
+            m_fd = ::socket(e.family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, e.protocol);
+            if (m_fd < 0) {
+                m_why = SocketText(errno);
                 continue;
             }
-            if (w < 0 && errno != EAGAIN && errno != EINTR) {
-                markLost(socketText(errno));
-                return false;
-            }
-            if (pollOnce(m_fd, POLLOUT, msLeft(deadline)) == 0) return false;
+            if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&e.address), e.length) == 0 ||
+                errno == EINPROGRESS)
+                return true;
+            m_why = SocketText(errno);
+            ::close(m_fd);
+            m_fd = -1;
         }
-        return true;
+        return false;
     }
 
-    int m_fd;
-    std::string m_name;
-    std::optional<Rfc2217Codec> m_telnet;
-    std::vector<std::uint8_t> m_rx;
-    std::size_t m_pos = 0;
-    bool m_lost = false;
-    std::string m_problem;
+    void negotiateStep() {
+        std::string why;
+        switch (m_port->negotiate(why)) {
+            case TcpPort::Settle::Done:
+                m_done = true;
+                break;
+            case TcpPort::Settle::Failed:
+                fail(why);
+                break;
+            case TcpPort::Settle::Pending:
+                if (MsLeft(m_deadline) == 0) fail("сервер не подтвердил настройки линии");
+                break;
+        }
+    }
+
+    void fail(const std::string& why) {
+        m_step = Step::Failed;
+        m_error = why.rfind(m_device, 0) == 0 ? why : m_device + ": " + why;
+        m_port.reset();
+    }
+
+    std::string m_device;
+    int m_baud;
+    std::string m_traceLine;
+    bool m_negotiate;
+    NetAddress m_address;
+    std::vector<Endpoint> m_endpoints;
+    std::size_t m_next = 0;
+    int m_fd = -1;
+    NetClock::time_point m_deadline;
+    Step m_step = Step::Connecting;
+    bool m_done = false;
+    std::unique_ptr<TcpPort> m_port;
+    std::string m_why = "нет ответа";
+    std::string m_error;
 };
+
+// The opening taken to its end, sleeping on the socket between steps.
+std::unique_ptr<ByteTransport> openWaiting(NetOpening& opening, std::string& error) {
+    std::unique_ptr<ByteTransport> port;
+    for (;;) {
+        switch (opening.poll(port, error)) {
+            case ComOpening::State::Open:
+                return port;
+            case ComOpening::State::Failed:
+                return nullptr;
+            case ComOpening::State::Pending:
+                opening.wait();
+                break;
+        }
+    }
+}
 
 bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
@@ -306,33 +272,20 @@ bool ParseNetAddress(const std::string& device, NetAddress& out, std::string& er
 }
 
 bool NetworkDeviceReachable(const std::string& device) {
-    NetAddress a;
+    NetOpening opening(device, 0, 0, false);
     std::string why;
-    if (!ParseNetAddress(device, a, why)) return false;
-    const int fd = connectTo(a, Clock::now() + kConnectLimit, why);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    return openWaiting(opening, why) != nullptr;
 }
 
 std::unique_ptr<ByteTransport> OpenNetworkPort(const std::string& device, int baud,
-                                               std::string& error) {
-    NetAddress a;
-    if (!ParseNetAddress(device, a, error)) return nullptr;
-    std::string why;
-    const int fd = connectTo(a, Clock::now() + kConnectLimit, why);
-    if (fd < 0) {
-        error = device + ": " + why;
-        return nullptr;
-    }
-    std::optional<Rfc2217Codec> telnet;
-    if (a.rfc2217) telnet.emplace(baud);
-    auto port = std::make_unique<TcpPort>(fd, device, std::move(telnet));
-    if (a.rfc2217 && !port->settle(why)) {
-        error = why.rfind(device, 0) == 0 ? why : device + ": " + why;
-        return nullptr;
-    }
-    return port;
+                                               std::string& error, int comNumber) {
+    NetOpening opening(device, baud, comNumber, true);
+    return openWaiting(opening, error);
+}
+
+std::unique_ptr<ComOpening> StartNetworkOpening(const std::string& device, int baud,
+                                                int comNumber) {
+    return std::make_unique<NetOpening>(device, baud, comNumber, true);
 }
 
 }  // namespace yukt

@@ -5,12 +5,13 @@
 //                        its speed through the protocol.
 // A refused or timed-out connection fails the open like a busy port; a
 // connection that drops later makes the transport lost(), and the link
-// reopens it at its next exchange.
+// connects again between its exchanges, never inside one.
 
 #include <memory>
 #include <string>
 
 #include "link/byte_transport.h"
+#include "link/com_port.h"
 
 namespace yukt {
 
@@ -32,8 +33,15 @@ bool ParseNetAddress(const std::string& device, NetAddress& out, std::string& er
 bool NetworkDeviceReachable(const std::string& device);
 
 // Connects (at most a few seconds) and, for rfc2217, settles the line
-// settings. Null with the reason in `error` on failure.
+// settings. Null with the reason in `error` on failure. `comNumber` names
+// the line in the trace (0: the device name).
 std::unique_ptr<ByteTransport> OpenNetworkPort(const std::string& device, int baud,
-                                               std::string& error);
+                                               std::string& error, int comNumber = 0);
+
+// The same, one step at a time: each poll() looks at the socket without
+// waiting. The server's name is looked up once per process (the first open
+// at start-up), so that a reconnect never waits on a name server either.
+std::unique_ptr<ComOpening> StartNetworkOpening(const std::string& device, int baud,
+                                                int comNumber = 0);
 
 }  // namespace yukt

@@ -1,5 +1,7 @@
 #include "link/tp6606.h"
 
+#include <algorithm>
+
 #include "link/com_port.h"
 #include "link/frame_trace.h"
 #include "link/io_ports.h"
@@ -167,26 +169,48 @@ void Ttp6606::openCom() {
 void Ttp6606::closeCom() {
     m_comOpen = false;
     m_com.reset();
+    m_reopening.reset();
+    m_reopenInterval = kReopenInterval;
 }
 
 ByteTransport* Ttp6606::liveCom() {
     if (m_com || !m_comOpen) return m_com.get();
-    // A lost line costs one open attempt a second, never a wait.
     const auto now = std::chrono::steady_clock::now();
-    if (now < m_nextReopen) return nullptr;
-    m_nextReopen = now + kReopenInterval;
+    if (!m_reopening) {
+        if (now < m_nextReopen) return nullptr;
+        m_reopening = StartComOpening(ComNumber(), Speed());
+    }
     std::string why;
-    m_com = OpenComPort(ComNumber(), Speed(), why);
-    if (!m_com) return nullptr;
+    switch (m_reopening->poll(m_com, why)) {
+        case ComOpening::State::Pending:
+            return nullptr;
+        case ComOpening::State::Failed:
+            reopenFailed(now);
+            return nullptr;
+        case ComOpening::State::Open:
+            break;
+    }
+    m_reopening.reset();
+    m_reopenInterval = kReopenInterval;
     ErrorReason.clear();
     LineStateChanged(ComNumber(), false);
     return m_com.get();
+}
+
+void Ttp6606::reopenFailed(std::chrono::steady_clock::time_point now) {
+    // A local device costs nothing to try: once a second. A device server
+    // is given 1, 2, 4 ... 30 s.
+    const bool remote = m_reopening->remote();
+    m_reopening.reset();
+    if (remote) m_reopenInterval = std::min(m_reopenInterval * 2, kReopenIntervalMax);
+    m_nextReopen = now + m_reopenInterval;
 }
 
 void Ttp6606::checkLost() {
     if (!m_com || !m_com->lost()) return;
     m_com.reset();
     m_nextReopen = std::chrono::steady_clock::now() + kReopenInterval;
+    m_reopenInterval = kReopenInterval;
     ErrorReason = "линия потеряна";
     LineStateChanged(ComNumber(), true);
 }

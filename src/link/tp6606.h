@@ -11,6 +11,7 @@
 #include <string>
 
 #include "link/byte_transport.h"
+#include "link/com_port.h"
 #include "link/line_use.h"
 
 namespace yukt {
@@ -25,6 +26,9 @@ constexpr std::chrono::milliseconds kBoardSettle{600};
 // A lost COM line is tried again this often: soon enough that a returning
 // device answers within a second, rarely enough to cost nothing meanwhile.
 constexpr std::chrono::milliseconds kReopenInterval{1000};
+// A device server that keeps failing is tried less and less often, down to
+// this: each try is a connection attempt on someone's network.
+constexpr std::chrono::milliseconds kReopenIntervalMax{30000};
 
 constexpr int kBufSize = 256;
 constexpr std::uint8_t kLf = 10;
@@ -154,9 +158,11 @@ class Ttp6606 {
     // Sends one prepared text or binary frame: byte by byte on a board,
     // in one write on a COM link.
     int sendBytes(int line, const std::uint8_t* bytes, std::size_t count);
-    // COM link: the port, reopened when it was lost and a second has
-    // passed since the last try; null while the line is gone.
+    // COM link: the port; null while the line is gone. A lost port is
+    // opened again step by step between exchanges (StartComOpening, then one
+    // look per call), never with a wait.
     ByteTransport* liveCom();
+    void reopenFailed(std::chrono::steady_clock::time_point now);
     // Closes a port whose far end is gone; the link stays logically open.
     void checkLost();
     // Drops a late reply before a new request goes out (COM links).
@@ -205,6 +211,8 @@ class Ttp6606 {
     const LineUseMap* m_lineUse = nullptr;
     std::unique_ptr<ByteTransport> m_com;
     std::chrono::steady_clock::time_point m_nextReopen{};
+    std::chrono::milliseconds m_reopenInterval = kReopenInterval;
+    std::unique_ptr<ComOpening> m_reopening;
     std::shared_ptr<IoPorts> m_ports;
 };
 

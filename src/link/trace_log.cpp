@@ -1,5 +1,9 @@
 #include "link/trace_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -10,6 +14,9 @@
 #include <iostream>
 #include <mutex>
 #include <thread>
+
+#include "common/system_error.h"
+#include "common/text_file.h"
 
 namespace yukt {
 
@@ -25,11 +32,13 @@ class TraceFile {
 
     bool start(const std::string& path) {
         stop();
-        std::FILE* f = std::fopen(path.c_str(), "a");
+        std::string why;
+        std::FILE* f = openRegular(path, why);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_envRead = true;
+        m_error.clear();  // each file named gets its one report
         if (f == nullptr) {
-            fail(path, errno);
+            fail(path, why);
             return false;
         }
         m_file = f;
@@ -104,7 +113,7 @@ class TraceFile {
             const int e = errno;
             lock.lock();
             if (!ok) {
-                fail(m_path, e);
+                fail(m_path, SystemErrorText(e));
                 m_on = false;
                 m_pending.clear();
                 return;
@@ -116,14 +125,45 @@ class TraceFile {
     void writeOut(const std::string& text) {
         if (!text.empty() && (std::fwrite(text.data(), 1, text.size(), m_file) != text.size() ||
                               std::fflush(m_file) != 0))
-            fail(m_path, errno);
+            fail(m_path, SystemErrorText(errno));
         m_pending.clear();
     }
 
+    // A regular file, appended to, or a new one. A FIFO with no reader
+    // would hold the program at its start and kill it (SIGPIPE) when the
+    // reader goes; a device or socket is no place for a trace either.
+    static std::FILE* openRegular(const std::string& path, std::string& why) {
+        FileFailure failure;
+        if (!WritableTextPath(path, failure)) {
+            why = failure.reason;
+            return nullptr;
+        }
+        // O_NONBLOCK: should the path have become a FIFO since, the open
+        // returns at once and fstat refuses it.
+        const int fd = ::open(
+            path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            why = SystemErrorText(errno);
+            return nullptr;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            why = FileKindReason(st.st_mode);
+            ::close(fd);
+            return nullptr;
+        }
+        std::FILE* f = ::fdopen(fd, "a");
+        if (f == nullptr) {
+            why = SystemErrorText(errno);
+            ::close(fd);
+        }
+        return f;
+    }
+
     // Under the lock: the one report of a trace that cannot be written.
-    void fail(const std::string& path, int e) {
+    void fail(const std::string& path, const std::string& reason) {
         if (!m_error.empty()) return;
-        m_error = "Трасса обмена не пишется: " + path + ": " + std::strerror(e);
+        m_error = "Трасса обмена не пишется: " + path + ": " + reason;
         std::cerr << m_error << std::endl;
     }
 

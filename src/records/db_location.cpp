@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QSettings>
 
+#include "records/db_credentials.h"
+
 namespace yukt::records {
 namespace {
 QString IniPath(const QString& programDir) { return QDir(programDir).filePath("poverka.ini"); }
@@ -13,12 +15,16 @@ QString RecordsDbUrl(const QString& programDir, const QString& commandLineUrl) {
     if (!commandLineUrl.isEmpty()) return commandLineUrl;
     const QString saved =
         QSettings(IniPath(programDir), QSettings::IniFormat).value(kKey).toString();
-    return saved.isEmpty() ? QDir(programDir).filePath("poverka.sqlite") : saved;
+    if (saved.isEmpty()) return QDir(programDir).filePath("poverka.sqlite");
+    const QString password = PasswordInUrl(saved);
+    if (!password.isEmpty() && SavePgPassword(saved, password, nullptr))
+        SaveRecordsDbUrl(programDir, saved);
+    return saved;
 }
 
 bool SaveRecordsDbUrl(const QString& programDir, const QString& url) {
     QSettings ini(IniPath(programDir), QSettings::IniFormat);
-    ini.setValue(kKey, url);
+    ini.setValue(kKey, UrlWithoutPassword(url));
     ini.sync();
     return ini.status() == QSettings::NoError;
 }

@@ -1,11 +1,15 @@
 #include "records/fgis_export.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
 #include <QTimeZone>
-#include <QXmlStreamWriter>
+#include <memory>
+#include <vector>
 
 #include "records/protocol_pdf.h"
-#include "records/ru_format.h"
+#include "records/registry_rules.h"
+#include "records/whole_file.h"
 
 namespace yukt::records {
 namespace {
@@ -17,76 +21,10 @@ QDate VerificationDay(const Record& r) {
     return t.toLocalTime().date();
 }
 
-QString ConditionText(const std::optional<double>& v, const QString& unit) {
-    return v ? RuNumber(*v, 1) + " " + unit : QString();
-}
-
 void WriteNumbers(QXmlStreamWriter& x, const QString& element, const QStringList& numbers) {
     if (numbers.isEmpty()) return;
     x.writeStartElement(element);
     for (const QString& n : numbers) x.writeTextElement("number", n);
-    x.writeEndElement();
-}
-
-void WriteResult(QXmlStreamWriter& x, const Record& r, bool attachProtocol) {
-    const RecordInfo& i = r.info;
-    const bool suitable = r.verdict == kSuitable;
-    x.writeStartElement("result");
-    x.writeStartElement("miInfo");
-    x.writeStartElement("singleMI");
-    x.writeTextElement("mitypeNumber", i.typeNumber);
-    x.writeTextElement("manufactureNum", i.serial);
-    if (!i.manufactureYear.isEmpty()) x.writeTextElement("manufactureYear", i.manufactureYear);
-    x.writeTextElement("modification",
-                       i.modification.isEmpty() ? r.module.designation : i.modification);
-    x.writeEndElement();
-    x.writeEndElement();
-    x.writeTextElement("signCipher", r.lab.signCipher);
-    x.writeTextElement("miOwner", i.owner);
-    x.writeTextElement("vrfDate", FgisDate(VerificationDay(r)));
-    if (suitable) x.writeTextElement("validDate", FgisDate(r.validUntil));
-    x.writeTextElement("type", QString::number(static_cast<int>(i.kind)));
-    x.writeTextElement("calibration", Bool(false));
-    if (suitable) {
-        x.writeStartElement("applicable");
-        x.writeTextElement("signPass", Bool(false));
-        x.writeTextElement("signMi", Bool(false));
-        x.writeEndElement();
-    } else {
-        x.writeStartElement("inapplicable");
-        x.writeTextElement("reasons", r.reasons.join("; "));
-        x.writeEndElement();
-    }
-    x.writeTextElement("docTitle", i.methodology);
-    x.writeTextElement("metrologist", i.operatorName);
-    x.writeStartElement("means");
-    WriteNumbers(x, "uve", r.lab.uveNumbers);
-    WriteNumbers(x, "mieta", r.lab.mietaNumbers);
-    if (!r.lab.misTypeNumber.isEmpty()) {
-        x.writeStartElement("mis");
-        x.writeStartElement("mi");
-        x.writeTextElement("typeNum", r.lab.misTypeNumber);
-        x.writeTextElement("manufactureNum", r.lab.misSerial);
-        x.writeEndElement();
-        x.writeEndElement();
-    }
-    x.writeEndElement();
-    const Conditions& c = i.conditions;
-    x.writeStartElement("conditions");
-    x.writeTextElement("temperature", ConditionText(c.temperature, "°C"));
-    x.writeTextElement("pressure", ConditionText(c.pressure, c.pressureUnit));
-    x.writeTextElement("hymidity", ConditionText(c.humidity, "%"));
-    x.writeEndElement();
-    if (attachProtocol) {
-        QBuffer pdf;
-        pdf.open(QIODevice::WriteOnly);
-        WriteProtocolPdf(r, &pdf);
-        x.writeStartElement("protocol");
-        x.writeAttribute("filename", QStringLiteral("protocol-%1.pdf").arg(r.id));
-        x.writeAttribute("mimetype", "application/pdf");
-        x.writeTextElement("content", QString::fromLatin1(pdf.data().toBase64()));
-        x.writeEndElement();
-    }
     x.writeEndElement();
 }
 
@@ -106,36 +44,149 @@ QStringList MissingForFgis(const Record& r) {
     QStringList missing;
     if (r.state != RecordState::Closed || (r.verdict != kSuitable && r.verdict != kUnsuitable))
         missing << QStringLiteral("поверка не завершена");
-    if (r.info.typeNumber.trimmed().isEmpty())
-        missing << QStringLiteral("нет регистрационного номера типа");
-    if (r.info.serial.trimmed().isEmpty()) missing << QStringLiteral("нет заводского номера");
-    if (r.lab.signCipher.trimmed().isEmpty()) missing << QStringLiteral("нет шифра клейма");
-    if (r.info.operatorName.trimmed().isEmpty()) missing << QStringLiteral("нет поверителя");
     if (r.verdict == kSuitable && !r.validUntil.isValid())
-        missing << QStringLiteral("нет срока действия");
-    return missing;
+        missing << QStringLiteral("validDate: нет срока действия");
+    return missing + RegistryProblems(r);
 }
 
-FgisExportReport WriteFgisXml(const QList<Record>& records, QIODevice* out, bool attachProtocol) {
-    FgisExportReport report;
-    QXmlStreamWriter x(out);
-    x.setAutoFormatting(true);
-    x.writeStartDocument();
-    x.writeDefaultNamespace(kFgisNamespace);
-    x.writeStartElement(kFgisNamespace, "application");
-    for (const Record& r : records) {
-        const QStringList missing = MissingForFgis(r);
-        if (!missing.isEmpty()) {
-            report.problems << QStringLiteral("Запись № %1 (зав. № %2) не выгружена: %3")
-                                   .arg(r.id)
-                                   .arg(r.info.serial, missing.join("; "));
-            continue;
-        }
-        WriteResult(x, r, attachProtocol);
-        report.exported << r.id;
+QString LeftOutLine(const Record& r, const QStringList& missing) {
+    return QStringLiteral("Запись № %1 (зав. № %2) не выгружена: %3")
+        .arg(r.id)
+        .arg(r.info.serial, missing.join("; "));
+}
+
+FgisDocument::FgisDocument(QIODevice* out) : m_xml(out) {
+    m_xml.setAutoFormatting(true);
+    m_xml.writeStartDocument();
+    m_xml.writeDefaultNamespace(kFgisNamespace);
+    m_xml.writeStartElement(kFgisNamespace, "application");
+}
+
+void FgisDocument::Finish() {
+    m_xml.writeEndElement();
+    m_xml.writeEndDocument();
+}
+
+void FgisDocument::Add(const Record& r, bool attachProtocol) {
+    QXmlStreamWriter& x = m_xml;
+    const RecordInfo& i = r.info;
+    const bool suitable = r.verdict == kSuitable;
+    x.writeStartElement("result");
+    x.writeStartElement("miInfo");
+    x.writeStartElement("singleMI");
+    x.writeTextElement("mitypeNumber", i.typeNumber);
+    x.writeTextElement("manufactureNum", i.serial);
+    if (!i.manufactureYear.isEmpty()) x.writeTextElement("manufactureYear", i.manufactureYear);
+    x.writeTextElement("modification", RegistryModification(r));
+    x.writeEndElement();
+    x.writeEndElement();
+    x.writeTextElement("signCipher", r.lab.signCipher);
+    x.writeTextElement("miOwner", i.owner);
+    x.writeTextElement("vrfDate", FgisDate(VerificationDay(r)));
+    if (suitable) x.writeTextElement("validDate", FgisDate(r.validUntil));
+    x.writeTextElement("type", QString::number(static_cast<int>(i.kind)));
+    x.writeTextElement("calibration", Bool(false));
+    if (suitable) {
+        x.writeStartElement("applicable");
+        x.writeTextElement("signPass", Bool(false));
+        x.writeTextElement("signMi", Bool(false));
+        x.writeEndElement();
+    } else {
+        x.writeStartElement("inapplicable");
+        x.writeTextElement("reasons", RegistryReasons(r.reasons));
+        x.writeEndElement();
+    }
+    x.writeTextElement("docTitle", RegistryDocTitle(r));
+    x.writeTextElement("metrologist", i.operatorName);
+    x.writeStartElement("means");
+    WriteNumbers(x, "uve", r.lab.uveNumbers);
+    WriteNumbers(x, "mieta", r.lab.mietaNumbers);
+    if (!r.lab.misTypeNumber.isEmpty()) {
+        x.writeStartElement("mis");
+        x.writeStartElement("mi");
+        x.writeTextElement("typeNum", r.lab.misTypeNumber);
+        x.writeTextElement("manufactureNum", r.lab.misSerial);
+        x.writeEndElement();
+        x.writeEndElement();
     }
     x.writeEndElement();
-    x.writeEndDocument();
+    const Conditions& c = i.conditions;
+    x.writeStartElement("conditions");
+    x.writeTextElement("temperature", RegistryCondition(c.temperature, "°C"));
+    x.writeTextElement("pressure", RegistryCondition(c.pressure, c.pressureUnit));
+    x.writeTextElement("hymidity", RegistryCondition(c.humidity, "%"));
+    x.writeEndElement();
+    if (attachProtocol) {
+        QBuffer pdf;
+        pdf.open(QIODevice::WriteOnly);
+        WriteProtocolPdf(r, &pdf);
+        x.writeStartElement("protocol");
+        x.writeAttribute("filename", QStringLiteral("protocol-%1.pdf").arg(r.id));
+        x.writeAttribute("mimetype", "application/pdf");
+        x.writeTextElement("content", QString::fromLatin1(pdf.data().toBase64()));
+        x.writeEndElement();
+    }
+    x.writeEndElement();
+    ++m_count;
+}
+
+QString FgisPartPath(const QString& path, int n) {
+    const QFileInfo info(path);
+    const QString number = QStringLiteral("-%1").arg(n, 3, 10, QChar('0'));
+    const QString name = info.suffix().isEmpty()
+                             ? info.fileName() + number
+                             : info.completeBaseName() + number + "." + info.suffix();
+    return info.dir().filePath(name);
+}
+
+FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& options,
+                            const std::function<void(const QString&)>& leftOut) {
+    FgisExportReport report;
+    // Every part stays a temporary file until the last one is written, so a
+    // failure half-way leaves none of them behind.
+    std::vector<std::unique_ptr<WholeFile>> parts;
+    std::unique_ptr<FgisDocument> doc;
+    auto endPart = [&]() {
+        doc->Finish();
+        return parts.back()->Finish(&report.error);
+    };
+    const int perFile = qMax(1, options.maxRecords);
+    for (;;) {
+        QString error;
+        const std::optional<Record> r = next(&error);
+        if (!r) {
+            if (!error.isEmpty()) report.error = error;
+            break;
+        }
+        ++report.offered;
+        const QStringList missing = MissingForFgis(*r);
+        if (!missing.isEmpty()) {
+            ++report.leftOut;
+            if (leftOut) leftOut(LeftOutLine(*r, missing));
+            continue;
+        }
+        if (doc && doc->Count() >= perFile && !endPart()) break;
+        if (!doc || doc->Count() >= perFile) {
+            parts.push_back(std::make_unique<WholeFile>(options.path));
+            if (!parts.back()->Begin(&report.error)) break;
+            doc = std::make_unique<FgisDocument>(parts.back().get());
+        }
+        doc->Add(*r, options.attachProtocol);
+        ++report.exported;
+        // A full disk is noticed at once, not after the last record.
+        if (doc->Failed() && !parts.back()->Finish(&report.error)) break;
+    }
+    if (report.error.isEmpty() && doc) endPart();
+    if (!report.error.isEmpty() || parts.empty()) {
+        report.exported = 0;
+        return report;
+    }
+    for (size_t n = 0; n < parts.size(); ++n) {
+        const QString path =
+            parts.size() == 1 ? options.path : FgisPartPath(options.path, static_cast<int>(n) + 1);
+        if (!parts[n]->CommitAs(path, &report.error)) break;
+        report.files << path;
+    }
     return report;
 }
 

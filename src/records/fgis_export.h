@@ -1,10 +1,15 @@
 // The registry import file: one `result` per record, in the element order of
-// the registry's module-verifications import format.
+// the registry's module-verifications import format. Records are read one at
+// a time and streamed out, so an export of any size holds one record in
+// memory; it is split into numbered files of a bounded number of records.
 #pragma once
 
 #include <QIODevice>
 #include <QList>
 #include <QStringList>
+#include <QXmlStreamWriter>
+#include <functional>
+#include <optional>
 
 #include "records/record.h"
 
@@ -13,20 +18,55 @@ namespace yukt::records {
 inline const QString kFgisNamespace =
     QStringLiteral("urn://fgis-arshin.gost.ru/module-verifications/import/2020-06-19");
 
-struct FgisExportReport {
-    QList<qint64> exported;
-    QStringList problems;  // one line per record left out, naming what is missing
-};
-
-// The fields the registry requires that the record lacks (empty: exportable).
+// What keeps a record out of the registry file, each naming the element and
+// the constraint (empty: exportable).
 QStringList MissingForFgis(const Record& record);
+// "Запись № 18 (зав. № A-1) не выгружена: …"
+QString LeftOutLine(const Record& record, const QStringList& missing);
 
 // "2026-12-08+03:00": the local date with the local offset of that day.
 QString FgisDate(const QDate& localDate);
 
-// Writes every exportable record; the others are named in the report and
-// nothing of them is written. With `attachProtocol` each result carries its
-// PDF protocol (needs a QGuiApplication).
-FgisExportReport WriteFgisXml(const QList<Record>& records, QIODevice* out, bool attachProtocol);
+// One `application` document written as records are added.
+class FgisDocument {
+  public:
+    explicit FgisDocument(QIODevice* out);
+    // With `attachProtocol` the result carries its PDF protocol (needs a
+    // QGuiApplication). The record must have passed MissingForFgis.
+    void Add(const Record& record, bool attachProtocol);
+    void Finish();
+    int Count() const { return m_count; }
+    bool Failed() const { return m_xml.hasError(); }
+
+  private:
+    QXmlStreamWriter m_xml;
+    int m_count = 0;
+};
+
+struct FgisExportOptions {
+    QString path;           // one file: this name; more: "out-001.xml", "out-002.xml", …
+    int maxRecords = 1000;  // per file
+    bool attachProtocol = false;
+};
+
+struct FgisExportReport {
+    qint64 offered = 0;  // records read
+    qint64 exported = 0;
+    qint64 leftOut = 0;
+    QStringList files;  // written, in order
+    QString error;      // a file or database failure: then no file is written
+};
+
+// The next record to export; nothing at the end, or on a failure with `error`.
+using RecordFeed = std::function<std::optional<Record>(QString* error)>;
+
+// Writes every exportable record the feed gives; each record left out is
+// told to `leftOut` as it is met. All files appear together or none does; an
+// export with no record to write writes no file.
+FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& options,
+                            const std::function<void(const QString&)>& leftOut);
+
+// The name of part `n` (from 1) of a split export.
+QString FgisPartPath(const QString& path, int n);
 
 }  // namespace yukt::records

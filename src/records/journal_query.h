@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <optional>
 
 namespace yukt::records {
 
@@ -16,7 +17,14 @@ struct JournalFilter {
     QString serial;  // a part of the serial number
     QString verdict;
     QString operatorName;  // a part of the name
+    // A recall list: "годен" records whose validity ends within this many
+    // days from today, of modules not verified again since (< 0: off).
+    int dueWithinDays = -1;
 };
+
+// The journal's recall filter, and the days it looks ahead.
+inline const QString kDueFilterCaption = QStringLiteral("Срок поверки истекает");
+constexpr int kDueFilterDays = 30;
 
 // Columns of the journal query, in order.
 enum JournalColumn {
@@ -32,9 +40,19 @@ enum JournalColumn {
     kJState
 };
 
-// A prepared and executed query for one page (limit < 0: every match).
+// A prepared and executed query for one page, scrollable as a view needs it
+// (limit < 0: every match, forward-only for reading once).
 QSqlQuery JournalPage(const QSqlDatabase& db, const JournalFilter& filter, int limit, int offset);
 qint64 JournalCount(const QSqlDatabase& db, const JournalFilter& filter);
 QList<qint64> JournalIds(const QSqlDatabase& db, const JournalFilter& filter);
+// Up to `limit` matching record numbers after `afterId`, ascending: an export
+// reads the journal a page at a time however many records match. Nothing,
+// with `error` set, when the database fails.
+std::optional<QList<qint64>> JournalIdsAfter(const QSqlDatabase& db, const JournalFilter& filter,
+                                             qint64 afterId, int limit, QString* error);
+
+// The recall list, soonest first.
+enum DueColumn { kDId, kDValidUntil, kDModel, kDDesignation, kDSerial, kDOwner, kDCertificate };
+QSqlQuery DueModules(const QSqlDatabase& db, int days);
 
 }  // namespace yukt::records

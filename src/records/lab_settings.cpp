@@ -1,5 +1,7 @@
 #include "records/lab_settings.h"
 
+#include "records/machine_number.h"
+#include "common/text.h"
 #include "records/record_store.h"
 
 namespace yukt::records {
@@ -14,16 +16,6 @@ QStringList SplitList(const QString& text) {
     return out;
 }
 
-std::optional<double> OptionalNumber(const QString& text) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok ? std::optional<double>(v) : std::nullopt;
-}
-
-QString NumberText(const std::optional<double>& v) {
-    return v ? QString::number(*v, 'g', 15) : QString();
-}
-
 }  // namespace
 
 const QStringList& LabSettings::Models() {
@@ -31,22 +23,39 @@ const QStringList& LabSettings::Models() {
     return models;
 }
 
-LabSettings LabSettings::Load(RecordStore& store) {
+std::optional<LabSettings> LabSettings::Load(RecordStore& store) {
+    const std::optional<QHash<QString, QString>> all = store.Settings();
+    if (!all) return std::nullopt;
+    auto setting = [&all](const char* key, const QString& fallback = {}) {
+        return all->value(QString::fromLatin1(key), fallback);
+    };
     LabSettings s;
-    s.organisation = store.Setting("organisation");
-    s.signCipher = store.Setting("sign_cipher");
-    s.calibrator = store.Setting("calibrator");
-    s.uveNumbers = SplitList(store.Setting("uve_numbers"));
-    s.mietaNumbers = SplitList(store.Setting("mieta_numbers"));
-    s.misTypeNumber = store.Setting("mis_type");
-    s.misSerial = store.Setting("mis_serial");
-    s.certificateScheme = store.Setting("certificate_scheme", s.certificateScheme);
-    s.noticeScheme = store.Setting("notice_scheme", s.noticeScheme);
+    s.organisation = setting("organisation");
+    s.signCipher = setting("sign_cipher");
+    s.calibrator = setting("calibrator");
+    s.uveNumbers = SplitList(setting("uve_numbers"));
+    s.mietaNumbers = SplitList(setting("mieta_numbers"));
+    s.misTypeNumber = setting("mis_type");
+    s.misSerial = setting("mis_serial");
+    s.certificateScheme = setting("certificate_scheme", s.certificateScheme);
+    s.noticeScheme = setting("notice_scheme", s.noticeScheme);
     for (const QString& model : Models()) {
-        const int months = store.Setting("interval." + model).toInt();
+        const int months = all->value("interval." + model).toInt();
         if (months > 0) s.intervalMonths[model] = months;
     }
     return s;
+}
+
+QStringList MissingLabSettings(const LabSettings& s) {
+    QStringList missing;
+    if (s.organisation.trimmed().isEmpty()) missing << QStringLiteral("Организация");
+    if (s.signCipher.trimmed().isEmpty()) missing << QStringLiteral("Шифр клейма");
+    // The registry takes the means as etalons, etalon instruments or the
+    // calibrator as a measuring instrument; one of them is enough.
+    const bool mis = !s.misTypeNumber.trimmed().isEmpty() && !s.misSerial.trimmed().isEmpty();
+    if (s.uveNumbers.isEmpty() && s.mietaNumbers.isEmpty() && !mis)
+        missing << QStringLiteral("Средства поверки (эталоны или калибратор как СИ)");
+    return missing;
 }
 
 bool LabSettings::Save(RecordStore& store) const {
@@ -79,37 +88,69 @@ QString FormatCertificate(const QString& scheme, int year, qint64 number) {
     return out;
 }
 
-RecordInfo LoadLastInfo(RecordStore& store) {
+// The module's details are kept per model, the workstation's own entries
+// (owner, operator, kind, conditions) across models; both per workstation.
+// "/" cannot be part of a host name or a model code.
+namespace {
+
+QString HostKey(const QString& host, const char* field) {
+    return QStringLiteral("last/%1/%2").arg(host, QLatin1String(field));
+}
+
+QString ModelKey(const QString& host, const QString& model, const char* field) {
+    return QStringLiteral("last/%1/%2/%3").arg(host, model, QLatin1String(field));
+}
+
+std::optional<double> StoredNumber(const QString& text) {
+    double v = 0;
+    if (!StrToFloatStrict(text.toStdString(), v)) return std::nullopt;
+    return v;
+}
+
+QString NumberToStore(const std::optional<double>& v) {
+    return v ? QString::fromStdString(FloatToStr(*v)) : QString();
+}
+
+}  // namespace
+
+RecordInfo LoadLastInfo(RecordStore& store, const QString& model, const QString& host) {
     RecordInfo i;
-    i.instrumentName = store.Setting("last.instrument_name");
-    i.manufactureYear = store.Setting("last.manufacture_year");
-    i.modification = store.Setting("last.modification");
-    i.owner = store.Setting("last.owner");
-    i.typeNumber = store.Setting("last.type_number");
-    i.kind =
-        store.Setting("last.kind") == "1" ? VerificationKind::Primary : VerificationKind::Periodic;
-    i.methodology = store.Setting("last.methodology");
-    i.operatorName = store.Setting("last.operator");
-    i.conditions.temperature = OptionalNumber(store.Setting("last.temperature"));
-    i.conditions.pressure = OptionalNumber(store.Setting("last.pressure"));
-    i.conditions.pressureUnit = store.Setting("last.pressure_unit", i.conditions.pressureUnit);
-    i.conditions.humidity = OptionalNumber(store.Setting("last.humidity"));
+    i.instrumentName = store.Setting(ModelKey(host, model, "instrument_name"));
+    i.manufactureYear = store.Setting(ModelKey(host, model, "manufacture_year"));
+    i.modification = store.Setting(ModelKey(host, model, "modification"));
+    i.typeNumber = store.Setting(ModelKey(host, model, "type_number"));
+    i.methodology = store.Setting(ModelKey(host, model, "methodology"));
+    i.owner = store.Setting(HostKey(host, "owner"));
+    i.kind = store.Setting(HostKey(host, "kind")) == "1" ? VerificationKind::Primary
+                                                         : VerificationKind::Periodic;
+    i.operatorName = store.Setting(HostKey(host, "operator"));
+    i.conditions.temperature = StoredNumber(store.Setting(HostKey(host, "temperature")));
+    i.conditions.pressure = StoredNumber(store.Setting(HostKey(host, "pressure")));
+    i.conditions.pressureUnit =
+        store.Setting(HostKey(host, "pressure_unit"), i.conditions.pressureUnit);
+    i.conditions.humidity = StoredNumber(store.Setting(HostKey(host, "humidity")));
     return i;  // the serial number is never offered again: it names one module
 }
 
-bool SaveLastInfo(RecordStore& store, const RecordInfo& i) {
-    return store.SetSetting("last.instrument_name", i.instrumentName) &&
-           store.SetSetting("last.manufacture_year", i.manufactureYear) &&
-           store.SetSetting("last.modification", i.modification) &&
-           store.SetSetting("last.owner", i.owner) &&
-           store.SetSetting("last.type_number", i.typeNumber) &&
-           store.SetSetting("last.kind", QString::number(static_cast<int>(i.kind))) &&
-           store.SetSetting("last.methodology", i.methodology) &&
-           store.SetSetting("last.operator", i.operatorName) &&
-           store.SetSetting("last.temperature", NumberText(i.conditions.temperature)) &&
-           store.SetSetting("last.pressure", NumberText(i.conditions.pressure)) &&
-           store.SetSetting("last.pressure_unit", i.conditions.pressureUnit) &&
-           store.SetSetting("last.humidity", NumberText(i.conditions.humidity));
+bool SaveLastInfo(RecordStore& store, const QString& model, const RecordInfo& i,
+                  const QString& host) {
+    const std::pair<QString, QString> values[] = {
+        {ModelKey(host, model, "instrument_name"), i.instrumentName},
+        {ModelKey(host, model, "manufacture_year"), i.manufactureYear},
+        {ModelKey(host, model, "modification"), i.modification},
+        {ModelKey(host, model, "type_number"), i.typeNumber},
+        {ModelKey(host, model, "methodology"), i.methodology},
+        {HostKey(host, "owner"), i.owner},
+        {HostKey(host, "kind"), QString::number(static_cast<int>(i.kind))},
+        {HostKey(host, "operator"), i.operatorName},
+        {HostKey(host, "temperature"), NumberToStore(i.conditions.temperature)},
+        {HostKey(host, "pressure"), NumberToStore(i.conditions.pressure)},
+        {HostKey(host, "pressure_unit"), i.conditions.pressureUnit},
+        {HostKey(host, "humidity"), NumberToStore(i.conditions.humidity)},
+    };
+    for (const auto& [key, value] : values)
+        if (!store.SetSetting(key, value)) return false;
+    return true;
 }
 
 }  // namespace yukt::records

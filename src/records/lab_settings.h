@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "records/record.h"
 
@@ -28,17 +29,26 @@ struct LabSettings {
     static constexpr int kDefaultInterval = 12;
     static const QStringList& Models();  // the verifiable models
 
-    static LabSettings Load(RecordStore& store);
+    // Nothing (the store's LastError says why) when the settings cannot be
+    // read: a run never starts on settings it could not read.
+    static std::optional<LabSettings> Load(RecordStore& store);
     bool Save(RecordStore& store) const;
     LabSnapshot Snapshot() const;
     int IntervalFor(const QString& model) const;
 };
 
+// What the registry needs of the laboratory and is not filled, named as the
+// settings dialog names it; a verification starts only when this is empty.
+QStringList MissingLabSettings(const LabSettings& settings);
+
 // The certificate or notice number of a scheme.
 QString FormatCertificate(const QString& scheme, int year, qint64 number);
 
-// The operator's entries of the last record, offered again for the next one.
-RecordInfo LoadLastInfo(RecordStore& store);
-bool SaveLastInfo(RecordStore& store, const RecordInfo& info);
+// The operator's entries of the last record of `model` on the workstation
+// `host`, offered again for the next one. Saving fails (LastError of the
+// store) when the database does.
+RecordInfo LoadLastInfo(RecordStore& store, const QString& model, const QString& host);
+bool SaveLastInfo(RecordStore& store, const QString& model, const RecordInfo& info,
+                  const QString& host);
 
 }  // namespace yukt::records

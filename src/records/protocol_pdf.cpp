@@ -1,175 +1,139 @@
 #include "records/protocol_pdf.h"
 
-#include <QFile>
-#include <QFont>
-#include <QMap>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QTextDocument>
 
+#include "records/page_flow.h"
+#include "records/protocol_results.h"
 #include "records/ru_format.h"
+#include "records/whole_file.h"
 
 namespace yukt::records {
 namespace {
 
-QString E(const QString& text) { return text.toHtmlEscaped(); }
+FlowText Text(const QString& text, FlowText::Style style = FlowText::Body,
+              Qt::Alignment align = Qt::AlignLeft) {
+    return {text, style, align};
+}
 
-QString Row(const QString& name, const QString& value) {
-    return "<tr><td width=\"40%\">" + E(name) + "</td><td>" + E(value) + "</td></tr>";
+FlowText Heading(const QString& text) { return Text(text, FlowText::Heading); }
+
+// A two-column table of names and values, without lines.
+FlowTable Fields(const QList<std::pair<QString, QString>>& fields) {
+    FlowTable table;
+    table.grid = false;
+    for (const auto& [name, value] : fields)
+        table.rows << QStringList{name, value.trimmed().isEmpty() ? QStringLiteral("—") : value};
+    return table;
 }
 
 QString Optional(const std::optional<double>& v, const QString& unit) {
-    return v ? RuNumber(*v, 1) + " " + unit : QStringLiteral("—");
+    return v ? RuNumber(*v, 1) + "\u00A0" + unit : QString();
 }
 
-QString ErrorUnit(const RecordPoint& p) {
-    return p.errorKind == "abs" ? p.unit : QStringLiteral("%");
-}
-
-QString PointVerdict(const RecordPoint& p) {
-    if (p.result == "pass") return QStringLiteral("соответствует");
-    if (p.result == "fail") return QStringLiteral("не соответствует");
-    return QStringLiteral("не измерено") + (p.reason.isEmpty() ? QString() : ": " + p.reason);
-}
-
-QString ResultsTables(const Record& r) {
-    // One table per channel, in the order the channels were first measured.
-    QStringList channels;
-    QMap<QString, QList<const RecordPoint*>> byChannel;
-    for (const RecordPoint& p : r.points) {
-        if (!byChannel.contains(p.channel)) channels << p.channel;
-        byChannel[p.channel] << &p;
-    }
-    QString html;
-    for (const QString& channel : channels) {
-        html += "<p><b>" +
-                E(QStringLiteral("Канал: ") + (channel.isEmpty() ? QStringLiteral("—") : channel)) +
-                "</b></p>";
-        html +=
-            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr>"
-            "<th>№</th><th>Задано</th><th>Эталон</th><th>Измерено</th>"
-            "<th>Погрешность</th><th>Допуск</th><th>Вывод</th></tr>";
-        for (const RecordPoint* p : byChannel[channel]) {
-            const bool measured = p->result == "pass" || p->result == "fail";
-            const QString unit = p->unit.isEmpty() ? QString() : " " + p->unit;
-            html += "<tr><td>" + QString::number(p->seq) + (p->manual ? "*" : "") + "</td><td>" +
-                    E(RuNumber(p->nominal) + unit) + "</td><td>" +
-                    E(RuNumber(p->reference) + unit) + "</td><td>" +
-                    (measured ? E(RuNumber(p->measured) + unit) : "—") + "</td><td>" +
-                    (measured ? E(RuNumber(p->error) + " " + ErrorUnit(*p)) : "—") + "</td><td>±" +
-                    E(RuNumber(p->limit) + " " + ErrorUnit(*p)) + "</td><td>" +
-                    E(PointVerdict(*p)) + "</td></tr>";
-        }
-        html += "</table>";
-    }
-    if (r.points.isEmpty())
-        html += "<p>" + E(QStringLiteral("Точки не измерены.")) + "</p>";
-    else
-        html += "<p><small>" + E(QStringLiteral("* — точка, записанная вручную")) + "</small></p>";
-    return html;
-}
-
-QString Conclusion(const Record& r) {
-    QString html = "<h3>" + E(QStringLiteral("Заключение")) + "</h3>";
+QList<FlowBlock> Conclusion(const Record& r) {
+    QList<FlowBlock> out{Heading(QStringLiteral("Заключение"))};
     if (r.verdict == kSuitable) {
-        html += "<p>" + E(QStringLiteral("Заключение: пригоден к применению.")) + "</p>";
-        html +=
-            "<p>" + E(QStringLiteral("Свидетельство о поверке № ") + r.certificateNumber) + "</p>";
-        html += "<p>" + E(QStringLiteral("Действительно до ") + RuDate(r.validUntil)) + "</p>";
+        out << Text(QStringLiteral("Модуль пригоден к применению."))
+            << Text(QStringLiteral("Свидетельство о поверке № %1, действительно до %2.")
+                        .arg(r.certificateNumber, RuDate(r.validUntil)));
     } else if (r.verdict == kUnsuitable) {
-        html += "<p>" + E(QStringLiteral("Заключение: непригоден к применению.")) + "</p>";
-        html += "<p>" + E(QStringLiteral("Извещение о непригодности № ") + r.certificateNumber) +
-                "</p>";
-        html += "<p>" + E(QStringLiteral("Причины: ") + r.reasons.join("; ")) + "</p>";
+        out << Text(QStringLiteral("Модуль непригоден к применению."));
+        if (!r.certificateNumber.isEmpty())
+            out << Text(QStringLiteral("Извещение о непригодности № ") + r.certificateNumber + ".");
     } else {
-        html += "<p>" + E(QStringLiteral("Поверка прервана, заключение не выдано.")) + "</p>";
+        out << Text(QStringLiteral("Поверка прервана, заключение не выдано."));
     }
-    return html;
+    if (!r.reasons.isEmpty()) {
+        out << Text(QStringLiteral("Причины:"));
+        for (const QString& reason : r.reasons) out << Text("— " + reason);
+    }
+    return out;
+}
+
+QList<FlowBlock> ProtocolBlocks(const Record& r) {
+    const RecordInfo& i = r.info;
+    QList<FlowBlock> out;
+    out << Text(r.lab.organisation, FlowText::Body, Qt::AlignHCenter)
+        << Text(ProtocolTitle(r), FlowText::Title, Qt::AlignHCenter);
+    if (r.revision.number > 0)
+        out << Text(QStringLiteral("Редакция %1 от %2, внёс %3, причина: %4")
+                        .arg(r.revision.number)
+                        .arg(LocalDateTime(r.revision.at), r.revision.author, r.revision.reason),
+                    FlowText::Body, Qt::AlignHCenter);
+
+    QList<std::pair<QString, QString>> instrument = {{"Наименование", i.instrumentName},
+                                                     {"Тип", r.module.designation},
+                                                     {"Модель", r.module.model},
+                                                     {"Модификация", i.modification},
+                                                     {"Заводской номер", i.serial},
+                                                     {"Год выпуска", i.manufactureYear},
+                                                     {"Владелец", i.owner},
+                                                     {"Регистрационный номер типа", i.typeNumber},
+                                                     {"Идентификация модуля", r.module.identText}};
+    if (!r.softwareFound.isEmpty())
+        instrument << std::pair{QString("Идентификация ПО"), r.softwareFound};
+    instrument << std::pair{QString("Адрес FLASH"), QString::number(r.module.flashAddress)}
+               << std::pair{QString("Коэффициенты до поверки"), r.module.flashBefore}
+               << std::pair{QString("Коэффициенты после поверки"), r.module.flashAfter};
+    out << Heading(QStringLiteral("Средство измерений")) << Fields(instrument);
+
+    QList<std::pair<QString, QString>> methodology = {{"Документ", i.methodology}};
+    if (!r.methodologyId.isEmpty())
+        methodology << std::pair{QString("Методика"), QStringLiteral("%1, редакция %2")
+                                                          .arg(r.methodologyId)
+                                                          .arg(r.methodologyRevision)}
+                    << std::pair{QString("Файл методики (SHA-256)"), r.methodologySha256};
+    methodology << std::pair{QString("Вид поверки"), KindText(static_cast<int>(i.kind))};
+    out << Heading(QStringLiteral("Методика поверки")) << Fields(methodology);
+
+    out << Heading(QStringLiteral("Средства поверки"))
+        << Fields({{"Калибратор", r.lab.calibrator},
+                   {"Эталоны (рег. номера)", (r.lab.uveNumbers + r.lab.mietaNumbers).join(", ")},
+                   {"Средство измерений (тип, зав. номер)",
+                    (r.lab.misTypeNumber.isEmpty() && r.lab.misSerial.isEmpty())
+                        ? QString()
+                        : r.lab.misTypeNumber + ", " + r.lab.misSerial}});
+
+    const Conditions& c = i.conditions;
+    out << Heading(QStringLiteral("Условия поверки"))
+        << Fields({{"Температура", Optional(c.temperature, "°C")},
+                   {"Давление", Optional(c.pressure, c.pressureUnit)},
+                   {"Относительная влажность", Optional(c.humidity, "%")}});
+
+    out << Heading(QStringLiteral("Результаты поверки")) << ResultBlocks(r) << Conclusion(r);
+    out << Fields(
+        {{"Поверитель", i.operatorName},
+         {"Дата поверки", LocalDateTime(r.finishedAt.isValid() ? r.finishedAt : r.startedAt)},
+         {"Подпись", "____________________"}});
+    out << Text(QStringLiteral("Программа: %1, версия %2, контрольная сумма (SHA-256): %3")
+                    .arg(r.program.name, r.program.version, r.program.checksum),
+                FlowText::Small);
+    if (!r.chainHash.isEmpty())  // the record's place in the store's tamper-evident chain
+        out << Text(QStringLiteral("Контрольная сумма записи в базе (SHA-256): ") + r.chainHash,
+                    FlowText::Small);
+    return out;
 }
 
 }  // namespace
 
 QString ProtocolTitle(const Record& r) { return QStringLiteral("Протокол поверки № %1").arg(r.id); }
 
-QString ProtocolHtml(const Record& r) {
-    const RecordInfo& i = r.info;
-    QString html = "<html><body>";
-    html += "<p align=\"center\">" + E(r.lab.organisation) + "</p>";
-    html += "<h2 align=\"center\">" + E(ProtocolTitle(r)) + "</h2>";
-    if (r.revision.number > 0)
-        html += "<p align=\"center\">" +
-                E(QStringLiteral("Редакция %1 от %2, внёс %3, причина: %4")
-                      .arg(r.revision.number)
-                      .arg(LocalDateTime(r.revision.at), r.revision.author, r.revision.reason)) +
-                "</p>";
-
-    html += "<h3>" + E(QStringLiteral("Средство измерений")) + "</h3><table width=\"100%\">";
-    html += Row("Наименование", i.instrumentName) + Row("Тип", r.module.designation) +
-            Row("Модель", r.module.model) + Row("Модификация", i.modification) +
-            Row("Заводской номер", i.serial) + Row("Год выпуска", i.manufactureYear) +
-            Row("Владелец", i.owner) + Row("Регистрационный номер типа", i.typeNumber) +
-            Row("Идентификация модуля", r.module.identText) +
-            Row("Адрес FLASH", QString::number(r.module.flashAddress)) +
-            Row("Коэффициенты до поверки", r.module.flashBefore) +
-            Row("Коэффициенты после поверки", r.module.flashAfter) + "</table>";
-
-    html += "<h3>" + E(QStringLiteral("Методика поверки")) + "</h3><table width=\"100%\">" +
-            Row("Документ", i.methodology) +
-            Row("Вид поверки", KindText(static_cast<int>(i.kind))) + "</table>";
-
-    html += "<h3>" + E(QStringLiteral("Средства поверки")) + "</h3><table width=\"100%\">" +
-            Row("Калибратор", r.lab.calibrator) +
-            Row("Эталоны (рег. номера)", (r.lab.uveNumbers + r.lab.mietaNumbers).join(", ")) +
-            Row("Средство измерений (тип, зав. номер)",
-                (r.lab.misTypeNumber.isEmpty() && r.lab.misSerial.isEmpty())
-                    ? QString()
-                    : r.lab.misTypeNumber + ", " + r.lab.misSerial) +
-            "</table>";
-
-    const Conditions& c = i.conditions;
-    html += "<h3>" + E(QStringLiteral("Условия поверки")) + "</h3><table width=\"100%\">" +
-            Row("Температура", Optional(c.temperature, "°C")) +
-            Row("Давление", Optional(c.pressure, c.pressureUnit)) +
-            Row("Относительная влажность", Optional(c.humidity, "%")) + "</table>";
-
-    html += "<h3>" + E(QStringLiteral("Результаты поверки")) + "</h3>" + ResultsTables(r);
-    html += Conclusion(r);
-
-    html +=
-        "<table width=\"100%\">" + Row("Поверитель", i.operatorName) +
-        Row("Дата поверки", LocalDateTime(r.finishedAt.isValid() ? r.finishedAt : r.startedAt)) +
-        Row("Подпись", "____________________") + "</table>";
-
-    html += "<p><small>" +
-            E(QStringLiteral("Программа: %1, версия %2, контрольная сумма (SHA-256): %3")
-                  .arg(r.program.name, r.program.version, r.program.checksum)) +
-            "</small></p>";
-    return html + "</body></html>";
-}
-
 bool WriteProtocolPdf(const Record& record, const QString& path, QString* error) {
-    QFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("Не удалось записать ") + path + ": " + probe.errorString();
-        return false;
-    }
-    WriteProtocolPdf(record, &probe);
-    return true;
+    WholeFile file(path);
+    if (!file.Begin(error)) return false;
+    WriteProtocolPdf(record, &file);
+    return file.Commit(error);
 }
 
 void WriteProtocolPdf(const Record& record, QIODevice* out) {
     QPdfWriter writer(out);
     writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(20, 15, 10, 15), QPageLayout::Millimeter);
+    writer.setPageMargins(QMarginsF(20, 15, 10, 12), QPageLayout::Millimeter);
+    writer.setResolution(300);
     writer.setTitle(ProtocolTitle(record));
     writer.setCreator(record.program.name);
-    QTextDocument doc;
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPointSizeF(10);
-    doc.setDefaultFont(font);
-    doc.setHtml(ProtocolHtml(record));
-    doc.print(&writer);
+    RenderFlow(writer, ProtocolBlocks(record), ProtocolTitle(record));
 }
 
 }  // namespace yukt::records

@@ -10,8 +10,8 @@
 namespace yukt::records {
 
 QString ProtocolTitle(const Record& record);
-QString ProtocolHtml(const Record& record);
-// Needs a QGuiApplication (fonts). Returns false with a reason in `error`.
+// Needs a QGuiApplication (fonts). The file is whole or absent: false with
+// the file and the reason in `error`, and nothing left behind.
 bool WriteProtocolPdf(const Record& record, const QString& path, QString* error);
 void WriteProtocolPdf(const Record& record, QIODevice* out);
 

@@ -141,11 +141,19 @@ struct Record {
     QList<PlanEntry> plan;
     QString softwareFound;  // the module's software identification found
     Revision revision;  // the revision this view of the record shows
+    // SHA-256 (hex) of the record's latest entry in the database's chain of
+    // entries, as read: printed on the protocol, it vouches for the record
+    // and everything stored before it.
+    QString chainHash;
 };
 
 // The verdict the points give: suitable only when every point was measured
 // and passed.
 QString VerdictOf(const QList<RecordPoint>& points);
+// The verdict of a record made by a plan: the latest attempt per item
+// counts ("не годен" when one failed, "прервано" when one is missing,
+// "годен" only when every item passed). Without a plan, as above.
+QString VerdictOf(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts);
 
 // Validity: verification date + interval months − one day.
 QDate ValidUntil(const QDate& verificationDate, int intervalMonths);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QAtomicInt>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -12,7 +13,11 @@
 #include <QUrlQuery>
 #include <cerrno>
 
+#include "common/text.h"
+#include "records/db_credentials.h"
 #include "records/lab_settings.h"
+#include "records/point_spool.h"
+#include "records/record_chain.h"
 #include "records/sql_text.h"
 
 namespace yukt::records {
@@ -30,6 +35,8 @@ QDateTime TimeOf(const QVariant& v) {
 QVariant Optional(const std::optional<double>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType(QMetaType::Double));
 }
+// A typed value, not text: SQLite hands over a double, and the PostgreSQL
+// driver reads the server's "." in the C locale (QString::toDouble).
 std::optional<double> OptionalOf(const QVariant& v) {
     return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
 }
@@ -95,7 +102,11 @@ QVariantList RowOf(const Record& r) {
             r.lab.misSerial,
             r.program.name,
             r.program.version,
-            r.program.checksum};
+            r.program.checksum,
+            r.methodologyId,
+            r.methodologyRevision,
+            r.methodologySha256,
+            r.softwareFound};
 }
 
 Record RecordOf(const QSqlQuery& q) {
@@ -131,21 +142,108 @@ Record RecordOf(const QSqlQuery& q) {
     r.lab = {s("organisation"),      s("sign_cipher"), s("calibrator"), lines("uve_numbers"),
              lines("mieta_numbers"), s("mis_type"),    s("mis_serial")};
     r.program = {s("program_name"), s("program_version"), s("program_checksum")};
+    r.methodologyId = s("methodology_id");
+    r.methodologyRevision = v("methodology_revision").toInt();
+    r.methodologySha256 = s("methodology_sha256");
+    r.softwareFound = s("software_found");
     return r;
 }
 
+// Readings are machine text: the C-locale formatter and parser, whatever
+// the process locale.
 QString ReadingsText(const QList<double>& readings) {
     QStringList out;
-    for (double x : readings) out << QString::number(x, 'g', 15);
+    for (double x : readings) out << QString::fromStdString(yukt::FloatToStr(x));
     return out.join(' ');
 }
 QList<double> ReadingsOf(const QString& text) {
     QList<double> out;
-    for (const QString& w : text.split(' ', Qt::SkipEmptyParts)) out << w.toDouble();
+    for (const QString& w : text.split(' ', Qt::SkipEmptyParts)) {
+        double x = 0;
+        if (yukt::StrToFloatStrict(w.toStdString(), x)) out << x;
+    }
     return out;
 }
 
+QVariantList PointRow(qint64 recordId, const RecordPoint& p) {
+    return {recordId,
+            p.seq,
+            p.procedure,
+            p.channel,
+            p.nominal,
+            p.reference,
+            ReadingsText(p.readings),
+            p.measured,
+            p.errorKind,
+            p.error,
+            p.limit,
+            p.result,
+            p.reason,
+            p.manual ? 1 : 0,
+            TimeValue(p.measuredAt),
+            p.unit,
+            p.operation,
+            p.channelNo,
+            p.item,
+            p.attempt,
+            p.resolution,
+            p.limit2,
+            p.spanLow,
+            p.spanHigh,
+            p.refRatio,
+            p.remark};
+}
+
+RecordPoint PointOf(const QSqlQuery& p) {
+    auto v = [&p](const char* column) { return p.value(QString::fromLatin1(column)); };
+    RecordPoint pt;
+    pt.seq = v("seq").toInt();
+    pt.procedure = v("procedure_name").toString();
+    pt.channel = v("channel").toString();
+    pt.nominal = v("nominal").toDouble();
+    pt.reference = v("reference").toDouble();
+    pt.readings = ReadingsOf(v("readings").toString());
+    pt.measured = v("measured").toDouble();
+    pt.errorKind = v("error_kind").toString();
+    pt.error = v("error").toDouble();
+    pt.limit = v("limit_value").toDouble();
+    pt.result = v("result").toString();
+    pt.reason = v("reason").toString();
+    pt.manual = v("manual").toInt() != 0;
+    pt.measuredAt = TimeOf(v("measured_utc"));
+    pt.unit = v("unit").toString();
+    pt.operation = v("operation").toString();
+    pt.channelNo = v("channel_no").toInt();
+    pt.item = v("item").toInt();
+    pt.attempt = v("attempt").toInt();
+    pt.resolution = v("resolution").toDouble();
+    pt.limit2 = v("limit2").toDouble();
+    pt.spanLow = v("span_low").toDouble();
+    pt.spanHigh = v("span_high").toDouble();
+    pt.refRatio = v("ref_ratio").toDouble();
+    pt.remark = v("remark").toString();
+    return pt;
+}
+
+QVariantList PlanRow(qint64 recordId, const PlanEntry& e) {
+    return {recordId, e.item, e.operation, e.title, e.kind, e.channelNo, e.nominal, e.unit};
+}
+
+QVariantList Values(const QSqlQuery& q, const QStringList& names) {
+    QVariantList out;
+    for (const QString& n : names) out << q.value(n);
+    return out;
+}
+
+// The closing of a killed run: what the operator reads in the protocol.
+const QString kKilledReason = QStringLiteral("работа программы прервана");
+
 bool ProcessGone(qint64 pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+
+bool PlainIdentifier(const QString& name) {
+    static const QRegularExpression re(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
+    return re.match(name).hasMatch();
+}
 
 }  // namespace
 
@@ -159,11 +257,20 @@ std::optional<DbUrl> ParseDbUrl(const QString& text, QString* error) {
         out.host = url.host();
         out.port = url.port(-1);
         out.user = url.userName();
-        out.password = url.password();
+        out.password = PasswordInUrl(text);
         const QUrlQuery query(url);
         if (query.hasQueryItem("host")) out.host = query.queryItemValue("host");
-        if (out.database.isEmpty()) {
-            if (error) *error = QStringLiteral("В адресе базы данных нет имени базы: ") + text;
+        QString optionError;
+        out.options = PgConnectOptions(query, &optionError);
+        if (!optionError.isEmpty()) {
+            if (error) *error = optionError;
+            return std::nullopt;
+        }
+        // A service file may name the database instead.
+        if (out.database.isEmpty() && !query.hasQueryItem("service")) {
+            if (error)
+                *error = QStringLiteral("В адресе базы данных нет имени базы: ") +
+                         UrlWithoutPassword(text);
             return std::nullopt;
         }
         return out;
@@ -213,20 +320,28 @@ bool RecordStore::Open(const QString& url, int version) {
     if (!parsed) return Fail(error, {});
     if (!QSqlDatabase::isDriverAvailable(parsed->driver))
         return Fail(QStringLiteral("Нет драйвера базы данных"), parsed->driver);
+    m_engine = parsed->driver == "QSQLITE" ? sql::Engine::Sqlite : sql::Engine::Postgres;
     m_db = QSqlDatabase::addDatabase(parsed->driver, m_name);
     m_db.setDatabaseName(parsed->database);
-    if (parsed->driver == "QSQLITE") {
+    if (m_engine == sql::Engine::Sqlite) {
         m_db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
     } else {
         if (!parsed->host.isEmpty()) m_db.setHostName(parsed->host);
         if (parsed->port > 0) m_db.setPort(parsed->port);
         m_db.setUserName(parsed->user);
         m_db.setPassword(parsed->password);
+        m_db.setConnectOptions(parsed->options);
     }
     if (!m_db.open())
-        return Fail(QStringLiteral("Не удалось открыть базу данных ") + url,
-                    m_db.lastError().text());
-    if (parsed->driver == "QSQLITE") {
+        return Fail(QStringLiteral("Не удалось открыть базу данных ") + UrlWithoutPassword(url),
+                    HidePassword(m_db.lastError().text(), parsed->password));
+    if (m_engine == sql::Engine::Sqlite) {
+        // A damaged file is refused before anything is read from it.
+        QStringList damage;
+        m_damaged = !CheckIntegrity(false, &damage);
+        if (m_damaged)
+            return Fail(QStringLiteral("База данных записей повреждена (%1)").arg(parsed->database),
+                        damage.join("; "));
         // WAL keeps readers (the journal) from blocking the point being written.
         QSqlQuery q(m_db);
         if (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA foreign_keys=ON") ||
@@ -234,8 +349,23 @@ bool RecordStore::Open(const QString& url, int version) {
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
     if (!Migrate(version < 0 ? sql::LatestVersion() : version)) return false;
-    InterruptLeftOpen();
-    return m_error.isEmpty();
+    // Before the left-open records are judged: a spooled one is completed.
+    m_spoolNotes = ReplaySpool(*this);
+    m_error.clear();
+    return InterruptLeftOpen();
+}
+
+bool RecordStore::CheckIntegrity(bool full, QStringList* problems) {
+    problems->clear();
+    if (m_engine != sql::Engine::Sqlite) return true;
+    QSqlQuery q(m_db);
+    if (!q.exec(full ? "PRAGMA integrity_check" : "PRAGMA quick_check")) {
+        *problems << q.lastError().text();
+        return false;
+    }
+    while (q.next())
+        if (q.value(0).toString() != QLatin1String("ok")) *problems << q.value(0).toString();
+    return problems->isEmpty();
 }
 
 int RecordStore::SchemaVersion() {
@@ -245,13 +375,18 @@ int RecordStore::SchemaVersion() {
 }
 
 bool RecordStore::Migrate(int target) {
-    if (!Exec(sql::kCreateVersionTable, {}, QStringLiteral("Не удалось создать таблицу версии")))
-        return false;
     QSqlQuery q(m_db);
-    if (!q.exec(sql::kReadVersion))
-        return Fail("Не удалось прочитать версию схемы", q.lastError().text());
+    // Read first: the workstation's role may read the version but not create tables.
+    if (!q.exec(sql::kReadVersion)) {
+        if (!Exec(sql::kCreateVersionTable, {},
+                  QStringLiteral("Не удалось создать таблицу версии")))
+            return false;
+        if (!q.exec(sql::kReadVersion))
+            return Fail("Не удалось прочитать версию схемы", q.lastError().text());
+    }
     if (!q.next() && !Exec(sql::kInsertVersion, {}, "Не удалось записать версию схемы"))
         return false;
+    q.finish();
     const int current = SchemaVersion();
     if (current > sql::LatestVersion())
         return Fail(QStringLiteral("База данных записей создана более новой версией программы "
@@ -265,29 +400,163 @@ bool RecordStore::Migrate(int target) {
         bool ok = true;
         for (const QString& statement : sql::Migrations().at(v - 1))
             if (!(ok = Exec(statement, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
+        if (ok && v == sql::kChainVersion) {
+            ok = SealExisting();
+            for (const QString& guard : sql::AppendOnlyGuards(m_engine))
+                if (!(ok = ok && Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v))))
+                    break;
+        }
         ok = ok && Exec(sql::kWriteVersion, {v}, "Не удалось записать версию схемы");
         if (!ok || !m_db.commit()) {
-            const QString reason = m_error;
+            const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
             m_db.rollback();
-            return Fail(reason.isEmpty() ? "Миграция не записана" : reason, {});
+            return Fail(QStringLiteral("Схема базы данных не обновлена до версии %1 (обновляет "
+                                       "владелец базы: yukt-records migrate --db …)")
+                            .arg(v),
+                        reason);
         }
     }
     return true;
 }
 
-void RecordStore::InterruptLeftOpen() {
+std::optional<RecordStore::Link> RecordStore::NextLink(const QString& kind,
+                                                       const QList<sql::Column>& columns,
+                                                       const QVariantList& values) {
+    const std::optional<qint64> seq = NextNumber(sql::kChainCounter);
+    if (!seq) return std::nullopt;
+    QString prev = kChainStart;
+    if (*seq > 1) {
+        QSqlQuery q(m_db);
+        q.prepare(sql::kHashAt);
+        for (int i = 0; i < 4; ++i) q.addBindValue(*seq - 1);
+        if (!q.exec()) {
+            Fail("Не удалось прочитать цепочку записей", q.lastError().text());
+            return std::nullopt;
+        }
+        // A removed predecessor is reported by the check; recording goes on.
+        if (q.next()) prev = q.value(0).toString();
+    }
+    return Link{*seq, prev, ChainHash(prev, kind, columns, values)};
+}
+
+QVariantList RecordStore::Linked(const QVariantList& row, const Link& link) {
+    return row + QVariantList{link.seq, link.prev, link.hash};
+}
+
+// The rows of a database from before the chain get their links once, in the
+// order they were written: per record its opening, points, closure and later
+// revisions.
+bool RecordStore::SealExisting() {
+    QString prev = kChainStart;
+    qint64 seq = 0, lastId = 0;
+    auto seal = [&](const char* update, const QString& kind, const QList<sql::Column>& columns,
+                    const QVariantList& values, const QVariantList& key) {
+        const QString hash = ChainHash(prev, kind, columns, values);
+        const bool ok = Exec(update, QVariantList{++seq, prev, hash} + key,
+                             "Не удалось связать записи в цепочку");
+        prev = hash;
+        return ok;
+    };
+    const QStringList recordNames = sql::RecordColumns();
+    const QStringList pointNames = sql::Names(sql::PointColumns());
+    for (;;) {
+        QSqlQuery ids(m_db);
+        ids.prepare(sql::kSealRecordIds);
+        ids.addBindValue(lastId);
+        ids.addBindValue(500);
+        if (!ids.exec()) return Fail("Не удалось прочитать записи", ids.lastError().text());
+        QList<qint64> page;
+        while (ids.next()) page << ids.value(0).toLongLong();
+        if (page.isEmpty()) break;
+        for (qint64 id : page) {
+            QSqlQuery r(m_db), p(m_db);
+            r.prepare(sql::SealRevisions());
+            r.addBindValue(id);
+            p.prepare(sql::SelectPoints());
+            p.addBindValue(id);
+            if (!r.exec()) return Fail("Не удалось прочитать запись", r.lastError().text());
+            if (!p.exec()) return Fail("Не удалось прочитать точки", p.lastError().text());
+            QList<QVariantList> revisions;
+            while (r.next()) revisions << Values(r, recordNames);
+            QList<QVariantList> points;
+            while (p.next()) points << Values(p, pointNames);
+            for (int k = 0; k < revisions.size(); ++k) {
+                const QVariantList& row = revisions[k];
+                const int revision = row.value(1).toInt();
+                bool ok = revision == 0
+                              ? seal(sql::kSealRevision, kOpeningEntry, sql::OpeningColumns(),
+                                     Pick(sql::OpeningColumns(), recordNames, row), {id, 0})
+                              : seal(sql::kSealRevision, kRevisionEntry, sql::RevisionColumns(),
+                                     Pick(sql::RevisionColumns(), recordNames, row), {id, revision});
+                if (revision == 0) {
+                    for (const QVariantList& point : points)
+                        ok = ok && seal(sql::kSealPoint, kPointEntry, sql::PointColumns(), point,
+                                        {id, point.value(1)});
+                    if (row.value(recordNames.indexOf("state")).toString() != "open")
+                        ok = ok && seal(sql::kSealClosure, kClosureEntry, sql::ClosureColumns(),
+                                        Pick(sql::ClosureColumns(), recordNames, row), {id});
+                }
+                if (!ok) return false;
+            }
+        }
+        lastId = page.last();
+    }
+    return seq == 0 || (Exec(sql::kEnsureCounter, {QString(sql::kChainCounter)},
+                             "Не удалось создать счётчик") &&
+                        Exec(sql::kSetChainCounter, {seq, QString(sql::kChainCounter)},
+                             "Не удалось записать счётчик"));
+}
+
+bool RecordStore::InterruptLeftOpen() {
     m_interrupted.clear();
     QSqlQuery q(m_db);
     q.prepare(sql::kOpenRecordsOf);
     q.addBindValue(Workstation());
-    if (!q.exec()) return;
-    QList<qint64> orphans;
+    if (!q.exec()) return Fail("Не удалось прочитать открытые записи", q.lastError().text());
+    struct Orphan {
+        qint64 id;
+        QVariant started, flashAfter;
+    };
+    QList<Orphan> orphans;
     while (q.next())
-        if (ProcessGone(q.value(1).toLongLong())) orphans << q.value(0).toLongLong();
-    const QVariant now = TimeValue(QDateTime::currentDateTimeUtc());
-    for (qint64 id : orphans)
-        if (Exec(sql::kMarkInterrupted, {kInterrupted, now, id}, "Не удалось отметить запись"))
-            m_interrupted << id;
+        if (ProcessGone(q.value(1).toLongLong()))
+            orphans << Orphan{q.value(0).toLongLong(), q.value(2), q.value(3)};
+    for (const Orphan& o : orphans) {
+        // The verification's date stays the run's own, not the day it was found.
+        const QVariantList closure = {o.id,          QStringLiteral("interrupted"),
+                                      o.started,     kInterrupted,
+                                      kKilledReason, QString(),
+                                      QString(),     o.flashAfter};
+        if (!InTransaction([&] { return WriteClosure(closure); })) return false;
+        m_interrupted << o.id;
+    }
+    return true;
+}
+
+bool RecordStore::WriteClosure(const QVariantList& closure) {
+    const std::optional<Link> link = NextLink(kClosureEntry, sql::ClosureColumns(), closure);
+    if (!link) return false;
+    QSqlQuery q(m_db);
+    q.prepare(sql::kCloseRecord);
+    for (int i = 1; i < closure.size(); ++i) q.addBindValue(closure[i]);
+    q.addBindValue(link->seq);
+    q.addBindValue(link->prev);
+    q.addBindValue(link->hash);
+    q.addBindValue(closure[0]);
+    if (!q.exec()) return Fail("Не удалось закрыть запись", q.lastError().text());
+    if (q.numRowsAffected() != 1)
+        return Fail(QStringLiteral("Запись № %1 уже закрыта").arg(closure[0].toLongLong()), {});
+    return true;
+}
+
+bool RecordStore::InTransaction(const std::function<bool()>& work) {
+    if (!m_db.transaction()) return Fail("Не удалось начать транзакцию", m_db.lastError().text());
+    if (!work() || !m_db.commit()) {
+        const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
+        m_db.rollback();
+        return Fail(reason, {});
+    }
+    return true;
 }
 
 std::optional<qint64> RecordStore::NextNumber(const QString& counter) {
@@ -305,27 +574,41 @@ std::optional<qint64> RecordStore::NextNumber(const QString& counter) {
 }
 
 bool RecordStore::InsertRow(const Record& record) {
-    return Exec(sql::InsertRecord(), RowOf(record), "Не удалось записать запись о поверке");
+    const QVariantList row = RowOf(record);
+    const bool opening = record.revision.number == 0;
+    const QList<sql::Column>& columns = opening ? sql::OpeningColumns() : sql::RevisionColumns();
+    const std::optional<Link> link = NextLink(opening ? kOpeningEntry : kRevisionEntry, columns,
+                                              Pick(columns, sql::RecordColumns(), row));
+    return link &&
+           Exec(sql::InsertRecord(), Linked(row, *link), "Не удалось записать запись о поверке");
 }
 
 bool RecordStore::Begin(Record& record) {
     m_error.clear();
-    if (!m_db.transaction()) return Fail("Не удалось начать транзакцию", m_db.lastError().text());
-    const std::optional<qint64> id = NextNumber("record");
-    record.id = id.value_or(0);
     record.workstation = Workstation();
     record.startedAt = QDateTime::currentDateTimeUtc();
     record.state = RecordState::Open;
     record.revision = {};
-    const bool ok = id &&
-                    Exec(sql::kInsertRecordId, {*id, TimeValue(record.startedAt)},
-                         "Не удалось записать номер записи") &&
-                    InsertRow(record);
-    if (!ok || !m_db.commit()) {
-        const QString reason = m_error;
-        m_db.rollback();
+    const bool ok = InTransaction([&] {
+        const std::optional<qint64> id = NextNumber("record");
+        if (!id) return false;
+        record.id = *id;
+        if (!Exec(sql::kInsertRecordId, {*id, TimeValue(record.startedAt)},
+                  "Не удалось записать номер записи") ||
+            !InsertRow(record))
+            return false;
+        for (const PlanEntry& e : record.plan) {
+            const QVariantList row = PlanRow(record.id, e);
+            const std::optional<Link> link = NextLink(kPlanEntry, sql::PlanColumns(), row);
+            if (!link ||
+                !Exec(sql::kInsertPlanItem, Linked(row, *link), "Не удалось записать план поверки"))
+                return false;
+        }
+        return true;
+    });
+    if (!ok) {
         record.id = 0;
-        return Fail(reason.isEmpty() ? m_db.lastError().text() : reason, {});
+        return false;
     }
     m_lastSeq[record.id] = 0;
     return true;
@@ -335,34 +618,22 @@ bool RecordStore::AddPoint(qint64 recordId, RecordPoint& p) {
     m_error.clear();
     if (!m_lastSeq.contains(recordId)) {
         QSqlQuery q(m_db);
-        q.prepare(sql::kSelectPoints);
+        q.prepare(sql::SelectPoints());
         q.addBindValue(recordId);
+        if (!q.exec()) return Fail("Не удалось прочитать точки", q.lastError().text());
         int last = 0;
-        if (q.exec())
-            while (q.next()) last = q.value(0).toInt();
+        while (q.next()) last = q.value(1).toInt();
         m_lastSeq[recordId] = last;
     }
     p.seq = m_lastSeq[recordId] + 1;
     if (!p.measuredAt.isValid()) p.measuredAt = QDateTime::currentDateTimeUtc();
-    const QVariantList binds = {recordId,
-                                p.seq,
-                                p.procedure,
-                                p.channel,
-                                p.nominal,
-                                p.reference,
-                                ReadingsText(p.readings),
-                                p.measured,
-                                p.errorKind,
-                                p.error,
-                                p.limit,
-                                p.result,
-                                p.reason,
-                                p.manual ? 1 : 0,
-                                TimeValue(p.measuredAt),
-                                p.unit};
-    if (!Exec(sql::kInsertPoint, binds, "Не удалось записать точку")) return false;
-    m_lastSeq[recordId] = p.seq;
-    return true;
+    const QVariantList row = PointRow(recordId, p);
+    const bool ok = InTransaction([&] {
+        const std::optional<Link> link = NextLink(kPointEntry, sql::PointColumns(), row);
+        return link && Exec(sql::InsertPoint(), Linked(row, *link), "Не удалось записать точку");
+    });
+    if (ok) m_lastSeq[recordId] = p.seq;
+    return ok;
 }
 
 bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
@@ -372,52 +643,60 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
     if (!r) return false;
     if (r->state != RecordState::Open)
         return Fail(QStringLiteral("Запись № %1 уже закрыта").arg(recordId), {});
-    const QString verdict = verdictGiven.isEmpty() ? VerdictOf(r->points) : verdictGiven;
+    // A record made by a plan is judged by the plan alone: a stop after a
+    // failure stays "не годен", and only the whole plan passed gives a certificate.
+    const QString verdict = !r->plan.isEmpty()       ? VerdictOf(r->plan, r->points)
+                            : verdictGiven.isEmpty() ? VerdictOf(r->points)
+                                                     : verdictGiven;
     QStringList reasons = reasonsGiven;
     if (verdict == kUnsuitable && reasons.isEmpty())
         for (const RecordPoint& p : r->points)
             if (p.result == "fail")
                 reasons << QStringLiteral("Точка %1: погрешность превышает допуск").arg(p.seq);
-    const LabSettings lab = LabSettings::Load(*this);
+    const std::optional<LabSettings> lab = LabSettings::Load(*this);
+    if (!lab) return false;
     const QDateTime finished = QDateTime::currentDateTimeUtc();
     const QDate day = finished.toLocalTime().date();
-    QDate valid;
-    QString certificate;
-    if (!m_db.transaction()) return Fail("Не удалось начать транзакцию", m_db.lastError().text());
-    bool ok = true;
-    if (verdict == kSuitable || verdict == kUnsuitable) {
-        const bool suitable = verdict == kSuitable;
-        if (suitable) valid = ValidUntil(day, lab.IntervalFor(r->module.model));
-        const QString counter =
-            QStringLiteral("%1:%2").arg(suitable ? "certificate" : "notice").arg(day.year());
-        const std::optional<qint64> n = NextNumber(counter);
-        ok = n.has_value();
-        if (ok)
-            certificate = FormatCertificate(suitable ? lab.certificateScheme : lab.noticeScheme,
+    const QString flashAfter = m_flashAfter.value(recordId, r->module.flashAfter);
+    const bool ok = InTransaction([&] {
+        QDate valid;
+        QString certificate;
+        if (verdict == kSuitable || verdict == kUnsuitable) {
+            const bool suitable = verdict == kSuitable;
+            if (suitable) valid = ValidUntil(day, lab->IntervalFor(r->module.model));
+            const QString counter =
+                QStringLiteral("%1:%2").arg(suitable ? "certificate" : "notice").arg(day.year());
+            const std::optional<qint64> n = NextNumber(counter);
+            if (!n) return false;
+            certificate = FormatCertificate(suitable ? lab->certificateScheme : lab->noticeScheme,
                                             day.year(), *n);
-    }
-    const QString state =
-        StateText(verdict == kInterrupted ? RecordState::Interrupted : RecordState::Closed);
-    ok = ok &&
-         Exec(sql::kCloseRecord,
-              {state, TimeValue(finished), verdict, reasons.join(kLines),
-               valid.isValid() ? valid.toString(Qt::ISODate) : QString(), certificate, recordId},
-              "Не удалось закрыть запись");
-    if (!ok || !m_db.commit()) {
-        const QString reason = m_error;
-        m_db.rollback();
-        return Fail(reason.isEmpty() ? m_db.lastError().text() : reason, {});
-    }
+        }
+        const QString state =
+            StateText(verdict == kInterrupted ? RecordState::Interrupted : RecordState::Closed);
+        return WriteClosure({recordId, state, TimeValue(finished), verdict, reasons.join(kLines),
+                             valid.isValid() ? valid.toString(Qt::ISODate) : QString(), certificate,
+                             flashAfter});
+    });
+    if (!ok) return false;
     m_lastSeq.remove(recordId);
+    m_flashAfter.remove(recordId);
     return true;
 }
 
 bool RecordStore::SetFlashAfter(qint64 recordId, const QString& values) {
     m_error.clear();
-    return Exec(sql::kSetFlashAfter, {values, recordId}, "Не удалось записать FLASH после поверки");
+    // Written with the closing, the one change an open record may take.
+    m_flashAfter[recordId] = values;
+    return true;
 }
 
 bool RecordStore::Correct(qint64 recordId, const RecordInfo& info, const QString& author,
+                          const QString& reason) {
+    return Correct(recordId, info, std::nullopt, author, reason);
+}
+
+bool RecordStore::Correct(qint64 recordId, const RecordInfo& info,
+                          const std::optional<LabSnapshot>& lab, const QString& author,
                           const QString& reason) {
     m_error.clear();
     if (author.trimmed().isEmpty() || reason.trimmed().isEmpty())
@@ -427,9 +706,10 @@ bool RecordStore::Correct(qint64 recordId, const RecordInfo& info, const QString
     if (r->state == RecordState::Open)
         return Fail(QStringLiteral("Запись № %1 ещё не закрыта").arg(recordId), {});
     r->info = info;
+    if (lab) r->lab = *lab;
     r->revision = {r->revision.number + 1, author, QDateTime::currentDateTimeUtc(), reason};
     // Two stations correcting at once collide on the primary key; one wins.
-    return InsertRow(*r);
+    return InTransaction([&] { return InsertRow(*r); });
 }
 
 std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
@@ -446,32 +726,25 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
         return std::nullopt;
     }
     Record r = RecordOf(q);
-    QSqlQuery p(m_db);
-    p.prepare(sql::kSelectPoints);
+    QSqlQuery p(m_db), plan(m_db), chain(m_db);
+    p.prepare(sql::SelectPoints());
     p.addBindValue(recordId);
-    if (!p.exec()) {
-        Fail("Не удалось прочитать точки", p.lastError().text());
-        return std::nullopt;
-    }
-    while (p.next()) {
-        RecordPoint pt;
-        pt.seq = p.value(0).toInt();
-        pt.procedure = p.value(1).toString();
-        pt.channel = p.value(2).toString();
-        pt.nominal = p.value(3).toDouble();
-        pt.reference = p.value(4).toDouble();
-        pt.readings = ReadingsOf(p.value(5).toString());
-        pt.measured = p.value(6).toDouble();
-        pt.errorKind = p.value(7).toString();
-        pt.error = p.value(8).toDouble();
-        pt.limit = p.value(9).toDouble();
-        pt.result = p.value(10).toString();
-        pt.reason = p.value(11).toString();
-        pt.manual = p.value(12).toInt() != 0;
-        pt.measuredAt = TimeOf(p.value(13));
-        pt.unit = p.value(14).toString();
-        r.points << pt;
-    }
+    plan.prepare(sql::kSelectPlan);
+    plan.addBindValue(recordId);
+    chain.prepare(sql::kRecordChainHash);
+    for (int i = 0; i < 4; ++i) chain.addBindValue(recordId);
+    for (QSqlQuery* each : {&p, &plan, &chain})
+        if (!each->exec()) {
+            Fail("Не удалось прочитать запись", each->lastError().text());
+            return std::nullopt;
+        }
+    while (p.next()) r.points << PointOf(p);
+    while (plan.next())
+        r.plan << PlanEntry{plan.value(0).toInt(),    plan.value(1).toString(),
+                            plan.value(2).toString(), plan.value(3).toString(),
+                            plan.value(4).toInt(),    plan.value(5).toDouble(),
+                            plan.value(6).toString()};
+    if (chain.next()) r.chainHash = chain.value(1).toString();
     return r;
 }
 
@@ -483,15 +756,46 @@ QString RecordStore::Setting(const QString& key, const QString& fallback) {
     return fallback;
 }
 
-bool RecordStore::SetSetting(const QString& key, const QString& value) {
-    if (!m_db.transaction()) return Fail("Не удалось начать транзакцию", m_db.lastError().text());
-    const bool ok = Exec(sql::kDeleteSetting, {key}, "Не удалось записать настройку") &&
-                    Exec(sql::kWriteSetting, {key, value.isNull() ? QStringLiteral("") : value},
-                         "Не удалось записать настройку");
-    if (!ok || !m_db.commit()) {
-        m_db.rollback();
-        return false;
+std::optional<QHash<QString, QString>> RecordStore::Settings() {
+    QSqlQuery q(m_db);
+    if (!q.exec(sql::kReadAllSettings)) {
+        Fail("Не удалось прочитать настройки лаборатории", q.lastError().text());
+        return std::nullopt;
     }
+    QHash<QString, QString> out;
+    while (q.next()) out.insert(q.value(0).toString(), q.value(1).toString());
+    // A damaged page can end the rows early with an error rather than fail the query.
+    if (q.lastError().isValid()) {
+        Fail("Не удалось прочитать настройки лаборатории", q.lastError().text());
+        return std::nullopt;
+    }
+    return out;
+}
+
+bool RecordStore::SetSetting(const QString& key, const QString& value) {
+    return Exec(sql::kWriteSetting, {key, value.isNull() ? QStringLiteral("") : value},
+                "Не удалось записать настройку");
+}
+
+bool RecordStore::GrantWorkstation(const QString& role) {
+    m_error.clear();
+    if (m_engine != sql::Engine::Postgres) return true;
+    if (!PlainIdentifier(role))
+        return Fail(
+            QStringLiteral("Имя роли рабочего места: строчные латинские буквы, цифры и «_»"), role);
+    return InTransaction([&] {
+        for (const QString& grant : sql::WorkstationGrants(role))
+            if (!Exec(grant, {}, QStringLiteral("Не удалось выдать права роли ") + role))
+                return false;
+        return true;
+    });
+}
+
+bool RecordStore::VerifyChain(ChainReport& report) {
+    m_error.clear();
+    QString error;
+    if (!records::VerifyChain(m_db, report, &error))
+        return Fail(QStringLiteral("Не удалось прочитать цепочку записей"), error);
     return true;
 }
 

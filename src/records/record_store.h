@@ -7,9 +7,12 @@
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "records/record.h"
+#include "records/record_chain.h"
+#include "records/sql_text.h"
 
 namespace yukt::records {
 
@@ -22,6 +25,7 @@ struct DbUrl {
     int port = -1;
     QString user;
     QString password;
+    QString options;  // libpq keywords for the driver, "service=lab;connect_timeout=10"
 };
 std::optional<DbUrl> ParseDbUrl(const QString& url, QString* error);
 
@@ -33,51 +37,88 @@ class RecordStore {
     RecordStore& operator=(const RecordStore&) = delete;
 
     // Opens and migrates up to `version` (the latest by default; tests stop
-    // early to check migrations). Records left open by a workstation of this
-    // host whose process is gone become "прервано".
+    // early to check migrations). A SQLite file that fails its quick check is
+    // refused. Records left open by a workstation of this host whose process
+    // is gone become "прервано" ("работа программы прервана").
     bool Open(const QString& url, int version = -1);
     bool IsOpen() const { return m_db.isOpen(); }
     const QString& LastError() const { return m_error; }
+    // Open failed because the SQLite file is damaged.
+    bool Damaged() const { return m_damaged; }
     QSqlDatabase Database() const { return m_db; }
     int SchemaVersion();
     const QList<qint64>& InterruptedAtOpen() const { return m_interrupted; }
+    // What became of the records kept in the local spool while this database
+    // was away, written back at this open; empty when there were none.
+    const QStringList& SpoolNotes() const { return m_spoolNotes; }
 
-    // Starts a record: assigns its number, workstation and start time.
+    // Starts a record: assigns its number, workstation and start time, and
+    // stores its plan. Callers first make sure MissingLabSettings() is empty.
     bool Begin(Record& record);
     // Commits one point at once, so a crash loses at most the point in progress.
     bool AddPoint(qint64 recordId, RecordPoint& point);
-    // Ends an open record: the verdict from its points unless one is given
-    // ("прервано" for a stopped run), validity and certificate number from
-    // the settings.
+    // Ends an open record: a record with a plan by the plan's verdict; else
+    // the verdict from its points unless one is given ("прервано" for a
+    // stopped run). Validity and certificate number from the settings.
     bool Close(qint64 recordId, const QString& verdict = {}, const QStringList& reasons = {});
-    // The FLASH values the module keeps after the verification, set on an
-    // open record before it is closed.
+    // The FLASH values the module keeps after the verification, given before
+    // the record is closed and written with the closing.
     bool SetFlashAfter(qint64 recordId, const QString& values);
-    // A correction: a new revision of the operator's fields with who and why.
+    // A correction: a new revision of the operator's fields with who and why;
+    // with `lab`, also the laboratory's part (the means, the sign cipher),
+    // which completes a record begun before the settings were filled.
     bool Correct(qint64 recordId, const RecordInfo& info, const QString& author,
                  const QString& reason);
+    bool Correct(qint64 recordId, const RecordInfo& info, const std::optional<LabSnapshot>& lab,
+                 const QString& author, const QString& reason);
 
     // The latest revision (or the given one) with its points.
     std::optional<Record> Load(qint64 recordId, int revision = -1);
 
     QString Setting(const QString& key, const QString& fallback = {});
+    // Every setting; nothing (LastError set) when they cannot be read.
+    std::optional<QHash<QString, QString>> Settings();
     bool SetSetting(const QString& key, const QString& value);
+
+    // SQLite: the quick check (`full`: the integrity check); what is wrong
+    // in `problems`. Always true on PostgreSQL.
+    bool CheckIntegrity(bool full, QStringList* problems);
+    // Walks the chain of every record; false only when it cannot be read.
+    bool VerifyChain(ChainReport& report);
+    // PostgreSQL, run by the database's owner: the workstation role's rights.
+    bool GrantWorkstation(const QString& role);
 
     static QString Workstation();
 
   private:
+    struct Link {
+        qint64 seq = 0;
+        QString prev, hash;
+    };
     bool Fail(const QString& what, const QString& detail);
     bool Exec(const QString& text, const QVariantList& binds, const QString& what);
+    bool InTransaction(const std::function<bool()>& work);
     bool Migrate(int target);
-    void InterruptLeftOpen();
+    bool SealExisting();
+    bool InterruptLeftOpen();
     std::optional<qint64> NextNumber(const QString& counter);
+    // The next link of the chain; inside a transaction, whose counter lock
+    // keeps the chain in one order across workstations.
+    std::optional<Link> NextLink(const QString& kind, const QList<sql::Column>& columns,
+                                 const QVariantList& values);
+    static QVariantList Linked(const QVariantList& row, const Link& link);
     bool InsertRow(const Record& record);
+    bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()
 
     QString m_name;
+    sql::Engine m_engine = sql::Engine::Sqlite;
     QSqlDatabase m_db;
     QString m_error;
+    bool m_damaged = false;
     QList<qint64> m_interrupted;
+    QStringList m_spoolNotes;
     QHash<qint64, int> m_lastSeq;
+    QHash<qint64, QString> m_flashAfter;
 };
 
 }  // namespace yukt::records

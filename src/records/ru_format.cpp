@@ -1,6 +1,10 @@
 #include "records/ru_format.h"
 
 #include <QRegularExpression>
+#include <cmath>
+
+#include "common/text.h"
+#include "records/record.h"
 
 namespace yukt::records {
 
@@ -9,6 +13,8 @@ QString RuNumber(double value, int decimals) {
     if (text.startsWith('-') && text.count(QRegularExpression("[1-9]")) == 0) text.remove(0, 1);
     return text.replace('.', ',');
 }
+
+QString RuShort(double value) { return QString::fromStdString(FloatToStr(value, ',')); }
 
 QString LocalDateTime(const QDateTime& utc) {
     return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))
@@ -21,6 +27,58 @@ QString RuDate(const QDate& date) {
 
 QString KindText(int kind) {
     return kind == 1 ? QStringLiteral("первичная") : QStringLiteral("периодическая");
+}
+
+int DecimalsOf(double step) {
+    constexpr int kMost = 6;
+    if (!(step > 0)) return 4;
+    for (int d = 0; d < kMost; ++d) {
+        const double scaled = step * std::pow(10.0, d);
+        if (std::abs(scaled - std::round(scaled)) < 1e-9 * std::max(1.0, scaled)) return d;
+    }
+    return kMost;
+}
+
+namespace {
+bool InPercent(const RecordPoint& p) {
+    return p.errorKind == QLatin1String("rel") || p.errorKind == QLatin1String("reduced");
+}
+}  // namespace
+
+PointDecimals DecimalsFor(const RecordPoint& p) {
+    if (!(p.resolution > 0)) return {};
+    PointDecimals d;
+    d.error = DecimalsOf(p.resolution);
+    double step = p.resolution;  // of a value, in the quantity's unit
+    if (p.errorKind == QLatin1String("reduced"))
+        step = p.resolution * std::abs(p.spanHigh - p.spanLow) / 100;
+    else if (p.errorKind == QLatin1String("rel"))
+        step = p.resolution * std::abs(p.nominal) / 100;
+    // The finest decimal place no coarser than that step.
+    d.value =
+        step > 0 ? qBound(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 6) : d.error;
+    return d;
+}
+
+QString ErrorUnit(const RecordPoint& p) { return InPercent(p) ? QStringLiteral("%") : p.unit; }
+
+double LimitAt(const RecordPoint& p) {
+    if (p.errorKind == QLatin1String("abs+rel")) return p.limit + p.limit2 * std::abs(p.reference);
+    return p.limit;
+}
+
+QString ErrorKindWords(const RecordPoint& p) {
+    const QString unit = p.unit.isEmpty() ? QString() : " " + p.unit;
+    if (p.errorKind == QLatin1String("abs")) return QStringLiteral("абсолютная");
+    if (p.errorKind == QLatin1String("rel")) return QStringLiteral("относительная");
+    if (p.errorKind == QLatin1String("reduced"))
+        return p.spanHigh > p.spanLow ? QStringLiteral("приведённая к диапазону %1–%2%3")
+                                            .arg(RuShort(p.spanLow), RuShort(p.spanHigh), unit)
+                                      : QStringLiteral("приведённая");
+    if (p.errorKind == QLatin1String("abs+rel"))
+        return QStringLiteral("абсолютная, ±(%1%2 + %3·|x|)")
+            .arg(RuShort(p.limit), unit, RuShort(p.limit2));
+    return p.errorKind;
 }
 
 }  // namespace yukt::records

@@ -1,4 +1,5 @@
-// How records show numbers and times to a reader: decimal comma, local time.
+// How records show numbers and times to a reader: decimal comma, local time,
+// a point's values to the resolution of its tolerance.
 #pragma once
 
 #include <QDate>
@@ -7,9 +8,31 @@
 
 namespace yukt::records {
 
+struct RecordPoint;
+
 QString RuNumber(double value, int decimals = 4);
+QString RuShort(double value);                // shortest form: 0,2 / 4 / 0,0015
 QString LocalDateTime(const QDateTime& utc);  // "08.12.2026 07:15"
 QString RuDate(const QDate& date);            // "08.12.2026"
 QString KindText(int kind);                   // "первичная" / "периодическая"
+
+// Decimals that show `step` whole: 0.01 -> 2, 0.005 -> 3, 1 -> 0 (at most 6).
+int DecimalsOf(double step);
+
+// The decimals of a point's error and limit (the tolerance's resolution) and
+// of its values (the step that resolution means in the quantity's unit). A
+// point recorded without a resolution keeps four, as it always had.
+struct PointDecimals {
+    int error = 4;
+    int value = 4;
+};
+PointDecimals DecimalsFor(const RecordPoint& point);
+
+QString ErrorUnit(const RecordPoint& point);  // the quantity's unit, or "%"
+// The permitted error at the point: the limit, plus its part proportional to
+// |x| for abs+rel.
+double LimitAt(const RecordPoint& point);
+// The error kind in words: "приведённая к диапазону 4–20 мА", "относительная".
+QString ErrorKindWords(const RecordPoint& point);
 
 }  // namespace yukt::records

@@ -1,6 +1,7 @@
 #include "records/run_recorder.h"
 
 #include "common/text.h"
+#include "records/db_credentials.h"
 
 namespace yukt::records {
 
@@ -94,6 +95,18 @@ RunRecorder::RunRecorder(RecordStore& store, qint64 recordId, const QString& uni
                          verify::ProgressSink* next, bool closeAtEnd)
     : m_store(store), m_id(recordId), m_unit(unit), m_next(next), m_closeAtEnd(closeAtEnd) {}
 
+RunRecorder::~RunRecorder() = default;
+
+// From here on nothing goes to the database, so that the points reach it in
+// their order once it is back.
+void RunRecorder::Lose() {
+    if (m_error.isEmpty())
+        m_error = HidePassword(m_store.LastError(), m_store.Database().password());
+    m_spool = std::make_unique<PointSpool>(
+        m_store, m_id, QStringLiteral("база данных записей недоступна: ") + m_error);
+    if (m_stop) m_stop();
+}
+
 void RunRecorder::PointStarted(int index, int count, double nominal) {
     if (m_next) m_next->PointStarted(index, count, nominal);
 }
@@ -105,7 +118,8 @@ void RunRecorder::PointFinished(const verify::PointResult& point) {
 
 void RunRecorder::AttemptFinished(const verify::PlanItem& item, const verify::Attempt& attempt) {
     RecordPoint r = ToRecordPoint(item, attempt);
-    if (!m_store.AddPoint(m_id, r) && m_error.isEmpty()) m_error = m_store.LastError();
+    if (!m_spool && !m_store.AddPoint(m_id, r)) Lose();
+    if (m_spool) m_spool->Keep(r);
     if (attempt.result == verify::PointVerdict::NotMeasured)
         m_whyNot[item.item] = r.reason;
     else
@@ -118,7 +132,7 @@ void RunRecorder::Asked(const verify::Question& q) {
 }
 
 void RunRecorder::RunFinished(const verify::RunResult& run) {
-    if (!m_closeAtEnd) {
+    if (!m_closeAtEnd && !m_spool) {
         if (m_next) m_next->RunFinished(run);
         return;
     }
@@ -139,8 +153,17 @@ void RunRecorder::RunFinished(const verify::RunResult& run) {
         reasons << what + (why.isEmpty() ? QString() : " (" + why + ")");
     }
     const QString verdict = QString::fromUtf8(verify::RunVerdictWord(run.verdict));
-    if (!m_store.Close(m_id, verdict, reasons) && m_error.isEmpty()) m_error = m_store.LastError();
-    if (m_next) m_next->RunFinished(run);
+    if (!m_spool && !m_store.Close(m_id, verdict, reasons)) Lose();
+    if (!m_spool) {
+        if (m_next) m_next->RunFinished(run);
+        return;
+    }
+    // A record not written is never shown as judged: the run ends "прервано".
+    reasons << QStringLiteral("база данных записей недоступна: ") + m_error;
+    m_spool->End(kInterrupted, reasons);
+    verify::RunResult stopped = run;
+    stopped.verdict = verify::RunVerdict::Interrupted;
+    if (m_next) m_next->RunFinished(stopped);
 }
 
 }  // namespace yukt::records

@@ -1,10 +1,15 @@
 // Records an automatic verification run as it goes: every finished point is
 // committed at once, and the end of the run closes the record with the
 // run's verdict. Passes every call on to the next sink (the display).
+// Should the database fail to take a point or the end, the record goes on in
+// the local spool, the run is asked to stop and ends "прервано".
 #pragma once
 
 #include <QMap>
+#include <functional>
+#include <memory>
 
+#include "records/point_spool.h"
 #include "records/record_store.h"
 #include "verify/plan.h"
 #include "verify/point_result.h"
@@ -24,6 +29,10 @@ class RunRecorder : public verify::ProgressSink {
     // `closeAtEnd` false leaves the record open for further runs and points.
     RunRecorder(RecordStore& store, qint64 recordId, const QString& unit,
                 verify::ProgressSink* next = nullptr, bool closeAtEnd = true);
+    ~RunRecorder() override;
+    // What stops the run once the database is lost; called once, from
+    // within the run's own call to this sink.
+    void SetStop(std::function<void()> stop) { m_stop = std::move(stop); }
     void PointStarted(int index, int count, double nominal) override;
     void PointFinished(const verify::PointResult& point) override;
     void RunFinished(const verify::RunResult& run) override;
@@ -32,10 +41,14 @@ class RunRecorder : public verify::ProgressSink {
     void Asked(const verify::Question& q) override;
     // The plan, so that the reasons of the verdict name items never attempted.
     void SetPlan(const verify::Plan& plan) { m_plan = plan; }
-    // The first storage failure, if any (the run itself goes on).
+    // The first storage failure, if any.
     const QString& Error() const { return m_error; }
+    // Where the record went once the database was lost; null while it holds.
+    const PointSpool* Spool() const { return m_spool.get(); }
 
   private:
+    void Lose();
+
     RecordStore& m_store;
     qint64 m_id;
     QString m_unit;
@@ -44,6 +57,8 @@ class RunRecorder : public verify::ProgressSink {
     QString m_error;
     verify::Plan m_plan;
     QMap<int, QString> m_whyNot;  // item -> why its latest attempt was not measured
+    std::unique_ptr<PointSpool> m_spool;
+    std::function<void()> m_stop;
 };
 
 }  // namespace yukt::records

@@ -4,6 +4,15 @@ namespace yukt::records::sql {
 
 // Column types common to SQLite and PostgreSQL; timestamps are ISO 8601 UTC
 // texts, which sort and compare the same in both.
+namespace {
+QStringList AddColumns(const char* table, const QStringList& columns) {
+    QStringList out;
+    for (const QString& c : columns)
+        out << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QLatin1String(table), c);
+    return out;
+}
+}  // namespace
+
 const QList<QStringList>& Migrations() {
     static const QList<QStringList> migrations = {
         // 1: the first schema.
@@ -43,54 +52,155 @@ const QList<QStringList>& Migrations() {
             "CREATE INDEX records_serial ON records (serial)",
             "CREATE INDEX records_state ON records (state, workstation)",
         },
+        // 3: records made by a methodology's plan, and the chain that makes a
+        // change, a removal or a reordering visible. The guards follow the
+        // sealing of the rows already there.
+        AddColumns("records",
+                   {"methodology_id TEXT", "methodology_revision INTEGER",
+                    "methodology_sha256 TEXT", "software_found TEXT", "chain_seq BIGINT",
+                    "chain_prev TEXT", "chain_hash TEXT", "close_seq BIGINT", "close_prev TEXT",
+                    "close_hash TEXT"}) +
+            AddColumns("points",
+                       {"operation TEXT", "channel_no INTEGER", "item INTEGER", "attempt INTEGER",
+                        "resolution DOUBLE PRECISION", "limit2 DOUBLE PRECISION",
+                        "span_low DOUBLE PRECISION", "span_high DOUBLE PRECISION",
+                        "ref_ratio DOUBLE PRECISION", "remark TEXT", "chain_seq BIGINT",
+                        "chain_prev TEXT", "chain_hash TEXT"}) +
+            QStringList{
+                "CREATE TABLE plan_items ("
+                " record_id BIGINT NOT NULL REFERENCES record_ids(id), item INTEGER NOT NULL,"
+                " operation TEXT, title TEXT, kind TEXT, channel INTEGER,"
+                " nominal DOUBLE PRECISION, unit TEXT,"
+                " chain_seq BIGINT, chain_prev TEXT, chain_hash TEXT,"
+                " PRIMARY KEY (record_id, item))",
+                "CREATE UNIQUE INDEX records_chain ON records (chain_seq)",
+                "CREATE UNIQUE INDEX records_close_chain ON records (close_seq)",
+                "CREATE UNIQUE INDEX points_chain ON points (chain_seq)",
+                "CREATE UNIQUE INDEX plan_items_chain ON plan_items (chain_seq)",
+            },
     };
     return migrations;
 }
 
+namespace {
+using T = ColumnType;
+
+// Every column of a record row, in the order InsertRecord binds them.
+const QList<Column>& RecordTypedColumns() {
+    static const QList<Column> columns = {
+        {"id", T::Int},
+        {"revision", T::Int},
+        {"revised_by", T::Text},
+        {"revised_utc", T::Text},
+        {"revision_reason", T::Text},
+        {"workstation", T::Text},
+        {"pid", T::Int},
+        {"state", T::Text},
+        {"started_utc", T::Text},
+        {"finished_utc", T::Text},
+        {"verdict", T::Text},
+        {"reasons", T::Text},
+        {"valid_until", T::Text},
+        {"certificate", T::Text},
+        {"model", T::Text},
+        {"designation", T::Text},
+        {"ident_text", T::Text},
+        {"flash_address", T::Int},
+        {"flash_before", T::Text},
+        {"flash_after", T::Text},
+        {"serial", T::Text},
+        {"manufacture_year", T::Text},
+        {"modification", T::Text},
+        {"owner", T::Text},
+        {"type_number", T::Text},
+        {"instrument_name", T::Text},
+        {"kind", T::Int},
+        {"methodology", T::Text},
+        {"operator_name", T::Text},
+        {"temperature", T::Real},
+        {"pressure", T::Real},
+        {"pressure_unit", T::Text},
+        {"humidity", T::Real},
+        {"organisation", T::Text},
+        {"sign_cipher", T::Text},
+        {"calibrator", T::Text},
+        {"uve_numbers", T::Text},
+        {"mieta_numbers", T::Text},
+        {"mis_type", T::Text},
+        {"mis_serial", T::Text},
+        {"program_name", T::Text},
+        {"program_version", T::Text},
+        {"program_checksum", T::Text},
+        {"methodology_id", T::Text},
+        {"methodology_revision", T::Int},
+        {"methodology_sha256", T::Text},
+        {"software_found", T::Text},
+    };
+    return columns;
+}
+
+// What the closing of an open record sets, once.
+const QStringList kClosureNames = {"state",       "finished_utc", "verdict",    "reasons",
+                                   "valid_until", "certificate",  "flash_after"};
+
+}  // namespace
+
+QStringList Names(const QList<Column>& columns) {
+    QStringList out;
+    for (const Column& c : columns) out << QString::fromLatin1(c.name);
+    return out;
+}
+
 const QStringList& RecordColumns() {
-    static const QStringList columns = {"id",
-                                        "revision",
-                                        "revised_by",
-                                        "revised_utc",
-                                        "revision_reason",
-                                        "workstation",
-                                        "pid",
-                                        "state",
-                                        "started_utc",
-                                        "finished_utc",
-                                        "verdict",
-                                        "reasons",
-                                        "valid_until",
-                                        "certificate",
-                                        "model",
-                                        "designation",
-                                        "ident_text",
-                                        "flash_address",
-                                        "flash_before",
-                                        "flash_after",
-                                        "serial",
-                                        "manufacture_year",
-                                        "modification",
-                                        "owner",
-                                        "type_number",
-                                        "instrument_name",
-                                        "kind",
-                                        "methodology",
-                                        "operator_name",
-                                        "temperature",
-                                        "pressure",
-                                        "pressure_unit",
-                                        "humidity",
-                                        "organisation",
-                                        "sign_cipher",
-                                        "calibrator",
-                                        "uve_numbers",
-                                        "mieta_numbers",
-                                        "mis_type",
-                                        "mis_serial",
-                                        "program_name",
-                                        "program_version",
-                                        "program_checksum"};
+    static const QStringList names = Names(RecordTypedColumns());
+    return names;
+}
+
+const QList<Column>& OpeningColumns() {
+    static const QList<Column> columns = [] {
+        QList<Column> out;
+        for (const Column& c : RecordTypedColumns())
+            if (!kClosureNames.contains(QString::fromLatin1(c.name))) out << c;
+        return out;
+    }();
+    return columns;
+}
+
+const QList<Column>& ClosureColumns() {
+    static const QList<Column> columns = [] {
+        QList<Column> out = {{"id", T::Int}};
+        for (const Column& c : RecordTypedColumns())
+            if (kClosureNames.contains(QString::fromLatin1(c.name))) out << c;
+        return out;
+    }();
+    return columns;
+}
+
+const QList<Column>& RevisionColumns() {
+    static const QList<Column> columns = OpeningColumns() + ClosureColumns().mid(1);
+    return columns;
+}
+
+const QList<Column>& PointColumns() {
+    static const QList<Column> columns = {
+        {"record_id", T::Int},    {"seq", T::Int},         {"procedure_name", T::Text},
+        {"channel", T::Text},     {"nominal", T::Real},    {"reference", T::Real},
+        {"readings", T::Text},    {"measured", T::Real},   {"error_kind", T::Text},
+        {"error", T::Real},       {"limit_value", T::Real}, {"result", T::Text},
+        {"reason", T::Text},      {"manual", T::Int},      {"measured_utc", T::Text},
+        {"unit", T::Text},        {"operation", T::Text},  {"channel_no", T::Int},
+        {"item", T::Int},         {"attempt", T::Int},     {"resolution", T::Real},
+        {"limit2", T::Real},      {"span_low", T::Real},   {"span_high", T::Real},
+        {"ref_ratio", T::Real},   {"remark", T::Text},
+    };
+    return columns;
+}
+
+const QList<Column>& PlanColumns() {
+    static const QList<Column> columns = {
+        {"record_id", T::Int}, {"item", T::Int},    {"operation", T::Text}, {"title", T::Text},
+        {"kind", T::Text},     {"channel", T::Int}, {"nominal", T::Real},   {"unit", T::Text},
+    };
     return columns;
 }
 
@@ -109,29 +219,31 @@ const char* const kReadCounter = "SELECT value FROM counters WHERE name = ?";
 
 const char* const kInsertRecordId = "INSERT INTO record_ids (id, created_utc) VALUES (?, ?)";
 
-QString InsertRecord() {
-    const QStringList& c = RecordColumns();
-    QStringList marks;
-    for (int i = 0; i < c.size(); ++i) marks << "?";
-    return "INSERT INTO records (" + c.join(", ") + ") VALUES (" + marks.join(", ") + ")";
-}
+namespace {
+const QStringList kChainNames = {"chain_seq", "chain_prev", "chain_hash"};
 
-const char* const kInsertPoint =
-    "INSERT INTO points (record_id, seq, procedure_name, channel, nominal, reference,"
-    " readings, measured, error_kind, error, limit_value, result, reason, manual,"
-    " measured_utc, unit) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-// Only an open record is ever completed; a closed one stays as it was.
+QString Insert(const char* table, const QStringList& columns) {
+    QStringList marks;
+    for (int i = 0; i < columns.size(); ++i) marks << "?";
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(QLatin1String(table), columns.join(", "), marks.join(", "));
+}
+}  // namespace
+
+QString InsertRecord() { return Insert("records", RecordColumns() + kChainNames); }
+QString InsertPoint() { return Insert("points", Names(PointColumns()) + kChainNames); }
+const char* const kInsertPlanItem =
+    "INSERT INTO plan_items (record_id, item, operation, title, kind, channel, nominal, unit,"
+    " chain_seq, chain_prev, chain_hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+// Only an open record is ever completed, once, and the guards let nothing
+// else through; a closed one stays as it was.
 const char* const kCloseRecord =
     "UPDATE records SET state = ?, finished_utc = ?, verdict = ?, reasons = ?,"
-    " valid_until = ?, certificate = ? WHERE id = ? AND revision = 0 AND state = 'open'";
-// What the module keeps after the verification is known only at its end.
-const char* const kSetFlashAfter =
-    "UPDATE records SET flash_after = ? WHERE id = ? AND revision = 0 AND state = 'open'";
+    " valid_until = ?, certificate = ?, flash_after = ?, close_seq = ?, close_prev = ?,"
+    " close_hash = ? WHERE id = ? AND revision = 0 AND state = 'open'";
 const char* const kOpenRecordsOf =
-    "SELECT id, pid FROM records WHERE state = 'open' AND workstation = ?";
-const char* const kMarkInterrupted =
-    "UPDATE records SET state = 'interrupted', verdict = ?, finished_utc = ?"
-    " WHERE id = ? AND state = 'open'";
+    "SELECT id, pid, started_utc, flash_after FROM records"
+    " WHERE state = 'open' AND workstation = ? AND revision = 0";
 
 QString SelectRecord() {
     return "SELECT " + RecordColumns().join(", ") +
@@ -140,14 +252,21 @@ QString SelectRecord() {
 QString SelectRevision() {
     return "SELECT " + RecordColumns().join(", ") + " FROM records WHERE id = ? AND revision = ?";
 }
-const char* const kSelectPoints =
-    "SELECT seq, procedure_name, channel, nominal, reference, readings, measured, error_kind,"
-    " error, limit_value, result, reason, manual, measured_utc, unit"
-    " FROM points WHERE record_id = ? ORDER BY seq";
+QString SelectPoints() {
+    return "SELECT " + Names(PointColumns()).join(", ") +
+           " FROM points WHERE record_id = ? ORDER BY seq";
+}
+const char* const kSelectPlan =
+    "SELECT item, operation, title, kind, channel, nominal, unit FROM plan_items"
+    " WHERE record_id = ? ORDER BY item";
 
 const char* const kReadSetting = "SELECT value FROM settings WHERE key = ?";
-const char* const kDeleteSetting = "DELETE FROM settings WHERE key = ?";
-const char* const kWriteSetting = "INSERT INTO settings (key, value) VALUES (?, ?)";
+const char* const kReadAllSettings = "SELECT key, value FROM settings";
+// One statement, so that workstations writing one key at once never collide
+// (SQLite 3.24 and PostgreSQL 9.5 know it).
+const char* const kWriteSetting =
+    "INSERT INTO settings (key, value) VALUES (?, ?)"
+    " ON CONFLICT (key) DO UPDATE SET value = excluded.value";
 
 const char* const kJournalSelect =
     "SELECT r.id, r.revision, r.started_utc, r.model, r.designation, r.serial, r.verdict,"
@@ -161,7 +280,73 @@ const char* const kFilterModel = " AND r.model = ?";
 const char* const kFilterSerial = " AND r.serial LIKE ?";
 const char* const kFilterVerdict = " AND r.verdict = ?";
 const char* const kFilterOperator = " AND r.operator_name LIKE ?";
+const char* const kFilterDue =
+    " AND r.state = 'closed' AND r.verdict = ? AND r.valid_until >= ? AND r.valid_until <= ?"
+    " AND NOT EXISTS (SELECT 1 FROM records m WHERE m.serial = r.serial AND m.model = r.model"
+    " AND m.id > r.id AND m.state = 'closed')";
+const char* const kFilterIdAfter = " AND r.id > ?";
+const char* const kJournalOrderById = " ORDER BY r.id LIMIT ?";
+const char* const kDueSelect =
+    "SELECT r.id, r.valid_until, r.model, r.designation, r.serial, r.owner, r.certificate"
+    " FROM records r WHERE 1 = 1";
+const char* const kDueOrder = " ORDER BY r.valid_until, r.id";
 const char* const kJournalOrderPage = " ORDER BY r.started_utc DESC, r.id DESC LIMIT ? OFFSET ?";
 const char* const kJournalOrderAll = " ORDER BY r.started_utc DESC, r.id DESC";
+
+const char* const kChainCounter = "chain";
+const char* const kHashAt =
+    "SELECT chain_hash FROM records WHERE chain_seq = ?"
+    " UNION ALL SELECT close_hash FROM records WHERE close_seq = ?"
+    " UNION ALL SELECT chain_hash FROM points WHERE chain_seq = ?"
+    " UNION ALL SELECT chain_hash FROM plan_items WHERE chain_seq = ?";
+const char* const kFindHash =
+    "SELECT chain_seq FROM records WHERE chain_hash = ?"
+    " UNION ALL SELECT close_seq FROM records WHERE close_hash = ?"
+    " UNION ALL SELECT chain_seq FROM points WHERE chain_hash = ?"
+    " UNION ALL SELECT chain_seq FROM plan_items WHERE chain_hash = ?";
+const char* const kChainHead = "SELECT value FROM counters WHERE name = 'chain'";
+const char* const kSetChainCounter = "UPDATE counters SET value = ? WHERE name = ?";
+const char* const kRecordChainHash =
+    "SELECT s, h FROM (SELECT chain_seq AS s, chain_hash AS h FROM records WHERE id = ?"
+    " UNION ALL SELECT close_seq, close_hash FROM records WHERE id = ? AND close_seq IS NOT NULL"
+    " UNION ALL SELECT chain_seq, chain_hash FROM points WHERE record_id = ?"
+    " UNION ALL SELECT chain_seq, chain_hash FROM plan_items WHERE record_id = ?) e"
+    " WHERE s IS NOT NULL ORDER BY s DESC LIMIT 1";
+
+QString SelectChainWindow(const QString& entry) {
+    const QString range = " >= ? AND %1 < ? ORDER BY %1";
+    const QString chain = kChainNames.join(", ") + ", ";
+    if (entry == "revision")
+        return "SELECT " + chain + RecordColumns().join(", ") + " FROM records WHERE chain_seq" +
+               range.arg("chain_seq");
+    if (entry == "closure")
+        return "SELECT close_seq, close_prev, close_hash, " + Names(ClosureColumns()).join(", ") +
+               " FROM records WHERE revision = 0 AND close_seq" + range.arg("close_seq");
+    if (entry == "point")
+        return "SELECT " + chain + Names(PointColumns()).join(", ") +
+               " FROM points WHERE chain_seq" + range.arg("chain_seq");
+    return "SELECT " + chain + Names(PlanColumns()).join(", ") +
+           " FROM plan_items WHERE chain_seq" + range.arg("chain_seq");
+}
+
+QString SelectUnchained(const QString& entry) {
+    if (entry == "revision") return "SELECT id, revision FROM records WHERE chain_seq IS NULL";
+    if (entry == "closure")
+        return "SELECT id, 0 FROM records WHERE revision = 0 AND state <> 'open'"
+               " AND close_seq IS NULL";
+    if (entry == "point") return "SELECT record_id, seq FROM points WHERE chain_seq IS NULL";
+    return "SELECT record_id, item FROM plan_items WHERE chain_seq IS NULL";
+}
+
+const char* const kSealRecordIds = "SELECT DISTINCT id FROM records WHERE id > ? ORDER BY id LIMIT ?";
+QString SealRevisions() {
+    return "SELECT " + RecordColumns().join(", ") + " FROM records WHERE id = ? ORDER BY revision";
+}
+const char* const kSealRevision =
+    "UPDATE records SET chain_seq = ?, chain_prev = ?, chain_hash = ? WHERE id = ? AND revision = ?";
+const char* const kSealClosure =
+    "UPDATE records SET close_seq = ?, close_prev = ?, close_hash = ? WHERE id = ? AND revision = 0";
+const char* const kSealPoint =
+    "UPDATE points SET chain_seq = ?, chain_prev = ?, chain_hash = ? WHERE record_id = ? AND seq = ?";
 
 }  // namespace yukt::records::sql

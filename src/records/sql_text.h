@@ -8,9 +8,17 @@
 
 namespace yukt::records::sql {
 
+enum class Engine { Sqlite, Postgres };
+
 // Schema migrations, numbered from 1; migration n brings version n-1 to n.
 const QList<QStringList>& Migrations();
 inline int LatestVersion() { return static_cast<int>(Migrations().size()); }
+// The version whose migration seals the rows written before the chain
+// existed; its guards come after the sealing (see AppendOnlyGuards).
+constexpr int kChainVersion = 3;
+// The triggers (the engines differ here) that refuse changing or deleting what was recorded; the
+// one update they let through is the closing of an open record.
+QStringList AppendOnlyGuards(Engine engine);
 
 // The columns of a record row, in the order kInsertRecord binds them.
 const QStringList& RecordColumns();
@@ -25,18 +33,17 @@ extern const char* const kBumpCounter;
 extern const char* const kReadCounter;
 
 extern const char* const kInsertRecordId;
-QString InsertRecord();  // binds RecordColumns() in order
-extern const char* const kInsertPoint;
+// Both bind their columns in order, then chain_seq, chain_prev, chain_hash.
+QString InsertRecord();  // RecordColumns()
+QString InsertPoint();   // Names(PointColumns())
 extern const char* const kCloseRecord;
-extern const char* const kSetFlashAfter;
 extern const char* const kOpenRecordsOf;
-extern const char* const kMarkInterrupted;
 QString SelectRecord();    // the latest revision of one record (bind id)
 QString SelectRevision();  // one revision (bind id, revision)
-extern const char* const kSelectPoints;
+QString SelectPoints();    // Names(PointColumns()) of one record (bind id)
 
 extern const char* const kReadSetting;
-extern const char* const kDeleteSetting;
+extern const char* const kReadAllSettings;
 extern const char* const kWriteSetting;
 
 // The journal: the latest revision of every record, filtered and paged. The
@@ -50,7 +57,53 @@ extern const char* const kFilterModel;
 extern const char* const kFilterSerial;
 extern const char* const kFilterVerdict;
 extern const char* const kFilterOperator;
+// Validity ending within a range (binds verdict, first and last ISO date) of
+// a module not verified again since.
+extern const char* const kFilterDue;
+extern const char* const kFilterIdAfter;     // binds the last id read
+extern const char* const kJournalOrderById;  // binds limit
+extern const char* const kDueSelect;         // the recall list's columns
+extern const char* const kDueOrder;
 extern const char* const kJournalOrderPage;  // binds limit, offset
 extern const char* const kJournalOrderAll;
+
+// The chain: every record revision, point, plan item and closure carries the
+// SHA-256 of its content and of the entry before it (chain_seq - 1).
+enum class ColumnType { Text, Int, Real };
+struct Column {
+    const char* name;
+    ColumnType type;
+};
+// What each kind of entry hashes, in order. A record's opening leaves out
+// what its closure adds; a later revision hashes every column.
+const QList<Column>& OpeningColumns();
+const QList<Column>& ClosureColumns();  // with "id" first
+const QList<Column>& RevisionColumns();  // the opening's, then the closure's
+const QList<Column>& PointColumns();
+const QList<Column>& PlanColumns();
+QStringList Names(const QList<Column>& columns);
+
+extern const char* const kChainCounter;
+extern const char* const kHashAt;  // binds the seq four times
+extern const char* const kChainHead;
+extern const char* const kSetChainCounter;  // binds value, name
+QString SelectChainWindow(const QString& entry);  // binds low, high; see record_chain.cpp
+QString SelectUnchained(const QString& entry);
+extern const char* const kFindHash;  // binds the hash four times
+
+extern const char* const kInsertPlanItem;
+extern const char* const kSelectPlan;  // item, operation, title, kind, channel, nominal, unit
+extern const char* const kRecordChainHash;  // binds the id four times
+
+// Sealing the rows of a round-2 database (before the guards exist).
+extern const char* const kSealRecordIds;  // binds last id, page size
+QString SealRevisions();                   // binds id; points: SelectPoints()
+extern const char* const kSealRevision;
+extern const char* const kSealClosure;
+extern const char* const kSealPoint;
+
+// PostgreSQL: the rights of the workstation's role (a plain identifier,
+// checked by the caller) on a database migrated by its owner.
+QStringList WorkstationGrants(const QString& role);
 
 }  // namespace yukt::records::sql

@@ -1,5 +1,6 @@
 #include "verify/methodology.h"
 
+
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -7,6 +8,7 @@
 #include "common/sha256.h"
 #include "common/text_file.h"
 #include "instrument/identify.h"
+#include "verify/toml_guard.h"
 #include "verify/toml_reader.h"
 
 namespace yukt::verify {
@@ -525,6 +527,7 @@ Methodology MethodologyOfProcedure(const Procedure& p) {
 std::optional<Methodology> ParseMethodology(const std::string& text, const std::string& file,
                                             ProcedureError& error) {
     error = ProcedureError{file, 0, "", ""};
+    if (!TomlShapeAllowed(text, error.line, error.message)) return std::nullopt;
     try {
         toml::table root = toml::parse(text, file);
         if (looksLikeProcedure(root)) {

@@ -1,6 +1,8 @@
 #include "verify/point_table.h"
 
+#include <cctype>
 #include <cstdlib>
+#include <limits>
 
 #include "instrument/identify.h"
 
@@ -231,9 +233,18 @@ std::vector<std::string> ReplyWords(const std::string& line) {
 std::optional<double> ReplyValue(const std::vector<std::string>& words, int entry) {
     if (entry < 1 || entry > static_cast<int>(words.size())) return std::nullopt;
     // The reply is machine text: read it whatever the process locale is.
+    const std::string text = CommaToPoint(words[entry - 1]);
     double v = 0;
-    if (!StrToFloatStrict(CommaToPoint(words[entry - 1]), v)) return std::nullopt;
-    return v;
+    if (StrToFloatStrict(text, v)) return v;
+    // A driver that divided by zero prints "inf" or "nan"; handed on as such,
+    // so that the run can say why the point has no value.
+    std::string bare = text.substr(text[0] == '-' || text[0] == '+' ? 1 : 0);
+    for (char& c : bare) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (bare == "nan") return std::numeric_limits<double>::quiet_NaN();
+    if (bare == "inf" || bare == "infinity")
+        return text[0] == '-' ? -std::numeric_limits<double>::infinity()
+                              : std::numeric_limits<double>::infinity();
+    return std::nullopt;
 }
 
 bool IsReplyOf(const std::vector<std::string>& words, const ReplyRoute& route) {

@@ -93,8 +93,9 @@ bool FrequencyInRange(double hz);  // compared in single precision, as typed
 // The frequency the 788t really produces when asked for `hz` with its quartz.
 double ReferenceFrequency(double hz, double quartzKHz);
 
-// Word `entry` of a reply line as a number ("," taken as decimal point too);
-// nothing when the word is missing or not a number.
+// Word `entry` of a reply line as a number ("," taken as decimal point too,
+// never the process locale's); "nan" and "inf" come back not finite; nothing
+// when the word is missing or not a number.
 std::optional<double> ReplyValue(const std::vector<std::string>& words, int entry);
 // The words of a reply line, words[0] being word 1.
 std::vector<std::string> ReplyWords(const std::string& line);

@@ -9,6 +9,7 @@
 
 #include "common/text_file.h"
 #include "instrument/identify.h"
+#include "verify/toml_guard.h"
 #include "verify/toml_reader.h"
 
 namespace yukt::verify {
@@ -262,6 +263,7 @@ const char* QuantityUnit(Quantity q) {
 std::optional<Procedure> ParseProcedure(const std::string& text, const std::string& file,
                                         ProcedureError& error) {
     error = ProcedureError{file, 0, "", ""};
+    if (!TomlShapeAllowed(text, error.line, error.message)) return std::nullopt;
     try {
         toml::table root = toml::parse(text, file);
         return read(root, file);

@@ -9,7 +9,9 @@ namespace yukt::verify {
 
 namespace {
 
-std::string jsonNumber(double v) { return Fmt("%.10g", v); }
+// JSON has no NaN or infinity; whatever a point holds, a reader must get a
+// document it can parse.
+std::string jsonNumber(double v) { return std::isfinite(v) ? Fmt("%.10g", v) : "null"; }
 
 std::string jsonString(const std::string& s) {
     std::string out = "\"";

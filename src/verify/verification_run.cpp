@@ -314,6 +314,9 @@ Actions VerificationRun::Reply(const std::string& line, double now) {
         if (const auto code = ReplyErrorCode(words))
             return PointsNotMeasured("модуль ответил Err " + std::to_string(*code), now);
         ours = true;
+        const std::optional<double> v = Reading(Item(c.index).quantity, c.route, words);
+        if (v && !std::isfinite(*v))
+            return PointsNotMeasured("показание не число: " + words[c.route.entry - 1], now);
         Read(c, words);
     }
     if (!ours) return {};

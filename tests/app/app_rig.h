@@ -61,7 +61,7 @@ class ScriptedDialogs : public OperatorDialogs {
     }
     void ShowMessage(const QString& text) override { plain << text; }
     // "Сведения о поверке": declined unless a test answers it.
-    bool AskRecordInfo(records::RecordInfo& info) override {
+    bool AskRecordInfo(records::RecordInfo& info, const LabSettingsSource&) override {
         return recordInfo && recordInfo(info);
     }
 

@@ -10,10 +10,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <clocale>
 
 #include "app/error_chart.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
+#include "app/ru_numbers.h"
 #include "common/text.h"
 #include "page_rig.h"
 #include "records/record_store.h"
@@ -63,6 +65,7 @@ class AutoRunTest : public QObject {
     void frequencyPageAfterTheRunComputesNoError();
     void closingTheWindowMidRunStops();
     void screenshot();
+    void fitOnARussianLaboratoryComputer();
 };
 
 void AutoRunTest::runFillsTableAndBanner_data() {
@@ -247,6 +250,32 @@ void AutoRunTest::screenshot() {
     QTest::qWait(50);  // the verdict line's layout
     QVERIFY(w->grab().save(dir + "/run_window_end.png"));
     QVERIFY(f.grab().save(dir + "/page_after_run.png"));
+}
+
+// The replies' "." meets a process locale whose decimal mark is a comma;
+// the operator still reads commas in the table.
+void AutoRunTest::fitOnARussianLaboratoryComputer() {
+    struct RussianLocale {
+        QByteArray before = std::setlocale(LC_ALL, nullptr);
+        bool set = std::setlocale(LC_ALL, "ru_RU.UTF-8") != nullptr;
+        ~RussianLocale() { std::setlocale(LC_ALL, before.constData()); }
+    } ru;
+    QVERIFY2(ru.set, "ru_RU.UTF-8 is not installed (scripts/install-deps makes it)");
+    PageRig rig;
+    TMainForm& f = rig.openPage("745t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    run->Start(currentProcedure(0.5));
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 15000));
+    TAutoRunWindow* w = run->Window();
+    QCOMPARE(w->Banner->text(), QStringLiteral("ГОДЕН"));
+    QCOMPARE(w->Points->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        double measured = 0;
+        QVERIFY(RuToFloat(w->Points->item(row, 3)->text(), measured));
+        QVERIFY2(qAbs(measured - 4 - 8 * row) < 0.05, qPrintable(w->Points->item(row, 3)->text()));
+        QCOMPARE(w->Points->item(row, 5)->text(), QStringLiteral("0,05 мА"));
+        QCOMPARE(w->Points->item(row, 6)->text(), QStringLiteral("годна"));
+    }
 }
 
 QTEST_MAIN(AutoRunTest)

@@ -1,13 +1,18 @@
-// The journal window's filters and pages over a real SQLite records file.
+// The journal window as the operator sees it: its rows and cells on SQLite
+// and on PostgreSQL, the points of the selected record, filters and pages.
 #include "app/journal_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "records/journal_query.h"
+#include "records/pg_server.h"
 #include "records/record_store.h"
 
 using namespace yukt;
@@ -39,11 +44,11 @@ class JournalWindowTest : public QObject {
         QVERIFY(store.Close(r.id));
     }
 
-  private slots:
-    void initTestCase() {
-        m_url = m_dir.filePath("poverka.sqlite");
+    // Five records: passed, failed, not measured, two passed, the last corrected.
+    void Fill(const QString& url) {
         RecordStore store;
-        QVERIFY2(store.Open(m_url), qPrintable(store.LastError()));
+        QVERIFY2(store.Open(url), qPrintable(store.LastError()));
+        QVERIFY(store.SetSetting("interval.787x", "1"));  // due within 30 days
         Add(store, "745t", "A-100", "Иванов", 4.01);
         Add(store, "745t", "A-101", "Петров", 4.2);
         Add(store, "735x", "B-200", "Иванов", -1);
@@ -53,6 +58,69 @@ class JournalWindowTest : public QObject {
         fixed.serial = "C-399";
         fixed.operatorName = "Сидорова";
         QVERIFY(store.Correct(5, fixed, "Сидорова", "опечатка"));
+    }
+
+  private slots:
+    void initTestCase() {
+        m_url = m_dir.filePath("poverka.sqlite");
+        Fill(m_url);
+    }
+    void cleanupTestCase() { test::StopSharedPgServer(); }
+
+    void viewShowsTheRecords_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgresql") << true;
+    }
+
+    void viewShowsTheRecords() {
+        QFETCH(bool, postgres);
+        QString url = m_url, why;
+        if (postgres) {
+            test::PgServer* server = test::SharedPgServer(&why);
+            if (server == nullptr) QSKIP(qPrintable(why));
+            url = server->NewDatabase(&why);
+            QVERIFY2(!url.isEmpty(), qPrintable(why));
+            Fill(url);
+        }
+        auto store = std::make_unique<RecordStore>();
+        QVERIFY(store->Open(url));
+        TJournalWindow w(std::move(store), m_dir.path());
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        auto* view = w.findChild<QTableView*>("JournalTable");
+        const QAbstractItemModel* m = view->model();
+        const QString y = QString::number(QDate::currentDate().year());
+        const QStringList expected = {
+            "№|Дата|Модель|Модуль|Зав. №|Результат|Поверитель|Свидетельство",
+            "5|787x|ЮКТ-7 787x|C-399|годен|Сидорова|" + y + "/3",
+            "4|787x|ЮКТ-7 787x|C-300|годен|Сидорова|" + y + "/2",
+            "3|735x|ЮКТ-7 735x|B-200|прервано|Иванов|",
+            "2|745t|ЮКТ-7 745t|A-101|не годен|Петров|И-" + y + "/1",
+            "1|745t|ЮКТ-7 745t|A-100|годен|Иванов|" + y + "/1"};
+        QStringList shown;
+        for (int r = -1; r < m->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < m->columnCount(); ++c) {
+                if (view->isColumnHidden(c) || (r >= 0 && c == kJStarted)) continue;
+                cells << (r < 0 ? m->headerData(c, Qt::Horizontal) : m->index(r, c).data())
+                             .toString();
+            }
+            shown << cells.join('|');
+        }
+        QCOMPARE(shown, expected);
+
+        // The selected record's points below, in the protocol's words.
+        view->selectRow(3);
+        QCOMPARE(w.SelectedRecord(), qint64(2));
+        auto* points = w.findChild<QTableWidget*>("PointsTable");
+        QStringList cells{QString::number(points->rowCount())};
+        for (int c = 0; c < points->columnCount(); ++c) cells << points->item(0, c)->text();
+        QCOMPARE(cells.join('|'),
+                 QString("1|1||4,0000|4,0000|4,2000|0,2000|0,0500|не соответствует"));
+        // A filter that keeps the record keeps it selected and shown.
+        w.findChild<QLineEdit*>("OperatorFilter")->setText("Пет");
+        QCOMPARE(w.SelectedRecord(), qint64(2));
+        QCOMPARE(points->rowCount(), 1);
     }
 
     void filters_data() {
@@ -102,6 +170,10 @@ class JournalWindowTest : public QObject {
                                          << ""
                                          << ""
                                          << "" << 99 << -1 << QList<qint64>{};
+        QTest::newRow("validity ending") << ""
+                                         << ""
+                                         << "Срок поверки истекает"
+                                         << "" << 99 << 99 << QList<qint64>{5, 4};
     }
 
     void filters() {

@@ -14,6 +14,7 @@
 #include "app/field_state.h"
 #include "app/page_fields.h"
 #include "app/ru_numbers.h"
+#include "common/text.h"
 #include "instrument/identify.h"
 #include "page_rig.h"
 #include "widgets/color_button.h"
@@ -431,10 +432,12 @@ void Page735Test::pulseCountStartsIntervalOfThatLength() {
         QCOMPARE(sent.size(), 1);
         return;
     }
-    const QString shownInterval = RuFixed(interval.toDouble(), 6);
+    double intervalS = 0;
+    QVERIFY(StrToFloatStrict(interval.toStdString(), intervalS));
+    const QString shownInterval = RuFixed(intervalS, 6);
     QCOMPARE(f.eTime788->text(), shownInterval);
     QCOMPARE(f.eTime788Out->text(), shownInterval);
-    QCOMPARE(f.Freq.RefInterval, interval.toDouble());
+    QCOMPARE(f.Freq.RefInterval, intervalS);
     QCOMPARE(RuFloat(f.Freq.RefCount), count);
     QCOMPARE(sent.mid(1), (QStringList{"Set 735x 2 0 0 0 0 1", "Set 788t 1 " + interval + " 4"}));
 }

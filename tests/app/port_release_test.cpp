@@ -121,7 +121,12 @@ void PortReleaseTest::lineLostDuringPageIsReportedOncePerLoss() {
     AppRig rig;
     auto line = std::make_unique<BenchOnPty>(rig.bench, path);
     QVERIFY(line->ok());
-    SetComPortOpener(nullptr);
+    // The real serial ports, with the tries on COM 3 counted.
+    std::atomic<int> com3Opens{0};
+    SetComPortOpener([&com3Opens](int com, int baud, std::string& error) {
+        if (com == 3) ++com3Opens;
+        return OpenSerialDevice(ComDevicePath(com), baud, error);
+    });
     for (int n = 1; n <= 4; ++n)
         qputenv(qPrintable("YUKT_COM" + QString::number(n)),
                 (n == 3 ? path : ports.path() + "/absent").toLocal8Bit());
@@ -151,7 +156,8 @@ void PortReleaseTest::lineLostDuringPageIsReportedOncePerLoss() {
     for (std::size_t loss = 1; loss <= 2; ++loss) {
         line->pull();
         QTRY_COMPARE_WITH_TIMEOUT(lossBoxes(), loss, 15000);
-        QTest::qWait(2500);  // two reopen attempts fail meanwhile
+        const int tried = com3Opens;
+        QTRY_VERIFY_WITH_TIMEOUT(com3Opens >= tried + 2, 15000);  // two reopen attempts fail
         QCOMPARE(rig.dialogs.calls.size(), loss);
         line = std::make_unique<BenchOnPty>(rig.bench, path);
         QVERIFY(line->ok());
@@ -165,6 +171,7 @@ void PortReleaseTest::lineLostDuringPageIsReportedOncePerLoss() {
     }
 
     rig.form.reset();
+    SetComPortOpener(nullptr);
     line.reset();
     for (int n = 1; n <= 4; ++n) qunsetenv(qPrintable("YUKT_COM" + QString::number(n)));
 }

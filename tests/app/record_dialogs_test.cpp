@@ -2,6 +2,7 @@
 // what was entered last is offered again, required fields are enforced, and
 // the laboratory settings come back from the database.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -9,7 +10,9 @@
 
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
+#include "records/db_location.h"
 #include "records/lab_settings.h"
+#include "records/lab_settings_check.h"
 #include "records/record_store.h"
 
 using namespace yukt;
@@ -19,33 +22,94 @@ class RecordDialogsTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void infoOfferedAgainAndChecked() {
+    // Details of a model on one workstation are not offered for another
+    // model nor on another workstation; the workstation's own ones follow it.
+    void lastValuesPerWorkstationAndModel() {
         QTemporaryDir dir;
         RecordStore store;
         QVERIFY(store.Open(dir.filePath("p.sqlite")));
         RecordInfo last;
         last.serial = "A-1";
-        last.owner = "ООО \"Завод\"";
+        last.modification = "735X.01A";
         last.operatorName = "Иванов";
         last.kind = VerificationKind::Primary;
         last.conditions.temperature = 21.5;
-        QVERIFY(SaveLastInfo(store, last));
+        QVERIFY(SaveLastInfo(store, "735x", last, "host-a"));
+        last.modification = "735X.02B";  // saved again: replaced, not doubled
+        QVERIFY(SaveLastInfo(store, "735x", last, "host-a"));
 
-        TRecordInfoDialog dialog(LoadLastInfo(store));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Serial")->text(), QString());
-        QCOMPARE(dialog.findChild<QLineEdit*>("Owner")->text(), last.owner);
-        QCOMPARE(dialog.findChild<QLineEdit*>("Temperature")->text(), QString("21,5"));
-        QCOMPARE(dialog.findChild<QComboBox*>("Kind")->currentIndex(), 0);
-        QCOMPARE(dialog.Missing(), QStringList{"заводской номер"});
-        dialog.findChild<QLineEdit*>("Serial")->setText(" A-2 ");
-        dialog.findChild<QLineEdit*>("Humidity")->setText("много");
-        QCOMPARE(dialog.Missing(), QStringList{"влажность (число)"});
-        dialog.findChild<QLineEdit*>("Humidity")->setText("55,5");
-        QVERIFY(dialog.Missing().isEmpty());
-        const RecordInfo info = dialog.Info();
-        QCOMPARE(info.serial, QString("A-2"));
-        QCOMPARE(*info.conditions.humidity, 55.5);
-        QCOMPARE(info.kind, VerificationKind::Primary);
+        TRecordInfoDialog same(LoadLastInfo(store, "735x", "host-a"));
+        QCOMPARE(same.findChild<QLineEdit*>("Modification")->text(), QString("735X.02B"));
+        QCOMPARE(same.findChild<QLineEdit*>("Temperature")->text(), QString("21,5"));
+        QCOMPARE(same.findChild<QComboBox*>("Kind")->currentIndex(), 0);
+        const RecordInfo otherModel = LoadLastInfo(store, "745t", "host-a");
+        QCOMPARE(otherModel.modification + "|" + otherModel.operatorName, QString("|Иванов"));
+        const RecordInfo otherHost = LoadLastInfo(store, "735x", "host-b");
+        QCOMPARE(otherHost.modification + otherHost.operatorName, QString());
+    }
+
+    void problemsNameTheFieldAndWhy() {
+        const struct {
+            const char *serial, *operatorName, *humidity, *problems;
+        } rows[] = {{"A-2", "Иванов", "55,5", ""},
+                    {"A-2", "Иванов", "55.5", ""},
+                    {" ", "Иванов", "", "Не заполнено: заводской номер"},
+                    {"A-2", "Иванов", "много", "Не число: влажность «много»"},
+                    {"A-2", "", "5 5", "Не заполнено: поверитель\nНе число: влажность «5 5»"}};
+        for (const auto& r : rows) {
+            TRecordInfoDialog dialog(RecordInfo{});
+            dialog.findChild<QLineEdit*>("Serial")->setText(r.serial);
+            dialog.findChild<QLineEdit*>("Operator")->setText(r.operatorName);
+            dialog.findChild<QLineEdit*>("Humidity")->setText(r.humidity);
+            QCOMPARE(dialog.Problems(), QString(r.problems));
+            if (!*r.problems) QCOMPARE(*dialog.Info().conditions.humidity, 55.5);
+        }
+    }
+
+    // A new verification is held until the settings a record needs are there.
+    void missingLabSettingsNamed() {
+        QTemporaryDir dir;
+        RecordStore store;
+        QVERIFY(store.Open(dir.filePath("p.sqlite")));
+        TRecordInfoDialog dialog(RecordInfo{});
+        dialog.CheckLabSettings(store, dir.path());
+        const QString named =
+            "Организация, Шифр клейма, Средства поверки (эталоны или "
+            "калибратор как СИ)";
+        QCOMPARE(dialog.findChild<QLabel*>("LabWarning")->text(),
+                 "Не заполнены настройки лаборатории: " + named);
+    }
+
+    // What the registry would refuse is marked as it is typed and named on OK.
+    void registryRulesCheckedAsTyped() {
+        QTemporaryDir dir;
+        const QString pictures = qEnvironmentVariable("DIALOG_PNG_DIR", dir.path());
+        RecordInfo offered;
+        offered.serial = "A-1";
+        offered.operatorName = "Иванов";
+        TRecordInfoDialog info(offered);
+        QLineEdit* year = info.findChild<QLineEdit*>("ManufactureYear");
+        year->setText("2024 г.");
+        QVERIFY(year->toolTip().contains("xs:gYear"));
+        QVERIFY(!year->styleSheet().isEmpty());
+        QCOMPARE(info.Missing().size(), 1);
+        QVERIFY(info.Missing()[0].startsWith("manufactureYear: год из четырёх цифр"));
+        info.grab().save(pictures + "/record_info.png");
+        year->setText("2024");
+        QVERIFY(year->styleSheet().isEmpty());
+        QVERIFY(info.Missing().isEmpty());
+
+        RecordStore store;
+        QVERIFY(store.Open(dir.filePath("p.sqlite")));
+        TSettingsDialog settings(store, dir.path());
+        QLineEdit* cipher = settings.findChildren<QLineEdit*>()[1];
+        cipher->setText("abc");
+        QVERIFY(cipher->toolTip().contains("[А-Я]{1,3}"));
+        QCOMPARE(LabSettingsProblems(settings.Settings()).size(), 1);
+        settings.grab().save(pictures + "/settings.png");
+        cipher->setText("ЛАБ");
+        QVERIFY(cipher->styleSheet().isEmpty());
+        QVERIFY(LabSettingsProblems(settings.Settings()).isEmpty());
     }
 
     void settingsStoredInTheDatabase() {
@@ -61,11 +125,39 @@ class RecordDialogsTest : public QObject {
         dialog.findChildren<QSpinBox*>().first()->setValue(24);
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const LabSettings s = LabSettings::Load(store);
+        const LabSettings s = LabSettings::Load(store).value();
         QCOMPARE(s.organisation, QString("Лаборатория"));
         QCOMPARE(s.signCipher, QString("ЛАБ"));
         QCOMPARE(s.uveNumbers, (QStringList{"3.1.A.1", "3.1.A.2"}));
         QCOMPARE(s.IntervalFor(LabSettings::Models().first()), 24);
+    }
+
+    // The password field is masked; the password, typed there or in the
+    // address, lands in the pgpass file only.
+    void databasePasswordNeverInTheIni() {
+        QTemporaryDir dir;
+        qputenv("PGPASSFILE", QFile::encodeName(dir.filePath("pgpass")));
+        RecordStore store;
+        QVERIFY(store.Open(dir.filePath("p.sqlite")));
+        for (const char* password : {"", "Field:2"}) {
+            TSettingsDialog dialog(store, dir.path());
+            QCOMPARE(dialog.findChild<QLineEdit*>("DatabasePassword")->echoMode(),
+                     QLineEdit::Password);
+            dialog.findChild<QLineEdit*>("Database")->setText("postgresql://lab:Typed-1@db/pv");
+            dialog.findChild<QLineEdit*>("DatabasePassword")->setText(password);
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        QFile pgpass(dir.filePath("pgpass")), ini(dir.filePath("poverka.ini"));
+        QVERIFY(pgpass.open(QIODevice::ReadOnly) && ini.open(QIODevice::ReadOnly));
+        QCOMPARE(pgpass.readAll(), QByteArray("db:*:pv:lab:Field\\:2\n"));
+        QCOMPARE(pgpass.permissions() & 0x0077, QFile::Permissions());
+        const QByteArray saved = ini.readAll();
+        QVERIFY2(saved.contains("postgresql://lab@db/pv") && !saved.contains("Typed"), saved);
+        TSettingsDialog shown(store, dir.path());
+        QCOMPARE(shown.findChild<QLineEdit*>("Database")->text(),
+                 QString("postgresql://lab@db/pv"));
+        qunsetenv("PGPASSFILE");
     }
 };
 

@@ -14,6 +14,7 @@
 #include "app/error_chart.h"
 #include "app/plan_view.h"
 #include "app/verification_session.h"
+#include "common/text.h"
 #include "page_rig.h"
 #include "records/record_store.h"
 #include "verify/procedure.h"
@@ -42,6 +43,18 @@ void setError(PageRig& rig, double mA) {
     rig.bench.physics().currentErrorMa = mA;
 }
 
+// Two points of 4 mA and `last`, the run the records expect.
+verify::Procedure twoPointRun(double last) {
+    verify::ProcedureError e;
+    return *verify::ParseProcedure(
+        "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
+        "points = [4, " +
+            FloatToStr(last) +
+            "]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
+            "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n",
+        "p.toml", e);
+}
+
 std::optional<Record> stored(PageRig& rig, qint64 id) {
     RecordStore store;
     if (!store.Open(QString::fromStdString(rig.dir() + "poverka.sqlite"))) return std::nullopt;
@@ -62,6 +75,8 @@ class VerificationRecordTest : public QObject {
     void windowClosedMidVerificationInterrupts();
     void moduleRunRecordsThePlan_data();
     void moduleRunRecordsThePlan();
+    void lostDatabaseStopsTheRunAndSpoolsItsPoints();
+    void lostDatabaseKeepsTheManualPoint();
 };
 
 void VerificationRecordTest::manualPointsAndClose_data() {
@@ -186,14 +201,7 @@ void VerificationRecordTest::automaticRunGoesIntoTheOpenRecord() {
     TMainForm& f = rig.openPage("745t");
     auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
     auto* run = f.findChild<TAutoRun*>("AutoRun");
-    verify::ProcedureError e;
-    const std::optional<verify::Procedure> p = verify::ParseProcedure(
-        "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
-        "points = [4, 20]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
-        "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n",
-        "p.toml", e);
-    QVERIFY(p);
-    run->Start(*p);
+    run->Start(twoPointRun(20));
     QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
     // The run leaves the record open for more points.
     QVERIFY(record->IsOpen());
@@ -290,6 +298,55 @@ void VerificationRecordTest::moduleRunRecordsThePlan() {
     QCOMPARE(inspection->remark, std::string("без замечаний"));
     QCOMPARE(all.back().item, 8);
     QCOMPARE(all.back().number, errorMa > 0 ? 3 : 2);
+}
+
+// The connection closed under the open record, as a stopped server leaves
+// it: the run stops "прервано", the operator is told where the points went,
+// and the next record's opening writes them back.
+void VerificationRecordTest::lostDatabaseStopsTheRunAndSpoolsItsPoints() {
+    PageRig rig;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(rig.dir() + "data"));
+    rig.dialogs.recordInfo = fillIn;
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    const qint64 id = record->Id();
+    f.Session().Store()->Database().close();
+    run->Start(twoPointRun(20));
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
+    QCOMPARE(run->Window()->Banner->text(), QString("ПРЕРВАНО"));
+    QVERIFY(!record->IsOpen());
+    const QString told = rig.dialogs.calls.empty() ? QString() : rig.dialogs.calls.back().text;
+    QVERIFY2(told.contains("База данных записей недоступна") && told.contains("spool"),
+             qPrintable(told));
+
+    record->Begin(QString::fromStdString(f.ProgramDir));
+    qunsetenv("XDG_DATA_HOME");
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r);
+    QCOMPARE(r->verdict, kInterrupted);
+    QCOMPARE(r->points.size(), 2);  // the first measured, the second stopped
+    QCOMPARE(r->points[0].result, QString("pass"));
+}
+
+void VerificationRecordTest::lostDatabaseKeepsTheManualPoint() {
+    PageRig rig;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(rig.dir() + "data"));
+    rig.dialogs.recordInfo = fillIn;
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    const qint64 id = record->Id();
+    f.le787xCur->setText("12");
+    QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+    QVERIFY(rig.poll());
+    f.Session().Store()->Database().close();
+    QTest::mouseClick(record->CurBtn, Qt::LeftButton);
+    QVERIFY(rig.lastMessage().contains("прервана") && record->CurBtn->isHidden());
+    record->Begin(QString::fromStdString(f.ProgramDir));
+    qunsetenv("XDG_DATA_HOME");
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r && r->verdict == kInterrupted && r->points.size() == 1);
+    QCOMPARE(r->points[0].nominal, 12.0);
 }
 
 QTEST_MAIN(VerificationRecordTest)

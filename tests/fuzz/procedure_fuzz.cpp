@@ -1,7 +1,8 @@
 // Procedure and methodology files parsed from text in memory: any text either
 // gives a methodology or a short error naming the file, never a crash; a
 // methodology that reads expands for each of its models, and its plan gets a
-// verdict.
+// verdict. Inputs run up to the file limit (procedure.options): a deep file
+// is only deep enough to hurt at tens of kilobytes.
 #include <cstdint>
 #include <string>
 

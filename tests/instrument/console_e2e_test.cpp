@@ -1,9 +1,13 @@
 // The command console against the simulated bench program over a real
 // pseudo-terminal: the programs as an operator runs them.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +22,7 @@
 
 #include "common/cp1251.h"
 #include "common/text.h"
+#include "number_word.h"
 #include "set_bench.h"
 
 namespace yukt {
@@ -192,7 +197,7 @@ TEST_F(ConsoleE2E, TracesEveryFrameByOptionOrEnvironment) {
     r = runConsole("Get 787x 1\n", "--cfg '" + cfg + "' --trace '" + dir + "none/t.trace'");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err,
-              "Трасса обмена не пишется: " + dir + "none/t.trace: No such file or directory\n");
+              "Трасса обмена не пишется: " + dir + "none/t.trace: нет такого файла или каталога\n");
     EXPECT_EQ(lines(r.out).size(), 1u) << r.out;
 }
 
@@ -227,10 +232,21 @@ TEST_F(ConsoleE2E, LostLineIsReopenedAndInputEndStillEndsTheConsole) {
                                 pidFile + "'";
     std::string lostCommands;
     for (int i = 0; i < 30; ++i) lostCommands += "echo Get 745t 2; ";
-    const std::string producer = "echo Get 745t 2; sleep 0.5; kill " + std::to_string(benchPid) +
-                                 "; sleep 2; " + restart + "; sleep 1.5; echo Get 745t 2;" +
-                                 " sleep 0.3; kill $(cat '" + pidFile + "'); sleep 0.5; " +
-                                 lostCommands + "date +%s.%N > '" + eofFile + "'";
+    // Each step waits for what the console shows (deadline 30 s), not for
+    // a time that a loaded machine may overrun.
+    const std::string out = "'" + dir + "out.txt'";
+    const std::string err = "'" + dir + "err.txt'";
+    const std::string waitFor =
+        "wait_for() { i=0; until eval \"$1\"; do i=$((i+1));"
+        " [ $i -gt 300 ] && { echo \"timed out: $1\" >&2; return 1; }; sleep 0.1; done; }; ";
+    const std::string producer =
+        waitFor + "echo Get 745t 2; wait_for \"grep -q 745t " + out + "\"; kill " +
+        std::to_string(benchPid) + "; wait_for \"grep -q 'линия потеряна' " + err + "\"; " +
+        restart + "; wait_for \"grep -q 'порт снова открыт' " + err + "\"; n=$(wc -l < " + out +
+        "); echo Get 745t 2; wait_for \"tail -n +$((n+1)) " + out +
+        " | grep '745t *2' | grep -qv Err\"; kill $(cat '" + pidFile +
+        "'); wait_for \"[ \\$(grep -c 'линия потеряна' " + err + ") -ge 2 ]\"; " + lostCommands +
+        "date +%s.%N > '" + eofFile + "'";
     rusage before{};
     getrusage(RUSAGE_CHILDREN, &before);
     const RunResult r = runConsoleFrom(producer, "--cfg '" + cfg + "' --tick 50 --poll");
@@ -247,7 +263,7 @@ TEST_F(ConsoleE2E, LostLineIsReopenedAndInputEndStillEndsTheConsole) {
     };
     // About 5 s of run, 2.5 s of it on a dead line: far from a spinning core.
     EXPECT_LT(cpu(after) - cpu(before), 0.5);
-    EXPECT_LT(now - std::stod(slurp(eofFile)), 1.5);
+    EXPECT_LT(now - NumberWord(slurp(eofFile)), 1.5);
 
     auto count = [&](const std::string& what) {
         std::size_t n = 0;
@@ -267,6 +283,44 @@ TEST_F(ConsoleE2E, LostLineIsReopenedAndInputEndStillEndsTheConsole) {
         if (!err && sawErr) valueAfterErr = true;
     }
     EXPECT_TRUE(valueAfterErr) << r.out;
+}
+
+// A device server that vanishes mid-session and then drops every connection
+// attempt (powered off): the queued commands fail at once and the end of
+// input ends the console, not one two-second reconnect per exchange later.
+TEST_F(ConsoleE2E, ServerThatStopsAcceptingDoesNotHoldTheEndOfInput) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(listener, 0);  // one place in the accept queue
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    std::thread server([&] {
+        pollfd p{listener, POLLIN, 0};
+        if (::poll(&p, 1, 20000) != 1) return;
+        const int session = ::accept(listener, nullptr, nullptr);
+        // The filler takes the one place: later attempts go unanswered.
+        ::connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::close(session);
+    });
+    std::string commands;
+    for (int i = 0; i < 8; ++i) commands += "echo Get 745t 2; ";
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult r = runConsoleFrom(commands, "--cfg '" + cfg + "'",
+                                       "tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+    // Generous against a loaded machine, far below 8 commands x 10 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    server.join();
+    ::close(filler);
+    ::close(listener);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("линия потеряна"), std::string::npos) << r.err;
+    const std::vector<std::string> out = lines(r.out);
+    EXPECT_EQ(out.size(), 16u) << r.out;  // each 745t get reports both 745t
+    for (const std::string& l : out) EXPECT_EQ(GetColumn(l, 3), "Err") << l;
 }
 
 TEST_F(ConsoleE2E, GeneratorLineWithoutPeriodIsRefusedAndTheRestWorks) {

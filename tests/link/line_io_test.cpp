@@ -248,6 +248,7 @@ TEST_F(LineIo, PortThatDoesNotOpenSaysWhy) {
     fs::create_directory(dir + "/dir");
     std::ofstream(dir + "/plain") << "x";
     ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    fs::create_symlink(dir + "/loop", dir + "/loop");
     struct Case {
         std::string device;
         std::string error;
@@ -259,6 +260,8 @@ TEST_F(LineIo, PortThatDoesNotOpenSaysWhy) {
          "COM 1  занят: " + dir + "/fifo: это не последовательный порт (канал FIFO)"},
         {"/dev/null", "COM 1  занят: /dev/null: это не последовательный порт"},
         {dir + "/none", "COM 1  занят: " + dir + "/none: устройство не найдено"},
+        {dir + "/loop", "COM 1  занят: " + dir +
+                            "/loop: слишком много символических ссылок (ссылка на саму себя?)"},
         {dir + "/com1", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(comOpenError(dir, c.device), c.error) << c.device;

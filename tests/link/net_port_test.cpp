@@ -1,10 +1,12 @@
 // COM ports behind a serial device server: Debian's ser2net on loopback in
 // front of yukt-bench's pseudo-terminal, raw TCP and RFC 2217, including the
-// server going away and coming back during a session.
+// server going away and coming back during a session; a server that
+// misbehaves on purpose, played by a socket of the test.
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -17,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "link/com_port.h"
 #include "link/link_hooks.h"
@@ -191,10 +194,13 @@ TEST_P(NetPortForms, SurvivesTheServerRestartingDuringASession) {
     EXPECT_FALSE(ComPortExists(1));
 
     startServer();
+    // The link connects again between exchanges, after 1, 2, 4 ... s: ask
+    // until the module answers, with a deadline well beyond that.
     std::string ident;
-    for (int attempt = 0; attempt < 4 && ident != "87X01A10"; ++attempt) {
-        std::this_thread::sleep_for(600ms);  // reopening is tried once a second
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (ident != "87X01A10" && std::chrono::steady_clock::now() < deadline) {
         ident = link->ReadIdent();
+        if (ident != "87X01A10") std::this_thread::sleep_for(50ms);
     }
     EXPECT_EQ(ident, "87X01A10") << link->ErrorText;
 }
@@ -234,6 +240,36 @@ TEST(NetAddress, ParsesBothSchemesAndRefusesMalformedNames) {
     }
     EXPECT_TRUE(IsNetworkDevice("rfc2217://h:1"));
     EXPECT_FALSE(IsNetworkDevice("/dev/ttyS0"));
+}
+
+// A server that floods line data before it confirms the line settings is
+// refused once 64 KiB have come, whatever more it has.
+TEST(DeviceServerFaults, FloodBeforeTheSettingsAreConfirmedIsRefused) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(listener, 1);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    std::thread server([listener] {
+        pollfd p{listener, POLLIN, 0};
+        if (::poll(&p, 1, 10000) != 1) return;
+        const int client = ::accept(listener, nullptr, nullptr);
+        // 0xFF doubled is line data: up to 16 MiB, until the client gives up.
+        const std::vector<std::uint8_t> flood(64 * 1024, 0xFF);
+        for (int i = 0; i < 256; ++i)
+            if (::send(client, flood.data(), flood.size(), MSG_NOSIGNAL) <= 0) break;
+        ::close(client);
+    });
+    const std::string device = "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    std::string error;
+    EXPECT_EQ(OpenNetworkPort(device, 9600, error), nullptr);
+    EXPECT_EQ(error,
+              device + ": сервер шлёт данные, не подтвердив настройки линии (больше 64 КиБ)");
+    server.join();
+    ::close(listener);
 }
 
 }  // namespace

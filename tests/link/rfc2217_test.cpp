@@ -93,5 +93,25 @@ TEST(Rfc2217, DataBytes0xFFAreDoubledBothWays) {
     }
 }
 
+// A sub-negotiation the server never closes is dropped at its limit and the
+// bytes behind it are line data again; the codec never holds more, and a
+// later one is understood as ever.
+TEST(Rfc2217, UnfinishedSubnegotiationIsDroppedAndDataResumes) {
+    Rfc2217Codec c(9600);
+    Bytes open = {IAC, SB, COMPORT};
+    open.insert(open.end(), 255, 0x41);  // 256 bytes with the option byte: the limit
+    EXPECT_TRUE(feed(c, open).empty());
+    EXPECT_EQ(c.droppedSubnegotiations(), 0u);
+    EXPECT_EQ(feed(c, {0xAA, 0x55, IAC, IAC}), (Bytes{0xAA, 0x55, 0xFF}));
+    EXPECT_EQ(c.droppedSubnegotiations(), 1u);
+    Bytes flood = {IAC, SB, COMPORT};
+    flood.insert(flood.end(), 100000, 0x42);
+    feed(c, flood);
+    EXPECT_LE(c.heldBytes(), 256u);
+    feed(c, {IAC, SB, COMPORT, 101, 0x00, 0x00, 0x25, 0x80, IAC, SE});
+    EXPECT_TRUE(c.settled());
+    EXPECT_EQ(c.confirmedBaud(), 9600u);
+}
+
 }  // namespace
 }  // namespace yukt

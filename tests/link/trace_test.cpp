@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -136,28 +139,47 @@ TEST_F(Trace, KnownExchangeLineByLine) {
     EXPECT_EQ(masked(benchLog[5], true), masked(got[5], true) + " [fault]");
 }
 
+// Only a regular file (or a new one) is a trace: a FIFO would hold the
+// program at its start and kill it when its reader goes. A write that fails
+// later (the file may grow no further) stops the trace the same way.
 TEST_F(Trace, UnwritableFileGivesOneErrorAndTheExchangeGoesOn) {
+    ASSERT_EQ(::mkfifo((dir + "fifo").c_str(), 0600), 0);
     struct Case {
         std::string path;
         bool opens;
         std::string error;
+        rlim_t sizeLimit = RLIM_INFINITY;
     };
+    const std::string prefix = "Трасса обмена не пишется: ";
     const Case cases[] = {
         {dir + "missing/t.trace", false,
-         "Трасса обмена не пишется: " + dir + "missing/t.trace: No such file or directory"},
-        {"/dev/full", true, "Трасса обмена не пишется: /dev/full: No space left on device"},
+         prefix + dir + "missing/t.trace: нет такого файла или каталога"},
+        {"/dev/full", false, prefix + "/dev/full: это устройство"},
+        {dir + "fifo", false, prefix + dir + "fifo: это именованный канал (FIFO)"},
+        {dir + "small.trace", true, prefix + dir + "small.trace: файл слишком большой", 1024},
     };
+    // The limit holds for every file, captured stderr too: the trace starts
+    // near it, the message stays far below.
+    std::ofstream(dir + "small.trace") << std::string(999, '#') << '\n';
+    std::signal(SIGXFSZ, SIG_IGN);
     for (const Case& c : cases) {
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limit = saved;
+        limit.rlim_cur = c.sizeLimit;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(StartTrace(c.path), c.opens) << c.path;
         for (int i = 0; i < 3; ++i) EXPECT_EQ(ident(1), "87X01A10") << c.path;
         StopTrace();
         for (int i = 0; i < 2; ++i) EXPECT_EQ(ident(1), "87X01A10") << c.path;
         const std::string err = ::testing::internal::GetCapturedStderr();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
         EXPECT_EQ(TraceError(), c.error);
         EXPECT_EQ(err, c.error + "\n");
         EXPECT_FALSE(TraceOn());
     }
+    std::signal(SIGXFSZ, SIG_DFL);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "modules/tp788t.h"
 #include "modules/tp788v.h"
 #include "modules/tp788x.h"
+#include "number_word.h"
 #include "sim/bench.h"
 
 namespace yukt::freqtest {
@@ -155,9 +156,9 @@ TEST_F(GeneratorBench, CountedIntervalIsReportedOnEveryRoute) {
     ASSERT_EQ(w.size(), 5u) << reply;
     EXPECT_EQ(reply.substr(0, 7), "788t 1 ");
     // 921826 ticks of interval over periods of 18437 ticks.
-    EXPECT_NEAR(std::stod(w[2]), 921826.0 / 18437, 0.002);
+    EXPECT_NEAR(NumberWord(w[2]), 921826.0 / 18437, 0.002);
     EXPECT_EQ(w[3], "0.500000");
-    EXPECT_NEAR(std::stod(w[4]), 921826.0 / 18437 / 0.50000005, 0.004);
+    EXPECT_NEAR(NumberWord(w[4]), 921826.0 / 18437 / 0.50000005, 0.004);
     EXPECT_EQ(reply.size(), 7u + 10 + 1 + 10 + 1 + 10);
 
     const std::string count = Fmt("%10.3f", g.MeasuredCount());
@@ -294,7 +295,7 @@ TEST_F(GeneratorBench, Generator788xSendsPeriodsThenSpans) {
     const std::vector<std::string> w = words(t788x.LineFor(g, Route::Reply));
     ASSERT_EQ(w.size(), 5u);
     EXPECT_EQ(w[0], "788x");
-    EXPECT_NEAR(std::stod(w[2]), 921826.0 / 18437, 0.002);
+    EXPECT_NEAR(NumberWord(w[2]), 921826.0 / 18437, 0.002);
 
     dev.requests.clear();
     const auto forward = Parse788xSet("100", "0.5", "1");

@@ -12,6 +12,7 @@
 #include "modules/tp735t.h"
 #include "modules/tp735v.h"
 #include "modules/tp735x.h"
+#include "number_word.h"
 
 namespace yukt::freqtest {
 namespace {
@@ -157,12 +158,12 @@ TYPED_TEST(Tp735CfgFiles, SampleLineConfiguresOneModule) {
     EXPECT_EQ(table.Module(2)->Error(), kErrNoAnswer);
     EXPECT_TRUE(table.Module(1)->Configured());
     EXPECT_EQ(table.Module(1)->Link(), 23);
-    EXPECT_NEAR(table.Module(1)->QuartzKHz(), std::stod(w[5]), 1e-9);
+    EXPECT_NEAR(table.Module(1)->QuartzKHz(), NumberWord(w[5]), 1e-9);
     EXPECT_EQ(table.FirstPresent(1), table.Module(1));
     // Reloading re-applies the columns of the first line with that number.
     table.Module(1)->SetQuartz(2000);
     EXPECT_EQ(table.ReloadModule(1), 0);
-    EXPECT_NEAR(table.Module(1)->QuartzKHz(), std::stod(w[5]), 1e-9);
+    EXPECT_NEAR(table.Module(1)->QuartzKHz(), NumberWord(w[5]), 1e-9);
     EXPECT_EQ(table.ReloadModule(5), -1);
 }
 

@@ -12,6 +12,7 @@
 #include "modules/tp735d.h"
 #include "modules/tp735r.h"
 #include "modules/tp735v.h"
+#include "number_word.h"
 #include "sim/dev_735_input.h"
 
 namespace yukt::freqtest {
@@ -74,7 +75,7 @@ TEST_F(Tp735rBench, ComponentOutputEveryThirdCycle) {
         ASSERT_EQ(w[2].substr(0, 3), "T1=");
         // 100 µs per pulse, timed by the module quartz, converted with the
         // configured one.
-        EXPECT_NEAR(std::stod(w[2].substr(3)), 100 * 7374.76925 / 7374.7253, 1e-3);
+        EXPECT_NEAR(NumberWord(w[2].substr(3)), 100 * 7374.76925 / 7374.7253, 1e-3);
         EXPECT_EQ(w[3].substr(0, 4), "dT1=");
         EXPECT_EQ(w[4], "QZ=" + Fix(m.MeasuredQuartzKHz(), 0, 5));
         // After the poll the relays are switched over, ending with Rele1 on.

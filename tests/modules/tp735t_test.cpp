@@ -9,6 +9,7 @@
 
 #include "common/cp1251.h"
 #include "freq_bench.h"
+#include "number_word.h"
 #include "sim/dev_735_input.h"
 
 namespace yukt::freqtest {
@@ -75,8 +76,8 @@ TEST_F(Tp735tBench, BothChannelsMeasureTheGenerator) {
     const std::vector<std::string> w = words(table.LineFor(m, Route::Link));
     ASSERT_EQ(w.size(), 18u);
     EXPECT_EQ(w[7], "1");  // K1
-    EXPECT_NEAR(std::stod(w[9]), 1000, 1e-3);
-    EXPECT_NEAR(std::stod(w[15]), 1000, 1e-3);
+    EXPECT_NEAR(NumberWord(w[9]), 1000, 1e-3);
+    EXPECT_NEAR(NumberWord(w[15]), 1000, 1e-3);
     EXPECT_NEAR(m.MeasuredQuartzKHz(), 7374.76925, 0.01);
     EXPECT_EQ(w[2], Hex8(static_cast<std::uint32_t>(m.FlowCount1())));
     EXPECT_EQ(w[5], Hex8(static_cast<std::uint32_t>(m.FlowCount2())));

@@ -10,6 +10,7 @@
 
 #include "common/text.h"
 #include "freq_bench.h"
+#include "number_word.h"
 
 namespace yukt::freqtest {
 namespace {
@@ -108,13 +109,13 @@ TEST_F(Tp735xBench, FrequencyAndQuartzFromConsecutivePolls) {
         const std::vector<std::string> w = words(poll(m));
         ASSERT_EQ(w.size(), 17u);
         EXPECT_NEAR(m.Frequency(), c.frequency, c.frequency * 1e-6) << c.frequency;
-        EXPECT_NEAR(std::stod(w[11]), c.frequency, 1e-3) << c.frequency;
+        EXPECT_NEAR(NumberWord(w[11]), c.frequency, 1e-3) << c.frequency;
         if (c.quartzEstimated) {
             EXPECT_NEAR(m.MeasuredQuartzKHz(), kQuartz, 0.01) << c.frequency;
         } else {
             EXPECT_EQ(m.MeasuredQuartzKHz(), 0) << c.frequency;
         }
-        EXPECT_NEAR(std::stod(w[12]), m.MeasuredQuartzKHz(), 1e-5);
+        EXPECT_NEAR(NumberWord(w[12]), m.MeasuredQuartzKHz(), 1e-5);
     }
 }
 
@@ -146,7 +147,7 @@ TEST_F(Tp735xBench, IntervalAndCountBetweenTwoEvents) {
         if (std::string(s.d2) == "1") {
             EXPECT_EQ(m.PulseCount(), 100);
             EXPECT_EQ(w[7], "100.000");  // 0.5 period before each event's first edge
-            EXPECT_NEAR(std::stod(w[8]), 1.0, 2e-6);
+            EXPECT_NEAR(NumberWord(w[8]), 1.0, 2e-6);
             EXPECT_EQ(m.EventInterval(),
                       std::llabs(static_cast<long long>(m.EventTime2()) - m.EventTime1()));
         } else if (std::string(s.d1) == "1") {

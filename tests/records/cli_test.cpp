@@ -3,9 +3,13 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "records/full_disk.h"
+#include "records/journal_csv.h"
 #include "records/lab_settings.h"
+#include "records/pg_server.h"
 #include "records/records_fixture.h"
 
 namespace yukt::records::test {
@@ -37,7 +41,7 @@ TEST(RecordsTool, ExportsTheDateRangeAndNamesWhatItLeftOut) {
     const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
     const Case cases[] = {
         {{"--from", today, "--to", today}, 3, 2, "Запись № 2"},
-        {{"--from", tomorrow}, 0, 0, ""},
+        {{"--from", tomorrow}, 3, -1, "нет записей для выгрузки, файл не записан"},
         {{"--from", "08.12.2026"}, 2, -1, "ГГГГ-ММ-ДД"},
     };
     for (const Case& c : cases) {
@@ -52,8 +56,9 @@ TEST(RecordsTool, ExportsTheDateRangeAndNamesWhatItLeftOut) {
         EXPECT_TRUE(err.contains(c.stderrHas)) << err.toStdString();
         QFile file(xml);
         EXPECT_EQ(file.exists(), c.results >= 0);
-        if (c.results >= 0 && file.open(QIODevice::ReadOnly))
+        if (c.results >= 0 && file.open(QIODevice::ReadOnly)) {
             EXPECT_EQ(file.readAll().count("<result>"), c.results);
+        }
     }
     QProcess p;
     p.start(YUKT_RECORDS_TOOL,
@@ -63,6 +68,259 @@ TEST(RecordsTool, ExportsTheDateRangeAndNamesWhatItLeftOut) {
     QFile pdf(dir.filePath("3.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(4) == "%PDF");
+}
+
+int RunTool(const QStringList& args, QString* out) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(YUKT_RECORDS_TOOL, args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    *out = QString::fromLocal8Bit(p.readAll());
+    return p.exitCode();
+}
+
+// What someone with the file and an editor might do, the guards taken away first.
+TEST(RecordsTool, VerifyNamesEveryChangedMissingOrReorderedEntry) {
+    QTemporaryDir dir;
+    const QString base = dir.filePath("base.sqlite");
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(base)) << store.LastError().toStdString();
+        for (int k = 0; k < 2; ++k) {
+            Record r = SampleRecord();
+            ASSERT_TRUE(store.Begin(r));
+            for (double nominal : {4.0, 12.0, 20.0}) {
+                RecordPoint p = SamplePoint(nominal, nominal + 0.01);
+                ASSERT_TRUE(store.AddPoint(r.id, p));
+            }
+            ASSERT_TRUE(store.Close(r.id));
+        }
+    }
+    struct Case {
+        const char* name;
+        QStringList sql;
+        int status;
+        QStringList named;
+    };
+    // Record 1: opening 1, points 2-4, closure 5; record 2: 6, 7-9, 10.
+    const Case cases[] = {
+        {"untouched", {}, 0, {"нарушений: 0"}},
+        {"edited", {"UPDATE records SET verdict = 'не годен' WHERE id = 1"}, 3,
+         {"звено 5, запись № 1, закрытие: изменено"}},
+        {"deleted", {"DELETE FROM points WHERE record_id = 1 AND seq = 2"}, 3,
+         {"звено 3: нет в базе"}},
+        {"record deleted", {"DELETE FROM records WHERE id = 2"}, 3,
+         {"звено 6: нет в базе", "звено 10: нет в базе"}},
+        {"reordered",
+         {"UPDATE points SET chain_seq = -1 WHERE chain_seq = 3",
+          "UPDATE points SET chain_seq = 3 WHERE chain_seq = 4",
+          "UPDATE points SET chain_seq = 4 WHERE chain_seq = -1"},
+         3, {"звено 3, запись № 1, точка 3: переставлено", "звено 4, запись № 1, точка 2: переставлено"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString copy = dir.filePath(QString(c.name) + ".sqlite");
+        ASSERT_TRUE(QFile::copy(base, copy));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
+            db.setDatabaseName(copy);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            QStringList triggers;
+            q.exec("SELECT name FROM sqlite_master WHERE type = 'trigger'");
+            while (q.next()) triggers << q.value(0).toString();
+            for (const QString& t : triggers) ASSERT_TRUE(q.exec("DROP TRIGGER " + t));
+            for (const QString& s : c.sql) ASSERT_TRUE(q.exec(s)) << s.toStdString();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("tamper");
+        QString out;
+        EXPECT_EQ(RunTool({"verify", "--db", copy}, &out), c.status) << out.toStdString();
+        for (const QString& named : c.named) EXPECT_TRUE(out.contains(named)) << out.toStdString();
+    }
+}
+
+// Begun before the settings were filled: left out of the export until completed.
+TEST(RecordsTool, ARecordBegunWithoutTheLaboratorysPartIsCompletedByACorrection) {
+    QTemporaryDir dir;
+    const QString url = dir.filePath("poverka.sqlite");
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(url));
+        Record r = SampleRecord();
+        r.lab = {};
+        RecordPoint p = SamplePoint(4, 4.01);
+        ASSERT_TRUE(store.Begin(r) && store.AddPoint(r.id, p) && store.Close(r.id));
+    }
+    const QStringList complete = {"complete", "--id", "1", "--author", "Петров",
+                                  "--reason", "настройки заполнены", "--db", url};
+    const QStringList exportArgs = {"export", "--fgis", dir.filePath("out.xml"), "--db", url};
+    QString out;
+    EXPECT_EQ(RunTool(complete, &out), 1) << "nothing to complete it with yet";
+    EXPECT_EQ(RunTool(exportArgs, &out), 3);
+    EXPECT_TRUE(out.contains("signCipher: не заполнено")) << out.toStdString();
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(url));
+        LabSettings lab;
+        lab.organisation = "Лаборатория";
+        lab.signCipher = "ЛАБ";
+        lab.uveNumbers = {"3.1.A.1"};
+        ASSERT_TRUE(lab.Save(store));
+    }
+    EXPECT_EQ(RunTool(complete, &out), 0) << out.toStdString();
+    EXPECT_EQ(RunTool(exportArgs, &out), 0) << out.toStdString();
+    QFile xml(dir.filePath("out.xml"));
+    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+    const QByteArray text = xml.readAll();
+    EXPECT_TRUE(text.contains("<signCipher>ЛАБ</signCipher>") && text.contains("3.1.A.1"));
+    EXPECT_EQ(RunTool({"verify", "--db", url}, &out), 0) << out.toStdString();
+}
+
+// The installation script, run twice as after an upgrade: the workstation role
+// it sets up records a verification and can change nothing recorded.
+TEST(PgSetup, MakesAWorkstationRoleThatOnlyAppends) {
+    QString why;
+    PgServer* server = SharedPgServer(&why);
+    if (!server) GTEST_SKIP() << why.toStdString();
+    const QStringList args = {"--host", server->SocketDir(), "--db", "lab_setup", "--tool",
+                              YUKT_RECORDS_TOOL};
+    for (int run = 0; run < 2; ++run) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(YUKT_SCRIPTS_DIR "/pg-setup", args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAll().toStdString();
+    }
+    RecordStore store;
+    ASSERT_TRUE(store.Open("postgresql://poverka_station@/lab_setup?host=" + server->SocketDir()))
+        << store.LastError().toStdString();
+    Record r = SampleRecord();
+    RecordPoint p = SamplePoint(4, 4.2);
+    ASSERT_TRUE(store.Begin(r) && store.AddPoint(r.id, p) && store.Close(r.id))
+        << store.LastError().toStdString();
+    for (const char* statement :
+         {"UPDATE records SET verdict = 'годен'", "DELETE FROM points", "TRUNCATE counters",
+          "CREATE TABLE notes (x INTEGER)", "DROP TRIGGER points_no_update ON points"}) {
+        QSqlQuery q(store.Database());
+        EXPECT_FALSE(q.exec(statement)) << statement;
+    }
+}
+
+struct ToolRun {
+    int status;
+    QString out, err;
+};
+
+ToolRun Tool(const QStringList& args, const FullDisk* disk = nullptr) {
+    QProcess p;
+    if (disk) disk->FullForChild(p);
+    p.start(YUKT_RECORDS_TOOL, args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+TEST(RecordsTool, SettingsAreListedReadAndSetWithTheDialogsChecks) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath("poverka.sqlite");
+    struct Case {
+        QStringList args;
+        int status;
+        QString out, err;
+    };
+    const Case cases[] = {
+        {{"set", "sign_cipher", "ЛАБ"}, 0, "", ""},
+        {{"set", "sign_cipher", "abc"}, 2, "", "signCipher: от 1 до 3 заглавных русских букв"},
+        {{"get", "sign_cipher"}, 0, "ЛАБ\n", ""},
+        {{"set", "uve_numbers", "3.1.A.1; 3.1.B.2"}, 0, "", ""},
+        {{"get", "uve_numbers"}, 0, "3.1.A.1;3.1.B.2\n", ""},
+        {{"set", "certificate_scheme", "{Y}"}, 2, "", "нужен {N}"},
+        {{"set", "interval.748t", "0"}, 2, "", "от 1 до 120"},
+        {{"set", "interval.748t", "24"}, 0, "", ""},
+        {{"set", "colour", "red"}, 2, "", "нет такого параметра: colour"},
+        {{}, 0, "interval.748t = 24\n", ""},
+        {{}, 0, "notice_scheme = И-{Y}/{N}\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const ToolRun r = Tool(QStringList{"settings"} + c.args + QStringList{"--db", db});
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE(c.args.isEmpty() ? r.out.contains(c.out) : r.out == c.out)
+            << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+    }
+}
+
+TEST(RecordsTool, DueListsTheLatestVerificationOfEachModuleWhoseValidityEnds) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath("poverka.sqlite");
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(db)) << store.LastError().toStdString();
+        ASSERT_TRUE(store.SetSetting("interval.745t", "1"));  // valid for 27..30 days
+        for (const QString& serial : {QString("A-1"), QString("A-2"), QString("A-2")}) {
+            Record r = SampleRecord();
+            r.info.serial = serial;
+            ASSERT_TRUE(store.Begin(r));
+            RecordPoint p = SamplePoint(4, 4.01);
+            ASSERT_TRUE(store.AddPoint(r.id, p));
+            ASSERT_TRUE(store.Close(r.id));
+        }
+        JournalFilter due;
+        due.dueWithinDays = 31;
+        EXPECT_EQ(JournalCount(store.Database(), due), 2);
+    }
+    ToolRun r = Tool({"due", "--days", "26", "--db", db});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    r = Tool({"due", "--days", "31", "--db", db});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << r.out.toStdString();
+    EXPECT_TRUE(lines[1].contains("\tA-1\t") && lines[1].endsWith("\t1")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains("\tA-2\t") && lines[2].endsWith("\t3")) << lines[2].toStdString();
+}
+
+TEST(RecordsTool, AFullDiskFailsTheExportAndTheCsvLeavingNothing) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath("poverka.sqlite");
+    RecordStore store;
+    ASSERT_TRUE(store.Open(db)) << store.LastError().toStdString();
+    Record rec = SampleRecord();
+    ASSERT_TRUE(store.Begin(rec));
+    RecordPoint p = SamplePoint(4, 4.01);
+    ASSERT_TRUE(store.AddPoint(rec.id, p));
+    ASSERT_TRUE(store.Close(rec.id));
+
+    FullDisk disk;
+    const QString xml = disk.Dir() + "/out.xml";
+    const ToolRun r = Tool({"export", "--fgis", xml, "--db", db}, &disk);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("Не удалось записать " + xml + ": ")) << r.err.toStdString();
+    EXPECT_FALSE(r.out.contains("Выгружено"));
+    const QString csv = disk.Dir() + "/journal.csv";
+    CsvReport report;
+    {
+        const FullDisk::Hold full = disk.Full();
+        report = WriteJournalCsv(store.Database(), {}, csv);
+    }
+    EXPECT_EQ(report.rows, 0);
+    EXPECT_TRUE(report.error.startsWith("Не удалось записать " + csv + ": "))
+        << report.error.toStdString();
+    EXPECT_EQ(disk.Entries(), QStringList());
+
+    JournalFilter none;
+    none.serial = "нет такого";
+    report = WriteJournalCsv(store.Database(), none, dir.filePath("empty.csv"));
+    EXPECT_EQ(report.rows, 0);
+    EXPECT_TRUE(report.error.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("empty.csv")));
+    report = WriteJournalCsv(store.Database(), {}, dir.filePath("one.csv"));
+    EXPECT_EQ(report.rows, 1);
+    QFile written(dir.filePath("one.csv"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().count("\r\n"), 2);
 }
 #endif
 

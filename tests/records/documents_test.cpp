@@ -2,7 +2,7 @@
 // pdftotext, and the registry XML parsed back element by element.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -90,22 +90,23 @@ TEST(Protocol, ReadsBackInItsOrderWithDecimalCommas) {
           "0,0120 мА",
           "±0,0500 мА",
           "Канал: канал 2",
+          "Погрешность: абсолютная",
           "19,9700 мА",
           "-0,0300 мА",
+          "Заключение",
           "пригоден к применению",
-          "Свидетельство о поверке № 2026/5",
-          "Действительно до 07.12.2027",
+          "Свидетельство о поверке № 2026/5, действительно до 07.12.2027",
           "Поверитель",
           "Иванов И. И.",
           "Подпись",
           "poverka",
           QString(64, 'a')},
-         {"непригоден", "Редакция"}},
+         {"непригоден", "Редакция", "Заключение:"}},
         {kUnsuitable,
          {"Протокол поверки № 17", "12,2000 мА", "0,2000 мА", "не соответствует",
           "непригоден к применению", "Извещение о непригодности № И-2026/1",
           "Точка 2: погрешность превышает допуск"},
-         {"Действительно до", "Свидетельство"}},
+         {"действительно до", "Свидетельство"}},
     };
     QTemporaryDir dir;
     for (const Case& c : cases) {
@@ -168,6 +169,21 @@ QList<ParsedResult> Parse(const QByteArray& xml, QString* root) {
     return out;
 }
 
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+FgisExportReport Export(const QList<Record>& records, const QString& path, int perFile,
+                        QStringList* problems, bool attach = false) {
+    qsizetype at = 0;
+    auto feed = [&](QString*) {
+        return at < records.size() ? std::optional<Record>(records[at++]) : std::nullopt;
+    };
+    return ExportFgis(feed, {path, perFile, attach},
+                      [problems](const QString& line) { *problems << line; });
+}
+
 TEST(FgisExport, ElementsInTheRegistryOrderAndEscapedTexts) {
     Record incomplete = ClosedRecord(kSuitable);
     incomplete.id = 18;
@@ -177,21 +193,23 @@ TEST(FgisExport, ElementsInTheRegistryOrderAndEscapedTexts) {
     open.id = 19;
     open.state = RecordState::Open;
     open.verdict.clear();
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    const FgisExportReport report = WriteFgisXml(
-        {ClosedRecord(kSuitable), incomplete, ClosedRecord(kUnsuitable), open}, &out, true);
+    QTemporaryDir dir;
+    QStringList problems;
+    const FgisExportReport report =
+        Export({ClosedRecord(kSuitable), incomplete, ClosedRecord(kUnsuitable), open},
+               dir.filePath("out.xml"), 1000, &problems, true);
 
-    EXPECT_EQ(report.exported, (QList<qint64>{17, 17}));
-    ASSERT_EQ(report.problems.size(), 2);
-    EXPECT_TRUE(report.problems[0].contains("№ 18"));
-    EXPECT_TRUE(report.problems[0].contains("регистрационного номера типа"));
-    EXPECT_TRUE(report.problems[0].contains("шифра клейма"));
-    EXPECT_TRUE(report.problems[1].contains("не завершена"));
-    EXPECT_FALSE(out.data().contains("<mitypeNumber></mitypeNumber>"));
+    EXPECT_EQ(report.exported, 2);
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_TRUE(problems[0].contains("№ 18"));
+    EXPECT_TRUE(problems[0].contains("mitypeNumber: не заполнено"));
+    EXPECT_TRUE(problems[0].contains("signCipher: не заполнено"));
+    EXPECT_TRUE(problems[1].contains("не завершена"));
+    const QByteArray xml = ReadAll(dir.filePath("out.xml"));
+    EXPECT_FALSE(xml.contains("<mitypeNumber></mitypeNumber>"));
 
     QString root;
-    const QList<ParsedResult> results = Parse(out.data(), &root);
+    const QList<ParsedResult> results = Parse(xml, &root);
     EXPECT_EQ(root, kFgisNamespace + " application");
     ASSERT_EQ(results.size(), 2);
     const ParsedResult& good = results[0];
@@ -232,6 +250,34 @@ TEST(FgisExport, ElementsInTheRegistryOrderAndEscapedTexts) {
     EXPECT_FALSE(bad.children.contains("applicable"));
     EXPECT_EQ(bad.children.indexOf("inapplicable"), bad.children.indexOf("calibration") + 1);
     EXPECT_EQ(bad.text["inapplicable/reasons"], "Точка 2: погрешность превышает допуск");
+}
+
+TEST(Protocol, PointsPrintToTheirResolutionAndSayTheirKind) {
+    struct Case {
+        QString kind;
+        double resolution, limit, limit2;
+        PointDecimals decimals;
+        QString words, unit;
+        double limitAt;  // at reference 10
+    };
+    const Case cases[] = {
+        {"reduced", 0.01, 0.2, 0, {2, 3}, "приведённая к диапазону 4–20 мА", "%", 0.2},
+        {"rel", 0.05, 0.5, 0, {2, 3}, "относительная", "%", 0.5},
+        {"abs", 0.005, 0.05, 0, {3, 3}, "абсолютная", "мА", 0.05},
+        {"abs+rel", 0.001, 0.01, 0.002, {3, 3}, "абсолютная, ±(0,01 мА + 0,002·|x|)", "мА", 0.03},
+        {"abs", 0, 0.05, 0, {4, 4}, "абсолютная", "мА", 0.05},  // recorded before resolutions
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind.toStdString());
+        RecordPoint p = SamplePoint(10, 10.01, c.limit);
+        p.errorKind = c.kind, p.resolution = c.resolution, p.limit2 = c.limit2;
+        p.spanLow = 4, p.spanHigh = 20;
+        EXPECT_EQ(DecimalsFor(p).error, c.decimals.error);
+        EXPECT_EQ(DecimalsFor(p).value, c.decimals.value);
+        EXPECT_EQ(ErrorKindWords(p), c.words);
+        EXPECT_EQ(ErrorUnit(p), c.unit);
+        EXPECT_DOUBLE_EQ(LimitAt(p), c.limitAt);
+    }
 }
 
 TEST(FgisExport, DatesCarryTheLocalOffset) {

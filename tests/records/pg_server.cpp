@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "records/record_store.h"
+
 namespace yukt::records::test {
 namespace {
 const QString kBin = QStringLiteral("/usr/lib/postgresql/15/bin/");
@@ -34,7 +36,7 @@ bool PgServer::Run(const QStringList& command, QString* why) {
     return true;
 }
 
-bool PgServer::Start(QString* why) {
+bool PgServer::Start(QString* why, const QString& password) {
     if (!QFile::exists(kBin + "initdb") || !QFile::exists(kBin + "pg_ctl")) {
         *why = "PostgreSQL server binaries absent in " + kBin;
         return false;
@@ -50,12 +52,24 @@ bool PgServer::Start(QString* why) {
         return false;
     }
     const QString data = m_dir->path() + "/data";
-    if (!Run({"initdb", "-D", data, "-U", "postgres", "-A", "trust", "-E", "UTF8", "--locale=C",
-              "--no-sync"},
-             why))
-        return false;
-    if (!Run({"pg_ctl", "-D", data, "-l", m_dir->path() + "/server.log", "-w", "-o",
-              "-k " + m_dir->path() + " -c listen_addresses=''", "start"},
+    QStringList init = {"initdb", "-D", data,   "-U",         "postgres", "-A",
+                        "trust",  "-E", "UTF8", "--locale=C", "--no-sync"};
+    m_password = password;
+    if (!password.isEmpty()) {
+        QFile file(m_dir->path() + "/pw");
+        if (!file.open(QIODevice::WriteOnly) || file.write(password.toUtf8()) < 0) {
+            *why = "cannot write the password file";
+            return false;
+        }
+        init[6] = "scram-sha-256";
+        init << "--pwfile=" + file.fileName();
+    }
+    return Run(init, why) && Resume(why);
+}
+
+bool PgServer::Resume(QString* why) {
+    if (!Run({"pg_ctl", "-D", m_dir->path() + "/data", "-l", m_dir->path() + "/server.log", "-w",
+              "-o", "-k " + m_dir->path() + " -c listen_addresses=''", "start"},
              why))
         return false;
     m_running = true;
@@ -75,19 +89,32 @@ QString PgServer::NewDatabase(QString* why) {
         QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "pg-admin");
         admin.setHostName(m_dir->path());
         admin.setUserName("postgres");
+        admin.setPassword(m_password);
         admin.setDatabaseName("postgres");
         if (!admin.open()) {
             *why = admin.lastError().text();
         } else {
             QSqlQuery q(admin);
-            // A fixed, generated name: nothing from outside reaches this text.
-            if (!q.exec("CREATE DATABASE " + name)) *why = q.lastError().text();
+            // Fixed, generated names: nothing from outside reaches these texts.
+            for (const char* role : {"poverka_owner", "poverka_station"})
+                q.exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role));  // once per server
+            if (!q.exec("CREATE DATABASE " + name + " OWNER poverka_owner"))
+                *why = q.lastError().text();
         }
         admin.close();
     }
     QSqlDatabase::removeDatabase("pg-admin");
     if (!why->isEmpty()) return {};
-    return "postgresql://postgres@/" + name + "?host=" + m_dir->path();
+    return "postgresql://poverka_owner@/" + name + "?host=" + m_dir->path();
+}
+
+QString PgServer::Provision(const QString& ownerUrl, QString* why) {
+    RecordStore owner;
+    if (!owner.Open(ownerUrl) || !owner.GrantWorkstation("poverka_station")) {
+        *why = owner.LastError();
+        return {};
+    }
+    return QString(ownerUrl).replace("poverka_owner@", "poverka_station@");
 }
 
 namespace {

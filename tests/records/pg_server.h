@@ -12,11 +12,19 @@ class PgServer {
   public:
     ~PgServer();
     // False with the reason when no server can run here (then skip visibly).
-    bool Start(QString* why);
+    // With a password the server asks every connection for it.
+    bool Start(QString* why, const QString& password = {});
     void Stop();
+    // Starts the stopped server again on the same data and socket.
+    bool Resume(QString* why);
     bool Running() const { return m_running; }
-    // A fresh, empty database on this server, as a store URL.
+    QString SocketDir() const { return m_dir ? m_dir->path() : QString(); }
+    // A fresh, empty database on this server, owned by the owner role, as
+    // the owner's store URL.
     QString NewDatabase(QString* why);
+    // Migrates a database as its owner and grants the workstation role its
+    // rights; the workstation's URL, which the tests use.
+    static QString Provision(const QString& ownerUrl, QString* why);
 
   private:
     bool Run(const QStringList& command, QString* why);
@@ -24,6 +32,7 @@ class PgServer {
     bool m_running = false;
     bool m_asPostgres = false;
     int m_databases = 0;
+    QString m_password;
 };
 
 // The one server of the test program, started on first use.

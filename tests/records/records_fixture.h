@@ -20,23 +20,34 @@ class EngineTest : public ::testing::TestWithParam<const char*> {
             return;
         }
         QString why;
-        PgServer* server = SharedPgServer(&why);
-        if (!server) {
+        m_server = SharedPgServer(&why);
+        if (!m_server) {
             if (why.contains("absent")) GTEST_SKIP() << why.toStdString();
             FAIL() << "PostgreSQL server would not start: " << why.toStdString();
         }
-        m_url = server->NewDatabase(&why);
+        // The tests work as a workstation does: its role only reads and appends.
+        m_url = PgServer::Provision(m_server->NewDatabase(&why), &why);
         ASSERT_FALSE(m_url.isEmpty()) << why.toStdString();
     }
     // Opens a new connection on the test's database.
-    std::unique_ptr<RecordStore> Connect(int version = -1) {
+    std::unique_ptr<RecordStore> Connect(const QString& url = {}, int version = -1) {
         auto store = std::make_unique<RecordStore>();
-        EXPECT_TRUE(store->Open(m_url, version)) << store->LastError().toStdString();
+        EXPECT_TRUE(store->Open(url.isEmpty() ? m_url : url, version))
+            << store->LastError().toStdString();
         return store;
+    }
+    // Another, empty database, as its owner would open it (migrations).
+    QString FreshDatabase() {
+        QString why;
+        if (!m_server) return m_dir.path() + "/fresh.sqlite";
+        const QString url = m_server->NewDatabase(&why);
+        EXPECT_FALSE(url.isEmpty()) << why.toStdString();
+        return url;
     }
 
     QTemporaryDir m_dir;
     QString m_url;
+    PgServer* m_server = nullptr;
 };
 
 inline std::string EngineName(const ::testing::TestParamInfo<const char*>& info) {

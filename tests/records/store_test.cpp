@@ -3,14 +3,18 @@
 // numbering from two connections at once.
 #include <signal.h>
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <thread>
 
 #include "records/lab_settings.h"
+#include "records/protocol_pdf.h"
 #include "records/records_fixture.h"
+#include "records/sql_text.h"
 
 namespace yukt::records::test {
 namespace {
@@ -120,6 +124,8 @@ TEST_P(StoreTest, ARecordOfAKilledProcessBecomesInterruptedWithItsPoints) {
     EXPECT_EQ(r->state, RecordState::Interrupted);
     EXPECT_EQ(r->verdict, kInterrupted);
     EXPECT_EQ(r->points.size(), 2);
+    EXPECT_EQ(r->reasons, QStringList{"работа программы прервана"});
+    EXPECT_EQ(r->finishedAt, r->startedAt) << "the run's own date, not the day it was found";
     // A record open in a live process is left alone.
     Record live = SampleRecord();
     ASSERT_TRUE(store->Begin(live));
@@ -127,32 +133,154 @@ TEST_P(StoreTest, ARecordOfAKilledProcessBecomesInterruptedWithItsPoints) {
     EXPECT_TRUE(second->InterruptedAtOpen().isEmpty());
 }
 
-TEST_P(StoreTest, TheFirstSchemaIsMigratedAndANewerOneRefused) {
-    qint64 id = 0;
-    {
-        auto v1 = Connect(1);
-        EXPECT_EQ(v1->SchemaVersion(), 1);
-        Record r = SampleRecord();
-        ASSERT_TRUE(v1->Begin(r)) << v1->LastError().toStdString();
-        id = r.id;
-        ASSERT_TRUE(v1->SetSetting("organisation", "Лаборатория"));
-    }
-    {
-        auto latest = Connect();
-        EXPECT_EQ(latest->SchemaVersion(), 2);
-        RecordPoint p = SamplePoint(20, 20.01);
-        ASSERT_TRUE(latest->AddPoint(id, p)) << latest->LastError().toStdString();
-        const std::optional<Record> r = latest->Load(id);
-        ASSERT_TRUE(r);
-        EXPECT_EQ(r->info.serial, "A-1024");
-        EXPECT_EQ(r->points.value(0).unit, "мА");
-        EXPECT_EQ(latest->Setting("organisation"), "Лаборатория");
-        QSqlQuery q(latest->Database());
-        ASSERT_TRUE(q.exec("UPDATE schema_version SET version = 99"));
-    }
+// A database of the previous version, written as that version wrote it.
+void FillRound2(QSqlDatabase db) {
+    const QStringList statements = {
+        "INSERT INTO record_ids VALUES (7, '2025-03-01T08:00:00.000Z')",
+        "INSERT INTO records (id, revision, workstation, pid, state, started_utc, finished_utc,"
+        " verdict, certificate, valid_until, model, serial, operator_name, sign_cipher,"
+        " temperature, kind) VALUES (7, 0, 'old', 1, 'closed', '2025-03-01T08:00:00.000Z',"
+        " '2025-03-01T08:30:00.000Z', 'годен', '2025/7', '2026-02-28', '745t', 'B-7', 'Иванов',"
+        " 'ЛАБ', 21.5, 2)",
+        "INSERT INTO records (id, revision, revised_by, revision_reason, workstation, pid, state,"
+        " started_utc, verdict, certificate, model, serial, operator_name) VALUES (7, 1, 'Петров',"
+        " 'опечатка', 'old', 1, 'closed', '2025-03-01T08:00:00.000Z', 'годен', '2025/7', '745t',"
+        " 'B-8', 'Иванов')",
+        "INSERT INTO points (record_id, seq, procedure_name, nominal, reference, readings,"
+        " measured, error_kind, error, limit_value, result, manual, measured_utc, unit)"
+        " VALUES (7, 1, 'ток 745t', 4, 4, '4.01 4.0100000000000001', 4.01, 'abs', 0.01, 0.05,"
+        " 'pass', 0, '2025-03-01T08:10:00.000Z', 'мА')",
+    };
+    QSqlQuery q(db);
+    for (const QString& s : statements) ASSERT_TRUE(q.exec(s)) << q.lastError().text().toStdString();
+}
+
+TEST_P(StoreTest, ARound2DatabaseIsMigratedReadableAndChained) {
+    const QString url = FreshDatabase();
+    FillRound2(Connect(url, 2)->Database());
+    auto latest = Connect(url);
+    EXPECT_EQ(latest->SchemaVersion(), sql::LatestVersion());
+    const std::optional<Record> r = latest->Load(7);
+    ASSERT_TRUE(r) << latest->LastError().toStdString();
+    EXPECT_EQ(r->info.serial, "B-8");
+    EXPECT_EQ(r->certificateNumber, "2025/7");
+    ASSERT_EQ(r->points.size(), 1);
+    EXPECT_DOUBLE_EQ(r->points[0].readings.value(1), 4.01);
+    EXPECT_TRUE(r->plan.isEmpty());
+    EXPECT_EQ(r->chainHash.size(), 64);
+    ChainReport report;
+    ASSERT_TRUE(latest->VerifyChain(report)) << latest->LastError().toStdString();
+    EXPECT_EQ(report.entries, 4);  // opening, point, closure, correction
+    EXPECT_TRUE(report.problems.isEmpty()) << report.problems.join('\n').toStdString();
+    QByteArray pdf;
+    QBuffer out(&pdf);
+    out.open(QIODevice::WriteOnly);
+    WriteProtocolPdf(*r, &out);
+    EXPECT_TRUE(pdf.startsWith("%PDF"));
+    QSqlQuery q(latest->Database());
+    ASSERT_TRUE(q.exec("UPDATE schema_version SET version = 99"));
     RecordStore refused;
-    EXPECT_FALSE(refused.Open(m_url));
+    EXPECT_FALSE(refused.Open(url));
     EXPECT_TRUE(refused.LastError().contains("99")) << refused.LastError().toStdString();
+}
+
+// Plain SQL as the workstation would send it: nothing recorded changes.
+TEST_P(StoreTest, WhatWasRecordedCannotBeChangedOrRemoved) {
+    auto store = Connect();
+    Record closed = SampleRecord(), open = SampleRecord();
+    closed.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""}};
+    ASSERT_TRUE(store->Begin(closed) && store->Begin(open)) << store->LastError().toStdString();
+    RecordPoint p = SamplePoint(4, 4.2);
+    p.item = 1;
+    ASSERT_TRUE(store->AddPoint(closed.id, p) && store->Close(closed.id));
+    const QString c = QString::number(closed.id), o = QString::number(open.id);
+    QStringList attempts = {
+        "UPDATE records SET verdict = 'годен', certificate = '2026/99' WHERE id = " + c,
+        "UPDATE records SET state = 'closed', close_hash = 'x', close_seq = 999 WHERE id = " + c,
+        "UPDATE records SET state = 'closed', close_hash = 'x', close_seq = 999, serial = 'Z'"
+        " WHERE id = " + o,
+        "DELETE FROM records WHERE id = " + c,
+        "UPDATE points SET measured = 4.0, result = 'pass'",
+        "DELETE FROM points",
+        "UPDATE plan_items SET kind = 'error'",
+        "DELETE FROM plan_items",
+        "DELETE FROM record_ids WHERE id = " + o,
+        "UPDATE counters SET value = 1",
+        "DELETE FROM counters",
+    };
+    // On PostgreSQL the owner is refused by the triggers as the workstation is
+    // by its rights and the triggers both.
+    std::unique_ptr<RecordStore> owner;
+    if (QString(GetParam()) == "postgresql") {
+        attempts << "TRUNCATE points" << "TRUNCATE records CASCADE";
+        owner = Connect(QString(m_url).replace("poverka_station@", "poverka_owner@"));
+    }
+    for (RecordStore* as : {store.get(), owner.get()})
+        for (const QString& statement : attempts) {
+            if (!as) continue;
+            QSqlQuery q(as->Database());
+            EXPECT_FALSE(q.exec(statement)) << statement.toStdString();
+        }
+    if (owner) EXPECT_FALSE(QSqlQuery(store->Database()).exec("ALTER TABLE points DISABLE TRIGGER ALL"));
+    const std::optional<Record> back = Connect()->Load(closed.id);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->verdict, kUnsuitable);
+    EXPECT_EQ(back->points.value(0).measured, 4.2);
+    EXPECT_EQ(back->plan.size(), 1);
+    ChainReport report;
+    ASSERT_TRUE(store->VerifyChain(report));
+    EXPECT_TRUE(report.problems.isEmpty()) << report.problems.join('\n').toStdString();
+}
+
+// The latest attempt per plan item decides; a certificate only for the whole plan.
+TEST_P(StoreTest, ARecordWithAPlanIsJudgedByItsLatestAttempts) {
+    struct Case {
+        const char* name;
+        QList<QPair<int, bool>> attempts;  // item, passed
+        QString verdict;
+    };
+    const Case cases[] = {
+        {"every item passed", {{1, true}, {2, true}}, kSuitable},
+        {"a failure, then stopped", {{1, false}}, kUnsuitable},
+        {"re-measured after a failure", {{1, false}, {1, true}, {2, true}}, kSuitable},
+        {"a pass superseded by a failure", {{1, true}, {2, true}, {2, false}}, kUnsuitable},
+        {"an item never measured", {{2, true}}, kInterrupted},
+    };
+    auto store = Connect();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Record r = SampleRecord();
+        r.methodologyId = "МП 001-2026";
+        r.methodologyRevision = 2;
+        r.methodologySha256 = QString(64, 'b');
+        r.softwareFound = "745t v01";
+        r.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""},
+                  {2, "5.4", "Погрешность", "error", 11, 20, "мА"}};
+        ASSERT_TRUE(store->Begin(r)) << store->LastError().toStdString();
+        QHash<int, int> tries;
+        for (const auto& [item, passed] : c.attempts) {
+            RecordPoint p = SamplePoint(20, passed ? 20.01 : 20.2);
+            p.item = item;
+            p.attempt = ++tries[item];
+            p.operation = r.plan[item - 1].operation;
+            p.channelNo = r.plan[item - 1].channelNo;
+            p.resolution = 0.01;
+            ASSERT_TRUE(store->AddPoint(r.id, p)) << store->LastError().toStdString();
+        }
+        // The run's own word does not override the plan.
+        ASSERT_TRUE(store->Close(r.id, kInterrupted)) << store->LastError().toStdString();
+        const std::optional<Record> back = Connect()->Load(r.id);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->verdict, c.verdict);
+        EXPECT_EQ(back->validUntil.isValid(), c.verdict == kSuitable);
+        EXPECT_EQ(back->certificateNumber.isEmpty(), c.verdict == kInterrupted);
+        EXPECT_EQ(back->methodologySha256, r.methodologySha256);
+        EXPECT_EQ(back->softwareFound, "745t v01");
+        ASSERT_EQ(back->plan.size(), 2);
+        EXPECT_EQ(back->plan[1].channelNo, 11);
+        EXPECT_EQ(back->points.last().attempt, tries[back->points.last().item]);
+        EXPECT_EQ(back->points.last().resolution, 0.01);
+    }
 }
 
 TEST_P(StoreTest, TwoConnectionsNeverShareARecordOrCertificateNumber) {
@@ -189,6 +317,10 @@ TEST_P(StoreTest, TwoConnectionsNeverShareARecordOrCertificateNumber) {
     const QStringList allCerts = certificates[0] + certificates[1];
     EXPECT_EQ(QSet<qint64>(allIds.begin(), allIds.end()).size(), 2 * kEach);
     EXPECT_EQ(QSet<QString>(allCerts.begin(), allCerts.end()).size(), 2 * kEach);
+    ChainReport chain;  // and one chain, in one order, from both
+    ASSERT_TRUE(Connect()->VerifyChain(chain));
+    EXPECT_EQ(chain.entries, 2 * kEach * 3);
+    EXPECT_TRUE(chain.problems.isEmpty()) << chain.problems.join('\n').toStdString();
 }
 
 TEST(DbUrl, ParsesBothEngines) {

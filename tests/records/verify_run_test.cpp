@@ -42,6 +42,18 @@ class VerifyRunTest : public EngineTest {
             QThread::msleep(20);
         return QFileInfo(m_dir.filePath("com1")).isSymLink();
     }
+    // The current procedure of the 745t, its first point's settling and all.
+    QString WriteProcedure(const char* delay) {
+        QFile procedure(m_dir.filePath("p.toml"));
+        if (!procedure.open(QIODevice::WriteOnly)) return {};
+        procedure.write(
+            QByteArray("title = \"745t\"\ndoc = \"МП 001-2026\"\nkinds = [1]\nchannel = 0\n"
+                       "quantity = \"current\"\npoints = [4, 12, 20]\n"
+                       "[error]\nkind = \"reduced\"\nlimit = 0.2\nrange = 20\n"
+                       "[settling]\ndelay = ") +
+            delay + "\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n");
+        return procedure.fileName();
+    }
     QProcess m_bench;
 };
 RECORDS_ON_BOTH_ENGINES(VerifyRunTest);
@@ -56,21 +68,44 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
         "[error]\nkind = \"reduced\"\nlimit = 0.2\nrange = 20\n"
         "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n");
     procedure.close();
+    const QString pdf = m_dir.filePath("protocol.pdf");
+    auto run = [&](const QString& url, QString* err) {
+        QProcess verify;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("YUKT_COM1", m_dir.filePath("com1"));
+        verify.setProcessEnvironment(env);
+        verify.start(YUKT_BIN_DIR "/yukt-verify",
+                     {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure.fileName(),
+                      "--serial", "S-77", "--db", url, "--operator", "Иванов И. И.", "--kind",
+                      "первичная", "--conditions", "21.5,100.2,55", "--protocol", pdf});
+        EXPECT_TRUE(verify.waitForFinished(120000));
+        *err = QString::fromLocal8Bit(verify.readAllStandardError());
+        return verify.exitCode();
+    };
+    QString err;
+    // Settings the registry needs and nobody filled: the run does not start.
+    EXPECT_NE(run(m_url, &err), 0);
+    EXPECT_TRUE(err.contains("Шифр клейма") && err.contains("Средства поверки")) << err.toStdString();
+    EXPECT_FALSE(Connect()->Load(1));
     {
         auto store = Connect();
-        ASSERT_TRUE(store->SetSetting("sign_cipher", "ЛАБ"));
+        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
+                    store->SetSetting("sign_cipher", "ЛАБ") &&
+                    store->SetSetting("uve_numbers", "3.1.A.1"));
     }
-    QProcess verify;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("YUKT_COM1", m_dir.filePath("com1"));
-    verify.setProcessEnvironment(env);
-    const QString pdf = m_dir.filePath("protocol.pdf");
-    verify.start(YUKT_BIN_DIR "/yukt-verify",
-                 {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure.fileName(), "--serial",
-                  "S-77", "--db", m_url, "--operator", "Иванов И. И.", "--kind", "первичная",
-                  "--conditions", "21.5,100.2,55", "--protocol", pdf});
-    ASSERT_TRUE(verify.waitForFinished(120000));
-    EXPECT_EQ(verify.exitCode(), 3) << verify.readAllStandardError().toStdString();
+    if (QString(GetParam()) == "sqlite") {
+        // A copy with a damaged page stops the run before it starts.
+        const QString copy = m_dir.filePath("damaged.sqlite");
+        ASSERT_TRUE(QFile::copy(m_url, copy));
+        QFile f(copy);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.size() >= 3 * 4096);
+        f.seek(f.size() - 4096);
+        f.write(QByteArray(4096, '\x5a'));
+        f.close();
+        EXPECT_NE(run(copy, &err), 0);
+        EXPECT_TRUE(err.contains("повреждена")) << err.toStdString();
+    }
+    EXPECT_EQ(run(m_url, &err), 3) << err.toStdString();
 
     auto store = Connect();
     const std::optional<Record> r = store->Load(1);
@@ -98,7 +133,45 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
     const QString protocol = QString::fromUtf8(text.readAllStandardOutput());
     EXPECT_TRUE(protocol.contains("непригоден")) << protocol.toStdString();
     EXPECT_TRUE(protocol.contains("S-77"));
-    EXPECT_TRUE(protocol.contains("0,5000 %"));
+    EXPECT_TRUE(protocol.contains("0,500 %")) << protocol.toStdString();
+}
+
+// A Russian laboratory's computer: the record's application object takes the
+// decimal comma from the environment, the replies and the database keep ".".
+TEST_P(VerifyRunTest, AFitRunUnderARussianLocaleIsSuitable) {
+    ASSERT_TRUE(StartBench({}));
+    const QString procedure = WriteProcedure("0.5");
+    ASSERT_FALSE(procedure.isEmpty());
+    {
+        auto store = Connect();
+        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
+                    store->SetSetting("sign_cipher", "ЛАБ") &&
+                    store->SetSetting("uve_numbers", "3.1.A.1"));
+    }
+    QProcess verify;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("YUKT_COM1", m_dir.filePath("com1"));
+    env.insert("LC_ALL", "ru_RU.UTF-8");
+    verify.setProcessEnvironment(env);
+    verify.start(YUKT_BIN_DIR "/yukt-verify",
+                 {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure, "--serial", "S-78",
+                  "--db", m_url, "--operator", "Петров П. П.", "--conditions", "21.5,100.2,55"});
+    ASSERT_TRUE(verify.waitForFinished(120000));
+    const QString out = QString::fromUtf8(verify.readAllStandardOutput());
+    EXPECT_EQ(verify.exitCode(), 0) << verify.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains("итог: годен (точек 3, не годны 0)")) << out.toStdString();
+
+    auto store = Connect();
+    const std::optional<Record> r = store->Load(1);
+    ASSERT_TRUE(r) << store->LastError().toStdString();
+    EXPECT_EQ(r->verdict, kSuitable);
+    EXPECT_EQ(r->info.conditions.temperature, 21.5);
+    ASSERT_EQ(r->points.size(), 3);
+    for (const RecordPoint& p : r->points) {
+        EXPECT_EQ(p.result, "pass");
+        EXPECT_NEAR(p.measured, p.nominal, 0.01);
+    }
+    EXPECT_DOUBLE_EQ(r->points[2].nominal, 20);
 }
 
 }  // namespace

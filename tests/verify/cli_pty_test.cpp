@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/cp1251.h"
+#include "common/text.h"
 #include "instrument/set_bench.h"
 
 namespace yukt {
@@ -33,7 +34,7 @@ std::string procedureText(double delay) {
            "quantity = \"current\"\npoints = [4, 8, 12, 16, 20]\n"
            "[error]\nkind = \"reduced\"\nlimit = 0.2\nrange = 20\n"
            "[settling]\ndelay = " +
-           std::to_string(delay) + "\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n";
+           FloatToStr(delay) + "\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n";
 }
 
 class VerifyCli : public ::testing::Test {

@@ -86,6 +86,12 @@ TEST(RunSteps, EveryWayAPointGoesUnmeasuredInterruptsTheRun) {
              return r.Reply("745t 2 Err 5", 2);
          },
          "Err 5"},
+        {"reading not a number",
+         [](VerificationRun& r) {
+             toReading(r);
+             return r.Reply("745t 2   0.000 100.000 100.000   -nan 0", 2);
+         },
+         "показание не число: -nan"},
         {"generator refused",
          [](VerificationRun& r) {
              r.Start(0);

@@ -1,0 +1,247 @@
+#include "records/protocol_results.h"
+
+#include <QMap>
+#include <QSet>
+
+#include "records/error_chart.h"
+#include "records/ru_format.h"
+
+namespace yukt::records {
+namespace {
+
+const QString kNbsp = QStringLiteral("\u00A0");  // keeps a number with its unit
+const QStringList kColumns = {"№",           "Задано", "Эталон", "Измерено",
+                              "Погрешность", "Допуск", "Вывод"};
+const QList<Qt::Alignment> kAlign = {Qt::AlignRight, Qt::AlignRight, Qt::AlignRight, Qt::AlignRight,
+                                     Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft};
+
+bool Measured(const RecordPoint& p) { return p.result == "pass" || p.result == "fail"; }
+
+QString WithUnit(const QString& number, const QString& unit) {
+    return unit.isEmpty() ? number : number + kNbsp + unit;
+}
+
+FlowText Text(const QString& text, FlowText::Style style = FlowText::Body) {
+    return {text, style, Qt::AlignLeft};
+}
+
+// One row of a results table; the kind in words joins the limit only when
+// the table's points are not all of one kind.
+QStringList PointRow(const QString& number, const RecordPoint& p, bool kindInRow) {
+    const PointDecimals d = DecimalsFor(p);
+    const QString unit = ErrorUnit(p);
+    QString limit = WithUnit("±" + RuNumber(LimitAt(p), d.error), unit);
+    if (kindInRow) limit += " (" + ErrorKindWords(p) + ")";
+    return {number,
+            WithUnit(RuNumber(p.nominal, d.value), p.unit),
+            WithUnit(RuNumber(p.reference, d.value), p.unit),
+            Measured(p) ? WithUnit(RuNumber(p.measured, d.value), p.unit) : "—",
+            Measured(p) ? WithUnit(RuNumber(p.error, d.error), unit) : "—",
+            limit,
+            PointVerdictText(p)};
+}
+
+QStringList Distinct(const QList<const RecordPoint*>& points, QString (*of)(const RecordPoint&)) {
+    QStringList out;
+    for (const RecordPoint* p : points)
+        if (!out.contains(of(*p))) out << of(*p);
+    return out;
+}
+
+// "Погрешность: приведённая к диапазону 4–20 мА" when the points share
+// their kind; empty when they do not (each row then says it).
+QString KindCaption(const QList<const RecordPoint*>& points) {
+    const QStringList kinds = Distinct(points, ErrorKindWords);
+    return kinds.size() == 1 ? QStringLiteral("Погрешность: ") + kinds[0] : QString();
+}
+
+// Records of a single procedure: a table per channel text, in the order the
+// channels were first measured.
+void SingleProcedure(const Record& r, QList<FlowBlock>& out) {
+    QStringList channels;
+    QMap<QString, QList<const RecordPoint*>> byChannel;
+    for (const RecordPoint& p : r.points) {
+        if (!byChannel.contains(p.channel)) channels << p.channel;
+        byChannel[p.channel] << &p;
+    }
+    for (const QString& channel : channels) {
+        const QList<const RecordPoint*>& points = byChannel[channel];
+        out << Text(QStringLiteral("Канал: ") + (channel.isEmpty() ? "—" : channel),
+                    FlowText::Subheading);
+        const QString caption = KindCaption(points);
+        if (!caption.isEmpty()) {
+            FlowText text = Text(caption);
+            text.keepWithNext = true;
+            out << text;
+        }
+        FlowTable table{kColumns, {}, true, kAlign};
+        for (const RecordPoint* p : points)
+            table.rows << PointRow(QString::number(p->seq) + (p->manual ? "*" : ""), *p,
+                                   caption.isEmpty());
+        out << table;
+    }
+    if (!r.points.isEmpty())
+        out << Text(QStringLiteral("* — точка, записанная вручную"), FlowText::Small);
+}
+
+// The latest attempt at each plan item, and the ones it superseded.
+struct Attempts {
+    QMap<int, const RecordPoint*> latest;
+    QMap<int, QList<const RecordPoint*>> earlier;
+};
+
+Attempts AttemptsOf(const Record& r) {
+    Attempts a;
+    for (const RecordPoint& p : r.points) {
+        if (p.item <= 0) continue;
+        const RecordPoint*& current = a.latest[p.item];
+        if (!current || p.attempt >= current->attempt) {
+            if (current) a.earlier[p.item] << current;
+            current = &p;
+        } else {
+            a.earlier[p.item] << &p;
+        }
+    }
+    return a;
+}
+
+QString AnswerText(const RecordPoint* p) {
+    if (!p) return QStringLiteral("не выполнено");
+    if (p->result == "pass") return QStringLiteral("соответствует");
+    if (p->result == "fail") return QStringLiteral("не соответствует");
+    return QStringLiteral("не выполнено") + (p->reason.isEmpty() ? QString() : ": " + p->reason);
+}
+
+void ModuleOperation(const Record& r, const PlanEntry& e, const Attempts& a,
+                     QList<FlowBlock>& out) {
+    const RecordPoint* p = a.latest.value(e.item);
+    if (e.kind == "software")
+        out << Text(QStringLiteral("Идентификация ПО: ") +
+                    (r.softwareFound.isEmpty() ? QStringLiteral("не получена") : r.softwareFound));
+    QString text = QStringLiteral("Результат: ") + AnswerText(p);
+    if (p && !p->remark.isEmpty()) text += QStringLiteral(". Примечание: ") + p->remark;
+    out << Text(text);
+}
+
+QString ChannelTitle(int channel) {
+    return channel > 0 ? QStringLiteral("Канал %1").arg(channel) : QStringLiteral("Модуль в целом");
+}
+
+void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
+                    QList<FlowBlock>& out) {
+    QList<int> channels;
+    QMap<int, QList<const PlanEntry*>> byChannel;
+    QList<const RecordPoint*> all;
+    for (const PlanEntry* e : items) {
+        if (!byChannel.contains(e->channelNo)) channels << e->channelNo;
+        byChannel[e->channelNo] << e;
+        if (const RecordPoint* p = a.latest.value(e->item)) all << p;
+    }
+    const QString caption = KindCaption(all);
+    double ratio = 0;
+    for (const RecordPoint* p : all)
+        if (p->refRatio > 0 && (ratio == 0 || p->refRatio < ratio)) ratio = p->refRatio;
+    QStringList notes;
+    if (!caption.isEmpty()) notes << caption;
+    if (ratio > 0)
+        notes << QStringLiteral("отношение допускаемых погрешностей модуля и эталона не менее ") +
+                     RuNumber(ratio, 1);
+    if (!notes.isEmpty()) {
+        FlowText caption = Text(notes.join("; "));
+        caption.keepWithNext = true;
+        out << caption;
+    }
+
+    ErrorChart chart;
+    QMap<double, double> limits;
+    for (int channel : channels) {
+        out << Text(ChannelTitle(channel), FlowText::Subheading);
+        FlowTable table{kColumns, {}, true, kAlign};
+        QStringList superseded;
+        ChartSeries series{ChannelTitle(channel), {}};
+        for (const PlanEntry* e : byChannel[channel]) {
+            const RecordPoint* p = a.latest.value(e->item);
+            if (!p) {
+                table.rows << QStringList{QString::number(e->item),
+                                          WithUnit(RuShort(e->nominal), e->unit),
+                                          "—",
+                                          "—",
+                                          "—",
+                                          "—",
+                                          QStringLiteral("не измерено")};
+                continue;
+            }
+            table.rows << PointRow(QString::number(e->item), *p, caption.isEmpty());
+            if (Measured(*p)) series.points << QPointF(p->nominal, p->error);
+            limits[p->nominal] = qMax(limits.value(p->nominal), LimitAt(*p));
+            for (const RecordPoint* old : a.earlier.value(e->item)) {
+                const PointDecimals d = DecimalsFor(*old);
+                const QString when = old->measuredAt.isValid()
+                                         ? " (" + LocalDateTime(old->measuredAt) + ")"
+                                         : QString();
+                superseded << QStringLiteral("№ %1, попытка %2%3: %4 — %5")
+                                  .arg(e->item)
+                                  .arg(old->attempt)
+                                  .arg(when,
+                                       Measured(*old) ? WithUnit(RuNumber(old->error, d.error),
+                                                                 ErrorUnit(*old))
+                                                      : QStringLiteral("—"),
+                                       PointVerdictText(*old));
+            }
+        }
+        out << table;
+        if (!superseded.isEmpty())
+            out << Text(QStringLiteral("Заменены повторным измерением: ") + superseded.join("; "),
+                        FlowText::Small);
+        if (!series.points.isEmpty()) chart.series << series;
+        if (all.size() && chart.xTitle.isEmpty()) {
+            chart.xTitle = QStringLiteral("задано, ") + all[0]->unit;
+            chart.yTitle = QStringLiteral("погрешность, ") + ErrorUnit(*all[0]);
+        }
+    }
+    for (auto it = limits.begin(); it != limits.end(); ++it)
+        chart.limit << QPointF(it.key(), it.value());
+    if (chart.series.isEmpty()) return;
+    out << Text(QStringLiteral("График погрешности"), FlowText::Subheading);
+    out << FlowDrawing{
+        70, [chart](QPainter& p, const QRectF& area) { DrawErrorChart(p, area, chart); }};
+}
+
+void ByMethodology(const Record& r, QList<FlowBlock>& out) {
+    const Attempts a = AttemptsOf(r);
+    QStringList operations;
+    QMap<QString, QList<const PlanEntry*>> byOperation;
+    for (const PlanEntry& e : r.plan) {
+        if (!byOperation.contains(e.operation)) operations << e.operation;
+        byOperation[e.operation] << &e;
+    }
+    for (const QString& id : operations) {
+        const QList<const PlanEntry*>& items = byOperation[id];
+        out << Text(id + " " + items[0]->title, FlowText::Subheading);
+        if (items[0]->kind == "error")
+            ErrorOperation(items, a, out);
+        else
+            for (const PlanEntry* e : items) ModuleOperation(r, *e, a, out);
+    }
+}
+
+}  // namespace
+
+QString PointVerdictText(const RecordPoint& p) {
+    if (p.result == "pass") return QStringLiteral("соответствует");
+    if (p.result == "fail") return QStringLiteral("не соответствует");
+    return QStringLiteral("не измерено") + (p.reason.isEmpty() ? QString() : ": " + p.reason);
+}
+
+QList<FlowBlock> ResultBlocks(const Record& r) {
+    QList<FlowBlock> out;
+    if (!r.plan.isEmpty())
+        ByMethodology(r, out);
+    else if (r.points.isEmpty())
+        out << Text(QStringLiteral("Точки не измерены."));
+    else
+        SingleProcedure(r, out);
+    return out;
+}
+
+}  // namespace yukt::records

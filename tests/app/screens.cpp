@@ -1,0 +1,232 @@
+// Draws every window of the workstation offscreen on the simulated bench and
+// saves the pictures into a folder (docs/img for the README): the start page,
+// the pages with values, the run window mid-run and finished, the journal
+// with records, and the record, settings and correction dialogs.
+//
+//   QT_QPA_PLATFORM=offscreen poverka-screens DIR
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/auto_run.h"
+#include "app/journal_window.h"
+#include "app/qt_translation.h"
+#include "app/record_info_dialog.h"
+#include "app/records_access.h"
+#include "app/settings_dialog.h"
+#include "page_rig.h"
+#include "records/lab_settings.h"
+#include "records/record_store.h"
+#include "verify/procedure.h"
+#include "widgets/color_button.h"
+
+using namespace yukt;
+using namespace yukt::testing;
+
+namespace {
+
+QString g_dir;
+int g_failures = 0;
+
+void save(QWidget* w, const QString& name) {
+    w->show();
+    QTest::qWaitForWindowExposed(w);
+    QCoreApplication::processEvents();
+    const QString path = g_dir + "/" + name;
+    if (!w->grab().save(path)) {
+        std::fprintf(stderr, "poverka-screens: %s not written\n", qPrintable(path));
+        ++g_failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
+void setCurrent(TMainForm& f, const QString& mA) {
+    f.le787xCur->setText(mA);
+    QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+}
+
+void startPage() {
+    PageRig rig;
+    save(&rig.create(), "start.png");
+    rig.waitForStartup();
+}
+
+void currentPages() {
+    {
+        PageRig rig;
+        TMainForm& f = rig.openPage("745t");
+        PageRig::enter(f.e745CurParMin, "4");
+        setCurrent(f, "12");
+        {
+            auto lk = rig.bench.lock();
+            rig.bench.physics().currentErrorMa = 0.012;
+        }
+        f.cbErrorCur->setCurrentIndex(2);
+        rig.poll();
+        save(&f, "page_cur.png");
+    }
+    PageRig rig;
+    TMainForm& f = rig.openPage("787x");
+    PageRig::enter(f.le787xCur, "12");
+    QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+    rig.poll();
+    save(&f, "page_787x.png");
+}
+
+void frequencyPage() {
+    PageRig rig;
+    TMainForm& f = rig.openPage("735x");
+    f.e788Freq->setText("1000");
+    QTest::mouseClick(f.Freq788Btn, Qt::LeftButton);
+    rig.poll();
+    rig.advance(1.0);
+    rig.poll();
+    save(&f, "page_735.png");
+}
+
+verify::Procedure currentProcedure(double delay) {
+    const std::string text =
+        "title = \"745t\"\ndoc = \"МП 001-2026\"\nkinds = [1]\nchannel = 0\n"
+        "quantity = \"current\"\npoints = [4, 8, 12, 16, 20]\n"
+        "[error]\nkind = \"abs\"\nlimit = 0.05\n"
+        "[settling]\ndelay = " +
+        std::to_string(delay) + "\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
+    verify::ProcedureError e;
+    return verify::ParseProcedure(text, "p.toml", e).value_or(verify::Procedure{});
+}
+
+void runWindow() {
+    PageRig rig;
+    TMainForm& f = rig.openPage("745t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    run->Start(currentProcedure(1));
+    QTest::qWaitFor([run] { return run->Window()->Points->rowCount() >= 2; }, 20000);
+    save(run->Window(), "run_midway.png");
+    QTest::qWaitFor([run] { return !run->Running(); }, 30000);
+    save(run->Window(), "run_finished.png");
+}
+
+// A records file with a few verifications of the day.
+void fillRecords(const QString& dir) {
+    records::RecordStore store;
+    if (!store.Open(dir + "/poverka.sqlite")) return;
+    records::LabSettings lab;
+    lab.organisation = "ООО \"Метрология\"";
+    lab.signCipher = "ЛАБ";
+    lab.uveNumbers = QStringList{"3.1.ZZZ.0001.2026"};
+    lab.Save(store);
+    const struct {
+        const char* model;
+        const char* serial;
+        double error;
+    } modules[] = {{"745t", "А-1024", 0.01}, {"787x", "Б-2048", 0.2}, {"735x", "В-4096", 0.0}};
+    for (const auto& m : modules) {
+        records::Record r;
+        r.module.model = m.model;
+        r.module.designation = QStringLiteral("ЮКТ-%1").arg(m.model);
+        r.info.serial = m.serial;
+        r.info.operatorName = "Иванов И. И.";
+        r.lab = lab.Snapshot();
+        store.Begin(r);
+        for (double nominal : {4.0, 12.0, 20.0}) {
+            records::RecordPoint p;
+            p.channel = "1";
+            p.nominal = p.reference = nominal;
+            p.measured = nominal + m.error;
+            p.error = m.error;
+            p.limit = 0.05;
+            p.errorKind = "abs";
+            p.unit = "мА";
+            p.result = m.error <= p.limit ? "pass" : "fail";
+            store.AddPoint(r.id, p);
+        }
+        store.Close(r.id);
+    }
+}
+
+// The right-click menu over the current page, drawn where it opens.
+void rightClickMenu(TMainForm& form) {
+    form.NBMain->setCurrentIndex(1);
+    form.NBWork->setCurrentIndex(1);
+    form.show();
+    QTest::qWaitForWindowExposed(&form);
+    QWidget* target = form.GrBoxGenCur;
+    const QPoint at = target->mapTo(&form, QPoint(40, 60));
+    QTimer::singleShot(0, [&form, at] {
+        QWidget* menu = QApplication::activePopupWidget();
+        if (menu == nullptr) return;
+        QImage picture = form.grab().toImage();
+        QPainter(&picture).drawPixmap(at, menu->grab());
+        const QString path = g_dir + "/page_menu.png";
+        if (picture.save(path))
+            std::printf("%s\n", qPrintable(path));
+        else
+            ++g_failures;
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(40, 60), form.mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    form.NBMain->setCurrentIndex(0);
+}
+
+void recordWindows() {
+    AppRig rig;
+    TMainForm& form = rig.create({"Idle", "0", "0", "0", "0", "0"});
+    const QString dir = QString::fromStdString(rig.dir());
+    {
+        // Before any setting is filled: the record dialog names what is missing.
+        records::RecordStore empty;
+        empty.Open(dir + "/empty.sqlite");
+        records::RecordInfo offered;
+        offered.operatorName = "Иванов И. И.";
+        offered.conditions.temperature = 21.5;
+        TRecordInfoDialog dialog(offered);
+        dialog.CheckLabSettings(empty, dir);
+        save(&dialog, "record_dialog.png");
+    }
+    fillRecords(dir);
+    rightClickMenu(form);
+    auto& access = *form.findChild<TRecordsAccess*>();
+    access.OpenJournal();
+    TJournalWindow* journal = access.Journal();
+    if (journal == nullptr) {
+        ++g_failures;
+        return;
+    }
+    journal->findChild<QTableView*>("JournalTable")->selectRow(1);
+    save(journal, "journal.png");
+    TSettingsDialog settings(journal->Store(), dir);
+    save(&settings, "settings_dialog.png");
+    const std::optional<records::Record> r = journal->Store().Load(journal->SelectedRecord());
+    TRecordInfoDialog correction(r ? r->info : records::RecordInfo{});
+    correction.setWindowTitle(QStringLiteral("Исправление записи № %1").arg(r ? r->id : 0));
+    save(&correction, "correction_dialog.png");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    LoadQtRussian(app);  // the standard buttons as the operator sees them
+    g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/img");
+    if (!QDir().mkpath(g_dir)) {
+        std::fprintf(stderr, "poverka-screens: cannot create %s\n", qPrintable(g_dir));
+        return 1;
+    }
+    startPage();
+    currentPages();
+    frequencyPage();
+    runWindow();
+    recordWindows();
+    return g_failures == 0 ? 0 : 1;
+}

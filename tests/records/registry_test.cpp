@@ -1,0 +1,162 @@
+// The registry file counts only records the registry would take; large
+// exports split; every written file is whole or absent on a full disk.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "records/fgis_export.h"
+#include "records/full_disk.h"
+#include "records/journal_csv.h"
+#include "records/protocol_pdf.h"
+#include "records/records_fixture.h"
+#include "records/registry_rules.h"
+
+namespace yukt::records::test {
+namespace {
+
+Record Exportable(qint64 id) {
+    Record r = SampleRecord();
+    r.id = id;
+    r.state = RecordState::Closed;
+    r.startedAt = r.finishedAt = QDateTime(QDate(2026, 12, 8), QTime(6, 0), Qt::UTC);
+    r.verdict = kUnsuitable;
+    r.reasons = {"Точка 1: погрешность превышает допуск"};
+    r.certificateNumber = "И-2026/1";
+    return r;
+}
+
+FgisExportReport Export(const QList<Record>& records, const QString& path, int perFile,
+                        QStringList* leftOut) {
+    qsizetype at = 0;
+    auto feed = [&](QString*) {
+        return at < records.size() ? std::optional<Record>(records[at++]) : std::nullopt;
+    };
+    return ExportFgis(feed, {path, perFile, false},
+                      [leftOut](const QString& line) { *leftOut << line; });
+}
+
+TEST(RegistryRules, ARecordBreakingOneIsNamedWithTheFieldAndLeftOut) {
+    struct Case {
+        const char* what;
+        std::function<void(Record&)> spoil;
+        QString named;  // empty: the record is exported
+    };
+    const QString long129(129, QChar(0x0416));
+    const Case cases[] = {
+        {"as sampled", [](Record&) {}, ""},
+        {"owner empty", [](Record& r) { r.info.owner.clear(); }, "miOwner: не заполнено"},
+        {"owner 512", [](Record& r) { r.info.owner = QString(512, 'x'); }, ""},
+        {"owner 513", [](Record& r) { r.info.owner = QString(513, 'x'); }, "miOwner: от 1 до 512"},
+        {"cipher latin", [](Record& r) { r.lab.signCipher = "abc"; }, "signCipher: от 1 до 3"},
+        {"cipher four", [](Record& r) { r.lab.signCipher = "АБВГ"; }, "[А-Я]{1,3}"},
+        {"cipher Ё", [](Record& r) { r.lab.signCipher = "Ё"; }, "signCipher"},
+        {"year with г.", [](Record& r) { r.info.manufactureYear = "2024 г."; }, "xs:gYear"},
+        {"year absent", [](Record& r) { r.info.manufactureYear.clear(); }, ""},
+        {"type 33", [](Record& r) { r.info.typeNumber = QString(33, '1'); }, "mitypeNumber"},
+        {"serial 129", [&](Record& r) { r.info.serial = long129; }, "manufactureNum: от 1 до 128"},
+        {"doc title", [](Record& r) { r.info.methodology.clear(); }, "docTitle: не заполнено"},
+        {"metrologist", [&](Record& r) { r.info.operatorName = long129; }, "metrologist"},
+        {"temperature", [](Record& r) { r.info.conditions.temperature.reset(); }, "temperature"},
+        {"humidity", [](Record& r) { r.info.conditions.humidity.reset(); }, "hymidity"},
+        {"uve number 33", [](Record& r) { r.lab.uveNumbers = {QString(33, '1')}; }, "means/number"},
+        {"no means", [](Record& r) { r.lab = {"О", "ЛАБ", "К", {}, {}, {}, {}}; }, "means:"},
+        {"mis serial", [](Record& r) { r.lab.misSerial.clear(); }, "means/mis/manufactureNum"},
+        {"no reasons", [](Record& r) { r.reasons.clear(); }, "reasons: не заполнено"},
+        {"long reasons", [](Record& r) { r.reasons = QStringList(60, QString(30, 'x')); }, ""},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Record r = Exportable(5);
+        c.spoil(r);
+        QStringList leftOut;
+        const QString path = dir.filePath(QString(c.what) + ".xml");
+        const FgisExportReport report = Export({r}, path, 10, &leftOut);
+        EXPECT_TRUE(report.error.isEmpty()) << report.error.toStdString();
+        EXPECT_EQ(report.exported, c.named.isEmpty() ? 1 : 0);
+        EXPECT_EQ(QFile::exists(path), c.named.isEmpty());
+        if (!c.named.isEmpty()) {
+            ASSERT_EQ(leftOut.size(), 1);
+            EXPECT_TRUE(leftOut[0].contains("Запись № 5") && leftOut[0].contains(c.named))
+                << leftOut[0].toStdString();
+        }
+    }
+    EXPECT_EQ(RegistryFieldProblem(RegistryField::StickerNumber, "1234567890"),
+              "stickerNum: 11 цифр, задано «1234567890»");
+    EXPECT_TRUE(RegistryFieldProblem(RegistryField::StickerNumber, "12345678901").isEmpty());
+}
+
+TEST(RegistryRules, LongReasonsKeepWholePointsWithinTheLimit) {
+    QStringList reasons;
+    for (int i = 1; i <= 40; ++i)
+        reasons << QStringLiteral("Канал %1, 4 мА: погрешность 0,31 % превышает допуск").arg(i);
+    const QString shortened = RegistryReasons(reasons);
+    EXPECT_LE(CharCount(shortened), 1024);
+    EXPECT_TRUE(shortened.endsWith("; …")) << shortened.toStdString();
+    const QStringList kept = shortened.chopped(3).split("; ");
+    EXPECT_EQ(kept, reasons.mid(0, kept.size()));
+    EXPECT_GT(kept.size(), 15);
+    EXPECT_EQ(RegistryReasons(reasons.mid(0, 2)), reasons.mid(0, 2).join("; "));
+}
+
+TEST(FgisExport, SplitsIntoNumberedFilesAndWritesNothingWhenNothingCounts) {
+    QTemporaryDir dir;
+    QList<Record> records;
+    for (int id = 1; id <= 5; ++id) records << Exportable(id);
+    records[2].lab.signCipher = "x";  // left out: four files' worth becomes two of two
+    QStringList leftOut;
+    const QString path = dir.filePath("out.xml");
+    FgisExportReport report = Export(records, path, 2, &leftOut);
+    EXPECT_EQ(report.exported, 4);
+    EXPECT_EQ(report.leftOut, 1);
+    EXPECT_EQ(report.files,
+              (QStringList{dir.filePath("out-001.xml"), dir.filePath("out-002.xml")}));
+    for (const QString& file : report.files) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll().count("<result>"), 2);
+    }
+    EXPECT_FALSE(QFile::exists(path));
+
+    report = Export({records[2]}, dir.filePath("none.xml"), 2, &leftOut);
+    EXPECT_EQ(report.exported, 0);
+    EXPECT_TRUE(report.files.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("none.xml")));
+}
+
+TEST(WholeFiles, AFullDiskIsAnErrorNamingTheFileAndLeavesNothing) {
+    FullDisk disk;
+    const QString dir = disk.Dir();
+    struct Case {
+        const char* what;
+        std::function<QString(const QString& path)> write;  // the error
+    };
+    const Case cases[] = {
+        {"protocol.pdf",
+         [](const QString& path) {
+             QString error;
+             EXPECT_FALSE(WriteProtocolPdf(Exportable(1), path, &error));
+             return error;
+         }},
+        {"out.xml",
+         [](const QString& path) {
+             QStringList leftOut;
+             return Export({Exportable(1), Exportable(2), Exportable(3)}, path, 2, &leftOut).error;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = dir + "/" + c.what;
+        QString error;
+        {
+            const FullDisk::Hold full = disk.Full();
+            error = c.write(path);
+        }
+        EXPECT_TRUE(error.startsWith("Не удалось записать " + path + ": ")) << error.toStdString();
+        EXPECT_EQ(disk.Entries(), QStringList()) << disk.Entries().join(' ').toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace yukt::records::test

@@ -1,0 +1,96 @@
+#include "records_integrity.h"
+
+#include <QFileInfo>
+#include <cstdio>
+
+#include "records/lab_settings.h"
+#include "records/record_store.h"
+
+namespace yukt::records {
+namespace {
+
+void Say(FILE* to, const QString& text) {
+    std::fprintf(to, "%s\n", text.toLocal8Bit().constData());
+}
+int Complain(const QString& text, int status) {
+    Say(stderr, "yukt-records: " + text);
+    return status;
+}
+
+bool Empty(const LabSnapshot& lab) {
+    return lab.uveNumbers.isEmpty() && lab.mietaNumbers.isEmpty() &&
+           (lab.misTypeNumber.isEmpty() || lab.misSerial.isEmpty());
+}
+
+}  // namespace
+
+int VerifyCommand(const QString& url) {
+    // Opening a SQLite path that is not there would make an empty, "whole" database.
+    const std::optional<DbUrl> parsed = ParseDbUrl(url, nullptr);
+    if (parsed && parsed->driver == "QSQLITE" && !QFileInfo::exists(parsed->database))
+        return Complain(QStringLiteral("нет файла базы данных ") + parsed->database, 1);
+    RecordStore store;
+    if (!store.Open(url)) {
+        if (!store.Damaged()) return Complain(store.LastError(), 1);
+        Say(stdout, store.LastError());
+        return 3;
+    }
+    QStringList problems;
+    store.CheckIntegrity(true, &problems);
+    for (const QString& p : problems) Say(stdout, QStringLiteral("файл базы данных: ") + p);
+    ChainReport report;
+    if (!store.VerifyChain(report)) return Complain(store.LastError(), 1);
+    for (const QString& p : report.problems) Say(stdout, p);
+    Say(stdout, QStringLiteral("Проверено звеньев цепочки: %1, нарушений: %2")
+                    .arg(report.entries)
+                    .arg(problems.size() + report.problems.size()));
+    return problems.isEmpty() && report.problems.isEmpty() ? 0 : 3;
+}
+
+int MigrateCommand(const QString& url, const QString& grantRole) {
+    RecordStore store;
+    if (!store.Open(url)) return Complain(store.LastError(), 1);
+    if (!grantRole.isEmpty() && !store.GrantWorkstation(grantRole))
+        return Complain(store.LastError(), 1);
+    Say(stdout, QStringLiteral("Версия схемы: %1").arg(store.SchemaVersion()));
+    return 0;
+}
+
+int CompleteCommand(const QString& url, const QCommandLineParser& args) {
+    bool ok = false;
+    const qint64 id = args.value("id").toLongLong(&ok);
+    if (!ok || args.value("author").trimmed().isEmpty() || args.value("reason").trimmed().isEmpty())
+        return Complain("нужны --id N, --author ФИО и --reason ТЕКСТ", 2);
+    RecordStore store;
+    if (!store.Open(url)) return Complain(store.LastError(), 1);
+    const std::optional<Record> r = store.Load(id);
+    if (!r) return Complain(store.LastError(), 1);
+    const std::optional<LabSettings> settings = LabSettings::Load(store);
+    if (!settings) return Complain(store.LastError(), 1);
+    if (const QStringList missing = MissingLabSettings(*settings); !missing.isEmpty())
+        return Complain("в настройках лаборатории не заполнено: " + missing.join("; "), 1);
+    // Only what the record lacks is taken from today's settings; what it has stays.
+    const LabSnapshot now = settings->Snapshot();
+    LabSnapshot lab = r->lab;
+    if (lab.organisation.trimmed().isEmpty()) lab.organisation = now.organisation;
+    if (lab.signCipher.trimmed().isEmpty()) lab.signCipher = now.signCipher;
+    if (lab.calibrator.trimmed().isEmpty()) lab.calibrator = now.calibrator;
+    if (Empty(lab)) {
+        lab.uveNumbers = now.uveNumbers;
+        lab.mietaNumbers = now.mietaNumbers;
+        lab.misTypeNumber = now.misTypeNumber;
+        lab.misSerial = now.misSerial;
+    }
+    if (lab.organisation == r->lab.organisation && lab.signCipher == r->lab.signCipher &&
+        lab.calibrator == r->lab.calibrator && !Empty(r->lab)) {
+        Say(stdout, QStringLiteral("Запись № %1 дополнять нечем").arg(id));
+        return 0;
+    }
+    if (!store.Correct(id, r->info, lab, args.value("author"), args.value("reason")))
+        return Complain(store.LastError(), 1);
+    Say(stdout,
+        QStringLiteral("Запись № %1 дополнена: редакция %2").arg(id).arg(r->revision.number + 1));
+    return 0;
+}
+
+}  // namespace yukt::records

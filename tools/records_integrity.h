@@ -1,0 +1,19 @@
+// yukt-records commands that keep the database whole: checking the chain and
+// the file, bringing the schema up to date as the owner, and completing a
+// record begun before the laboratory settings were filled.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+
+namespace yukt::records {
+
+// verify: 0 whole, 3 something changed, missing or damaged (each named), 1
+// the database could not be read.
+int VerifyCommand(const QString& url);
+// migrate [--grant ROLE]: 0 done, 1 not.
+int MigrateCommand(const QString& url, const QString& grantRole);
+// complete --id N --author NAME --reason TEXT: 0 done or nothing to do, 1 not, 2 arguments.
+int CompleteCommand(const QString& url, const QCommandLineParser& args);
+
+}  // namespace yukt::records
