@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "instrument/command_words.h"
 #include "instrument/direct_channel.h"
 #include "instrument/instrument_state.h"
 #include "instrument/module_set.h"
@@ -286,9 +287,11 @@ void TakeCommand() {
         generation = component->m_setGeneration;
     }
     // A command whose number words do not convert still counts as consumed.
+    // Anything else (memory exhausted) leaves the command to the next pass;
+    // the worker's own guard keeps it from ending the thread.
     try {
         ExecCommand(TheModuleSet(), command);
-    } catch (...) {
+    } catch (const CommandConvertError&) {
     }
     TNotifyEvent onSet;
     {

@@ -10,10 +10,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/system_error.h"
+
 namespace yukt::records {
 namespace {
 
-QString ErrnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString ErrnoText() { return QString::fromStdString(SystemErrorText(errno)); }
+
+// Qt's own text for a failed file call is English; the system's error number,
+// still set by the call that failed, gives the operator's Russian one.
+QString FailureOf(const QFileDevice& file) {
+    return errno != 0 ? ErrnoText() : file.errorString();
+}
 
 // A rename is durable only once the folder that holds the name is synced.
 bool SyncFolder(const QString& path) {
@@ -50,7 +58,8 @@ bool WholeFile::Begin(QString* error) {
     if (target.isDir()) return Fail(m_path, QStringLiteral("это папка"), error);
     m_temp = std::make_unique<QTemporaryFile>(target.absolutePath() + "/." + target.fileName() +
                                               ".XXXXXX");
-    if (!m_temp->open()) return Fail(m_path, m_temp->errorString(), error);
+    errno = 0;
+    if (!m_temp->open()) return Fail(m_path, FailureOf(*m_temp), error);
     m_writeFailure.clear();
     m_finished = false;
     return QIODevice::open(QIODevice::WriteOnly);
@@ -58,9 +67,10 @@ bool WholeFile::Begin(QString* error) {
 
 qint64 WholeFile::writeData(const char* data, qint64 size) {
     if (!m_writeFailure.isEmpty() || !m_temp) return -1;
+    errno = 0;
     const qint64 written = m_temp->write(data, size);
     if (written != size) {
-        m_writeFailure = m_temp->errorString();
+        m_writeFailure = FailureOf(*m_temp);
         return -1;
     }
     return written;
@@ -69,7 +79,8 @@ qint64 WholeFile::writeData(const char* data, qint64 size) {
 bool WholeFile::Finish(QString* error) {
     if (!m_temp) return Fail(m_path, QStringLiteral("файл не открыт"), error);
     if (m_finished) return true;
-    if (m_writeFailure.isEmpty() && !m_temp->flush()) m_writeFailure = m_temp->errorString();
+    errno = 0;
+    if (m_writeFailure.isEmpty() && !m_temp->flush()) m_writeFailure = FailureOf(*m_temp);
     if (!m_writeFailure.isEmpty()) return Fail(m_path, m_writeFailure, error);
     if (::fsync(m_temp->handle()) != 0) return Fail(m_path, ErrnoText(), error);
     // Written as the user's other files are, not with a temporary's 0600.
