@@ -514,7 +514,9 @@ Methodology MethodologyOfProcedure(const Procedure& p) {
     op.id = "1";
     op.title = p.title;
     op.quantity = p.quantity;
-    op.channels = {ChannelOfItem(p.quantity, p.kinds.front(), p.channel)};
+    // A procedure of no kind (the reader refuses one; a caller may build it)
+    // has no channel and no model: its plan applies to no module.
+    if (!p.kinds.empty()) op.channels = {ChannelOfItem(p.quantity, p.kinds.front(), p.channel)};
     op.points = p.points;
     op.tolerance = t.name;
     op.settling = "settling";

@@ -59,6 +59,22 @@ TEST(RunSteps, SetConfirmDelayReadJudge) {
     EXPECT_EQ(run.Percent(), 50);
 }
 
+// A procedure naming no module kind applies to none: the run starts and
+// ends "прервано" with the reason, sending nothing to the bench.
+TEST(RunSteps, ProcedureOfNoKindIsNotApplicable) {
+    Procedure p = currentProcedure();
+    p.kinds.clear();
+    Sink sink;
+    VerificationRun run(p, {1, 0}, &sink);
+    const Actions a = run.Start(0);
+    EXPECT_TRUE(a.commands.empty());
+    EXPECT_TRUE(a.finished);
+    ASSERT_EQ(sink.points.size(), 1u);
+    EXPECT_EQ(sink.points[0].reason, "процедура не относится к виду модуля 1");
+    EXPECT_EQ(sink.finished, 1);
+    EXPECT_EQ(run.Result().verdict, RunVerdict::Interrupted);
+}
+
 // Drives the first point up to reading; returns the run.
 void toReading(VerificationRun& run) {
     run.Start(0);
