@@ -86,7 +86,9 @@ void VerificationRecordTest::manualPointsAndClose_data() {
     QTest::addColumn<double>("limit");
     QTest::addColumn<QString>("verdict");
     // The shipped 745t procedure: reduced error of a 20 mA range, 0,2 %.
-    QTest::newRow("pass") << true << 0.01 << "pass" << 0.2 << kSuitable;
+    // The record closes by its plan's verdict: one passed point leaves the
+    // plan's other items unmeasured, so the record is not "годен".
+    QTest::newRow("pass") << true << 0.01 << "pass" << 0.2 << kInterrupted;
     QTest::newRow("fail") << true << 0.1 << "fail" << 0.2 << kUnsuitable;
     // No procedure, no limit: kept, but it can never make the module fit.
     QTest::newRow("no limit") << false << 0.01 << "not measured" << 0.0 << kInterrupted;
@@ -177,7 +179,8 @@ void VerificationRecordTest::manualFrequencyPoint() {
     QCOMPARE(p.limit, 0.01);
     QCOMPARE(p.result, QString("pass"));
     QCOMPARE(p.procedure, QString("Определение относительной погрешности измерения частоты"));
-    QCOMPARE(r->verdict, kSuitable);
+    // The rest of the 735x plan was never measured.
+    QCOMPARE(r->verdict, kInterrupted);
 }
 
 void VerificationRecordTest::declinedDialogLeavesTheManualPage() {
@@ -214,7 +217,9 @@ void VerificationRecordTest::automaticRunGoesIntoTheOpenRecord() {
     QCOMPARE(r->points[1].result, QString("pass"));
     QVERIFY(!r->points[1].manual);
     QCOMPARE(r->points[1].readings.size(), 2);
-    QCOMPARE(r->verdict, kSuitable);
+    // A procedure of its own is no attempt at the module's plan, whose
+    // items all stay unmeasured: the record closes "прервано".
+    QCOMPARE(r->verdict, kInterrupted);
 }
 
 void VerificationRecordTest::windowClosedMidVerificationInterrupts() {
