@@ -43,22 +43,8 @@ short PollOnce(int fd, short events, int ms) {
     }
 }
 
-std::string SocketText(int e) {
-    switch (e) {
-        case ECONNREFUSED:
-            return "соединение отвергнуто";
-        case ECONNRESET:
-        case EPIPE:
-            return "соединение разорвано";
-        case ETIMEDOUT:
-            return "нет ответа";
-        case EHOSTUNREACH:
-        case ENETUNREACH:
-            return "узел недоступен";
-        default:
-            return SystemErrorText(e);
-    }
-}
+// On a socket a closed pipe is the peer gone, said as a reset is.
+std::string SocketText(int e) { return SystemErrorText(e == EPIPE ? ECONNRESET : e); }
 
 TcpPort::TcpPort(int fd, std::string name, std::optional<Rfc2217Codec> telnet,
                  std::string traceLine)
