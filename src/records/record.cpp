@@ -15,8 +15,9 @@ verify::PointVerdict PointVerdictOf(const QString& result) {
 
 // The rule is the run's own: the stored plan and attempts are handed to it
 // as they were recorded.
-QString VerdictOf(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts) {
-    if (plan.isEmpty()) return VerdictOf(attempts);
+namespace {
+
+verify::VerdictResult PlanVerdict(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts) {
     verify::Plan p;
     for (const PlanEntry& e : plan) {
         verify::PlanItem item;
@@ -36,7 +37,40 @@ QString VerdictOf(const QList<PlanEntry>& plan, const QList<RecordPoint>& attemp
         t.point.result = t.result;
         tries.push_back(t);
     }
-    return QString::fromUtf8(verify::RunVerdictWord(verify::Verdict(p, tries).verdict));
+    return verify::Verdict(p, tries);
+}
+
+QString ItemText(const QList<PlanEntry>& plan, int item) {
+    for (const PlanEntry& e : plan)
+        if (e.item == item) {
+            QString text = QStringLiteral("пункт %1 (%2").arg(item).arg(e.operation);
+            if (e.channelNo > 0) text += QStringLiteral(", канал %1").arg(e.channelNo);
+            return text + ")";
+        }
+    return QStringLiteral("пункт %1").arg(item);
+}
+
+}  // namespace
+
+QString VerdictOf(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts) {
+    if (plan.isEmpty()) return VerdictOf(attempts);
+    return QString::fromUtf8(verify::RunVerdictWord(PlanVerdict(plan, attempts).verdict));
+}
+
+QStringList PlanReasons(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts) {
+    const verify::VerdictResult v = PlanVerdict(plan, attempts);
+    QStringList reasons;
+    for (int item : v.failedItems)
+        reasons << QStringLiteral("Не соответствует: ") + ItemText(plan, item);
+    if (!v.notMeasuredItems.empty()) {
+        QStringList items;
+        for (int item : v.notMeasuredItems) items << ItemText(plan, item);
+        reasons << QStringLiteral("Не измерено пунктов плана: %1 из %2: ")
+                           .arg(v.notMeasuredItems.size())
+                           .arg(plan.size()) +
+                       items.join(", ");
+    }
+    return reasons;
 }
 
 QString VerdictOf(const QList<RecordPoint>& points) {

@@ -154,6 +154,9 @@ QString VerdictOf(const QList<RecordPoint>& points);
 // counts ("не годен" when one failed, "прервано" when one is missing,
 // "годен" only when every item passed). Without a plan, as above.
 QString VerdictOf(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts);
+// Why a plan's record is not "годен": the items whose latest attempt failed
+// and those with no measured attempt, named by operation and channel.
+QStringList PlanReasons(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts);
 
 // Validity: verification date + interval months − one day.
 QDate ValidUntil(const QDate& verificationDate, int intervalMonths);

@@ -649,6 +649,8 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
                             : verdictGiven.isEmpty() ? VerdictOf(r->points)
                                                      : verdictGiven;
     QStringList reasons = reasonsGiven;
+    if (!r->plan.isEmpty() && verdict != kSuitable && reasons.isEmpty())
+        reasons = PlanReasons(r->plan, r->points);
     if (verdict == kUnsuitable && reasons.isEmpty())
         for (const RecordPoint& p : r->points)
             if (p.result == "fail")

@@ -238,13 +238,17 @@ TEST_P(StoreTest, ARecordWithAPlanIsJudgedByItsLatestAttempts) {
         const char* name;
         QList<QPair<int, bool>> attempts;  // item, passed
         QString verdict;
+        QString reason;  // the line the record names it by; empty: no reasons
     };
     const Case cases[] = {
-        {"every item passed", {{1, true}, {2, true}}, kSuitable},
-        {"a failure, then stopped", {{1, false}}, kUnsuitable},
-        {"re-measured after a failure", {{1, false}, {1, true}, {2, true}}, kSuitable},
-        {"a pass superseded by a failure", {{1, true}, {2, true}, {2, false}}, kUnsuitable},
-        {"an item never measured", {{2, true}}, kInterrupted},
+        {"every item passed", {{1, true}, {2, true}}, kSuitable, ""},
+        {"a failure, then stopped", {{1, false}}, kUnsuitable,
+         "Не измерено пунктов плана: 1 из 2: пункт 2 (5.4, канал 11)"},
+        {"re-measured after a failure", {{1, false}, {1, true}, {2, true}}, kSuitable, ""},
+        {"a pass superseded by a failure", {{1, true}, {2, true}, {2, false}}, kUnsuitable,
+         "Не соответствует: пункт 2 (5.4, канал 11)"},
+        {"an item never measured", {{2, true}}, kInterrupted,
+         "Не измерено пунктов плана: 1 из 2: пункт 1 (5.1)"},
     };
     auto store = Connect();
     for (const Case& c : cases) {
@@ -272,6 +276,10 @@ TEST_P(StoreTest, ARecordWithAPlanIsJudgedByItsLatestAttempts) {
         const std::optional<Record> back = Connect()->Load(r.id);
         ASSERT_TRUE(back);
         EXPECT_EQ(back->verdict, c.verdict);
+        if (c.reason.isEmpty())
+            EXPECT_TRUE(back->reasons.isEmpty()) << back->reasons.join('|').toStdString();
+        else
+            EXPECT_TRUE(back->reasons.contains(c.reason)) << back->reasons.join('|').toStdString();
         EXPECT_EQ(back->validUntil.isValid(), c.verdict == kSuitable);
         EXPECT_EQ(back->certificateNumber.isEmpty(), c.verdict == kInterrupted);
         EXPECT_EQ(back->methodologySha256, r.methodologySha256);
