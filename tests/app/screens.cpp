@@ -18,6 +18,7 @@
 #include <cstdio>
 
 #include "app/auto_run.h"
+#include "app/auto_run_window.h"
 #include "app/journal_window.h"
 #include "app/qt_translation.h"
 #include "app/record_info_dialog.h"
