@@ -25,19 +25,6 @@ bool isCurrent(Quantity q) { return q == Quantity::Current || q == Quantity::Gen
 
 bool contains(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
 
-ErrorKind errorKindOf(ToleranceKind k) {
-    switch (k) {
-        case ToleranceKind::Rel:
-            return ErrorKind::Rel;
-        case ToleranceKind::Reduced:
-            return ErrorKind::Reduced;
-        case ToleranceKind::AbsRel:
-            return ErrorKind::AbsRel;
-        default:
-            return ErrorKind::Abs;
-    }
-}
-
 QString valueText(Quantity q, double v) {
     return RuFloat(v) + QStringLiteral(" ") + QString::fromUtf8(QuantityUnit(q));
 }
@@ -302,7 +289,7 @@ bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
         point = records::ToRecordPoint(p, records::UnitOf(r.quantity));
     } else {
         const Judgement j = JudgePoint(it->tolerance, r.reference, r.measured);
-        p.errorKind = errorKindOf(it->tolerance.kind);
+        p.errorKind = ErrorKindOf(it->tolerance.kind);
         p.error = j.error;
         p.limit = j.limit;
         p.result = j.result;
@@ -543,7 +530,7 @@ void TVerificationSession::RunFinished(const RunResult& run) {
         a.point.channelNo = it.channel;
         a.point.operation = it.operation;
         a.point.procedure = it.title;
-        a.point.errorKind = errorKindOf(it.tolerance.kind);
+        a.point.errorKind = ErrorKindOf(it.tolerance.kind);
         a.point.limit = PermittedError(it.tolerance, it.nominal);
         a.point.reason = a.remark;
         if (it.kind == OperationKind::Error) emit pointFinished(a.point, it.quantity);

@@ -158,4 +158,17 @@ VerdictResult Verdict(const Plan& plan, const std::vector<Attempt>& attempts) {
     return v;
 }
 
+ErrorKind ErrorKindOf(ToleranceKind k) {
+    switch (k) {
+        case ToleranceKind::Rel:
+            return ErrorKind::Rel;
+        case ToleranceKind::Reduced:
+            return ErrorKind::Reduced;
+        case ToleranceKind::AbsRel:
+            return ErrorKind::AbsRel;
+        default:
+            return ErrorKind::Abs;
+    }
+}
+
 }  // namespace yukt::verify

@@ -72,6 +72,8 @@ struct Judgement {
     PointVerdict result = PointVerdict::NotMeasured;
 };
 Judgement JudgePoint(const Tolerance& tol, double reference, double measured);
+// The kind a point result reports for a tolerance of that kind.
+ErrorKind ErrorKindOf(ToleranceKind kind);
 double RoundToResolution(double value, double resolution);
 
 struct VerdictResult {

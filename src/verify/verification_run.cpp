@@ -16,19 +16,6 @@ constexpr double kFunctionalTimeoutS = 5;
 
 bool isCurrent(Quantity q) { return q == Quantity::Current || q == Quantity::GeneratorCurrent; }
 
-ErrorKind errorKindOf(ToleranceKind k) {
-    switch (k) {
-        case ToleranceKind::Rel:
-            return ErrorKind::Rel;
-        case ToleranceKind::Reduced:
-            return ErrorKind::Reduced;
-        case ToleranceKind::AbsRel:
-            return ErrorKind::AbsRel;
-        default:
-            return ErrorKind::Abs;
-    }
-}
-
 }  // namespace
 
 VerificationRun::VerificationRun(Plan plan, RunSetup setup, ProgressSink* sink,
@@ -233,7 +220,7 @@ PointResult VerificationRun::NewPoint(const PlanItem& it) const {
     p.index = static_cast<int>(m_result.results.size()) + 1;
     p.nominal = it.nominal;
     p.reference = ReferenceOf(it.quantity, it.nominal);
-    p.errorKind = errorKindOf(it.tolerance.kind);
+    p.errorKind = ErrorKindOf(it.tolerance.kind);
     p.limit = it.tolerance.kind == ToleranceKind::Abs || it.tolerance.kind == ToleranceKind::AbsRel
                   ? PermittedError(it.tolerance, p.reference)
                   : it.tolerance.a;
