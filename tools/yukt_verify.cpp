@@ -10,8 +10,10 @@
 // module (or, with --channels, its error points on those channels only,
 // which never gives "годен"). Manual operations and per-channel connection
 // prompts take their answers from --confirm, else from the terminal when
-// stdin is one, else they are not done. --ident gives the identification
-// text(s) the workstation read, for the software check. Prints one line per
+// stdin is one, else they are not done. The software check takes the
+// identification the module gave when the instrument opened; --ident, kept
+// for older scripts, must agree with it and is used only when the module
+// gave none. Prints one line per
 // operation and point and a verdict line; with --json one JSON object per
 // line instead. SIGINT or SIGTERM stops the run: the generator goes to its
 // safe value.
@@ -35,7 +37,9 @@
 
 #include "common/program_version.h"
 #include "instrument/cprbr.h"
+#include "instrument/identify.h"
 #include "instrument/module_set.h"
+#include "instrument/under_test_ident.h"
 #include "verify/bench_setup.h"
 #include "verify/instrument_runner.h"
 #include "verify/run_output.h"
@@ -104,6 +108,28 @@ std::string openProblem(const TcPrbr& prbr) {
                    (link->ErrorText.empty() ? "не открыта" : link->ErrorMessage());
     }
     if (!set.AnyReplyModule()) return "ни один модуль не отвечает прибору (Link 23)";
+    return "";
+}
+
+// The identification texts for the software check: the module's own, read
+// by its driver when the instrument opened (numbers 2 and 3 on the bench).
+std::string takeIdent(RunSetup& setup, const Options& opt) {
+    const bool composite = setup.kind == kKind745t745t || setup.kind == kKind745t748x ||
+                           setup.kind == kKind748x748x;
+    const std::string first = UnderTestIdent(TheModuleSet(), 2);
+    const std::string second = composite ? UnderTestIdent(TheModuleSet(), 3) : std::string();
+    const bool given = !opt.identFirst.empty() || !opt.identSecond.empty();
+    if (first.empty()) {
+        setup.identFirst = opt.identFirst;
+        setup.identSecond = opt.identSecond;
+        return "";
+    }
+    if (given && (opt.identFirst != first || opt.identSecond != second))
+        return "--ident " + opt.identFirst + (opt.identSecond.empty() ? "" : "," + opt.identSecond) +
+               " не совпадает с идентификацией модуля " + first +
+               (second.empty() ? "" : "," + second);
+    setup.identFirst = first;
+    setup.identSecond = second;
     return "";
 }
 
@@ -181,8 +207,11 @@ int main(int argc, char** argv) {
         std::cerr << "yukt-verify: " << problem << '\n';
         return 1;
     }
-    setup->identFirst = opt.identFirst;
-    setup->identSecond = opt.identSecond;
+    problem = takeIdent(*setup, opt);
+    if (!problem.empty()) {
+        std::cerr << "yukt-verify: " << problem << '\n';
+        return 2;
+    }
     std::optional<Plan> plan = Expand(*methodology, {"", setup->kind, 0}, problem);
     if (!plan) {
         std::cerr << "yukt-verify: " << problem << " в " << opt.cfg << '\n';

@@ -130,7 +130,7 @@ TEST_F(VerifyCli, JsonLinesAndExitCodeOfAnUnfitModule) {
 }
 
 // The shipped 745t methodology: a manual operation refused with a remark, the
-// software check not done without an identification, every point off.
+// software check on the identification the module gave, every point off.
 TEST_F(VerifyCli, MethodologyOperationsAnsweredFromTheCommandLine) {
     std::ifstream in(std::string(YUKT_METHODOLOGIES_DIR) + "/745t.toml");
     std::stringstream text;
@@ -149,15 +149,24 @@ TEST_F(VerifyCli, MethodologyOperationsAnsweredFromTheCommandLine) {
                         "\"fail\", \"remark\": \"скол корпуса\"}");
     EXPECT_NE(lines[1].find("\"operation\": \"7.2\", \"title\": \"Опробование\", \"result\": \"pass\""),
               std::string::npos);
-    EXPECT_NE(lines[2].find("\"result\": \"not done\""), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find("\"result\": \"pass\", \"remark\": \"\", \"found\": "
+                            "\"ЮКТ - 745T.01A v10 (45T01A10)\""),
+              std::string::npos)
+        << lines[2];
     EXPECT_NE(lines[3].find("\"operation\": \"7.4\", \"channel\": 1}"), std::string::npos);
     EXPECT_EQ(lines[8].rfind("{\"verdict\": \"не годен\", \"points\": 8, \"failed\": 6, "
-                             "\"not_measured\": 1, \"methodology\": \"МП 001-2026\", \"revision\": 1",
+                             "\"not_measured\": 0, \"methodology\": \"МП 001-2026\", \"revision\": 1",
                              0),
               0u)
         << lines[8];
     EXPECT_EQ(run({"--cfg", dir + "cfg", "--methodology", procedure(m), "--confirm", "7.1=maybe"}),
               2);
+    // An identification given on the command line cannot stand in for the
+    // module's own.
+    EXPECT_EQ(run({"--cfg", dir + "cfg", "--methodology", procedure(m), "--ident", "45T01A11"}), 2);
+    EXPECT_NE(slurp(dir + "err.txt").find("не совпадает с идентификацией модуля 45T01A10"),
+              std::string::npos)
+        << slurp(dir + "err.txt");
 }
 
 TEST_F(VerifyCli, MistakesAndArguments) {
