@@ -106,6 +106,9 @@ void TErrorChart::Fit(double x, double y) {
     m_x->setRange(m_xMin - margin, m_xMax + margin);
     const double y0 = m_yMax > 0 ? m_yMax * 1.2 : 1;
     m_y->setRange(-y0, y0);
+    // Round ticks (4, 8, 12 mA), as the protocol's chart has them.
+    m_x->applyNiceNumbers();
+    m_y->applyNiceNumbers();
 }
 
 }  // namespace yukt

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -27,7 +28,6 @@
 #include "page_rig.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
-#include "verify/procedure.h"
 #include "widgets/color_button.h"
 
 using namespace yukt;
@@ -95,25 +95,24 @@ void frequencyPage() {
     save(&f, "page_735.png");
 }
 
-verify::Procedure currentProcedure(double delay) {
-    const std::string text =
-        "title = \"745t\"\ndoc = \"МП 001-2026\"\nkinds = [1]\nchannel = 0\n"
-        "quantity = \"current\"\npoints = [4, 8, 12, 16, 20]\n"
-        "[error]\nkind = \"abs\"\nlimit = 0.05\n"
-        "[settling]\ndelay = " +
-        std::to_string(delay) + "\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
-    verify::ProcedureError e;
-    return verify::ParseProcedure(text, "p.toml", e).value_or(verify::Procedure{});
-}
-
+// "Автоповерка" on the 745t page: the current channel's items of the module's
+// plan by the shipped methodology, so the plan view shows their states.
 void runWindow() {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
     PageRig rig;
     TMainForm& f = rig.openPage("745t");
     auto* run = f.findChild<TAutoRun*>("AutoRun");
-    run->Start(currentProcedure(1));
+    QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
+    if (!run->Running()) {
+        std::fprintf(stderr, "poverka-screens: the run did not start: %s\n",
+                     qPrintable(rig.lastMessage()));
+        ++g_failures;
+        return;
+    }
     QTest::qWaitFor([run] { return run->Window()->Points->rowCount() >= 2; }, 20000);
     save(run->Window(), "run_midway.png");
-    QTest::qWaitFor([run] { return !run->Running(); }, 30000);
+    QTest::qWaitFor([run] { return !run->Running(); }, 60000);
     save(run->Window(), "run_finished.png");
 }
 
