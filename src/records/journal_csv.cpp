@@ -1,5 +1,6 @@
 #include "records/journal_csv.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -17,6 +18,13 @@ const QStringList& JournalCsvCaptions() {
 }
 
 QString CsvField(QString text) {
+    // A cell a spreadsheet would run as a formula ("=HYPERLINK(...)" typed as
+    // a verifier's name or a serial) is kept as text: a leading apostrophe.
+    // A plain signed number stays a number.
+    static const QRegularExpression number(QStringLiteral("^[-+]?[0-9]+([.,][0-9]+)?$"));
+    if (!text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()) &&
+        !number.match(text).hasMatch())
+        text.prepend('\'');
     if (text.contains(';') || text.contains('"') || text.contains('\n') || text.contains('\r'))
         text = '"' + text.replace("\"", "\"\"") + '"';
     return text;

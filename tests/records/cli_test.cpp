@@ -282,6 +282,26 @@ TEST(RecordsTool, DueListsTheLatestVerificationOfEachModuleWhoseValidityEnds) {
     EXPECT_TRUE(lines[2].contains("\tA-2\t") && lines[2].endsWith("\t3")) << lines[2].toStdString();
 }
 
+// Text a spreadsheet would run as a formula stays text; numbers, quotes and
+// separators as a CSV reader expects them.
+TEST(JournalCsv, FieldsNeverBecomeFormulas) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+7 (495) 123", "'+7 (495) 123"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"-A-1024", "'-A-1024"},
+        {"-1024", "-1024"},
+        {"-0,05", "-0,05"},
+        {"Иванов; Петров", "\"Иванов; Петров\""},
+        {"А-1024", "А-1024"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CsvField(QString::fromUtf8(c.in)).toStdString(), c.out) << c.in;
+}
+
 TEST(RecordsTool, AFullDiskFailsTheExportAndTheCsvLeavingNothing) {
     QTemporaryDir dir;
     const QString db = dir.filePath("poverka.sqlite");
