@@ -276,7 +276,9 @@ bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
     p.reference = r.reference;
     p.measured = r.measured;
     p.readings = {r.measured};
-    p.channel = std::to_string(r.channelItem);
+    // The channel as printed on the module, whatever the page's selector.
+    p.channelNo = ChannelOfItem(r.quantity, m_module.kind, r.channelItem);
+    p.channel = p.channelNo > 0 ? std::to_string(p.channelNo) : std::string();
     RecordPoint point;
     if (it == nullptr) {
         // Without a tolerance the point is kept with the error the page

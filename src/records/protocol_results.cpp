@@ -55,19 +55,19 @@ QString KindCaption(const QList<const RecordPoint*>& points) {
     return kinds.size() == 1 ? QStringLiteral("Погрешность: ") + kinds[0] : QString();
 }
 
-// Records of a single procedure: a table per channel text, in the order the
+// Points by their channel text, a table per channel in the order the
 // channels were first measured.
-void SingleProcedure(const Record& r, QList<FlowBlock>& out) {
+void PointsByChannel(const QList<const RecordPoint*>& all, QString (*title)(const QString&),
+                     QList<FlowBlock>& out) {
     QStringList channels;
     QMap<QString, QList<const RecordPoint*>> byChannel;
-    for (const RecordPoint& p : r.points) {
-        if (!byChannel.contains(p.channel)) channels << p.channel;
-        byChannel[p.channel] << &p;
+    for (const RecordPoint* p : all) {
+        if (!byChannel.contains(p->channel)) channels << p->channel;
+        byChannel[p->channel] << p;
     }
     for (const QString& channel : channels) {
         const QList<const RecordPoint*>& points = byChannel[channel];
-        out << Text(QStringLiteral("Канал: ") + (channel.isEmpty() ? "—" : channel),
-                    FlowText::Subheading);
+        out << Text(title(channel), FlowText::Subheading);
         const QString caption = KindCaption(points);
         if (!caption.isEmpty()) {
             FlowText text = Text(caption);
@@ -80,8 +80,20 @@ void SingleProcedure(const Record& r, QList<FlowBlock>& out) {
                                    caption.isEmpty());
         out << table;
     }
-    if (!r.points.isEmpty())
+    if (!all.isEmpty())
         out << Text(QStringLiteral("* — точка, записанная вручную"), FlowText::Small);
+}
+
+// Records of a single procedure print the channel as they stored it.
+void SingleProcedure(const Record& r, QList<FlowBlock>& out) {
+    QList<const RecordPoint*> all;
+    for (const RecordPoint& p : r.points) all << &p;
+    PointsByChannel(
+        all,
+        [](const QString& channel) {
+            return QStringLiteral("Канал: ") + (channel.isEmpty() ? "—" : channel);
+        },
+        out);
 }
 
 // The latest attempt at each plan item, and the ones it superseded.
@@ -223,6 +235,21 @@ void ByMethodology(const Record& r, QList<FlowBlock>& out) {
         else
             for (const PlanEntry* e : items) ModuleOperation(r, *e, a, out);
     }
+    // Points the operator recorded between the plan's points, or without a
+    // tolerance: kept in the protocol, outside the conclusion.
+    QList<const RecordPoint*> extra;
+    for (const RecordPoint& p : r.points)
+        if (p.item <= 0) extra << &p;
+    if (extra.isEmpty()) return;
+    out << Text(QStringLiteral("Дополнительные измерения (в заключение не входят)"),
+                FlowText::Subheading);
+    PointsByChannel(
+        extra,
+        [](const QString& channel) {
+            return channel.isEmpty() ? QStringLiteral("Канал не указан")
+                                     : QStringLiteral("Канал ") + channel;
+        },
+        out);
 }
 
 }  // namespace

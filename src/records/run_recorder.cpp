@@ -30,6 +30,7 @@ RecordPoint ToRecordPoint(const verify::PointResult& p, const QString& unit) {
     RecordPoint r;
     r.procedure = QString::fromStdString(p.procedure);
     r.channel = QString::fromStdString(p.channel);
+    r.channelNo = p.channelNo;
     r.unit = unit;
     r.nominal = p.nominal;
     r.reference = p.reference;

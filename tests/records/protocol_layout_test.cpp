@@ -142,7 +142,11 @@ TEST(ProtocolLayout, RowsWholeHeaderRepeatedNoHeadingAlone) {
 }
 
 TEST(ProtocolLayout, ByOperationAndChannelToTheResolutionWithOneConclusion) {
-    const Record r = WholeModule();
+    Record r = WholeModule();
+    // Recorded by hand between the plan's points: printed, outside the plan.
+    RecordPoint between = SamplePoint(10, 10.03, 0.2);
+    between.channel = "3", between.manual = true, between.seq = 99;
+    r.points << between;
     const QString all = Pages(r).join(QChar(0x0A)).simplified();
     for (const char* word : {"Погрешност", "соответству", "приведённ"})
         EXPECT_EQ(all.count(QRegularExpression(QString(word) + "\\b",
@@ -162,6 +166,8 @@ TEST(ProtocolLayout, ByOperationAndChannelToTheResolutionWithOneConclusion) {
           QString("4,000 мА 4,000 мА 4,050 мА 0,31 % ±0,20 % не соответствует"),
           QString("Заменены повторным измерением: № 8, попытка 1"), QString("График погрешности"),
           QString("Модуль непригоден к применению."), r.reasons.last(),
+          QString("Дополнительные измерения (в заключение не входят) Канал 3"),
+          QString("99* 10,0000 мА 10,0000 мА 10,0300 мА 0,0300 мА ±0,2000 мА соответствует"),
           "Контрольная сумма записи в базе (SHA-256): " + r.chainHash})
         EXPECT_TRUE(all.contains(expectedText)) << expectedText.toStdString();
 }
