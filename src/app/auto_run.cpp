@@ -3,6 +3,7 @@
 #include "app/auto_run.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QComboBox>
 #include <QPushButton>
 
@@ -34,15 +35,11 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
         btn->setObjectName(i == 0 ? "AutoRunCurBtn" : "AutoRun735Btn");
         btn->setGeometry(r.right() + 4, r.top() - 1, 88, r.height() + 2);
         connect(btn, &QPushButton::clicked, this, &TAutoRun::AutoBtnClick);
-        // The whole module from the page too, without another button on the
-        // window's fixed layout: the button's own menu, and the run window.
-        auto* module = new QAction(QStringLiteral("Поверка модуля"), btn);
-        module->setObjectName(i == 0 ? "ModuleRunCurAction" : "ModuleRun735Action");
-        connect(module, &QAction::triggered, this, &TAutoRun::ModuleBtnClick);
-        btn->addAction(module);
-        btn->setContextMenuPolicy(Qt::ActionsContextMenu);
+        // The whole module is run from the window's right-click menu (no
+        // other button on the window's fixed layout) and from the run window.
         btn->setToolTip(QStringLiteral(
             "Автоповерка текущего канала; правая кнопка мыши — \"Поверка модуля\""));
+        m_buttons.push_back(btn);
     }
     connect(m_window, &TAutoRunWindow::stopRequested, this, &TAutoRun::StopClick);
     connect(m_window->ModuleBtn, &QPushButton::clicked, this, &TAutoRun::ModuleBtnClick);
@@ -65,6 +62,16 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
 }
 
 bool TAutoRun::Running() const { return m_session.Running(); }
+
+void TAutoRun::AddMenuEntries(QMenu* menu) {
+    const bool shown = std::any_of(m_buttons.begin(), m_buttons.end(),
+                                   [](const QPushButton* b) { return b->isVisibleTo(b->window()); });
+    if (!shown) return;
+    QAction* module = menu->addAction(QStringLiteral("Поверка модуля"));
+    module->setObjectName("ModuleRunAction");
+    module->setEnabled(!Running());
+    connect(module, &QAction::triggered, this, &TAutoRun::ModuleBtnClick);
+}
 
 void TAutoRun::ShowPlan() {
     if (const Plan* plan = m_session.ThePlan())

@@ -1,7 +1,7 @@
 #pragma once
 // "Автоповерка" on the verification pages runs the items of the module's
 // plan that the page's current channel reads; "Поверка модуля" in the run
-// window runs the whole plan, and "Повторить" in its plan view the failed
+// window and in the window's right-click menu runs the whole plan, and "Повторить" in its plan view the failed
 // and unmeasured items of a row. Manual operations and the moves of the
 // generator's lead are asked of the operator. While a run goes on the
 // session keeps the page's manual controls locked and its poll off.
@@ -12,6 +12,8 @@
 #include "verify/procedure.h"
 
 class QComboBox;
+class QMenu;
+class QPushButton;
 class QWidget;
 
 namespace yukt {
@@ -37,6 +39,9 @@ class TAutoRun : public QObject {
     // Runs one procedure (a plan of its own).
     void Start(const verify::Procedure& p);
     void StopClick();
+    // "Поверка модуля" in the window's right-click menu while a page with
+    // "Автоповерка" is shown.
+    void AddMenuEntries(QMenu* menu);
     bool Running() const;
     TAutoRunWindow* Window() const { return m_window; }
 
@@ -51,6 +56,7 @@ class TAutoRun : public QObject {
     OperatorDialogs& m_dialogs;
     QWidget* m_parent;
     TAutoRunWindow* m_window;
+    std::vector<QPushButton*> m_buttons;  // "Автоповерка" of each page
 };
 
 }  // namespace yukt

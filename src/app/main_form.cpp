@@ -3,6 +3,7 @@
 
 #include "app/main_form.h"
 
+#include <QMenu>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -90,9 +91,10 @@ TMainForm::TMainForm(const StartOptions& options, const Services& services, QWid
     connect(this, &TMainForm::rawReply, m_session, &TVerificationSession::Reply);
     ConnectPageCur();
     ConnectPage735();
-    new TAutoRun(*m_session, *m_dialogs, this, {cbChlMode, cb735ChlMode});
+    auto* autoRun = new TAutoRun(*m_session, *m_dialogs, this, {cbChlMode, cb735ChlMode});
     new TVerificationRecord(*m_session, *m_dialogs, GrBox745Cur, GrBox735Freq);
-    new TRecordsAccess(*this);
+    connect(new TRecordsAccess(*this), &TRecordsAccess::menuOpening, autoRun,
+            &TAutoRun::AddMenuEntries);
 
     // FormCreate
     DeleteFilesOnClose = true;

@@ -98,6 +98,8 @@ bool TRecordsAccess::ShowMenu(QWidget* target, const QPoint& globalPos) {
     } else {
         menu = std::make_unique<QMenu>();
     }
+    emit menuOpening(menu.get());
+    if (!menu->isEmpty() && !menu->actions().constLast()->isSeparator()) menu->addSeparator();
     AddEntries(*menu);
     menu->exec(globalPos);
     return true;

@@ -33,6 +33,10 @@ class TRecordsAccess : public QObject {
     // Appends "Журнал поверок" and "Настройки лаборатории" to a menu.
     void AddEntries(QMenu& menu);
 
+  signals:
+    // The window's menu is being built: others put their entries first.
+    void menuOpening(QMenu* menu);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

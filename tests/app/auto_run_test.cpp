@@ -6,6 +6,9 @@
 #include "app/auto_run_window.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QTimer>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -135,8 +138,19 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
     QCOMPARE(f.Session().RunItems().size(), std::size_t(5));
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
     QVERIFY(QFile::exists(home.path() + "/poverka/methodologies/745t.toml"));
-    // The button's menu runs the whole plan.
-    btn->findChild<QAction*>("ModuleRunCurAction")->trigger();
+    // The window's right-click menu runs the whole plan.
+    QStringList entries;
+    QTimer::singleShot(0, [&entries] {
+        QWidget* menu = QApplication::activePopupWidget();
+        if (menu == nullptr) return;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator()) entries << a->text();
+        if (!menu->actions().isEmpty()) menu->actions().first()->trigger();
+        menu->close();
+    });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2), btn->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(btn, &click);
+    QCOMPARE(entries, QStringList({"Поверка модуля", "Журнал поверок", "Настройки лаборатории"}));
     QVERIFY(run->Running());
     QVERIFY(f.Session().RunItems().empty());
     QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
