@@ -159,7 +159,10 @@ bool WriteBack(RecordStore& store, const QJsonObject& o, const QString& path, QS
     for (const QJsonValue& v : o["reasons"].toArray()) reasons << v.toString();
     if (!ended) reasons = {o["why"].toString(), QStringLiteral("работа программы прервана")};
     const QString verdict = ended ? o["verdict"].toString() : kInterrupted;
-    if (!store.Close(id, verdict, reasons)) {
+    // The record ends when its run did, not when it is written back.
+    const QDateTime finished = QDateTime::fromString(
+        o[ended ? "ended_utc" : "written_utc"].toString(), Qt::ISODateWithMs);
+    if (!store.Close(id, verdict, reasons, finished)) {
         note = QStringLiteral("Запись № %1 не закрыта из буфера %2: %3")
                    .arg(id)
                    .arg(path, store.LastError());
@@ -192,6 +195,7 @@ bool PointSpool::Keep(const RecordPoint& point) {
 
 bool PointSpool::End(const QString& verdict, const QStringList& reasons) {
     m_ended = true;
+    m_endedAt = QDateTime::currentDateTimeUtc();
     m_verdict = verdict;
     m_reasons = reasons;
     return Write();
@@ -205,6 +209,9 @@ bool PointSpool::Write() {
                         {"pid", static_cast<qint64>(::getpid())},
                         {"why", m_why},
                         {"ended", m_ended},
+                        {"ended_utc", m_endedAt.toString(Qt::ISODateWithMs)},
+                        // The last moment the program was known to run.
+                        {"written_utc", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
                         {"verdict", m_verdict},
                         {"reasons", QJsonArray::fromStringList(m_reasons)},
                         {"points", points}};

@@ -5,6 +5,7 @@
 // by the database and the record number, rewritten whole at every point.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +41,7 @@ class PointSpool {
     qint64 m_id;
     QList<RecordPoint> m_points;
     bool m_ended = false;
+    QDateTime m_endedAt;
     QString m_verdict;
     QStringList m_reasons;
     QString m_error;

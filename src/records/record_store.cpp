@@ -637,7 +637,7 @@ bool RecordStore::AddPoint(qint64 recordId, RecordPoint& p) {
 }
 
 bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
-                        const QStringList& reasonsGiven) {
+                        const QStringList& reasonsGiven, const QDateTime& finishedAt) {
     m_error.clear();
     std::optional<Record> r = Load(recordId, 0);
     if (!r) return false;
@@ -657,7 +657,8 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
                 reasons << QStringLiteral("Точка %1: погрешность превышает допуск").arg(p.seq);
     const std::optional<LabSettings> lab = LabSettings::Load(*this);
     if (!lab) return false;
-    const QDateTime finished = QDateTime::currentDateTimeUtc();
+    const QDateTime finished =
+        finishedAt.isValid() ? finishedAt.toUTC() : QDateTime::currentDateTimeUtc();
     const QDate day = finished.toLocalTime().date();
     const QString flashAfter = m_flashAfter.value(recordId, r->module.flashAfter);
     const bool ok = InTransaction([&] {

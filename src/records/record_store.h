@@ -60,7 +60,10 @@ class RecordStore {
     // Ends an open record: a record with a plan by the plan's verdict; else
     // the verdict from its points unless one is given ("прервано" for a
     // stopped run). Validity and certificate number from the settings.
-    bool Close(qint64 recordId, const QString& verdict = {}, const QStringList& reasons = {});
+    // `finishedAt` (UTC) is when the verification ended, if not now: a record
+    // written back from the spool ends when its run did.
+    bool Close(qint64 recordId, const QString& verdict = {}, const QStringList& reasons = {},
+               const QDateTime& finishedAt = {});
     // The FLASH values the module keeps after the verification, given before
     // the record is closed and written with the closing.
     bool SetFlashAfter(qint64 recordId, const QString& values);

@@ -172,6 +172,7 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
             verdict = line;
     }
     ASSERT_TRUE(m_verify.state() == QProcess::NotRunning || m_verify.waitForFinished(60000));
+    const QDateTime runEnded = QDateTime::currentDateTimeUtc();
     const QString complaint = QString::fromLocal8Bit(m_verify.readAllStandardError());
     EXPECT_EQ(m_verify.exitCode(), 4) << complaint.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(verdict).object()["verdict"].toString(), "прервано");
@@ -194,6 +195,9 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     ASSERT_TRUE(r) << store.LastError().toStdString();
     EXPECT_EQ(r->state, RecordState::Interrupted);
     EXPECT_EQ(r->verdict, kInterrupted);
+    // It ended with its run, not when it was written back.
+    EXPECT_LE(r->finishedAt, runEnded) << r->finishedAt.toString(Qt::ISODateWithMs).toStdString();
+    EXPECT_GE(r->finishedAt, r->startedAt);
     EXPECT_TRUE(r->reasons.join('\n').contains("база данных записей недоступна"));
     ASSERT_EQ(r->points.size(), points.size());
     const double nominals[] = {4, 8, 12, 16, 20, 4, 12};
