@@ -13,6 +13,7 @@
 #include "app/error_chart.h"
 #include "app/plan_view.h"
 #include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "verify/procedure.h"
 #include "widgets/percent_gauge.h"
 
@@ -33,12 +34,14 @@ QString unitOf(ErrorKind k, Quantity q) {
 QStringList PointCells(const PointResult& p, Quantity q) {
     const bool measured = p.result != PointVerdict::NotMeasured;
     const QString eu = unitOf(p.errorKind, q);
+    // The error as it was judged: to its tolerance's resolution.
+    const int decimals = p.resolution > 0 ? records::DecimalsOf(p.resolution) : 4;
     return {
         p.channelNo > 0 ? QString::number(p.channelNo) : QString(),
         RuFloat(p.nominal),
         RuFloat(p.reference),
         measured ? RuFloat(p.measured) : QString(),
-        measured ? RuFixed(p.error, 4) + " " + eu : QString(),
+        measured ? RuFixed(p.error, decimals) + " " + eu : QString(),
         RuFloat(p.limit) + " " + eu,
         p.result == PointVerdict::Pass ? QStringLiteral("годна")
         : p.result == PointVerdict::Fail

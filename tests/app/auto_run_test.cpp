@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <clocale>
 
@@ -261,6 +262,11 @@ void AutoRunTest::screenshot() {
     QVERIFY(w->grab().save(dir + "/run_window_mid.png"));
     QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 60000));
     QCOMPARE(w->Banner->text(), QStringLiteral("НЕ ГОДЕН"));
+    // Every error as it was judged: to the methodology's 0,01 %.
+    const QRegularExpression judged("^-?\\d+,\\d\\d %$");
+    for (int row = 0; row < w->Points->rowCount(); ++row)
+        QVERIFY2(judged.match(w->Points->item(row, 4)->text()).hasMatch(),
+                 qPrintable(w->Points->item(row, 4)->text()));
     QTest::qWait(50);  // the verdict line's layout
     QVERIFY(w->grab().save(dir + "/run_window_end.png"));
     QVERIFY(f.grab().save(dir + "/page_after_run.png"));
