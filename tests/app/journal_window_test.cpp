@@ -1,14 +1,20 @@
 // The journal window as the operator sees it: its rows and cells on SQLite
-// and on PostgreSQL, the points of the selected record, filters and pages.
+// and on PostgreSQL, the points of the selected record, filters and pages,
+// and an export that runs beside the window until cancelled or closed.
 #include "app/journal_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "records/journal_query.h"
@@ -17,6 +23,11 @@
 
 using namespace yukt;
 using namespace yukt::records;
+
+namespace yukt::records::test {
+Record SampleRecord();  // exportable as it is
+RecordPoint SamplePoint(double nominal, double measured, double limit = 0.05);
+}  // namespace yukt::records::test
 
 class JournalWindowTest : public QObject {
     Q_OBJECT
@@ -225,6 +236,67 @@ class JournalWindowTest : public QObject {
         QCOMPARE(w.RecordAt(7), qint64(0));  // past the last row of the page
         w.ShowPage(9);
         QCOMPARE(w.Page(), 2);
+    }
+
+    void exportRunsBesideTheWindow_data() {
+        QTest::addColumn<bool>("closeWindow");  // else cancelled from the dialog
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("window closed") << true;
+    }
+
+    // Long enough, protocols attached, to be stopped half-way.
+    void exportRunsBesideTheWindow() {
+        QFETCH(bool, closeWindow);
+        constexpr int kRecords = 400;
+        const QString url = m_dir.filePath("exportable.sqlite");
+        if (!QFile::exists(url)) {
+            RecordStore store;
+            QVERIFY(store.Open(url));
+            for (int i = 0; i < kRecords; ++i) {
+                Record r = test::SampleRecord();
+                RecordPoint p = test::SamplePoint(4, 4.01);
+                QVERIFY(store.Begin(r) && store.AddPoint(r.id, p) && store.Close(r.id));
+            }
+        }
+        QStringList told;  // the message boxes, closed as they come
+        QTimer boxes;
+        connect(&boxes, &QTimer::timeout, [&told] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                told << box->text();
+                box->close();
+            }
+        });
+        boxes.start(20);
+        QTemporaryDir out;
+        auto store = std::make_unique<RecordStore>();
+        QVERIFY(store->Open(url));
+        TJournalWindow w(std::move(store), m_dir.path());
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.show();
+        w.StartFgisExport({out.filePath("out.xml"), 20, true, {}});
+        w.StartCsvExport(out.filePath("second.csv"));  // refused while one runs
+        QPointer<QProgressDialog> progress = w.findChild<QProgressDialog*>("ExportProgress");
+        QVERIFY(progress && progress->isVisible());
+        auto* label = progress->findChild<QLabel*>();
+        QTRY_VERIFY(progress->value() > 0);
+        const int first = progress->value();
+        QVERIFY(label->text().startsWith("Выгрузка для ФГИС: записей "));
+        QVERIFY(label->text().endsWith(QString(" из %1").arg(kRecords)));
+        // The window answers while the records are written.
+        w.ShowPage(0);
+        QCOMPARE(w.RecordAt(0), qint64(kRecords));
+        QTRY_VERIFY(progress->value() > first);
+        QVERIFY(w.ExportRunning());
+        if (closeWindow) {
+            w.close();
+            QVERIFY(!w.ExportRunning() && progress.isNull());
+        } else {
+            QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+            QTRY_VERIFY(!w.ExportRunning());
+        }
+        QTRY_COMPARE(told, closeWindow ? QStringList()
+                                       : QStringList{"Выгрузка отменена: файл не записан"});
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 
