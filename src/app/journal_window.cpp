@@ -399,8 +399,15 @@ void TJournalWindow::StartExport(ExportRequest request, const QString& progressT
     m_progress->setMinimumDuration(0);
     m_progress->setMinimumWidth(420);
     connect(m_progress, &QProgressDialog::canceled, m_job, &TExportJob::Cancel);
-    connect(m_job, &TExportJob::progressed, this, &TJournalWindow::ShowExportProgress);
-    connect(m_job, &QThread::finished, this, &TJournalWindow::EndExport);
+    // A job stopped by closing may have queued its last signals already: they
+    // must not reach the next job's dialog.
+    const quint64 serial = ++m_jobSerial;
+    connect(m_job, &TExportJob::progressed, this, [this, serial](qint64 done, qint64 total) {
+        if (serial == m_jobSerial) ShowExportProgress(done, total);
+    });
+    connect(m_job, &QThread::finished, this, [this, serial] {
+        if (serial == m_jobSerial) EndExport();
+    });
     for (QPushButton* b : m_exportButtons) b->setEnabled(false);
     m_progress->show();
     m_job->start();

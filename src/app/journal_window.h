@@ -102,6 +102,7 @@ class TJournalWindow : public QWidget {
     qint64 m_shown = 0;
     QList<QPushButton*> m_exportButtons;
     TExportJob* m_job = nullptr;
+    quint64 m_jobSerial = 0;
     QProgressDialog* m_progress = nullptr;
     QString m_progressText;  // "…: записей %1 из %2"
 };
