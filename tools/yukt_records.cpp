@@ -77,6 +77,12 @@ int Export(RecordStore& store, const QCommandLineParser& args) {
     }
     Say(QStringLiteral("Выгружено записей: %1 из %2").arg(report.exported).arg(report.offered));
     for (const QString& file : report.files) Say(QStringLiteral("Файл: ") + file);
+    if (!report.removed.isEmpty())
+        Say(QStringLiteral("Удалены прежние части: ") + report.removed.join(", "));
+    // A stale part left beside the new ones could be uploaded as current.
+    if (!report.notRemoved.isEmpty())
+        return Complain(
+            QStringLiteral("Не удалось удалить прежние части: ") + report.notRemoved.join(", "), 1);
     return report.leftOut == 0 ? 0 : 3;
 }
 

@@ -1,6 +1,7 @@
 #include "app/journal_window.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QSqlError>
@@ -21,6 +23,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/export_job.h"
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
 #include "records/db_location.h"
@@ -28,7 +31,6 @@
 #include "records/journal_csv.h"
 #include "records/lab_settings.h"
 #include "records/protocol_pdf.h"
-#include "records/record_feed.h"
 #include "records/ru_format.h"
 
 namespace yukt {
@@ -63,6 +65,23 @@ QString PointResultText(const RecordPoint& p) {
     if (p.result == "pass") return QStringLiteral("соответствует");
     if (p.result == "fail") return QStringLiteral("не соответствует");
     return QStringLiteral("не измерено") + (p.reason.isEmpty() ? QString() : ": " + p.reason);
+}
+
+// What the registry export wrote, left out and removed.
+QString FgisSummary(const FgisExportReport& report, const QStringList& leftOut) {
+    QString text = report.exported == 0 ? QStringLiteral("Нечего выгружать: файл не записан")
+                                        : QStringLiteral("Выгружено записей: %1 из %2\n%3")
+                                              .arg(report.exported)
+                                              .arg(report.offered)
+                                              .arg(report.files.join('\n'));
+    if (!report.removed.isEmpty())
+        text += QStringLiteral("\nУдалены прежние части: ") + report.removed.join(", ");
+    if (!report.notRemoved.isEmpty())
+        text += QStringLiteral("\nНе удалось удалить прежние части: ") + report.notRemoved.join(", ");
+    if (!leftOut.isEmpty()) text += "\n\n" + leftOut.join('\n');
+    if (report.leftOut > leftOut.size())
+        text += QStringLiteral("\n… и ещё не выгружено: %1").arg(report.leftOut - leftOut.size());
+    return text;
 }
 
 }  // namespace
@@ -138,10 +157,11 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
         auto* b = new QPushButton(text, this);
         connect(b, &QPushButton::clicked, this, slot);
         buttons->addWidget(b);
+        return b;
     };
     button(QStringLiteral("Протокол…"), &TJournalWindow::SaveProtocol);
-    button(QStringLiteral("Выгрузка для ФГИС…"), &TJournalWindow::ExportFgis);
-    button(QStringLiteral("CSV…"), &TJournalWindow::ExportCsv);
+    m_exportButtons = {button(QStringLiteral("Выгрузка для ФГИС…"), &TJournalWindow::ExportFgis),
+                       button(QStringLiteral("CSV…"), &TJournalWindow::ExportCsv)};
     button(QStringLiteral("Исправить…"), &TJournalWindow::CorrectRecord);
     buttons->addStretch();
     button(QStringLiteral("Настройки…"), &TJournalWindow::OpenSettings);
@@ -183,8 +203,15 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
 }
 
 TJournalWindow::~TJournalWindow() {
+    StopExport();
     // The model's query must go before the connection it runs on.
     m_model->clear();
+}
+
+void TJournalWindow::closeEvent(QCloseEvent* event) {
+    // No export outlives its window, nor leaves a file behind.
+    StopExport();
+    QWidget::closeEvent(event);
 }
 
 TJournalWindow* TJournalWindow::Open(const QString& programDir, QWidget* errorParent) {
@@ -296,10 +323,10 @@ void TJournalWindow::ShowRecord(qint64 id) {
     }
 }
 
-QList<qint64> TJournalWindow::SelectedOrFiltered() const {
+QList<qint64> TJournalWindow::SelectedIds() const {
     QList<qint64> ids;
     for (const QModelIndex& i : m_table->selectionModel()->selectedRows()) ids << RecordAt(i.row());
-    return ids.isEmpty() ? JournalIds(m_store->Database(), Filter()) : ids;
+    return ids;
 }
 
 void TJournalWindow::Warn(const QString& text) {
@@ -318,6 +345,7 @@ void TJournalWindow::SaveProtocol() {
 }
 
 void TJournalWindow::ExportFgis() {
+    if (ExportRunning()) return;
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Выгрузка для ФГИС"),
                                                       "poverka.xml", "XML (*.xml)");
     if (path.isEmpty()) return;
@@ -327,32 +355,105 @@ void TJournalWindow::ExportFgis() {
         QMessageBox::question(this, QStringLiteral("Выгрузка для ФГИС"),
                               QStringLiteral("Приложить протоколы поверки (PDF)?")) ==
         QMessageBox::Yes;
-    constexpr int kShown = 20;  // the rest are counted, not listed
-    QStringList leftOut;
-    const FgisExportReport report = records::ExportFgis(FeedOfIds(*m_store, SelectedOrFiltered()),
-                                                        options, [&leftOut](const QString& line) {
-                                                            if (leftOut.size() < kShown)
-                                                                leftOut << line;
-                                                        });
-    if (!report.error.isEmpty()) return Warn(report.error + QStringLiteral("; файл не записан"));
-    QString text = report.exported == 0 ? QStringLiteral("Нечего выгружать: файл не записан")
-                                        : QStringLiteral("Выгружено записей: %1 из %2\n%3")
-                                              .arg(report.exported)
-                                              .arg(report.offered)
-                                              .arg(report.files.join('\n'));
-    if (!leftOut.isEmpty()) text += "\n\n" + leftOut.join('\n');
-    if (report.leftOut > leftOut.size())
-        text += QStringLiteral("\n… и ещё не выгружено: %1").arg(report.leftOut - leftOut.size());
-    QMessageBox::information(this, QStringLiteral("Выгрузка для ФГИС"), text);
+    StartFgisExport(options);
 }
 
 void TJournalWindow::ExportCsv() {
+    if (ExportRunning()) return;
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("CSV"), "journal.csv", "CSV (*.csv)");
     if (path.isEmpty()) return;
-    const CsvReport report = WriteJournalCsv(m_store->Database(), Filter(), path);
-    if (!report.error.isEmpty()) return Warn(report.error);
-    if (report.rows == 0) Warn(QStringLiteral("Нет записей для выгрузки: файл не записан"));
+    StartCsvExport(path);
+}
+
+void TJournalWindow::StartFgisExport(const FgisExportOptions& options) {
+    ExportRequest request;
+    request.kind = ExportRequest::Kind::Fgis;
+    request.fgis = options;
+    request.ids = SelectedIds();
+    StartExport(std::move(request), QStringLiteral("Выгрузка для ФГИС: записей %1 из %2"));
+}
+
+void TJournalWindow::StartCsvExport(const QString& path) {
+    ExportRequest request;
+    request.kind = ExportRequest::Kind::Csv;
+    request.csvPath = path;
+    StartExport(std::move(request), QStringLiteral("Выгрузка CSV: записей %1 из %2"));
+}
+
+void TJournalWindow::StartExport(ExportRequest request, const QString& progressText) {
+    if (ExportRunning()) return;
+    request.dbUrl = m_store->Url();
+    request.filter = Filter();
+    const bool fgis = request.kind == ExportRequest::Kind::Fgis;
+    m_job = new TExportJob(std::move(request), this);
+    m_progressText = progressText;
+    m_progress = new QProgressDialog(this);
+    m_progress->setObjectName("ExportProgress");
+    m_progress->setWindowTitle(fgis ? QStringLiteral("Выгрузка для ФГИС") : QStringLiteral("CSV"));
+    m_progress->setLabelText(progressText.section(':', 0, 0) + QStringLiteral("…"));
+    m_progress->setCancelButtonText(QStringLiteral("Отмена"));
+    m_progress->setRange(0, 0);  // a busy bar until the records are counted
+    m_progress->setAutoReset(false);
+    m_progress->setAutoClose(false);
+    m_progress->setMinimumDuration(0);
+    m_progress->setMinimumWidth(420);
+    connect(m_progress, &QProgressDialog::canceled, m_job, &TExportJob::Cancel);
+    // A job stopped by closing may have queued its last signals already: they
+    // must not reach the next job's dialog.
+    const quint64 serial = ++m_jobSerial;
+    connect(m_job, &TExportJob::progressed, this, [this, serial](qint64 done, qint64 total) {
+        if (serial == m_jobSerial) ShowExportProgress(done, total);
+    });
+    connect(m_job, &QThread::finished, this, [this, serial] {
+        if (serial == m_jobSerial) EndExport();
+    });
+    for (QPushButton* b : m_exportButtons) b->setEnabled(false);
+    m_progress->show();
+    m_job->start();
+}
+
+void TJournalWindow::ShowExportProgress(qint64 done, qint64 total) {
+    if (m_progress == nullptr) return;
+    // The bar counts in int; a share of the whole is all it needs.
+    constexpr int kSteps = 1000;
+    m_progress->setRange(0, kSteps);
+    m_progress->setValue(total > 0 ? static_cast<int>(done * kSteps / total) : 0);
+    m_progress->setLabelText(m_progressText.arg(done).arg(total));
+}
+
+void TJournalWindow::StopExport() {
+    if (m_job == nullptr) return;
+    m_job->disconnect(this);
+    delete m_job;  // cancels and waits
+    m_job = nullptr;
+    delete m_progress;
+    m_progress = nullptr;
+    for (QPushButton* b : m_exportButtons) b->setEnabled(true);
+}
+
+void TJournalWindow::EndExport() {
+    if (m_job == nullptr) return;
+    m_job->wait();
+    const ExportOutcome outcome = m_job->Outcome();
+    const bool fgis = m_job->Kind() == ExportRequest::Kind::Fgis;
+    StopExport();
+    const QString title = fgis ? QStringLiteral("Выгрузка для ФГИС") : QStringLiteral("CSV");
+    if (outcome.Cancelled())
+        return (void)QMessageBox::information(this, title,
+                                              QStringLiteral("Выгрузка отменена: файл не записан"));
+    if (!fgis) {
+        if (!outcome.csv.error.isEmpty()) return Warn(outcome.csv.error);
+        if (outcome.csv.rows == 0) Warn(QStringLiteral("Нет записей для выгрузки: файл не записан"));
+        return;
+    }
+    const FgisExportReport& report = outcome.fgis;
+    if (!report.error.isEmpty()) return Warn(report.error + QStringLiteral("; файл не записан"));
+    const QString text = FgisSummary(report, outcome.leftOutShown);
+    if (report.notRemoved.isEmpty())
+        QMessageBox::information(this, title, text);
+    else
+        QMessageBox::warning(this, title, text);
 }
 
 void TJournalWindow::CorrectRecord() {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "records/fgis_export.h"
 #include "records/journal_query.h"
 #include "records/record_store.h"
 
@@ -16,13 +17,16 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QProgressDialog;
 class QPushButton;
 class QTableView;
 class QTableWidget;
 
 namespace yukt {
 
+class TExportJob;
 class TJournalModel;
+struct ExportRequest;
 
 class TJournalWindow : public QWidget {
     Q_OBJECT
@@ -51,10 +55,19 @@ class TJournalWindow : public QWidget {
     void SelectRecord(qint64 id);
     records::RecordStore& Store() { return *m_store; }
 
+    // The exports run on a thread of their own with a progress dialog that
+    // cancels them; one at a time. The chosen records, else the filtered ones.
+    void StartFgisExport(const records::FgisExportOptions& options);
+    void StartCsvExport(const QString& path);
+    bool ExportRunning() const { return m_job != nullptr; }
+
   public slots:
     void Refresh();  // re-reads the count and the first page
     void ShowPage(int page);
     void ShowRecord(qint64 id);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void SaveProtocol();
@@ -62,8 +75,13 @@ class TJournalWindow : public QWidget {
     void ExportCsv();
     void CorrectRecord();
     void OpenSettings();
-    QList<qint64> SelectedOrFiltered() const;
+    QList<qint64> SelectedIds() const;
     void Warn(const QString& text);
+    void StartExport(ExportRequest request, const QString& progressText);
+    void ShowExportProgress(qint64 done, qint64 total);
+    void EndExport();
+    // Cancels a running export and waits for it; nothing is reported.
+    void StopExport();
 
     std::unique_ptr<records::RecordStore> m_store;
     QString m_programDir;
@@ -82,6 +100,11 @@ class TJournalWindow : public QWidget {
     qint64 m_count = 0;
     int m_page = 0;
     qint64 m_shown = 0;
+    QList<QPushButton*> m_exportButtons;
+    TExportJob* m_job = nullptr;
+    quint64 m_jobSerial = 0;
+    QProgressDialog* m_progress = nullptr;
+    QString m_progressText;  // "…: записей %1 из %2"
 };
 
 }  // namespace yukt

@@ -2,7 +2,10 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <memory>
 #include <vector>
@@ -130,13 +133,50 @@ void FgisDocument::Add(const Record& r, bool attachProtocol) {
     ++m_count;
 }
 
+namespace {
+
+// A part's file name is `head`, the number, `tail`: "out" "-001" ".xml".
+std::pair<QString, QString> PartNameAround(const QFileInfo& info) {
+    if (info.suffix().isEmpty()) return {info.fileName(), QString()};
+    return {info.completeBaseName(), "." + info.suffix()};
+}
+
+// Removes the parts of an earlier export to the same name not among `written`.
+void RemoveStaleParts(const QString& path, FgisExportReport& report) {
+    for (const QString& part : FgisPartsPresent(path)) {
+        if (report.files.contains(part)) continue;
+        if (QFile::remove(part))
+            report.removed << part;
+        else
+            report.notRemoved << part;
+    }
+}
+
+}  // namespace
+
 QString FgisPartPath(const QString& path, int n) {
     const QFileInfo info(path);
-    const QString number = QStringLiteral("-%1").arg(n, 3, 10, QChar('0'));
-    const QString name = info.suffix().isEmpty()
-                             ? info.fileName() + number
-                             : info.completeBaseName() + number + "." + info.suffix();
-    return info.dir().filePath(name);
+    const auto [head, tail] = PartNameAround(info);
+    return info.dir().filePath(head + QStringLiteral("-%1").arg(n, 3, 10, QChar('0')) + tail);
+}
+
+QStringList FgisPartsPresent(const QString& path) {
+    const QFileInfo info(path);
+    const auto [head, tail] = PartNameAround(info);
+    const QRegularExpression name("^" + QRegularExpression::escape(head) + "-([0-9]{3,})" +
+                                  QRegularExpression::escape(tail) + "$");
+    QMap<int, QString> parts;
+    const QDir dir = info.dir();
+    for (const QString& entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = name.match(entry);
+        if (!m.hasMatch()) continue;
+        bool ok = false;
+        const int n = m.captured(1).toInt(&ok);
+        // "out-0001.xml" is not a name this program gives a part.
+        if (!ok || n < 1 || FgisPartPath(path, n) != dir.filePath(entry)) continue;
+        parts.insert(n, dir.filePath(entry));
+    }
+    return parts.values();
 }
 
 FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& options,
@@ -159,6 +199,10 @@ FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& opt
             break;
         }
         ++report.offered;
+        if (options.carryOn && !options.carryOn(report.offered)) {
+            report.cancelled = true;
+            break;
+        }
         const QStringList missing = MissingForFgis(*r);
         if (!missing.isEmpty()) {
             ++report.leftOut;
@@ -176,8 +220,12 @@ FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& opt
         // A full disk is noticed at once, not after the last record.
         if (doc->Failed() && !parts.back()->Finish(&report.error)) break;
     }
-    if (report.error.isEmpty() && doc) endPart();
-    if (!report.error.isEmpty() || parts.empty()) {
+    if (report.error.isEmpty() && !report.cancelled && doc) endPart();
+    // Asked once more: a cancel given while the last part was finished
+    // still leaves nothing.
+    if (!report.cancelled && options.carryOn && !options.carryOn(report.offered))
+        report.cancelled = true;
+    if (!report.error.isEmpty() || report.cancelled || parts.empty()) {
         report.exported = 0;
         return report;
     }
@@ -187,6 +235,7 @@ FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& opt
         if (!parts[n]->CommitAs(path, &report.error)) break;
         report.files << path;
     }
+    if (report.error.isEmpty()) RemoveStaleParts(options.path, report);
     return report;
 }
 

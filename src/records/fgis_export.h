@@ -43,10 +43,15 @@ class FgisDocument {
     int m_count = 0;
 };
 
+// Told the count of records read so far after each one; false stops the
+// export, and nothing is written.
+using ExportCarryOn = std::function<bool(qint64 read)>;
+
 struct FgisExportOptions {
     QString path;           // one file: this name; more: "out-001.xml", "out-002.xml", …
     int maxRecords = 1000;  // per file
     bool attachProtocol = false;
+    ExportCarryOn carryOn;  // none: the export runs to its end
 };
 
 struct FgisExportReport {
@@ -55,6 +60,12 @@ struct FgisExportReport {
     qint64 leftOut = 0;
     QStringList files;  // written, in order
     QString error;      // a file or database failure: then no file is written
+    bool cancelled = false;  // stopped by `carryOn`: no file is written
+    // Parts of an earlier export to the same name that this one did not
+    // write, removed so that none is taken for current; and those that could
+    // not be removed.
+    QStringList removed;
+    QStringList notRemoved;
 };
 
 // The next record to export; nothing at the end, or on a failure with `error`.
@@ -62,11 +73,15 @@ using RecordFeed = std::function<std::optional<Record>(QString* error)>;
 
 // Writes every exportable record the feed gives; each record left out is
 // told to `leftOut` as it is met. All files appear together or none does; an
-// export with no record to write writes no file.
+// export with no record to write writes no file. Only an export that wrote
+// its files removes the earlier parts it did not write.
 FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& options,
                             const std::function<void(const QString&)>& leftOut);
 
 // The name of part `n` (from 1) of a split export.
 QString FgisPartPath(const QString& path, int n);
+// The parts of a split export to `path` now in its folder (any number of
+// them, as FgisPartPath names them), in order.
+QStringList FgisPartsPresent(const QString& path);
 
 }  // namespace yukt::records

@@ -30,8 +30,8 @@ QString CsvField(QString text) {
     return text;
 }
 
-CsvReport WriteJournalCsv(const QSqlDatabase& db, const JournalFilter& filter,
-                          const QString& path) {
+CsvReport WriteJournalCsv(const QSqlDatabase& db, const JournalFilter& filter, const QString& path,
+                          const std::function<bool(qint64 rows)>& carryOn) {
     CsvReport report;
     // Streamed row by row: the whole journal is never held in memory.
     QSqlQuery q = JournalPage(db, filter, -1, 0);
@@ -53,6 +53,11 @@ CsvReport WriteJournalCsv(const QSqlDatabase& db, const JournalFilter& filter,
         }
         file.write((row.join(';') + "\r\n").toUtf8());
         ++report.rows;
+        if (carryOn && !carryOn(report.rows)) {
+            report.cancelled = true;
+            report.rows = 0;
+            return report;  // the temporary file goes with `file`
+        }
     } while (q.next());
     if (q.lastError().isValid()) {
         report.error = QStringLiteral("Не удалось прочитать журнал: ") + q.lastError().text();

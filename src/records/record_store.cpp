@@ -318,6 +318,7 @@ bool RecordStore::Open(const QString& url, int version) {
     QString error;
     const std::optional<DbUrl> parsed = ParseDbUrl(url, &error);
     if (!parsed) return Fail(error, {});
+    m_url = url;
     if (!QSqlDatabase::isDriverAvailable(parsed->driver))
         return Fail(QStringLiteral("Нет драйвера базы данных"), parsed->driver);
     m_engine = parsed->driver == "QSQLITE" ? sql::Engine::Sqlite : sql::Engine::Postgres;

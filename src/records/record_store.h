@@ -46,6 +46,9 @@ class RecordStore {
     // Open failed because the SQLite file is damaged.
     bool Damaged() const { return m_damaged; }
     QSqlDatabase Database() const { return m_db; }
+    // The URL it was opened with, for another thread's own connection; it
+    // may hold a password, so it is never shown.
+    const QString& Url() const { return m_url; }
     int SchemaVersion();
     const QList<qint64>& InterruptedAtOpen() const { return m_interrupted; }
     // What became of the records kept in the local spool while this database
@@ -114,6 +117,7 @@ class RecordStore {
     bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()
 
     QString m_name;
+    QString m_url;
     sql::Engine m_engine = sql::Engine::Sqlite;
     QSqlDatabase m_db;
     QString m_error;

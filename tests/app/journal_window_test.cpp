@@ -1,14 +1,20 @@
 // The journal window as the operator sees it: its rows and cells on SQLite
-// and on PostgreSQL, the points of the selected record, filters and pages.
+// and on PostgreSQL, the points of the selected record, filters and pages,
+// and an export that runs beside the window until cancelled or closed.
 #include "app/journal_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "records/journal_query.h"
@@ -17,6 +23,11 @@
 
 using namespace yukt;
 using namespace yukt::records;
+
+namespace yukt::records::test {
+Record SampleRecord();  // exportable as it is
+RecordPoint SamplePoint(double nominal, double measured, double limit = 0.05);
+}  // namespace yukt::records::test
 
 class JournalWindowTest : public QObject {
     Q_OBJECT
@@ -225,6 +236,57 @@ class JournalWindowTest : public QObject {
         QCOMPARE(w.RecordAt(7), qint64(0));  // past the last row of the page
         w.ShowPage(9);
         QCOMPARE(w.Page(), 2);
+    }
+
+    // Long enough, protocols attached, to be stopped half-way: cancelled from
+    // its dialog, then by the window closing.
+    void exportRunsBesideTheWindow() {
+        constexpr int kRecords = 400;
+        const QString url = m_dir.filePath("exportable.sqlite");
+        RecordStore filled;
+        QVERIFY(filled.Open(url));
+        for (int i = 0; i < kRecords; ++i) {
+            Record r = test::SampleRecord();
+            RecordPoint p = test::SamplePoint(4, 4.01);
+            QVERIFY(filled.Begin(r) && filled.AddPoint(r.id, p) && filled.Close(r.id));
+        }
+        QStringList told;  // the message boxes, closed as they come
+        QTimer boxes;
+        connect(&boxes, &QTimer::timeout, [&told] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                told << box->text();
+                box->close();
+            }
+        });
+        boxes.start(20);
+        QTemporaryDir out;
+        auto store = std::make_unique<RecordStore>();
+        QVERIFY(store->Open(url));
+        TJournalWindow w(std::move(store), m_dir.path());
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.show();
+        for (const bool closeWindow : {false, true}) {
+            w.StartFgisExport({out.filePath("out.xml"), 20, true, {}});
+            w.StartCsvExport(out.filePath("second.csv"));  // refused while one runs
+            QPointer<QProgressDialog> progress = w.findChild<QProgressDialog*>("ExportProgress");
+            QVERIFY(progress && progress->isVisible());
+            QTRY_VERIFY(progress->value() > 0);
+            const int first = progress->value();
+            QVERIFY(QRegularExpression("^Выгрузка для ФГИС: записей [0-9]+ из 400$")
+                        .match(progress->findChild<QLabel*>()->text())
+                        .hasMatch());
+            // The window answers while the records are written.
+            w.ShowPage(0);
+            QCOMPARE(w.RecordAt(0), qint64(kRecords));
+            QTRY_VERIFY(progress->value() > first);
+            if (closeWindow)
+                w.close();
+            else
+                QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+            QTRY_VERIFY(!w.ExportRunning() && progress.isNull());
+        }
+        QCOMPARE(told, QStringList{"Выгрузка отменена: файл не записан"});
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

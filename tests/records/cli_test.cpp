@@ -1,6 +1,7 @@
 // yukt-records run as a program against a SQLite database.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
@@ -341,6 +342,11 @@ TEST(RecordsTool, AFullDiskFailsTheExportAndTheCsvLeavingNothing) {
     QFile written(dir.filePath("one.csv"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll().count("\r\n"), 2);
+    // Cancelled after its first row: not even a temporary file stays.
+    report = WriteJournalCsv(store.Database(), {}, dir.filePath("stopped.csv"),
+                             [](qint64) { return false; });
+    EXPECT_TRUE(report.cancelled && report.error.isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList({"*stopped*"}, QDir::Files | QDir::Hidden), QStringList());
 }
 #endif
 

@@ -180,7 +180,7 @@ FgisExportReport Export(const QList<Record>& records, const QString& path, int p
     auto feed = [&](QString*) {
         return at < records.size() ? std::optional<Record>(records[at++]) : std::nullopt;
     };
-    return ExportFgis(feed, {path, perFile, attach},
+    return ExportFgis(feed, {path, perFile, attach, {}},
                       [problems](const QString& line) { *problems << line; });
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "records/fgis_export.h"
@@ -32,7 +33,7 @@ FgisExportReport Export(const QList<Record>& records, const QString& path, int p
     auto feed = [&](QString*) {
         return at < records.size() ? std::optional<Record>(records[at++]) : std::nullopt;
     };
-    return ExportFgis(feed, {path, perFile, false},
+    return ExportFgis(feed, {path, perFile, false, {}},
                       [leftOut](const QString& line) { *leftOut << line; });
 }
 
@@ -123,6 +124,53 @@ TEST(FgisExport, SplitsIntoNumberedFilesAndWritesNothingWhenNothingCounts) {
     EXPECT_EQ(report.exported, 0);
     EXPECT_TRUE(report.files.isEmpty());
     EXPECT_FALSE(QFile::exists(dir.filePath("none.xml")));
+}
+
+// A smaller export to the same name removes the earlier parts it did not
+// write; one that fails or is cancelled removes nothing, and files of a like
+// name that this program never gives a part are left alone.
+TEST(FgisExport, ReplacingASplitExportRemovesOnlyItsOwnEarlierParts) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.xml");
+    const QStringList alike = {"out-0004.xml", "out-04.xml", "out-004.xml.bak", "out-004.XML",
+                               "other-004.xml", "out-abc.xml"};
+    for (const QString& name : alike) QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
+    QStringList leftOut;
+    QList<Record> records;
+    for (int id = 1; id <= 5; ++id) records << Exportable(id);
+    ASSERT_EQ(Export(records, path, 1, &leftOut).files.size(), 5);
+    struct Case {
+        const char* what;
+        int records, partsAfter;
+        qint64 stopAt;  // the record at which the export is cancelled; 0: none
+        bool feedFails;
+        QStringList removed;
+    };
+    const Case cases[] = {
+        {"cancelled", 2, 5, 2, false, {}},
+        {"failed", 2, 5, 0, true, {}},
+        {"fewer parts", 3, 3, 0, false, {"out-004.xml", "out-005.xml"}},
+        {"one file", 1, 0, 0, false, {"out-001.xml", "out-002.xml", "out-003.xml"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        qsizetype at = 0;
+        auto feed = [&](QString* error) -> std::optional<Record> {
+            if (at < c.records) return records[at++];
+            if (c.feedFails) *error = "база данных недоступна";
+            return std::nullopt;
+        };
+        const FgisExportOptions options{path, 1, false,
+                                        [&](qint64 read) { return read != c.stopAt; }};
+        const FgisExportReport report = ExportFgis(feed, options, {});
+        EXPECT_EQ(report.cancelled, c.stopAt > 0);
+        QStringList removed;
+        for (const QString& part : report.removed) removed << QFileInfo(part).fileName();
+        EXPECT_EQ(removed, c.removed);
+        EXPECT_EQ(FgisPartsPresent(path).size(), c.partsAfter);
+    }
+    EXPECT_TRUE(QFile::exists(path));
+    for (const QString& name : alike) EXPECT_TRUE(QFile::exists(dir.filePath(name))) << qPrintable(name);
 }
 
 TEST(WholeFiles, AFullDiskIsAnErrorNamingTheFileAndLeavesNothing) {
