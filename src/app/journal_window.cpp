@@ -307,14 +307,21 @@ void TJournalWindow::ShowRecord(qint64 id) {
         const RecordPoint& p = r->points[i];
         const bool measured = p.result == "pass" || p.result == "fail";
         const QString none = QStringLiteral("—");
-        const QStringList cells = {QString::number(p.seq),
-                                   p.channel,
-                                   RuNumber(p.nominal),
-                                   RuNumber(p.reference),
-                                   measured ? RuNumber(p.measured) : none,
-                                   measured ? RuNumber(p.error) : none,
-                                   RuNumber(p.limit),
-                                   PointResultText(p)};
+        // A manual or automatic operation on the whole module has no values.
+        const bool operation = p.unit.isEmpty() && p.errorKind.isEmpty();
+        // Values and errors as the protocol prints them: to the resolution.
+        const PointDecimals d = DecimalsFor(p);
+        const QStringList cells =
+            operation ? QStringList{QString::number(p.seq), none, none, none, none, none, none,
+                                    p.operation + " " + p.procedure + ": " + PointResultText(p)}
+                      : QStringList{QString::number(p.seq),
+                                    p.channel,
+                                    RuNumber(p.nominal, d.value),
+                                    RuNumber(p.reference, d.value),
+                                    measured ? RuNumber(p.measured, d.value) : none,
+                                    measured ? RuNumber(p.error, d.error) : none,
+                                    RuNumber(p.limit, d.error),
+                                    PointResultText(p)};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setToolTip(cells[c]);  // a long reason stays readable

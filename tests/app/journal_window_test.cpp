@@ -78,6 +78,38 @@ class JournalWindowTest : public QObject {
     }
     void cleanupTestCase() { test::StopSharedPgServer(); }
 
+    // A record of a plan: its operation in words, its error to the resolution.
+    void planRecordShowsItsOperationsAndResolution() {
+        QTemporaryDir dir;
+        auto store = std::make_unique<RecordStore>();
+        QVERIFY(store->Open(dir.filePath("poverka.sqlite")));
+        Record r;
+        r.module.model = "748t";
+        r.plan = {{1, "7.1", "Внешний осмотр", "inspection", 0, 0, ""},
+                  {2, "7.4", "Погрешность", "error", 3, 12, "мА"}};
+        QVERIFY2(store->Begin(r), qPrintable(store->LastError()));
+        RecordPoint look;
+        look.operation = "7.1", look.procedure = "Внешний осмотр", look.item = 1;
+        look.attempt = 1, look.manual = true, look.result = "pass";
+        RecordPoint p = test::SamplePoint(12, 12.02, 0.2);
+        p.channel = "3", p.channelNo = 3, p.operation = "7.4", p.item = 2, p.attempt = 1;
+        p.errorKind = "reduced", p.error = 0.13, p.resolution = 0.01;
+        p.spanLow = 4, p.spanHigh = 20;
+        QVERIFY(store->AddPoint(r.id, look) && store->AddPoint(r.id, p));
+        TJournalWindow w(std::move(store), dir.path());
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        w.findChild<QTableView*>("JournalTable")->selectRow(0);
+        auto* points = w.findChild<QTableWidget*>("PointsTable");
+        QStringList rows;
+        for (int row = 0; row < points->rowCount(); ++row) {
+            QStringList cells;
+            for (int c = 0; c < points->columnCount(); ++c) cells << points->item(row, c)->text();
+            rows << cells.join('|');
+        }
+        QCOMPARE(rows, QStringList({"1|—|—|—|—|—|—|7.1 Внешний осмотр: соответствует",
+                                    "2|3|12,000|12,000|12,020|0,13|0,20|соответствует"}));
+    }
+
     void viewShowsTheRecords_data() {
         QTest::addColumn<bool>("postgres");
         QTest::newRow("sqlite") << false;
