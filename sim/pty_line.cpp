@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/system_error.h"
+
 namespace yukt::sim {
 
 namespace {
@@ -24,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 // runs the idle hook.
 constexpr int kPollMs = 100;
 
-std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string errnoText(const std::string& what) { return what + ": " + SystemErrorText(errno); }
 
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {

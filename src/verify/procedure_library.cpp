@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/system_error.h"
+
 namespace yukt::verify {
 
 namespace fs = std::filesystem;
@@ -42,19 +44,19 @@ std::string EnsureUserMethodologies(const std::string& user, const std::string& 
     if (fs::is_directory(user, ec)) return user;
     fs::create_directories(user, ec);
     if (ec) {
-        error = user + ": " + ec.message();
+        error = user + ": " + SystemErrorText(ec.value());
         return "";
     }
     const std::vector<std::string> files = tomlFiles(shipped, ec);
     if (ec) {
-        error = shipped + ": " + ec.message();
+        error = shipped + ": " + SystemErrorText(ec.value());
         return "";
     }
     for (const std::string& f : files) {
         fs::copy_file(f, fs::path(user) / fs::path(f).filename(), fs::copy_options::skip_existing,
                       ec);
         if (ec) {
-            error = f + ": " + ec.message();
+            error = f + ": " + SystemErrorText(ec.value());
             return "";
         }
     }
@@ -65,7 +67,7 @@ std::vector<MethodologyChoice> MethodologiesFor(const std::string& dir, const st
                                                 std::vector<ProcedureError>& mistakes) {
     std::error_code ec;
     const std::vector<std::string> files = tomlFiles(dir, ec);
-    if (ec) mistakes.push_back({dir, 0, "", ec.message()});
+    if (ec) mistakes.push_back({dir, 0, "", SystemErrorText(ec.value())});
     std::vector<MethodologyChoice> out;
     for (const std::string& f : files) {
         ProcedureError e;
