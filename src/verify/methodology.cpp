@@ -546,7 +546,7 @@ std::optional<Methodology> ParseMethodology(const std::string& text, const std::
         return m;
     } catch (const toml::parse_error& e) {
         error.line = static_cast<int>(e.source().begin.line);
-        error.message = std::string(e.description());
+        error.message = TomlSyntaxMessage(e.description());
     } catch (const Mistake& mistake) {
         error.line = mistake.line;
         error.key = mistake.key;

@@ -269,7 +269,7 @@ std::optional<Procedure> ParseProcedure(const std::string& text, const std::stri
         return read(root, file);
     } catch (const toml::parse_error& e) {
         error.line = static_cast<int>(e.source().begin.line);
-        error.message = std::string(e.description());
+        error.message = TomlSyntaxMessage(e.description());
     } catch (const Mistake& m) {
         error.line = m.line;
         error.key = m.key;

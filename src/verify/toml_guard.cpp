@@ -215,4 +215,8 @@ bool TomlShapeAllowed(std::string_view text, int& line, std::string& message) {
     return false;
 }
 
+std::string TomlSyntaxMessage(std::string_view description) {
+    return "ошибка синтаксиса TOML (" + std::string(description) + ")";
+}
+
 }  // namespace yukt::verify

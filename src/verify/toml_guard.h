@@ -34,4 +34,8 @@ TomlRefusal CheckTomlShape(std::string_view text, const TomlLimits& limits = {})
 // when the text must not be parsed.
 bool TomlShapeAllowed(std::string_view text, int& line, std::string& message);
 
+// The parser's own complaint for the reader of a file: "ошибка синтаксиса
+// TOML (Error while parsing value: …)".
+std::string TomlSyntaxMessage(std::string_view description);
+
 }  // namespace yukt::verify
