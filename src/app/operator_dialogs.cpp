@@ -65,6 +65,7 @@ DlgResult ScreenDialogs::MessageBox(const QString& text, const QString& caption,
 
 void ScreenDialogs::ShowMessage(const QString& text) {
     QMessageBox box(m_parent);
+    if (m_parent) box.setWindowModality(Qt::WindowModal);
     box.setWindowTitle(QApplication::applicationName());
     box.setText(DisplayText(text));
     box.exec();
@@ -72,6 +73,9 @@ void ScreenDialogs::ShowMessage(const QString& text) {
 
 bool ScreenDialogs::AskRecordInfo(records::RecordInfo& info, const LabSettingsSource& lab) {
     TRecordInfoDialog dialog(info, m_parent);
+    // Like every question of the main window, it holds that window alone:
+    // the journal stays at hand (Ctrl+J) while the operator answers.
+    if (m_parent) dialog.setWindowModality(Qt::WindowModal);
     if (lab.store != nullptr) dialog.CheckLabSettings(*lab.store, lab.programDir);
     if (dialog.exec() != QDialog::Accepted) return false;
     info = dialog.Info();
@@ -80,6 +84,7 @@ bool ScreenDialogs::AskRecordInfo(records::RecordInfo& info, const LabSettingsSo
 
 bool ScreenDialogs::AskManualOperation(const QString& title, bool& conforms, QString& remark) {
     TManualOperationDialog dialog(title, m_parent);
+    if (m_parent) dialog.setWindowModality(Qt::WindowModal);
     if (dialog.exec() != QDialog::Accepted) return false;
     conforms = dialog.Conforms();
     remark = dialog.Remark();

@@ -109,26 +109,40 @@ class OperatorKeysTest : public QObject {
         }
     }
 
-    // The "не найден" box holds the main window only: the key still opens
-    // the journal, and the journal can be used beside the box.
-    void journalOverTheNotFoundBox() {
+    // Every question of the main window holds that window only: the key
+    // still opens the journal, and the journal can be used beside it.
+    void journalOverTheWindowsQuestions() {
         AppRig rig;
         TMainForm& form = rig.create({"Idle", "0", "0", "0", "0", "0"});
         form.show();
         ScreenDialogs screen(&form);
-        BlockWatch watch;
-        qApp->installEventFilter(&watch);
-        bool opened = false;
-        QTimer::singleShot(0, [&] {
-            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_J, Qt::ControlModifier);
-            opened = journalShown(form);
-            QApplication::activeModalWidget()->close();
-        });
-        screen.MessageBox("КП \"Зирок-М\" не найден.", "Внимание!", DlgIcon::Warning,
-                          DlgButtons::OkCancel);
-        qApp->removeEventFilter(&watch);
-        QVERIFY(opened);
-        QVERIFY(!watch.blocked);
+        records::RecordInfo info;
+        bool conforms = false;
+        QString remark;
+        const std::function<void()> questions[] = {
+            [&] {
+                screen.MessageBox("КП \"Зирок-М\" не найден.", "Внимание!", DlgIcon::Warning,
+                                  DlgButtons::OkCancel);
+            },
+            [&] { screen.ShowMessage("Zirok<>nil"); },
+            [&] { screen.AskRecordInfo(info, {}); },
+            [&] { screen.AskManualOperation("7.1 Внешний осмотр", conforms, remark); }};
+        for (const auto& ask : questions) {
+            BlockWatch watch;
+            qApp->installEventFilter(&watch);
+            bool opened = false;
+            QTimer::singleShot(0, [&] {
+                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_J, Qt::ControlModifier);
+                opened = journalShown(form);
+                QApplication::activeModalWidget()->close();
+            });
+            ask();
+            qApp->removeEventFilter(&watch);
+            QVERIFY(opened);
+            QVERIFY(!watch.blocked);
+            journalOf(form)->close();
+            QVERIFY(QTest::qWaitFor([&] { return journalOf(form) == nullptr; }));
+        }
     }
 
     void clipboardKeysInNumberFields() {
