@@ -192,7 +192,7 @@ void FgisExport(benchmark::State& state) {
     store.Open(url);
     for (auto _ : state) {
         const FgisExportReport report =
-            ExportFgis(FeedOfFilter(store, {}), {Dir().filePath("export.xml"), 1000, false}, {});
+            ExportFgis(FeedOfFilter(store, {}), {Dir().filePath("export.xml"), 1000, false, {}}, {});
         if (report.exported != 100000) return state.SkipWithError("not every record exported");
         state.counters["files"] = report.files.size();
     }

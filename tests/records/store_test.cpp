@@ -221,7 +221,9 @@ TEST_P(StoreTest, WhatWasRecordedCannotBeChangedOrRemoved) {
             QSqlQuery q(as->Database());
             EXPECT_FALSE(q.exec(statement)) << statement.toStdString();
         }
-    if (owner) EXPECT_FALSE(QSqlQuery(store->Database()).exec("ALTER TABLE points DISABLE TRIGGER ALL"));
+    if (owner) {
+        EXPECT_FALSE(QSqlQuery(store->Database()).exec("ALTER TABLE points DISABLE TRIGGER ALL"));
+    }
     const std::optional<Record> back = Connect()->Load(closed.id);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->verdict, kUnsuitable);
