@@ -42,6 +42,8 @@ class TAutoRun : public QObject {
 
   private:
     void ShowPlan();
+    void ItemChanged();
+    void ShowProgress();
     void Ask(const verify::Question& q);
     void Finished(const verify::RunResult& run);
     bool ShowWindow();
@@ -51,6 +53,7 @@ class TAutoRun : public QObject {
     OperatorDialogs& m_dialogs;
     QWidget* m_parent;
     TAutoRunWindow* m_window;
+    bool m_refreshPending = false;
 };
 
 }  // namespace yukt
