@@ -19,6 +19,7 @@
 //                         and its tick timer
 //   bench_share           the yukt-bench process
 //   commands_per_s        commands the window queued on the instrument
+//   page_shows_per_s      replies the page displayed
 //   points                rows of the run window's table
 // The label is the run's verdict. CPU time on a shared virtual machine
 // varies with what else runs on its host: compare figures taken side by
@@ -208,7 +209,10 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
 
     TAutoRunWindow* window = run->Window();
     Sample before, after;
+    int pageShows = 0;
+    QObject::connect(&form, &TMainForm::replyShown, &form, [&pageShows] { ++pageShows; });
     for (auto _ : state) {
+        pageShows = 0;
         before = Sample::Take(bench.Pid(), form);
         QTest::mouseClick(window->ModuleBtn, Qt::LeftButton);
         if (run->Running())
@@ -224,6 +228,7 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
         (after.process - before.process - (after.gui - before.gui)) / wall;
     state.counters["bench_share"] = (after.bench - before.bench) / wall;
     state.counters["commands_per_s"] = double(after.commands - before.commands) / wall;
+    state.counters["page_shows_per_s"] = pageShows / wall;
     state.counters["points"] = window->Points->rowCount();
     state.SetLabel(window->Banner->text().toStdString());
 }
