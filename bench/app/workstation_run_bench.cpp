@@ -210,7 +210,8 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
     TAutoRunWindow* window = run->Window();
     Sample before, after;
     int pageShows = 0;
-    QObject::connect(&form, &TMainForm::replyShown, &form, [&pageShows] { ++pageShows; });
+    const QMetaObject::Connection counting =
+        QObject::connect(&form, &TMainForm::replyShown, &form, [&pageShows] { ++pageShows; });
     for (auto _ : state) {
         pageShows = 0;
         before = Sample::Take(bench.Pid(), form);
@@ -219,6 +220,7 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
             RunEventsUntil(&form.Session(), &TVerificationSession::runFinished, 120000);
         after = Sample::Take(bench.Pid(), form);
     }
+    QObject::disconnect(counting);
     if (run->Running()) return state.SkipWithError("the run did not end in 120 s");
     const double wall = after.wall - before.wall;
     state.counters["wall_s"] = wall;
