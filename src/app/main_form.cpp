@@ -339,9 +339,9 @@ void TMainForm::InitDone() {
 
 // ---- Replies ----
 
-// A run polls up to ten times a second and the page only shows what it
+// A run may poll several times a second, and the page only shows what it
 // reads: meanwhile the page is drawn at its own poll interval, always with
-// the latest reply, the last one shown at the latest one interval later.
+// the latest reply, which is on the page at most one interval late.
 void TMainForm::ReplyArrived() {
     if (m_session->Running()) {
         if (m_pageShowLater->isActive()) return;
