@@ -52,10 +52,7 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
             [this](const PointResult& p, Quantity q) {
                 m_window->AddPoint(p, q);
             });
-    connect(&session, &TVerificationSession::itemChanged, this, [this] {
-        if (const VerificationRun* run = m_session.Run()) m_window->SetProgress(run->Percent());
-        m_window->Plan->Refresh([this](int item) { return m_session.StateOf(item); });
-    });
+    connect(&session, &TVerificationSession::itemChanged, this, &TAutoRun::ItemChanged);
     connect(&session, &TVerificationSession::planChanged, this, &TAutoRun::ShowPlan);
     connect(&session, &TVerificationSession::asked, this, &TAutoRun::Ask);
     connect(&session, &TVerificationSession::runFinished, this, &TAutoRun::Finished);
@@ -71,6 +68,20 @@ void TAutoRun::AddMenuEntries(QMenu* menu) {
     module->setObjectName("ModuleRunAction");
     module->setEnabled(!Running());
     connect(module, &QAction::triggered, this, &TAutoRun::ModuleBtnClick);
+}
+
+// Every channel of a series point changes state at once: the gauge and the
+// plan view (which goes over every row) catch up once for all of them.
+void TAutoRun::ItemChanged() {
+    if (m_refreshPending) return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &TAutoRun::ShowProgress, Qt::QueuedConnection);
+}
+
+void TAutoRun::ShowProgress() {
+    m_refreshPending = false;
+    if (const VerificationRun* run = m_session.Run()) m_window->SetProgress(run->Percent());
+    m_window->Plan->Refresh([this](int item) { return m_session.StateOf(item); });
 }
 
 void TAutoRun::ShowPlan() {
@@ -165,7 +176,7 @@ void TAutoRun::Finished(const RunResult& run) {
             module += QStringLiteral(", не измерены пункты: %1").arg(all.notMeasured);
     }
     m_window->End(v, module);
-    m_window->Plan->Refresh([this](int item) { return m_session.StateOf(item); });
+    ShowProgress();
     if (m_session.RunSpool()) {
         LostStore();
         return;

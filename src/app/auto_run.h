@@ -47,6 +47,8 @@ class TAutoRun : public QObject {
 
   private:
     void ShowPlan();
+    void ItemChanged();
+    void ShowProgress();
     void Ask(const verify::Question& q);
     void Finished(const verify::RunResult& run);
     bool ShowWindow();
@@ -57,6 +59,7 @@ class TAutoRun : public QObject {
     QWidget* m_parent;
     TAutoRunWindow* m_window;
     std::vector<QPushButton*> m_buttons;  // "Автоповерка" of each page
+    bool m_refreshPending = false;
 };
 
 }  // namespace yukt

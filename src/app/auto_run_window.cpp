@@ -141,8 +141,19 @@ void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q) {
         if (p.result == PointVerdict::Fail) item->setForeground(Qt::red);
         Points->setItem(row, c, item);
     }
-    Points->scrollToItem(Points->item(row, 0));
     Chart->AddPoint(p, q);
+    // The points of a series step come together: the table scrolls once for
+    // them. Scrolling lays out every row sized to its contents at once, so a
+    // scroll per point would lay out the whole table once per channel.
+    if (m_scrollPending) return;
+    m_scrollPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_scrollPending = false;
+            if (const int rows = Points->rowCount()) Points->scrollToItem(Points->item(rows - 1, 0));
+        },
+        Qt::QueuedConnection);
 }
 
 void TAutoRunWindow::SetProgress(int percent) { Gauge->setValue(percent); }

@@ -53,6 +53,7 @@ class TAutoRunWindow : public QDialog {
 
   private:
     bool m_ended = true;
+    bool m_scrollPending = false;
 };
 
 // The texts of a point's row as the table shows them.

@@ -78,6 +78,9 @@ TMainForm::TMainForm(const StartOptions& options, const Services& services, QWid
     connect(EndCheckBtn, &QAbstractButton::clicked, this, &TMainForm::EndCheckBtnClick);
     connect(CloseBtn, &QAbstractButton::clicked, this, &TMainForm::CloseBtnClick);
     connect(PollTimer, &QTimer::timeout, this, &TMainForm::PollTimerTimer);
+    m_pageShowLater = new QTimer(this);
+    m_pageShowLater->setSingleShot(true);
+    connect(m_pageShowLater, &QTimer::timeout, this, &TMainForm::ShowReplyOnPage);
     SessionHooks hooks;
     hooks.queueCommand = [this](const std::string& c) { QueueCommand(c); };
     hooks.lockPage = [this](bool locked) { LockPageForRun(locked); };
@@ -338,7 +341,24 @@ void TMainForm::InitDone() {
 
 // ---- Replies ----
 
+// A run may poll several times a second, and the page only shows what it
+// reads: meanwhile the page is drawn at its own poll interval, always with
+// the latest reply, which is on the page at most one interval late.
 void TMainForm::ReplyArrived() {
+    if (m_session->Running()) {
+        if (m_pageShowLater->isActive()) return;
+        const qint64 since = m_pageShown.isValid() ? m_pageShown.elapsed() : PollTimer->interval();
+        if (since < PollTimer->interval()) {
+            m_pageShowLater->start(static_cast<int>(PollTimer->interval() - since));
+            return;
+        }
+    }
+    m_pageShowLater->stop();
+    ShowReplyOnPage();
+}
+
+void TMainForm::ShowReplyOnPage() {
+    m_pageShown.start();
     switch (ModuleKind) {
         case 1:
         case 2:
@@ -360,6 +380,7 @@ void TMainForm::ReplyArrived() {
 }
 
 void TMainForm::ReplyError() {
+    m_pageShowLater->stop();  // the error stands over any earlier reply
     const QString words = QString::fromStdString(GetColumn(LastReplyLine(), 3, 2));
     for (QLineEdit* e : {e745Cur, e745CurPar, eImp745, eTemp745, e735xTime, e735Freq, e735Time})
         e->setText(words);

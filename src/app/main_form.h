@@ -265,6 +265,7 @@ class TMainForm : public QWidget {
     // The four messages of the window, delivered as queued calls.
     void InitDone();      // end of start-up
     void ReplyArrived();  // an accepted reply
+    void ShowReplyOnPage();
     void ModuleFound();   // detection accepted a module
     void ReplyError();    // an accepted reply with "Err"
     // The calibrator's line was lost (`lost`) or answers again.
@@ -323,6 +324,9 @@ class TMainForm : public QWidget {
     bool m_lineLost = false;
     bool m_lineBoxShown = false;
     QElapsedTimer m_stepEnded;
+    // The page's last display of a reply, and its next one during a run.
+    QElapsedTimer m_pageShown;
+    QTimer* m_pageShowLater = nullptr;
     void NextBtnPressed();
 };
 

@@ -177,7 +177,15 @@ double ModuleResolution(Quantity q, int kind, double value, double quartzKHz) {
 }
 
 double PollPeriod(Quantity q) {
-    return q == Quantity::Interval || q == Quantity::Count ? 0.1 : 0;
+    switch (q) {
+        case Quantity::Interval:
+        case Quantity::Count:
+        case Quantity::Frequency:
+        case Quantity::Period:
+            return 0.1;
+        default:
+            return 0;
+    }
 }
 
 std::optional<ReplyRoute> ModulePoll(int kind) {

@@ -63,9 +63,11 @@ std::string ModelCodeOfKind(int kind);
 double ModuleResolution(Quantity q, int kind, double value, double quartzKHz);
 
 // How often a poll can bring a new reading: an interval or count waits for
-// the detectors, whose state the module updates every 0.1 s, so polling
-// faster only loads the line; other inputs answer a fresh conversion to
-// each poll (0: poll again as soon as the reply is in).
+// the detectors, whose state the module updates every 0.1 s; a frequency is
+// the pulses counted between two polls, so polls closer than that read no
+// pulse at all (a zero) or one period with the error of a whole timer
+// count. Polling faster only loads the line. A current input answers a
+// fresh conversion to each poll (0: poll again as soon as the reply is in).
 double PollPeriod(Quantity q);
 // The poll that shows a module of this kind is alive (its first channel).
 std::optional<ReplyRoute> ModulePoll(int kind);

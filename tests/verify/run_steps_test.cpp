@@ -237,21 +237,34 @@ TEST(RunSteps, ReadingsOneTimerCountApartSettleAndAPointKeepsOnlyItsWindow) {
     EXPECT_LE(sink.points.back().readings.size(), 6u);
 }
 
-TEST(RunSteps, IntervalPollsArePacedToTheModulesUpdate) {
-    Procedure p = currentProcedure({0.5});
-    p.kinds = {6};
-    p.channel = 1;
-    p.quantity = Quantity::Interval;
-    p.settling = {0, 1, 0, 10, 1};
-    VerificationRun run(p, {6, 7374.6075308}, nullptr);
-    run.Start(0);
-    EXPECT_EQ(run.Reply("788t 1 0 0.5 0", 0).commands, std::vector<std::string>{"Get 735x 2"});
-    // The interval still runs: the next poll waits for the module's update.
-    Actions a = run.Reply("735x 2 0 0 0 1 0 0 0.300 0 0 0", 0.01);
-    EXPECT_TRUE(a.commands.empty());
-    EXPECT_NEAR(a.wakeAt, 0.1, 1e-9);
-    EXPECT_TRUE(run.Tick(0.05).commands.empty());
-    EXPECT_EQ(run.Tick(0.1).commands, std::vector<std::string>{"Get 735x 2"});
+TEST(RunSteps, PollsWaitingForTheModuleArePacedToItsUpdate) {
+    // The reply that brings no reading yet: an interval still running, a
+    // frequency input that has counted no pulse since the last poll.
+    const struct {
+        Quantity quantity;
+        double nominal;
+        std::string notYet;
+    } cases[] = {
+        {Quantity::Interval, 0.5, "735x 2 0 0 0 1 0 0 0.300 0 0 0"},
+        {Quantity::Frequency, 35, "735x 2 0 0 0 0 0 0 0 0 0 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.quantity));
+        Procedure p = currentProcedure({c.nominal});
+        p.kinds = {6};
+        p.channel = c.quantity == Quantity::Interval ? 1 : 0;
+        p.quantity = c.quantity;
+        p.settling = {0, 1, 0, 10, 1};
+        VerificationRun run(p, {6, 7374.6075308}, nullptr);
+        run.Start(0);
+        EXPECT_EQ(run.Reply("788t 1 0 0.5 0", 0).commands, std::vector<std::string>{"Get 735x 2"});
+        // The next poll waits for the module's update, never back to back.
+        Actions a = run.Reply(c.notYet, 0.01);
+        EXPECT_TRUE(a.commands.empty());
+        EXPECT_NEAR(a.wakeAt, 0.1, 1e-9);
+        EXPECT_TRUE(run.Tick(0.05).commands.empty());
+        EXPECT_EQ(run.Tick(0.1).commands, std::vector<std::string>{"Get 735x 2"});
+    }
 }
 
 }  // namespace
