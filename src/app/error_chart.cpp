@@ -94,6 +94,7 @@ void TErrorChart::AddPoint(const PointResult& p, Quantity q) {
 }
 
 void TErrorChart::Fit(double x, double y) {
+    const bool first = m_empty;
     if (m_empty) {
         m_xMin = m_xMax = x;
         m_yMax = y;
@@ -102,6 +103,9 @@ void TErrorChart::Fit(double x, double y) {
     m_xMin = std::min(m_xMin, x);
     m_xMax = std::max(m_xMax, x);
     m_yMax = std::max(m_yMax, y);
+    // Every change of range lays the whole chart out again: the axes keep
+    // their round range while it still holds the point.
+    if (!first && x >= m_x->min() && x <= m_x->max() && y <= m_y->max()) return;
     const double margin = m_xMax > m_xMin ? (m_xMax - m_xMin) * 0.05 : 1;
     m_x->setRange(m_xMin - margin, m_xMax + margin);
     const double y0 = m_yMax > 0 ? m_yMax * 1.2 : 1;

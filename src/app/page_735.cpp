@@ -384,9 +384,9 @@ void TPage735::StopDelBtnClick() {
 void TPage735::ShowDividerError() {
     TMainForm& f = m_form;
     if (f.cbError735tDel->currentIndex() == 1)
-        f.eError735tDel->setText(RuFixed(f.Freq.DividerRelError, 3) + QStringLiteral(" %"));
+        ShowText(f.eError735tDel, RuFixed(f.Freq.DividerRelError, 3) + QStringLiteral(" %"));
     else
-        f.eError735tDel->setText(RuFixed(f.Freq.DividerAbsError, 3));
+        ShowText(f.eError735tDel, RuFixed(f.Freq.DividerAbsError, 3));
 }
 
 void TPage735::cbError735tDelChange(int) { ShowDividerError(); }
@@ -396,15 +396,15 @@ void TPage735::ShowDividerResult(const QStringList& fields) {
     int count = 0;
     if (fields.value(1) != QLatin1String("788t") || !RuToInt(fields.value(3), count)) return;
     if (count == 0) {
-        f.eCountDelOut->setText(QStringLiteral("Преднабор"));
+        ShowText(f.eCountDelOut, QStringLiteral("Преднабор"));
         return;
     }
     if (count < 0) {
-        f.eCountDelOut->setText(QStringLiteral("Счет=") +
+        ShowText(f.eCountDelOut, QStringLiteral("Счет=") +
                                 QString::number(-static_cast<qint64>(count)));
         return;
     }
-    f.eCountDelOut->setText(QString::number(count));
+    ShowText(f.eCountDelOut, QString::number(count));
     double ratio = count / ReadNumberOr(f.eCountDel, 1);
     f.SetExpectedNumber("2");
     f.PollCommand = kPollModule735t;
@@ -412,11 +412,11 @@ void TPage735::ShowDividerResult(const QStringList& fields) {
     const int divider = SelectedDivider();
     if (divider >= 0) {
         errors = CalcErrors(0, ratio, f.Freq.DividerCoef[divider]);
-        f.e735DelOut->setText(RuFixed(ratio, 3));
+        ShowText(f.e735DelOut, RuFixed(ratio, 3));
     } else {
         ratio *= f.Freq.RefFrequency;
         errors = CalcErrors(0, ratio, f.Freq.RefFrequency);
-        f.e735DelOut->setText(RuFixed(ratio, 4));
+        ShowText(f.e735DelOut, RuFixed(ratio, 4));
     }
     f.Freq.DividerAbsError = errors.abs;
     f.Freq.DividerRelError = errors.rel;
@@ -454,10 +454,10 @@ void TPage735::ShowReply() {
 void TPage735::ShowFrequency(double freq) {
     TMainForm& f = m_form;
     const double reference = f.Freq.RefFrequency;
-    f.e735Freq->setText(RuFloat(freq));
+    ShowText(f.e735Freq, RuFloat(freq));
     if (GeneratorIdle() || !f.Session().ReplyIsOfSetting(f.CommandsTakenAtReply())) {
-        f.e735Time->setText(freq != 0 ? RuFixed(1000000.0 / freq, 3) : kNoError);
-        for (QLineEdit* e : {f.eError735Freq, f.eError735Time}) e->clear();
+        ShowText(f.e735Time, freq != 0 ? RuFixed(1000000.0 / freq, 3) : kNoError);
+        for (QLineEdit* e : {f.eError735Freq, f.eError735Time}) ShowText(e, QString());
         return;
     }
     PageReading reading;
@@ -475,24 +475,24 @@ void TPage735::ShowFrequency(double freq) {
     if (freq != 0) {
         period = 1000000.0 / freq;
         periodErrors = CalcErrors(100, period, 1000000.0 / reference);
-        f.e735Time->setText(RuFixed(period, 3));
+        ShowText(f.e735Time, RuFixed(period, 3));
     } else {
         periodErrors.rel = 101;
-        for (QLineEdit* e : {f.e735Time, f.eError735Freq, f.eError735Time}) e->setText(kNoError);
+        for (QLineEdit* e : {f.e735Time, f.eError735Freq, f.eError735Time}) ShowText(e, kNoError);
     }
     if (f.cb735Error->currentIndex() == 1) {
-        f.eError735Freq->setText(PercentText(freqErrors.rel, 5));
-        f.eError735Time->setText(PercentText(periodErrors.rel, 5));
+        ShowText(f.eError735Freq, PercentText(freqErrors.rel, 5));
+        ShowText(f.eError735Time, PercentText(periodErrors.rel, 5));
     } else {
-        f.eError735Freq->setText(RuFixed(freqErrors.abs, 4) + QStringLiteral(" Гц"));
+        ShowText(f.eError735Freq, RuFixed(freqErrors.abs, 4) + QStringLiteral(" Гц"));
         if (period != 0)
-            f.eError735Time->setText(RuFixed(periodErrors.abs, 3) + QStringLiteral(" мкс"));
+            ShowText(f.eError735Time, RuFixed(periodErrors.abs, 3) + QStringLiteral(" мкс"));
     }
 }
 
 void TPage735::ShowInterval(double t, const QStringList& fields) {
     TMainForm& f = m_form;
-    f.e735xTime->setText(RuFloat(t));
+    ShowText(f.e735xTime, RuFloat(t));
     MeasureErrors errors;
     if (f.Freq.RefInterval != 0) {
         errors = CalcErrors(100, t, f.Freq.RefInterval);
@@ -501,9 +501,9 @@ void TPage735::ShowInterval(double t, const QStringList& fields) {
         errors.rel = 101;
     }
     if (f.cbError735xDet->currentIndex() == 1)
-        f.e735xErrorTime->setText(PercentText(errors.rel, 5));
+        ShowText(f.e735xErrorTime, PercentText(errors.rel, 5));
     else
-        f.e735xErrorTime->setText(RuFixed(errors.abs, 5) + QStringLiteral(" c"));
+        ShowText(f.e735xErrorTime, RuFixed(errors.abs, 5) + QStringLiteral(" c"));
     f.D1Led->setLit(flagSet(fields, 6));
     f.D2Led->setLit(flagSet(fields, 7));
 }
@@ -512,7 +512,7 @@ void TPage735::ShowCount(double c, const QStringList& fields) {
     TMainForm& f = m_form;
     f.D1LedCount->setLit(flagSet(fields, 6));
     f.D2LedCount->setLit(flagSet(fields, 7));
-    f.e735xCountOut->setText(RuFloat(c));
+    ShowText(f.e735xCountOut, RuFloat(c));
     // The count is complete only once the second detector has fired.
     if (!flagSet(fields, 7)) return;
     MeasureErrors errors;
@@ -523,9 +523,9 @@ void TPage735::ShowCount(double c, const QStringList& fields) {
         errors.rel = 101;
     }
     if (f.cbErr735xCount->currentIndex() == 1)
-        f.eErr735xCount->setText(PercentText(errors.rel, 4));
+        ShowText(f.eErr735xCount, PercentText(errors.rel, 4));
     else
-        f.eErr735xCount->setText(RuFixed(errors.abs, 3));
+        ShowText(f.eErr735xCount, RuFixed(errors.abs, 3));
 }
 
 }  // namespace yukt

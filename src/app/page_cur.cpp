@@ -329,8 +329,8 @@ void TPageCur::ShowReply() {
     // A reply polled before the generator took its present setting says
     // nothing about it: no error is computed against that setting.
     if (!f.Session().ReplyIsOfSetting(f.CommandsTakenAtReply())) {
-        f.e745Cur->setText(RuFloat(std::clamp(current, v.CurMin, v.CurMax)));
-        for (QLineEdit* e : {f.eErrorCur, f.eErrorPar}) e->clear();
+        ShowText(f.e745Cur, RuFloat(std::clamp(current, v.CurMin, v.CurMax)));
+        for (QLineEdit* e : {f.eErrorCur, f.eErrorPar}) ShowText(e, QString());
         return;
     }
     // The protocol gets the value the module measured; the field shows it
@@ -349,15 +349,15 @@ void TPageCur::ShowReply() {
     }
     if (current < v.CurMin) current = v.CurMin;
     if (current > v.CurMax) current = v.CurMax;
-    f.e745Cur->setText(RuFloat(current));
+    ShowText(f.e745Cur, RuFloat(current));
 
     const MeasureErrors curErrors = CalcErrors(v.CurMax - v.CurMin, current, v.RefCurrent);
     const double measuredPar = MapLinear(v.CurMin, v.CurMax, current, v.ParMin, v.ParMax);
     const double referencePar = MapLinear(v.CurMin, v.CurMax, v.RefCurrent, v.ParMin, v.ParMax);
     // The operator may be typing a parameter to set.
-    if (!f.e787xParam->hasFocus()) f.e787xParam->setText(RuFixed(referencePar, 3));
+    if (!f.e787xParam->hasFocus()) ShowText(f.e787xParam, RuFixed(referencePar, 3));
     const MeasureErrors parErrors = CalcErrors(v.ParMax - v.ParMin, measuredPar, referencePar);
-    f.e745CurPar->setText(RuFixed(measuredPar, 3));
+    ShowText(f.e745CurPar, RuFixed(measuredPar, 3));
     ShowErrors(curErrors, parErrors);
 }
 
@@ -365,16 +365,16 @@ void TPageCur::ShowErrors(const MeasureErrors& cur, const MeasureErrors& par) {
     TMainForm& f = m_form;
     switch (f.cbErrorCur->currentIndex()) {
         case 1:
-            f.eErrorCur->setText(PercentText(cur.rel, 3));
-            f.eErrorPar->setText(PercentText(par.rel, 3));
+            ShowText(f.eErrorCur, PercentText(cur.rel, 3));
+            ShowText(f.eErrorPar, PercentText(par.rel, 3));
             break;
         case 2:
-            f.eErrorCur->setText(PercentText(cur.red, 3));
-            f.eErrorPar->setText(PercentText(par.red, 3));
+            ShowText(f.eErrorCur, PercentText(cur.red, 3));
+            ShowText(f.eErrorPar, PercentText(par.red, 3));
             break;
         default:
-            f.eErrorCur->setText(RuFixed(cur.abs, 3) + QStringLiteral(" мА"));
-            f.eErrorPar->setText(RuFixed(par.abs, 3));
+            ShowText(f.eErrorCur, RuFixed(cur.abs, 3) + QStringLiteral(" мА"));
+            ShowText(f.eErrorPar, RuFixed(par.abs, 3));
             break;
     }
 }

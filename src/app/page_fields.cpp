@@ -147,4 +147,8 @@ QString PercentText(double error, int decimals) {
     return RuFixed(error, decimals) + QStringLiteral(" %");
 }
 
+void ShowText(QLineEdit* field, const QString& text) {
+    if (field->text() != text) field->setText(text);
+}
+
 }  // namespace yukt

@@ -72,4 +72,8 @@ inline const QString kNoError = QStringLiteral("     <><>");
 // "<fixed> %" or the marker when the error is above 100.
 QString PercentText(double error, int decimals);
 
+// A reply's value into a field: an unchanged text is left alone (no layout,
+// no repaint), as the page shows every reply of a run.
+void ShowText(QLineEdit* field, const QString& text);
+
 }  // namespace yukt
