@@ -369,7 +369,9 @@ void TVerificationSession::SetReading(PageReading reading) {
 bool TVerificationSession::StartPlanRun(const std::vector<int>& items) {
     const Plan* plan = ThePlan();
     if (Running() || plan == nullptr) return false;
-    RunSetup setup{m_module.kind, m_module.quartzKHz};
+    RunSetup setup;
+    setup.kind = m_module.kind;
+    setup.quartzKHz = m_module.quartzKHz;
     setup.identFirst = m_module.ident.toStdString();
     setup.identSecond = m_module.identSecond.toStdString();
     auto run = std::make_unique<VerificationRun>(*plan, setup, static_cast<ProgressSink*>(this),
@@ -384,8 +386,10 @@ bool TVerificationSession::StartPlanRun(const std::vector<int>& items) {
 
 bool TVerificationSession::StartRun(const Procedure& p) {
     if (Running()) return false;
-    auto run = std::make_unique<VerificationRun>(
-        p, RunSetup{m_module.kind, m_module.quartzKHz}, static_cast<ProgressSink*>(this));
+    RunSetup setup;
+    setup.kind = m_module.kind;
+    setup.quartzKHz = m_module.quartzKHz;
+    auto run = std::make_unique<VerificationRun>(p, setup, static_cast<ProgressSink*>(this));
     return Begin(std::move(run), QString::fromStdString(p.title + " (" + p.doc + ")"), false, {});
 }
 
@@ -510,6 +514,10 @@ void TVerificationSession::AttemptFinished(const PlanItem& item, const Attempt& 
     m_running.erase(std::remove(m_running.begin(), m_running.end(), item.item), m_running.end());
     if (m_runOfPlan) m_attempts.push_back(attempt);
     emit itemChanged(item.item);
+}
+
+void TVerificationSession::EventHandled() {
+    if (m_recorder) m_recorder->EventHandled();
 }
 
 // The items a run never reached are recorded as not measured, so that its

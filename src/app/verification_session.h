@@ -198,6 +198,7 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     void PointFinished(const verify::PointResult& point) override;
     void RunFinished(const verify::RunResult& run) override;
     void AttemptFinished(const verify::PlanItem& item, const verify::Attempt& attempt) override;
+    void EventHandled() override;
     void Asked(const verify::Question& q) override;
     bool Begin(std::unique_ptr<verify::VerificationRun> run, const QString& title, bool ofPlan,
                std::vector<int> items);

@@ -50,7 +50,7 @@ QVariantList ValuesOf(const QSqlQuery& q, const QList<sql::Column>& columns) {
 }
 
 bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& out, QString* error) {
-    for (const QString kind : {kRevisionEntry, kClosureEntry, kPointEntry, kPlanEntry}) {
+    for (const QString& kind : {kRevisionEntry, kClosureEntry, kPointEntry, kPlanEntry}) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (!q.prepare(sql::SelectChainWindow(kind))) {
@@ -132,7 +132,7 @@ bool VerifyChain(QSqlDatabase db, ChainReport& report, QString* error) {
     }
     // Entries written after this moment are left to the next check.
     const qint64 last = head.next() ? head.value(0).toLongLong() : 0;
-    for (const QString kind : {kRevisionEntry, kClosureEntry, kPointEntry, kPlanEntry}) {
+    for (const QString& kind : {kRevisionEntry, kClosureEntry, kPointEntry, kPlanEntry}) {
         QSqlQuery q(db);
         if (!q.exec(sql::SelectUnchained(kind))) {
             *error = q.lastError().text();

@@ -290,6 +290,7 @@ RecordStore::RecordStore() {
 }
 
 RecordStore::~RecordStore() {
+    m_prepared.clear();
     if (m_db.isValid()) {
         m_db.close();
         m_db = QSqlDatabase();
@@ -305,13 +306,38 @@ bool RecordStore::Fail(const QString& what, const QString& detail) {
 }
 
 bool RecordStore::Exec(const QString& text, const QVariantList& binds, const QString& what) {
-    QSqlQuery q(m_db);
     // Schema statements take no values and cannot be prepared on PostgreSQL.
-    if (binds.isEmpty()) return q.exec(text) || Fail(what, q.lastError().text());
-    if (!q.prepare(text)) return Fail(what, q.lastError().text());
-    for (const QVariant& b : binds) q.addBindValue(b);
-    if (!q.exec()) return Fail(what, q.lastError().text());
+    if (binds.isEmpty()) {
+        QSqlQuery q(m_db);
+        return q.exec(text) || Fail(what, q.lastError().text());
+    }
+    QSqlQuery* q = Run(text, binds, what);
+    if (q == nullptr) return false;
+    q->finish();
     return true;
+}
+
+// The statements of every point are prepared once per connection: parsing
+// them anew cost more than writing the point.
+QSqlQuery* RecordStore::Run(const QString& text, const QVariantList& binds, const QString& what) {
+    auto it = m_prepared.find(text);
+    if (it == m_prepared.end()) {
+        QSqlQuery q(m_db);
+        if (!q.prepare(text)) {
+            Fail(what, q.lastError().text());
+            return nullptr;
+        }
+        it = m_prepared.insert(text, q);
+    }
+    QSqlQuery& q = it.value();
+    for (int i = 0; i < binds.size(); ++i) q.bindValue(i, binds[i]);
+    if (!q.exec()) {
+        Fail(what, q.lastError().text());
+        // A lost connection leaves its statements behind: prepare afresh.
+        m_prepared.clear();
+        return nullptr;
+    }
+    return &q;
 }
 
 bool RecordStore::Open(const QString& url, int version) {
@@ -319,6 +345,8 @@ bool RecordStore::Open(const QString& url, int version) {
     const std::optional<DbUrl> parsed = ParseDbUrl(url, &error);
     if (!parsed) return Fail(error, {});
     m_url = url;
+    m_prepared.clear();
+    m_lastLink = {};
     if (!QSqlDatabase::isDriverAvailable(parsed->driver))
         return Fail(QStringLiteral("Нет драйвера базы данных"), parsed->driver);
     m_engine = parsed->driver == "QSQLITE" ? sql::Engine::Sqlite : sql::Engine::Postgres;
@@ -426,18 +454,19 @@ std::optional<RecordStore::Link> RecordStore::NextLink(const QString& kind,
     const std::optional<qint64> seq = NextNumber(sql::kChainCounter);
     if (!seq) return std::nullopt;
     QString prev = kChainStart;
-    if (*seq > 1) {
-        QSqlQuery q(m_db);
-        q.prepare(sql::kHashAt);
-        for (int i = 0; i < 4; ++i) q.addBindValue(*seq - 1);
-        if (!q.exec()) {
-            Fail("Не удалось прочитать цепочку записей", q.lastError().text());
-            return std::nullopt;
-        }
+    if (*seq > 1 && m_lastLink.seq == *seq - 1) {
+        // This connection wrote the link before: no other writer came between.
+        prev = m_lastLink.hash;
+    } else if (*seq > 1) {
+        QSqlQuery* q = Run(sql::kHashAt, {*seq - 1, *seq - 1, *seq - 1, *seq - 1},
+                           "Не удалось прочитать цепочку записей");
+        if (q == nullptr) return std::nullopt;
         // A removed predecessor is reported by the check; recording goes on.
-        if (q.next()) prev = q.value(0).toString();
+        if (q->next()) prev = q->value(0).toString();
+        q->finish();
     }
-    return Link{*seq, prev, ChainHash(prev, kind, columns, values)};
+    m_lastLink = Link{*seq, prev, ChainHash(prev, kind, columns, values)};
+    return m_lastLink;
 }
 
 QVariantList RecordStore::Linked(const QVariantList& row, const Link& link) {
@@ -555,23 +584,29 @@ bool RecordStore::InTransaction(const std::function<bool()>& work) {
     if (!work() || !m_db.commit()) {
         const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
         m_db.rollback();
+        // The links of this transaction were never written.
+        m_lastLink = {};
         return Fail(reason, {});
     }
     return true;
 }
 
 std::optional<qint64> RecordStore::NextNumber(const QString& counter) {
-    if (!Exec(sql::kEnsureCounter, {counter}, "Не удалось создать счётчик") ||
-        !Exec(sql::kBumpCounter, {counter}, "Не удалось увеличить счётчик"))
-        return std::nullopt;
-    QSqlQuery q(m_db);
-    q.prepare(sql::kReadCounter);
-    q.addBindValue(counter);
-    if (!q.exec() || !q.next()) {
-        Fail("Не удалось прочитать счётчик", q.lastError().text());
-        return std::nullopt;
+    // A counter's first use creates it.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QSqlQuery* q = Run(sql::kBumpCounter, {counter}, "Не удалось увеличить счётчик");
+        if (q == nullptr) return std::nullopt;
+        if (q->next()) {
+            const qint64 value = q->value(0).toLongLong();
+            q->finish();
+            return value;
+        }
+        q->finish();
+        if (attempt == 0 && !Exec(sql::kEnsureCounter, {counter}, "Не удалось создать счётчик"))
+            return std::nullopt;
     }
-    return q.value(0).toLongLong();
+    Fail("Не удалось прочитать счётчик", counter);
+    return std::nullopt;
 }
 
 bool RecordStore::InsertRow(const Record& record) {
@@ -616,6 +651,13 @@ bool RecordStore::Begin(Record& record) {
 }
 
 bool RecordStore::AddPoint(qint64 recordId, RecordPoint& p) {
+    QList<RecordPoint> one{p};
+    if (!AddPoints(recordId, one)) return false;
+    p = one.front();
+    return true;
+}
+
+bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
     m_error.clear();
     if (!m_lastSeq.contains(recordId)) {
         QSqlQuery q(m_db);
@@ -626,14 +668,20 @@ bool RecordStore::AddPoint(qint64 recordId, RecordPoint& p) {
         while (q.next()) last = q.value(1).toInt();
         m_lastSeq[recordId] = last;
     }
-    p.seq = m_lastSeq[recordId] + 1;
-    if (!p.measuredAt.isValid()) p.measuredAt = QDateTime::currentDateTimeUtc();
-    const QVariantList row = PointRow(recordId, p);
+    int seq = m_lastSeq[recordId];
     const bool ok = InTransaction([&] {
-        const std::optional<Link> link = NextLink(kPointEntry, sql::PointColumns(), row);
-        return link && Exec(sql::InsertPoint(), Linked(row, *link), "Не удалось записать точку");
+        for (RecordPoint& p : points) {
+            p.seq = ++seq;
+            if (!p.measuredAt.isValid()) p.measuredAt = QDateTime::currentDateTimeUtc();
+            const QVariantList row = PointRow(recordId, p);
+            const std::optional<Link> link = NextLink(kPointEntry, sql::PointColumns(), row);
+            if (!link ||
+                !Exec(sql::InsertPoint(), Linked(row, *link), "Не удалось записать точку"))
+                return false;
+        }
+        return true;
     });
-    if (ok) m_lastSeq[recordId] = p.seq;
+    if (ok) m_lastSeq[recordId] = seq;
     return ok;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -60,6 +61,9 @@ class RecordStore {
     bool Begin(Record& record);
     // Commits one point at once, so a crash loses at most the point in progress.
     bool AddPoint(qint64 recordId, RecordPoint& point);
+    // The points of one event (a series step's channels) in one commit: all
+    // of them or none.
+    bool AddPoints(qint64 recordId, QList<RecordPoint>& points);
     // Ends an open record: a record with a plan by the plan's verdict; else
     // the verdict from its points unless one is given ("прервано" for a
     // stopped run). Validity and certificate number from the settings.
@@ -103,6 +107,8 @@ class RecordStore {
     };
     bool Fail(const QString& what, const QString& detail);
     bool Exec(const QString& text, const QVariantList& binds, const QString& what);
+    // Runs a prepared statement with values; its rows are read, then finished.
+    QSqlQuery* Run(const QString& text, const QVariantList& binds, const QString& what);
     bool InTransaction(const std::function<bool()>& work);
     bool Migrate(int target);
     bool SealExisting();
@@ -126,6 +132,8 @@ class RecordStore {
     QStringList m_spoolNotes;
     QHash<qint64, int> m_lastSeq;
     QHash<qint64, QString> m_flashAfter;
+    QHash<QString, QSqlQuery> m_prepared;
+    Link m_lastLink;  // the latest link this connection wrote
 };
 
 }  // namespace yukt::records

@@ -96,7 +96,11 @@ RunRecorder::RunRecorder(RecordStore& store, qint64 recordId, const QString& uni
                          verify::ProgressSink* next, bool closeAtEnd)
     : m_store(store), m_id(recordId), m_unit(unit), m_next(next), m_closeAtEnd(closeAtEnd) {}
 
-RunRecorder::~RunRecorder() = default;
+// Points still held are written, but a failure now stops nothing.
+RunRecorder::~RunRecorder() {
+    m_stop = nullptr;
+    Commit();
+}
 
 // From here on nothing goes to the database, so that the points reach it in
 // their order once it is back.
@@ -108,7 +112,23 @@ void RunRecorder::Lose() {
     if (m_stop) m_stop();
 }
 
+// The attempts of one event go to the database together, before the run
+// waits for the next: a crash loses at most the event in progress.
+void RunRecorder::Commit() {
+    if (m_pending.isEmpty()) return;
+    if (!m_spool && !m_store.AddPoints(m_id, m_pending)) Lose();
+    if (m_spool)
+        for (const RecordPoint& r : m_pending) m_spool->Keep(r);
+    m_pending.clear();
+}
+
+void RunRecorder::EventHandled() {
+    Commit();
+    if (m_next) m_next->EventHandled();
+}
+
 void RunRecorder::PointStarted(int index, int count, double nominal) {
+    Commit();
     if (m_next) m_next->PointStarted(index, count, nominal);
 }
 
@@ -119,8 +139,10 @@ void RunRecorder::PointFinished(const verify::PointResult& point) {
 
 void RunRecorder::AttemptFinished(const verify::PlanItem& item, const verify::Attempt& attempt) {
     RecordPoint r = ToRecordPoint(item, attempt);
-    if (!m_spool && !m_store.AddPoint(m_id, r)) Lose();
-    if (m_spool) m_spool->Keep(r);
+    if (m_spool)
+        m_spool->Keep(r);
+    else
+        m_pending << r;
     if (attempt.result == verify::PointVerdict::NotMeasured)
         m_whyNot[item.item] = r.reason;
     else
@@ -129,10 +151,12 @@ void RunRecorder::AttemptFinished(const verify::PlanItem& item, const verify::At
 }
 
 void RunRecorder::Asked(const verify::Question& q) {
+    Commit();
     if (m_next) m_next->Asked(q);
 }
 
 void RunRecorder::RunFinished(const verify::RunResult& run) {
+    Commit();
     if (!m_closeAtEnd && !m_spool) {
         if (m_next) m_next->RunFinished(run);
         return;

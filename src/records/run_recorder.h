@@ -1,5 +1,5 @@
-// Records an automatic verification run as it goes: every finished point is
-// committed at once, and the end of the run closes the record with the
+// Records an automatic verification run as it goes: the points of each
+// event the run handles are committed before it waits for the next, and the end of the run closes the record with the
 // run's verdict. Passes every call on to the next sink (the display).
 // Should the database fail to take a point or the end, the record goes on in
 // the local spool, the run is asked to stop and ends "прервано".
@@ -36,8 +36,9 @@ class RunRecorder : public verify::ProgressSink {
     void PointStarted(int index, int count, double nominal) override;
     void PointFinished(const verify::PointResult& point) override;
     void RunFinished(const verify::RunResult& run) override;
-    // Every attempt is committed as it ends.
+    // Attempts are committed when the event that ended them is handled.
     void AttemptFinished(const verify::PlanItem& item, const verify::Attempt& attempt) override;
+    void EventHandled() override;
     void Asked(const verify::Question& q) override;
     // The plan, so that the reasons of the verdict name items never attempted.
     void SetPlan(const verify::Plan& plan) { m_plan = plan; }
@@ -48,6 +49,7 @@ class RunRecorder : public verify::ProgressSink {
 
   private:
     void Lose();
+    void Commit();
 
     RecordStore& m_store;
     qint64 m_id;
@@ -57,6 +59,7 @@ class RunRecorder : public verify::ProgressSink {
     QString m_error;
     verify::Plan m_plan;
     QMap<int, QString> m_whyNot;  // item -> why its latest attempt was not measured
+    QList<RecordPoint> m_pending;  // attempts of the event under way
     std::unique_ptr<PointSpool> m_spool;
     std::function<void()> m_stop;
 };

@@ -214,8 +214,8 @@ const char* const kEnsureCounter =
     "INSERT INTO counters (name, value) VALUES (?, 0) ON CONFLICT (name) DO NOTHING";
 // The row lock taken by this update orders concurrent writers, so two
 // workstations never read the same number.
-const char* const kBumpCounter = "UPDATE counters SET value = value + 1 WHERE name = ?";
-const char* const kReadCounter = "SELECT value FROM counters WHERE name = ?";
+const char* const kBumpCounter =
+    "UPDATE counters SET value = value + 1 WHERE name = ? RETURNING value";
 
 const char* const kInsertRecordId = "INSERT INTO record_ids (id, created_utc) VALUES (?, ?)";
 

@@ -30,7 +30,6 @@ extern const char* const kWriteVersion;
 
 extern const char* const kEnsureCounter;
 extern const char* const kBumpCounter;
-extern const char* const kReadCounter;
 
 extern const char* const kInsertRecordId;
 // Both bind their columns in order, then chain_seq, chain_prev, chain_hash.

@@ -94,6 +94,10 @@ class ProgressSink {
     virtual void Asked(const Question&) {}
     // An attempt at a plan item is over (every kind of item).
     virtual void AttemptFinished(const PlanItem&, const Attempt&) {}
+    // The run has reported all that one event (a reply, a tick, an answer,
+    // the start or a stop) brought, and waits: the attempts of that event
+    // (a series step's channels) may be stored as one.
+    virtual void EventHandled() {}
 };
 
 }  // namespace yukt::verify

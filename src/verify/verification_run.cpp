@@ -129,6 +129,7 @@ std::optional<Question> VerificationRun::PendingQuestion() const {
 }
 
 Actions VerificationRun::Start(double now) {
+    const EventScope scope{m_sink};
     if (m_phase != Phase::Idle) return {};
     if (!m_notApplicable.empty()) {
         PointResult p;
@@ -187,6 +188,7 @@ Actions VerificationRun::NextStep(double now) {
 
 Actions VerificationRun::Answer(yukt::verify::Answer answer, const std::string& remark,
                                 double now) {
+    const EventScope scope{m_sink};
     if (m_phase != Phase::Ask) return {};
     const Step& s = m_steps[m_step];
     if (s.type == Step::Manual) {
@@ -278,6 +280,7 @@ Actions VerificationRun::Poll(double now) {
 }
 
 Actions VerificationRun::Reply(const std::string& line, double now) {
+    const EventScope scope{m_sink};
     const std::vector<std::string> words = ReplyWords(line);
     if (m_phase == Phase::Confirm && IsReplyOf(words, m_generator)) {
         if (const auto code = ReplyErrorCode(words))
@@ -346,6 +349,7 @@ void VerificationRun::Read(Channel& c, const std::vector<std::string>& words) {
 }
 
 Actions VerificationRun::Tick(double now) {
+    const EventScope scope{m_sink};
     Actions a;
     switch (m_phase) {
         case Phase::Confirm:
@@ -383,6 +387,7 @@ Actions VerificationRun::Tick(double now) {
 }
 
 Actions VerificationRun::Stop(double now) {
+    const EventScope scope{m_sink};
     (void)now;
     if (m_phase == Phase::Done) return {};
     if (m_phase == Phase::Confirm || m_phase == Phase::Delay || m_phase == Phase::Read) {

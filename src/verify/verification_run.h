@@ -31,7 +31,7 @@ struct RunSetup {
     double quartzKHz = 0;  // quartz of the calibrator's 788t
     // Identification texts as read (empty: not read; the software check is
     // then not done).
-    std::string identFirst, identSecond;
+    std::string identFirst{}, identSecond{};
     double moduleQuartzKHz = 0;  // of a frequency input; 0: the generator's
 };
 
@@ -90,6 +90,13 @@ class VerificationRun {
         bool settled = false;
     };
 
+    // Tells the sink, as an entry point returns, that the event is handled.
+    struct EventScope {
+        ProgressSink* sink;
+        ~EventScope() {
+            if (sink) sink->EventHandled();
+        }
+    };
     void BuildSteps(const std::vector<int>& items);
     Actions NextStep(double now);
     Actions BeginPoint(double now);

@@ -83,7 +83,9 @@ TEST(Procedure, EachMistakeNamesFileLineAndKey) {
         EXPECT_FALSE(ParseProcedure(c.text, "bad.toml", e));
         EXPECT_EQ(e.file, "bad.toml");
         EXPECT_EQ(e.line, c.line) << e.Text();
-        if (*c.key) EXPECT_EQ(e.key, c.key) << e.Text();
+        if (*c.key) {
+            EXPECT_EQ(e.key, c.key) << e.Text();
+        }
         EXPECT_FALSE(e.message.empty());
     }
 }
@@ -103,7 +105,9 @@ TEST(Procedure, PointsOutsideTheGeneratorsRangeAreRefused) {
     for (const auto& [text, good] : cases) {
         ProcedureError e;
         EXPECT_EQ(static_cast<bool>(ParseProcedure(text, "p.toml", e)), good) << e.Text();
-        if (!good) EXPECT_EQ(e.key, "points");
+        if (!good) {
+            EXPECT_EQ(e.key, "points");
+        }
     }
 }
 
