@@ -233,6 +233,15 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
     state.counters["page_shows_per_s"] = pageShows / wall;
     state.counters["points"] = window->Points->rowCount();
     state.SetLabel(window->Banner->text().toStdString());
+    // A run that did not pass says which rows did not.
+    for (int row = 0; row < window->Points->rowCount(); ++row) {
+        const QString result = window->Points->item(row, window->Points->columnCount() - 1)->text();
+        if (result == QStringLiteral("годна")) continue;
+        QStringList cells;
+        for (int c = 0; c < window->Points->columnCount(); ++c)
+            cells << window->Points->item(row, c)->text();
+        std::fprintf(stderr, "%s\n", cells.join(" | ").toLocal8Bit().constData());
+    }
 }
 void Cases(benchmark::internal::Benchmark* b) {
     b->Iterations(1)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kSecond);

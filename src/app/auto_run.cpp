@@ -50,7 +50,9 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
     });
     connect(&session, &TVerificationSession::pointFinished, this,
             [this](const PointResult& p, Quantity q) {
-                m_window->AddPoint(p, q);
+                const VerificationRun* run = m_session.Run();
+                m_window->AddPoint(p, q,
+                                   run ? SpanOf(run->ThePlan(), p.operation) : std::nullopt);
             });
     connect(&session, &TVerificationSession::itemChanged, this, &TAutoRun::ItemChanged);
     connect(&session, &TVerificationSession::planChanged, this, &TAutoRun::ShowPlan);

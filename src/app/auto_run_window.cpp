@@ -131,7 +131,8 @@ void TAutoRunWindow::Begin(const QString& title) {
     m_ended = false;
 }
 
-void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q) {
+void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q,
+                              const std::optional<ErrorSpan>& span) {
     const int row = Points->rowCount();
     Points->insertRow(row);
     const QStringList cells = PointCells(p, q);
@@ -141,7 +142,7 @@ void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q) {
         if (p.result == PointVerdict::Fail) item->setForeground(Qt::red);
         Points->setItem(row, c, item);
     }
-    Chart->AddPoint(p, q);
+    Chart->AddPoint(p, q, span);
     // The points of a series step come together: the table scrolls once for
     // them. Scrolling lays out every row sized to its contents at once, so a
     // scroll per point would lay out the whole table once per channel.

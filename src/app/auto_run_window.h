@@ -11,6 +11,9 @@
 
 #include <QDialog>
 
+#include <optional>
+
+#include "verify/plan.h"
 #include "verify/point_result.h"
 #include "verify/point_table.h"
 
@@ -29,7 +32,9 @@ class TAutoRunWindow : public QDialog {
   public:
     explicit TAutoRunWindow(QWidget* parent);
     void Begin(const QString& title);
-    void AddPoint(const verify::PointResult& p, verify::Quantity q);
+    // `span`: what the points of p's operation span, to frame the chart.
+    void AddPoint(const verify::PointResult& p, verify::Quantity q,
+                  const std::optional<verify::ErrorSpan>& span = std::nullopt);
     void SetProgress(int percent);
     void End(verify::RunVerdict v, const QString& moduleVerdict);
     bool Ended() const { return m_ended; }

@@ -62,7 +62,7 @@ int TErrorChart::PointsOf(int channel) const {
     return m_channels.contains(channel) ? m_channels[channel]->count() : 0;
 }
 
-void TErrorChart::AddPoint(const PointResult& p, Quantity q) {
+void TErrorChart::AddPoint(const PointResult& p, Quantity q, const std::optional<ErrorSpan>& span) {
     if (p.result == PointVerdict::NotMeasured) return;
     const QString op = QString::fromStdString(p.operation + p.procedure);
     if (op != m_operation) {
@@ -74,6 +74,10 @@ void TErrorChart::AddPoint(const PointResult& p, Quantity q) {
                           (p.errorKind == ErrorKind::Rel || p.errorKind == ErrorKind::Reduced
                                ? QStringLiteral("%")
                                : QString::fromUtf8(QuantityUnit(q))));
+        if (span) {
+            Fit(span->nominalMin, span->limitMax);
+            Fit(span->nominalMax, span->limitMax);
+        }
     }
     QLineSeries* s = m_channels.value(p.channelNo);
     if (s == nullptr) {

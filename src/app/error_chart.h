@@ -6,6 +6,9 @@
 #include <QChartView>
 #include <QMap>
 
+#include <optional>
+
+#include "verify/plan.h"
 #include "verify/point_result.h"
 #include "verify/point_table.h"
 
@@ -19,8 +22,11 @@ class TErrorChart : public QChartView {
   public:
     explicit TErrorChart(QWidget* parent = nullptr);
     void Clear();
-    // A measured point (unmeasured ones are not drawn).
-    void AddPoint(const verify::PointResult& p, verify::Quantity q);
+    // A measured point (unmeasured ones are not drawn). `span`, when known,
+    // frames the axes for the whole operation at its first point, so that
+    // they are not laid out again as its points arrive.
+    void AddPoint(const verify::PointResult& p, verify::Quantity q,
+                  const std::optional<verify::ErrorSpan>& span = std::nullopt);
     // Channels drawn, and the points of one of them.
     int Channels() const { return m_channels.size(); }
     int PointsOf(int channel) const;

@@ -83,6 +83,19 @@ Plan FilterChannels(const Plan& plan, const std::vector<int>& channels) {
     return out;
 }
 
+std::optional<ErrorSpan> SpanOf(const Plan& plan, const std::string& operation) {
+    std::optional<ErrorSpan> span;
+    for (const PlanItem& it : plan.items) {
+        if (it.kind != OperationKind::Error || it.operation != operation) continue;
+        const double limit = PermittedError(it.tolerance, it.nominal);
+        if (!span) span = ErrorSpan{it.nominal, it.nominal, limit};
+        span->nominalMin = std::min(span->nominalMin, it.nominal);
+        span->nominalMax = std::max(span->nominalMax, it.nominal);
+        span->limitMax = std::max(span->limitMax, limit);
+    }
+    return span;
+}
+
 double RoundToResolution(double value, double resolution) {
     if (!(resolution > 0) || !std::isfinite(value)) return value;
     // In steps of the resolution; noise far below a step (0.2000000000000002

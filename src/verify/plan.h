@@ -52,6 +52,13 @@ std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, 
 // `--channels`); operations on the module are kept.
 Plan FilterChannels(const Plan& plan, const std::vector<int>& channels);
 
+// What the points of one error operation span: their nominal values and
+// their largest permitted error (a chart is framed once for all of them).
+struct ErrorSpan {
+    double nominalMin = 0, nominalMax = 0, limitMax = 0;
+};
+std::optional<ErrorSpan> SpanOf(const Plan& plan, const std::string& operation);
+
 // One measurement (or answer) for a plan item. A later attempt at the same
 // item supersedes the earlier one; both stay in the history.
 struct Attempt {

@@ -188,6 +188,8 @@ double PollPeriod(Quantity q) {
     }
 }
 
+bool MeasuredSinceLastRead(Quantity q) { return q == Quantity::Frequency || q == Quantity::Period; }
+
 std::optional<ReplyRoute> ModulePoll(int kind) {
     // A generator under test answers for itself, not through the meter.
     if (kind == kKind787x) return CurrentGenerator(kind);

@@ -69,6 +69,10 @@ double ModuleResolution(Quantity q, int kind, double value, double quartzKHz);
 // count. Polling faster only loads the line. A current input answers a
 // fresh conversion to each poll (0: poll again as soon as the reply is in).
 double PollPeriod(Quantity q);
+// The module measures the quantity over the time since it was last read
+// (edges counted between two reads), so the first read after a pause
+// spans what came before it.
+bool MeasuredSinceLastRead(Quantity q);
 // The poll that shows a module of this kind is alive (its first channel).
 std::optional<ReplyRoute> ModulePoll(int kind);
 

@@ -336,7 +336,12 @@ double VerificationRun::Band(const Channel& c) const {
 void VerificationRun::Read(Channel& c, const std::vector<std::string>& words) {
     const PlanItem& it = Item(c.index);
     const std::optional<double> v = Reading(it.quantity, c.route, words);
-    if (!v || c.settled) return;
+    if (c.settled) return;
+    if (!c.opened) {
+        c.opened = true;
+        return;
+    }
+    if (!v) return;
     const Settling& s = it.settling;
     c.window.push_back(*v);
     // Only the readings the point can use are kept, however long it waits.
@@ -358,7 +363,11 @@ Actions VerificationRun::Tick(double now) {
         case Phase::Delay:
             if (now < m_deadline) break;
             m_phase = Phase::Read;
-            for (Channel& c : m_read) c.window.clear(), c.settled = false;
+            for (Channel& c : m_read) {
+                c.window.clear();
+                c.settled = false;
+                c.opened = !MeasuredSinceLastRead(Item(c.index).quantity);
+            }
             m_deadline = now + Item(m_read.front().index).settling.timeoutS;
             m_nextPoll = now;
             return Poll(now);

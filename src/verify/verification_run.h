@@ -88,6 +88,10 @@ class VerificationRun {
         ReplyRoute route;
         std::vector<double> window;  // the latest readings only
         bool settled = false;
+        // The first reply after the delay, for a quantity measured since the
+        // last read, spans the change of the reference: it only opens the
+        // module's measuring window and is no reading.
+        bool opened = true;
     };
 
     // Tells the sink, as an entry point returns, that the event is handled.

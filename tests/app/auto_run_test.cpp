@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QValueAxis>
 #include <QTableWidget>
 #include <clocale>
 
@@ -259,6 +260,9 @@ void AutoRunTest::screenshot() {
     QTest::mouseClick(w->StopBtn, Qt::LeftButton);
     QTest::mouseClick(w->ModuleBtn, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([w] { return w->Chart->PointsOf(16) >= 2; }, 60000));
+    // The chart is framed for the whole operation from its first point on.
+    const auto* x = qobject_cast<QValueAxis*>(w->Chart->chart()->axes(Qt::Horizontal).value(0));
+    QVERIFY(x != nullptr && x->min() <= 4 && x->max() >= 20);
     QVERIFY(w->grab().save(dir + "/run_window_mid.png"));
     QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 60000));
     QCOMPARE(w->Banner->text(), QStringLiteral("НЕ ГОДЕН"));

@@ -222,16 +222,19 @@ TEST(RunSteps, ReadingsOneTimerCountApartSettleAndAPointKeepsOnlyItsWindow) {
     VerificationRun run(plan, {6, 7374.6075308, "", "", 7374.2978}, &sink);
     run.Start(0);
     run.Reply("788t 1 0 1000 0", 0);
+    // The first read after the delay counted edges from before the change of
+    // the reference; within one step of its neighbour, it must not be used.
+    run.Reply("735x 2 0 0 0 0 0 0 0 0 0 989.1", 1);
     for (int i = 0; i < 3; ++i) run.Reply("735x 2 0 0 0 0 0 0 0 0 0 " + FloatToStr(i % 2 ? 990.1044 : 989.573), 1);
     ASSERT_EQ(sink.points.size(), 1u);
-    EXPECT_EQ(sink.points[0].readings.size(), 3u);
+    EXPECT_EQ(sink.points[0].readings, (std::vector<double>{989.573, 990.1044, 989.573}));
 
     // Readings that never agree: the point ends unmeasured with no more
     // readings than it could have used.
     VerificationRun drifting(plan, {6, 7374.6075308, "", "", 7374.2978}, &sink);
     drifting.Start(0);
     drifting.Reply("788t 1 0 1000 0", 0);
-    for (int i = 0; i < 2000; ++i) drifting.Reply("735x 2 0 0 0 0 0 0 0 0 0 " + FloatToStr(990 + (i % 2) * 10), 1);
+    for (int i = 0; i < 2001; ++i) drifting.Reply("735x 2 0 0 0 0 0 0 0 0 0 " + FloatToStr(990 + (i % 2) * 10), 1);
     drifting.Tick(21);
     EXPECT_EQ(sink.points.back().result, PointVerdict::NotMeasured);
     EXPECT_LE(sink.points.back().readings.size(), 6u);
