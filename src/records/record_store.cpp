@@ -453,19 +453,25 @@ std::optional<RecordStore::Link> RecordStore::NextLink(const QString& kind,
                                                        const QVariantList& values) {
     const std::optional<qint64> seq = NextNumber(sql::kChainCounter);
     if (!seq) return std::nullopt;
+    return LinkAt(*seq, kind, columns, values);
+}
+
+std::optional<RecordStore::Link> RecordStore::LinkAt(qint64 seq, const QString& kind,
+                                                     const QList<sql::Column>& columns,
+                                                     const QVariantList& values) {
     QString prev = kChainStart;
-    if (*seq > 1 && m_lastLink.seq == *seq - 1) {
+    if (seq > 1 && m_lastLink.seq == seq - 1) {
         // This connection wrote the link before: no other writer came between.
         prev = m_lastLink.hash;
-    } else if (*seq > 1) {
-        QSqlQuery* q = Run(sql::kHashAt, {*seq - 1, *seq - 1, *seq - 1, *seq - 1},
+    } else if (seq > 1) {
+        QSqlQuery* q = Run(sql::kHashAt, {seq - 1, seq - 1, seq - 1, seq - 1},
                            "Не удалось прочитать цепочку записей");
         if (q == nullptr) return std::nullopt;
         // A removed predecessor is reported by the check; recording goes on.
         if (q->next()) prev = q->value(0).toString();
         q->finish();
     }
-    m_lastLink = Link{*seq, prev, ChainHash(prev, kind, columns, values)};
+    m_lastLink = Link{seq, prev, ChainHash(prev, kind, columns, values)};
     return m_lastLink;
 }
 
@@ -591,10 +597,10 @@ bool RecordStore::InTransaction(const std::function<bool()>& work) {
     return true;
 }
 
-std::optional<qint64> RecordStore::NextNumber(const QString& counter) {
+std::optional<qint64> RecordStore::NextNumber(const QString& counter, qint64 count) {
     // A counter's first use creates it.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        QSqlQuery* q = Run(sql::kBumpCounter, {counter}, "Не удалось увеличить счётчик");
+        QSqlQuery* q = Run(sql::kBumpCounter, {count, counter}, "Не удалось увеличить счётчик");
         if (q == nullptr) return std::nullopt;
         if (q->next()) {
             const qint64 value = q->value(0).toLongLong();
@@ -659,6 +665,7 @@ bool RecordStore::AddPoint(qint64 recordId, RecordPoint& p) {
 
 bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
     m_error.clear();
+    if (points.isEmpty()) return true;
     if (!m_lastSeq.contains(recordId)) {
         QSqlQuery q(m_db);
         q.prepare(sql::SelectPoints());
@@ -670,11 +677,16 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
     }
     int seq = m_lastSeq[recordId];
     const bool ok = InTransaction([&] {
+        // The chain's numbers for all of them at once.
+        const std::optional<qint64> last = NextNumber(sql::kChainCounter, points.size());
+        if (!last) return false;
+        qint64 chainSeq = *last - points.size();
         for (RecordPoint& p : points) {
             p.seq = ++seq;
             if (!p.measuredAt.isValid()) p.measuredAt = QDateTime::currentDateTimeUtc();
             const QVariantList row = PointRow(recordId, p);
-            const std::optional<Link> link = NextLink(kPointEntry, sql::PointColumns(), row);
+            const std::optional<Link> link =
+                LinkAt(++chainSeq, kPointEntry, sql::PointColumns(), row);
             if (!link ||
                 !Exec(sql::InsertPoint(), Linked(row, *link), "Не удалось записать точку"))
                 return false;

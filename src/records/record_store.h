@@ -113,11 +113,15 @@ class RecordStore {
     bool Migrate(int target);
     bool SealExisting();
     bool InterruptLeftOpen();
-    std::optional<qint64> NextNumber(const QString& counter);
+    // Takes `count` numbers of the counter; the last of them.
+    std::optional<qint64> NextNumber(const QString& counter, qint64 count = 1);
     // The next link of the chain; inside a transaction, whose counter lock
     // keeps the chain in one order across workstations.
     std::optional<Link> NextLink(const QString& kind, const QList<sql::Column>& columns,
                                  const QVariantList& values);
+    // The link numbered `seq` (taken from the chain's counter).
+    std::optional<Link> LinkAt(qint64 seq, const QString& kind, const QList<sql::Column>& columns,
+                               const QVariantList& values);
     static QVariantList Linked(const QVariantList& row, const Link& link);
     bool InsertRow(const Record& record);
     bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()

@@ -215,7 +215,7 @@ const char* const kEnsureCounter =
 // The row lock taken by this update orders concurrent writers, so two
 // workstations never read the same number.
 const char* const kBumpCounter =
-    "UPDATE counters SET value = value + 1 WHERE name = ? RETURNING value";
+    "UPDATE counters SET value = value + ? WHERE name = ? RETURNING value";
 
 const char* const kInsertRecordId = "INSERT INTO record_ids (id, created_utc) VALUES (?, ?)";
 
