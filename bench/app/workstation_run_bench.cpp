@@ -20,6 +20,7 @@
 //   bench_share           the yukt-bench process
 //   commands_per_s        commands the window queued on the instrument
 //   page_shows_per_s      replies the page displayed
+//   repaints_per_s        windows drawn again (each a pass over what changed)
 //   points                rows of the run window's table
 // The label is the run's verdict. CPU time on a shared virtual machine
 // varies with what else runs on its host: compare figures taken side by
@@ -115,6 +116,18 @@ void RunEventsUntil(Sender* sender, Signal done, int ms) {
     limit.start(ms);
     loop.exec();
 }
+
+// Counts the times a top-level window is drawn again.
+class RepaintCounter : public QObject {
+  public:
+    int count = 0;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::UpdateRequest && o->isWidgetType() &&
+            static_cast<QWidget*>(o)->isWindow())
+            ++count;
+        return false;
+    }
+};
 
 void Pause(int ms) {
     QEventLoop loop;
@@ -212,8 +225,11 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
     int pageShows = 0;
     const QMetaObject::Connection counting =
         QObject::connect(&form, &TMainForm::replyShown, &form, [&pageShows] { ++pageShows; });
+    RepaintCounter repaints;
+    qApp->installEventFilter(&repaints);
     for (auto _ : state) {
         pageShows = 0;
+        repaints.count = 0;
         before = Sample::Take(bench.Pid(), form);
         QTest::mouseClick(window->ModuleBtn, Qt::LeftButton);
         if (run->Running())
@@ -221,6 +237,7 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
         after = Sample::Take(bench.Pid(), form);
     }
     QObject::disconnect(counting);
+    qApp->removeEventFilter(&repaints);
     if (run->Running()) return state.SkipWithError("the run did not end in 120 s");
     const double wall = after.wall - before.wall;
     state.counters["wall_s"] = wall;
@@ -231,6 +248,7 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
     state.counters["bench_share"] = (after.bench - before.bench) / wall;
     state.counters["commands_per_s"] = double(after.commands - before.commands) / wall;
     state.counters["page_shows_per_s"] = pageShows / wall;
+    state.counters["repaints_per_s"] = repaints.count / wall;
     state.counters["points"] = window->Points->rowCount();
     state.SetLabel(window->Banner->text().toStdString());
     // A run that did not pass says which rows did not.

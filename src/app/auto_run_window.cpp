@@ -74,6 +74,9 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     QHeaderView* header = Points->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(kResultColumn, QHeaderView::Stretch);
+    // Widths from the rows in view: every row of a run is written alike, and
+    // measuring them all at each step costs a run the square of its points.
+    header->setResizeContentsPrecision(0);
     Points->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Banner = new QLabel(this);
     Banner->setObjectName("AutoRunBanner");

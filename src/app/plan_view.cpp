@@ -88,9 +88,12 @@ void TPlanView::SetState(QTreeWidgetItem* row, const std::vector<int>& items,
             again.push_back(item);
     }
     const ItemState s = GroupState(states);
-    row->setText(kStateColumn, ItemStateText(s));
+    // Each change lays the view out again: rows whose state stays are left.
+    const QString text = ItemStateText(s);
     const QBrush colour = s == ItemState::Fail ? QBrush(Qt::red) : QBrush();
-    for (int c = 0; c < kButtonColumn; ++c) row->setForeground(c, colour);
+    if (row->text(kStateColumn) != text) row->setText(kStateColumn, text);
+    for (int c = 0; c < kButtonColumn; ++c)
+        if (row->foreground(c) != colour) row->setForeground(c, colour);
     QWidget* old = itemWidget(row, kButtonColumn);
     if (again.empty() || s == ItemState::Running) {
         if (old) removeItemWidget(row, kButtonColumn);
