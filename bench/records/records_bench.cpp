@@ -45,11 +45,14 @@ void PointCommit(benchmark::State& state) {
     Record r = test::SampleRecord();
     store.Begin(r);
     std::vector<double> micros;
+    // range(1) points in one commit: 1 as "В протокол", 16 as a series step.
+    const int perCommit = static_cast<int>(state.range(1));
     for (auto _ : state) {
-        RecordPoint p = test::SamplePoint(12, 12.01);
+        QList<RecordPoint> points;
+        for (int i = 0; i < perCommit; ++i) points << test::SamplePoint(12, 12.01);
         QElapsedTimer t;
         t.start();
-        if (!store.AddPoint(r.id, p)) return state.SkipWithError("AddPoint failed");
+        if (!store.AddPoints(r.id, points)) return state.SkipWithError("AddPoints failed");
         const double s = t.nsecsElapsed() / 1e9;
         micros.push_back(s * 1e6);
         state.SetIterationTime(s);
@@ -58,8 +61,11 @@ void PointCommit(benchmark::State& state) {
     state.counters["median_us"] = micros[micros.size() / 2];
 }
 BENCHMARK(PointCommit)
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgNames({"postgresql", "points"})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({0, 16})
+    ->Args({1, 16})
     ->Iterations(1000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
