@@ -135,6 +135,7 @@ class VerificationRun {
     Phase m_phase = Phase::Idle;
     double m_deadline = 0;
     double m_nextPoll = 0;
+    double m_lastPoll = -1e9;  // when the last round of polls went out
     ReplyRoute m_generator;        // the generator's reply confirming a set
     std::vector<Channel> m_read;   // the channels of the point under way
     std::vector<std::string> m_polls;  // their poll commands, once each
