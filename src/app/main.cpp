@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSemaphore>
 #include <QThread>
+#include <QThreadPool>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "common/program_version.h"
 #include "link/trace_log.h"
 #include "records/db_credentials.h"
+#include "records/program_ident.h"
 
 int main(int argc, char* argv[]) {
     std::signal(SIGPIPE, SIG_IGN);  // a trace reader that goes away is a write error, not death
@@ -89,5 +91,9 @@ int main(int argc, char* argv[]) {
     yukt::TMainForm form(options, services);
     dialogs.SetParent(&form);
     form.show();
+    // Every record names the program by its checksum: reading the whole file
+    // is done now, beside the operator's first steps, and not when the
+    // first verification begins (the pool waits for it at exit).
+    QThreadPool::globalInstance()->start([] { yukt::records::RunningProgram(); });
     return app.exec();
 }
