@@ -30,20 +30,30 @@ TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
 }
 
 void TErrorChart::Clear() {
-    chart()->removeAllSeries();
-    for (QAbstractAxis* a : chart()->axes()) chart()->removeAxis(a);
+    // The axes and the band stay: making them anew lays the whole chart out.
+    for (QLineSeries* s : std::as_const(m_channels)) {
+        chart()->removeSeries(s);
+        delete s;
+    }
     m_channels.clear();
-    m_x = new QValueAxis(this);
-    m_y = new QValueAxis(this);
-    m_x->setLabelFormat("%.4g");
-    m_y->setLabelFormat("%.3g");
-    chart()->addAxis(m_x, Qt::AlignBottom);
-    chart()->addAxis(m_y, Qt::AlignLeft);
-    QPen band(Qt::red);
-    band.setStyle(Qt::DashLine);
-    m_upper = NewSeries(QStringLiteral("допуск"), band);
-    m_lower = NewSeries(QString(), band);
-    chart()->legend()->markers(m_lower).value(0)->setVisible(false);
+    if (m_x == nullptr) {
+        m_x = new QValueAxis(this);
+        m_y = new QValueAxis(this);
+        m_x->setLabelFormat("%.4g");
+        m_y->setLabelFormat("%.3g");
+        chart()->addAxis(m_x, Qt::AlignBottom);
+        chart()->addAxis(m_y, Qt::AlignLeft);
+        QPen band(Qt::red);
+        band.setStyle(Qt::DashLine);
+        m_upper = NewSeries(QStringLiteral("допуск"), band);
+        m_lower = NewSeries(QString(), band);
+        chart()->legend()->markers(m_lower).value(0)->setVisible(false);
+    }
+    m_upper->clear();
+    m_lower->clear();
+    m_x->setTitleText(QString());
+    m_y->setTitleText(QString());
+    chart()->setTitle(QString());
     m_empty = true;
     m_operation.clear();
 }
@@ -111,7 +121,9 @@ void TErrorChart::Fit(double x, double y) {
     // their round range while it still holds the point.
     if (!first && x >= m_x->min() && x <= m_x->max() && y <= m_y->max()) return;
     const double margin = m_xMax > m_xMin ? (m_xMax - m_xMin) * 0.05 : 1;
-    m_x->setRange(m_xMin - margin, m_xMax + margin);
+    // Nominal values of one sign keep their axis on that side of zero.
+    const double low = m_xMin >= 0 ? std::max(0.0, m_xMin - margin) : m_xMin - margin;
+    m_x->setRange(low, m_xMax + margin);
     const double y0 = m_yMax > 0 ? m_yMax * 1.2 : 1;
     m_y->setRange(-y0, y0);
     // Round ticks (4, 8, 12 mA), as the protocol's chart has them.

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QLineSeries>
 #include <QValueAxis>
 #include <QTableWidget>
 #include <clocale>
@@ -70,6 +71,7 @@ class AutoRunTest : public QObject {
     void frequencyPageAfterTheRunComputesNoError();
     void closingTheWindowMidRunStops();
     void screenshot();
+    void chartStartsAfreshForEachOperation();
     void fitOnARussianLaboratoryComputer();
 };
 
@@ -274,6 +276,38 @@ void AutoRunTest::screenshot() {
     QTest::qWait(50);  // the verdict line's layout
     QVERIFY(w->grab().save(dir + "/run_window_end.png"));
     QVERIFY(f.grab().save(dir + "/page_after_run.png"));
+}
+
+// A point of another operation clears the channels and the band of the
+// last one; the axes are kept and framed for the new one.
+void AutoRunTest::chartStartsAfreshForEachOperation() {
+    TErrorChart chart;
+    chart.resize(600, 300);
+    auto point = [](const char* op, int channel, double nominal, double error) {
+        verify::PointResult p;
+        p.operation = op;
+        p.procedure = op;
+        p.channelNo = channel;
+        p.nominal = p.reference = nominal;
+        p.error = error;
+        p.limit = 0.2;
+        p.errorKind = verify::ErrorKind::Reduced;
+        p.result = verify::PointVerdict::Pass;
+        return p;
+    };
+    for (int channel : {1, 2}) chart.AddPoint(point("7.4", channel, 4, 0.01), verify::Quantity::Current);
+    chart.AddPoint(point("7.5", 1, 1000, -0.001), verify::Quantity::Frequency,
+                   verify::ErrorSpan{35, 3500, 0.01});
+    QCOMPARE(chart.Channels(), 1);
+    QCOMPARE(chart.PointsOf(1), 1);
+    QCOMPARE(chart.chart()->title(), QStringLiteral("7.5"));
+    const auto* x = qobject_cast<QValueAxis*>(chart.chart()->axes(Qt::Horizontal).value(0));
+    QVERIFY(x != nullptr && x->min() == 0 && x->max() >= 3500);
+    QCOMPARE(x->titleText(), QStringLiteral("задано, Гц"));
+    int bandPoints = 0;
+    for (QAbstractSeries* s : chart.chart()->series())
+        if (s->name() == QStringLiteral("допуск")) bandPoints = static_cast<QLineSeries*>(s)->count();
+    QCOMPARE(bandPoints, 1);
 }
 
 // The replies' "." meets a process locale whose decimal mark is a comma;
