@@ -400,8 +400,8 @@ void TPage735::ShowDividerResult(const QStringList& fields) {
         return;
     }
     if (count < 0) {
-        ShowText(f.eCountDelOut, QStringLiteral("Счет=") +
-                                QString::number(-static_cast<qint64>(count)));
+        ShowText(f.eCountDelOut,
+                 QStringLiteral("Счет=") + QString::number(-static_cast<qint64>(count)));
         return;
     }
     ShowText(f.eCountDelOut, QString::number(count));

@@ -150,6 +150,8 @@ void RunRecorder::AttemptFinished(const verify::PlanItem& item, const verify::At
     if (m_next) m_next->AttemptFinished(item, attempt);
 }
 
+// The display may wait for the operator's answer within this very call, so
+// what the run measured so far goes to the database first.
 void RunRecorder::Asked(const verify::Question& q) {
     Commit();
     if (m_next) m_next->Asked(q);

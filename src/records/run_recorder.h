@@ -1,6 +1,7 @@
 // Records an automatic verification run as it goes: the points of each
-// event the run handles are committed before it waits for the next, and the end of the run closes the record with the
-// run's verdict. Passes every call on to the next sink (the display).
+// event the run handles are committed before it waits for the next, and
+// the end of the run closes the record with the run's verdict. Passes
+// every call on to the next sink (the display).
 // Should the database fail to take a point or the end, the record goes on in
 // the local spool, the run is asked to stop and ends "прервано".
 #pragma once
