@@ -2,8 +2,8 @@
 
 #include <QChart>
 #include <QLegendMarker>
-#include <QLocale>
 #include <QLineSeries>
+#include <QLocale>
 #include <QValueAxis>
 #include <cmath>
 
@@ -12,6 +12,44 @@
 namespace yukt {
 
 using namespace verify;
+
+namespace {
+
+// Round axis ranges by the axes' own rule (as applyNiceNumbers has them),
+// worked out here: every change of an axis lays the whole chart out, and
+// applyNiceNumbers would change each axis three times.
+double NiceNumber(double x, bool ceiling) {
+    const double z = std::pow(10.0, std::floor(std::log10(x)));
+    const double q = x / z;
+    if (ceiling) return (q <= 1 ? 1 : q <= 2 ? 2 : q <= 5 ? 5 : 10) * z;
+    return (q < 1.5 ? 1 : q < 3 ? 2 : q < 7 ? 5 : 10) * z;
+}
+
+struct AxisTicks {
+    double min, max;
+    int count;
+};
+
+AxisTicks NiceTicks(double min, double max) {
+    constexpr int kTicks = 5;
+    if (!(max > min)) return {min, max, kTicks};
+    const double range = NiceNumber(max - min, true);
+    const double step = NiceNumber(range / (kTicks - 1), false);
+    const double low = std::floor(min / step), high = std::ceil(max / step);
+    return {low * step, high * step, int(high - low) + 1};
+}
+
+void SetAxis(QValueAxis* axis, double min, double max) {
+    const AxisTicks t = NiceTicks(min, max);
+    if (axis->tickCount() != t.count) axis->setTickCount(t.count);
+    if (axis->min() != t.min || axis->max() != t.max) axis->setRange(t.min, t.max);
+}
+
+void SetTitle(QValueAxis* axis, const QString& title) {
+    if (axis->titleText() != title) axis->setTitleText(title);
+}
+
+}  // namespace
 
 TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
     setObjectName("ErrorChart");
@@ -26,34 +64,37 @@ TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
     chart()->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     chart()->setLocalizeNumbers(true);
     setMinimumHeight(260);
+    // The axes and the band stay for good: making them anew lays the whole
+    // chart out.
+    m_x = new QValueAxis(this);
+    m_y = new QValueAxis(this);
+    m_x->setLabelFormat("%.4g");
+    m_y->setLabelFormat("%.3g");
+    chart()->addAxis(m_x, Qt::AlignBottom);
+    chart()->addAxis(m_y, Qt::AlignLeft);
+    QPen band(Qt::red);
+    band.setStyle(Qt::DashLine);
+    m_upper = NewSeries(QStringLiteral("допуск"), band);
+    m_lower = NewSeries(QString(), band);
+    chart()->legend()->markers(m_lower).value(0)->setVisible(false);
     Clear();
 }
 
 void TErrorChart::Clear() {
-    // The axes and the band stay: making them anew lays the whole chart out.
+    RemoveChannels();
+    SetTitle(m_x, QString());
+    SetTitle(m_y, QString());
+    chart()->setTitle(QString());
+}
+
+void TErrorChart::RemoveChannels() {
     for (QLineSeries* s : std::as_const(m_channels)) {
         chart()->removeSeries(s);
         delete s;
     }
     m_channels.clear();
-    if (m_x == nullptr) {
-        m_x = new QValueAxis(this);
-        m_y = new QValueAxis(this);
-        m_x->setLabelFormat("%.4g");
-        m_y->setLabelFormat("%.3g");
-        chart()->addAxis(m_x, Qt::AlignBottom);
-        chart()->addAxis(m_y, Qt::AlignLeft);
-        QPen band(Qt::red);
-        band.setStyle(Qt::DashLine);
-        m_upper = NewSeries(QStringLiteral("допуск"), band);
-        m_lower = NewSeries(QString(), band);
-        chart()->legend()->markers(m_lower).value(0)->setVisible(false);
-    }
     m_upper->clear();
     m_lower->clear();
-    m_x->setTitleText(QString());
-    m_y->setTitleText(QString());
-    chart()->setTitle(QString());
     m_empty = true;
     m_operation.clear();
 }
@@ -76,17 +117,19 @@ void TErrorChart::AddPoint(const PointResult& p, Quantity q, const std::optional
     if (p.result == PointVerdict::NotMeasured) return;
     const QString op = QString::fromStdString(p.operation + p.procedure);
     if (op != m_operation) {
-        Clear();
+        RemoveChannels();
         m_operation = op;
-        chart()->setTitle(QString::fromStdString(p.procedure));
-        m_x->setTitleText(QStringLiteral("задано, ") + QString::fromUtf8(QuantityUnit(q)));
-        m_y->setTitleText(QStringLiteral("погрешность, ") +
+        const QString title = QString::fromStdString(p.procedure);
+        if (chart()->title() != title) chart()->setTitle(title);
+        SetTitle(m_x, QStringLiteral("задано, ") + QString::fromUtf8(QuantityUnit(q)));
+        SetTitle(m_y, QStringLiteral("погрешность, ") +
                           (p.errorKind == ErrorKind::Rel || p.errorKind == ErrorKind::Reduced
                                ? QStringLiteral("%")
                                : QString::fromUtf8(QuantityUnit(q))));
         if (span) {
-            Fit(span->nominalMin, span->limitMax);
-            Fit(span->nominalMax, span->limitMax);
+            Extend(span->nominalMin, span->limitMax);
+            Extend(span->nominalMax, span->limitMax);
+            Fit();
         }
     }
     QLineSeries* s = m_channels.value(p.channelNo);
@@ -104,11 +147,14 @@ void TErrorChart::AddPoint(const PointResult& p, Quantity q, const std::optional
         m_upper->append(p.nominal, p.limit);
         m_lower->append(p.nominal, -p.limit);
     }
-    Fit(p.nominal, std::max(std::fabs(p.error), p.limit));
+    // The axes keep their round range while it still holds the point.
+    const double y = std::max(std::fabs(p.error), p.limit);
+    const bool first = m_empty;
+    Extend(p.nominal, y);
+    if (first || p.nominal < m_x->min() || p.nominal > m_x->max() || y > m_y->max()) Fit();
 }
 
-void TErrorChart::Fit(double x, double y) {
-    const bool first = m_empty;
+void TErrorChart::Extend(double x, double y) {
     if (m_empty) {
         m_xMin = m_xMax = x;
         m_yMax = y;
@@ -117,18 +163,16 @@ void TErrorChart::Fit(double x, double y) {
     m_xMin = std::min(m_xMin, x);
     m_xMax = std::max(m_xMax, x);
     m_yMax = std::max(m_yMax, y);
-    // Every change of range lays the whole chart out again: the axes keep
-    // their round range while it still holds the point.
-    if (!first && x >= m_x->min() && x <= m_x->max() && y <= m_y->max()) return;
+}
+
+void TErrorChart::Fit() {
     const double margin = m_xMax > m_xMin ? (m_xMax - m_xMin) * 0.05 : 1;
     // Nominal values of one sign keep their axis on that side of zero.
     const double low = m_xMin >= 0 ? std::max(0.0, m_xMin - margin) : m_xMin - margin;
-    m_x->setRange(low, m_xMax + margin);
-    const double y0 = m_yMax > 0 ? m_yMax * 1.2 : 1;
-    m_y->setRange(-y0, y0);
     // Round ticks (4, 8, 12 mA), as the protocol's chart has them.
-    m_x->applyNiceNumbers();
-    m_y->applyNiceNumbers();
+    SetAxis(m_x, low, m_xMax + margin);
+    const double y0 = m_yMax > 0 ? m_yMax * 1.2 : 1;
+    SetAxis(m_y, -y0, y0);
 }
 
 }  // namespace yukt

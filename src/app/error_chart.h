@@ -33,7 +33,10 @@ class TErrorChart : public QChartView {
 
   private:
     QLineSeries* NewSeries(const QString& name, const QPen& pen);
-    void Fit(double x, double y);
+    void RemoveChannels();
+    // The range the points need so far, and the axes set to hold it.
+    void Extend(double x, double y);
+    void Fit();
 
     QString m_operation;
     QMap<int, QLineSeries*> m_channels;

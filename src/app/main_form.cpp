@@ -3,13 +3,13 @@
 
 #include "app/main_form.h"
 
-#include <QMenu>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -342,14 +342,17 @@ void TMainForm::InitDone() {
 // ---- Replies ----
 
 // A run may poll several times a second, and the page only shows what it
-// reads: meanwhile the page is drawn at its own poll interval, always with
-// the latest reply, which is on the page at most one interval late.
+// reads: meanwhile the page is drawn once per poll interval, with the first
+// reply that comes once the interval has passed. That reply is handled by the
+// run in the same pass, so the page and the run window are drawn together.
+// When no further reply comes, the latest one is shown an interval later.
 void TMainForm::ReplyArrived() {
     if (m_session->Running()) {
-        if (m_pageShowLater->isActive()) return;
-        const qint64 since = m_pageShown.isValid() ? m_pageShown.elapsed() : PollTimer->interval();
-        if (since < PollTimer->interval()) {
-            m_pageShowLater->start(static_cast<int>(PollTimer->interval() - since));
+        const qint64 interval = PollTimer->interval();
+        const qint64 since = m_pageShown.isValid() ? m_pageShown.elapsed() : interval;
+        if (since < interval) {
+            if (!m_pageShowLater->isActive())
+                m_pageShowLater->start(static_cast<int>(2 * interval - since));
             return;
         }
     }

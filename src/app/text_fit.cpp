@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
@@ -16,12 +17,39 @@ namespace {
 
 // The font a control had before it was first fitted.
 const char* const kBaseFont = "yuktBaseFont";
+// What the control's present font was fitted to (see shapeOf).
+const char* const kFittedShape = "yuktFittedShape";
 
 QFont baseFontOf(QWidget* w) {
     const QVariant v = w->property(kBaseFont);
     if (v.isValid()) return v.value<QFont>();
     w->setProperty(kBaseFont, w->font());
     return w->font();
+}
+
+bool figuresAlike(const QFont& f) {
+    const QFontMetrics m(f);
+    const int zero = m.horizontalAdvance(QLatin1Char('0'));
+    for (char d = '1'; d <= '9'; ++d)
+        if (m.horizontalAdvance(QLatin1Char(d)) != zero) return false;
+    return true;
+}
+
+// A reading changes its digits with every reply and keeps its shape. Where
+// all figures are of one width, as in the fonts the pages use, texts of one
+// shape take one width: the font fitted to the last of them still fits, and
+// measuring again is spared. The shape is the text with its digits alike and
+// the control's width; empty where the figures differ.
+QString shapeOf(QWidget* w, const QFont& base, const QString& text) {
+    static QHash<QString, bool> alike;
+    const QString key = base.key();
+    auto found = alike.constFind(key);
+    if (found == alike.constEnd()) found = alike.insert(key, figuresAlike(base));
+    if (!found.value()) return QString();
+    QString shape = text;
+    for (QChar& c : shape)
+        if (c.isDigit()) c = QLatin1Char('0');
+    return shape + QChar(0) + QString::number(w->width());
 }
 
 bool fits(const QFont& f, const QString& text, int width) {
@@ -31,8 +59,11 @@ bool fits(const QFont& f, const QString& text, int width) {
 template <typename W>
 void fit(W* w, const QString& text) {
     const QFont base = baseFontOf(w);
+    const QString shape = shapeOf(w, base, text);
+    if (!shape.isEmpty() && w->property(kFittedShape).toString() == shape) return;
     const QFont f = FittingFont(base, text, TextRoom(w));
     if (f != w->font()) w->setFont(f);
+    w->setProperty(kFittedShape, shape);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "common/system_error.h"
 #include "link/tcp_transport.h"
@@ -79,6 +80,18 @@ speed_t speedOf(int baud) {
     }
 }
 
+// Bytes a UART's receive FIFO gathers before it hands them on (the 16550's
+// usual trigger level).
+constexpr int kGatherBytes = 8;
+
+// The time a byte takes on the line at `baud`: a start bit, 8 data bits and
+// a stop bit.
+std::chrono::microseconds byteTime(int baud) {
+    const speed_t s = speedOf(baud);
+    const int effective = s == B1200 ? 1200 : baud;
+    return std::chrono::microseconds(10'000'000 / effective);
+}
+
 int msLeft(Clock::time_point deadline) {
     auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -87,8 +100,11 @@ int msLeft(Clock::time_point deadline) {
 
 class SerialPort final : public ByteTransport {
   public:
-    SerialPort(int fd, const termios& saved, std::string device)
-        : m_fd(fd), m_saved(saved), m_device(std::move(device)) {
+    SerialPort(int fd, const termios& saved, std::string device, int baud)
+        : m_fd(fd),
+          m_saved(saved),
+          m_device(std::move(device)),
+          m_gather(kGatherBytes * byteTime(baud)) {
         struct stat st {};
         if (::fstat(m_fd, &st) == 0) m_rdev = st.st_rdev;
     }
@@ -111,6 +127,7 @@ class SerialPort final : public ByteTransport {
     bool doWriteAll(const std::uint8_t* data, std::size_t n,
                     std::chrono::milliseconds limit) override {
         m_maybeStale = true;
+        m_trickling = false;
         while (n > 0 && !m_lost) {
             const ssize_t k = ::write(m_fd, data, n);
             if (k > 0) {
@@ -132,17 +149,28 @@ class SerialPort final : public ByteTransport {
     // the device holds. The limit is the wait for the next byte.
     // Once the buffer is empty the device has nothing more yet, so the
     // wait comes before the read: one poll and one read per burst.
+    // A line that hands bytes over one by one (a slow line on a plain
+    // terminal) would wake the reader for each: while it does, the reader
+    // first lets a FIFO's worth of bytes come. It is only asked for a byte
+    // the frame still needs, so the frame's end is not delayed by more than
+    // that.
     int doRead(std::chrono::milliseconds limit) override {
         if (m_pos < m_len) return m_buf[m_pos++];
         const auto deadline = Clock::now() + limit;
+        if (m_trickling) {
+            const auto left = deadline - Clock::now();
+            if (left > Clock::duration::zero())
+                std::this_thread::sleep_for(std::min<Clock::duration>(m_gather, left));
+        }
         while (!m_lost) {
             if (!waitFor(POLLIN, deadline)) {
                 m_maybeStale = true;
                 if (!m_lost && limit.count() > 0) checkDeviceNode();
                 return -1;
             }
-            if (fill() > 0) {
+            if (const ssize_t k = fill(); k > 0) {
                 m_maybeStale = false;
+                if (k < kGatherBytes) m_trickling = true;
                 return m_buf[m_pos++];
             }
         }
@@ -155,6 +183,7 @@ class SerialPort final : public ByteTransport {
     std::size_t doDiscardInput() override {
         std::size_t dropped = m_len - m_pos;
         m_pos = m_len = 0;
+        m_trickling = false;
         if (dropped == 0 && !m_maybeStale) return 0;
         m_maybeStale = false;
         while (fill() > 0) {
@@ -218,6 +247,9 @@ class SerialPort final : public ByteTransport {
     bool m_lost = false;
     // Bytes may wait in the device that no receive has looked for.
     bool m_maybeStale = true;
+    // A read of this reply found fewer bytes than a FIFO gathers.
+    bool m_trickling = false;
+    Clock::duration m_gather;
     std::uint8_t m_buf[256];
     std::size_t m_pos = 0;
     std::size_t m_len = 0;
@@ -293,7 +325,7 @@ std::unique_ptr<ByteTransport> OpenSerialDevice(const std::string& device, int b
     int rts = TIOCM_RTS;
     (void)::ioctl(fd, TIOCMBIS, &dtr);
     (void)::ioctl(fd, TIOCMBIC, &rts);
-    return std::make_unique<SerialPort>(fd, saved, device);
+    return std::make_unique<SerialPort>(fd, saved, device, baud);
 }
 
 void SetComPortOpener(ComPortOpener opener) {

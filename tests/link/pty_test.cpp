@@ -19,7 +19,8 @@
 namespace yukt {
 namespace {
 
-enum class Behaviour { Answer, Refuse, Silent, NoiseFirst };
+// Trickle answers a byte at a time, a millisecond apart, as a slow line does.
+enum class Behaviour { Answer, Refuse, Silent, NoiseFirst, Trickle };
 
 // A module at any address: answers identification (command 7) with its text
 // and reset (command 0) with an empty frame; echoes text frames back upper-cased.
@@ -115,6 +116,17 @@ class PtyModule {
     }
 
     void writeAll(const std::vector<std::uint8_t>& out) {
+        if (m_behaviour == Behaviour::Trickle) {
+            for (std::uint8_t b : out) {
+                writeSome({b});
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return;
+        }
+        writeSome(out);
+    }
+
+    void writeSome(const std::vector<std::uint8_t>& out) {
         std::size_t done = 0;
         while (done < out.size()) {
             ssize_t n = ::write(m_master, out.data() + done, out.size() - done);
@@ -166,6 +178,7 @@ TEST_F(PtyLink, IdentificationAndResetAsTheModuleBehaves) {
     } cases[] = {
         {Behaviour::Answer, "74500A01", 0, ""},
         {Behaviour::NoiseFirst, "74500A01", 0, ""},
+        {Behaviour::Trickle, "74500A01", 0, ""},
         {Behaviour::Refuse, "", -3, "Модуль на линии не обнаружен"},
         {Behaviour::Silent, "?", -1, "Команда \"СБРОС\" не проходит"},
     };
