@@ -48,6 +48,7 @@ class TextsTest : public QObject {
     void captionsCarryTheWholeDesignation();
     void fieldsShowTheirWidestValues_data();
     void fieldsShowTheirWidestValues();
+    void fieldFollowsItsValuesWidthAsTheyChange();
 };
 
 void TextsTest::captionsCarryTheWholeDesignation_data() {
@@ -108,6 +109,30 @@ void TextsTest::fieldsShowTheirWidestValues() {
                 QCOMPARE(clipped(form), QString());
             }
     }
+}
+
+// A reading changes its digits at every reply: a field narrowed for a wide
+// value takes its own font again for a short one, and is narrowed again when
+// the value widens, after a resize too.
+void TextsTest::fieldFollowsItsValuesWidthAsTheyChange() {
+    AppRig rig;
+    TMainForm& form = rig.create({"Idle", "0", "0", "0", "0", "0"});
+    form.show();
+    form.NBMain->setCurrentIndex(1);
+    form.NBWork->setCurrentIndex(2);
+    QLineEdit* e = form.e735Time;
+    const QFont own = e->font();
+    const QString values[] = {"-28571,42857", "1,5", "-31572,84961", "1,5", "-28571,42857"};
+    for (const QString& v : values) {
+        e->setText(v);
+        QCOMPARE(cut(e, v), QString());
+        QCOMPARE(e->font() == own, v.size() < 4);
+    }
+    const QFont wide = e->font();
+    e->resize(e->width() - 10, e->height());
+    e->setText("-31572,84961");
+    QCOMPARE(cut(e, e->text()), QString());
+    QVERIFY(e->font() != wide);
 }
 
 QTEST_MAIN(TextsTest)
