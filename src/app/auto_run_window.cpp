@@ -1,14 +1,13 @@
 #include "app/auto_run_window.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
-
-#include <QHBoxLayout>
-#include <QSplitter>
 
 #include "app/error_chart.h"
 #include "app/plan_view.h"
@@ -64,9 +63,10 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     Gauge->setRange(0, 100);
     Points = new QTableWidget(0, kColumns, this);
     Points->setObjectName("AutoRunPoints");
-    Points->setHorizontalHeaderLabels({QStringLiteral("канал"), QStringLiteral("задано"), QStringLiteral("эталон"),
-                                       QStringLiteral("измерено"), QStringLiteral("погрешность"),
-                                       QStringLiteral("допуск"), QStringLiteral("результат")});
+    Points->setHorizontalHeaderLabels({QStringLiteral("канал"), QStringLiteral("задано"),
+                                       QStringLiteral("эталон"), QStringLiteral("измерено"),
+                                       QStringLiteral("погрешность"), QStringLiteral("допуск"),
+                                       QStringLiteral("результат")});
     Points->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Points->setWordWrap(true);
     // Numbers keep their width; the result takes the rest and wraps a long
@@ -77,7 +77,13 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     // Widths from the rows in view: every row of a run is written alike, and
     // measuring them all at each step costs a run the square of its points.
     header->setResizeContentsPrecision(0);
-    Points->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Each row is measured once, as it comes: rows sized to their contents
+    // would all be measured again at every step. New column widths (a wider
+    // value, the window resized) have them all measured again.
+    connect(header, &QHeaderView::sectionResized, this, [this] {
+        m_rowsMeasured = 0;
+        LayOutRowsLater();
+    });
     Banner = new QLabel(this);
     Banner->setObjectName("AutoRunBanner");
     Banner->setAlignment(Qt::AlignCenter);
@@ -125,6 +131,7 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
 void TAutoRunWindow::Begin(const QString& title) {
     Title->setText(title);
     Points->setRowCount(0);
+    m_rowsMeasured = 0;
     Chart->Clear();
     Gauge->setValue(0);
     Banner->clear();
@@ -146,16 +153,27 @@ void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q,
         Points->setItem(row, c, item);
     }
     Chart->AddPoint(p, q, span);
-    // The points of a series step come together: the table scrolls once for
-    // them. Scrolling lays out every row sized to its contents at once, so a
-    // scroll per point would lay out the whole table once per channel.
-    if (m_scrollPending) return;
-    m_scrollPending = true;
+    m_scrollWanted = true;
+    LayOutRowsLater();
+}
+
+// The points of a series step come together: their rows are measured and the
+// table scrolled once for them all.
+void TAutoRunWindow::LayOutRowsLater() {
+    if (m_layoutPending) return;
+    m_layoutPending = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_scrollPending = false;
-            if (const int rows = Points->rowCount()) Points->scrollToItem(Points->item(rows - 1, 0));
+            m_layoutPending = false;
+            const int rows = Points->rowCount();
+            const int from = std::min(m_rowsMeasured, rows);
+            // A row taller now may bring the scroll bar and narrow the
+            // columns: that has them measured again, in a pass of its own.
+            m_rowsMeasured = rows;
+            for (int r = from; r < rows; ++r) Points->resizeRowToContents(r);
+            if (rows > 0 && m_scrollWanted) Points->scrollToItem(Points->item(rows - 1, 0));
+            m_scrollWanted = false;
         },
         Qt::QueuedConnection);
 }

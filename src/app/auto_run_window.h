@@ -10,7 +10,6 @@
 // to show the verdict.
 
 #include <QDialog>
-
 #include <optional>
 
 #include "verify/plan.h"
@@ -57,8 +56,12 @@ class TAutoRunWindow : public QDialog {
     void reject() override;
 
   private:
+    void LayOutRowsLater();
+
     bool m_ended = true;
-    bool m_scrollPending = false;
+    bool m_layoutPending = false;
+    bool m_scrollWanted = false;  // new rows: the table shows the last
+    int m_rowsMeasured = 0;
 };
 
 // The texts of a point's row as the table shows them.

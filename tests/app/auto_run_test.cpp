@@ -3,25 +3,25 @@
 // manual controls are locked meanwhile and free again afterwards.
 
 #include "app/auto_run.h"
-#include "app/auto_run_window.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QTimer>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QLineSeries>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QLineSeries>
-#include <QValueAxis>
 #include <QTableWidget>
+#include <QTimer>
+#include <QValueAxis>
 #include <clocale>
 
+#include "app/auto_run_window.h"
 #include "app/error_chart.h"
+#include "app/ru_numbers.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
-#include "app/ru_numbers.h"
 #include "common/text.h"
 #include "page_rig.h"
 #include "records/record_store.h"
@@ -72,6 +72,7 @@ class AutoRunTest : public QObject {
     void closingTheWindowMidRunStops();
     void screenshot();
     void chartStartsAfreshForEachOperation();
+    void rowsHoldTheirWrappedReasons();
     void fitOnARussianLaboratoryComputer();
 };
 
@@ -302,7 +303,8 @@ void AutoRunTest::chartStartsAfreshForEachOperation() {
         p.result = verify::PointVerdict::Pass;
         return p;
     };
-    for (int channel : {1, 2}) chart.AddPoint(point("7.4", channel, 4, 0.01), verify::Quantity::Current);
+    for (int channel : {1, 2})
+        chart.AddPoint(point("7.4", channel, 4, 0.01), verify::Quantity::Current);
     chart.AddPoint(point("7.5", 1, 1000, -0.001), verify::Quantity::Frequency,
                    verify::ErrorSpan{35, 3500, 0.01});
     QCOMPARE(chart.Channels(), 1);
@@ -318,8 +320,38 @@ void AutoRunTest::chartStartsAfreshForEachOperation() {
     QCOMPARE(x->titleText(), QStringLiteral("задано, Гц"));
     int bandPoints = 0;
     for (QAbstractSeries* s : chart.chart()->series())
-        if (s->name() == QStringLiteral("допуск")) bandPoints = static_cast<QLineSeries*>(s)->count();
+        if (s->name() == QStringLiteral("допуск"))
+            bandPoints = static_cast<QLineSeries*>(s)->count();
     QCOMPARE(bandPoints, 1);
+}
+
+// A long reason wraps in its cell and the row grows to hold it, the window
+// made narrower too.
+void AutoRunTest::rowsHoldTheirWrappedReasons() {
+    TAutoRunWindow w(nullptr);
+    w.show();
+    w.Begin(QStringLiteral("7.4"));
+    verify::PointResult p;
+    p.channelNo = 11;
+    p.nominal = p.reference = 4;
+    p.result = verify::PointVerdict::NotMeasured;
+    p.reason =
+        "показания не установились за 20 с: модуль не отвечает на опрос, "
+        "проверьте подключение линии и питание модуля";
+    w.AddPoint(p, verify::Quantity::Current);
+    for (int width : {1040, 560}) {
+        w.resize(width, 700);
+        auto needed = [&w] {
+            const QRect room(0, 0, w.Points->columnWidth(6) - 8, 10000);
+            return w.Points->fontMetrics()
+                .boundingRect(room, Qt::TextWordWrap, w.Points->item(0, 6)->text())
+                .height();
+        };
+        QTRY_VERIFY2(w.Points->rowHeight(0) >= needed(), qPrintable(QString("%1 px for %2 px at %3")
+                                                                        .arg(w.Points->rowHeight(0))
+                                                                        .arg(needed())
+                                                                        .arg(width)));
+    }
 }
 
 // The replies' "." meets a process locale whose decimal mark is a comma;
