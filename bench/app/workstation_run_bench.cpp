@@ -21,6 +21,8 @@
 //   commands_per_s        commands the window queued on the instrument
 //   page_shows_per_s      replies the page displayed
 //   repaints_per_s        windows drawn again (each a pass over what changed)
+//   gui_wakeups_per_s     times the window's thread woke from a wait
+//   wakeups_per_s         the same for all the process's threads
 //   points                rows of the run window's table
 // The label is the run's verdict. CPU time on a shared virtual machine
 // varies with what else runs on its host: compare figures taken side by
@@ -89,8 +91,17 @@ double OtherProcessCpu(qint64 pid) {
     return double(ticks) / double(::sysconf(_SC_CLK_TCK));
 }
 
+// Times a thread (or the process) went to sleep waiting: each is a
+// wake-up, and on a virtual machine a wake-up finds the caches cold.
+long Sleeps(int who) {
+    rusage u{};
+    ::getrusage(who, &u);
+    return u.ru_nvcsw;
+}
+
 struct Sample {
     double wall = 0, process = 0, gui = 0, bench = 0;
+    long guiSleeps = 0, processSleeps = 0;
     std::uint64_t commands = 0;
 
     static Sample Take(qint64 benchPid, const TMainForm& form) {
@@ -99,6 +110,8 @@ struct Sample {
                      .count();
         s.process = ProcessCpu();
         s.gui = ThreadCpu();
+        s.guiSleeps = Sleeps(RUSAGE_THREAD);
+        s.processSleeps = Sleeps(RUSAGE_SELF);
         s.bench = OtherProcessCpu(benchPid);
         s.commands = form.CommandsQueued();
         return s;
@@ -249,6 +262,8 @@ void WorkstationRun(benchmark::State& state, const std::string& model, bool wire
     state.counters["commands_per_s"] = double(after.commands - before.commands) / wall;
     state.counters["page_shows_per_s"] = pageShows / wall;
     state.counters["repaints_per_s"] = repaints.count / wall;
+    state.counters["gui_wakeups_per_s"] = double(after.guiSleeps - before.guiSleeps) / wall;
+    state.counters["wakeups_per_s"] = double(after.processSleeps - before.processSleeps) / wall;
     state.counters["points"] = window->Points->rowCount();
     state.SetLabel(window->Banner->text().toStdString());
     // A run that did not pass says which rows did not.
