@@ -25,8 +25,8 @@ std::vector<int> itemsOf(const QTreeWidgetItem* row) {
 }  // namespace
 
 ItemState GroupState(const std::vector<ItemState>& states) {
-    for (ItemState s : {ItemState::Running, ItemState::Fail, ItemState::NotMeasured,
-                        ItemState::NotStarted})
+    for (ItemState s :
+         {ItemState::Running, ItemState::Fail, ItemState::NotMeasured, ItemState::NotStarted})
         if (std::find(states.begin(), states.end(), s) != states.end()) return s;
     return ItemState::Pass;
 }
@@ -52,8 +52,8 @@ void TPlanView::Show(const Plan& plan, const std::function<ItemState(int)>& stat
         row->setData(0, kItemsRole, items);
     };
     for (const PlanItem& it : plan.items) {
-        if (op == nullptr || op->data(0, Qt::UserRole + 1).toString() !=
-                                 QString::fromStdString(it.operation)) {
+        if (op == nullptr ||
+            op->data(0, Qt::UserRole + 1).toString() != QString::fromStdString(it.operation)) {
             op = new QTreeWidgetItem(this, {QString::fromStdString(it.operation + " " + it.title)});
             op->setData(0, Qt::UserRole + 1, QString::fromStdString(it.operation));
             op->setToolTip(0, op->text(0));
@@ -67,15 +67,25 @@ void TPlanView::Show(const Plan& plan, const std::function<ItemState(int)>& stat
         }
         add(channel, it.item);
         const QString point = RuFloat(it.nominal) + " " + records::UnitOf(it.quantity);
-        channel->setToolTip(0, channel->toolTip(0).isEmpty() ? point
-                                                             : channel->toolTip(0) + "; " + point);
+        channel->setToolTip(
+            0, channel->toolTip(0).isEmpty() ? point : channel->toolTip(0) + "; " + point);
     }
     expandAll();
     Refresh(state);
 }
 
 void TPlanView::Refresh(const std::function<ItemState(int)>& state) {
+    m_layoutScheduled = false;
     for (QTreeWidgetItemIterator i(this); *i; ++i) SetState(*i, itemsOf(*i), state);
+}
+
+// Each changed cell would have its row measured at once; with a layout of
+// the whole view scheduled, the rows are measured once, after the changes
+// (the sixteen channels of a series change together).
+void TPlanView::WillChange() {
+    if (m_layoutScheduled) return;
+    m_layoutScheduled = true;
+    scheduleDelayedItemsLayout();
 }
 
 void TPlanView::SetState(QTreeWidgetItem* row, const std::vector<int>& items,
@@ -91,9 +101,15 @@ void TPlanView::SetState(QTreeWidgetItem* row, const std::vector<int>& items,
     // Each change lays the view out again: rows whose state stays are left.
     const QString text = ItemStateText(s);
     const QBrush colour = s == ItemState::Fail ? QBrush(Qt::red) : QBrush();
-    if (row->text(kStateColumn) != text) row->setText(kStateColumn, text);
+    if (row->text(kStateColumn) != text) {
+        WillChange();
+        row->setText(kStateColumn, text);
+    }
     for (int c = 0; c < kButtonColumn; ++c)
-        if (row->foreground(c) != colour) row->setForeground(c, colour);
+        if (row->foreground(c) != colour) {
+            WillChange();
+            row->setForeground(c, colour);
+        }
     QWidget* old = itemWidget(row, kButtonColumn);
     if (again.empty() || s == ItemState::Running) {
         if (old) removeItemWidget(row, kButtonColumn);

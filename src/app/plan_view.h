@@ -28,6 +28,9 @@ class TPlanView : public QTreeWidget {
   private:
     void SetState(QTreeWidgetItem* row, const std::vector<int>& items,
                   const std::function<ItemState(int)>& state);
+    void WillChange();
+
+    bool m_layoutScheduled = false;
 };
 
 // The state of a group of items: under way, failed, unmeasured, not started,
