@@ -116,20 +116,11 @@ class PtyModule {
     }
 
     void writeAll(const std::vector<std::uint8_t>& out) {
-        if (m_behaviour == Behaviour::Trickle) {
-            for (std::uint8_t b : out) {
-                writeSome({b});
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            return;
-        }
-        writeSome(out);
-    }
-
-    void writeSome(const std::vector<std::uint8_t>& out) {
+        const std::size_t most = m_behaviour == Behaviour::Trickle ? 1 : out.size();
         std::size_t done = 0;
         while (done < out.size()) {
-            ssize_t n = ::write(m_master, out.data() + done, out.size() - done);
+            ssize_t n = ::write(m_master, out.data() + done, std::min(most, out.size() - done));
+            if (n > 0 && most == 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (n > 0)
                 done += static_cast<std::size_t>(n);
             else {
