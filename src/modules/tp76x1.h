@@ -13,8 +13,8 @@ class Ttp76x1 : public Ttp76xx {
 
   private:
     // Reserved by the module family; nothing reads or writes them yet.
-    std::uint32_t m_reserved32 = 0;
-    std::uint8_t m_reserved8 = 0;
+    [[maybe_unused]] std::uint32_t m_reserved32 = 0;
+    [[maybe_unused]] std::uint8_t m_reserved8 = 0;
 };
 
 }  // namespace yukt
