@@ -157,11 +157,7 @@ class SerialPort final : public ByteTransport {
     int doRead(std::chrono::milliseconds limit) override {
         if (m_pos < m_len) return m_buf[m_pos++];
         const auto deadline = Clock::now() + limit;
-        if (m_trickling) {
-            const auto left = deadline - Clock::now();
-            if (left > Clock::duration::zero())
-                std::this_thread::sleep_for(std::min<Clock::duration>(m_gather, left));
-        }
+        if (m_trickling) std::this_thread::sleep_for(std::min<Clock::duration>(m_gather, limit));
         while (!m_lost) {
             if (!waitFor(POLLIN, deadline)) {
                 m_maybeStale = true;
