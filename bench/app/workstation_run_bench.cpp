@@ -1,7 +1,8 @@
 // The workstation's CPU during a whole-module run ("Поверка модуля"): the
 // real main window, offscreen, verifies a 735x (frequency, interval and
 // count points) and a 748t (16 channels in series) by the shipped
-// methodologies, settling delays as shipped.
+// methodologies, settling delays as shipped; the _d0 cases with every
+// settling delay at 0, where only the run's own pacing spaces its work.
 //
 // The bench is yukt-bench on a pseudo-terminal, a process of its own, on the
 // real clock: none of its work is counted as the workstation's, and the
@@ -33,12 +34,14 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTimer>
 #include <charconv>
@@ -51,6 +54,7 @@
 #include "app/auto_run.h"
 #include "app/auto_run_window.h"
 #include "app/verification_session.h"
+#include "verify/procedure_library.h"
 
 namespace {
 
@@ -206,11 +210,30 @@ class PtyBench {
     QByteArray m_output;
 };
 
+// The shipped methodologies in the user's folder under `home`, each
+// settling delay made 0.
+bool MethodologiesWithoutDelays(const QString& home) {
+    const QDir shipped(QString::fromStdString(verify::ShippedMethodologyDir()));
+    const QString user = home + "/poverka/methodologies";
+    if (!QDir().mkpath(user)) return false;
+    static const QRegularExpression delay(QStringLiteral("^delay\\s*=\\s*[0-9.]+"),
+                                          QRegularExpression::MultilineOption);
+    for (const QString& name : shipped.entryList({"*.toml"}, QDir::Files)) {
+        QFile in(shipped.filePath(name)), out(user + "/" + name);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) return false;
+        out.write(QString::fromUtf8(in.readAll()).replace(delay, "delay = 0.0").toUtf8());
+    }
+    return true;
+}
+
 // One whole-module run of `model` from "Поверка модуля" to its verdict.
-void WorkstationRun(benchmark::State& state, const std::string& model, bool wire) {
+void WorkstationRun(benchmark::State& state, const std::string& model, bool wire,
+                    bool delaysAtZero = false) {
     // The shipped methodologies are copied into this folder.
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    if (delaysAtZero && !MethodologiesWithoutDelays(home.path()))
+        return state.SkipWithError("the methodologies were not copied");
     PtyBench bench;
     std::string why;
     if (!bench.Start(model, wire, why)) return state.SkipWithError(why.c_str());
@@ -283,6 +306,10 @@ BENCHMARK_CAPTURE(WorkstationRun, m735x, std::string("735x"), false)->Apply(Case
 BENCHMARK_CAPTURE(WorkstationRun, m748t, std::string("748t"), false)->Apply(Cases);
 BENCHMARK_CAPTURE(WorkstationRun, m735x_9600, std::string("735x"), true)->Apply(Cases);
 BENCHMARK_CAPTURE(WorkstationRun, m748t_9600, std::string("748t"), true)->Apply(Cases);
+BENCHMARK_CAPTURE(WorkstationRun, m735x_d0, std::string("735x"), false, true)->Apply(Cases);
+BENCHMARK_CAPTURE(WorkstationRun, m748t_d0, std::string("748t"), false, true)->Apply(Cases);
+BENCHMARK_CAPTURE(WorkstationRun, m735x_9600_d0, std::string("735x"), true, true)->Apply(Cases);
+BENCHMARK_CAPTURE(WorkstationRun, m748t_9600_d0, std::string("748t"), true, true)->Apply(Cases);
 
 }  // namespace
 

@@ -178,13 +178,11 @@ double ModuleResolution(Quantity q, int kind, double value, double quartzKHz) {
 
 double PollPeriod(Quantity q) {
     switch (q) {
-        case Quantity::Interval:
-        case Quantity::Count:
-        case Quantity::Frequency:
-        case Quantity::Period:
-            return 0.1;
+        case Quantity::Current:
+        case Quantity::GeneratorCurrent:
+            return 1.0;
         default:
-            return 0;
+            return 0.1;
     }
 }
 

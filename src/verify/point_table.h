@@ -62,12 +62,14 @@ std::string ModelCodeOfKind(int kind);
 // Readings one step apart agree whatever the settling band says.
 double ModuleResolution(Quantity q, int kind, double value, double quartzKHz);
 
-// How often a poll can bring a new reading: an interval or count waits for
-// the detectors, whose state the module updates every 0.1 s; a frequency is
-// the pulses counted between two polls, so polls closer than that read no
-// pulse at all (a zero) or one period with the error of a whole timer
-// count. Polling faster only loads the line. A current input answers a
-// fresh conversion to each poll (0: poll again as soon as the reply is in).
+// How often a poll can bring a new reading, in seconds: an interval or
+// count waits for the detectors, whose state the module updates every
+// 0.1 s; a frequency is the pulses counted between two polls, so polls
+// closer than that read no pulse at all (a zero) or one period with the
+// error of a whole timer count. A current is read as the page reads it,
+// once a second: the converter goes over the channels in turn, so readings
+// closer together repeat one conversion and their agreement would say
+// nothing about settling. Polling faster only loads the line.
 double PollPeriod(Quantity q);
 // The module measures the quantity over the time since it was last read
 // (edges counted between two reads), so the first read after a pause

@@ -267,16 +267,9 @@ Actions VerificationRun::BeginPoint(double now) {
 
 Actions VerificationRun::Poll(double now) {
     Actions a;
-    double period = PollPeriod(Item(m_read.front().index).quantity);
-    // Readings that have not agreed by now change at the module's pace, not
-    // the line's: polling them back to back would only keep the bus and the
-    // workstation busy until the time-out.
-    constexpr double kUnsettledPollS = 0.1;
-    for (const Channel& c : m_read) {
-        const Settling& s = Item(c.index).settling;
-        if (!c.settled && c.window.size() >= static_cast<std::size_t>(std::max(s.agree, s.readings)))
-            period = std::max(period, kUnsettledPollS);
-    }
+    // Never back to back: a reading comes at the module's pace, not the
+    // line's, however long the readings take to agree.
+    const double period = PollPeriod(Item(m_read.front().index).quantity);
     m_nextPoll = std::max(m_nextPoll, m_lastPoll + period);
     if (now < m_nextPoll) {
         a.wakeAt = std::min(m_nextPoll, m_deadline);

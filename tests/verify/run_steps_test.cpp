@@ -44,18 +44,18 @@ TEST(RunSteps, SetConfirmDelayReadJudge) {
     EXPECT_TRUE(run.Tick(0.5).commands.empty());  // early wake: nothing yet
     a = run.Tick(1.2);
     EXPECT_EQ(a.commands, std::vector<std::string>{"Get 745t 2"});
-    // Drifting readings do not settle; three within the band do. Once as
-    // many as a point needs have not agreed, the polls are paced.
-    for (double v : {4.5, 4.004}) {
-        a = run.Reply(meter(v), 1.3);
-        EXPECT_EQ(a.commands, std::vector<std::string>{"Get 745t 2"});
+    // Drifting readings do not settle; three within the band do. A current
+    // is read once a second, never back to back.
+    double polled = 1.2;
+    for (double v : {4.5, 4.004, 4.003}) {
+        a = run.Reply(meter(v), polled + 0.1);
+        EXPECT_TRUE(a.commands.empty());
+        EXPECT_NEAR(a.wakeAt, polled + 1, 1e-9);
+        EXPECT_TRUE(run.Tick(polled + 0.5).commands.empty());
+        polled = a.wakeAt;
+        EXPECT_EQ(run.Tick(polled).commands, std::vector<std::string>{"Get 745t 2"});
     }
-    a = run.Reply(meter(4.003), 1.3);
-    EXPECT_TRUE(a.commands.empty());
-    EXPECT_NEAR(a.wakeAt, 1.4, 1e-9);
-    EXPECT_TRUE(run.Tick(1.35).commands.empty());
-    EXPECT_EQ(run.Tick(a.wakeAt).commands, std::vector<std::string>{"Get 745t 2"});
-    a = run.Reply(meter(4.002), 1.4);
+    a = run.Reply(meter(4.002), polled + 0.1);
     ASSERT_EQ(sink.points.size(), 1u);
     EXPECT_EQ(sink.points[0].readings, (std::vector<double>{4.003, 4.002}));
     EXPECT_NEAR(sink.points[0].measured, 4.0025, 1e-9);
