@@ -180,6 +180,8 @@ double PollPeriod(Quantity q) {
     switch (q) {
         case Quantity::Current:
         case Quantity::GeneratorCurrent:
+        case Quantity::Interval:
+        case Quantity::Count:
             return 1.0;
         default:
             return 0.1;

@@ -62,14 +62,15 @@ std::string ModelCodeOfKind(int kind);
 // Readings one step apart agree whatever the settling band says.
 double ModuleResolution(Quantity q, int kind, double value, double quartzKHz);
 
-// How often a poll can bring a new reading, in seconds: an interval or
-// count waits for the detectors, whose state the module updates every
-// 0.1 s; a frequency is the pulses counted between two polls, so polls
-// closer than that read no pulse at all (a zero) or one period with the
-// error of a whole timer count. A current is read as the page reads it,
-// once a second: the converter goes over the channels in turn, so readings
-// closer together repeat one conversion and their agreement would say
-// nothing about settling. Polling faster only loads the line.
+// How often a poll can bring a new reading, in seconds. A frequency is the
+// pulses counted between two polls, so polls closer than the module's
+// update (0.1 s) read no pulse at all (a zero) or one period with the error
+// of a whole timer count. The rest is polled as the page polls, once a
+// second: a current because the converter goes over the channels in turn,
+// so readings closer together repeat one conversion and their agreement
+// would say nothing about settling; an interval or count wait because its
+// value stays once the detectors have fired, and a poll every module
+// update would keep a 9600-baud line busy for the whole wait.
 double PollPeriod(Quantity q);
 // The module measures the quantity over the time since it was last read
 // (edges counted between two reads), so the first read after a pause

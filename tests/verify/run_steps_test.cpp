@@ -247,15 +247,17 @@ TEST(RunSteps, ReadingsOneTimerCountApartSettleAndAPointKeepsOnlyItsWindow) {
 }
 
 TEST(RunSteps, PollsWaitingForTheModuleArePacedToItsUpdate) {
-    // The reply that brings no reading yet: an interval still running, a
-    // frequency input that has counted no pulse since the last poll.
+    // The reply that brings no reading yet: an interval still running
+    // (waited for at the page's pace), a frequency input that has counted no
+    // pulse since the last poll (read at the module's update).
     const struct {
         Quantity quantity;
         double nominal;
         std::string notYet;
+        double period;
     } cases[] = {
-        {Quantity::Interval, 0.5, "735x 2 0 0 0 1 0 0 0.300 0 0 0"},
-        {Quantity::Frequency, 35, "735x 2 0 0 0 0 0 0 0 0 0 0"},
+        {Quantity::Interval, 0.5, "735x 2 0 0 0 1 0 0 0.300 0 0 0", 1.0},
+        {Quantity::Frequency, 35, "735x 2 0 0 0 0 0 0 0 0 0 0", 0.1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.quantity));
@@ -270,9 +272,9 @@ TEST(RunSteps, PollsWaitingForTheModuleArePacedToItsUpdate) {
         // The next poll waits for the module's update, never back to back.
         Actions a = run.Reply(c.notYet, 0.01);
         EXPECT_TRUE(a.commands.empty());
-        EXPECT_NEAR(a.wakeAt, 0.1, 1e-9);
-        EXPECT_TRUE(run.Tick(0.05).commands.empty());
-        EXPECT_EQ(run.Tick(0.1).commands, std::vector<std::string>{"Get 735x 2"});
+        EXPECT_NEAR(a.wakeAt, c.period, 1e-9);
+        EXPECT_TRUE(run.Tick(c.period / 2).commands.empty());
+        EXPECT_EQ(run.Tick(c.period).commands, std::vector<std::string>{"Get 735x 2"});
     }
 }
 
