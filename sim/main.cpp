@@ -23,6 +23,7 @@
 #include "sim/bench.h"
 #include "sim/bench_control.h"
 #include "sim/pty_line.h"
+#include "sim/trace_replay.h"
 
 namespace {
 
@@ -142,6 +143,7 @@ int main(int argc, char** argv) {
         usage(std::cout);
         return 0;
     }
+    if (ReplayAsked(argc, argv)) return ReplayMain(argc, argv, stop);
     Options opt;
     if (!parseOptions(argc, argv, opt)) {
         usage();

@@ -23,6 +23,8 @@ class PtyLine {
 
     const std::string& ptyName() const { return m_ptyName; }
     const std::string& linkPath() const { return m_link; }
+    // The device side, for a line played from elsewhere than the bench.
+    int masterFd() const { return m_master; }
 
     // Serves the bench until stop becomes true. With wire timing each byte
     // takes 10 bit times at the bench's line speed. idle() runs between

@@ -1,5 +1,6 @@
 #include "link/frame_trace.h"
 
+#include "link/com_port.h"
 #include "link/tp6606.h"
 #include "link/trace_log.h"
 
@@ -10,8 +11,23 @@ std::string TraceLineName(const Ttp6606& link, int line) {
     return "B" + std::to_string(link.BoardNumber()) + "L" + std::to_string(line);
 }
 
+namespace {
+
+// The line's speed and device, for the trace's first line (or a note when
+// they are first met later).
+void nameLine(const Ttp6606& link, const std::string& name) {
+    TraceLineSettings s;
+    s.line = name;
+    s.baud = link.Speed();
+    s.device = link.ComNumber() != 0 ? ComDevicePath(link.ComNumber()) : "board";
+    TraceNameLine(s);
+}
+
+}  // namespace
+
 void TraceSent(const Ttp6606& link, int line, const std::uint8_t* bytes, std::size_t count) {
     if (!TraceOn()) return;
+    nameLine(link, TraceLineName(link, line));
     TraceWrite(FormatTraceLine(TraceMicros(), TraceLineName(link, line), TraceDir::Sent,
                                std::span<const std::uint8_t>(bytes, count)));
 }

@@ -156,6 +156,64 @@ std::string FormatTraceLine(std::uint64_t micros, std::string_view line, TraceDi
     return out;
 }
 
+std::string DecodeTraceBytes(std::span<const std::uint8_t> bytes, TraceDir dir, TraceEnd end) {
+    return decode(bytes, dir, end);
+}
+
+std::string EscapeTraceField(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 32 || u == 127 || c == '%' || c == ',' || c == '=')
+            out += "%" + hex2(u);
+        else
+            out += c;
+    }
+    return out.empty() ? "-" : out;
+}
+
+bool UnescapeTraceField(std::string_view text, std::string& out) {
+    out.clear();
+    if (text == "-") return true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) return false;
+        unsigned v = 0;
+        for (int k = 1; k <= 2; ++k) {
+            const char h = text[i + static_cast<std::size_t>(k)];
+            v <<= 4;
+            if (h >= '0' && h <= '9')
+                v |= static_cast<unsigned>(h - '0');
+            else if (h >= 'A' && h <= 'F')
+                v |= static_cast<unsigned>(h - 'A' + 10);
+            else
+                return false;
+        }
+        out += static_cast<char>(v);
+        i += 2;
+    }
+    return true;
+}
+
+std::string FormatTraceHeader(std::string_view program, std::string_view version,
+                              std::span<const TraceLineSettings> lines) {
+    std::string out = "# yukt-trace " + std::to_string(kTraceVersion) + ' ' +
+                      EscapeTraceField(program) + ' ' + EscapeTraceField(version);
+    for (const TraceLineSettings& l : lines)
+        out += ' ' + EscapeTraceField(l.line) + '=' + std::to_string(l.baud) + ',' +
+               EscapeTraceField(l.device);
+    return out;
+}
+
+std::string FormatTraceSettingsNote(std::uint64_t micros, const TraceLineSettings& settings) {
+    return FormatTraceNote(micros, settings.line,
+                           "settings " + std::to_string(settings.baud) + ' ' +
+                               EscapeTraceField(settings.device));
+}
+
 std::string FormatTraceNote(std::uint64_t micros, std::string_view line, std::string_view text) {
     std::string out = std::to_string(micros);
     out += ' ';

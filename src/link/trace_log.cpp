@@ -1,5 +1,6 @@
 #include "link/trace_log.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +15,9 @@
 #include <iostream>
 #include <mutex>
 #include <thread>
+#include <vector>
 
+#include "common/program_version.h"
 #include "common/system_error.h"
 #include "common/text_file.h"
 
@@ -45,6 +48,7 @@ class TraceFile {
         m_path = path;
         m_error.clear();
         m_quit = false;
+        m_headerDone = false;
         m_on = true;
         m_writer = std::thread([this] { run(); });
         return true;
@@ -74,9 +78,25 @@ class TraceFile {
     void write(std::string line) {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_on) return;
+        writeHeader();
         m_pending += line;
         m_pending += '\n';
         if (m_pending.size() >= kWakeAt) m_wake.notify_all();
+    }
+
+    void nameLine(const TraceLineSettings& settings) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (TraceLineSettings& known : m_lines) {
+            if (known.line != settings.line) continue;
+            if (known.baud == settings.baud && known.device == settings.device) return;
+            known = settings;
+            if (m_on && m_headerDone)
+                m_pending += FormatTraceSettingsNote(TraceMicros(), settings) + '\n';
+            return;
+        }
+        m_lines.push_back(settings);
+        if (m_on && m_headerDone)
+            m_pending += FormatTraceSettingsNote(TraceMicros(), settings) + '\n';
     }
 
     std::string error() {
@@ -119,6 +139,15 @@ class TraceFile {
                 return;
             }
         }
+    }
+
+    // Under the lock: the first line of what this program writes to the
+    // file, so that the trace says who wrote it and on which lines.
+    void writeHeader() {
+        if (m_headerDone) return;
+        m_headerDone = true;
+        m_pending += FormatTraceHeader(program_invocation_short_name, ProgramVersion(), m_lines);
+        m_pending += '\n';
     }
 
     // Under the lock.
@@ -174,6 +203,8 @@ class TraceFile {
     std::string m_path;
     std::string m_pending;
     std::string m_error;
+    std::vector<TraceLineSettings> m_lines;
+    bool m_headerDone = false;
     bool m_quit = false;
     bool m_envRead = false;
     std::atomic<bool> m_envChecked{false};
@@ -191,6 +222,7 @@ bool StartTrace(const std::string& path) { return traceFile().start(path); }
 void StopTrace() { traceFile().stop(); }
 bool TraceOn() { return traceFile().on(); }
 void TraceWrite(std::string line) { traceFile().write(std::move(line)); }
+void TraceNameLine(const TraceLineSettings& settings) { traceFile().nameLine(settings); }
 std::string TraceError() { return traceFile().error(); }
 
 }  // namespace yukt

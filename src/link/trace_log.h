@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "link/trace_format.h"
+
 namespace yukt {
 
 // Starts (or moves) the trace to `path`, appending. False when the file
@@ -22,6 +24,12 @@ bool TraceOn();
 
 // Queues one line (without its line end).
 void TraceWrite(std::string line);
+
+// Names a line's settings. The file's first line (written with the first
+// line queued after StartTrace) carries the program, its version and every
+// line named so far; a line named later, or whose settings change, gets a
+// settings note. Unchanged settings cost a look-up.
+void TraceNameLine(const TraceLineSettings& settings);
 
 // The one error of the trace file, empty when none.
 std::string TraceError();

@@ -16,6 +16,7 @@
 #include "link/link_hooks.h"
 #include "link/tp6606.h"
 #include "link/trace_log.h"
+#include "link/trace_reader.h"
 #include "sim/bench.h"
 
 namespace yukt {
@@ -114,6 +115,11 @@ TEST_F(Trace, KnownExchangeLineByLine) {
         "COM1 -> 1F 1F A8 E6 20 22 FF 22 31 1A | text \"Ёж \\\"я\\\"\" check 31",
     };
     std::vector<std::string> got = fileLines(path);
+    // The first line names the format, the program and the line's settings.
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got[0].rfind("# yukt-trace 2 link_tests ", 0), 0u) << got[0];
+    EXPECT_NE(got[0].find(" COM1=9600,"), std::string::npos) << got[0];
+    got.erase(got.begin());
     ASSERT_EQ(got.size(), expected.size());
     std::uint64_t last = 0;
     for (std::size_t i = 0; i < got.size(); ++i) {

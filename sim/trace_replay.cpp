@@ -1,0 +1,318 @@
+#include "sim/trace_replay.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "link/trace_format.h"
+#include "sim/replay_port.h"
+#include "sim/replay_script.h"
+
+namespace yukt::sim {
+
+namespace {
+
+using Clock = ReplayPort::Clock;
+using namespace std::chrono_literals;
+
+// The program may pause between requests as long as it did in the
+// recording, and this much more, before the replay calls it gone.
+constexpr auto kQuietMargin = 10s;
+// After a differing byte, the rest of the request is waited for this long
+// so that the report can decode it.
+constexpr auto kRestOfRequest = 100ms;
+
+const char* const kUsage =
+    "usage: yukt-bench --replay TRACE [--speed X | --as-fast-as-possible] [--slack N]\n"
+    "       [--line COM1] [--linger SECONDS] (LINK | --tcp [ADDRESS:]PORT)\n";
+
+struct Options {
+    std::string trace, line, link, tcp;
+    double speed = 1;
+    bool asap = false;
+    int slack = 0;
+    double linger = 1;
+};
+
+bool parse(int argc, char** argv, Options& o, std::string& why) {
+    bool speedGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--as-fast-as-possible") {
+            o.asap = true;
+        } else if (a.rfind("--", 0) != 0) {
+            if (!o.link.empty()) {
+                why = "лишний аргумент: " + a;
+                return false;
+            }
+            o.link = a;
+        } else if (!value(v)) {
+            why = "неизвестный аргумент или нет значения: " + a;
+            return false;
+        } else if (a == "--replay") {
+            o.trace = v;
+        } else if (a == "--line") {
+            o.line = v;
+        } else if (a == "--tcp") {
+            o.tcp = v;
+        } else if (a == "--speed") {
+            speedGiven = true;
+            if (!StrToFloatStrict(v, o.speed) || !(o.speed > 0) || o.speed > 1e6) {
+                why = "--speed " + v + ": нужно положительное число";
+                return false;
+            }
+        } else if (a == "--slack") {
+            if (!StrToIntStrict(v, o.slack) || o.slack < 0) {
+                why = "--slack " + v + ": нужно целое число не меньше 0";
+                return false;
+            }
+        } else if (a == "--linger") {
+            if (!StrToFloatStrict(v, o.linger) || !(o.linger >= 0) || o.linger > 3600) {
+                why = "--linger " + v + ": нужно число секунд";
+                return false;
+            }
+        } else {
+            why = "неизвестный аргумент: " + a;
+            return false;
+        }
+    }
+    if (speedGiven && o.asap) {
+        why = "--speed и --as-fast-as-possible не задаются вместе";
+        return false;
+    }
+    if (o.trace.empty() || o.link.empty() == o.tcp.empty()) {
+        why = "нужны трасса и одно из: LINK или --tcp PORT";
+        return false;
+    }
+    return true;
+}
+
+bool startsWith(const std::vector<std::uint8_t>& whole, const std::vector<std::uint8_t>& head) {
+    return head.size() <= whole.size() && std::equal(head.begin(), head.end(), whole.begin());
+}
+
+// Bytes as a trace line shows them: hex, then their decoding.
+std::string shown(const std::vector<std::uint8_t>& bytes) {
+    const std::string line = FormatTraceLine(0, "x", TraceDir::Sent, bytes);
+    return line.substr(std::strlen("0 x -> "));
+}
+
+class Replayer {
+  public:
+    Replayer(ReplayScript& script, ReplayPort& port, const Options& o)
+        : m_script(script), m_port(port), m_o(o) {}
+
+    int run(const std::atomic<bool>& stop) {
+        if (!m_script.nextRun(m_cur)) return quiet("в трассе нет запросов");
+        m_haveNext = m_script.nextRun(m_next);
+        const auto quietLimit =
+            std::chrono::microseconds(m_script.longestGapUs()) + kQuietMargin;
+        Clock::time_point lastByte = Clock::now();
+        Clock::time_point endAt{};
+        bool ended = false;
+        std::vector<std::uint8_t> in;
+        while (true) {
+            if (stop) return quiet("остановлено до конца записи");
+            const Clock::time_point now = sendDue();
+            if (!ended && atEnd()) {
+                ended = true;
+                endAt = now + std::chrono::duration_cast<Clock::duration>(
+                                  std::chrono::duration<double>(m_o.linger));
+            }
+            Clock::time_point until = now + 1s;
+            if (!m_due.empty()) until = std::min(until, m_due.front().at);
+            if (ended) until = std::min(until, endAt);
+            if (m_started && !ended && m_due.empty()) until = std::min(until, lastByte + quietLimit);
+            in.clear();
+            if (!m_port.wait(until, in)) return quiet("линия закрылась");
+            const Clock::time_point after = Clock::now();
+            if (in.empty()) {
+                if (ended && after >= endAt) {
+                    std::cout << "yukt-bench: запись проиграна до конца: " << m_requests
+                              << " запросов по " << m_script.line() << std::endl;
+                    return 0;
+                }
+                if (m_started && !ended && m_due.empty() && m_buf.empty() &&
+                    after >= lastByte + quietLimit)
+                    return quiet("программа замолчала, запись не доиграна");
+                continue;
+            }
+            m_started = true;
+            lastByte = after;
+            for (std::size_t i = 0; i < in.size(); ++i) {
+                const int verdict = take(in[i], after);
+                if (verdict < 0) continue;
+                std::vector<std::uint8_t> rest(in.begin() + static_cast<long>(i) + 1, in.end());
+                return report(verdict, rest);
+            }
+            // A request after the end keeps the replay going only while it
+            // is one more of the last run.
+            if (ended && !atEnd()) ended = false;
+        }
+    }
+
+  private:
+    struct Due {
+        Clock::time_point at;
+        std::vector<std::uint8_t> bytes;
+    };
+
+    std::size_t minOf(const ReplayRun& r) const {
+        const auto slack = static_cast<std::size_t>(m_o.slack);
+        return r.count > slack ? std::max<std::size_t>(1, r.count - slack) : 1;
+    }
+    std::size_t maxOf(const ReplayRun& r) const { return r.count + static_cast<std::size_t>(m_o.slack); }
+
+    bool atEnd() const {
+        return !m_haveNext && m_count >= minOf(m_cur) && m_due.empty() && m_buf.empty();
+    }
+
+    Clock::time_point sendDue() {
+        Clock::time_point now = Clock::now();
+        while (!m_due.empty() && m_due.front().at <= now) {
+            m_port.send(m_due.front().bytes);
+            m_due.pop_front();
+            now = Clock::now();
+        }
+        return now;
+    }
+
+    // One byte of a request: -1 while all is well, else the exit code.
+    int take(std::uint8_t b, Clock::time_point now) {
+        if (m_buf.empty()) m_requestAt = now;
+        m_buf.push_back(b);
+        const bool canRepeat = m_count < maxOf(m_cur);
+        const bool canAdvance = m_count >= minOf(m_cur) && m_haveNext;
+        const bool okRepeat = canRepeat && startsWith(m_cur.first.request, m_buf);
+        const bool okAdvance = canAdvance && startsWith(m_next.first.request, m_buf);
+        if (!okRepeat && !okAdvance) return m_count >= minOf(m_cur) && !m_haveNext ? 4 : 3;
+        const bool fullRepeat = okRepeat && m_buf.size() == m_cur.first.request.size();
+        const bool fullAdvance = okAdvance && m_buf.size() == m_next.first.request.size();
+        if (!fullRepeat && !fullAdvance) return -1;
+        // The same request either way: the recording's own count decides.
+        if (fullRepeat && (!fullAdvance || m_count < m_cur.count)) {
+            ++m_count;
+        } else {
+            m_cur = std::move(m_next);
+            m_haveNext = m_script.nextRun(m_next);
+            m_count = 1;
+        }
+        m_buf.clear();
+        ++m_requests;
+        schedule();
+        return -1;
+    }
+
+    void schedule() {
+        const ReplayExchange& e = m_cur.first;
+        const std::vector<std::uint64_t>& delays =
+            m_cur.delays[std::min(m_count - 1, m_cur.delays.size() - 1)];
+        for (std::size_t i = 0; i < e.replies.size(); ++i) {
+            const std::vector<std::uint8_t>& bytes = e.replies[i].bytes;
+            if (bytes.empty()) continue;  // silence
+            Clock::time_point at = m_requestAt;
+            if (!m_o.asap) {
+                const double recorded = static_cast<double>(delays[i]) / 1e6 / m_o.speed;
+                // Both frames take their 10 bits a byte on the recorded line.
+                const double wire = static_cast<double>(e.request.size() + bytes.size()) * 10.0 /
+                                    std::max(e.baud, 1);
+                at += std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double>(std::max(recorded, wire)));
+            }
+            m_due.push_back({at, bytes});
+        }
+        std::stable_sort(m_due.begin(), m_due.end(),
+                         [](const Due& a, const Due& b) { return a.at < b.at; });
+    }
+
+    int report(int code, std::vector<std::uint8_t> rest) {
+        // The rest of the request, so that it decodes as a whole.
+        std::vector<std::uint8_t> received = m_buf;
+        received.insert(received.end(), rest.begin(), rest.end());
+        const Clock::time_point until = Clock::now() + kRestOfRequest;
+        while (Clock::now() < until && received.size() < 4096)
+            if (!m_port.wait(until, received)) break;
+        if (code == 4) {
+            std::cerr << "yukt-bench: " << m_script.path()
+                      << ": запрос после конца записи (последняя строка трассы "
+                      << m_script.lastLine() << ")\n  получен: " << shown(received) << std::endl;
+            return 4;
+        }
+        const ReplayExchange& expected = m_count < minOf(m_cur) ? m_cur.first : m_next.first;
+        std::size_t at = 0;
+        while (at < received.size() && at < expected.request.size() &&
+               received[at] == expected.request[at])
+            ++at;
+        std::cerr << "yukt-bench: " << m_script.path() << ", строка " << expected.lineNo
+                  << ": запрос отличается от записанного с байта " << at + 1
+                  << "\n  записан: " << shown(expected.request)
+                  << "\n  получен: " << shown(received) << std::endl;
+        return 3;
+    }
+
+    int quiet(const std::string& why) {
+        const ReplayExchange& expected =
+            m_count < minOf(m_cur) || !m_haveNext ? m_cur.first : m_next.first;
+        std::cerr << "yukt-bench: " << m_script.path() << ", строка " << expected.lineNo << ": "
+                  << why << std::endl;
+        return 5;
+    }
+
+    ReplayScript& m_script;
+    ReplayPort& m_port;
+    const Options& m_o;
+    ReplayRun m_cur, m_next;
+    bool m_haveNext = false;
+    std::size_t m_count = 0;  // times m_cur was matched
+    std::size_t m_requests = 0;
+    bool m_started = false;
+    std::vector<std::uint8_t> m_buf;  // the request being received
+    Clock::time_point m_requestAt{};
+    std::deque<Due> m_due;
+};
+
+}  // namespace
+
+bool ReplayAsked(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--replay") == 0) return true;
+    return false;
+}
+
+int ReplayMain(int argc, char** argv, const std::atomic<bool>& stop) {
+    Options o;
+    std::string why;
+    if (!parse(argc, argv, o, why)) {
+        std::cerr << "yukt-bench: " << why << '\n' << kUsage;
+        return 2;
+    }
+    ReplayScript script;
+    if (!script.open(o.trace, o.line, why)) {
+        std::cerr << "yukt-bench: " << why << std::endl;
+        return 2;
+    }
+    std::unique_ptr<ReplayPort> port =
+        o.tcp.empty() ? ReplayPort::onPty(o.link, why) : ReplayPort::onTcp(o.tcp, why);
+    if (!port) {
+        std::cerr << "yukt-bench: " << why << std::endl;
+        return 1;
+    }
+    std::cout << "yukt-bench: replay " << o.trace << " (" << script.line() << "): " << port->where()
+              << std::endl;
+    Replayer replayer(script, *port, o);
+    return replayer.run(stop);
+}
+
+}  // namespace yukt::sim
