@@ -42,7 +42,8 @@ void usage(std::ostream& out = std::cerr) {
            "       [--coef N=VALUE]... [--ident TEXT] [--second MODEL]\n"
            "       [--switch replace|verify] [--no-meter] [--wire] [--speed BAUD]\n"
            "       [--log FILE|-] [--control FILE] [--current-error MA]\n"
-           "       [--current-error-ch N=MA]... [--rtd OHM]\n";
+           "       [--current-error-ch N=MA]... [--rtd OHM]\n"
+           "       yukt-bench --replay TRACE ... (docs/trace.md)\n";
 }
 
 bool parseOptions(int argc, char** argv, Options& o) {

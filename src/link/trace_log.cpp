@@ -17,11 +17,14 @@
 #include <thread>
 #include <vector>
 
-#include "common/program_version.h"
 #include "common/system_error.h"
 #include "common/text_file.h"
 
 namespace yukt {
+
+// The programs link their version (it changes with every commit); test
+// programs do not, and their traces name no version.
+const char* ProgramVersion() __attribute__((weak));
 
 namespace {
 
@@ -146,7 +149,8 @@ class TraceFile {
     void writeHeader() {
         if (m_headerDone) return;
         m_headerDone = true;
-        m_pending += FormatTraceHeader(program_invocation_short_name, ProgramVersion(), m_lines);
+        m_pending += FormatTraceHeader(program_invocation_short_name,
+                                       ProgramVersion ? ProgramVersion() : "-", m_lines);
         m_pending += '\n';
     }
 

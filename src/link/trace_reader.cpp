@@ -205,7 +205,9 @@ bool TraceReader::next(TraceRecord& out) {
         std::string why;
         out = TraceRecord{};
         if (!ParseTraceLine(m_text, out, comment, why))
-            return fail(m_records == 0 ? "не трасса обмена: " + why : why);
+            return fail(m_records == 0 && out.kind != TraceRecord::Kind::Header
+                            ? "не трасса обмена: " + why
+                            : why);
         if (comment) continue;
         out.lineNo = m_lineNo;
         ++m_records;
