@@ -112,6 +112,7 @@ class VerifyTerminal : public ::testing::Test {
 TEST_F(VerifyTerminal, StopSignalAtTheQuestionEndsTheRun) {
     for (int sig : {SIGHUP, SIGQUIT, SIGINT, SIGTERM}) {
         SCOPED_TRACE(strsignal(sig));
+        fs::remove(dir + "err.txt");
         const pid_t pid = start();
         // The question of the first manual operation is on the terminal.
         for (int i = 0; i < 1500 && slurp(dir + "err.txt").find("соответствует?") == std::string::npos;
