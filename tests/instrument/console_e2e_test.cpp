@@ -301,7 +301,7 @@ TEST_F(ConsoleE2E, SilentLineIsGivenUpUntilItAnswersAgain) {
     startBench(control);
     const std::string out = "'" + dir + "out.txt'";
     std::string producer =
-        "echo Get 745t 2; i=0; until grep -q 745t " + out +
+        "echo Get 745t 2; i=0; until grep -q 745t " + out + " 2>/dev/null" +
         "; do i=$((i+1)); [ $i -gt 300 ] && break; sleep 0.1; done; echo 'fault silence' >> '" +
         control + "'; sleep 0.5; ";
     for (int i = 0; i < 200; ++i) producer += "echo Get 745t 2; ";
@@ -311,11 +311,13 @@ TEST_F(ConsoleE2E, SilentLineIsGivenUpUntilItAnswersAgain) {
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> got = lines(r.out);
-    ASSERT_EQ(got.size(), 202u) << r.out;
+    // Every command answered: the silent ones "Err", each at least once.
     std::size_t errors = 0;
-    for (const std::string& l : got) errors += l.find("Err") != std::string::npos;
-    EXPECT_GE(errors, 200u);
-    EXPECT_EQ(got.back().find("Err"), std::string::npos) << got.back();
+    for (const std::string& l : got) errors += GetColumn(l, 3) == "Err";
+    EXPECT_GE(errors, 200u) << r.out;
+    ASSERT_GE(got.size(), 2u);
+    EXPECT_EQ(GetColumn(got.back(), 1, 2), "745t 2");
+    EXPECT_NE(GetColumn(got.back(), 3), "Err") << got.back();
     EXPECT_NE(r.err.find("линия 1: 3 команд подряд без ответа"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("линия 1 снова отвечает"), std::string::npos) << r.err;
     // 200 commands at 0.3 s and more each would take a minute.
@@ -356,7 +358,10 @@ TEST_F(ConsoleE2E, ServerThatStopsAcceptingDoesNotHoldTheEndOfInput) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("линия потеряна"), std::string::npos) << r.err;
     const std::vector<std::string> out = lines(r.out);
-    EXPECT_EQ(out.size(), 16u) << r.out;  // each 745t get reports both 745t
+    // Each 745t get reports both 745t while it is sent; once the line is
+    // given up, a get is answered for its own module alone.
+    EXPECT_GE(out.size(), 8u) << r.out;
+    EXPECT_LE(out.size(), 16u) << r.out;
     for (const std::string& l : out) EXPECT_EQ(GetColumn(l, 3), "Err") << l;
 }
 
