@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -21,7 +22,14 @@ struct Confirmations {
 bool ParseConfirm(const std::string& value, Confirmations& c);
 
 // The answer to a question; asks on the terminal (stderr, stdin) when
-// `terminal` and --confirm has none.
-std::pair<Answer, std::string> AnswerOf(const Confirmations& c, const Question& q, bool terminal);
+// `terminal` and --confirm has none. The question waits on stdin and on
+// `stopFd` (-1: none) together: once `stopFd` is readable (a stop signal)
+// it gives up at once, "not done".
+std::pair<Answer, std::string> AnswerOf(const Confirmations& c, const Question& q, bool terminal,
+                                        int stopFd = -1);
+
+// One line from `fd` without its end, waiting on `stopFd` as well; nothing
+// at the end of input or once `stopFd` is readable.
+std::optional<std::string> ReadAnswerLine(int fd, int stopFd);
 
 }  // namespace yukt::verify

@@ -15,14 +15,19 @@
 // for older scripts, must agree with it and is used only when the module
 // gave none. Prints one line per
 // operation and point and a verdict line; with --json one JSON object per
-// line instead. SIGINT or SIGTERM stops the run: the generator goes to its
-// safe value.
+// line instead. SIGINT, SIGTERM, SIGHUP (the terminal closed) or SIGQUIT
+// stops the run, a question on the terminal included: the generator goes to
+// its safe value, and a value it did not confirm is named on stderr. A
+// module, generator or meter that does not answer when the instrument opens
+// keeps the run from beginning (exit 2); a line lost during the run ends it
+// "прервано" with the reason; neither is ever a verdict on the module.
 //
 // Exit codes: 0 годен, 3 не годен, 4 прервано (also when the records
 // database went away during the run: the record is spooled "прервано"), 1 a
 // methodology or configuration error or a record kept nowhere, 2 wrong
 // arguments, an instrument or a records database that cannot open.
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -36,10 +41,13 @@
 #include <thread>
 
 #include "common/program_version.h"
+#include "common/text_file.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
 #include "instrument/module_set.h"
 #include "instrument/under_test_ident.h"
+#include "link/tp6606.h"
+#include "verify/bench_check.h"
 #include "verify/bench_setup.h"
 #include "verify/instrument_runner.h"
 #include "verify/run_output.h"
@@ -51,6 +59,9 @@ namespace {
 
 using namespace yukt;
 using namespace yukt::verify;
+
+// Attempts of every exchange with a module before the line counts as failed.
+constexpr int kLineAttempts = 3;
 
 struct Options {
     std::string cfg, methodology, serial, identFirst, identSecond;
@@ -99,7 +110,8 @@ bool parseOptions(int argc, char** argv, Options& o) {
 
 // Why the opened instrument cannot serve the run; empty when it can.
 std::string openProblem(const TcPrbr& prbr) {
-    if (!prbr.OpenPribor()) return "конфигурация линий в " + prbr.PathCfg() + " не годится";
+    if (!prbr.OpenPribor())
+        return "конфигурация линий в " + EchoToken(prbr.PathCfg(), 4096) + " не годится";
     const ModuleSet& set = TheModuleSet();
     for (int i = 1; i <= 4; ++i) {
         const Ttp6606* link = set.Context().Links.Entry(i);
@@ -141,6 +153,8 @@ sigset_t blockStopSignals() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    sigaddset(&signals, SIGQUIT);
     sigaddset(&signals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return signals;
@@ -150,7 +164,9 @@ sigset_t blockStopSignals() {
 bool stopPending() {
     sigset_t pending;
     sigpending(&pending);
-    return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        if (sigismember(&pending, sig) == 1) return true;
+    return false;
 }
 
 int stopped() {
@@ -190,6 +206,9 @@ int main(int argc, char** argv) {
     }
     if (stopPending()) return stopped();
 
+    // A line fault is the line's: each exchange is tried again, the line
+    // re-synchronised, before it counts as failed.
+    Ttp6606::SetDefaultAttempts(kLineAttempts);
     auto prbr = std::make_unique<TcPrbr>();
     prbr->SetMinTime(170);
     prbr->SetPathCfg(opt.cfg);
@@ -228,7 +247,17 @@ int main(int argc, char** argv) {
             }
     }
 
-    if (stopPending()) return stopped();
+    // Only a bench whose modules answered can judge the module: else the run
+    // does not begin, and no record is made. A stop that came while the
+    // instrument opened goes first: the run then ends at once, "прервано",
+    // after setting the generators safe.
+    if (!stopPending()) problem = BenchNotReady(TheModuleSet(), *plan, setup->kind);
+    if (!problem.empty()) {
+        std::cerr << "yukt-verify: " << problem << '\n';
+        return 2;
+    }
+    // A stop asked for from here on is served by the run itself, which
+    // leaves the generators at their safe values.
 
     RunPrinter printer(std::cout, opt.json, opt.serial);
     std::unique_ptr<records::VerifyRecording> recording;
@@ -245,24 +274,34 @@ int main(int argc, char** argv) {
         InstrumentRunner runner(*prbr);
         if (recording) recording->SetStop([&runner] { runner.RequestStop(); });
         const bool terminal = isatty(STDIN_FILENO) == 1;
-        runner.SetAnswerer(
-            [&](const Question& q) { return AnswerOf(opt.confirm, q, terminal); });
+        // A stop wakes a question on the terminal through this pipe.
+        int stopPipe[2] = {-1, -1};
+        if (::pipe2(stopPipe, O_CLOEXEC) != 0) stopPipe[0] = stopPipe[1] = -1;
+        runner.SetAnswerer([&](const Question& q) {
+            return AnswerOf(opt.confirm, q, terminal, stopPipe[0]);
+        });
         std::thread stopper([&] {
             int sig = 0;
             sigwait(&signals, &sig);
-            if (sig != SIGUSR1) runner.RequestStop();
+            if (sig == SIGUSR1) return;
+            runner.RequestStop();
+            if (stopPipe[1] >= 0) (void)!::write(stopPipe[1], "s", 1);
         });
         VerificationRun run(*plan, *setup,
                             recording ? recording->Sink() : static_cast<ProgressSink*>(&printer),
                             items);
         printer.Header(*methodology, *plan);
         code = exitCode(runner.Run(run).verdict);
+        if (!runner.LineProblem().empty())
+            std::cerr << "yukt-verify: " << runner.LineProblem() << '\n';
         if (!runner.Problem().empty()) {
             // The verdict stands; the bench needs a look before the next run.
             std::cerr << "yukt-verify: " << runner.Problem() << '\n';
         }
         pthread_kill(stopper.native_handle(), SIGUSR1);
         stopper.join();
+        for (int fd : stopPipe)
+            if (fd >= 0) ::close(fd);
     }
     prbr.reset();
     if (recording) {

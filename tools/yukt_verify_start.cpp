@@ -3,7 +3,7 @@
 // (mapping and relocating Qt), where a signal still has its default action
 // and a Ctrl-C would kill it without a word. This program is linked
 // statically and has no such time: its first act, before main and before
-// any initialiser, blocks SIGINT and SIGTERM; then it becomes
+// any initialiser, blocks SIGINT, SIGTERM, SIGHUP and SIGQUIT; then it becomes
 // yukt-verify-run, which inherits the blocked mask and any signal already
 // pending, and answers the stop with the verdict "прервано" (exit 4).
 
@@ -23,6 +23,8 @@ void blockStopSignals(int, char**, char**) {
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
+    sigaddset(&stop, SIGQUIT);
     sigprocmask(SIG_BLOCK, &stop, nullptr);
 }
 

@@ -1,5 +1,7 @@
 #include "link/tp6606.h"
 
+#include <atomic>
+
 #include <algorithm>
 
 #include "link/com_port.h"
@@ -21,7 +23,15 @@ constexpr int kBoardPorts = 32;
 
 }  // namespace
 
-Ttp6606::Ttp6606() = default;
+namespace {
+std::atomic<int> g_defaultAttempts{1};
+}  // namespace
+
+Ttp6606::Ttp6606() : m_attempts(g_defaultAttempts.load()) {}
+
+void Ttp6606::SetDefaultAttempts(int n) { g_defaultAttempts.store(n < 1 ? 1 : n); }
+
+int Ttp6606::DefaultAttempts() { return g_defaultAttempts.load(); }
 
 Ttp6606::~Ttp6606() = default;
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/byte_transport.h"
 #include "link/com_port.h"
@@ -109,7 +110,20 @@ class Ttp6606 {
     int SendCmd(int line, int addr, int cmd);
     // 0 accepted, -3 refused (status bit 3 clear), -1 no/broken frame.
     // Data in Buf, count in RecvLen. ErrCount counts every non-zero result.
+    // With Attempts() above 1, a request that got no frame, a torn one or
+    // one with a bad sum is sent again (the line re-synchronised first) up
+    // to that many times in all; a refusal is the module's answer and is
+    // never repeated.
     int ReceiveFrame(int line);
+    // Attempts per exchange of this link; new links take the process-wide
+    // default (1: one attempt, as the line protocol has it).
+    void SetAttempts(int n) { m_attempts = n < 1 ? 1 : n; }
+    int Attempts() const { return m_attempts; }
+    static void SetDefaultAttempts(int n);
+    static int DefaultAttempts();
+    // The result of the last ReceiveFrame (after its repetitions): -1 means
+    // the line failed, not the module.
+    int LastReceive() const { return m_lastReceive; }
     // Identification (command 7): up to 8 characters, "?" without a reply,
     // "" when refused or not open. Also kept in LastIdent.
     std::string ReadIdent();
@@ -194,6 +208,13 @@ class Ttp6606 {
     int ctlSetBaud(int line, int baud, int crystal);
     void drain(int line);
 
+    // One frame receive, no repetition.
+    int receiveOnce(int line);
+
+    int m_attempts;
+    int m_lastReceive = 0;
+    std::vector<std::uint8_t> m_lastFrame;  // the last request, for a repetition
+    int m_lastFrameLine = 0;
     int m_baseCode = 4;
     int m_boardNumber = 1;
     int m_crystal = 10994000;

@@ -41,12 +41,29 @@ int Ttp6606::SendFrame(int line, int addr, int dataLen, int cmd) {
     std::vector<std::uint8_t> frame =
         EncodeFrame(addr, cmd, Buf, static_cast<std::size_t>(dataLen));
     dropStaleInput();
+    m_lastFrame = frame;
+    m_lastFrameLine = line;
     return sendBytes(line, frame.data(), frame.size());
 }
 
 int Ttp6606::SendCmd(int line, int addr, int cmd) { return SendFrame(line, addr, 0, cmd); }
 
 int Ttp6606::ReceiveFrame(int line) {
+    int result = receiveOnce(line);
+    // A line fault is the line's, not the module's: the request goes again,
+    // after what is left of a torn or noisy reply has been dropped.
+    for (int attempt = 1; result == -1 && attempt < m_attempts && !m_lastFrame.empty() &&
+                          m_lastFrameLine == line && IsOpen();
+         ++attempt) {
+        dropStaleInput();
+        sendBytes(line, m_lastFrame.data(), m_lastFrame.size());
+        result = receiveOnce(line);
+    }
+    m_lastReceive = result;
+    return result;
+}
+
+int Ttp6606::receiveOnce(int line) {
     FrameDecoder decoder(Buf);
     ReceptionTrace trace(*this, line);
     int result = -1;

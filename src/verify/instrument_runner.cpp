@@ -1,19 +1,26 @@
 #include "verify/instrument_runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <sstream>
 
 #include "instrument/cprbr.h"
+#include "instrument/line_check.h"
 
 namespace yukt::verify {
 
 struct InstrumentRunner::Mailbox {
+    struct Reply {
+        std::string line;
+        std::string lineFault;  // why the line failed; empty: the module answered
+    };
     std::mutex lock;
     std::condition_variable wake;
-    std::deque<std::string> replies;  // guarded by lock
-    bool commandTaken = true;         // guarded by lock
-    bool stop = false;                // guarded by lock
+    std::deque<Reply> replies;  // guarded by lock
+    bool commandTaken = true;   // guarded by lock
+    bool stop = false;          // guarded by lock
 };
 
 namespace {
@@ -27,15 +34,44 @@ Clock::time_point at(double seconds) {
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
 }
 
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+// "787x 1" of "Set 787x 1 12 6"; empty for other commands.
+std::string generatorOf(const std::vector<std::string>& w) {
+    if (w.size() < 5 || w[0] != "Set" || (w[1] != "787x" && w[1] != "788t")) return "";
+    return w[1] + " " + w[2];
+}
+
+// Who answers (or not) at model and number, as the operator names it.
+std::string roleOf(const std::string& model, int number) {
+    if (number == 2 || number == 3) return "модуль под поверкой";
+    if (model == "787x" || model == "788t") return "генератор " + model;
+    if (model == "745t") return "измеритель " + model;
+    return "модуль " + model + " " + std::to_string(number);
+}
+
 }  // namespace
 
 InstrumentRunner::InstrumentRunner(TcPrbr& prbr)
     : m_prbr(prbr), m_box(std::make_shared<Mailbox>()) {
     std::shared_ptr<Mailbox> box = m_box;
     m_prbr.SetOnGet([box](TcPrbr& sender) {
-        std::string line = sender.sGet();
+        Mailbox::Reply reply{sender.sGet(), ""};
+        // Here, on the worker, the module's exchange has just ended: its
+        // link still says whether the line or the module failed.
+        if (ReplyIsLineFault(TheModuleSet(), reply.line)) {
+            const std::vector<std::string> w = words(reply.line);
+            const int number = std::atoi(w[1].c_str());
+            reply.lineFault = "связь потеряна: " + roleOf(w[0], number) + " не отвечает " +
+                              ModulePlace(TheModuleSet(), w[0], number);
+        }
         std::lock_guard<std::mutex> guard(box->lock);
-        box->replies.push_back(std::move(line));
+        box->replies.push_back(std::move(reply));
         box->wake.notify_all();
     });
     m_prbr.SetOnSet([box](TcPrbr&) {
@@ -56,22 +92,98 @@ void InstrumentRunner::RequestStop() {
     m_box->wake.notify_all();
 }
 
-void InstrumentRunner::Take(const Actions& a) {
+bool InstrumentRunner::StopRequested() const {
+    std::lock_guard<std::mutex> guard(m_box->lock);
+    return m_box->stop;
+}
+
+void InstrumentRunner::Take(const Actions& a, double t) {
+    if (a.finished && m_safeDeadline < 0) {
+        // What the run still had queued is of no use now: the generators go
+        // to their safe values, then each is read back.
+        m_pending.clear();
+        m_confirm.clear();
+        for (const std::string& c : a.commands) {
+            m_pending.push_back(c);
+            const std::string g = generatorOf(words(c));
+            if (!g.empty() && std::find(m_confirm.begin(), m_confirm.end(), g) == m_confirm.end())
+                m_confirm.push_back(g);
+        }
+        for (const std::string& g : m_confirm) m_pending.push_back("Get " + g);
+        m_safeDeadline = t + kSafeWaitS;
+        m_wakeAt = -1;
+        return;
+    }
     m_pending.insert(m_pending.end(), a.commands.begin(), a.commands.end());
     m_wakeAt = a.wakeAt;
 }
 
+void InstrumentRunner::Send(const std::string& command) {
+    if (m_safeDeadline < 0) {
+        // The value each generator was last given, for the operator to
+        // know where it may have stayed.
+        const std::vector<std::string> w = words(command);
+        const std::string g = generatorOf(w);
+        if (!g.empty()) {
+            const char* unit = w[1] == "787x" ? " мА" : w[4] == "3" ? " Гц" : w[4] == "4" ? " с" : "";
+            m_lastSet[g] = w[3] + unit;
+        }
+    }
+    m_prbr.SetsSet(command);
+}
+
+void InstrumentRunner::SafeNotConfirmed(const std::string& generator) {
+    m_safeConfirmed = false;
+    std::string what;
+    const auto last = m_lastSet.find(generator);
+    if (last != m_lastSet.end())
+        what = "генератор мог остаться на " + last->second;
+    else
+        what = "генератор " + generator + " не ответил";
+    m_problem += (m_problem.empty() ? "безопасное значение не подтверждено: " : "; ") + what;
+}
+
+void InstrumentRunner::SafeReply(const std::string& line) {
+    const std::vector<std::string> w = words(line);
+    if (w.size() < 3) return;
+    const auto it = std::find(m_confirm.begin(), m_confirm.end(), w[0] + " " + w[1]);
+    if (it == m_confirm.end()) return;
+    const std::string g = *it;
+    m_confirm.erase(it);
+    if (w[2] == "Err") SafeNotConfirmed(g);
+}
+
 void InstrumentRunner::AskIfPending(VerificationRun& run) {
     while (const std::optional<Question> q = run.PendingQuestion()) {
+        // A stop that came before or while asking ends the run, not the
+        // question: the answer, if any, is not taken.
+        if (StopRequested()) return;
         std::pair<Answer, std::string> answer{Answer::NotDone, ""};
         if (m_answerer) answer = m_answerer(*q);
-        Take(run.Answer(answer.first, answer.second, now()));
+        if (StopRequested()) return;
+        Take(run.Answer(answer.first, answer.second, now()), now());
     }
 }
 
 const RunResult& InstrumentRunner::Run(VerificationRun& run) {
     Mailbox& box = *m_box;
-    Take(run.Start(now()));
+    // The generators leave what opening the instrument gave them at once,
+    // before the first question to the operator.
+    m_pending.clear();
+    {
+        const std::vector<std::string> safe = run.PlanSafeCommands();
+        std::unique_lock<std::mutex> guard(box.lock);
+        const double deadline = now() + kSafeWaitS;
+        for (std::size_t i = 0; i <= safe.size();) {
+            if (!box.wake.wait_until(guard, at(deadline), [&] { return box.commandTaken; })) break;
+            if (i == safe.size()) break;
+            box.commandTaken = false;
+            guard.unlock();
+            Send(safe[i++]);
+            guard.lock();
+        }
+    }
+    Take(run.Start(now()), now());
     AskIfPending(run);
     double commandSentAt = 0;
     std::unique_lock<std::mutex> guard(box.lock);
@@ -82,24 +194,24 @@ const RunResult& InstrumentRunner::Run(VerificationRun& run) {
             const std::string command = m_pending.front();
             m_pending.pop_front();
             commandSentAt = now();
-            m_prbr.SetsSet(command);
+            Send(command);
         }
-        if (run.Finished() && m_pending.empty() && box.commandTaken) break;
-        // The instrument that stops taking commands must not hang the run
-        // (nor the safe commands at its end).
-        const double commandDeadline = box.commandTaken ? -1 : commandSentAt + m_commandTimeoutS;
-        if (commandDeadline >= 0 && now() >= commandDeadline) {
-            if (!run.Finished()) {
-                guard.unlock();
-                Take(run.Stop(now()));
-                guard.lock();
-            }
-            m_safeConfirmed = false;
-            m_problem = "safe value not confirmed: the instrument did not take \"" +
-                        (m_pending.empty() ? std::string("the last command") : m_pending.front()) +
-                        "\" in time";
+        if (run.Finished() && m_pending.empty() && box.commandTaken && m_confirm.empty()) break;
+        // The end of the safe phase, whatever the line does.
+        if (m_safeDeadline >= 0 && now() >= m_safeDeadline) {
+            for (const std::string& g : m_confirm) SafeNotConfirmed(g);
+            m_confirm.clear();
             m_pending.clear();
             break;
+        }
+        // The instrument that stops taking commands must not hang the run.
+        const double commandDeadline =
+            box.commandTaken || m_safeDeadline >= 0 ? -1 : commandSentAt + m_commandTimeoutS;
+        if (commandDeadline >= 0 && now() >= commandDeadline) {
+            guard.unlock();
+            Take(run.Stop(now()), now());
+            guard.lock();
+            continue;
         }
 
         auto ready = [&] {
@@ -107,7 +219,7 @@ const RunResult& InstrumentRunner::Run(VerificationRun& run) {
                    (box.commandTaken && (!m_pending.empty() || run.Finished())) ||
                    (box.stop && !run.Finished());
         };
-        double until = run.Finished() ? -1 : m_wakeAt;
+        double until = run.Finished() ? m_safeDeadline : m_wakeAt;
         if (commandDeadline >= 0 && (until < 0 || commandDeadline < until)) until = commandDeadline;
         if (until >= 0)
             box.wake.wait_until(guard, at(until), ready);
@@ -117,21 +229,31 @@ const RunResult& InstrumentRunner::Run(VerificationRun& run) {
         if (box.stop && !run.Finished()) {
             box.replies.clear();
             guard.unlock();
-            Take(run.Stop(now()));
+            Take(run.Stop(now()), now());
             guard.lock();
             continue;
         }
-        std::deque<std::string> lines;
-        lines.swap(box.replies);
+        std::deque<Mailbox::Reply> replies;
+        replies.swap(box.replies);
         guard.unlock();
-        for (const std::string& line : lines) {
-            if (run.Finished()) break;
-            const Actions a = run.Reply(line, now());
-            if (!a.commands.empty() || a.wakeAt >= 0 || a.finished) Take(a);
+        for (const Mailbox::Reply& reply : replies) {
+            if (run.Finished()) {
+                SafeReply(reply.line);
+                continue;
+            }
+            if (!reply.lineFault.empty()) {
+                // Every attempt of the exchange failed on the line: nothing
+                // the module said, so nothing is judged on it.
+                m_lineProblem = reply.lineFault;
+                Take(run.LineLost(reply.lineFault, now()), now());
+                continue;
+            }
+            const Actions a = run.Reply(reply.line, now());
+            if (!a.commands.empty() || a.wakeAt >= 0 || a.finished) Take(a, now());
             AskIfPending(run);
         }
         if (!run.Finished() && m_wakeAt >= 0 && now() >= m_wakeAt) {
-            Take(run.Tick(now()));
+            Take(run.Tick(now()), now());
             AskIfPending(run);
         }
         guard.lock();

@@ -11,9 +11,11 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "verify/verification_run.h"
 
@@ -39,22 +41,34 @@ class InstrumentRunner {
     // How long a command may wait to be taken by the instrument (default 10 s).
     void SetCommandTimeout(double seconds) { m_commandTimeoutS = seconds; }
 
-    // Runs to the end (or to RequestStop), then queues the safe commands
-    // and waits until the instrument has taken them, at most the command
-    // time-out each; SafeConfirmed() tells whether it did.
+    // Sends the safe commands of the plan first (the generators go to their
+    // safe values as soon as the instrument is open), runs to the end (or to
+    // RequestStop, or to a lost line), then sends the safe commands again
+    // and reads each generator back: SafeConfirmed() tells whether every
+    // one took its safe value within kSafeWaitS.
     const RunResult& Run(VerificationRun& run);
     bool SafeConfirmed() const { return m_safeConfirmed; }
-    // "safe value not confirmed" when the instrument did not take the safe
-    // commands in time; empty otherwise.
+    // "безопасное значение не подтверждено: генератор мог остаться на 8 мА"
+    // (the last value set) when a generator did not confirm; empty otherwise.
     const std::string& Problem() const { return m_problem; }
+    // Why the run ended early for a line fault ("связь потеряна: ..."); empty
+    // when it did not.
+    const std::string& LineProblem() const { return m_lineProblem; }
     // From any thread: the run stops as soon as its driver wakes.
     void RequestStop();
+    bool StopRequested() const;
+
+    // How long the generators have to confirm their safe values.
+    static constexpr double kSafeWaitS = 2;
 
     struct Mailbox;
 
   private:
-    void Take(const Actions& a);
+    void Take(const Actions& a, double now);
     void AskIfPending(VerificationRun& run);
+    void Send(const std::string& command);
+    void SafeReply(const std::string& line);
+    void SafeNotConfirmed(const std::string& generator);
 
     TcPrbr& m_prbr;
     std::shared_ptr<Mailbox> m_box;
@@ -64,6 +78,10 @@ class InstrumentRunner {
     std::string m_problem;
     std::deque<std::string> m_pending;  // driver thread only
     double m_wakeAt = -1;               // driver thread only
+    double m_safeDeadline = -1;         // the safe phase: its end; else < 0
+    std::vector<std::string> m_confirm;  // "787x 1": generators yet to confirm
+    std::map<std::string, std::string> m_lastSet;  // generator: "8 мА"
+    std::string m_lineProblem;
 };
 
 }  // namespace yukt::verify

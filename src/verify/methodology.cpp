@@ -45,8 +45,7 @@ class MethodologyReader {
         const toml::table& root = r.Root();
         r.UnknownKeys(root, kTopKeys, "");
         m.id = r.Text(root, "id", "");
-        m.revision = static_cast<int>(r.Integer(root, "revision", ""));
-        if (m.revision < 0) throw Mistake{LineOf(root.get("revision")), "revision", "ожидается ≥ 0"};
+        m.revision = static_cast<int>(r.Integer(root, "revision", "", 0, INT_MAX, "ожидается ≥ 0"));
         m.title = r.Text(root, "title", "");
         ReadModels(root);
         const long long months = r.Integer(root, "interval_months", "");
@@ -104,6 +103,9 @@ class MethodologyReader {
                 throw Mistake{LineOf(&sn), prefix + "span", "ожидается [нижний, верхний] предел"};
             tol.spanLow = r.Number(*span->get(0), prefix + "span");
             tol.spanHigh = r.Number(*span->get(1), prefix + "span");
+            // A span of 2e308 would overflow to infinity and pass every error.
+            if (!std::isfinite(tol.spanHigh - tol.spanLow))
+                throw Mistake{LineOf(&sn), prefix + "span", "ширина диапазона не конечна"};
             if (tol.spanHigh <= tol.spanLow)
                 throw Mistake{LineOf(&sn), prefix + "span", "верхний предел должен быть больше нижнего"};
         } else if (t.get("span")) {
@@ -147,9 +149,10 @@ class MethodologyReader {
         r.UnknownKeys(st, kSettlingKeys, prefix);
         Settling s;
         s.delayS = r.Number(st, "delay", prefix);
-        s.agree = static_cast<int>(r.Integer(st, "agree", prefix));
+        s.agree = static_cast<int>(r.Integer(st, "agree", prefix, 1, 100, "ожидается 1..100 показаний"));
         s.timeoutS = r.Number(st, "timeout", prefix);
-        s.readings = static_cast<int>(r.Integer(st, "readings", prefix));
+        s.readings =
+            static_cast<int>(r.Integer(st, "readings", prefix, 1, 100, "ожидается 1..100 показаний"));
         auto optional = [&](const char* key) {
             return st.get(key) ? r.Number(*st.get(key), prefix + key) : 0.0;
         };
@@ -210,7 +213,9 @@ class MethodologyReader {
         const toml::node& n = r.Need(t, "channels", prefix);
         std::vector<int> channels;
         if (n.is_integer())
-            channels.push_back(static_cast<int>(*n.value<long long>()));
+            channels.push_back(static_cast<int>(
+                r.Integer(n, prefix + "channels", 1, 9999,
+                          "ожидаются номера каналов, как на модуле: \"1-16\", \"1,3\"")));
         else if (n.is_string())
             channels = ParseChannelList(*n.value<std::string>());
         if (channels.empty() || channels.front() < 1)

@@ -62,8 +62,9 @@ class Reader {
     double number(const toml::table& t, const std::string& key, const std::string& prefix) {
         return m_r.Number(t, key, prefix);
     }
-    long long integer(const toml::table& t, const std::string& key, const std::string& prefix) {
-        return m_r.Integer(t, key, prefix);
+    long long integer(const toml::table& t, const std::string& key, const std::string& prefix,
+                      long long lo = INT_MIN, long long hi = INT_MAX, const std::string& why = "") {
+        return m_r.Integer(t, key, prefix, lo, hi, why);
     }
     const toml::table& table(const std::string& key) { return m_r.Table(m_r.Root(), key, ""); }
 
@@ -112,7 +113,10 @@ Procedure read(const toml::table& root, const std::string& file) {
         throw Mistake{lineOf(&kn), "kinds", "ожидается непустой список видов модулей"};
     for (const toml::node& k : *kinds) {
         if (!k.is_integer()) throw Mistake{lineOf(&k), "kinds", "ожидается целое число"};
-        const int kind = static_cast<int>(*k.value<long long>());
+        const long long wide = *k.value<long long>();
+        if (wide < -1 || wide > 99)
+            throw Mistake{lineOf(&k), "kinds", "вид " + std::to_string(wide) + " не поверяется"};
+        const int kind = static_cast<int>(wide);
         if (!kVerifiable.count(kind))
             throw Mistake{lineOf(&k), "kinds", "вид " + std::to_string(kind) + " не поверяется"};
         if (!RouteFor(p.quantity, kind, p.channel))
@@ -185,10 +189,11 @@ Procedure read(const toml::table& root, const std::string& file) {
     r.unknownKeys(st, kSettlingKeys, "settling.");
     Settling& s = p.settling;
     s.delayS = r.number(st, "delay", "settling.");
-    s.agree = static_cast<int>(r.integer(st, "agree", "settling."));
+    s.agree = static_cast<int>(r.integer(st, "agree", "settling.", 1, 100, "ожидается 1..100 показаний"));
     s.band = r.number(st, "band", "settling.");
     s.timeoutS = r.number(st, "timeout", "settling.");
-    s.readings = static_cast<int>(r.integer(st, "readings", "settling."));
+    s.readings =
+        static_cast<int>(r.integer(st, "readings", "settling.", 1, 100, "ожидается 1..100 показаний"));
     auto refuse = [&](const char* key, const std::string& why) {
         throw Mistake{lineOf(st.get(key)), std::string("settling.") + key, why};
     };
@@ -235,10 +240,12 @@ std::string PointProblem(Quantity q, double v, double frequencyHz) {
 }
 
 std::string ProcedureError::Text() const {
-    std::string t = file;
+    // The path and the key come from outside: shown escaped, never raw
+    // control bytes on the operator's terminal.
+    std::string t = EchoToken(file, 4096);
     if (line > 0) t += ":" + std::to_string(line);
     t += ": ";
-    if (!key.empty()) t += key + ": ";
+    if (!key.empty()) t += EchoToken(key, 256) + ": ";
     return t + message;
 }
 

@@ -25,6 +25,7 @@ class ShapeScan {
         bool array;
         int contentDepth;  // depth of what the bracket holds
         std::size_t items;
+        bool inItem = false;  // an item has begun since the last comma
     };
 
     void step(char c) {
@@ -73,6 +74,16 @@ class ShapeScan {
     }
 
     void value(char c) {
+        // Items are counted as they begin: counting commas let one more
+        // through than the limit, and a trailing comma is no item.
+        if (!m_stack.empty() && m_stack.back().array && !m_stack.back().inItem && c != ' ' &&
+            c != '\t' && c != '\r' && c != ',' && c != ']') {
+            m_stack.back().inItem = true;
+            if (++m_stack.back().items > m_limits.maxArrayItems) {
+                refuse("массив больше " + std::to_string(m_limits.maxArrayItems) + " элементов");
+                return;
+            }
+        }
         switch (c) {
             case '"':
             case '\'':
@@ -87,9 +98,7 @@ class ShapeScan {
                 break;
             case ',':
                 if (!m_stack.empty() && m_stack.back().array) {
-                    if (++m_stack.back().items > m_limits.maxArrayItems)
-                        refuse("массив больше " + std::to_string(m_limits.maxArrayItems) +
-                               " элементов");
+                    m_stack.back().inItem = false;
                 } else if (!m_stack.empty()) {
                     m_mode = Mode::ExpectKey;
                 }
@@ -123,7 +132,7 @@ class ShapeScan {
         addContainers(1);
         const int inner = m_valueDepth + 1;
         if (!depthAt(inner)) return;
-        m_stack.push_back({array, inner, 0});
+        m_stack.push_back({array, inner, 0, false});
         m_mode = array ? Mode::Value : Mode::ExpectKey;
         m_valueDepth = inner;
     }

@@ -5,6 +5,7 @@
 
 #include <toml++/toml.h>
 
+#include <climits>
 #include <cmath>
 #include <set>
 #include <string>
@@ -66,11 +67,23 @@ class TomlReader {
         return Number(Need(t, key, prefix), prefix + key);
     }
 
-    long long Integer(const toml::table& t, const std::string& key,
-                      const std::string& prefix) const {
-        const toml::node& n = Need(t, key, prefix);
-        if (!n.is_integer()) throw Mistake{LineOf(&n), prefix + key, "ожидается целое число"};
-        return *n.value<long long>();
+    // The 64-bit value is checked against the field's range before it is
+    // made smaller: 2^32 must not come out as 0.
+    long long Integer(const toml::table& t, const std::string& key, const std::string& prefix,
+                      long long lo = INT_MIN, long long hi = INT_MAX,
+                      const std::string& why = "") const {
+        return Integer(Need(t, key, prefix), prefix + key, lo, hi, why);
+    }
+    long long Integer(const toml::node& n, const std::string& key, long long lo = INT_MIN,
+                      long long hi = INT_MAX, const std::string& why = "") const {
+        if (!n.is_integer()) throw Mistake{LineOf(&n), key, "ожидается целое число"};
+        const long long v = *n.value<long long>();
+        if (v < lo || v > hi)
+            throw Mistake{LineOf(&n), key,
+                          why.empty() ? "ожидается целое от " + std::to_string(lo) + " до " +
+                                            std::to_string(hi)
+                                      : why};
+        return v;
     }
 
     const toml::table& Table(const toml::table& t, const std::string& key,

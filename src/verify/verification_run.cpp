@@ -386,11 +386,9 @@ Actions VerificationRun::Tick(double now) {
             a.wakeAt = m_awaiting <= 0 ? std::min(m_nextPoll, m_deadline) : m_deadline;
             return a;
         case Phase::Poll:
-            if (now >= m_deadline) {
-                Record(m_read.front().index, PointVerdict::Fail, "модуль не ответил", nullptr);
-                ++m_step;
-                return NextStep(now);
-            }
+            // No reply line at all is the instrument's or the line's
+            // failure, never the module's answer.
+            if (now >= m_deadline) return LineLost("модуль не ответил", now);
             break;
         default:
             return a;
@@ -414,6 +412,40 @@ Actions VerificationRun::Stop(double now) {
         }
     }
     return Finish();
+}
+
+Actions VerificationRun::LineLost(const std::string& reason, double now) {
+    const EventScope scope{m_sink};
+    (void)now;
+    if (m_phase == Phase::Done) return {};
+    if (m_phase == Phase::Poll) {
+        Record(m_read.front().index, PointVerdict::NotMeasured, reason, nullptr);
+    } else if (m_phase == Phase::Confirm || m_phase == Phase::Delay || m_phase == Phase::Read) {
+        for (const Channel& c : m_read) {
+            PointResult p = NewPoint(Item(c.index));
+            p.readings = c.window;
+            p.reason = reason;
+            m_result.results.push_back(p);
+            Record(c.index, PointVerdict::NotMeasured, reason, &m_result.results.back());
+            if (m_sink) m_sink->PointFinished(p);
+        }
+    }
+    m_read.clear();
+    return Finish();
+}
+
+std::vector<std::string> VerificationRun::PlanSafeCommands() const {
+    std::vector<std::string> out;
+    for (const Step& s : m_steps) {
+        if (s.type != Step::Point) continue;
+        for (std::size_t i : s.items) {
+            const PlanItem& it = Item(i);
+            const std::string c = isCurrent(it.quantity) ? CurrentCommand(m_plan.kind, it.safeValue)
+                                                         : std::string(kGeneratorIdle);
+            if (std::find(out.begin(), out.end(), c) == out.end()) out.push_back(c);
+        }
+    }
+    return out;
 }
 
 Actions VerificationRun::JudgeStep(double now) {

@@ -62,6 +62,12 @@ class VerificationRun {
     // Ends the run at once: the items under way are not measured, the
     // generator goes to its safe value.
     Actions Stop(double now);
+    // Ends the run at once because the line to a module failed: the items
+    // under way are not measured, with `reason`; nothing is judged on it.
+    Actions LineLost(const std::string& reason, double now);
+    // The safe commands of every generator the run's points may use: sent
+    // as the instrument opens, before anything else.
+    std::vector<std::string> PlanSafeCommands() const;
 
     Phase CurrentPhase() const { return m_phase; }
     bool Finished() const { return m_phase == Phase::Done; }

@@ -128,6 +128,43 @@ TEST(Methodology, EachMistakeNamesFileLineAndKey) {
     }
 }
 
+// Values that would wrap, overflow or pass every error are refused as read,
+// with the file, the line and the key; a path or key with control bytes is
+// shown escaped.
+TEST(Methodology, HostileValuesAreRefusedWithTheirLine) {
+    struct Case {
+        std::string text;
+        int line;
+        const char* key;
+    };
+    const Case cases[] = {
+        {with(kGood, "span = [0, 20]", "span = [-1e308, 1e308]"), 9, "tolerances.current.span"},
+        {with(kGood, "span = [0, 20]", "span = [0, inf]"), 9, "tolerances.current.span"},
+        {with(kGood, "span = [0, 20]", "span = [nan, 20]"), 9, "tolerances.current.span"},
+        {with(kGood, "limit = 0.2", "limit = inf"), 8, "tolerances.current.limit"},
+        {with(kGood, "resolution = 0.01", "resolution = -0.01"), 10, "tolerances.current.resolution"},
+        {with(kGood, "agree = 3", "agree = 4294967299"), 18, "settlings.current.agree"},
+        {with(kGood, "readings = 3", "readings = 4294967298"), 21, "settlings.current.readings"},
+        {with(kGood, "revision = 2", "revision = 4294967296"), 2, "revision"},
+        {with(kGood, "revision = 2", "revision = -9223372036854775807"), 2, "revision"},
+        {with(kGood, "interval_months = 24", "interval_months = 4294967320"), 5, "interval_months"},
+        {with(kGood, "channels = \"1-16\"", "channels = 4294967297"), 36, "operations[2].channels"},
+    };
+    for (const Case& c : cases) {
+        ProcedureError e;
+        EXPECT_FALSE(ParseMethodology(c.text, "bad.toml", e)) << c.key;
+        EXPECT_EQ(e.line, c.line) << e.Text();
+        EXPECT_EQ(e.key, c.key) << e.Text();
+        EXPECT_EQ(e.Text().rfind("bad.toml:", 0), 0u) << e.Text();
+    }
+    ProcedureError e;
+    EXPECT_FALSE(ParseMethodology(with(kGood, "revision = 2", "revision = 2\n\"a\\u001b[2Jb\" = 1"),
+                                  "dir\x1b]0;x\x07/bad\n.toml", e));
+    EXPECT_EQ(e.Text().find('\x1b'), std::string::npos) << e.Text();
+    EXPECT_EQ(e.Text().find('\n'), std::string::npos) << e.Text();
+    EXPECT_NE(e.Text().find(":3: "), std::string::npos) << e.Text();
+}
+
 TEST(Methodology, ReferenceRatioIsCheckedAtEveryPoint) {
     // 0.2 % of 20 mA is 0.04 mA and channel 11 permits 0.024 mA at 4 mA:
     // 3 × 0.008 passes, 3 × 0.014 does not.

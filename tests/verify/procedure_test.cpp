@@ -90,6 +90,29 @@ TEST(Procedure, EachMistakeNamesFileLineAndKey) {
     }
 }
 
+// Integers are checked as 64-bit values against their field's range: 2^32
+// and more never wrap into a valid small number.
+TEST(Procedure, WideIntegersAreRefusedWithTheirLine) {
+    struct Case {
+        std::string text;
+        int line;
+        const char* key;
+    };
+    const Case cases[] = {
+        {with(kGood, "kinds = [1, 13]", "kinds = [4294967297]"), 3, "kinds"},
+        {with(kGood, "kinds = [1, 13]", "kinds = [1, -4294967295]"), 3, "kinds"},
+        {with(kGood, "channel = 0", "channel = 4294967296"), 4, "channel"},
+        {with(kGood, "agree = 3", "agree = 4294967299"), 14, "settling.agree"},
+        {with(kGood, "readings = 3", "readings = 9223372036854775807"), 17, "settling.readings"},
+    };
+    for (const Case& c : cases) {
+        ProcedureError e;
+        EXPECT_FALSE(ParseProcedure(c.text, "bad.toml", e)) << c.key;
+        EXPECT_EQ(e.line, c.line) << e.Text();
+        EXPECT_EQ(e.key, c.key) << e.Text();
+    }
+}
+
 TEST(Procedure, PointsOutsideTheGeneratorsRangeAreRefused) {
     const std::string freq = with(with(kGood, "kinds = [1, 13]", "kinds = [6]"),
                                   "quantity = \"current\"", "quantity = \"frequency\"");

@@ -30,6 +30,12 @@ TEST(TomlGuard, RefusesDepthAndCountsAtTheirLine) {
         {"a = {b = {c = " + repeat("{d = ", 30) + "1" + repeat("}", 32) + "\n", 1, depth},
         {"a = [\n" + repeat("[],\n", 5000) + "]\n", 4097, "больше 4096 таблиц и массивов"},
         {"a = [" + repeat("1,", 10001) + "]\n", 1, "массив больше 10000 элементов"},
+        // Items, not commas, are counted: 10 001 without a trailing comma are
+        // too many, 10 000 with one are not.
+        {"a = [" + repeat("1, ", 10000) + "1]\n", 1, "массив больше 10000 элементов"},
+        {"a = [\n" + repeat("\"x\",\n", 10000) + "[1, 2]]\n", 10002, "массив больше 10000 элементов"},
+        {"a = [" + repeat("1,", 10000) + "]\n", 0, ""},
+        {"a = [" + repeat("[1, 2, 3], ", 1000) + "]\n", 0, ""},
         {repeat("x.", 30) + "x = [1, 2]\n", 0, ""},
         {"[" + repeat("x.", 30) + "x]\ny = 1\n", 0, ""},
         {"a = \"[[[[.{{{\" # [[[[\nb = '''\n" + repeat("[", 40) + "\n'''\nc = 1.5e3\n", 0, ""},
