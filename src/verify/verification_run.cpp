@@ -223,9 +223,7 @@ PointResult VerificationRun::NewPoint(const PlanItem& it) const {
     p.nominal = it.nominal;
     p.reference = ReferenceOf(it.quantity, it.nominal);
     p.errorKind = ErrorKindOf(it.tolerance.kind);
-    p.limit = it.tolerance.kind == ToleranceKind::Abs || it.tolerance.kind == ToleranceKind::AbsRel
-                  ? PermittedError(it.tolerance, p.reference)
-                  : it.tolerance.a;
+    p.limit = LimitAt(it.tolerance, p.reference);
     p.procedure = it.title;
     p.channel = std::to_string(it.channel);
     p.doc = m_plan.methodologyId;
