@@ -9,6 +9,11 @@
 #include <QStringList>
 #include <optional>
 
+namespace yukt::verify {
+struct Attempt;
+enum class PointVerdict;
+}  // namespace yukt::verify
+
 namespace yukt::records {
 
 enum class VerificationKind { Primary = 1, Periodic = 2 };
@@ -61,6 +66,7 @@ struct PlanEntry {
     int channelNo = 0;
     double nominal = 0;
     QString unit;
+    QStringList acceptedVersions;  // software items: the versions the methodology accepts
 };
 
 struct Conditions {
@@ -140,6 +146,9 @@ struct Record {
     QString methodologySha256;
     QList<PlanEntry> plan;
     QString softwareFound;  // the module's software identification found
+    // The methodology's verification interval, months; 0 for a record made
+    // without a methodology (the settings' interval of the model holds).
+    int intervalMonths = 0;
     Revision revision;  // the revision this view of the record shows
     // SHA-256 (hex) of the record's latest entry in the database's chain of
     // entries, as read: printed on the protocol, it vouches for the record
@@ -157,6 +166,11 @@ QString VerdictOf(const QList<PlanEntry>& plan, const QList<RecordPoint>& attemp
 // Why a plan's record is not "годен": the items whose latest attempt failed
 // and those with no measured attempt, named by operation and channel.
 QStringList PlanReasons(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts);
+
+// A stored attempt as the run's rules read it ("pass", "fail", anything
+// else not measured).
+verify::PointVerdict PointVerdictOf(const QString& result);
+verify::Attempt AttemptOf(const RecordPoint& point);
 
 // Validity: verification date + interval months − one day.
 QDate ValidUntil(const QDate& verificationDate, int intervalMonths);

@@ -72,6 +72,9 @@ enum class ColumnType { Text, Int, Real };
 struct Column {
     const char* name;
     ColumnType type;
+    // Added after rows were sealed: a null value hashes as nothing, so that
+    // the rows sealed before it was added keep their hashes.
+    bool addedLater = false;
 };
 // What each kind of entry hashes, in order. A record's opening leaves out
 // what its closure adds; a later revision hashes every column.

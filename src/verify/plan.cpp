@@ -38,6 +38,7 @@ std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, 
     plan.methodologyId = m.id;
     plan.revision = m.revision;
     plan.sha256 = m.sha256;
+    plan.intervalMonths = m.intervalMonths;
     plan.model = model;
     plan.kind = kind;
     for (const Operation& op : m.operations) {

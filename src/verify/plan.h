@@ -33,6 +33,7 @@ struct Plan {
     std::string methodologyId;
     int revision = 0;
     std::string sha256;
+    int intervalMonths = 0;    // the methodology's verification interval
     std::string model;         // of the identified module
     int kind = 0;              // module kind under test
     std::vector<PlanItem> items;
