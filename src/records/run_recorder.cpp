@@ -6,26 +6,7 @@
 
 namespace yukt::records {
 
-QString UnitOf(verify::Quantity q) {
-    using verify::Quantity;
-    switch (q) {
-        case Quantity::Current:
-        case Quantity::GeneratorCurrent:
-            return QStringLiteral("мА");
-        case Quantity::Frequency:
-        case Quantity::Translator:
-            return QStringLiteral("Гц");
-        case Quantity::Period:
-            return QStringLiteral("мкс");
-        case Quantity::Interval:
-            return QStringLiteral("с");
-        case Quantity::Count:
-            return QStringLiteral("имп.");
-        case Quantity::Divider:
-            return QString();
-    }
-    return {};
-}
+QString UnitOf(verify::Quantity q) { return QString::fromUtf8(verify::QuantityUnit(q)); }
 
 RecordPoint ToRecordPoint(const verify::PointResult& p, const QString& unit) {
     RecordPoint r;
