@@ -9,9 +9,10 @@
 #include <QStringList>
 #include <optional>
 
+#include "verify/point_result.h"
+
 namespace yukt::verify {
 struct Attempt;
-enum class PointVerdict;
 }  // namespace yukt::verify
 
 namespace yukt::records {
@@ -21,10 +22,12 @@ enum class VerificationKind { Primary = 1, Periodic = 2 };
 // The state of a record in the database: open while points are being added.
 enum class RecordState { Open, Closed, Interrupted };
 
-// Verdict texts as the operator reads them.
-inline const QString kSuitable = QStringLiteral("годен");
-inline const QString kUnsuitable = QStringLiteral("не годен");
-inline const QString kInterrupted = QStringLiteral("прервано");
+// Verdict texts as the operator reads them: the run's own words.
+inline const QString kSuitable = QString::fromUtf8(verify::RunVerdictWord(verify::RunVerdict::Fit));
+inline const QString kUnsuitable =
+    QString::fromUtf8(verify::RunVerdictWord(verify::RunVerdict::Unfit));
+inline const QString kInterrupted =
+    QString::fromUtf8(verify::RunVerdictWord(verify::RunVerdict::Interrupted));
 
 // One measured point, manual or automatic. Field names follow the runner's
 // point result so that recording a run point is a field-by-field copy.

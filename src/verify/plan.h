@@ -96,13 +96,6 @@ const char* ErrorUnit(ToleranceKind kind, Quantity q);
 ErrorKind ErrorKindOf(ToleranceKind kind);
 double RoundToResolution(double value, double resolution);
 
-struct VerdictResult {
-    RunVerdict verdict = RunVerdict::Interrupted;
-    int points = 0;        // plan items
-    int failed = 0;        // items whose latest attempt failed
-    int notMeasured = 0;   // items with no measured latest attempt
-    std::vector<int> failedItems, notMeasuredItems;
-};
 // "не годен" when any counting attempt failed; "прервано" when none failed
 // and some item has no measured attempt; "годен" only when every item passed.
 VerdictResult Verdict(const Plan& plan, const std::vector<Attempt>& attempts);
