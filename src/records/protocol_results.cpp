@@ -125,6 +125,14 @@ Attempts AttemptsOf(const Record& r) {
     return a;
 }
 
+// The attempts that no longer count, one compact table per operation.
+void Superseded(const FlowTable& table, QList<FlowBlock>& out) {
+    if (table.rows.isEmpty()) return;
+    FlowText caption = Text(QStringLiteral("Заменённые попытки"), FlowText::Small);
+    caption.keepWithNext = true;
+    out << caption << table;
+}
+
 QString AnswerText(const RecordPoint* p) {
     if (!p) return QStringLiteral("не выполнено");
     if (p->result == "pass") return QStringLiteral("соответствует");
@@ -163,14 +171,6 @@ void ModuleOperation(const Record& r, const PlanEntry& e, const Attempts& a,
                                        answer};
     }
     Superseded(superseded, out);
-}
-
-// The attempts that no longer count, one compact table per operation.
-void Superseded(const FlowTable& table, QList<FlowBlock>& out) {
-    if (table.rows.isEmpty()) return;
-    FlowText caption = Text(QStringLiteral("Заменённые попытки"), FlowText::Small);
-    caption.keepWithNext = true;
-    out << caption << table;
 }
 
 QString ChannelTitle(int channel) {

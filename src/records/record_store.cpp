@@ -434,10 +434,17 @@ bool RecordStore::Migrate(int target) {
             if (!(ok = Exec(statement, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
         if (ok && v == sql::kChainVersion) {
             ok = SealExisting();
-            for (const QString& guard : sql::AppendOnlyGuards(m_engine))
+            for (const QString& guard : sql::AppendOnlyGuards(m_engine, v))
                 if (!(ok = ok && Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v))))
                     break;
         }
+        // Columns added to records after the guards: the guard covers them too.
+        bool recordsGrew = false;
+        for (const QString& c : sql::RecordColumns())
+            recordsGrew = recordsGrew || sql::VersionAdding("records", c.toLatin1().constData()) == v;
+        if (ok && v > sql::kChainVersion && recordsGrew)
+            for (const QString& guard : sql::RecordsGuardAgain(m_engine, v))
+                if (!(ok = Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
         ok = ok && Exec(sql::kWriteVersion, {v}, "Не удалось записать версию схемы");
         if (!ok || !m_db.commit()) {
             const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
@@ -496,7 +503,9 @@ bool RecordStore::SealExisting() {
         prev = hash;
         return ok;
     };
-    const QStringList recordNames = sql::RecordColumns();
+    // Columns added later are not there yet: Pick gives them null, which
+    // hashes as nothing.
+    const QStringList recordNames = sql::RecordColumnsAtChain();
     const QStringList pointNames = sql::Names(sql::PointColumns());
     for (;;) {
         QSqlQuery ids(m_db);

@@ -348,8 +348,26 @@ QString SelectUnchained(const QString& entry) {
 }
 
 const char* const kSealRecordIds = "SELECT DISTINCT id FROM records WHERE id > ? ORDER BY id LIMIT ?";
+QStringList RecordColumnsAtChain() {
+    QStringList out;
+    for (const QString& c : RecordColumns())
+        if (VersionAdding("records", c.toLatin1().constData()) <= kChainVersion) out << c;
+    return out;
+}
+
 QString SealRevisions() {
-    return "SELECT " + RecordColumns().join(", ") + " FROM records WHERE id = ? ORDER BY revision";
+    return "SELECT " + RecordColumnsAtChain().join(", ") +
+           " FROM records WHERE id = ? ORDER BY revision";
+}
+
+int VersionAdding(const char* table, const char* column) {
+    const QString prefix = QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 ")
+                               .arg(QLatin1String(table), QLatin1String(column));
+    const QList<QStringList>& migrations = Migrations();
+    for (int v = 0; v < migrations.size(); ++v)
+        for (const QString& statement : migrations[v])
+            if (statement.startsWith(prefix)) return v + 1;
+    return 0;
 }
 const char* const kSealRevision =
     "UPDATE records SET chain_seq = ?, chain_prev = ?, chain_hash = ? WHERE id = ? AND revision = ?";

@@ -11,12 +11,12 @@
 namespace yukt::records::test {
 namespace {
 
-struct Run {
+struct ToolRun {
     int status = -1;
     QString out, err;
 };
 
-Run Tool(const QStringList& args) {
+ToolRun Tool(const QStringList& args) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("XDG_RUNTIME_DIR");
@@ -68,7 +68,7 @@ TEST(RecordsTool, CompleteAddsTheRegistrysFieldsAsARevision) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Run r = Tool(c.args.first() == "export" ? c.args : base + c.args);
+        const ToolRun r = Tool(c.args.first() == "export" ? c.args : base + c.args);
         EXPECT_EQ(r.status, c.status) << r.out.toStdString() << r.err.toStdString();
         EXPECT_TRUE((r.out + r.err).contains(c.said)) << r.out.toStdString() << r.err.toStdString();
         EXPECT_FALSE(r.err.contains("XDG_RUNTIME_DIR")) << r.err.toStdString();
