@@ -18,10 +18,9 @@ void PrepareHeadlessQt() {
     const std::string dir = "/tmp/yukt-runtime-" + std::to_string(uid);
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return;
     struct stat st {};
-    // Never a link, another's directory or one others can reach.
-    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid ||
-        (st.st_mode & 0077) != 0)
-        return;
+    // Never a link or another's directory; our own is closed to others.
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid) return;
+    if ((st.st_mode & 0077) != 0 && ::chmod(dir.c_str(), 0700) != 0) return;
     ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
 }
 

@@ -7,8 +7,8 @@
 namespace yukt::records {
 
 // Sets QT_QPA_PLATFORM=offscreen unless given, and XDG_RUNTIME_DIR to a
-// 0700 directory of this user under /tmp when unset. A directory there that
-// another user owns or others may enter is not used (Qt then warns as usual).
+// 0700 directory of this user under /tmp when unset. A link there, or a
+// directory another user owns, is not used (Qt then warns as usual).
 void PrepareHeadlessQt();
 
 }  // namespace yukt::records

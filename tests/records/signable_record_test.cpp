@@ -13,6 +13,7 @@
 #include "records/protocol_pdf.h"
 #include "records/records_fixture.h"
 #include "records/registry_rules.h"
+#include "records/run_recorder.h"
 
 namespace yukt::records::test {
 namespace {
@@ -215,6 +216,29 @@ TEST(ProtocolDocument, SupersededInATableConclusionWithSignaturesNoDash) {
     for (const char* part : {"Заключение", "Свидетельство о поверке № 2026/15", "Поверитель",
                              "Подпись", "График погрешности"})
         EXPECT_TRUE(last.contains(QString::fromUtf8(part))) << part << "\n" << last.toStdString();
+}
+
+// What the workstation and yukt-verify call with what the module gave.
+TEST(FillIdentification, KeepsBothModulesOfAComposite) {
+    struct Case {
+        const char* first;
+        const char* second;
+        QString identText, softwareStartsWith, contains;
+    };
+    const Case cases[] = {
+        {"48T01A10", "", "48T01A10", "ЮКТ - 748T.01A v10 (48T01A10)", "48T01A10"},
+        {"45T01P11", "48X01A12", "45T01P11, 48X01A12", "", "(45T01P11, 48X01A12)"},
+        {"", "", "", "", ""},
+    };
+    for (const Case& c : cases) {
+        Record r = SampleRecord();
+        r.module.identText.clear();
+        FillIdentification(r, c.first, c.second);
+        EXPECT_EQ(r.module.identText, c.identText) << c.first;
+        EXPECT_TRUE(r.softwareFound.startsWith(c.softwareStartsWith)) << r.softwareFound.toStdString();
+        EXPECT_TRUE(r.softwareFound.endsWith(c.contains)) << r.softwareFound.toStdString();
+        EXPECT_EQ(r.softwareFound.isEmpty(), QString(c.first).isEmpty());
+    }
 }
 
 class ValidityTest : public EngineTest {};
