@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 #include <cstdio>
+#include <tuple>
 
 #include "records/lab_settings.h"
+#include "records/record_fields.h"
 #include "records/record_store.h"
 
 namespace yukt::records {
@@ -65,6 +67,36 @@ int CompleteCommand(const QString& url, const QCommandLineParser& args) {
     if (!store.Open(url)) return Complain(store.LastError(), 1);
     const std::optional<Record> r = store.Load(id);
     if (!r) return Complain(store.LastError(), 1);
+    // The registry's fields a record was made without (a headless run).
+    RecordFields fields;
+    QString why;
+    if (args.isSet("record-info") && !ReadRecordFields(args.value("record-info"), fields, why))
+        return Complain(why, 2);
+    for (const QString& key : RecordFieldKeys())
+        if (args.isSet(key)) SetRecordField(fields, key, args.value(key));
+    RecordInfo given;
+    ApplyRecordFields(fields, given);
+    RecordInfo info = r->info;
+    ApplyRecordFields(fields, info);
+    // Completing adds what is missing; a value the record has is changed only
+    // by a correction in the journal.
+    for (const auto& [had, wants, option] :
+         {std::tuple{r->info.owner, given.owner, "--owner"},
+          std::tuple{r->info.typeNumber, given.typeNumber, "--type-number"},
+          std::tuple{r->info.manufactureYear, given.manufactureYear, "--manufacture-year"},
+          std::tuple{r->info.modification, given.modification, "--modification"},
+          std::tuple{r->info.instrumentName, given.instrumentName, "--name"}})
+        if (!had.isEmpty() && !wants.isEmpty() && had != wants)
+            return Complain(QStringLiteral("%1: в записи № %2 уже указано «%3»; изменить его "
+                                           "можно исправлением записи в журнале")
+                                .arg(QLatin1String(option))
+                                .arg(id)
+                                .arg(had),
+                            2);
+    const bool infoSame = info.owner == r->info.owner && info.typeNumber == r->info.typeNumber &&
+                          info.manufactureYear == r->info.manufactureYear &&
+                          info.modification == r->info.modification &&
+                          info.instrumentName == r->info.instrumentName;
     const std::optional<LabSettings> settings = LabSettings::Load(store);
     if (!settings) return Complain(store.LastError(), 1);
     if (const QStringList missing = MissingLabSettings(*settings); !missing.isEmpty())
@@ -82,11 +114,11 @@ int CompleteCommand(const QString& url, const QCommandLineParser& args) {
         lab.misSerial = now.misSerial;
     }
     if (lab.organisation == r->lab.organisation && lab.signCipher == r->lab.signCipher &&
-        lab.calibrator == r->lab.calibrator && !Empty(r->lab)) {
+        lab.calibrator == r->lab.calibrator && !Empty(r->lab) && infoSame) {
         Say(stdout, QStringLiteral("Запись № %1 дополнять нечем").arg(id));
         return 0;
     }
-    if (!store.Correct(id, r->info, lab, args.value("author"), args.value("reason")))
+    if (!store.Correct(id, info, lab, args.value("author"), args.value("reason")))
         return Complain(store.LastError(), 1);
     Say(stdout,
         QStringLiteral("Запись № %1 дополнена: редакция %2").arg(id).arg(r->revision.number + 1));

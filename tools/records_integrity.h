@@ -13,7 +13,9 @@ namespace yukt::records {
 int VerifyCommand(const QString& url);
 // migrate [--grant ROLE]: 0 done, 1 not.
 int MigrateCommand(const QString& url, const QString& grantRole);
-// complete --id N --author NAME --reason TEXT: 0 done or nothing to do, 1 not, 2 arguments.
+// complete --id N --author NAME --reason TEXT [--owner TEXT] [--type-number TEXT]
+// [--manufacture-year YYYY] [--modification TEXT] [--name TEXT] [--record-info FILE]:
+// 0 done or nothing to do, 1 not, 2 arguments.
 int CompleteCommand(const QString& url, const QCommandLineParser& args);
 
 }  // namespace yukt::records

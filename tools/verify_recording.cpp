@@ -6,9 +6,11 @@
 
 #include "records/db_credentials.h"
 #include "records/db_location.h"
+#include "records/headless_qt.h"
 #include "records/lab_settings.h"
 #include "records/machine_number.h"
 #include "records/program_ident.h"
+#include "records/record_fields.h"
 #include "records/protocol_pdf.h"
 #include "records/run_recorder.h"
 #include "verify/software_ident.h"
@@ -31,10 +33,21 @@ bool ParseConditions(const std::string& text, Conditions& c) {
 
 const char* const kRecordUsage =
     " [--db URL [--operator NAME] [--kind первичная|периодическая] [--conditions T,P,H]"
-    " [--protocol FILE.pdf]]";
+    " [--owner TEXT] [--type-number TEXT] [--manufacture-year YYYY] [--modification TEXT]"
+    " [--name TEXT] [--record-info FILE.toml] [--protocol FILE.pdf]]";
 
 bool ParseRecordOption(int& i, int argc, char** argv, RecordOptions& o) {
     const std::string a = argv[i];
+    if (a.rfind("--", 0) == 0 && RecordFieldKeys().contains(QString::fromStdString(a.substr(2)))) {
+        if (i + 1 >= argc) return false;
+        o.fields.emplace_back(a.substr(2), argv[++i]);
+        return true;
+    }
+    if (a == "--record-info") {
+        if (i + 1 >= argc) return false;
+        o.recordInfo = argv[++i];
+        return true;
+    }
     std::string* target = a == "--db"           ? &o.db
                           : a == "--operator"   ? &o.operatorName
                           : a == "--kind"       ? &o.kind
@@ -90,7 +103,7 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     std::string& error) {
     std::unique_ptr<VerifyRecording> r(new VerifyRecording);
     // The protocol's fonts need an application object, not a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    PrepareHeadlessQt();
     static int argc = 1;
     static char name[] = "yukt-verify";
     static char* argv[] = {name, nullptr};
@@ -129,16 +142,30 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         record.info.kind = (kind == "первичная" || kind == "1") ? VerificationKind::Primary
                                                                 : VerificationKind::Periodic;
     if (!methodology.id.empty()) record.info.methodology = QString::fromStdString(methodology.id);
+    // The registry's fields: the file's, then the options' over them, over
+    // the last record's.
+    RecordFields fields;
+    if (!o.recordInfo.empty()) {
+        QString why;
+        if (!ReadRecordFields(QString::fromStdString(o.recordInfo), fields, why)) {
+            error = "--record-info: " + why.toStdString();
+            return nullptr;
+        }
+    }
+    for (const auto& [key, value] : o.fields)
+        SetRecordField(fields, QString::fromStdString(key), QString::fromStdString(value));
+    ApplyRecordFields(fields, record.info);
     FillMethodology(record, plan);
     record.module.model = QString::fromStdString(plan.model);
     record.module.designation = record.module.model;
-    if (!setup.identFirst.empty()) {
-        record.module.identText = QString::fromStdString(setup.identFirst);
-        const verify::SoftwareCheck found =
-            verify::CheckSoftware(setup.identFirst, setup.identSecond, {});
-        record.module.designation = QString::fromStdString(
-            found.found.substr(0, found.found.find(" (")));
-        record.softwareFound = QString::fromStdString(found.found);
+    FillIdentification(record, setup.identFirst, setup.identSecond);
+    // A record the registry would refuse for a field only this run can give
+    // is not begun.
+    if (const QStringList problems = RecordFieldProblems(record); !problems.isEmpty()) {
+        error = ("реестр не примет запись: " + problems.join("; ") +
+                 " (укажите в командной строке или в --record-info FILE)")
+                    .toStdString();
+        return nullptr;
     }
     // A run starts only on settings that were read and that the registry accepts.
     const std::optional<LabSettings> lab = LabSettings::Load(r->m->store);

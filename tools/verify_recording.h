@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "verify/methodology.h"
 #include "verify/plan.h"
@@ -14,12 +16,16 @@ namespace yukt::records {
 
 struct RecordOptions {
     std::string db, operatorName, kind, conditions, protocol;
+    // The record's fields for the registry: --record-info FILE, then the
+    // options --owner, --type-number ... (key without "--", value) over it.
+    std::string recordInfo;
+    std::vector<std::pair<std::string, std::string>> fields;
     bool Wanted() const { return !db.empty(); }
 };
 
 #ifndef YUKT_NO_RECORDS
-// Takes --db, --operator, --kind, --conditions T,P,H and --protocol FILE with
-// their values; false when argv[i] is none of them. A password in the --db
+// Takes --db, --operator, --kind, --conditions T,P,H, --protocol FILE,
+// --record-info FILE and the record's fields (--owner ...) with their values; false when argv[i] is none of them. A password in the --db
 // URL is wiped from argv once read, so that ps does not show it.
 bool ParseRecordOption(int& i, int argc, char** argv, RecordOptions& o);
 extern const char* const kRecordUsage;

@@ -29,6 +29,7 @@
 #include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/fgis_export.h"
+#include "records/headless_qt.h"
 #include "records/journal_query.h"
 #include "records/lab_settings_check.h"
 #include "records/protocol_pdf.h"
@@ -157,7 +158,7 @@ int main(int argc, char* argv[]) {
     std::signal(SIGPIPE, SIG_IGN);  // a closed reader makes a write fail, not the program die
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-records")) return 0;
     // The PDF writer needs fonts, not a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    PrepareHeadlessQt();
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("yukt-records");
     QCommandLineParser args;
@@ -177,7 +178,13 @@ int main(int argc, char* argv[]) {
                      {"workdir", "the workstation's work directory", "DIR"},
                      {"grant", "migrate: the workstation role to grant its rights", "ROLE"},
                      {"author", "complete: who completes the record", "NAME"},
-                     {"reason", "complete: why", "TEXT"}});
+                     {"reason", "complete: why", "TEXT"},
+                     {"owner", "complete: the owner", "TEXT"},
+                     {"type-number", "complete: registration number of the type", "TEXT"},
+                     {"manufacture-year", "complete: year of manufacture", "YYYY"},
+                     {"modification", "complete: modification", "TEXT"},
+                     {"name", "complete: name of the instrument", "TEXT"},
+                     {"record-info", "complete: the fields above in a TOML file", "FILE"}});
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
     // Read: a password given in --db leaves the command line ps shows.
     HidePasswordsInArguments(argc, argv);
@@ -197,7 +204,8 @@ int main(int argc, char* argv[]) {
             "использование: yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] "
             "[--max-records N] [--db URL] | protocol --id N --pdf FILE.pdf [--db URL] | "
             "verify [--db URL] | migrate [--db URL] [--grant ROLE] | "
-            "complete --id N --author NAME --reason TEXT | "
+            "complete --id N --author NAME --reason TEXT [--owner TEXT] [--type-number TEXT] "
+            "[--manufacture-year YYYY] [--modification TEXT] [--name TEXT] [--record-info FILE] | "
             "settings [get KEY | set KEY VALUE] | due --days N",
             2);
     RecordStore store;

@@ -77,6 +77,10 @@ LabSnapshot LabSettings::Snapshot() const {
             mietaNumbers, misTypeNumber, misSerial};
 }
 
+int LabSettings::IntervalOf(const Record& record) const {
+    return record.intervalMonths > 0 ? record.intervalMonths : IntervalFor(record.module.model);
+}
+
 int LabSettings::IntervalFor(const QString& model) const {
     return intervalMonths.value(model, kDefaultInterval);
 }

@@ -35,6 +35,9 @@ struct LabSettings {
     bool Save(RecordStore& store) const;
     LabSnapshot Snapshot() const;
     int IntervalFor(const QString& model) const;
+    // The interval a record's validity counts: its methodology's when it was
+    // made by one, else this per-model one.
+    int IntervalOf(const Record& record) const;
 };
 
 // What the registry needs of the laboratory and is not filled, named as the

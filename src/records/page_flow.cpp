@@ -90,7 +90,8 @@ class Flow {
             if (m_y > m_area.top() + Space(blocks[i]) && m_y + FirstUnit(blocks, i) > Bottom())
                 NewPage();
             if (const FlowText* t = std::get_if<FlowText>(&blocks[i])) Place(*t);
-            if (const FlowTable* t = std::get_if<FlowTable>(&blocks[i])) Place(*t);
+            if (const FlowTable* t = std::get_if<FlowTable>(&blocks[i]))
+                Place(*t, t->keepWithNext ? Tail(blocks, i) : 0);
             if (const FlowDrawing* d = std::get_if<FlowDrawing>(&blocks[i])) Place(*d);
         }
         Foot();
@@ -110,8 +111,21 @@ class Flow {
         return Mm(1.5);
     }
 
+    // What must fit below a block that keeps with the next one.
+    double Tail(const QList<FlowBlock>& blocks, int i) const {
+        return i + 1 < blocks.size() ? Space(blocks[i + 1]) + FirstUnit(blocks, i + 1) : 0;
+    }
+
+    double TableHeight(const FlowTable& t) const {
+        const QList<double> widths = Widths(t);
+        double h = t.header.isEmpty() ? 0 : RowHeight(t.header, widths, true);
+        for (const QStringList& row : t.rows) h += RowHeight(row, widths, false);
+        return h;
+    }
+
     // The least that must fit below a block's start: a heading with the
-    // first line or row of what it heads, a row with the header above it.
+    // first line or row of what it heads, a row with the header above it;
+    // a whole table, a drawing, and what keeps with them.
     double FirstUnit(const QList<FlowBlock>& blocks, int i) const {
         const FlowBlock& b = blocks[i];
         if (KeepsWithNext(b)) {
@@ -128,9 +142,12 @@ class Flow {
         if (const FlowTable* t = std::get_if<FlowTable>(&b)) {
             const QList<double> widths = Widths(*t);
             double h = t->header.isEmpty() ? 0 : RowHeight(t->header, widths, true);
+            if (t->whole || (t->keepWithNext && t->rows.size() <= 1))
+                return TableHeight(*t) + (t->keepWithNext ? Tail(blocks, i) : 0);
             return h + (t->rows.isEmpty() ? 0 : RowHeight(t->rows[0], widths, false));
         }
-        return Mm(std::get<FlowDrawing>(b).heightMm);
+        const FlowDrawing& d = std::get<FlowDrawing>(b);
+        return Mm(d.heightMm) + (d.keepWithNext ? Tail(blocks, i) : 0);
     }
 
     void NewPage() {
@@ -225,7 +242,8 @@ class Flow {
         }
     }
 
-    void Place(const FlowTable& t) {
+    // `tail`: what must follow the last row on its page.
+    void Place(const FlowTable& t, double tail) {
         const QList<double> widths = Widths(t);
         const bool header = !t.header.isEmpty();
         const double headerHeight = header ? RowHeight(t.header, widths, true) : 0;
@@ -233,9 +251,11 @@ class Flow {
             DrawRow(t, t.header, widths, true, headerHeight);
             m_y += headerHeight;
         }
-        for (const QStringList& row : t.rows) {
+        for (int r = 0; r < t.rows.size(); ++r) {
+            const QStringList& row = t.rows[r];
             const double h = RowHeight(row, widths, false);
-            if (m_y + h > Bottom()) {
+            const double after = r + 1 == t.rows.size() && r > 0 ? tail : 0;
+            if (m_y + h > Bottom() || (after > 0 && m_y + h + after > Bottom())) {
                 NewPage();
                 if (header) {
                     DrawRow(t, t.header, widths, true, headerHeight);
@@ -268,6 +288,10 @@ class Flow {
 };
 
 }  // namespace
+
+void KeepWithNext(FlowBlock& block) {
+    std::visit([](auto& b) { b.keepWithNext = true; }, block);
+}
 
 void RenderFlow(QPdfWriter& writer, const QList<FlowBlock>& blocks, const QString& footer) {
     // The first pass only counts the pages, so each foot can say "из M".

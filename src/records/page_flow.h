@@ -29,15 +29,21 @@ struct FlowTable {
     QList<QStringList> rows;
     bool grid = true;
     QList<Qt::Alignment> align;  // per column; left where not given
+    bool keepWithNext = false;   // its last row stays on the page of what follows
+    bool whole = false;          // never split across pages (a short table)
 };
 
 // A picture of a fixed height drawn across the text width (a chart).
 struct FlowDrawing {
     double heightMm = 60;
     std::function<void(QPainter&, const QRectF&)> draw;
+    bool keepWithNext = false;
 };
 
 using FlowBlock = std::variant<FlowText, FlowTable, FlowDrawing>;
+
+// Marks a block of any kind to keep with the block after it.
+void KeepWithNext(FlowBlock& block);
 
 // Headings (and texts marked so) keep with the block after them. Every page gets `footer` and
 // "страница N из M" at its foot.

@@ -18,19 +18,34 @@ FlowText Text(const QString& text, FlowText::Style style = FlowText::Body,
 
 FlowText Heading(const QString& text) { return Text(text, FlowText::Heading); }
 
-// A two-column table of names and values, without lines.
+// A two-column table of names and values, without lines; a field without
+// a value is left out.
 FlowTable Fields(const QList<std::pair<QString, QString>>& fields) {
     FlowTable table;
     table.grid = false;
     for (const auto& [name, value] : fields)
-        table.rows << QStringList{name, value.trimmed().isEmpty() ? QStringLiteral("—") : value};
+        if (!value.trimmed().isEmpty()) table.rows << QStringList{name, value};
     return table;
+}
+
+// A value the registry or the reader needs even when it is missing.
+QString OrUnstated(const QString& value) {
+    return value.trimmed().isEmpty() ? QStringLiteral("не указано") : value;
+}
+
+// A heading and its fields, or nothing when no field has a value.
+void Section(QList<FlowBlock>& out, const QString& heading,
+             const QList<std::pair<QString, QString>>& fields) {
+    const FlowTable table = Fields(fields);
+    if (table.rows.isEmpty()) return;
+    out << Heading(heading) << table;
 }
 
 QString Optional(const std::optional<double>& v, const QString& unit) {
     return v ? RuNumber(*v, 1) + "\u00A0" + unit : QString();
 }
 
+// The conclusion, certificate, reasons and signatures stay on one page.
 QList<FlowBlock> Conclusion(const Record& r) {
     QList<FlowBlock> out{Heading(QStringLiteral("Заключение"))};
     if (r.verdict == kSuitable) {
@@ -48,6 +63,13 @@ QList<FlowBlock> Conclusion(const Record& r) {
         out << Text(QStringLiteral("Причины:"));
         for (const QString& reason : r.reasons) out << Text("— " + reason);
     }
+    for (FlowBlock& b : out) KeepWithNext(b);
+    FlowTable signatures = Fields(
+        {{"Поверитель", OrUnstated(r.info.operatorName)},
+         {"Дата поверки", LocalDateTime(r.finishedAt.isValid() ? r.finishedAt : r.startedAt)},
+         {"Подпись", "____________________"}});
+    signatures.whole = true;
+    out << signatures;
     return out;
 }
 
@@ -62,21 +84,27 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
                         .arg(LocalDateTime(r.revision.at), r.revision.author, r.revision.reason),
                     FlowText::Body, Qt::AlignHCenter);
 
-    QList<std::pair<QString, QString>> instrument = {{"Наименование", i.instrumentName},
-                                                     {"Тип", r.module.designation},
-                                                     {"Модель", r.module.model},
-                                                     {"Модификация", i.modification},
-                                                     {"Заводской номер", i.serial},
-                                                     {"Год выпуска", i.manufactureYear},
-                                                     {"Владелец", i.owner},
-                                                     {"Регистрационный номер типа", i.typeNumber},
-                                                     {"Идентификация модуля", r.module.identText}};
-    if (!r.softwareFound.isEmpty())
-        instrument << std::pair{QString("Идентификация ПО"), r.softwareFound};
-    instrument << std::pair{QString("Адрес FLASH"), QString::number(r.module.flashAddress)}
+    QList<std::pair<QString, QString>> instrument = {
+        {"Наименование", i.instrumentName},
+        {"Тип", r.module.designation},
+        {"Модель", r.module.model},
+        {"Модификация", i.modification},
+        {"Заводской номер", OrUnstated(i.serial)},
+        {"Год выпуска", OrUnstated(i.manufactureYear)},
+        {"Владелец", OrUnstated(i.owner)},
+        {"Регистрационный номер типа", OrUnstated(i.typeNumber)}};
+    // A plan's software check prints the identification with its result.
+    if (!HasSoftwareItem(r)) {
+        const QString found = SoftwareIdentification(r);
+        instrument << (found.isEmpty() ? std::pair{QString("Идентификация модуля"), r.module.identText}
+                                       : std::pair{QString("Идентификация ПО"), found});
+    }
+    const bool flash = !r.module.flashBefore.isEmpty() || !r.module.flashAfter.isEmpty();
+    instrument << std::pair{QString("Адрес FLASH"),
+                            flash ? QString::number(r.module.flashAddress) : QString()}
                << std::pair{QString("Коэффициенты до поверки"), r.module.flashBefore}
                << std::pair{QString("Коэффициенты после поверки"), r.module.flashAfter};
-    out << Heading(QStringLiteral("Средство измерений")) << Fields(instrument);
+    Section(out, QStringLiteral("Средство измерений"), instrument);
 
     QList<std::pair<QString, QString>> methodology = {{"Документ", i.methodology}};
     if (!r.methodologyId.isEmpty())
@@ -85,27 +113,31 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
                                                           .arg(r.methodologyRevision)}
                     << std::pair{QString("Файл методики (SHA-256)"), r.methodologySha256};
     methodology << std::pair{QString("Вид поверки"), KindText(static_cast<int>(i.kind))};
-    out << Heading(QStringLiteral("Методика поверки")) << Fields(methodology);
+    Section(out, QStringLiteral("Методика поверки"), methodology);
 
-    out << Heading(QStringLiteral("Средства поверки"))
-        << Fields({{"Калибратор", r.lab.calibrator},
-                   {"Эталоны (рег. номера)", (r.lab.uveNumbers + r.lab.mietaNumbers).join(", ")},
-                   {"Средство измерений (тип, зав. номер)",
-                    (r.lab.misTypeNumber.isEmpty() && r.lab.misSerial.isEmpty())
-                        ? QString()
-                        : r.lab.misTypeNumber + ", " + r.lab.misSerial}});
+    QStringList mis;
+    for (const QString& part : {r.lab.misTypeNumber, r.lab.misSerial})
+        if (!part.isEmpty()) mis << part;
+    Section(out, QStringLiteral("Средства поверки"),
+            {{"Калибратор", r.lab.calibrator},
+             {"Эталоны (рег. номера)", (r.lab.uveNumbers + r.lab.mietaNumbers).join(", ")},
+             {"Средство измерений (тип, зав. номер)", mis.join(", ")}});
 
     const Conditions& c = i.conditions;
-    out << Heading(QStringLiteral("Условия поверки"))
-        << Fields({{"Температура", Optional(c.temperature, "°C")},
-                   {"Давление", Optional(c.pressure, c.pressureUnit)},
-                   {"Относительная влажность", Optional(c.humidity, "%")}});
+    Section(out, QStringLiteral("Условия поверки"),
+            {{"Температура", Optional(c.temperature, "°C")},
+             {"Давление", Optional(c.pressure, c.pressureUnit)},
+             {"Относительная влажность", Optional(c.humidity, "%")}});
 
-    out << Heading(QStringLiteral("Результаты поверки")) << ResultBlocks(r) << Conclusion(r);
-    out << Fields(
-        {{"Поверитель", i.operatorName},
-         {"Дата поверки", LocalDateTime(r.finishedAt.isValid() ? r.finishedAt : r.startedAt)},
-         {"Подпись", "____________________"}});
+    // The last results keep with the conclusion, so that it never stands
+    // alone on the last page.
+    QList<FlowBlock> results = ResultBlocks(r);
+    for (int k = results.size() - 1; k >= 0; --k) {
+        KeepWithNext(results[k]);
+        const FlowText* t = std::get_if<FlowText>(&results[k]);
+        if (!t || t->style != FlowText::Small) break;
+    }
+    out << Heading(QStringLiteral("Результаты поверки")) << results << Conclusion(r);
     out << Text(QStringLiteral("Программа: %1, версия %2, контрольная сумма (SHA-256): %3")
                     .arg(r.program.name, r.program.version, r.program.checksum),
                 FlowText::Small);

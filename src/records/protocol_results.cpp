@@ -1,10 +1,12 @@
 #include "records/protocol_results.h"
 
 #include <QMap>
+#include <algorithm>
 #include <QSet>
 
 #include "records/error_chart.h"
 #include "records/ru_format.h"
+#include "verify/plan.h"
 
 namespace yukt::records {
 namespace {
@@ -35,8 +37,8 @@ QStringList PointRow(const QString& number, const RecordPoint& p, bool kindInRow
     return {number,
             WithUnit(RuNumber(p.nominal, d.value), p.unit),
             WithUnit(RuNumber(p.reference, d.value), p.unit),
-            Measured(p) ? WithUnit(RuNumber(p.measured, d.value), p.unit) : "—",
-            Measured(p) ? WithUnit(RuNumber(p.error, d.error), unit) : "—",
+            Measured(p) ? WithUnit(RuNumber(p.measured, d.value), p.unit) : QString(),
+            Measured(p) ? WithUnit(RuNumber(p.error, d.error), unit) : QString(),
             limit,
             PointVerdictText(p)};
 }
@@ -91,7 +93,8 @@ void SingleProcedure(const Record& r, QList<FlowBlock>& out) {
     PointsByChannel(
         all,
         [](const QString& channel) {
-            return QStringLiteral("Канал: ") + (channel.isEmpty() ? "—" : channel);
+            return channel.isEmpty() ? QStringLiteral("Канал не указан")
+                                     : QStringLiteral("Канал: ") + channel;
         },
         out);
 }
@@ -102,19 +105,32 @@ struct Attempts {
     QMap<int, QList<const RecordPoint*>> earlier;
 };
 
+// The run's own rule: a stopped or cancelled attempt never takes the place
+// of a measured one; it is listed with the superseded ones.
 Attempts AttemptsOf(const Record& r) {
     Attempts a;
     for (const RecordPoint& p : r.points) {
         if (p.item <= 0) continue;
         const RecordPoint*& current = a.latest[p.item];
-        if (!current || p.attempt >= current->attempt) {
+        if (!current || verify::Supersedes(AttemptOf(p), AttemptOf(*current))) {
             if (current) a.earlier[p.item] << current;
             current = &p;
         } else {
             a.earlier[p.item] << &p;
         }
     }
+    for (QList<const RecordPoint*>& earlier : a.earlier)
+        std::sort(earlier.begin(), earlier.end(),
+                  [](const RecordPoint* x, const RecordPoint* y) { return x->attempt < y->attempt; });
     return a;
+}
+
+// The attempts that no longer count, one compact table per operation.
+void Superseded(const FlowTable& table, QList<FlowBlock>& out) {
+    if (table.rows.isEmpty()) return;
+    FlowText caption = Text(QStringLiteral("Заменённые попытки"), FlowText::Small);
+    caption.keepWithNext = true;
+    out << caption << table;
 }
 
 QString AnswerText(const RecordPoint* p) {
@@ -124,15 +140,37 @@ QString AnswerText(const RecordPoint* p) {
     return QStringLiteral("не выполнено") + (p->reason.isEmpty() ? QString() : ": " + p->reason);
 }
 
+// The identification printed once, with the versions accepted and the
+// result; without one the check was not done, whatever was stored.
+void SoftwareOperation(const Record& r, const PlanEntry& e, const RecordPoint* p,
+                       QList<FlowBlock>& out) {
+    const QString found = SoftwareIdentification(r);
+    out << Text(QStringLiteral("Идентификация ПО: ") +
+                (found.isEmpty() ? QStringLiteral("не получена") : found));
+    if (!e.acceptedVersions.isEmpty())
+        out << Text(QStringLiteral("Допускаемые версии ПО: ") + e.acceptedVersions.join(", "));
+    out << Text(QStringLiteral("Результат: ") +
+                (found.isEmpty() ? QStringLiteral("не выполнена") : AnswerText(p)));
+}
+
 void ModuleOperation(const Record& r, const PlanEntry& e, const Attempts& a,
                      QList<FlowBlock>& out) {
     const RecordPoint* p = a.latest.value(e.item);
-    if (e.kind == "software")
-        out << Text(QStringLiteral("Идентификация ПО: ") +
-                    (r.softwareFound.isEmpty() ? QStringLiteral("не получена") : r.softwareFound));
-    QString text = QStringLiteral("Результат: ") + AnswerText(p);
-    if (p && !p->remark.isEmpty()) text += QStringLiteral(". Примечание: ") + p->remark;
-    out << Text(text);
+    if (e.kind == "software") {
+        SoftwareOperation(r, e, p, out);
+    } else {
+        QString text = QStringLiteral("Результат: ") + AnswerText(p);
+        if (p && !p->remark.isEmpty()) text += QStringLiteral(". Примечание: ") + p->remark;
+        out << Text(text);
+    }
+    FlowTable superseded{{"Попытка", "Время", "Вывод"}, {}, true, {}};
+    for (const RecordPoint* old : a.earlier.value(e.item)) {
+        QString answer = AnswerText(old);
+        if (!old->remark.isEmpty()) answer += QStringLiteral(". Примечание: ") + old->remark;
+        superseded.rows << QStringList{QString::number(old->attempt), LocalDateTime(old->measuredAt),
+                                       answer};
+    }
+    Superseded(superseded, out);
 }
 
 QString ChannelTitle(int channel) {
@@ -166,20 +204,20 @@ void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
 
     ErrorChart chart;
     QMap<double, double> limits;
+    FlowTable superseded{{"№", "Канал", "Попытка", "Время", "Погрешность", "Вывод"}, {}, true, {}};
     for (int channel : channels) {
         out << Text(ChannelTitle(channel), FlowText::Subheading);
         FlowTable table{kColumns, {}, true, kAlign};
-        QStringList superseded;
         ChartSeries series{ChannelTitle(channel), {}};
         for (const PlanEntry* e : byChannel[channel]) {
             const RecordPoint* p = a.latest.value(e->item);
             if (!p) {
                 table.rows << QStringList{QString::number(e->item),
                                           WithUnit(RuShort(e->nominal), e->unit),
-                                          "—",
-                                          "—",
-                                          "—",
-                                          "—",
+                                          QString(),
+                                          QString(),
+                                          QString(),
+                                          QString(),
                                           QStringLiteral("не измерено")};
                 continue;
             }
@@ -188,29 +226,22 @@ void ErrorOperation(const QList<const PlanEntry*>& items, const Attempts& a,
             limits[p->nominal] = qMax(limits.value(p->nominal), LimitAt(*p));
             for (const RecordPoint* old : a.earlier.value(e->item)) {
                 const PointDecimals d = DecimalsFor(*old);
-                const QString when = old->measuredAt.isValid()
-                                         ? " (" + LocalDateTime(old->measuredAt) + ")"
-                                         : QString();
-                superseded << QStringLiteral("№ %1, попытка %2%3: %4 — %5")
-                                  .arg(e->item)
-                                  .arg(old->attempt)
-                                  .arg(when,
-                                       Measured(*old) ? WithUnit(RuNumber(old->error, d.error),
-                                                                 ErrorUnit(*old))
-                                                      : QStringLiteral("—"),
-                                       PointVerdictText(*old));
+                superseded.rows << QStringList{
+                    QString::number(e->item), QString::number(channel),
+                    QString::number(old->attempt), LocalDateTime(old->measuredAt),
+                    Measured(*old) ? WithUnit(RuNumber(old->error, d.error), ErrorUnit(*old))
+                                   : QString(),
+                    PointVerdictText(*old)};
             }
         }
         out << table;
-        if (!superseded.isEmpty())
-            out << Text(QStringLiteral("Заменены повторным измерением: ") + superseded.join("; "),
-                        FlowText::Small);
         if (!series.points.isEmpty()) chart.series << series;
         if (all.size() && chart.xTitle.isEmpty()) {
             chart.xTitle = QStringLiteral("задано, ") + all[0]->unit;
             chart.yTitle = QStringLiteral("погрешность, ") + ErrorUnit(*all[0]);
         }
     }
+    Superseded(superseded, out);
     for (auto it = limits.begin(); it != limits.end(); ++it)
         chart.limit << QPointF(it.key(), it.value());
     if (chart.series.isEmpty()) return;
@@ -258,6 +289,23 @@ QString PointVerdictText(const RecordPoint& p) {
     if (p.result == "pass") return QStringLiteral("соответствует");
     if (p.result == "fail") return QStringLiteral("не соответствует");
     return QStringLiteral("не измерено") + (p.reason.isEmpty() ? QString() : ": " + p.reason);
+}
+
+QString SoftwareIdentification(const Record& r) {
+    if (!r.softwareFound.isEmpty()) return r.softwareFound;
+    // Records made before the workstation kept it: the software attempt's
+    // remark is the identification the run found.
+    const Attempts a = AttemptsOf(r);
+    for (const PlanEntry& e : r.plan)
+        if (e.kind == "software")
+            if (const RecordPoint* p = a.latest.value(e.item); p && Measured(*p)) return p->remark;
+    return {};
+}
+
+bool HasSoftwareItem(const Record& r) {
+    for (const PlanEntry& e : r.plan)
+        if (e.kind == "software") return true;
+    return false;
 }
 
 QList<FlowBlock> ResultBlocks(const Record& r) {

@@ -13,6 +13,13 @@ namespace yukt::records {
 
 QList<FlowBlock> ResultBlocks(const Record& record);
 
+// The software identification the record keeps (both modules of a
+// composite); empty when none was obtained.
+QString SoftwareIdentification(const Record& record);
+// True when the record's plan checks the software (the results print the
+// identification, the instrument's fields do not).
+bool HasSoftwareItem(const Record& record);
+
 // "соответствует", "не соответствует", "не измерено: reason"
 QString PointVerdictText(const RecordPoint& point);
 

@@ -9,6 +9,12 @@
 #include <QStringList>
 #include <optional>
 
+#include "verify/point_result.h"
+
+namespace yukt::verify {
+struct Attempt;
+}  // namespace yukt::verify
+
 namespace yukt::records {
 
 enum class VerificationKind { Primary = 1, Periodic = 2 };
@@ -16,10 +22,12 @@ enum class VerificationKind { Primary = 1, Periodic = 2 };
 // The state of a record in the database: open while points are being added.
 enum class RecordState { Open, Closed, Interrupted };
 
-// Verdict texts as the operator reads them.
-inline const QString kSuitable = QStringLiteral("годен");
-inline const QString kUnsuitable = QStringLiteral("не годен");
-inline const QString kInterrupted = QStringLiteral("прервано");
+// Verdict texts as the operator reads them: the run's own words.
+inline const QString kSuitable = QString::fromUtf8(verify::RunVerdictWord(verify::RunVerdict::Fit));
+inline const QString kUnsuitable =
+    QString::fromUtf8(verify::RunVerdictWord(verify::RunVerdict::Unfit));
+inline const QString kInterrupted =
+    QString::fromUtf8(verify::RunVerdictWord(verify::RunVerdict::Interrupted));
 
 // One measured point, manual or automatic. Field names follow the runner's
 // point result so that recording a run point is a field-by-field copy.
@@ -61,6 +69,7 @@ struct PlanEntry {
     int channelNo = 0;
     double nominal = 0;
     QString unit;
+    QStringList acceptedVersions;  // software items: the versions the methodology accepts
 };
 
 struct Conditions {
@@ -140,6 +149,9 @@ struct Record {
     QString methodologySha256;
     QList<PlanEntry> plan;
     QString softwareFound;  // the module's software identification found
+    // The methodology's verification interval, months; 0 for a record made
+    // without a methodology (the settings' interval of the model holds).
+    int intervalMonths = 0;
     Revision revision;  // the revision this view of the record shows
     // SHA-256 (hex) of the record's latest entry in the database's chain of
     // entries, as read: printed on the protocol, it vouches for the record
@@ -157,6 +169,11 @@ QString VerdictOf(const QList<PlanEntry>& plan, const QList<RecordPoint>& attemp
 // Why a plan's record is not "годен": the items whose latest attempt failed
 // and those with no measured attempt, named by operation and channel.
 QStringList PlanReasons(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts);
+
+// A stored attempt as the run's rules read it ("pass", "fail", anything
+// else not measured).
+verify::PointVerdict PointVerdictOf(const QString& result);
+verify::Attempt AttemptOf(const RecordPoint& point);
 
 // Validity: verification date + interval months − one day.
 QDate ValidUntil(const QDate& verificationDate, int intervalMonths);

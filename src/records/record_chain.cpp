@@ -109,6 +109,7 @@ QString ChainHash(const QString& prev, const QString& kind, const QList<sql::Col
     h.addData(prev.toLatin1());
     h.addData(QByteArray("\n") + kind.toLatin1());
     for (int i = 0; i < columns.size(); ++i) {
+        if (columns[i].addedLater && values.value(i).isNull()) continue;
         // Length-prefixed, so no two different rows give the same bytes.
         const QByteArray v = Canonical(columns[i].type, values.value(i));
         h.addData(QByteArray("\n") + QByteArray::number(v.size()) + ':' + v);

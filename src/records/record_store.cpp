@@ -106,7 +106,8 @@ QVariantList RowOf(const Record& r) {
             r.methodologyId,
             r.methodologyRevision,
             r.methodologySha256,
-            r.softwareFound};
+            r.softwareFound,
+            r.intervalMonths > 0 ? QVariant(r.intervalMonths) : QVariant()};
 }
 
 Record RecordOf(const QSqlQuery& q) {
@@ -146,6 +147,7 @@ Record RecordOf(const QSqlQuery& q) {
     r.methodologyRevision = v("methodology_revision").toInt();
     r.methodologySha256 = s("methodology_sha256");
     r.softwareFound = s("software_found");
+    r.intervalMonths = v("interval_months").toInt();
     return r;
 }
 
@@ -226,7 +228,8 @@ RecordPoint PointOf(const QSqlQuery& p) {
 }
 
 QVariantList PlanRow(qint64 recordId, const PlanEntry& e) {
-    return {recordId, e.item, e.operation, e.title, e.kind, e.channelNo, e.nominal, e.unit};
+    return {recordId, e.item,    e.operation, e.title, e.kind, e.channelNo, e.nominal, e.unit,
+            e.acceptedVersions.isEmpty() ? QVariant() : QVariant(e.acceptedVersions.join(", "))};
 }
 
 QVariantList Values(const QSqlQuery& q, const QStringList& names) {
@@ -431,10 +434,17 @@ bool RecordStore::Migrate(int target) {
             if (!(ok = Exec(statement, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
         if (ok && v == sql::kChainVersion) {
             ok = SealExisting();
-            for (const QString& guard : sql::AppendOnlyGuards(m_engine))
+            for (const QString& guard : sql::AppendOnlyGuards(m_engine, v))
                 if (!(ok = ok && Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v))))
                     break;
         }
+        // Columns added to records after the guards: the guard covers them too.
+        bool recordsGrew = false;
+        for (const QString& c : sql::RecordColumns())
+            recordsGrew = recordsGrew || sql::VersionAdding("records", c.toLatin1().constData()) == v;
+        if (ok && v > sql::kChainVersion && recordsGrew)
+            for (const QString& guard : sql::RecordsGuardAgain(m_engine, v))
+                if (!(ok = Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
         ok = ok && Exec(sql::kWriteVersion, {v}, "Не удалось записать версию схемы");
         if (!ok || !m_db.commit()) {
             const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
@@ -493,7 +503,9 @@ bool RecordStore::SealExisting() {
         prev = hash;
         return ok;
     };
-    const QStringList recordNames = sql::RecordColumns();
+    // Columns added later are not there yet: Pick gives them null, which
+    // hashes as nothing.
+    const QStringList recordNames = sql::RecordColumnsAtChain();
     const QStringList pointNames = sql::Names(sql::PointColumns());
     for (;;) {
         QSqlQuery ids(m_db);
@@ -709,9 +721,15 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
     const QString verdict = !r->plan.isEmpty()       ? VerdictOf(r->plan, r->points)
                             : verdictGiven.isEmpty() ? VerdictOf(r->points)
                                                      : verdictGiven;
+    // A plan's reasons are its own words, the same in the record, the
+    // protocol and the registry; what the caller adds (a lost database)
+    // follows them.
     QStringList reasons = reasonsGiven;
-    if (!r->plan.isEmpty() && verdict != kSuitable && reasons.isEmpty())
+    if (!r->plan.isEmpty() && verdict != kSuitable) {
         reasons = PlanReasons(r->plan, r->points);
+        for (const QString& given : reasonsGiven)
+            if (!reasons.contains(given)) reasons << given;
+    }
     if (verdict == kUnsuitable && reasons.isEmpty())
         for (const RecordPoint& p : r->points)
             if (p.result == "fail")
@@ -727,7 +745,7 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
         QString certificate;
         if (verdict == kSuitable || verdict == kUnsuitable) {
             const bool suitable = verdict == kSuitable;
-            if (suitable) valid = ValidUntil(day, lab->IntervalFor(r->module.model));
+            if (suitable) valid = ValidUntil(day, lab->IntervalOf(*r));
             const QString counter =
                 QStringLiteral("%1:%2").arg(suitable ? "certificate" : "notice").arg(day.year());
             const std::optional<qint64> n = NextNumber(counter);
@@ -807,7 +825,8 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
         r.plan << PlanEntry{plan.value(0).toInt(),    plan.value(1).toString(),
                             plan.value(2).toString(), plan.value(3).toString(),
                             plan.value(4).toInt(),    plan.value(5).toDouble(),
-                            plan.value(6).toString()};
+                            plan.value(6).toString(),
+                            plan.value(7).toString().split(", ", Qt::SkipEmptyParts)};
     if (chain.next()) r.chainHash = chain.value(1).toString();
     return r;
 }

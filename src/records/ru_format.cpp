@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "records/record.h"
+#include "verify/plan.h"
 
 namespace yukt::records {
 
@@ -15,6 +16,26 @@ QString RuNumber(double value, int decimals) {
 }
 
 QString RuShort(double value) { return QString::fromStdString(FloatToStr(value, ',')); }
+
+bool RuToFloat(const QString& text, double& value) {
+    const std::string s = text.trimmed().toStdString();
+    if (s.find('.') != std::string::npos) return false;
+    return StrToFloatStrict(CommaToPoint(s), value);
+}
+
+double RuToFloatDef(const QString& text, double fallback) {
+    double v = 0;
+    return RuToFloat(text, v) ? v : fallback;
+}
+
+bool RuToInt(const QString& text, int& value) {
+    const QString s = text.trimmed();
+    if (s.isEmpty() || s.startsWith(QLatin1Char('$'))) return false;
+    bool ok = false;
+    const int v = s.toInt(&ok, 10);
+    if (ok) value = v;
+    return ok;
+}
 
 QString LocalDateTime(const QDateTime& utc) {
     return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))
@@ -62,9 +83,18 @@ PointDecimals DecimalsFor(const RecordPoint& p) {
 
 QString ErrorUnit(const RecordPoint& p) { return InPercent(p) ? QStringLiteral("%") : p.unit; }
 
+// The judge's own limit, from the tolerance the point stored.
 double LimitAt(const RecordPoint& p) {
-    if (p.errorKind == QLatin1String("abs+rel")) return p.limit + p.limit2 * std::abs(p.reference);
-    return p.limit;
+    verify::Tolerance t;
+    t.kind = p.errorKind == QLatin1String("abs+rel")   ? verify::ToleranceKind::AbsRel
+             : p.errorKind == QLatin1String("rel")     ? verify::ToleranceKind::Rel
+             : p.errorKind == QLatin1String("reduced") ? verify::ToleranceKind::Reduced
+                                                       : verify::ToleranceKind::Abs;
+    t.a = p.limit;
+    t.b = p.limit2;
+    t.spanLow = p.spanLow;
+    t.spanHigh = p.spanHigh;
+    return verify::LimitAt(t, p.reference);
 }
 
 QString ErrorKindWords(const RecordPoint& p) {

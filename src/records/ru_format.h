@@ -10,8 +10,17 @@ namespace yukt::records {
 
 struct RecordPoint;
 
-QString RuNumber(double value, int decimals = 4);
+// The one home of numbers as the operator reads and types them: decimal
+// comma whatever the process locale; machine texts keep the point
+// (common/text.h).
+QString RuNumber(double value, int decimals = 4);  // fixed decimals, never "-0,00"
 QString RuShort(double value);                // shortest form: 0,2 / 4 / 0,0015
+// A number typed with a decimal comma (blanks around it allowed); a point,
+// an empty text or anything else that is not a number gives false.
+bool RuToFloat(const QString& text, double& value);
+double RuToFloatDef(const QString& text, double fallback);  // `fallback` when not a number
+// A whole decimal number (optional sign), blanks around it allowed.
+bool RuToInt(const QString& text, int& value);
 QString LocalDateTime(const QDateTime& utc);  // "08.12.2026 07:15"
 QString RuDate(const QDate& date);            // "08.12.2026"
 QString KindText(int kind);                   // "первичная" / "периодическая"

@@ -2,29 +2,11 @@
 
 #include "common/text.h"
 #include "records/db_credentials.h"
+#include "verify/software_ident.h"
 
 namespace yukt::records {
 
-QString UnitOf(verify::Quantity q) {
-    using verify::Quantity;
-    switch (q) {
-        case Quantity::Current:
-        case Quantity::GeneratorCurrent:
-            return QStringLiteral("мА");
-        case Quantity::Frequency:
-        case Quantity::Translator:
-            return QStringLiteral("Гц");
-        case Quantity::Period:
-            return QStringLiteral("мкс");
-        case Quantity::Interval:
-            return QStringLiteral("с");
-        case Quantity::Count:
-            return QStringLiteral("имп.");
-        case Quantity::Divider:
-            return QString();
-    }
-    return {};
-}
+QString UnitOf(verify::Quantity q) { return QString::fromUtf8(verify::QuantityUnit(q)); }
 
 RecordPoint ToRecordPoint(const verify::PointResult& p, const QString& unit) {
     RecordPoint r;
@@ -78,6 +60,7 @@ void FillMethodology(Record& record, const verify::Plan& plan) {
     record.methodologyId = QString::fromStdString(plan.methodologyId);
     record.methodologyRevision = plan.revision;
     record.methodologySha256 = QString::fromStdString(plan.sha256);
+    record.intervalMonths = plan.intervalMonths;
     record.plan.clear();
     for (const verify::PlanItem& it : plan.items) {
         PlanEntry e;
@@ -88,8 +71,19 @@ void FillMethodology(Record& record, const verify::Plan& plan) {
         e.channelNo = it.channel;
         e.nominal = it.nominal;
         if (it.kind == verify::OperationKind::Error) e.unit = UnitOf(it.quantity);
+        for (const std::string& v : it.acceptedVersions)
+            e.acceptedVersions << QString::fromStdString(v);
         record.plan << e;
     }
+}
+
+void FillIdentification(Record& record, const std::string& first, const std::string& second) {
+    const verify::SoftwareCheck found = verify::CheckSoftware(first, second, {});
+    if (!found.known) return;
+    record.module.identText = QString::fromStdString(second.empty() ? first : first + ", " + second);
+    record.module.designation =
+        QString::fromStdString(found.found.substr(0, found.found.find(" (")));
+    record.softwareFound = QString::fromStdString(found.found);
 }
 
 RunRecorder::RunRecorder(RecordStore& store, qint64 recordId, const QString& unit,
@@ -163,8 +157,9 @@ void RunRecorder::RunFinished(const verify::RunResult& run) {
         if (m_next) m_next->RunFinished(run);
         return;
     }
+    // A plan's record is given its reasons by the store, from the attempts.
     QStringList reasons;
-    for (int item : run.notMeasuredItems) {
+    for (int item : m_plan.items.empty() ? run.notMeasuredItems : std::vector<int>{}) {
         QString what = QStringLiteral("Пункт плана %1: не выполнен").arg(item);
         for (const verify::PlanItem& it : m_plan.items)
             if (it.item == item)

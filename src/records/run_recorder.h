@@ -22,8 +22,13 @@ RecordPoint ToRecordPoint(const verify::PointResult& p, const QString& unit);
 QString UnitOf(verify::Quantity q);
 // An attempt at a plan item as the record keeps it (manual operations too).
 RecordPoint ToRecordPoint(const verify::PlanItem& item, const verify::Attempt& attempt);
-// The methodology and plan a record is made by.
+// The methodology and plan a record is made by (with its interval).
 void FillMethodology(Record& record, const verify::Plan& plan);
+// The identification the module gave, kept in the record before it is
+// begun: the identification texts (`second`: a composite's second module,
+// else empty), the designation and the software identification the
+// protocol prints. Every run that makes a record calls it.
+void FillIdentification(Record& record, const std::string& first, const std::string& second);
 
 class RunRecorder : public verify::ProgressSink {
   public:

@@ -10,26 +10,37 @@ const char* const kRefusal = "записи поверок только доба�
 // The closing of an open record: state and finishing columns from their
 // opening values, the closure's chain link from NULL, every other column
 // as it was.
-QString ClosureOnly(Engine engine) {
+QString ClosureOnly(Engine engine, int version) {
     const char* same =
         engine == Engine::Sqlite ? "NEW.%1 IS OLD.%1" : "NEW.%1 IS NOT DISTINCT FROM OLD.%1";
     QStringList terms = {"OLD.revision = 0", "OLD.state = 'open'", "NEW.state <> 'open'",
                          "OLD.close_hash IS NULL", "NEW.close_hash IS NOT NULL"};
     for (const QString& c :
          Names(OpeningColumns()) + QStringList{"chain_seq", "chain_prev", "chain_hash"})
-        terms << QString::fromLatin1(same).arg(c);
+        if (VersionAdding("records", c.toLatin1().constData()) <= version)
+            terms << QString::fromLatin1(same).arg(c);
     return terms.join(" AND ");
 }
 
-QStringList SqliteGuards() {
+QString SqliteRecordsGuard(int version) {
+    return "CREATE TRIGGER records_no_update BEFORE UPDATE ON records WHEN NOT (" +
+           ClosureOnly(Engine::Sqlite, version) + ")" +
+           QStringLiteral(" BEGIN SELECT RAISE(ABORT, '%1'); END").arg(kRefusal);
+}
+
+QString PostgresRecordsGuard(int version) {
+    return "CREATE TRIGGER records_no_update BEFORE UPDATE ON records FOR EACH ROW WHEN (NOT (" +
+           ClosureOnly(Engine::Postgres, version) + ")) EXECUTE FUNCTION records_refuse()";
+}
+
+QStringList SqliteGuards(int version) {
     const QString raise = QStringLiteral(" BEGIN SELECT RAISE(ABORT, '%1'); END").arg(kRefusal);
     QStringList out;
     for (const char* table : {"records", "points", "plan_items", "record_ids"})
         out << QStringLiteral("CREATE TRIGGER %1_no_delete BEFORE DELETE ON %1").arg(table) + raise;
     for (const char* table : {"points", "plan_items", "record_ids"})
         out << QStringLiteral("CREATE TRIGGER %1_no_update BEFORE UPDATE ON %1").arg(table) + raise;
-    out << "CREATE TRIGGER records_no_update BEFORE UPDATE ON records WHEN NOT (" +
-               ClosureOnly(Engine::Sqlite) + ")" + raise;
+    out << SqliteRecordsGuard(version);
     // A counter only goes up: numbers and the chain's length are never given back.
     out << "CREATE TRIGGER counters_no_delete BEFORE DELETE ON counters" + raise;
     out << "CREATE TRIGGER counters_only_up BEFORE UPDATE ON counters"
@@ -38,7 +49,7 @@ QStringList SqliteGuards() {
     return out;
 }
 
-QStringList PostgresGuards() {
+QStringList PostgresGuards(int version) {
     QStringList out = {
         QStringLiteral("CREATE FUNCTION records_refuse() RETURNS trigger LANGUAGE plpgsql AS"
                        " $$ BEGIN RAISE EXCEPTION '%1 (% %)', TG_OP, TG_TABLE_NAME; END $$")
@@ -58,8 +69,7 @@ QStringList PostgresGuards() {
         out << QStringLiteral("CREATE TRIGGER %1_no_update BEFORE UPDATE ON %1 FOR EACH ROW")
                        .arg(table) +
                    refuse;
-    out << "CREATE TRIGGER records_no_update BEFORE UPDATE ON records FOR EACH ROW WHEN (NOT (" +
-               ClosureOnly(Engine::Postgres) + "))" + refuse;
+    out << PostgresRecordsGuard(version);
     out << "CREATE TRIGGER counters_only_up BEFORE UPDATE ON counters FOR EACH ROW"
            " WHEN (NOT (NEW.name = OLD.name AND NEW.value > OLD.value))" +
                refuse;
@@ -68,8 +78,14 @@ QStringList PostgresGuards() {
 
 }  // namespace
 
-QStringList AppendOnlyGuards(Engine engine) {
-    return engine == Engine::Sqlite ? SqliteGuards() : PostgresGuards();
+QStringList AppendOnlyGuards(Engine engine, int version) {
+    return engine == Engine::Sqlite ? SqliteGuards(version) : PostgresGuards(version);
+}
+
+QStringList RecordsGuardAgain(Engine engine, int version) {
+    if (engine == Engine::Sqlite)
+        return {"DROP TRIGGER IF EXISTS records_no_update", SqliteRecordsGuard(version)};
+    return {"DROP TRIGGER IF EXISTS records_no_update ON records", PostgresRecordsGuard(version)};
 }
 
 QStringList WorkstationGrants(const QString& role) {

@@ -78,6 +78,12 @@ const QList<QStringList>& Migrations() {
                 "CREATE UNIQUE INDEX points_chain ON points (chain_seq)",
                 "CREATE UNIQUE INDEX plan_items_chain ON plan_items (chain_seq)",
             },
+        // Adds records.interval_months, the verification interval of the
+        // methodology a record was made by (null: the settings' per model),
+        // and plan_items.accepted_versions, the software versions a
+        // software item accepts.
+        AddColumns("records", {"interval_months INTEGER"}) +
+            AddColumns("plan_items", {"accepted_versions TEXT"}),
     };
     return migrations;
 }
@@ -135,6 +141,7 @@ const QList<Column>& RecordTypedColumns() {
         {"methodology_revision", T::Int},
         {"methodology_sha256", T::Text},
         {"software_found", T::Text},
+        {"interval_months", T::Int, true},
     };
     return columns;
 }
@@ -200,6 +207,7 @@ const QList<Column>& PlanColumns() {
     static const QList<Column> columns = {
         {"record_id", T::Int}, {"item", T::Int},    {"operation", T::Text}, {"title", T::Text},
         {"kind", T::Text},     {"channel", T::Int}, {"nominal", T::Real},   {"unit", T::Text},
+        {"accepted_versions", T::Text, true},
     };
     return columns;
 }
@@ -234,7 +242,8 @@ QString InsertRecord() { return Insert("records", RecordColumns() + kChainNames)
 QString InsertPoint() { return Insert("points", Names(PointColumns()) + kChainNames); }
 const char* const kInsertPlanItem =
     "INSERT INTO plan_items (record_id, item, operation, title, kind, channel, nominal, unit,"
-    " chain_seq, chain_prev, chain_hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    " accepted_versions, chain_seq, chain_prev, chain_hash)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 // Only an open record is ever completed, once, and the guards let nothing
 // else through; a closed one stays as it was.
 const char* const kCloseRecord =
@@ -257,7 +266,7 @@ QString SelectPoints() {
            " FROM points WHERE record_id = ? ORDER BY seq";
 }
 const char* const kSelectPlan =
-    "SELECT item, operation, title, kind, channel, nominal, unit FROM plan_items"
+    "SELECT item, operation, title, kind, channel, nominal, unit, accepted_versions FROM plan_items"
     " WHERE record_id = ? ORDER BY item";
 
 const char* const kReadSetting = "SELECT value FROM settings WHERE key = ?";
@@ -339,8 +348,26 @@ QString SelectUnchained(const QString& entry) {
 }
 
 const char* const kSealRecordIds = "SELECT DISTINCT id FROM records WHERE id > ? ORDER BY id LIMIT ?";
+QStringList RecordColumnsAtChain() {
+    QStringList out;
+    for (const QString& c : RecordColumns())
+        if (VersionAdding("records", c.toLatin1().constData()) <= kChainVersion) out << c;
+    return out;
+}
+
 QString SealRevisions() {
-    return "SELECT " + RecordColumns().join(", ") + " FROM records WHERE id = ? ORDER BY revision";
+    return "SELECT " + RecordColumnsAtChain().join(", ") +
+           " FROM records WHERE id = ? ORDER BY revision";
+}
+
+int VersionAdding(const char* table, const char* column) {
+    const QString prefix = QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 ")
+                               .arg(QLatin1String(table), QLatin1String(column));
+    const QList<QStringList>& migrations = Migrations();
+    for (int v = 0; v < migrations.size(); ++v)
+        for (const QString& statement : migrations[v])
+            if (statement.startsWith(prefix)) return v + 1;
+    return 0;
 }
 const char* const kSealRevision =
     "UPDATE records SET chain_seq = ?, chain_prev = ?, chain_hash = ? WHERE id = ? AND revision = ?";

@@ -18,7 +18,15 @@ inline int LatestVersion() { return static_cast<int>(Migrations().size()); }
 constexpr int kChainVersion = 3;
 // The triggers (the engines differ here) that refuse changing or deleting what was recorded; the
 // one update they let through is the closing of an open record.
-QStringList AppendOnlyGuards(Engine engine);
+// `version`: the schema the guards are made for (columns a later migration
+// adds are left out).
+QStringList AppendOnlyGuards(Engine engine, int version = LatestVersion());
+// After migration `version` added columns to the records table: the guard
+// that lets only the closing through, made again over the columns it has now.
+QStringList RecordsGuardAgain(Engine engine, int version);
+// The version whose migration adds a column to a table (0: it was there
+// before any such migration), read from the migrations' own text.
+int VersionAdding(const char* table, const char* column);
 
 // The columns of a record row, in the order kInsertRecord binds them.
 const QStringList& RecordColumns();
@@ -72,6 +80,9 @@ enum class ColumnType { Text, Int, Real };
 struct Column {
     const char* name;
     ColumnType type;
+    // Added after rows were sealed: a null value hashes as nothing, so that
+    // the rows sealed before it was added keep their hashes.
+    bool addedLater = false;
 };
 // What each kind of entry hashes, in order. A record's opening leaves out
 // what its closure adds; a later revision hashes every column.
@@ -97,6 +108,8 @@ extern const char* const kRecordChainHash;  // binds the id four times
 // Sealing the rows of a round-2 database (before the guards exist).
 extern const char* const kSealRecordIds;  // binds last id, page size
 QString SealRevisions();                   // binds id; points: SelectPoints()
+// The columns of a record row at the chain's version, as SealRevisions reads them.
+QStringList RecordColumnsAtChain();
 extern const char* const kSealRevision;
 extern const char* const kSealClosure;
 extern const char* const kSealPoint;

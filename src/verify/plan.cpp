@@ -38,6 +38,7 @@ std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, 
     plan.methodologyId = m.id;
     plan.revision = m.revision;
     plan.sha256 = m.sha256;
+    plan.intervalMonths = m.intervalMonths;
     plan.model = model;
     plan.kind = kind;
     for (const Operation& op : m.operations) {
@@ -87,7 +88,7 @@ std::optional<ErrorSpan> SpanOf(const Plan& plan, const std::string& operation) 
     std::optional<ErrorSpan> span;
     for (const PlanItem& it : plan.items) {
         if (it.kind != OperationKind::Error || it.operation != operation) continue;
-        const double limit = PermittedError(it.tolerance, it.nominal);
+        const double limit = LimitAt(it.tolerance, it.nominal);
         if (!span) span = ErrorSpan{it.nominal, it.nominal, limit};
         span->nominalMin = std::min(span->nominalMin, it.nominal);
         span->nominalMax = std::max(span->nominalMax, it.nominal);
@@ -112,22 +113,36 @@ double RoundToResolution(double value, double resolution) {
     return out == 0 ? 0.0 : out;  // never "-0"
 }
 
+double LimitAt(const Tolerance& tol, double x) {
+    switch (tol.kind) {
+        case ToleranceKind::Rel:
+        case ToleranceKind::Reduced:
+            return tol.a;
+        default:
+            return PermittedError(tol, x);
+    }
+}
+
+const char* ErrorUnit(ErrorKind kind, Quantity q) {
+    return kind == ErrorKind::Rel || kind == ErrorKind::Reduced ? "%" : QuantityUnit(q);
+}
+
+const char* ErrorUnit(ToleranceKind kind, Quantity q) { return ErrorUnit(ErrorKindOf(kind), q); }
+
 Judgement JudgePoint(const Tolerance& tol, double reference, double measured) {
     Judgement j;
     const double abs = measured - reference;
     double error = abs;
+    j.limit = LimitAt(tol, reference);
     switch (tol.kind) {
         case ToleranceKind::Rel:
             if (reference == 0) return j;  // undefined; such points are refused at load
             error = abs / reference * 100;
-            j.limit = tol.a;
             break;
         case ToleranceKind::Reduced:
             error = abs / (tol.spanHigh - tol.spanLow) * 100;
-            j.limit = tol.a;
             break;
         default:
-            j.limit = PermittedError(tol, reference);
             break;
     }
     j.error = RoundToResolution(error, tol.resolution);
@@ -138,11 +153,18 @@ Judgement JudgePoint(const Tolerance& tol, double reference, double measured) {
     return j;
 }
 
+bool Supersedes(const Attempt& later, const Attempt& earlier) {
+    const bool laterMeasured = later.result != PointVerdict::NotMeasured;
+    const bool earlierMeasured = earlier.result != PointVerdict::NotMeasured;
+    if (laterMeasured != earlierMeasured) return laterMeasured;
+    return later.number >= earlier.number;
+}
+
 std::vector<const Attempt*> LatestAttempts(const Plan& plan, const std::vector<Attempt>& attempts) {
     std::vector<const Attempt*> latest(plan.items.size(), nullptr);
     for (std::size_t i = 0; i < plan.items.size(); ++i)
         for (const Attempt& a : attempts)
-            if (a.item == plan.items[i].item && (!latest[i] || a.number >= latest[i]->number))
+            if (a.item == plan.items[i].item && (!latest[i] || Supersedes(a, *latest[i])))
                 latest[i] = &a;
     return latest;
 }

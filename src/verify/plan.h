@@ -33,6 +33,7 @@ struct Plan {
     std::string methodologyId;
     int revision = 0;
     std::string sha256;
+    int intervalMonths = 0;    // the methodology's verification interval
     std::string model;         // of the identified module
     int kind = 0;              // module kind under test
     std::vector<PlanItem> items;
@@ -59,8 +60,11 @@ struct ErrorSpan {
 };
 std::optional<ErrorSpan> SpanOf(const Plan& plan, const std::string& operation);
 
-// One measurement (or answer) for a plan item. A later attempt at the same
-// item supersedes the earlier one; both stay in the history.
+// One measurement (or answer) for a plan item. A later measured attempt at
+// the same item supersedes the earlier one; one that was not measured
+// (stopped, cancelled, never settled) supersedes only another unmeasured
+// one, so a failure gives way to a measurement alone. All stay in the
+// history.
 struct Attempt {
     int item = 0;
     int number = 1;            // 1.. per item
@@ -79,21 +83,28 @@ struct Judgement {
     PointVerdict result = PointVerdict::NotMeasured;
 };
 Judgement JudgePoint(const Tolerance& tol, double reference, double measured);
+// The limit a point's error is judged against, in the unit of its error
+// kind: "%" for rel and reduced, the quantity's unit for abs and abs+rel
+// (a + b·|x|). What JudgePoint compares with, and what a chart or a cell
+// shows before the point is measured (x: the reference, or the nominal).
+double LimitAt(const Tolerance& tol, double x);
+// The unit an error of that kind is shown in: "%" for rel and reduced, the
+// quantity's unit otherwise ("" for a ratio).
+const char* ErrorUnit(ErrorKind kind, Quantity q);
+const char* ErrorUnit(ToleranceKind kind, Quantity q);
 // The kind a point result reports for a tolerance of that kind.
 ErrorKind ErrorKindOf(ToleranceKind kind);
 double RoundToResolution(double value, double resolution);
 
-struct VerdictResult {
-    RunVerdict verdict = RunVerdict::Interrupted;
-    int points = 0;        // plan items
-    int failed = 0;        // items whose latest attempt failed
-    int notMeasured = 0;   // items with no measured latest attempt
-    std::vector<int> failedItems, notMeasuredItems;
-};
-// "не годен" when any latest attempt failed; "прервано" when none failed and
-// some item has no measured attempt; "годен" only when every item passed.
+// "не годен" when any counting attempt failed; "прервано" when none failed
+// and some item has no measured attempt; "годен" only when every item passed.
 VerdictResult Verdict(const Plan& plan, const std::vector<Attempt>& attempts);
-// The latest attempt per item (nullptr where none).
+// True when `later` takes the place of `earlier` (same item): a measured
+// attempt over an unmeasured one whatever their order, else the higher
+// number. The one rule every reader of attempts applies.
+bool Supersedes(const Attempt& later, const Attempt& earlier);
+// The attempt that counts per item (nullptr where none): the latest
+// measured one, or the latest of all when none was measured.
 std::vector<const Attempt*> LatestAttempts(const Plan& plan, const std::vector<Attempt>& attempts);
 
 }  // namespace yukt::verify

@@ -45,14 +45,18 @@ struct PointResult {
     double resolution = 0;  // of the error
 };
 
-struct RunResult {
+// The verdict over a plan's items, from the attempt that counts per item.
+struct VerdictResult {
     RunVerdict verdict = RunVerdict::Interrupted;
-    int points = 0;  // points of the procedure (measured or not)
-    int failed = 0;  // measured points that failed
-    std::vector<PointResult> results;
-    // A plan's run: items not measured, and the failed and unmeasured items.
-    int notMeasured = 0;
+    int points = 0;        // plan items
+    int failed = 0;        // items whose counting attempt failed
+    int notMeasured = 0;   // items with no measured attempt
     std::vector<int> failedItems, notMeasuredItems;
+};
+
+// A run's verdict, and every point it measured or could not.
+struct RunResult : VerdictResult {
+    std::vector<PointResult> results;
 };
 
 // The words the run's output and records use.

@@ -30,12 +30,6 @@ std::string jsonString(const std::string& s) {
 
 bool measured(const PointResult& p) { return p.result != PointVerdict::NotMeasured; }
 
-// The unit an error of this kind is given in.
-std::string errorUnit(ErrorKind k, Quantity q) {
-    return k == ErrorKind::Abs || k == ErrorKind::AbsRel ? std::string(QuantityUnit(q))
-                                                         : std::string("%");
-}
-
 const char* operationResult(PointVerdict v) {
     return v == PointVerdict::Pass ? "pass" : v == PointVerdict::Fail ? "fail" : "not done";
 }
@@ -112,7 +106,7 @@ std::string PointText(const PointResult& p, Quantity q) {
     t += "точка " + std::to_string(p.index) + ": задано " + FloatToStr(p.nominal) + " " + unit +
          ", эталон " + Fmt("%.6g", p.reference) + " " + unit;
     if (!measured(p)) return t + ": не измерена (" + p.reason + ")";
-    const std::string eu = errorUnit(p.errorKind, q);
+    const std::string eu = std::string(ErrorUnit(p.errorKind, q));
     return t + ", измерено " + Fmt("%.6g", p.measured) + " " + unit + ", погрешность " +
            ErrorText(p.error, p.resolution) + " " + eu + ", допуск " + FloatToStr(p.limit) + " " +
            eu + ": " + (p.result == PointVerdict::Pass ? "годна" : "не годна");

@@ -223,9 +223,7 @@ PointResult VerificationRun::NewPoint(const PlanItem& it) const {
     p.nominal = it.nominal;
     p.reference = ReferenceOf(it.quantity, it.nominal);
     p.errorKind = ErrorKindOf(it.tolerance.kind);
-    p.limit = it.tolerance.kind == ToleranceKind::Abs || it.tolerance.kind == ToleranceKind::AbsRel
-                  ? PermittedError(it.tolerance, p.reference)
-                  : it.tolerance.a;
+    p.limit = LimitAt(it.tolerance, p.reference);
     p.procedure = it.title;
     p.channel = std::to_string(it.channel);
     p.doc = m_plan.methodologyId;
@@ -501,12 +499,8 @@ void VerificationRun::Record(std::size_t index, PointVerdict result, const std::
 }
 
 Actions VerificationRun::Finish() {
-    const VerdictResult v = Verdict(m_plan, m_attempts);
-    m_result.verdict = m_notApplicable.empty() ? v.verdict : RunVerdict::Interrupted;
-    m_result.failed = v.failed;
-    m_result.notMeasured = v.notMeasured;
-    m_result.failedItems = v.failedItems;
-    m_result.notMeasuredItems = v.notMeasuredItems;
+    static_cast<VerdictResult&>(m_result) = Verdict(m_plan, m_attempts);
+    if (!m_notApplicable.empty()) m_result.verdict = RunVerdict::Interrupted;
     m_phase = Phase::Done;
     if (m_sink) m_sink->RunFinished(m_result);
     Actions a;

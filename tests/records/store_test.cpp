@@ -245,12 +245,11 @@ TEST_P(StoreTest, ARecordWithAPlanIsJudgedByItsLatestAttempts) {
     const Case cases[] = {
         {"every item passed", {{1, true}, {2, true}}, kSuitable, ""},
         {"a failure, then stopped", {{1, false}}, kUnsuitable,
-         "Не измерено пунктов плана: 1 из 2: пункт 2 (5.4, канал 11)"},
+         "5.4 Погрешность: не измерено — канал 11"},
         {"re-measured after a failure", {{1, false}, {1, true}, {2, true}}, kSuitable, ""},
         {"a pass superseded by a failure", {{1, true}, {2, true}, {2, false}}, kUnsuitable,
-         "Не соответствует: пункт 2 (5.4, канал 11)"},
-        {"an item never measured", {{2, true}}, kInterrupted,
-         "Не измерено пунктов плана: 1 из 2: пункт 1 (5.1)"},
+         "5.4 Погрешность, канал 11: 20 мА — погрешность 0,20 мА при допуске ±0,05 мА"},
+        {"an item never measured", {{2, true}}, kInterrupted, "5.1 Внешний осмотр: не выполнена"},
     };
     auto store = Connect();
     for (const Case& c : cases) {

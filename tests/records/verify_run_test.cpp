@@ -77,7 +77,8 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
         verify.start(YUKT_BIN_DIR "/yukt-verify",
                      {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure.fileName(),
                       "--serial", "S-77", "--db", url, "--operator", "Иванов И. И.", "--kind",
-                      "первичная", "--conditions", "21.5,100.2,55", "--protocol", pdf});
+                      "первичная", "--conditions", "21.5,100.2,55", "--protocol", pdf, "--owner",
+                      "ООО «Завод»", "--type-number", "12345-67"});
         EXPECT_TRUE(verify.waitForFinished(120000));
         *err = QString::fromLocal8Bit(verify.readAllStandardError());
         return verify.exitCode();
@@ -155,7 +156,8 @@ TEST_P(VerifyRunTest, AFitRunUnderARussianLocaleIsSuitable) {
     verify.setProcessEnvironment(env);
     verify.start(YUKT_BIN_DIR "/yukt-verify",
                  {"--cfg", m_dir.filePath("cfg"), "--procedure", procedure, "--serial", "S-78",
-                  "--db", m_url, "--operator", "Петров П. П.", "--conditions", "21.5,100.2,55"});
+                  "--db", m_url, "--operator", "Петров П. П.", "--conditions", "21.5,100.2,55",
+                  "--owner", "ООО «Завод»", "--type-number", "12345-67"});
     ASSERT_TRUE(verify.waitForFinished(120000));
     const QString out = QString::fromUtf8(verify.readAllStandardOutput());
     EXPECT_EQ(verify.exitCode(), 0) << verify.readAllStandardError().toStdString();
@@ -172,6 +174,88 @@ TEST_P(VerifyRunTest, AFitRunUnderARussianLocaleIsSuitable) {
         EXPECT_NEAR(p.measured, p.nominal, 0.01);
     }
     EXPECT_DOUBLE_EQ(r->points[2].nominal, 20);
+}
+
+// A headless station gives the registry's fields on the command line or in
+// a file; without them the run does not start, naming what is missing. The
+// record it makes then goes into the registry file, and the tool says
+// nothing about Qt's runtime directory.
+TEST_P(VerifyRunTest, RecordFieldsFromOptionsOrAFileElseNoRun) {
+    ASSERT_TRUE(StartBench({}));
+    const QString procedure = WriteProcedure("0");
+    ASSERT_FALSE(procedure.isEmpty());
+    {
+        auto store = Connect();
+        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
+                    store->SetSetting("sign_cipher", "ЛАБ") &&
+                    store->SetSetting("uve_numbers", "3.1.A.1"));
+    }
+    auto write = [&](const QString& name, const QByteArray& text) {
+        QFile f(m_dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+        return f.fileName();
+    };
+    const QString info = write("info.toml",
+                               "owner = \"ООО «Завод»\"\ntype-number = \"12345-67\"\n"
+                               "manufacture-year = 2021\nname = \"Модуль ввода\"\n");
+    const QString wrong = write("wrong.toml", "owner = \"ООО\"\ncolour = \"red\"\n");
+    struct Case {
+        const char* name;
+        QStringList extra;
+        int status;
+        QStringList said;  // on stderr
+    };
+    const Case cases[] = {
+        {"nothing given", {}, 2, {"--owner (владелец): не заполнено", "--type-number"}},
+        {"owner only", {"--owner", "ООО «Завод»"}, 2, {"--type-number"}},
+        {"a year that is none", {"--record-info", info, "--manufacture-year", "21"}, 2,
+         {"--manufacture-year (год выпуска)"}},
+        {"an unknown key", {"--record-info", wrong}, 2, {wrong + ":2: colour: неизвестный ключ"}},
+        {"the file", {"--record-info", info, "--modification", "745t-01"}, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcess verify;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("YUKT_COM1", m_dir.filePath("com1"));
+        env.remove("XDG_RUNTIME_DIR");
+        verify.setProcessEnvironment(env);
+        verify.start(YUKT_BIN_DIR "/yukt-verify",
+                     QStringList{"--cfg", m_dir.filePath("cfg"), "--procedure", procedure,
+                                 "--serial", "S-79", "--db", m_url, "--operator", "Петров П. П.",
+                                 "--conditions", "21.5,100.2,55"} +
+                         c.extra);
+        ASSERT_TRUE(verify.waitForFinished(120000));
+        const QString err = QString::fromUtf8(verify.readAllStandardError());
+        EXPECT_EQ(verify.exitCode(), c.status) << err.toStdString();
+        for (const QString& s : c.said) EXPECT_TRUE(err.contains(s)) << err.toStdString();
+        EXPECT_FALSE(err.contains("XDG_RUNTIME_DIR")) << err.toStdString();
+    }
+    auto store = Connect();
+    const std::optional<Record> r = store->Load(1);
+    ASSERT_TRUE(r) << store->LastError().toStdString();
+    EXPECT_FALSE(store->Load(2));
+    EXPECT_EQ(r->info.owner, "ООО «Завод»");
+    EXPECT_EQ(r->info.typeNumber, "12345-67");
+    EXPECT_EQ(r->info.manufactureYear, "2021");
+    EXPECT_EQ(r->info.modification, "745t-01");
+    EXPECT_EQ(r->info.instrumentName, "Модуль ввода");
+
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_RUNTIME_DIR");
+    tool.setProcessEnvironment(env);
+    const QString xml = m_dir.filePath("fgis.xml");
+    tool.start(YUKT_RECORDS_TOOL, {"export", "--fgis", xml, "--db", m_url});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    EXPECT_EQ(tool.exitCode(), 0) << err.toStdString();
+    EXPECT_FALSE(err.contains("XDG_RUNTIME_DIR")) << err.toStdString();
+    QFile file(xml);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains("<mitypeNumber>12345-67</mitypeNumber>")) << text.toStdString();
+    EXPECT_TRUE(text.contains("<manufactureYear>2021</manufactureYear>"));
 }
 
 }  // namespace
