@@ -13,6 +13,7 @@
 #include "records/record_store.h"
 #include "records/run_recorder.h"
 #include "verify/procedure_library.h"
+#include "verify/software_ident.h"
 
 namespace yukt {
 
@@ -183,6 +184,10 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
     record.module.identText = m_module.ident;
     record.module.flashAddress = m_module.flashAddress;
     record.module.flashBefore = m_module.flashBefore;
+    // The identification the module (both modules of a composite) gave, as
+    // a headless run records it: the protocol's software item shows it.
+    record.softwareFound = QString::fromStdString(
+        CheckSoftware(m_module.ident.toStdString(), m_module.identSecond.toStdString(), {}).found);
     record.lab = lab->Snapshot();
     record.program = records::RunningProgram();
     if (const Plan* plan = ThePlan()) records::FillMethodology(record, *plan);
@@ -541,7 +546,9 @@ void TVerificationSession::RunFinished(const RunResult& run) {
         a.point.operation = it.operation;
         a.point.procedure = it.title;
         a.point.errorKind = ErrorKindOf(it.tolerance.kind);
-        a.point.limit = PermittedError(it.tolerance, it.nominal);
+        // In the unit of the error, as a measured point's limit is.
+        a.point.limit = JudgePoint(it.tolerance, it.nominal, it.nominal).limit;
+        a.point.resolution = it.tolerance.resolution;
         a.point.reason = a.remark;
         if (it.kind == OperationKind::Error) emit pointFinished(a.point, it.quantity);
         AttemptFinished(it, a);

@@ -87,7 +87,8 @@ std::optional<ErrorSpan> SpanOf(const Plan& plan, const std::string& operation) 
     std::optional<ErrorSpan> span;
     for (const PlanItem& it : plan.items) {
         if (it.kind != OperationKind::Error || it.operation != operation) continue;
-        const double limit = PermittedError(it.tolerance, it.nominal);
+        // In the unit of the error the chart draws, as the points judge it.
+        const double limit = JudgePoint(it.tolerance, it.nominal, it.nominal).limit;
         if (!span) span = ErrorSpan{it.nominal, it.nominal, limit};
         span->nominalMin = std::min(span->nominalMin, it.nominal);
         span->nominalMax = std::max(span->nominalMax, it.nominal);
