@@ -518,6 +518,7 @@ void TVerificationSession::AttemptFinished(const PlanItem& item, const Attempt& 
     m_runAttempted.push_back(item.item);
     m_running.erase(std::remove(m_running.begin(), m_running.end(), item.item), m_running.end());
     if (m_runOfPlan) m_attempts.push_back(attempt);
+    if (item.kind != OperationKind::Error) emit operationFinished(item, attempt);
     emit itemChanged(item.item);
 }
 
