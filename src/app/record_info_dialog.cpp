@@ -141,9 +141,14 @@ QString TRecordInfoDialog::Problems() const {
     if (const QStringList u = Unreadable(); !u.isEmpty())
         lines << QStringLiteral("Не число: ") + u.join(", ");
     QStringList refused;
+    // Each field by the name the form gives it.
+    const auto* form = qobject_cast<const QFormLayout*>(layout());
     for (const auto& [e, field] : RegistryChecked())
         if (const QString text = e->text().trimmed(); !text.isEmpty())
-            if (const QString p = RegistryFieldProblem(field, text); !p.isEmpty()) refused << p;
+            if (const QString p = RegistryFieldWords(field, text); !p.isEmpty()) {
+                const auto* label = form ? qobject_cast<const QLabel*>(form->labelForField(e)) : nullptr;
+                refused << (label ? label->text() + ": " : QString()) + p;
+            }
     if (!refused.isEmpty()) lines << QStringLiteral("Реестр не примет: ") + refused.join(", ");
     if (!m_labMissing.isEmpty())
         lines << QStringLiteral("Не заполнены настройки лаборатории: ") + m_labMissing.join(", ");
