@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "app/page_fields.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "app/settings_dialog.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
@@ -23,7 +23,7 @@ using namespace records;
 
 namespace {
 
-QString NumberText(const std::optional<double>& v) { return v ? RuFloat(*v) : QString(); }
+QString NumberText(const std::optional<double>& v) { return v ? records::RuShort(*v) : QString(); }
 
 // Typed by a person: a decimal point is taken as well as a comma.
 std::optional<double> NumberOf(const QLineEdit* e) {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "app/methodology_library.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "common/text.h"
 #include "records/lab_settings.h"
 #include "records/point_spool.h"
@@ -27,7 +27,7 @@ bool isCurrent(Quantity q) { return q == Quantity::Current || q == Quantity::Gen
 bool contains(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
 
 QString valueText(Quantity q, double v) {
-    return RuFloat(v) + QStringLiteral(" ") + QString::fromUtf8(QuantityUnit(q));
+    return records::RuShort(v) + QStringLiteral(" ") + QString::fromUtf8(QuantityUnit(q));
 }
 
 }  // namespace

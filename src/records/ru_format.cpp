@@ -16,6 +16,10 @@ QString RuNumber(double value, int decimals) {
 
 QString RuShort(double value) { return QString::fromStdString(FloatToStr(value, ',')); }
 
+QString RuFixed(double value, int decimals) {
+    return QString::fromStdString(FixedStr(value, decimals, ','));
+}
+
 QString LocalDateTime(const QDateTime& utc) {
     return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))
                          : QString();

@@ -12,6 +12,9 @@ struct RecordPoint;
 
 QString RuNumber(double value, int decimals = 4);
 QString RuShort(double value);                // shortest form: 0,2 / 4 / 0,0015
+// Fixed notation as the verification pages show values: exactly `decimals`
+// decimals of at most 15 significant digits, rounded half away from zero.
+QString RuFixed(double value, int decimals);
 QString LocalDateTime(const QDateTime& utc);  // "08.12.2026 07:15"
 QString RuDate(const QDate& date);            // "08.12.2026"
 QString KindText(int kind);                   // "первичная" / "периодическая"

@@ -23,7 +23,7 @@
 #include "app/error_chart.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
-#include "app/ru_numbers.h"
+#include "app/page_fields.h"
 #include "common/text.h"
 #include "page_rig.h"
 #include "records/record_store.h"

@@ -13,7 +13,7 @@
 
 #include "app/field_state.h"
 #include "app/page_fields.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "common/text.h"
 #include "instrument/identify.h"
 #include "page_rig.h"
@@ -239,7 +239,7 @@ void Page735Test::generatorProducesReferenceFrequency() {
         return;
     }
     QVERIFY(rig.dialogs.calls.empty());
-    QCOMPARE(RuFixed(f.Freq.RefFrequency, 4), produced);
+    QCOMPARE(records::RuFixed(f.Freq.RefFrequency, 4), produced);
     for (QLineEdit* e : {f.e788FreqOut, f.eFreqDelOut, f.e788FreqOut_Count})
         QCOMPARE(e->text(), produced);
     for (QLineEdit* e : {f.e788Freq, f.e788Freq_Count, f.eFreqDel}) QCOMPARE(e->text(), typed);
@@ -426,19 +426,19 @@ void Page735Test::pulseCountStartsIntervalOfThatLength() {
     // The generator runs at the frequency whatever the count.
     QCOMPARE(sent.value(0), "Set 788t 1 " + freq + " 3");
     QCOMPARE(f.e788Freq->text(), freq);
-    QCOMPARE(f.e788FreqOut_Count->text(), RuFixed(f.Freq.RefFrequency, 4));
-    QCOMPARE(f.e788Per->text(), RuFixed(1e6 / f.Freq.RefFrequency, 1));
+    QCOMPARE(f.e788FreqOut_Count->text(), records::RuFixed(f.Freq.RefFrequency, 4));
+    QCOMPARE(f.e788Per->text(), records::RuFixed(1e6 / f.Freq.RefFrequency, 1));
     if (interval.isEmpty()) {
         QCOMPARE(sent.size(), 1);
         return;
     }
     double intervalS = 0;
     QVERIFY(StrToFloatStrict(interval.toStdString(), intervalS));
-    const QString shownInterval = RuFixed(intervalS, 6);
+    const QString shownInterval = records::RuFixed(intervalS, 6);
     QCOMPARE(f.eTime788->text(), shownInterval);
     QCOMPARE(f.eTime788Out->text(), shownInterval);
     QCOMPARE(f.Freq.RefInterval, intervalS);
-    QCOMPARE(RuFloat(f.Freq.RefCount), count);
+    QCOMPARE(records::RuShort(f.Freq.RefCount), count);
     QCOMPARE(sent.mid(1), (QStringList{"Set 735x 2 0 0 0 0 1", "Set 788t 1 " + interval + " 4"}));
 }
 
