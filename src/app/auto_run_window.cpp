@@ -44,7 +44,7 @@ QStringList PointCells(const PointResult& p, Quantity q, const PlanItem* item) {
         a.result = p.result;
         r = records::ToRecordPoint(*item, a);
     } else {
-        r = records::ToRecordPoint(p, records::UnitOf(q));
+        r = records::ToRecordPoint(p, QString::fromUtf8(QuantityUnit(q)));
         r.resolution = p.resolution;
     }
     const records::PointDecimals d = records::DecimalsFor(r);

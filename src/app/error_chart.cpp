@@ -8,6 +8,9 @@
 #include <QValueAxis>
 #include <cmath>
 
+#include "records/record.h"
+#include "records/ru_format.h"
+#include "records/run_recorder.h"
 #include "verify/procedure.h"
 
 namespace yukt {
@@ -145,10 +148,9 @@ void TErrorChart::AddPoint(const PointResult& p, Quantity q, const std::optional
         const QString title = QString::fromStdString(p.procedure);
         if (chart()->title() != title) chart()->setTitle(title);
         SetTitle(m_x, QStringLiteral("задано, ") + QString::fromUtf8(QuantityUnit(q)));
+        // The unit of the error as the table and the protocol give it.
         SetTitle(m_y, QStringLiteral("погрешность, ") +
-                          (p.errorKind == ErrorKind::Rel || p.errorKind == ErrorKind::Reduced
-                               ? QStringLiteral("%")
-                               : QString::fromUtf8(QuantityUnit(q))));
+                          records::ErrorUnit(records::ToRecordPoint(p, QString::fromUtf8(QuantityUnit(q)))));
         if (span) {
             Extend(span->nominalMin, span->limitMax);
             Extend(span->nominalMax, span->limitMax);

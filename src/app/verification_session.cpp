@@ -293,7 +293,7 @@ bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
         p.error = r.shownKind == ErrorKind::Abs ? e.abs : r.shownKind == ErrorKind::Rel ? e.rel : e.red;
         p.procedure = "Ручное измерение";
         p.reason = "нет допуска";
-        point = records::ToRecordPoint(p, records::UnitOf(r.quantity));
+        point = records::ToRecordPoint(p, QString::fromUtf8(QuantityUnit(r.quantity)));
     } else {
         const Judgement j = JudgePoint(it->tolerance, r.reference, r.measured);
         p.errorKind = ErrorKindOf(it->tolerance.kind);
