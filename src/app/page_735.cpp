@@ -444,9 +444,12 @@ void TPage735::ShowReply() {
     if (!route || fields.value(1) != QString::fromStdString(route->model) ||
         !ReplyNumber(fields, route->entry, value))
         return;
-    if (f.ModuleKind == kKind735t || item == 0)
-        ShowFrequency(value);
-    else if (item == 1)
+    const bool firstRead = !m_moduleRead;
+    m_moduleRead = true;
+    if (f.ModuleKind == kKind735t || item == 0) {
+        // Its frequency is no measurement: nothing is shown until the next.
+        if (!firstRead) ShowFrequency(value);
+    } else if (item == 1)
         ShowInterval(value, fields);
     else
         ShowCount(value, fields);
