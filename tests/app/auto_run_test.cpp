@@ -281,6 +281,7 @@ void AutoRunTest::screenshot() {
     // The window is one of its own, beside the main window, not over it.
     QCOMPARE(w->windowType(), Qt::Window);
     QVERIFY(!w->frameGeometry().intersects(f.frameGeometry()));
+    w->resize(1040, 700);  // for the pictures: the offscreen screen is small
     QTest::mouseClick(w->ModuleBtn, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([w] { return w->Chart && w->Chart->PointsOf(16) >= 2; }, 60000));
     // The chart is framed for the whole operation from its first point on.
