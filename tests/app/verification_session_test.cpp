@@ -397,5 +397,6 @@ void VerificationSessionTest::stopLeavesTheRestNotMeasuredInTheirUnit() {
     QCOMPARE(r->verdict, records::kInterrupted);
 }
 
-QTEST_GUILESS_MAIN(VerificationSessionTest)
+// The protocol is drawn with fonts, which need the GUI application.
+QTEST_MAIN(VerificationSessionTest)
 #include "verification_session_test.moc"
