@@ -46,14 +46,21 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
     connect(m_window->Plan, &TPlanView::remeasure, this, &TAutoRun::StartItems);
     connect(&session, &TVerificationSession::runStarted, this, [this](const QString& title) {
         m_window->Begin(title);
+        m_window->PlaceBeside(m_parent ? m_parent->window() : nullptr);
         m_window->show();
     });
     connect(&session, &TVerificationSession::pointFinished, this,
             [this](const PointResult& p, Quantity q) {
                 const VerificationRun* run = m_session.Run();
-                m_window->AddPoint(p, q,
+                const PlanItem* item = nullptr;
+                if (run)
+                    for (const PlanItem& it : run->ThePlan().items)
+                        if (it.item == p.item && p.item > 0) item = &it;
+                m_window->AddPoint(p, q, item,
                                    run ? SpanOf(run->ThePlan(), p.operation) : std::nullopt);
             });
+    connect(&session, &TVerificationSession::operationFinished, m_window,
+            &TAutoRunWindow::AddAttempt);
     connect(&session, &TVerificationSession::itemChanged, this, &TAutoRun::ItemChanged);
     connect(&session, &TVerificationSession::planChanged, this, &TAutoRun::ShowPlan);
     connect(&session, &TVerificationSession::asked, this, &TAutoRun::Ask);
@@ -156,28 +163,54 @@ void TAutoRun::Ask(const Question& q) {
     m_session.Answer(r == DlgResult::Ok ? Answer::Yes : Answer::No, QString());
 }
 
-// The banner says what the run's items gave; the line below it what the
-// module's plan stands at.
+namespace {
+
+// The verdict of the module's plan in the words of a banner: an open
+// verification that lacks items is not finished, rather than "прервано".
+QString moduleWords(RunVerdict v) {
+    return v == RunVerdict::Interrupted ? QStringLiteral("поверка не завершена")
+                                        : QString::fromUtf8(RunVerdictWord(v));
+}
+
+}  // namespace
+
+// The banner says what the run's items gave, and for a run of some channels
+// where the module stands; the line below it counts the module's items.
 void TAutoRun::Finished(const RunResult& run) {
+    const Plan* plan = m_session.ThePlan();
+    const std::vector<int>& items = m_session.RunItems();
+    const bool whole = plan == nullptr || items.empty();
     RunVerdict v = run.verdict;
+    QString banner = whole ? QString::fromUtf8(RunVerdictWord(v)).toUpper() : QString();
     QString module;
-    if (const Plan* plan = m_session.ThePlan(); plan && !m_session.RunItems().empty()) {
-        Plan part = *plan;
-        part.items.clear();
-        for (const PlanItem& it : plan->items)
-            if (std::find(m_session.RunItems().begin(), m_session.RunItems().end(), it.item) !=
-                m_session.RunItems().end())
-                part.items.push_back(it);
-        v = Verdict(part, m_session.Attempts()).verdict;
-    }
-    if (m_session.ThePlan()) {
+    bool fit = v == RunVerdict::Fit;
+    if (plan) {
         const VerdictResult all = m_session.PlanVerdict();
-        module = QStringLiteral("Модуль: ") + QString::fromUtf8(RunVerdictWord(all.verdict));
+        module = QStringLiteral("Модуль: ") + moduleWords(all.verdict);
         if (all.failed > 0) module += QStringLiteral(", не годны пункты: %1").arg(all.failed);
         if (all.notMeasured > 0)
             module += QStringLiteral(", не измерены пункты: %1").arg(all.notMeasured);
+        if (!whole) {
+            Plan part = *plan;
+            part.items.clear();
+            QStringList channels;
+            for (const PlanItem& it : plan->items) {
+                if (std::find(items.begin(), items.end(), it.item) == items.end()) continue;
+                part.items.push_back(it);
+                const QString c = QString::number(it.channel);
+                if (it.channel > 0 && !channels.contains(c)) channels << c;
+            }
+            v = Verdict(part, m_session.Attempts()).verdict;
+            fit = v == RunVerdict::Fit && all.verdict == RunVerdict::Fit;
+            const QString what = channels.isEmpty() ? QStringLiteral("пункты")
+                                 : channels.size() == 1
+                                     ? QStringLiteral("канал ") + channels.first()
+                                     : QStringLiteral("каналы ") + channels.join(", ");
+            banner = what + ": " + QString::fromUtf8(RunVerdictWord(v)) +
+                     QStringLiteral("; модуль: ") + moduleWords(all.verdict);
+        }
     }
-    m_window->End(v, module);
+    m_window->End(banner, fit, whole, module);
     ShowProgress();
     if (m_session.RunSpool()) {
         LostStore();

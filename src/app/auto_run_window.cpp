@@ -5,14 +5,17 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "app/error_chart.h"
 #include "app/plan_view.h"
-#include "app/ru_numbers.h"
+#include "records/record.h"
 #include "records/ru_format.h"
+#include "records/run_recorder.h"
 #include "verify/procedure.h"
 #include "widgets/percent_gauge.h"
 
@@ -24,33 +27,51 @@ namespace {
 
 constexpr int kColumns = 7, kResultColumn = 6;
 
-QString unitOf(ErrorKind k, Quantity q) {
-    return k == ErrorKind::Abs ? QString::fromUtf8(QuantityUnit(q)) : QStringLiteral("%");
+QString withUnit(const QString& number, const QString& unit) {
+    return unit.isEmpty() ? number : number + " " + unit;
 }
 
 }  // namespace
 
-QStringList PointCells(const PointResult& p, Quantity q) {
+QStringList PointCells(const PointResult& p, Quantity q, const PlanItem* item) {
+    // The record's own reading of the point: its unit, limit and decimals
+    // are those the protocol prints.
+    records::RecordPoint r;
+    if (item != nullptr) {
+        Attempt a;
+        a.item = item->item;
+        a.point = p;
+        a.result = p.result;
+        r = records::ToRecordPoint(*item, a);
+    } else {
+        r = records::ToRecordPoint(p, QString::fromUtf8(QuantityUnit(q)));
+        r.resolution = p.resolution;
+    }
+    const records::PointDecimals d = records::DecimalsFor(r);
+    const QString eu = records::ErrorUnit(r);
     const bool measured = p.result != PointVerdict::NotMeasured;
-    const QString eu = unitOf(p.errorKind, q);
-    // The error as it was judged: to its tolerance's resolution.
-    const int decimals = p.resolution > 0 ? records::DecimalsOf(p.resolution) : 4;
+    const QString error = withUnit(records::RuNumber(p.error, d.error), eu);
+    const QString limit =
+        QStringLiteral("±") + withUnit(records::RuNumber(records::LimitAt(r), d.error), eu);
     return {
         p.channelNo > 0 ? QString::number(p.channelNo) : QString(),
-        RuFloat(p.nominal),
-        RuFloat(p.reference),
-        measured ? RuFloat(p.measured) : QString(),
-        measured ? RuFixed(p.error, decimals) + " " + eu : QString(),
-        RuFloat(p.limit) + " " + eu,
+        records::RuShort(p.nominal),
+        records::RuNumber(p.reference, d.value),
+        measured ? records::RuNumber(p.measured, d.value) : QString(),
+        measured ? error : QString(),
+        limit,
         p.result == PointVerdict::Pass ? QStringLiteral("годна")
         : p.result == PointVerdict::Fail
-            ? QStringLiteral("не годна")
+            ? QStringLiteral("не годна: погрешность ") + error + QStringLiteral(" при допуске ") +
+                  limit
             : QStringLiteral("не измерена: ") + QString::fromStdString(p.reason),
     };
 }
 
 TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     setObjectName("AutoRunWindow");
+    // A window of its own: a dialog would be kept above the main window.
+    setWindowFlags(Qt::Window);
     setWindowTitle(QStringLiteral("Автоповерка"));
     setSizeGripEnabled(true);
     setMinimumSize(420, 260);
@@ -68,6 +89,7 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
                                        QStringLiteral("погрешность"), QStringLiteral("допуск"),
                                        QStringLiteral("результат")});
     Points->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Points->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     Points->setWordWrap(true);
     // Numbers keep their width; the result takes the rest and wraps a long
     // reason over more lines of its row.
@@ -91,19 +113,24 @@ TAutoRunWindow::TAutoRunWindow(QWidget* parent) : QDialog(parent) {
     big.setPointSize(16);
     big.setBold(true);
     Banner->setFont(big);
+    // The verdict's room is kept from the start: the table does not shrink
+    // under its last rows when the verdict comes.
+    Banner->setMinimumHeight(QFontMetrics(big).height() + 6);
     ModuleVerdict = new QLabel(this);
     ModuleVerdict->setObjectName("AutoRunModuleVerdict");
     ModuleVerdict->setAlignment(Qt::AlignCenter);
     ModuleVerdict->setWordWrap(true);
+    ModuleVerdict->setMinimumHeight(ModuleVerdict->fontMetrics().height() + 2);
     StopBtn = new QPushButton(QStringLiteral("Стоп"), this);
     StopBtn->setObjectName("AutoRunStopBtn");
     ModuleBtn = new QPushButton(QStringLiteral("Поверка модуля"), this);
     ModuleBtn->setObjectName("ModuleRunBtn");
     Plan = new TPlanView(this);
-    Chart = new TErrorChart(this);
+    Charts = new QTabWidget(this);
+    Charts->setObjectName("AutoRunCharts");
     auto* right = new QSplitter(Qt::Vertical, this);
     right->addWidget(Points);
-    right->addWidget(Chart);
+    right->addWidget(Charts);
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(Plan);
     split->addWidget(right);
@@ -132,7 +159,13 @@ void TAutoRunWindow::Begin(const QString& title) {
     Title->setText(title);
     Points->setRowCount(0);
     m_rowsMeasured = 0;
-    Chart->Clear();
+    while (Charts->count() > 0) {
+        QWidget* page = Charts->widget(0);
+        Charts->removeTab(0);
+        delete page;
+    }
+    m_charts.clear();
+    Chart = nullptr;
     Gauge->setValue(0);
     Banner->clear();
     ModuleVerdict->clear();
@@ -141,18 +174,54 @@ void TAutoRunWindow::Begin(const QString& title) {
     m_ended = false;
 }
 
-void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q,
+void TAutoRunWindow::AddPoint(const PointResult& p, Quantity q, const PlanItem* item,
                               const std::optional<ErrorSpan>& span) {
+    const QStringList cells = PointCells(p, q, item);
+    AddRow(cells, p.result == PointVerdict::Fail, cells[kResultColumn]);
+    if (p.result == PointVerdict::NotMeasured) return;
+    // One chart per operation, in a tab of its own; the one measured now
+    // is shown.
+    const QString op = QString::fromStdString(p.operation.empty() ? p.procedure : p.operation);
+    TErrorChart* chart = m_charts.value(op);
+    if (chart == nullptr) {
+        chart = new TErrorChart;
+        auto* page = new QWidget;
+        auto* row = new QHBoxLayout(page);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addWidget(chart, 1);
+        row->addWidget(chart->Legend());
+        const int tab = Charts->addTab(page, op);
+        Charts->setTabToolTip(tab, QString::fromStdString(p.procedure));
+        Charts->setCurrentIndex(tab);
+        m_charts.insert(op, chart);
+    }
+    Chart = chart;
+    chart->AddPoint(p, q, span);
+}
+
+void TAutoRunWindow::AddAttempt(const PlanItem& item, const Attempt& attempt) {
+    QString text = QString::fromStdString(item.operation + " " + item.title) + ": " +
+                   (attempt.result == PointVerdict::Pass   ? QStringLiteral("соответствует")
+                    : attempt.result == PointVerdict::Fail ? QStringLiteral("не соответствует")
+                                                           : QStringLiteral("не выполнена"));
+    const std::string remark = attempt.found.empty() ? attempt.remark : attempt.found;
+    if (!remark.empty()) text += QStringLiteral(" — ") + QString::fromStdString(remark);
+    QStringList cells;
+    for (int c = 0; c < kColumns; ++c) cells << QString();
+    cells[kResultColumn] = text;
+    AddRow(cells, attempt.result == PointVerdict::Fail, text);
+}
+
+void TAutoRunWindow::AddRow(const QStringList& cells, bool failed, const QString& tip) {
     const int row = Points->rowCount();
     Points->insertRow(row);
-    const QStringList cells = PointCells(p, q);
     for (int c = 0; c < kColumns; ++c) {
         auto* item = new QTableWidgetItem(cells[c]);
-        item->setToolTip(cells[c]);
-        if (p.result == PointVerdict::Fail) item->setForeground(Qt::red);
+        // The row's reason or remark wherever the pointer is on it.
+        item->setToolTip(tip);
+        if (failed) item->setForeground(Qt::red);
         Points->setItem(row, c, item);
     }
-    Chart->AddPoint(p, q, span);
     m_scrollWanted = true;
     LayOutRowsLater();
 }
@@ -172,7 +241,8 @@ void TAutoRunWindow::LayOutRowsLater() {
             // columns: that has them measured again, in a pass of its own.
             m_rowsMeasured = rows;
             for (int r = from; r < rows; ++r) Points->resizeRowToContents(r);
-            if (rows > 0 && m_scrollWanted) Points->scrollToItem(Points->item(rows - 1, 0));
+            // The table follows the row measured last, shown whole.
+            if (rows > 0 && m_scrollWanted) Points->scrollToBottom();
             m_scrollWanted = false;
         },
         Qt::QueuedConnection);
@@ -180,19 +250,45 @@ void TAutoRunWindow::LayOutRowsLater() {
 
 void TAutoRunWindow::SetProgress(int percent) { Gauge->setValue(percent); }
 
-void TAutoRunWindow::End(RunVerdict v, const QString& moduleVerdict) {
-    const QString text = v == RunVerdict::Fit     ? QStringLiteral("ГОДЕН")
-                         : v == RunVerdict::Unfit ? QStringLiteral("НЕ ГОДЕН")
-                                                  : QStringLiteral("ПРЕРВАНО");
-    const QColor colour = v == RunVerdict::Fit ? QColor(0, 128, 0) : QColor(Qt::red);
-    Banner->setText(text);
+void TAutoRunWindow::End(const QString& banner, bool fit, bool whole,
+                         const QString& moduleVerdict) {
+    QFont font = Banner->font();
+    font.setPointSize(whole ? 16 : 12);
+    Banner->setFont(font);
+    Banner->setText(banner);
     QPalette pal = Banner->palette();
-    pal.setColor(QPalette::WindowText, colour);
+    pal.setColor(QPalette::WindowText, fit ? QColor(0, 128, 0) : QColor(Qt::red));
     Banner->setPalette(pal);
     ModuleVerdict->setText(moduleVerdict);
     StopBtn->setText(QStringLiteral("Закрыть"));
     ModuleBtn->setEnabled(true);
     m_ended = true;
+    m_scrollWanted = true;
+    LayOutRowsLater();
+}
+
+void TAutoRunWindow::PlaceBeside(const QWidget* main) {
+    if (m_placed || main == nullptr || main->screen() == nullptr) return;
+    m_placed = true;
+    const QRect screen = main->screen()->availableGeometry();
+    const QRect m = main->frameGeometry();
+    constexpr int kGap = 8;
+    // The free parts of the screen right of, left of, below and above the
+    // main window; the window takes the largest, at most its usual size.
+    const QRect free[] = {
+        QRect(QPoint(m.right() + kGap, screen.top()), screen.bottomRight()),
+        QRect(screen.topLeft(), QPoint(m.left() - kGap, screen.bottom())),
+        QRect(QPoint(screen.left(), m.bottom() + kGap), screen.bottomRight()),
+        QRect(screen.topLeft(), QPoint(screen.right(), m.top() - kGap)),
+    };
+    QRect best;
+    for (const QRect& r : free)
+        if (r.isValid() && r.width() * r.height() > best.width() * best.height()) best = r;
+    if (best.isEmpty()) return;
+    // The frame's own border and title bar come on top of the client area.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(size().boundedTo(best.size() - frame).expandedTo(minimumSize()));
+    move(best.topLeft());
 }
 
 // The run must not go on unseen with the page locked: closing the window

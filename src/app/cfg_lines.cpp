@@ -3,7 +3,6 @@
 #include <initializer_list>
 #include <utility>
 
-#include "app/ru_numbers.h"
 #include "common/text.h"
 
 namespace yukt {
@@ -36,7 +35,7 @@ std::string underTest(const char* tmpl, bool second, int port,
                       std::initializer_list<std::pair<int, double>> values) {
     std::string line = withColumns(
         tmpl, {{2, second ? "3" : "2"}, {3, std::to_string(port)}, {5, second ? "7" : "6"}});
-    for (const auto& [column, value] : values) line = SetColumn(line, column, CfgNumber(value));
+    for (const auto& [column, value] : values) line = SetColumn(line, column, FloatToStr(value));
     return line;
 }
 
@@ -49,12 +48,12 @@ std::vector<CfgFile> CalibratorCfgFiles(const CalibratorInfo& info) {
     files.push_back({"tp787x.cfg", withColumns(kTemplate787x, {{3, port}}) + kEol});
     files.push_back(
         {"tp788t.cfg",
-         withColumns(kTemplate788t, {{3, port}, {6, CfgNumber(info.QuartzKHz)}}) + kEol});
+         withColumns(kTemplate788t, {{3, port}, {6, FloatToStr(info.QuartzKHz)}}) + kEol});
     if (info.HasMeter)
         files.push_back(
             {"tp745t.cfg", withColumns(kTemplate745t, {{3, port},
-                                                       {6, CfgNumber(info.ShuntOhm)},
-                                                       {7, CfgNumber(info.ReferenceOhm)}}) +
+                                                       {6, FloatToStr(info.ShuntOhm)},
+                                                       {7, FloatToStr(info.ReferenceOhm)}}) +
                                kEol});
     files.push_back({"tpCom.cfg", withColumns(kTemplateCom, {{1, port}}) + kEol});
     return files;

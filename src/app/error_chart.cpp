@@ -1,12 +1,16 @@
 #include "app/error_chart.h"
 
 #include <QChart>
+#include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
 #include <QValueAxis>
 #include <cmath>
 
+#include "records/record.h"
+#include "records/ru_format.h"
+#include "records/run_recorder.h"
 #include "verify/procedure.h"
 
 namespace yukt {
@@ -54,11 +58,12 @@ void SetTitle(QValueAxis* axis, const QString& title) {
 TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
     setObjectName("ErrorChart");
     setRenderHint(QPainter::Antialiasing);
-    // Sixteen channels and the band fit beside the plot in a small face.
-    chart()->legend()->setAlignment(Qt::AlignRight);
-    QFont small = chart()->legend()->font();
-    small.setPointSize(7);
-    chart()->legend()->setFont(small);
+    // The chart's own legend is one column that cuts what does not fit.
+    chart()->legend()->hide();
+    m_legend = new QLabel(this);
+    m_legend->setObjectName("ErrorChartLegend");
+    m_legend->setTextFormat(Qt::RichText);
+    m_legend->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     chart()->setMargins(QMargins(4, 4, 4, 4));
     // The operator reads numbers with the decimal comma, whatever the locale.
     chart()->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
@@ -76,7 +81,6 @@ TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
     band.setStyle(Qt::DashLine);
     m_upper = NewSeries(QStringLiteral("допуск"), band);
     m_lower = NewSeries(QString(), band);
-    chart()->legend()->markers(m_lower).value(0)->setVisible(false);
     Clear();
 }
 
@@ -97,6 +101,28 @@ void TErrorChart::RemoveChannels() {
     m_lower->clear();
     m_empty = true;
     m_operation.clear();
+    ShowLegend();
+}
+
+// The band and every channel in its colour, eight names to a column.
+void TErrorChart::ShowLegend() {
+    constexpr int kRows = 8;
+    QStringList entries{QStringLiteral("<span style='color:red'>- -</span>&nbsp;допуск")};
+    for (auto i = m_channels.cbegin(); i != m_channels.cend(); ++i)
+        entries << QStringLiteral("<span style='color:%1'>&#9632;</span>&nbsp;Канал %2")
+                       .arg(i.value()->pen().color().name())
+                       .arg(i.key());
+    const int columns = (entries.size() + kRows - 1) / kRows;
+    QString html = QStringLiteral("<table cellspacing='2'>");
+    for (int r = 0; r < std::min<int>(kRows, entries.size()); ++r) {
+        html += "<tr>";
+        for (int c = 0; c < columns; ++c) {
+            const int i = c * kRows + r;
+            html += "<td>" + (i < entries.size() ? entries[i] : QString()) + "</td>";
+        }
+        html += "</tr>";
+    }
+    m_legend->setText(html + "</table>");
 }
 
 QLineSeries* TErrorChart::NewSeries(const QString& name, const QPen& pen) {
@@ -122,10 +148,9 @@ void TErrorChart::AddPoint(const PointResult& p, Quantity q, const std::optional
         const QString title = QString::fromStdString(p.procedure);
         if (chart()->title() != title) chart()->setTitle(title);
         SetTitle(m_x, QStringLiteral("задано, ") + QString::fromUtf8(QuantityUnit(q)));
+        // The unit of the error as the table and the protocol give it.
         SetTitle(m_y, QStringLiteral("погрешность, ") +
-                          (p.errorKind == ErrorKind::Rel || p.errorKind == ErrorKind::Reduced
-                               ? QStringLiteral("%")
-                               : QString::fromUtf8(QuantityUnit(q))));
+                          records::ErrorUnit(records::ToRecordPoint(p, QString::fromUtf8(QuantityUnit(q)))));
         if (span) {
             Extend(span->nominalMin, span->limitMax);
             Extend(span->nominalMax, span->limitMax);
@@ -138,6 +163,7 @@ void TErrorChart::AddPoint(const PointResult& p, Quantity q, const std::optional
         s = NewSeries(QStringLiteral("Канал %1").arg(p.channelNo), pen);
         s->setPointsVisible(true);
         m_channels.insert(p.channelNo, s);
+        ShowLegend();
     }
     s->append(p.nominal, p.error);
     // The band is drawn once per nominal value.

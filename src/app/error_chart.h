@@ -1,7 +1,9 @@
 #pragma once
 // The error against the nominal value of each channel of the operation under
 // way, with its tolerance band (±limit at each point), drawn as the points
-// arrive. A point of another operation starts the chart afresh.
+// arrive. A point of another operation starts the chart afresh. Its legend
+// is a label of its own, in as many columns as the channels need, so that
+// sixteen channels are named whole however small the chart.
 
 #include <QChartView>
 #include <QMap>
@@ -12,6 +14,7 @@
 #include "verify/point_result.h"
 #include "verify/point_table.h"
 
+class QLabel;
 class QLineSeries;
 class QValueAxis;
 
@@ -30,6 +33,8 @@ class TErrorChart : public QChartView {
     // Channels drawn, and the points of one of them.
     int Channels() const { return m_channels.size(); }
     int PointsOf(int channel) const;
+    // The legend, for the window to put beside the chart.
+    QLabel* Legend() const { return m_legend; }
 
   private:
     QLineSeries* NewSeries(const QString& name, const QPen& pen);
@@ -37,6 +42,7 @@ class TErrorChart : public QChartView {
     // The range the points need so far, and the axes set to hold it.
     void Extend(double x, double y);
     void Fit();
+    void ShowLegend();
 
     QString m_operation;
     QMap<int, QLineSeries*> m_channels;
@@ -44,6 +50,7 @@ class TErrorChart : public QChartView {
     QLineSeries* m_lower = nullptr;
     QValueAxis* m_x = nullptr;
     QValueAxis* m_y = nullptr;
+    QLabel* m_legend = nullptr;
     double m_xMin = 0, m_xMax = 0, m_yMax = 0;
     bool m_empty = true;
 };

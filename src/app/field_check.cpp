@@ -18,7 +18,7 @@ void CheckWhileTyping(QLineEdit* edit, FieldProblem problem) {
 
 void CheckWhileTyping(QLineEdit* edit, records::RegistryField field) {
     CheckWhileTyping(edit, [field](const QString& text) {
-        return text.isEmpty() ? QString() : records::RegistryFieldProblem(field, text);
+        return text.isEmpty() ? QString() : records::RegistryFieldWords(field, text);
     });
 }
 

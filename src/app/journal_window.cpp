@@ -46,6 +46,8 @@ class TJournalModel : public QSqlQueryModel {
         if (role != Qt::DisplayRole) return v;
         if (index.column() == kJStarted)
             return LocalDateTime(QDateTime::fromString(v.toString(), Qt::ISODateWithMs));
+        if (index.column() == kJValidUntil)
+            return RuDate(QDate::fromString(v.toString(), Qt::ISODate));
         if (index.column() == kJVerdict && v.toString().isEmpty())
             return QStringLiteral("в работе");
         return v;
@@ -55,7 +57,8 @@ class TJournalModel : public QSqlQueryModel {
 namespace {
 
 const QStringList kHeaders = {"№",      "Ред.",      "Дата",       "Модель",        "Модуль",
-                              "Зав. №", "Результат", "Поверитель", "Свидетельство", ""};
+                              "Зав. №", "Результат", "Поверитель", "Свидетельство", "",
+                              "Действительно до", "Владелец"};
 const QStringList kPointHeaders = {"№",        "Канал",       "Задано", "Эталон",
                                    "Измерено", "Погрешность", "Допуск", "Результат"};
 
@@ -279,6 +282,11 @@ void TJournalWindow::ShowPage(int page) {
         m_model->setHeaderData(c, Qt::Horizontal, kHeaders[c]);
     m_table->setColumnHidden(kJRevision, true);
     m_table->setColumnHidden(kJState, true);
+    // Validity and owner read beside the result.
+    QHeaderView* header = m_table->horizontalHeader();
+    for (int c : {kJOwner, kJValidUntil})
+        if (header->visualIndex(c) != header->visualIndex(kJVerdict) + 1)
+            header->moveSection(header->visualIndex(c), header->visualIndex(kJVerdict) + 1);
     m_table->resizeColumnsToContents();
     // The record below stays shown while it is on the page.
     m_points->setRowCount(0);

@@ -19,7 +19,7 @@
 #include "app/auto_run.h"
 #include "app/init_thread.h"
 #include "app/records_access.h"
-#include "app/ru_numbers.h"
+#include "app/page_fields.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
 #include "common/text.h"

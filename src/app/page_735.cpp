@@ -12,7 +12,8 @@
 #include "app/field_state.h"
 #include "app/main_form.h"
 #include "app/page_fields.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
+#include "common/text.h"
 #include "app/verification_session.h"
 #include "instrument/identify.h"
 #include "verify/point_table.h"
@@ -104,7 +105,7 @@ void TPage735::GeneratorChanged() {
     if (frequency && g.value == f.Freq.RefFrequency) return;
     if (g.on && !frequency) return;  // an interval or a count of the page itself
     if (frequency) f.Freq.RefFrequency = g.value;
-    const QString produced = RuFixed(frequency ? g.value : 0, 4);
+    const QString produced = records::RuFixed(frequency ? g.value : 0, 4);
     for (QLineEdit* e : {f.e788FreqOut, f.e788FreqOut_Count, f.eFreqDelOut})
         e->setText(produced);
     for (QLineEdit* e : {f.eError735Freq, f.eError735Time}) e->clear();
@@ -142,7 +143,7 @@ void TPage735::cb735ChlModeChange(int item) {
         return;
     }
     const bool divider = item < kFirstTranslatorItem;
-    f.e735Del->setText(divider ? RuFixed(f.Freq.DividerCoef[item - kFirstDividerItem], 3)
+    f.e735Del->setText(divider ? records::RuFixed(f.Freq.DividerCoef[item - kFirstDividerItem], 3)
                                : QString());
     f.e735DelOut->clear();
     f.eError735tDel->clear();
@@ -183,8 +184,8 @@ void TPage735::e788FreqEnter() {
         Error(QStringLiteral("Значение заданной частоты выходит за пределы!"));
         return;
     }
-    f.e788Freq->setText(RuFloat(freq));
-    f.e788Per->setText(RuFixed(1000000.0 / freq, 1));
+    f.e788Freq->setText(records::RuShort(freq));
+    f.e788Per->setText(records::RuFixed(1000000.0 / freq, 1));
 }
 
 void TPage735::e788PerEnter() {
@@ -200,8 +201,8 @@ void TPage735::e788PerEnter() {
             QStringLiteral("Значение заданного периода выходит за пределы генерируемой частоты!"));
         return;
     }
-    f.e788Per->setText(RuFloat(period));
-    f.e788Freq->setText(RuFixed(freq, 5));
+    f.e788Per->setText(records::RuShort(period));
+    f.e788Freq->setText(records::RuFixed(freq, 5));
 }
 
 void TPage735::Freq788BtnClick() {
@@ -213,12 +214,12 @@ void TPage735::Freq788BtnClick() {
     }
     const QString typed = commaText(f.e788Freq);
     f.Freq.RefFrequency = verify::ReferenceFrequency(freq, f.QuartzKHz);
-    const QString produced = RuFixed(f.Freq.RefFrequency, 4);
+    const QString produced = records::RuFixed(f.Freq.RefFrequency, 4);
     f.e788FreqOut->setText(produced);
     f.eFreqDelOut->setText(produced);
     for (QLineEdit* e : {f.e788Freq, f.e788Freq_Count, f.eFreqDel}) e->setText(typed);
     f.e788FreqOut_Count->setText(produced);
-    f.e788Per->setText(RuFixed(1000000.0 / f.Freq.RefFrequency, 3));
+    f.e788Per->setText(records::RuFixed(1000000.0 / f.Freq.RefFrequency, 3));
     QueueFrequency(freq);
     f.Session().SetGenerator(verify::Quantity::Frequency, f.Freq.RefFrequency);
 }
@@ -238,7 +239,7 @@ void TPage735::StartGenTime788BtnClick() {
     f.eTime788Out->setText(typed);
     f.eTime788->setText(typed);
     f.Freq.RefCount = t * f.Freq.RefFrequency;
-    f.e735xCount->setText(RuFixed(f.Freq.RefCount, 3));
+    f.e735xCount->setText(records::RuFixed(f.Freq.RefCount, 3));
     f.QueueCommand(verify::IntervalCommand(t));
 }
 
@@ -253,12 +254,12 @@ void TPage735::Start735xCountBtnClick() {
     }
     const QString typed = commaText(f.e788Freq_Count);
     f.Freq.RefFrequency = verify::ReferenceFrequency(freq, f.QuartzKHz);
-    const QString produced = RuFixed(f.Freq.RefFrequency, 4);
+    const QString produced = records::RuFixed(f.Freq.RefFrequency, 4);
     f.e788FreqOut->setText(produced);
     f.e788FreqOut_Count->setText(produced);
     f.e788Freq_Count->setText(typed);
     f.e788Freq->setText(typed);
-    f.e788Per->setText(RuFixed(1000000.0 / f.Freq.RefFrequency, 1));
+    f.e788Per->setText(records::RuFixed(1000000.0 / f.Freq.RefFrequency, 1));
     QueueFrequency(freq);
 
     const double n = ReadNumberOr(f.e735xCount, -1, true);
@@ -270,7 +271,7 @@ void TPage735::Start735xCountBtnClick() {
     }
     f.Freq.RefCount = n;
     f.QueueCommand(kDetectorReset);
-    const QString interval = RuFixed(t, 6);
+    const QString interval = records::RuFixed(t, 6);
     f.eTime788->setText(interval);
     f.eTime788Out->setText(interval);
     f.Freq.RefInterval = t;
@@ -288,7 +289,7 @@ void TPage735::e735DelExit() {
     TMainForm& f = m_form;
     const int divider = SelectedDivider();
     if (divider < 0 || f.e735Del->isReadOnly()) return;
-    const QString stored = RuFixed(f.Freq.DividerCoef[divider], 3);
+    const QString stored = records::RuFixed(f.Freq.DividerCoef[divider], 3);
     if (f.e735Del->text() != stored) f.e735Del->setText(stored);
     SetFieldState(f.e735Del, FieldState::Input);
 }
@@ -302,7 +303,7 @@ void TPage735::e735DelEnter() {
         Error(QStringLiteral("Неверно задано значение делителя!?"), QStringLiteral("Внимание!"));
         return;
     }
-    const std::string value = CfgNumber(k);
+    const std::string value = FloatToStr(k);
     f.QueueCommand(divider == 0 ? "Set 735t 2 0 0 " + value + " 1 1"
                                 : "Set 735t 2 0 0 1 " + value + " 1");
     f.Freq.DividerCoef[divider] = k;
@@ -344,16 +345,16 @@ void TPage735::StartCheckDelBtnClick() {
 
     f.Freq.RefFrequency = verify::ReferenceFrequency(freq, f.QuartzKHz);
     f.eCountDel->setText(QString::number(pulses));
-    f.eFreqDel->setText(RuFloat(freq));
-    f.e788Freq->setText(RuFloat(freq));
+    f.eFreqDel->setText(records::RuShort(freq));
+    f.e788Freq->setText(records::RuShort(freq));
     f.eCountDelOut->clear();
-    const QString produced = RuFixed(f.Freq.RefFrequency, 4);
+    const QString produced = records::RuFixed(f.Freq.RefFrequency, 4);
     f.eFreqDelOut->setText(produced);
     f.e788FreqOut->setText(produced);
 
     const int divider = SelectedDivider();
     if (divider >= 0) {
-        const std::string k = CfgNumber(f.Freq.DividerCoef[divider]);
+        const std::string k = FloatToStr(f.Freq.DividerCoef[divider]);
         f.QueueCommand(divider == 0 ? "Set 735t 2 0 0 " + k + " 1 1"
                                     : "Set 735t 2 0 0 1 " + k + " 1");
     } else {
@@ -361,7 +362,7 @@ void TPage735::StartCheckDelBtnClick() {
                                                     : "Set 735t 2 0 1 0 0 0");
         f.e735Del->setText(produced);
     }
-    f.QueueCommand("Set 788t 1 " + CfgNumber(freq) + " " + std::to_string(preset) + " " +
+    f.QueueCommand("Set 788t 1 " + FloatToStr(freq) + " " + std::to_string(preset) + " " +
                    std::to_string(pulses) + " 5");
     f.SetExpectedNumber("1");
     f.PollCommand = kPollGenerator;
@@ -384,9 +385,9 @@ void TPage735::StopDelBtnClick() {
 void TPage735::ShowDividerError() {
     TMainForm& f = m_form;
     if (f.cbError735tDel->currentIndex() == 1)
-        ShowText(f.eError735tDel, RuFixed(f.Freq.DividerRelError, 3) + QStringLiteral(" %"));
+        ShowText(f.eError735tDel, records::RuFixed(f.Freq.DividerRelError, 3) + QStringLiteral(" %"));
     else
-        ShowText(f.eError735tDel, RuFixed(f.Freq.DividerAbsError, 3));
+        ShowText(f.eError735tDel, records::RuFixed(f.Freq.DividerAbsError, 3));
 }
 
 void TPage735::cbError735tDelChange(int) { ShowDividerError(); }
@@ -412,11 +413,11 @@ void TPage735::ShowDividerResult(const QStringList& fields) {
     const int divider = SelectedDivider();
     if (divider >= 0) {
         errors = CalcErrors(0, ratio, f.Freq.DividerCoef[divider]);
-        ShowText(f.e735DelOut, RuFixed(ratio, 3));
+        ShowText(f.e735DelOut, records::RuFixed(ratio, 3));
     } else {
         ratio *= f.Freq.RefFrequency;
         errors = CalcErrors(0, ratio, f.Freq.RefFrequency);
-        ShowText(f.e735DelOut, RuFixed(ratio, 4));
+        ShowText(f.e735DelOut, records::RuFixed(ratio, 4));
     }
     f.Freq.DividerAbsError = errors.abs;
     f.Freq.DividerRelError = errors.rel;
@@ -443,9 +444,12 @@ void TPage735::ShowReply() {
     if (!route || fields.value(1) != QString::fromStdString(route->model) ||
         !ReplyNumber(fields, route->entry, value))
         return;
-    if (f.ModuleKind == kKind735t || item == 0)
-        ShowFrequency(value);
-    else if (item == 1)
+    const bool firstRead = !m_moduleRead;
+    m_moduleRead = true;
+    if (f.ModuleKind == kKind735t || item == 0) {
+        // Its frequency is no measurement: nothing is shown until the next.
+        if (!firstRead) ShowFrequency(value);
+    } else if (item == 1)
         ShowInterval(value, fields);
     else
         ShowCount(value, fields);
@@ -454,9 +458,9 @@ void TPage735::ShowReply() {
 void TPage735::ShowFrequency(double freq) {
     TMainForm& f = m_form;
     const double reference = f.Freq.RefFrequency;
-    ShowText(f.e735Freq, RuFloat(freq));
+    ShowText(f.e735Freq, records::RuShort(freq));
     if (GeneratorIdle() || !f.Session().ReplyIsOfSetting(f.CommandsTakenAtReply())) {
-        ShowText(f.e735Time, freq != 0 ? RuFixed(1000000.0 / freq, 3) : kNoError);
+        ShowText(f.e735Time, freq != 0 ? records::RuFixed(1000000.0 / freq, 3) : kNoError);
         for (QLineEdit* e : {f.eError735Freq, f.eError735Time}) ShowText(e, QString());
         return;
     }
@@ -475,7 +479,7 @@ void TPage735::ShowFrequency(double freq) {
     if (freq != 0) {
         period = 1000000.0 / freq;
         periodErrors = CalcErrors(100, period, 1000000.0 / reference);
-        ShowText(f.e735Time, RuFixed(period, 3));
+        ShowText(f.e735Time, records::RuFixed(period, 3));
     } else {
         periodErrors.rel = 101;
         for (QLineEdit* e : {f.e735Time, f.eError735Freq, f.eError735Time}) ShowText(e, kNoError);
@@ -484,15 +488,15 @@ void TPage735::ShowFrequency(double freq) {
         ShowText(f.eError735Freq, PercentText(freqErrors.rel, 5));
         ShowText(f.eError735Time, PercentText(periodErrors.rel, 5));
     } else {
-        ShowText(f.eError735Freq, RuFixed(freqErrors.abs, 4) + QStringLiteral(" Гц"));
+        ShowText(f.eError735Freq, records::RuFixed(freqErrors.abs, 4) + QStringLiteral(" Гц"));
         if (period != 0)
-            ShowText(f.eError735Time, RuFixed(periodErrors.abs, 3) + QStringLiteral(" мкс"));
+            ShowText(f.eError735Time, records::RuFixed(periodErrors.abs, 3) + QStringLiteral(" мкс"));
     }
 }
 
 void TPage735::ShowInterval(double t, const QStringList& fields) {
     TMainForm& f = m_form;
-    ShowText(f.e735xTime, RuFloat(t));
+    ShowText(f.e735xTime, records::RuShort(t));
     MeasureErrors errors;
     if (f.Freq.RefInterval != 0) {
         errors = CalcErrors(100, t, f.Freq.RefInterval);
@@ -503,7 +507,7 @@ void TPage735::ShowInterval(double t, const QStringList& fields) {
     if (f.cbError735xDet->currentIndex() == 1)
         ShowText(f.e735xErrorTime, PercentText(errors.rel, 5));
     else
-        ShowText(f.e735xErrorTime, RuFixed(errors.abs, 5) + QStringLiteral(" c"));
+        ShowText(f.e735xErrorTime, records::RuFixed(errors.abs, 5) + QStringLiteral(" c"));
     f.D1Led->setLit(flagSet(fields, 6));
     f.D2Led->setLit(flagSet(fields, 7));
 }
@@ -512,7 +516,7 @@ void TPage735::ShowCount(double c, const QStringList& fields) {
     TMainForm& f = m_form;
     f.D1LedCount->setLit(flagSet(fields, 6));
     f.D2LedCount->setLit(flagSet(fields, 7));
-    ShowText(f.e735xCountOut, RuFloat(c));
+    ShowText(f.e735xCountOut, records::RuShort(c));
     // The count is complete only once the second detector has fired.
     if (!flagSet(fields, 7)) return;
     MeasureErrors errors;
@@ -525,7 +529,7 @@ void TPage735::ShowCount(double c, const QStringList& fields) {
     if (f.cbErr735xCount->currentIndex() == 1)
         ShowText(f.eErr735xCount, PercentText(errors.rel, 4));
     else
-        ShowText(f.eErr735xCount, RuFixed(errors.abs, 3));
+        ShowText(f.eErr735xCount, records::RuFixed(errors.abs, 3));
 }
 
 }  // namespace yukt

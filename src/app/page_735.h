@@ -72,6 +72,9 @@ class TPage735 : public QObject {
 
     TMainForm& m_form;
     FieldEvents* m_fields;
+    // The module has been read once: the driver's first read compares its
+    // counters with 0, so only later reads give a frequency.
+    bool m_moduleRead = false;
 };
 
 }  // namespace yukt

@@ -12,7 +12,7 @@
 #include "app/field_state.h"
 #include "app/main_form.h"
 #include "app/page_fields.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "app/verification_session.h"
 #include "common/cp1251.h"
 #include "instrument/cprbr.h"
@@ -105,7 +105,7 @@ void TPageCur::GeneratorChanged() {
     const GeneratorOutput& g = f.Session().Generator();
     if (!g.on || g.quantity != GeneratedQuantity() || g.value == f.Cur.RefCurrent) return;
     f.Cur.RefCurrent = g.value;
-    f.le787xOut->setText(RuFloat(g.value));
+    f.le787xOut->setText(records::RuShort(g.value));
     for (QLineEdit* e : {f.eErrorCur, f.eErrorPar}) e->clear();
 }
 
@@ -130,17 +130,17 @@ double storedValue(const TMainForm& f, const QLineEdit* field) {
 void TPageCur::RangeFieldClick(QLineEdit* field) { SetFieldState(field, FieldState::Editing); }
 
 void TPageCur::RangeFieldExit(QLineEdit* field) {
-    const QString stored = RuFloat(storedValue(m_form, field));
+    const QString stored = records::RuShort(storedValue(m_form, field));
     if (field->text() != stored) field->setText(stored);
     SetFieldState(field, FieldState::Input);
 }
 
 void TPageCur::WriteRangesBack() {
     TMainForm& f = m_form;
-    for (QLineEdit* e : {f.e745CurMin, f.e787xIMin}) e->setText(RuFloat(f.Cur.CurMin));
-    for (QLineEdit* e : {f.e745CurMax, f.e787xIMax}) e->setText(RuFloat(f.Cur.CurMax));
-    for (QLineEdit* e : {f.e745CurParMin, f.e787xParMin}) e->setText(RuFloat(f.Cur.ParMin));
-    for (QLineEdit* e : {f.e745CurParMax, f.e787xParMax}) e->setText(RuFloat(f.Cur.ParMax));
+    for (QLineEdit* e : {f.e745CurMin, f.e787xIMin}) e->setText(records::RuShort(f.Cur.CurMin));
+    for (QLineEdit* e : {f.e745CurMax, f.e787xIMax}) e->setText(records::RuShort(f.Cur.CurMax));
+    for (QLineEdit* e : {f.e745CurParMin, f.e787xParMin}) e->setText(records::RuShort(f.Cur.ParMin));
+    for (QLineEdit* e : {f.e745CurParMax, f.e787xParMax}) e->setText(records::RuShort(f.Cur.ParMax));
 }
 
 void TPageCur::RangeGroupEnter(QLineEdit* field) {
@@ -202,9 +202,9 @@ void TPageCur::le787xCurEnter() {
         Error(QStringLiteral("Значение заданного тока выходит за пределы!"));
         return;
     }
-    f.le787xCur->setText(RuFloat(current));
+    f.le787xCur->setText(records::RuShort(current));
     f.e787xParam->setText(
-        RuFixed(MapLinear(f.Cur.CurMin, f.Cur.CurMax, current, scaleMin, scaleMax), 3));
+        records::RuFixed(MapLinear(f.Cur.CurMin, f.Cur.CurMax, current, scaleMin, scaleMax), 3));
 }
 
 void TPageCur::e787xParamEnter() {
@@ -213,9 +213,9 @@ void TPageCur::e787xParamEnter() {
     if (!ReadNumber(f.e787xParam, param, true) || !ReadNumber(f.e787xParMin, scaleMin, true) ||
         !ReadNumber(f.e787xParMax, scaleMax, true)) {
         Error(QStringLiteral("Неверно заданы значения параметров!"));
-        f.e787xParam->setText(RuFloat(4));
-        f.e787xParMin->setText(RuFloat(4));
-        f.e787xParMax->setText(RuFloat(20));
+        f.e787xParam->setText(records::RuShort(4));
+        f.e787xParMin->setText(records::RuShort(4));
+        f.e787xParMax->setText(records::RuShort(20));
         return;
     }
     // A scale of no width maps every parameter onto no current at all.
@@ -227,9 +227,9 @@ void TPageCur::e787xParamEnter() {
         Error(QStringLiteral("Значение заданного параметра выходит за пределы!"));
         return;
     }
-    f.e787xParam->setText(RuFloat(param));
+    f.e787xParam->setText(records::RuShort(param));
     f.le787xCur->setText(
-        RuFixed(MapLinear(scaleMin, scaleMax, param, f.Cur.CurMin, f.Cur.CurMax), 3));
+        records::RuFixed(MapLinear(scaleMin, scaleMax, param, f.Cur.CurMin, f.Cur.CurMax), 3));
 }
 
 void TPageCur::Start787xBtnClick() {
@@ -240,7 +240,7 @@ void TPageCur::Start787xBtnClick() {
         Error(QStringLiteral("Неверно задано значение тока!"));
         return;
     }
-    const QString text = RuFloat(current);
+    const QString text = records::RuShort(current);
     f.le787xCur->setText(text);
     f.le787xOut->setText(text);
     f.Cur.RefCurrent = current;
@@ -329,7 +329,7 @@ void TPageCur::ShowReply() {
     // A reply polled before the generator took its present setting says
     // nothing about it: no error is computed against that setting.
     if (!f.Session().ReplyIsOfSetting(f.CommandsTakenAtReply())) {
-        ShowText(f.e745Cur, RuFloat(std::clamp(current, v.CurMin, v.CurMax)));
+        ShowText(f.e745Cur, records::RuShort(std::clamp(current, v.CurMin, v.CurMax)));
         for (QLineEdit* e : {f.eErrorCur, f.eErrorPar}) ShowText(e, QString());
         return;
     }
@@ -349,15 +349,15 @@ void TPageCur::ShowReply() {
     }
     if (current < v.CurMin) current = v.CurMin;
     if (current > v.CurMax) current = v.CurMax;
-    ShowText(f.e745Cur, RuFloat(current));
+    ShowText(f.e745Cur, records::RuShort(current));
 
     const MeasureErrors curErrors = CalcErrors(v.CurMax - v.CurMin, current, v.RefCurrent);
     const double measuredPar = MapLinear(v.CurMin, v.CurMax, current, v.ParMin, v.ParMax);
     const double referencePar = MapLinear(v.CurMin, v.CurMax, v.RefCurrent, v.ParMin, v.ParMax);
     // The operator may be typing a parameter to set.
-    if (!f.e787xParam->hasFocus()) ShowText(f.e787xParam, RuFixed(referencePar, 3));
+    if (!f.e787xParam->hasFocus()) ShowText(f.e787xParam, records::RuFixed(referencePar, 3));
     const MeasureErrors parErrors = CalcErrors(v.ParMax - v.ParMin, measuredPar, referencePar);
-    ShowText(f.e745CurPar, RuFixed(measuredPar, 3));
+    ShowText(f.e745CurPar, records::RuFixed(measuredPar, 3));
     ShowErrors(curErrors, parErrors);
 }
 
@@ -373,8 +373,8 @@ void TPageCur::ShowErrors(const MeasureErrors& cur, const MeasureErrors& par) {
             ShowText(f.eErrorPar, PercentText(par.red, 3));
             break;
         default:
-            ShowText(f.eErrorCur, RuFixed(cur.abs, 3) + QStringLiteral(" мА"));
-            ShowText(f.eErrorPar, RuFixed(par.abs, 3));
+            ShowText(f.eErrorCur, records::RuFixed(cur.abs, 3) + QStringLiteral(" мА"));
+            ShowText(f.eErrorPar, records::RuFixed(par.abs, 3));
             break;
     }
 }

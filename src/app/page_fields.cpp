@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "common/text.h"
 
 namespace yukt {
@@ -120,6 +120,26 @@ void FieldEvents::Paste(QLineEdit* field, KeyFilter filter) {
     field->insert(FilterText(filter, QGuiApplication::clipboard()->text(), rest));
 }
 
+bool RuToFloat(const QString& text, double& value) {
+    const std::string s = text.trimmed().toStdString();
+    if (s.find('.') != std::string::npos) return false;
+    return StrToFloatStrict(CommaToPoint(s), value);
+}
+
+double RuToFloatDef(const QString& text, double fallback) {
+    double v = 0;
+    return RuToFloat(text, v) ? v : fallback;
+}
+
+bool RuToInt(const QString& text, int& value) {
+    const QString s = text.trimmed();
+    if (s.isEmpty() || s.startsWith(QLatin1Char('$'))) return false;
+    bool ok = false;
+    const int v = s.toInt(&ok, 10);
+    if (ok) value = v;
+    return ok;
+}
+
 bool ReadNumber(const QLineEdit* field, double& value, bool pointToo) {
     QString text = field->text();
     if (pointToo) text = QString::fromStdString(PointToComma(text.toStdString()));
@@ -144,7 +164,7 @@ bool ReplyNumber(const QStringList& fields, int k, double& value) {
 
 QString PercentText(double error, int decimals) {
     if (error > 100) return kNoError;
-    return RuFixed(error, decimals) + QStringLiteral(" %");
+    return records::RuFixed(error, decimals) + QStringLiteral(" %");
 }
 
 void ShowText(QLineEdit* field, const QString& text) {

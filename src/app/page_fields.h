@@ -53,6 +53,14 @@ class FieldEvents : public QObject {
     std::map<QObject*, FieldHandlers> m_fields;
 };
 
+// A number typed with a decimal comma (blanks around it allowed); a point,
+// an empty text or anything else that is not a number gives false.
+bool RuToFloat(const QString& text, double& value);
+// The value, or `fallback` when the text is not a number.
+double RuToFloatDef(const QString& text, double fallback);
+// A whole decimal number (optional sign), blanks around it allowed.
+bool RuToInt(const QString& text, int& value);
+
 // The operator's number in a field: decimal comma; with `pointToo` a decimal
 // point is taken as well. False when the text is not a number.
 bool ReadNumber(const QLineEdit* field, double& value, bool pointToo = false);

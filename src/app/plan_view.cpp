@@ -3,8 +3,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 
-#include "app/ru_numbers.h"
-#include "records/run_recorder.h"
+#include "records/ru_format.h"
 
 namespace yukt {
 
@@ -66,7 +65,7 @@ void TPlanView::Show(const Plan& plan, const std::function<ItemState(int)>& stat
             channel->setData(0, Qt::UserRole + 1, it.channel);
         }
         add(channel, it.item);
-        const QString point = RuFloat(it.nominal) + " " + records::UnitOf(it.quantity);
+        const QString point = records::RuShort(it.nominal) + " " + QString::fromUtf8(QuantityUnit(it.quantity));
         channel->setToolTip(
             0, channel->toolTip(0).isEmpty() ? point : channel->toolTip(0) + "; " + point);
     }

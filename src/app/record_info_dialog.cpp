@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "app/page_fields.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "app/settings_dialog.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
@@ -23,7 +23,7 @@ using namespace records;
 
 namespace {
 
-QString NumberText(const std::optional<double>& v) { return v ? RuFloat(*v) : QString(); }
+QString NumberText(const std::optional<double>& v) { return v ? records::RuShort(*v) : QString(); }
 
 // Typed by a person: a decimal point is taken as well as a comma.
 std::optional<double> NumberOf(const QLineEdit* e) {
@@ -141,9 +141,14 @@ QString TRecordInfoDialog::Problems() const {
     if (const QStringList u = Unreadable(); !u.isEmpty())
         lines << QStringLiteral("Не число: ") + u.join(", ");
     QStringList refused;
+    // Each field by the name the form gives it.
+    const auto* form = qobject_cast<const QFormLayout*>(layout());
     for (const auto& [e, field] : RegistryChecked())
         if (const QString text = e->text().trimmed(); !text.isEmpty())
-            if (const QString p = RegistryFieldProblem(field, text); !p.isEmpty()) refused << p;
+            if (const QString p = RegistryFieldWords(field, text); !p.isEmpty()) {
+                const auto* label = form ? qobject_cast<const QLabel*>(form->labelForField(e)) : nullptr;
+                refused << (label ? label->text() + ": " : QString()) + p;
+            }
     if (!refused.isEmpty()) lines << QStringLiteral("Реестр не примет: ") + refused.join(", ");
     if (!m_labMissing.isEmpty())
         lines << QStringLiteral("Не заполнены настройки лаборатории: ") + m_labMissing.join(", ");

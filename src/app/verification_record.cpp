@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "app/operator_dialogs.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "app/verification_session.h"
 #include "records/db_location.h"
 #include "records/record_store.h"
@@ -108,7 +108,7 @@ void TVerificationRecord::ToProtocolClick() {
     }
     ShowStatus(QStringLiteral("Записана точка %1: %2 %3")
                    .arg(point.seq)
-                   .arg(RuFloat(point.reference), point.unit));
+                   .arg(records::RuShort(point.reference), point.unit));
 }
 
 }  // namespace yukt

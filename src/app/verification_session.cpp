@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "app/methodology_library.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "common/text.h"
 #include "records/lab_settings.h"
 #include "records/point_spool.h"
@@ -13,6 +13,7 @@
 #include "records/record_store.h"
 #include "records/run_recorder.h"
 #include "verify/procedure_library.h"
+#include "verify/software_ident.h"
 
 namespace yukt {
 
@@ -26,7 +27,7 @@ bool isCurrent(Quantity q) { return q == Quantity::Current || q == Quantity::Gen
 bool contains(const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); }
 
 QString valueText(Quantity q, double v) {
-    return RuFloat(v) + QStringLiteral(" ") + QString::fromUtf8(QuantityUnit(q));
+    return records::RuShort(v) + QStringLiteral(" ") + QString::fromUtf8(QuantityUnit(q));
 }
 
 }  // namespace
@@ -183,6 +184,10 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
     record.module.identText = m_module.ident;
     record.module.flashAddress = m_module.flashAddress;
     record.module.flashBefore = m_module.flashBefore;
+    // The identification the module (both modules of a composite) gave, as
+    // a headless run records it: the protocol's software item shows it.
+    record.softwareFound = QString::fromStdString(
+        CheckSoftware(m_module.ident.toStdString(), m_module.identSecond.toStdString(), {}).found);
     record.lab = lab->Snapshot();
     record.program = records::RunningProgram();
     if (const Plan* plan = ThePlan()) records::FillMethodology(record, *plan);
@@ -288,7 +293,7 @@ bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
         p.error = r.shownKind == ErrorKind::Abs ? e.abs : r.shownKind == ErrorKind::Rel ? e.rel : e.red;
         p.procedure = "Ручное измерение";
         p.reason = "нет допуска";
-        point = records::ToRecordPoint(p, records::UnitOf(r.quantity));
+        point = records::ToRecordPoint(p, QString::fromUtf8(QuantityUnit(r.quantity)));
     } else {
         const Judgement j = JudgePoint(it->tolerance, r.reference, r.measured);
         p.errorKind = ErrorKindOf(it->tolerance.kind);
@@ -513,6 +518,7 @@ void TVerificationSession::AttemptFinished(const PlanItem& item, const Attempt& 
     m_runAttempted.push_back(item.item);
     m_running.erase(std::remove(m_running.begin(), m_running.end(), item.item), m_running.end());
     if (m_runOfPlan) m_attempts.push_back(attempt);
+    if (item.kind != OperationKind::Error) emit operationFinished(item, attempt);
     emit itemChanged(item.item);
 }
 
@@ -541,7 +547,9 @@ void TVerificationSession::RunFinished(const RunResult& run) {
         a.point.operation = it.operation;
         a.point.procedure = it.title;
         a.point.errorKind = ErrorKindOf(it.tolerance.kind);
-        a.point.limit = PermittedError(it.tolerance, it.nominal);
+        // In the unit of the error, as a measured point's limit is.
+        a.point.limit = JudgePoint(it.tolerance, it.nominal, it.nominal).limit;
+        a.point.resolution = it.tolerance.resolution;
         a.point.reason = a.remark;
         if (it.kind == OperationKind::Error) emit pointFinished(a.point, it.quantity);
         AttemptFinished(it, a);

@@ -188,6 +188,8 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     void planChanged();
     void pointStarted(int index, int count, double nominal);
     void pointFinished(const verify::PointResult& point, verify::Quantity q);
+    // An attempt at an operation on the module (not an error point) ended.
+    void operationFinished(const verify::PlanItem& item, const verify::Attempt& attempt);
     void runFinished(const verify::RunResult& run);
     // The generator was set (by a page or at the end of a run).
     void generatorChanged();

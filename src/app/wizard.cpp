@@ -12,7 +12,7 @@
 #include "app/flash_recovery.h"
 #include "app/init_thread.h"
 #include "app/main_form.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "app/text_fit.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
@@ -401,7 +401,7 @@ void TMainForm::VerifyModeAndSetup() {
 
 namespace {
 
-QString coefText(int n, double k) { return QStringLiteral("К%1 = %2").arg(n).arg(RuFloat(k)); }
+QString coefText(int n, double k) { return QStringLiteral("К%1 = %2").arg(n).arg(records::RuShort(k)); }
 
 }  // namespace
 
@@ -412,7 +412,7 @@ QString TMainForm::FlashBeforeText() const {
         return coefText(1, OrigCoef[0]) + "; " + coefText(2, OrigCoef[1]);
     QStringList values;
     for (int n = 1; n < 7; ++n)
-        if (Flash.X[n] != 0) values << QStringLiteral("X%1 = %2").arg(n).arg(RuFloat(Flash.X[n]));
+        if (Flash.X[n] != 0) values << QStringLiteral("X%1 = %2").arg(n).arg(records::RuShort(Flash.X[n]));
     return values.join("; ");
 }
 
@@ -586,7 +586,7 @@ void TMainForm::Restart() {
                         QString::number(y()),
                         HasMeter ? QStringLiteral("1") : QStringLiteral("0"),
                         QString::number(CalibratorPort),
-                        RuFloat(QuartzKHz)};
+                        records::RuShort(QuartzKHz)};
     if (m_workDirOption) args << WorkDirArgument(ProgramDir);
     if (!m_startProcess(m_programFile, args, q(ProgramDir))) {
         --WizardStep;

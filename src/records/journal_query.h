@@ -37,7 +37,9 @@ enum JournalColumn {
     kJVerdict,
     kJOperator,
     kJCertificate,
-    kJState
+    kJState,
+    kJValidUntil,
+    kJOwner
 };
 
 // A prepared and executed query for one page, scrollable as a view needs it

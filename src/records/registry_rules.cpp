@@ -15,10 +15,10 @@ const RegistryRule kRules[] = {
     {RegistryField::TypeNumber, "mitypeNumber", 1, 32, "", ""},
     {RegistryField::Serial, "manufactureNum", 1, 128, "", ""},
     {RegistryField::ManufactureYear, "manufactureYear", 0, 4, "[1-9][0-9]{3}",
-     "год из четырёх цифр (xs:gYear), например 2024"},
+     "год из четырёх цифр, например 2024", "xs:gYear"},
     {RegistryField::Modification, "modification", 1, 128, "", ""},
     {RegistryField::SignCipher, "signCipher", 1, 3, "[А-Я]{1,3}",
-     "от 1 до 3 заглавных русских букв ([А-Я]{1,3})"},
+     "от 1 до 3 заглавных русских букв", "[А-Я]{1,3}"},
     {RegistryField::Owner, "miOwner", 1, 512, "", ""},
     {RegistryField::Reasons, "reasons", 1, kReasonsMax, "", ""},
     {RegistryField::DocTitle, "docTitle", 1, 128, "", ""},
@@ -47,11 +47,10 @@ const RegistryRule& RuleOf(RegistryField field) {
 
 int CharCount(const QString& text) { return static_cast<int>(text.toUcs4().size()); }
 
-QString RegistryFieldProblem(RegistryField field, const QString& value) {
+QString RegistryFieldWords(RegistryField field, const QString& value) {
     const RegistryRule& rule = RuleOf(field);
-    const QString element = QString::fromLatin1(rule.element);
     if (value.trimmed().isEmpty())
-        return rule.minLength > 0 ? element + QStringLiteral(": не заполнено") : QString();
+        return rule.minLength > 0 ? QStringLiteral("не заполнено") : QString();
     if (*rule.pattern) {
         // Compiled once, before any thread can ask.
         static const QHash<RegistryField, QRegularExpression> compiled = [] {
@@ -63,17 +62,26 @@ QString RegistryFieldProblem(RegistryField field, const QString& value) {
             return out;
         }();
         const auto it = compiled.find(field);
-        if (!it->match(value).hasMatch())
-            return element + ": " + QString::fromUtf8(rule.patternText) + Shown(value);
+        if (!it->match(value).hasMatch()) return QString::fromUtf8(rule.patternText) + Shown(value);
         return QString();
     }
     const int length = CharCount(value);
     if (length < rule.minLength || length > rule.maxLength)
-        return element + QStringLiteral(": от %1 до %2 символов, задано %3")
-                             .arg(rule.minLength)
-                             .arg(rule.maxLength)
-                             .arg(length);
+        return QStringLiteral("от %1 до %2 символов, задано %3")
+            .arg(rule.minLength)
+            .arg(rule.maxLength)
+            .arg(length);
     return QString();
+}
+
+QString RegistryFieldProblem(RegistryField field, const QString& value) {
+    QString words = RegistryFieldWords(field, value);
+    if (words.isEmpty()) return words;
+    const RegistryRule& rule = RuleOf(field);
+    const QString pattern = QString::fromUtf8(rule.patternText);
+    if (*rule.schemaType && words.startsWith(pattern))
+        words.insert(pattern.size(), " (" + QString::fromUtf8(rule.schemaType) + ")");
+    return QString::fromLatin1(rule.element) + ": " + words;
 }
 
 QString RegistryReasons(const QStringList& reasons) {

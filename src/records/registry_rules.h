@@ -35,7 +35,8 @@ struct RegistryRule {
     int minLength;        // characters; 0: may be left out
     int maxLength;
     const char* pattern;  // of the whole value; empty: any text
-    const char* patternText;
+    const char* patternText;  // the pattern in words
+    const char* schemaType = "";  // the format's own type or pattern, for a maintainer
 };
 
 const RegistryRule& RuleOf(RegistryField field);
@@ -45,6 +46,10 @@ const RegistryRule& RuleOf(RegistryField field);
 // ([А-Я]{1,3}), задано «abc»". An empty value of a field that may be left
 // out passes.
 QString RegistryFieldProblem(RegistryField field, const QString& value);
+// The same in an operator's words, for the form that names the field: no
+// element, no schema type ("год из четырёх цифр, например 2024, задано
+// «2024 г.»"); empty when the value passes.
+QString RegistryFieldWords(RegistryField field, const QString& value);
 
 // Characters as the registry counts them (code points, not UTF-16 units).
 int CharCount(const QString& text);

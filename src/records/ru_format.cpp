@@ -37,6 +37,10 @@ bool RuToInt(const QString& text, int& value) {
     return ok;
 }
 
+QString RuFixed(double value, int decimals) {
+    return QString::fromStdString(FixedStr(value, decimals, ','));
+}
+
 QString LocalDateTime(const QDateTime& utc) {
     return utc.isValid() ? utc.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"))
                          : QString();

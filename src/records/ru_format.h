@@ -21,6 +21,9 @@ bool RuToFloat(const QString& text, double& value);
 double RuToFloatDef(const QString& text, double fallback);  // `fallback` when not a number
 // A whole decimal number (optional sign), blanks around it allowed.
 bool RuToInt(const QString& text, int& value);
+// Fixed notation as the verification pages show values: exactly `decimals`
+// decimals of at most 15 significant digits, rounded half away from zero.
+QString RuFixed(double value, int decimals);
 QString LocalDateTime(const QDateTime& utc);  // "08.12.2026 07:15"
 QString RuDate(const QDate& date);            // "08.12.2026"
 QString KindText(int kind);                   // "первичная" / "периодическая"

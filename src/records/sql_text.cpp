@@ -279,7 +279,7 @@ const char* const kWriteSetting =
 
 const char* const kJournalSelect =
     "SELECT r.id, r.revision, r.started_utc, r.model, r.designation, r.serial, r.verdict,"
-    " r.operator_name, r.certificate, r.state FROM records r WHERE 1 = 1";
+    " r.operator_name, r.certificate, r.state, r.valid_until, r.owner FROM records r WHERE 1 = 1";
 const char* const kJournalCount = "SELECT COUNT(*) FROM records r WHERE 1 = 1";
 const char* const kJournalLatestOnly =
     " AND NOT EXISTS (SELECT 1 FROM records n WHERE n.id = r.id AND n.revision > r.revision)";

@@ -54,7 +54,8 @@ std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, 
 Plan FilterChannels(const Plan& plan, const std::vector<int>& channels);
 
 // What the points of one error operation span: their nominal values and
-// their largest permitted error (a chart is framed once for all of them).
+// their largest permitted error, in the unit of the error (a chart is framed
+// once for all of them).
 struct ErrorSpan {
     double nominalMin = 0, nominalMax = 0, limitMax = 0;
 };

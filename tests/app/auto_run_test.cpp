@@ -6,6 +6,7 @@
 #include "app/auto_run_window.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QTimer>
@@ -22,11 +23,12 @@
 #include "app/error_chart.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
-#include "app/ru_numbers.h"
+#include "app/page_fields.h"
 #include "common/text.h"
 #include "page_rig.h"
 #include "records/record_store.h"
 #include "verify/procedure.h"
+#include "verify/procedure_library.h"
 #include "widgets/color_button.h"
 #include "widgets/percent_gauge.h"
 #include "widgets/speed_button.h"
@@ -72,6 +74,7 @@ class AutoRunTest : public QObject {
     void frequencyPageAfterTheRunComputesNoError();
     void closingTheWindowMidRunStops();
     void screenshot();
+    void frequencyRunIsFramedOnItsBand();
     void chartStartsAfreshForEachOperation();
     void rowsHoldTheirWrappedReasons();
     void fitOnARussianLaboratoryComputer();
@@ -84,7 +87,7 @@ void AutoRunTest::runFillsTableAndBanner_data() {
     QTest::newRow("fit") << 0.0 << "ГОДЕН"
                          << "годна";
     QTest::newRow("unfit") << 0.1 << "НЕ ГОДЕН"
-                           << "не годна";
+                           << "не годна: погрешность 0,1000 мА при допуске ±0,0500 мА";
 }
 
 void AutoRunTest::runFillsTableAndBanner() {
@@ -265,27 +268,110 @@ void AutoRunTest::screenshot() {
         auto lk = rig.bench.lock();
         rig.bench.physics().channelErrorMa[11] = 0.1;
     }
+    rig.dialogs.manualConforms = false;
+    rig.dialogs.manualRemark = QStringLiteral("скол корпуса");
     TMainForm& f = rig.openPage("748t");
+    f.show();
     auto* run = f.findChild<TAutoRun*>("AutoRun");
     TAutoRunWindow* w = run->Window();
     QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
     QTest::mouseClick(w->StopBtn, Qt::LeftButton);
+    // A channel's run says what the channel gave and where the module stands.
+    QCOMPARE(w->Banner->text(), QStringLiteral("канал 1: прервано; модуль: поверка не завершена"));
+    // The window is one of its own, beside the main window, not over it.
+    QCOMPARE(w->windowType(), Qt::Window);
+    QVERIFY(!w->frameGeometry().intersects(f.frameGeometry()));
+    w->resize(1040, 700);  // for the pictures: the offscreen screen is small
     QTest::mouseClick(w->ModuleBtn, Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([w] { return w->Chart->PointsOf(16) >= 2; }, 60000));
+    QVERIFY(QTest::qWaitFor([w] { return w->Chart && w->Chart->PointsOf(16) >= 2; }, 60000));
     // The chart is framed for the whole operation from its first point on.
     const auto* x = qobject_cast<QValueAxis*>(w->Chart->chart()->axes(Qt::Horizontal).value(0));
     QVERIFY(x != nullptr && x->min() <= 4 && x->max() >= 20);
     QVERIFY(w->grab().save(dir + "/run_window_mid.png"));
     QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 60000));
     QCOMPARE(w->Banner->text(), QStringLiteral("НЕ ГОДЕН"));
-    // Every error as it was judged: to the methodology's 0,01 %.
-    const QRegularExpression judged("^-?\\d+,\\d\\d %$");
-    for (int row = 0; row < w->Points->rowCount(); ++row)
+    // The manual operations first, with the answer and the remark.
+    QCOMPARE(w->Points->item(0, 6)->text(),
+             QStringLiteral("7.1 Внешний осмотр: не соответствует — скол корпуса"));
+    QCOMPARE(w->Points->item(0, 0)->toolTip(), w->Points->item(0, 6)->text());
+    QCOMPARE(w->Points->rowCount(), 3 + 16 * 5);
+    // Every error as it was judged: to the methodology's 0,01 %; the
+    // values to the 0,002 mA that means.
+    const QRegularExpression judged("^-?\\d+,\\d\\d %$"), value("^\\d+,\\d{3}$");
+    for (int row = 3; row < w->Points->rowCount(); ++row) {
         QVERIFY2(judged.match(w->Points->item(row, 4)->text()).hasMatch(),
                  qPrintable(w->Points->item(row, 4)->text()));
+        QVERIFY2(value.match(w->Points->item(row, 3)->text()).hasMatch(),
+                 qPrintable(w->Points->item(row, 3)->text()));
+        QCOMPARE(w->Points->item(row, 5)->text(), QStringLiteral("±0,20 %"));
+    }
+    const int bad = 3 + 11 - 1;  // channel 11 at 4 mA
+    QVERIFY2(w->Points->item(bad, 6)->text().startsWith(QStringLiteral("не годна: погрешность 0,5")),
+             qPrintable(w->Points->item(bad, 6)->text()));
+    QCOMPARE(w->Points->item(bad, 6)->toolTip(), w->Points->item(bad, 6)->text());
+    // The last row is in view, whole, under the verdict.
+    QTest::qWait(50);
+    const int last = w->Points->rowCount() - 1;
+    QVERIFY(w->Points->viewport()->rect().contains(
+        w->Points->visualItemRect(w->Points->item(last, 0))));
+    // One chart for the one error operation; its legend names every channel.
+    QCOMPARE(w->Charts->count(), 1);
+    QVERIFY(w->ChartOf("7.4")->Legend()->text().contains(QStringLiteral("Канал 16")));
     QTest::qWait(50);  // the verdict line's layout
     QVERIFY(w->grab().save(dir + "/run_window_end.png"));
     QVERIFY(f.grab().save(dir + "/page_after_run.png"));
+}
+
+// A 735x's frequency points: limits and errors in % to the methodology's
+// 0,0001 %, values to the step that means, and the chart framed on the
+// ±0,01 % band (not on the limit in Hz).
+void AutoRunTest::frequencyRunIsFramedOnItsBand() {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/735x.toml");
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(shipped.readAll());
+    text.replace("delay = 2.0", "delay = 0")
+        .replace("readings = 3", "readings = 2")
+        .replace("points = [35, 100, 1000, 3500]", "points = [35, 3500]");
+    QVERIFY(QDir().mkpath(home.path() + "/poverka/methodologies"));
+    QFile own(home.path() + "/poverka/methodologies/735x.toml");
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write(text.toUtf8());
+    own.close();
+    PageRig rig;
+    TMainForm& f = rig.openPage("735x");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    const verify::Plan* plan = f.Session().ThePlan();
+    QVERIFY2(plan, qPrintable(f.Session().PlanProblem()));
+    std::vector<int> items;
+    for (const verify::PlanItem& it : plan->items)
+        if (it.kind == verify::OperationKind::Error && it.quantity == verify::Quantity::Frequency)
+            items.push_back(it.item);
+    QCOMPARE(items.size(), std::size_t(2));
+    run->StartItems(items);
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 30000));
+    TAutoRunWindow* w = run->Window();
+    QCOMPARE(w->Banner->text(), QStringLiteral("канал 1: годен; модуль: поверка не завершена"));
+    QCOMPARE(w->Points->rowCount(), 2);
+    const QRegularExpression error("^-?\\d+,\\d{4} %$"), value("^\\d+,\\d{1,5}$");
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(w->Points->item(row, 5)->text(), QStringLiteral("±0,0100 %"));
+        QVERIFY2(error.match(w->Points->item(row, 4)->text()).hasMatch(),
+                 qPrintable(w->Points->item(row, 4)->text()));
+        for (int column : {2, 3})
+            QVERIFY2(value.match(w->Points->item(row, column)->text()).hasMatch(),
+                     qPrintable(w->Points->item(row, column)->text()));
+    }
+    TErrorChart* chart = w->ChartOf("7.4");
+    QVERIFY(chart);
+    QCOMPARE(chart->PointsOf(1), 2);
+    const auto* y = qobject_cast<QValueAxis*>(chart->chart()->axes(Qt::Vertical).value(0));
+    QVERIFY2(y->max() >= 0.01 && y->max() <= 0.02, qPrintable(QString::number(y->max())));
+    for (QAbstractSeries* s : chart->chart()->series())
+        if (s->name() == QStringLiteral("допуск"))
+            for (const QPointF& pt : static_cast<QLineSeries*>(s)->points())
+                QCOMPARE(pt.y(), 0.01);
 }
 
 // A point of another operation clears the channels and the band of the
@@ -368,7 +454,7 @@ void AutoRunTest::fitOnARussianLaboratoryComputer() {
         double measured = 0;
         QVERIFY(RuToFloat(w->Points->item(row, 3)->text(), measured));
         QVERIFY2(qAbs(measured - 4 - 8 * row) < 0.05, qPrintable(w->Points->item(row, 3)->text()));
-        QCOMPARE(w->Points->item(row, 5)->text(), QStringLiteral("0,05 мА"));
+        QCOMPARE(w->Points->item(row, 5)->text(), QStringLiteral("±0,0500 мА"));
         QCOMPARE(w->Points->item(row, 6)->text(), QStringLiteral("годна"));
     }
 }

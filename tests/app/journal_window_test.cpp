@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -43,6 +44,7 @@ class JournalWindowTest : public QObject {
         r.module.designation = "ЮКТ-7 " + model;
         r.info.serial = serial;
         r.info.operatorName = operatorName;
+        r.info.owner = QStringLiteral("АО \"Завод %1\"").arg(model);
         QVERIFY(store.Begin(r));
         RecordPoint p;
         p.nominal = p.reference = 4;
@@ -132,18 +134,26 @@ class JournalWindowTest : public QObject {
         w.setAttribute(Qt::WA_DeleteOnClose, false);
         auto* view = w.findChild<QTableView*>("JournalTable");
         const QAbstractItemModel* m = view->model();
-        const QString y = QString::number(QDate::currentDate().year());
+        const QDate today = QDate::currentDate();
+        const QString y = QString::number(today.year());
+        // Validity: a month for the 787x (the settings), a year by default.
+        const QString month = today.addMonths(1).addDays(-1).toString("dd.MM.yyyy");
+        const QString year = today.addMonths(12).addDays(-1).toString("dd.MM.yyyy");
         const QStringList expected = {
-            "№|Дата|Модель|Модуль|Зав. №|Результат|Поверитель|Свидетельство",
-            "5|787x|ЮКТ-7 787x|C-399|годен|Сидорова|" + y + "/3",
-            "4|787x|ЮКТ-7 787x|C-300|годен|Сидорова|" + y + "/2",
-            "3|735x|ЮКТ-7 735x|B-200|прервано|Иванов|",
-            "2|745t|ЮКТ-7 745t|A-101|не годен|Петров|И-" + y + "/1",
-            "1|745t|ЮКТ-7 745t|A-100|годен|Иванов|" + y + "/1"};
+            "№|Дата|Модель|Модуль|Зав. №|Результат|Действительно до|Владелец|Поверитель|"
+            "Свидетельство",
+            "5|787x|ЮКТ-7 787x|C-399|годен|" + month + "||Сидорова|" + y + "/3",
+            "4|787x|ЮКТ-7 787x|C-300|годен|" + month + "|АО \"Завод 787x\"|Сидорова|" + y + "/2",
+            "3|735x|ЮКТ-7 735x|B-200|прервано||АО \"Завод 735x\"|Иванов|",
+            "2|745t|ЮКТ-7 745t|A-101|не годен||АО \"Завод 745t\"|Петров|И-" + y + "/1",
+            "1|745t|ЮКТ-7 745t|A-100|годен|" + year + "|АО \"Завод 745t\"|Иванов|" + y + "/1"};
         QStringList shown;
+        const QHeaderView* header = view->horizontalHeader();
         for (int r = -1; r < m->rowCount(); ++r) {
             QStringList cells;
-            for (int c = 0; c < m->columnCount(); ++c) {
+            // In the order the operator sees the columns.
+            for (int v = 0; v < m->columnCount(); ++v) {
+                const int c = header->logicalIndex(v);
                 if (view->isColumnHidden(c) || (r >= 0 && c == kJStarted)) continue;
                 cells << (r < 0 ? m->headerData(c, Qt::Horizontal) : m->index(r, c).data())
                              .toString();

@@ -13,7 +13,7 @@
 
 #include "app/field_state.h"
 #include "app/page_fields.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "common/text.h"
 #include "instrument/identify.h"
 #include "page_rig.h"
@@ -239,7 +239,7 @@ void Page735Test::generatorProducesReferenceFrequency() {
         return;
     }
     QVERIFY(rig.dialogs.calls.empty());
-    QCOMPARE(RuFixed(f.Freq.RefFrequency, 4), produced);
+    QCOMPARE(records::RuFixed(f.Freq.RefFrequency, 4), produced);
     for (QLineEdit* e : {f.e788FreqOut, f.eFreqDelOut, f.e788FreqOut_Count})
         QCOMPARE(e->text(), produced);
     for (QLineEdit* e : {f.e788Freq, f.e788Freq_Count, f.eFreqDel}) QCOMPARE(e->text(), typed);
@@ -263,8 +263,11 @@ void Page735Test::moduleMeasuresGeneratorFrequency() {
     f.cb735ChlMode->setCurrentIndex(item);
     f.e788Freq->setText("1000");
     click(f.Freq788Btn);
-    // Frequencies come from two polls a while apart.
+    // Frequencies come from two polls a while apart: the first read of a
+    // fresh page compares the counters with 0 and shows nothing.
     QVERIFY(rig.poll());
+    QCOMPARE(f.e735Freq->text(), QString());
+    QCOMPARE(f.eError735Freq->text(), QString());
     rig.advance(1.0);
     QVERIFY(rig.poll());
     const double reference = f.Freq.RefFrequency;
@@ -311,6 +314,9 @@ void Page735Test::frequencyErrorsAndZero() {
     PageRig rig;
     TMainForm& f = rig.openPage("735x", {}, kQuartz);
     f.cb735Error->setCurrentIndex(kind);
+    // The driver's first read of the module: no frequency yet.
+    QVERIFY(rig.reply(line735x(0, 0, "0.000", "0.000000", "-110214.0000")));
+    QCOMPARE(f.e735Freq->text(), QString());
     QVERIFY(rig.reply(line735x(0, 0, "0.000", "0.000000", measured.toLatin1().constData())));
     QCOMPARE(f.e735Freq->text(), freq);
     QCOMPARE(f.e735Time->text(), period);
@@ -426,19 +432,19 @@ void Page735Test::pulseCountStartsIntervalOfThatLength() {
     // The generator runs at the frequency whatever the count.
     QCOMPARE(sent.value(0), "Set 788t 1 " + freq + " 3");
     QCOMPARE(f.e788Freq->text(), freq);
-    QCOMPARE(f.e788FreqOut_Count->text(), RuFixed(f.Freq.RefFrequency, 4));
-    QCOMPARE(f.e788Per->text(), RuFixed(1e6 / f.Freq.RefFrequency, 1));
+    QCOMPARE(f.e788FreqOut_Count->text(), records::RuFixed(f.Freq.RefFrequency, 4));
+    QCOMPARE(f.e788Per->text(), records::RuFixed(1e6 / f.Freq.RefFrequency, 1));
     if (interval.isEmpty()) {
         QCOMPARE(sent.size(), 1);
         return;
     }
     double intervalS = 0;
     QVERIFY(StrToFloatStrict(interval.toStdString(), intervalS));
-    const QString shownInterval = RuFixed(intervalS, 6);
+    const QString shownInterval = records::RuFixed(intervalS, 6);
     QCOMPARE(f.eTime788->text(), shownInterval);
     QCOMPARE(f.eTime788Out->text(), shownInterval);
     QCOMPARE(f.Freq.RefInterval, intervalS);
-    QCOMPARE(RuFloat(f.Freq.RefCount), count);
+    QCOMPARE(records::RuShort(f.Freq.RefCount), count);
     QCOMPARE(sent.mid(1), (QStringList{"Set 735x 2 0 0 0 0 1", "Set 788t 1 " + interval + " 4"}));
 }
 

@@ -8,7 +8,7 @@
 
 #include "app/field_state.h"
 #include "app/page_fields.h"
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "common/cp1251.h"
 #include "common/text.h"
 #include "page_rig.h"
@@ -272,10 +272,10 @@ void PageCurTest::correctsRanges() {
         QCOMPARE(generator[i]->text(), stored[i]);
         QCOMPARE(FieldStateOf(edited[i]), FieldState::Input);
     }
-    QCOMPARE(RuFloat(f.Cur.CurMin), stored[0]);
-    QCOMPARE(RuFloat(f.Cur.CurMax), stored[1]);
-    QCOMPARE(RuFloat(f.Cur.ParMin), stored[2]);
-    QCOMPARE(RuFloat(f.Cur.ParMax), stored[3]);
+    QCOMPARE(records::RuShort(f.Cur.CurMin), stored[0]);
+    QCOMPARE(records::RuShort(f.Cur.CurMax), stored[1]);
+    QCOMPARE(records::RuShort(f.Cur.ParMin), stored[2]);
+    QCOMPARE(records::RuShort(f.Cur.ParMax), stored[3]);
     QVERIFY(rig.dialogs.calls.empty());
 }
 

@@ -110,6 +110,9 @@ void runWindow() {
         ++g_failures;
         return;
     }
+    // Its usual size: beside the main window the offscreen screen has
+    // less room.
+    run->Window()->resize(1040, 700);
     QTest::qWaitFor([run] { return run->Window()->Points->rowCount() >= 2; }, 20000);
     save(run->Window(), "run_midway.png");
     QTest::qWaitFor([run] { return !run->Running(); }, 60000);

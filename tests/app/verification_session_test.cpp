@@ -1,12 +1,29 @@
 // The verification session without a display: what "В протокол" stores from
-// the page's reading, and what it refuses, saying why.
+// the page's reading, and what it refuses, saying why; the module's plan run
+// on the real instrument and a simulated bench, re-measured and stopped, and
+// the record it makes.
 
 #include "app/verification_session.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <deque>
+#include <memory>
 
+#include "common/text_file.h"
+#include "instrument/cprbr.h"
+#include "instrument/identify.h"
+#include "instrument/module_set.h"
+#include "link/com_port.h"
+#include "link/link_hooks.h"
+#include "records/protocol_pdf.h"
 #include "records/record_store.h"
+#include "sim/bench.h"
+#include "sim/device_table.h"
+#include "verify/procedure_library.h"
 
 using namespace yukt;
 using verify::Quantity;
@@ -18,6 +35,11 @@ class VerificationSessionTest : public QObject {
     void storesOnlyAReadingOfTheCurrentOutput_data();
     void storesOnlyAReadingOfTheCurrentOutput();
     void droppedSessionInterruptsItsRecord();
+    void recordKeepsTheIdentificationGiven_data();
+    void recordKeepsTheIdentificationGiven();
+    void wholePlanRunMakesASignableRecord();
+    void remeasureClearsAFailedChannel();
+    void stopLeavesTheRestNotMeasuredInTheirUnit();
 };
 
 namespace {
@@ -41,6 +63,162 @@ bool openRecord(TVerificationSession& s, const QTemporaryDir& dir) {
     records::RecordInfo info;
     info.serial = "S-1";
     return s.OpenStore(dir.filePath("r.sqlite"), error) && s.BeginRecord(info, error);
+}
+
+// The shipped 748t methodology, two points and two readings a point, so
+// that a whole run takes seconds.
+QString quick748t() {
+    QFile f(QString::fromStdString(verify::ShippedMethodologyDir()) + "/748t.toml");
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QString text = QString::fromUtf8(f.readAll());
+    text.replace("delay = 1.0", "delay = 0")
+        .replace("agree = 3", "agree = 2")
+        .replace("readings = 3", "readings = 2")
+        .replace("points = [4, 8, 12, 16, 20]", "points = [4, 20]");
+    return text;
+}
+
+// A 748t under test behind the real instrument on a simulated calibrator;
+// the session's commands go to the instrument one at a time, as the
+// window's queue hands them on, and its replies come back in the test's
+// thread. Manual operations are answered "соответствует".
+class SessionBench : public QObject {
+  public:
+    SessionBench() {
+        qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
+        const QString methodologies = m_home.path() + "/poverka/methodologies";
+        QDir().mkpath(methodologies);
+        write(methodologies + "/748t.toml", quick748t());
+        const std::string dir = m_dir.path().toStdString() + "/";
+        SetWaitPumpHook([](int) {});
+        SetComPortOpener([this](int com, int, std::string& error) {
+            std::unique_ptr<ByteTransport> port;
+            if (com == 1)
+                port = bench.connect();
+            else
+                error = "нет порта";
+            return port;
+        });
+        bench.installCalibrator(true);
+        bench.place(6, sim::makeDevice("748t"), sim::Role::UnderTest);
+        write(m_dir.filePath("tp6606.cfg"), ";Адрес Номер Резонатор Скорость\n");
+        write(m_dir.filePath("tpCom.cfg"), ";COM Скорость\n 1    9600\n");
+        write(m_dir.filePath("tp787x.cfg"), "787x 1 1 23 1  4  6\n");
+        write(m_dir.filePath("tp788t.cfg"), "788t 1 1 23 2 7374.6075308 100 20 2\n");
+        write(m_dir.filePath("tp745t.cfg"), "745t 1 1 23 4 91.85776 91.85776 2 2500.0\n");
+        write(m_dir.filePath("tp748t.cfg"), "748t 2 1 23 6 99.849 99.849\n");
+        prbr = std::make_unique<TcPrbr>();
+        prbr->SetPathCfg(dir);
+        prbr->SetOpenPribor(true);
+        prbr->SetOnGet([this](TcPrbr& sender) {
+            const QString line = QString::fromStdString(sender.sGet());
+            QMetaObject::invokeMethod(this, [this, line] { session->Reply(line); },
+                                      Qt::QueuedConnection);
+        });
+        prbr->SetOnSet([this](TcPrbr&) {
+            QMetaObject::invokeMethod(this, [this] { m_taken = true, next(); },
+                                      Qt::QueuedConnection);
+        });
+        SessionHooks hooks;
+        hooks.queueCommand = [this](const std::string& c) {
+            m_queue.push_back(c);
+            ++m_queued;
+            next();
+        };
+        hooks.commandsQueued = [this] { return m_queued; };
+        session = std::make_unique<TVerificationSession>(hooks);
+        connect(session.get(), &TVerificationSession::asked, this, [this](const verify::Question&) {
+            session->Answer(verify::Answer::Yes, QString());
+        });
+        SessionModule module;
+        module.kind = module.firstKind = kKind748t;
+        module.model = "748t";
+        module.designation = "ЮКТ - 748T.01A v10";
+        module.ident = "48T01A10";
+        module.quartzKHz = 7374.6075308;
+        session->SetModule(module);
+    }
+
+    ~SessionBench() override {
+        session.reset();
+        prbr->SetOnGet(nullptr);
+        prbr->SetOnSet(nullptr);
+        prbr.reset();
+        TheModuleSet().CloseModuleSet();
+        SetComPortOpener(nullptr);
+        SetWaitPumpHook(nullptr);
+    }
+
+    bool openRecord() {
+        QString error;
+        records::RecordInfo info;
+        info.serial = "S-748";
+        return session->OpenStore(m_dir.filePath("r.sqlite"), error) &&
+               session->BeginRecord(info, error);
+    }
+
+    // Runs the items (empty: the whole plan) to their end and until the
+    // instrument has taken the run's last commands.
+    bool run(const std::vector<int>& items = {}) {
+        return session->StartPlanRun(items) &&
+               QTest::qWaitFor([this] { return !session->Running() && m_queue.empty() && m_taken; },
+                               60000);
+    }
+
+    std::optional<records::Record> closeAndLoad() {
+        const qint64 id = session->RecordId();
+        QString warning;
+        session->CloseRecord(warning);
+        if (!warning.isEmpty()) qWarning() << warning;
+        records::RecordStore store;
+        if (!store.Open(m_dir.filePath("r.sqlite"))) return std::nullopt;
+        return store.Load(id);
+    }
+
+    // The protocol of a record as its reader sees it.
+    QString protocolText(const records::Record& r) {
+        const QString pdf = m_dir.filePath("p.pdf");
+        QString error;
+        if (!records::WriteProtocolPdf(r, pdf, &error)) return error;
+        QProcess text;
+        text.start("pdftotext", {"-layout", pdf, "-"});
+        text.waitForFinished(30000);
+        return QString::fromUtf8(text.readAllStandardOutput());
+    }
+
+    void setChannelError(int channel, double ma) {
+        auto lk = bench.lock();
+        bench.physics().channelErrorMa[channel] = ma;
+    }
+
+    sim::Bench bench;
+    std::unique_ptr<TcPrbr> prbr;
+    std::unique_ptr<TVerificationSession> session;
+
+  private:
+    static void write(const QString& path, const QString& text) {
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly)) f.write(text.toUtf8());
+    }
+
+    void next() {
+        if (!m_taken || m_queue.empty()) return;
+        m_taken = false;
+        prbr->SetsSet(m_queue.front());
+        m_queue.pop_front();
+    }
+
+    QTemporaryDir m_home, m_dir;
+    std::deque<std::string> m_queue;
+    std::uint64_t m_queued = 0;
+    bool m_taken = true;
+};
+
+std::vector<int> itemsOfChannel(const verify::Plan& plan, int channel) {
+    std::vector<int> items;
+    for (const verify::PlanItem& it : plan.items)
+        if (it.channel == channel) items.push_back(it.item);
+    return items;
 }
 
 }  // namespace
@@ -99,5 +277,130 @@ void VerificationSessionTest::droppedSessionInterruptsItsRecord() {
     QCOMPARE(store.Load(id)->verdict, records::kInterrupted);
 }
 
-QTEST_GUILESS_MAIN(VerificationSessionTest)
+// Wherever the record begins, it holds what the module said it is: both
+// modules of a composite, nothing when none was read.
+void VerificationSessionTest::recordKeepsTheIdentificationGiven_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("748t") << int(kKind748t) << "48T01A10" << "" << "ЮКТ - 748T.01A v10 (48T01A10)";
+    QTest::newRow("composite") << int(kKind745t748x) << "45T01A10" << "48X01A11"
+                               << "(45T01A10, 48X01A11)";
+    QTest::newRow("not read") << int(kKind748t) << "?" << "" << "";
+}
+
+void VerificationSessionTest::recordKeepsTheIdentificationGiven() {
+    QFETCH(int, kind);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    TVerificationSession session(SessionHooks{});
+    SessionModule module;
+    module.kind = module.firstKind = kind;
+    module.model = QString::fromStdString(verify::ModelCodeOfKind(kind));
+    module.ident = first;
+    module.identSecond = second;
+    session.SetModule(module);
+    QVERIFY(openRecord(session, dir));
+    const qint64 id = session.RecordId();
+    QString warning;
+    session.CloseRecord(warning);
+    records::RecordStore store;
+    QVERIFY(store.Open(dir.filePath("r.sqlite")));
+    const QString kept = store.Load(id)->softwareFound;
+    QVERIFY2(found.isEmpty() ? kept.isEmpty() : kept.startsWith("ЮКТ") && kept.endsWith(found),
+             qPrintable(kept));
+}
+
+// The whole plan on the bench: every item attempted once, the record
+// "годен" with the identification on its protocol beside "соответствует".
+void VerificationSessionTest::wholePlanRunMakesASignableRecord() {
+    SessionBench b;
+    QVERIFY(b.openRecord());
+    const verify::Plan* plan = b.session->ThePlan();
+    QVERIFY2(plan, qPrintable(b.session->PlanProblem()));
+    QSignalSpy points(b.session.get(), &TVerificationSession::pointFinished);
+    QVERIFY(b.run());
+    QCOMPARE(b.session->PlanVerdict().verdict, verify::RunVerdict::Fit);
+    QCOMPARE(points.count(), 16 * 2);
+    for (const verify::PlanItem& it : plan->items)
+        QCOMPARE(b.session->StateOf(it.item), ItemState::Pass);
+    // The generator was left at the methodology's safe value.
+    QCOMPARE(b.session->Generator().value, 0.0);
+    const std::optional<records::Record> r = b.closeAndLoad();
+    QVERIFY(r);
+    QCOMPARE(r->verdict, records::kSuitable);
+    QCOMPARE(r->points.size(), 3 + 16 * 2);
+    QCOMPARE(r->softwareFound, QStringLiteral("ЮКТ - 748T.01A v10 (48T01A10)"));
+    const QString protocol = b.protocolText(*r);
+    QVERIFY2(protocol.contains(QStringLiteral("ЮКТ - 748T.01A v10 (48T01A10)")),
+             qPrintable(protocol));
+    QVERIFY2(!protocol.contains(QStringLiteral("не получена")), qPrintable(protocol));
+}
+
+// A failed channel measured again after it was mended: the later attempts
+// count, the earlier stay in the record, and the module is "годен".
+void VerificationSessionTest::remeasureClearsAFailedChannel() {
+    SessionBench b;
+    QVERIFY(b.openRecord());
+    b.setChannelError(11, 0.1);  // 0,5 % of 20 mA
+    QVERIFY(b.run());
+    const verify::VerdictResult first = b.session->PlanVerdict();
+    QCOMPARE(first.verdict, verify::RunVerdict::Unfit);
+    QCOMPARE(first.failed, 2);
+    const std::vector<int> channel11 = itemsOfChannel(*b.session->ThePlan(), 11);
+    for (int item : channel11) QCOMPARE(b.session->StateOf(item), ItemState::Fail);
+    b.setChannelError(11, 0);
+    QVERIFY(b.run(channel11));
+    QCOMPARE(b.session->PlanVerdict().verdict, verify::RunVerdict::Fit);
+    const std::optional<records::Record> r = b.closeAndLoad();
+    QVERIFY(r);
+    QCOMPARE(r->verdict, records::kSuitable);
+    QCOMPARE(r->points.size(), 3 + 16 * 2 + 2);
+    int second = 0;
+    for (const records::RecordPoint& p : r->points)
+        if (p.attempt == 2) {
+            QVERIFY(std::count(channel11.begin(), channel11.end(), p.item) == 1);
+            QCOMPARE(p.result, QStringLiteral("pass"));
+            ++second;
+        }
+    QCOMPARE(second, 2);
+}
+
+// Stopped at its first point, the run lists every point it never reached
+// with the limit in the unit its error has (0,2 %, not 0,04 mA); the record
+// is "прервано".
+void VerificationSessionTest::stopLeavesTheRestNotMeasuredInTheirUnit() {
+    SessionBench b;
+    QVERIFY(b.openRecord());
+    QList<verify::PointResult> finished;
+    connect(b.session.get(), &TVerificationSession::pointFinished, b.session.get(),
+            [&](const verify::PointResult& p) {
+                finished << p;
+                // "Стоп" comes from the event loop, as the button's click does.
+                if (finished.size() == 1)
+                    QMetaObject::invokeMethod(b.session.get(), &TVerificationSession::StopRun,
+                                              Qt::QueuedConnection);
+            });
+    QVERIFY(b.run());
+    QCOMPARE(finished.size(), 16 * 2);
+    int notReached = 0;
+    for (const verify::PointResult& p : finished) {
+        QCOMPARE(p.errorKind, verify::ErrorKind::Reduced);
+        QCOMPARE(p.limit, 0.2);
+        notReached += p.reason == "остановлено";
+    }
+    // The 20 mA point of every channel was never set.
+    QCOMPARE(notReached, 16);
+    QCOMPARE(b.session->PlanVerdict().verdict, verify::RunVerdict::Interrupted);
+    QCOMPARE(b.session->Generator().value, 0.0);
+    const std::optional<records::Record> r = b.closeAndLoad();
+    QVERIFY(r);
+    QCOMPARE(r->verdict, records::kInterrupted);
+}
+
+// The protocol is drawn with fonts, which need the GUI application.
+QTEST_MAIN(VerificationSessionTest)
 #include "verification_session_test.moc"

@@ -7,7 +7,7 @@
 #include <QSignalSpy>
 
 #include "app/flash_journal.h"
-#include "app/ru_numbers.h"
+#include "app/page_fields.h"
 #include "app_rig.h"
 #include "common/text.h"
 #include "instrument/cprbr.h"

@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/ru_numbers.h"
+#include "records/ru_format.h"
 #include "sim/bench_control.h"
 #include "sim/device_table.h"
 #include "widgets/led_indicator.h"
@@ -121,12 +121,12 @@ void BenchPanel::refresh() {
     m_replace->setChecked(!verify);
     m_verify->setChecked(verify);
     m_meter->setChecked(m_bench->meter() != nullptr);
-    m_current->setText(RuFixed(p.generatorCurrentMa, 3) + QStringLiteral(" мА"));
+    m_current->setText(records::RuFixed(p.generatorCurrentMa, 3) + QStringLiteral(" мА"));
     m_frequency->setText(p.pulses.running()
-                             ? RuFixed(p.pulses.frequencyHz(), 4) + QStringLiteral(" Гц")
+                             ? records::RuFixed(p.pulses.frequencyHz(), 4) + QStringLiteral(" Гц")
                              : QStringLiteral("нет"));
     m_interval->setText(p.gate.armed() && p.gate.close != sim::kNever
-                            ? RuFixed(p.gate.close - p.gate.open, 6) + QStringLiteral(" с")
+                            ? records::RuFixed(p.gate.close - p.gate.open, 6) + QStringLiteral(" с")
                             : QStringLiteral("нет"));
     // The lamp blinks while the workstation talks on the line.
     const std::uint64_t requests = m_bench->requestCount();
