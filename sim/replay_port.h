@@ -35,6 +35,10 @@ class ReplayPort {
     // Line data to the program (dropped while no client is connected).
     void send(const std::vector<std::uint8_t>& bytes);
 
+    // A device server drops its client's connection (the line is gone for
+    // the program; it connects again). Nothing on a pseudo-terminal.
+    void hangUp() { dropClient(); }
+
     // Client connections accepted so far (device server).
     int connections() const { return m_connections; }
 

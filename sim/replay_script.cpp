@@ -47,7 +47,7 @@ std::string joined(const std::set<std::string>& names) {
 }  // namespace
 
 bool ReplayExchange::sameAs(const ReplayExchange& o) const {
-    if (request != o.request || replies.size() != o.replies.size()) return false;
+    if (lost != o.lost || request != o.request || replies.size() != o.replies.size()) return false;
     for (std::size_t i = 0; i < replies.size(); ++i)
         if (replies[i].bytes != o.replies[i].bytes) return false;
     return true;
@@ -145,6 +145,7 @@ bool ReplayScript::nextExchange(ReplayExchange& out) {
             started.request = std::move(r.bytes);
             if (m_havePending) {
                 out = std::move(m_pending);
+                markLost(out);
                 m_pending = std::move(started);
                 return true;
             }
@@ -165,7 +166,15 @@ bool ReplayScript::nextExchange(ReplayExchange& out) {
     if (!m_havePending) return false;
     m_havePending = false;
     out = std::move(m_pending);
+    markLost(out);
     return true;
+}
+
+void ReplayScript::markLost(ReplayExchange& e) {
+    const double wireUs = static_cast<double>(e.request.size()) * 10.0 / std::max(e.baud, 1) * 1e6;
+    e.lost = !e.replies.empty();
+    for (const ReplayReply& r : e.replies)
+        if (!r.bytes.empty() || static_cast<double>(r.delayUs) >= wireUs) e.lost = false;
 }
 
 bool ReplayScript::nextRun(ReplayRun& out) {

@@ -27,6 +27,11 @@ struct ReplayExchange {
     int baud = 9600;
     std::vector<std::uint8_t> request;
     std::vector<ReplayReply> replies;
+    // The line was gone (a device server's connection dropped): every
+    // reception came back empty sooner than the request takes on the wire.
+    // The first such request is where the connection went down; the program
+    // put the others on no line at all.
+    bool lost = false;
 
     // Same request, same replies (delays aside): a run of these may be
     // matched a different number of times (--slack).
@@ -58,6 +63,7 @@ class ReplayScript {
 
   private:
     bool nextExchange(ReplayExchange& out);
+    static void markLost(ReplayExchange& e);
     bool readRecord(TraceRecord& r);
 
     std::string m_path;

@@ -144,8 +144,8 @@ class Replayer {
                               << " запросов по " << m_script.line() << std::endl;
                     return 0;
                 }
-                if (m_started && !ended && m_due.empty() && m_buf.empty() &&
-                    after >= lastByte + quietLimit)
+                // Also part way through a request: its rest is not coming.
+                if (m_started && !ended && m_due.empty() && after >= lastByte + quietLimit)
                     return quiet("программа замолчала, запись не доиграна");
                 continue;
             }
@@ -211,8 +211,25 @@ class Replayer {
         }
         m_buf.clear();
         ++m_requests;
+        if (m_cur.first.lost) {
+            // The connection went down at this request: the program's next
+            // requests went nowhere until it connected again.
+            m_port.hangUp();
+            skipLost();
+            return -1;
+        }
         schedule();
         return -1;
+    }
+
+    // Passes over the requests the recording shows sent on a lost line.
+    void skipLost() {
+        m_count = m_cur.count;
+        while (m_haveNext && m_next.first.lost) {
+            m_cur = std::move(m_next);
+            m_haveNext = m_script.nextRun(m_next);
+            m_count = m_cur.count;
+        }
     }
 
     void schedule() {

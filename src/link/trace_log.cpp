@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -89,17 +90,16 @@ class TraceFile {
 
     void nameLine(const TraceLineSettings& settings) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (TraceLineSettings& known : m_lines) {
-            if (known.line != settings.line) continue;
-            if (known.baud == settings.baud && known.device == settings.device) return;
-            known = settings;
-            if (m_on && m_headerDone)
-                m_pending += FormatTraceSettingsNote(TraceMicros(), settings) + '\n';
+        auto known = std::find_if(m_lines.begin(), m_lines.end(),
+                                  [&](const TraceLineSettings& l) { return l.line == settings.line; });
+        if (known == m_lines.end())
+            m_lines.push_back(settings);
+        else if (known->baud != settings.baud || known->device != settings.device)
+            *known = settings;
+        else
             return;
-        }
-        m_lines.push_back(settings);
-        if (m_on && m_headerDone)
-            m_pending += FormatTraceSettingsNote(TraceMicros(), settings) + '\n';
+        // The first line, once written, cannot name it any more.
+        if (m_on && m_headerDone) m_pending += FormatTraceSettingsNote(TraceMicros(), settings) + '\n';
     }
 
     std::string error() {

@@ -192,8 +192,12 @@ TEST_F(ConsoleE2E, TracesEveryFrameByOptionOrEnvironment) {
     for (const std::string& path : {byOption, byEnv}) {
         const std::vector<std::string> trace = lines(slurp(path));
         ASSERT_FALSE(trace.empty()) << path;
+        // The first line names the format, the program and the line.
+        EXPECT_EQ(trace[0].rfind("# yukt-trace 2 yukt-console ", 0), 0u) << trace[0];
+        EXPECT_NE(trace[0].find(" COM1=9600,"), std::string::npos) << trace[0];
         int sets = 0;
         for (const std::string& l : trace) {
+            if (&l == &trace[0]) continue;
             EXPECT_TRUE(GetColumn(l, 2, 2) == "COM1 ->" || GetColumn(l, 2, 2) == "COM1 <-") << l;
             EXPECT_NE(l.find(" | "), std::string::npos) << l;
             // The generator set to 12 mA: DAC code 32767 (FF 7F) with command 1.

@@ -146,6 +146,27 @@ TEST_F(Trace, KnownExchangeLineByLine) {
     EXPECT_EQ(masked(benchLog[5], true), masked(got[5], true) + " [fault]");
 }
 
+// A line whose speed changes after the first line gets a settings note; a
+// new file starts with its own first line.
+TEST_F(Trace, SettingsMetAfterTheFirstLineAreNoted) {
+    const std::string path = dir + "s.trace";
+    ASSERT_TRUE(StartTrace(path));
+    ident(1);
+    link.SetSpeed(link.Speed() == 9600 ? 19200 : 9600);
+    ident(1);
+    ident(1);
+    ASSERT_TRUE(StartTrace(dir + "t.trace"));
+    ident(1);
+    StopTrace();
+    const std::vector<std::string> got = fileLines(path);
+    ASSERT_EQ(got.size(), 1u + 2 + 1 + 4);
+    EXPECT_EQ(masked(got[3]), "COM1 == settings " + std::to_string(link.Speed()) + " /dev/ttyS0");
+    const std::vector<std::string> next = fileLines(dir + "t.trace");
+    ASSERT_EQ(next.size(), 3u);
+    EXPECT_NE(next[0].find(" COM1=" + std::to_string(link.Speed()) + ",/dev/ttyS0"), std::string::npos)
+        << next[0];
+}
+
 // Only a regular file (or a new one) is a trace: a FIFO would hold the
 // program at its start and kill it when its reader goes. A write that fails
 // later (the file may grow no further) stops the trace the same way.

@@ -147,7 +147,7 @@ class Replay : public ::testing::Test {
 };
 
 TEST_F(Replay, PlaysTheRecordingToItsEnd) {
-    start(traceOf({{kIdent, kIdentReply}, {kOther, {}}, {kPoll, kPollReply}}),
+    start(traceOf({{kIdent, kIdentReply}, {kOther, {}, 300}, {kPoll, kPollReply}}),
           {"--as-fast-as-possible"});
     auto port = connect();
     ASSERT_TRUE(port);
@@ -207,7 +207,7 @@ TEST_F(Replay, SlackLetsARunOfIdenticalExchangesRepeatMoreOrLess) {
                           Case{0, 4, 3}, Case{1, 5, 3}, Case{2, 1, 0}}) {
         SCOPED_TRACE(testing::Message() << "slack " << c.slack << ", polls " << c.polls);
         start(traceOf({{kIdent, kIdentReply}, {kPoll, kPollReply}, {kPoll, kPollReply},
-                       {kPoll, kPollReply}, {kOther, {}}}),
+                       {kPoll, kPollReply}, {kOther, {}, 300}}),
               {"--as-fast-as-possible", "--slack", std::to_string(c.slack)});
         auto port = connect();
         ASSERT_TRUE(port);
@@ -250,6 +250,24 @@ TEST_F(Replay, OverADeviceServer) {
         EXPECT_EQ(exchange(*port, kOther, kPollReply.size()), kPollReply);
         EXPECT_EQ(finish(), 0) << slurp(dir + "err");
     }
+}
+
+// A line lost behind a device server (a "no reply" at once): the replay
+// drops the connection at the first such request and expects none of the
+// rest; the program connects again and goes on.
+TEST_F(Replay, ALostLineIsADroppedConnection) {
+    start(traceOf({{kIdent, kIdentReply}, {kPoll, {}, 0}, {kOther, {}, 0}, {kOther, {}, 0},
+                   {kIdent, kIdentReply}}),
+          {"--as-fast-as-possible"}, true);
+    auto port = connect("tcp");
+    ASSERT_TRUE(port);
+    EXPECT_EQ(exchange(*port, kIdent, kIdentReply.size()), kIdentReply);
+    EXPECT_EQ(exchange(*port, kPoll, 1, 1000ms), Bytes{});
+    EXPECT_TRUE(port->lost());
+    port = connect("tcp");
+    ASSERT_TRUE(port);
+    EXPECT_EQ(exchange(*port, kIdent, kIdentReply.size()), kIdentReply);
+    EXPECT_EQ(finish(), 0) << slurp(dir + "err");
 }
 
 TEST_F(Replay, ATraceThatDoesNotReadIsRefusedWithItsLine) {
