@@ -241,7 +241,9 @@ const RunResult& InstrumentRunner::Run(VerificationRun& run) {
                 SafeReply(reply.line);
                 continue;
             }
-            if (!reply.lineFault.empty()) {
+            // A line fault of a module the run does not wait for (the meter
+            // answering beside the module under test) changes nothing.
+            if (!reply.lineFault.empty() && run.WaitsFor(reply.line)) {
                 // Every attempt of the exchange failed on the line: nothing
                 // the module said, so nothing is judged on it.
                 m_lineProblem = reply.lineFault;

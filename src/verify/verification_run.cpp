@@ -432,6 +432,14 @@ Actions VerificationRun::LineLost(const std::string& reason, double now) {
     return Finish();
 }
 
+bool VerificationRun::WaitsFor(const std::string& line) const {
+    const std::vector<std::string> words = ReplyWords(line);
+    if (m_phase == Phase::Confirm) return IsReplyOf(words, m_generator);
+    if (m_phase != Phase::Read && m_phase != Phase::Poll) return false;
+    return std::any_of(m_read.begin(), m_read.end(),
+                       [&](const Channel& c) { return IsReplyOf(words, c.route); });
+}
+
 std::vector<std::string> VerificationRun::PlanSafeCommands() const {
     std::vector<std::string> out;
     for (const Step& s : m_steps) {

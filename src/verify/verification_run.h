@@ -68,6 +68,9 @@ class VerificationRun {
     // The safe commands of every generator the run's points may use: sent
     // as the instrument opens, before anything else.
     std::vector<std::string> PlanSafeCommands() const;
+    // Whether the step under way waits for this reply line (the generator's
+    // confirmation, a reading, the functional check's answer).
+    bool WaitsFor(const std::string& line) const;
 
     Phase CurrentPhase() const { return m_phase; }
     bool Finished() const { return m_phase == Phase::Done; }

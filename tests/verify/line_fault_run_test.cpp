@@ -153,6 +153,19 @@ TEST_F(LineFaultRun, MidPoint) {
     }
 }
 
+// The meter answers beside a 745t under test ("Get 745t 2" reports every
+// 745t); a run that does not use it goes on without it.
+TEST_F(LineFaultRun, MeterNotUsedMayFallSilent) {
+    ASSERT_EQ(open(), "");
+    Fault f;
+    f.kind = FaultKind::Silence;
+    f.address = 4;
+    f.times = sim::kForever;
+    bench.injectFault(f);
+    EXPECT_EQ(run().verdict, RunVerdict::Fit);
+    EXPECT_EQ(lineProblem, "");
+}
+
 // The functional check fails only on the module's own answer.
 TEST_F(LineFaultRun, FunctionalCheckJudgesOnlyAnAnswer) {
     for (FaultKind k : {FaultKind::Refuse, FaultKind::Silence, FaultKind::BadSum, FaultKind::Disappear}) {
