@@ -1,8 +1,8 @@
 #include "records/protocol_results.h"
 
 #include <QMap>
-#include <algorithm>
 #include <QSet>
+#include <algorithm>
 
 #include "records/error_chart.h"
 #include "records/ru_format.h"
