@@ -1,8 +1,8 @@
 #include "records/protocol_results.h"
 
 #include <QMap>
-#include <algorithm>
 #include <QSet>
+#include <algorithm>
 
 #include "records/error_chart.h"
 #include "records/ru_format.h"
@@ -126,8 +126,17 @@ Attempts AttemptsOf(const Record& r) {
 }
 
 // The attempts that no longer count, one compact table per operation.
-void Superseded(const FlowTable& table, QList<FlowBlock>& out) {
+// A column no row has a value in (the times of attempts recorded without
+// them) is left out.
+void Superseded(FlowTable table, QList<FlowBlock>& out) {
     if (table.rows.isEmpty()) return;
+    for (int c = table.header.size() - 1; c >= 0; --c) {
+        bool empty = true;
+        for (const QStringList& row : table.rows) empty = empty && row.value(c).isEmpty();
+        if (!empty) continue;
+        table.header.removeAt(c);
+        for (QStringList& row : table.rows) row.removeAt(c);
+    }
     FlowText caption = Text(QStringLiteral("Заменённые попытки"), FlowText::Small);
     caption.keepWithNext = true;
     out << caption << table;

@@ -26,6 +26,15 @@ verify::Attempt AttemptOf(const RecordPoint& p) {
 // as they were recorded.
 namespace {
 
+// A software check passed without the identification it found (the run
+// keeps it as the attempt's remark) proves nothing: it counts as not done.
+bool Unproven(const QList<PlanEntry>& plan, const RecordPoint& a) {
+    if (a.result != QLatin1String("pass") || !a.remark.trimmed().isEmpty()) return false;
+    for (const PlanEntry& e : plan)
+        if (e.item == a.item) return e.kind == QLatin1String("software");
+    return false;
+}
+
 verify::VerdictResult PlanVerdict(const QList<PlanEntry>& plan, const QList<RecordPoint>& attempts) {
     verify::Plan p;
     for (const PlanEntry& e : plan) {
@@ -40,6 +49,7 @@ verify::VerdictResult PlanVerdict(const QList<PlanEntry>& plan, const QList<Reco
     for (const RecordPoint& a : attempts) {
         if (a.item <= 0) continue;  // a point outside the plan is no attempt at it
         tries.push_back(AttemptOf(a));
+        if (Unproven(plan, a)) tries.back().result = verify::PointVerdict::NotMeasured;
     }
     return verify::Verdict(p, tries);
 }
@@ -113,7 +123,7 @@ QStringList PlanReasons(const QList<PlanEntry>& plan, const QList<RecordPoint>& 
     QMap<QString, const PlanEntry*> undoneEntry;
     for (const PlanEntry& e : plan) {
         const RecordPoint* p = counting.value(e.item);
-        const QString result = p ? p->result : QString();
+        const QString result = p && !Unproven(plan, *p) ? p->result : QString();
         if (result == QLatin1String("fail")) {
             if (e.kind != QLatin1String("error")) {
                 failedKeys << QString::number(-e.item);

@@ -26,6 +26,13 @@ RecordPoint Attempt(int item, int number, const QString& result) {
     return p;
 }
 
+// A software check as the run stores it: the identification it found.
+RecordPoint SoftwarePass() {
+    RecordPoint p = Attempt(2, 1, "pass");
+    p.remark = "ЮКТ - 748T.01A v10 (48T01A10)";
+    return p;
+}
+
 RecordPoint ErrorAttempt(int item, int channel, double nominal, double error, int number = 1) {
     RecordPoint p = SamplePoint(nominal, nominal + error * 16 / 100, 0.2);
     p.operation = "7.4";
@@ -60,7 +67,7 @@ TEST(PlanReasons, InWordsPerChannelAndOperation) {
     const QList<PlanEntry> plan = PlanOf(6);
     RecordPoint look = Attempt(1, 1, "fail");
     look.remark = "скол корпуса";
-    QList<RecordPoint> attempts = {look, Attempt(2, 1, "pass")};
+    QList<RecordPoint> attempts = {look, SoftwarePass()};
     for (const PlanEntry& e : plan.mid(2)) {
         if (e.channelNo == 6) continue;  // never reached: the run was stopped
         attempts << ErrorAttempt(e.item, e.channelNo, e.nominal, e.channelNo == 5 ? 0.51 : 0.05);
@@ -82,7 +89,7 @@ TEST(PlanReasons, InWordsPerChannelAndOperation) {
 
 TEST(PlanReasons, CutForTheRegistryAtWholeReasons) {
     const QList<PlanEntry> plan = PlanOf(40);
-    QList<RecordPoint> attempts = {Attempt(1, 1, "pass"), Attempt(2, 1, "pass")};
+    QList<RecordPoint> attempts = {Attempt(1, 1, "pass"), SoftwarePass()};
     for (const PlanEntry& e : plan.mid(2)) attempts << ErrorAttempt(e.item, e.channelNo, e.nominal, 0.25);
     const QStringList reasons = PlanReasons(plan, attempts);
     ASSERT_EQ(reasons.size(), 40);
@@ -114,19 +121,23 @@ TEST(RecordVerdict, AnUnmeasuredRepeatNeverSupersedesAMeasuredAttempt) {
         {"stop then a measured repeat",
          {Attempt(3, 2, "not measured"), ErrorAttempt(3, 1, 4, 0.1, 3), ErrorAttempt(4, 1, 8, 0.1)},
          kSuitable},
+        {"a software pass without the identification proves nothing",
+         {Attempt(2, 2, "pass"), ErrorAttempt(3, 1, 4, 0.1, 2), ErrorAttempt(4, 1, 8, 0.1)},
+         kInterrupted},
     };
     for (const Case& c : cases) {
-        const QList<RecordPoint> attempts = QList<RecordPoint>{Attempt(1, 1, "pass"),
-                                                               Attempt(2, 1, "pass"),
-                                                               ErrorAttempt(3, 1, 4, 0.51)} +
-                                            c.extra;
+        QList<RecordPoint> attempts = {Attempt(1, 1, "pass"), SoftwarePass(),
+                                       ErrorAttempt(3, 1, 4, 0.51)};
+        if (QString(c.name).startsWith("a software")) attempts.removeAt(1);
+        attempts += c.extra;
         EXPECT_EQ(VerdictOf(plan, attempts), c.verdict) << c.name;
     }
 }
 
 QStringList Pages(const Record& r) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("p.pdf");
+    QTemporaryDir dir;  // PROTOCOL_PDF_DIR keeps the files for a look
+    const QString path = qEnvironmentVariable("PROTOCOL_PDF_DIR", dir.path()) +
+                         QStringLiteral("/signable-%1.pdf").arg(r.plan.size());
     QString error;
     EXPECT_TRUE(WriteProtocolPdf(r, path, &error)) << error.toStdString();
     QProcess p;
@@ -223,21 +234,24 @@ TEST(FillIdentification, KeepsBothModulesOfAComposite) {
     struct Case {
         const char* first;
         const char* second;
-        QString identText, softwareStartsWith, contains;
+        QString identText, identSuffix;  // the software identification ends with the texts
     };
     const Case cases[] = {
-        {"48T01A10", "", "48T01A10", "ЮКТ - 748T.01A v10 (48T01A10)", "48T01A10"},
-        {"45T01P11", "48X01A12", "45T01P11, 48X01A12", "", "(45T01P11, 48X01A12)"},
-        {"", "", "", "", ""},
+        {"48T01A10", "", "48T01A10", " v10 (48T01A10)"},
+        {"45T01P11", "48X01A12", "45T01P11, 48X01A12", " (45T01P11, 48X01A12)"},
+        {"", "", "", ""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.first);
         Record r = SampleRecord();
         r.module.identText.clear();
         FillIdentification(r, c.first, c.second);
-        EXPECT_EQ(r.module.identText, c.identText) << c.first;
-        EXPECT_TRUE(r.softwareFound.startsWith(c.softwareStartsWith)) << r.softwareFound.toStdString();
-        EXPECT_TRUE(r.softwareFound.endsWith(c.contains)) << r.softwareFound.toStdString();
-        EXPECT_EQ(r.softwareFound.isEmpty(), QString(c.first).isEmpty());
+        EXPECT_EQ(r.module.identText, c.identText);
+        EXPECT_EQ(r.softwareFound.isEmpty(), c.identSuffix.isEmpty()) << r.softwareFound.toStdString();
+        if (!c.identSuffix.isEmpty())
+            EXPECT_TRUE(r.softwareFound.startsWith("ЮКТ - 7") &&
+                        r.softwareFound.endsWith(c.identSuffix))
+                << r.softwareFound.toStdString();
     }
 }
 
