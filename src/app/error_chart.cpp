@@ -68,6 +68,10 @@ TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
     // The operator reads numbers with the decimal comma, whatever the locale.
     chart()->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     chart()->setLocalizeNumbers(true);
+    // A methodology's long operation titles fit beside the legend.
+    QFont title = chart()->titleFont();
+    title.setPointSize(8);
+    chart()->setTitleFont(title);
     setMinimumHeight(260);
     // The axes and the band stay for good: making them anew lays the whole
     // chart out.
