@@ -108,9 +108,9 @@ void TErrorChart::RemoveChannels() {
     ShowLegend();
 }
 
-// The band and every channel in its colour, eight names to a column.
+// The band and every channel in its colour, nine names to a column.
 void TErrorChart::ShowLegend() {
-    constexpr int kRows = 8;
+    constexpr int kRows = 9;  // the band and sixteen channels in two columns
     QStringList entries{QStringLiteral("<span style='color:red'>- -</span>&nbsp;допуск")};
     for (auto i = m_channels.cbegin(); i != m_channels.cend(); ++i)
         entries << QStringLiteral("<span style='color:%1'>&#9632;</span>&nbsp;Канал %2")
