@@ -68,6 +68,10 @@ TErrorChart::TErrorChart(QWidget* parent) : QChartView(parent) {
     // The operator reads numbers with the decimal comma, whatever the locale.
     chart()->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     chart()->setLocalizeNumbers(true);
+    // A methodology's long operation titles fit beside the legend.
+    QFont title = chart()->titleFont();
+    title.setPointSize(8);
+    chart()->setTitleFont(title);
     setMinimumHeight(260);
     // The axes and the band stay for good: making them anew lays the whole
     // chart out.
@@ -104,9 +108,9 @@ void TErrorChart::RemoveChannels() {
     ShowLegend();
 }
 
-// The band and every channel in its colour, eight names to a column.
+// The band and every channel in its colour, nine names to a column.
 void TErrorChart::ShowLegend() {
-    constexpr int kRows = 8;
+    constexpr int kRows = 9;  // the band and sixteen channels in two columns
     QStringList entries{QStringLiteral("<span style='color:red'>- -</span>&nbsp;допуск")};
     for (auto i = m_channels.cbegin(); i != m_channels.cend(); ++i)
         entries << QStringLiteral("<span style='color:%1'>&#9632;</span>&nbsp;Канал %2")

@@ -139,6 +139,7 @@ void fillRecords(const QString& dir) {
         r.module.designation = QStringLiteral("ЮКТ-%1").arg(m.model);
         r.info.serial = m.serial;
         r.info.operatorName = "Иванов И. И.";
+        r.info.owner = "АО \"Приборный завод\"";
         r.lab = lab.Snapshot();
         store.Begin(r);
         for (double nominal : {4.0, 12.0, 20.0}) {
