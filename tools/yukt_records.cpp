@@ -34,6 +34,7 @@
 #include "records/protocol_pdf.h"
 #include "records/record_feed.h"
 #include "records/record_store.h"
+#include "records_analysis.h"
 #include "records_integrity.h"
 
 namespace {
@@ -160,6 +161,9 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("yukt-records");
+    if (IsCommand(argc, argv, "history")) return HistoryCommand(argc, argv);
+    if (IsCommand(argc, argv, "stats")) return StatsCommand(argc, argv);
+    if (IsCommand(argc, argv, "report")) return ReportCommand(argc, argv);
     QCommandLineParser args;
     args.addHelpOption();
     args.addPositionalArgument(
