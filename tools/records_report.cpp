@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "records/html_report.h"
+#include "records/terminal_progress.h"
 #include "records_analysis_common.h"
-#include "terminal_progress.h"
 
 namespace yukt::records {
 

@@ -5,8 +5,9 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <algorithm>
 
-namespace yukt {
+namespace yukt::records {
 
 class TerminalProgress {
   public:
@@ -28,4 +29,4 @@ class TerminalProgress {
 // "1:05" or "12 с".
 QString DurationText(qint64 seconds);
 
-}  // namespace yukt
+}  // namespace yukt::records

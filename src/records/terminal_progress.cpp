@@ -1,10 +1,10 @@
-#include "terminal_progress.h"
+#include "records/terminal_progress.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 
-namespace yukt {
+namespace yukt::records {
 
 namespace {
 constexpr qint64 kRedrawMs = 200;  // often enough to look alive, cheap on a slow link
@@ -58,4 +58,4 @@ void TerminalProgress::Done() {
     m_drawn = false;
 }
 
-}  // namespace yukt
+}  // namespace yukt::records
