@@ -62,7 +62,7 @@ bool GenerateRecords(RecordStore& store, const GenOptions& o, QString* error) {
     std::normal_distribution<double> noise(0, 0.12);
     std::uniform_real_distribution<double> uniform(0, 1);
     const qint64 modules = std::max<qint64>(1, o.records / o.years);
-    const QDateTime start(QDate::currentDate().addYears(-o.years), QTime(6, 0), QTimeZone::UTC);
+    const QDateTime start(QDate::currentDate().addYears(-o.years), QTime(6, 0), QTimeZone::utc());
     const double daySpan = 365.0 / double(modules);
     const QStringList& columns = sql::RecordColumns();
     const int idColumn = int(columns.indexOf("id"));

@@ -66,12 +66,7 @@ QVariant TModuleHistoryModel::data(const QModelIndex& index, int role) const {
     if (role == kRatioRole) return c.hasRatio ? QVariant(c.ratio) : QVariant();
     if (role == Qt::ForegroundRole && c.result == QLatin1String("fail")) return QColor(Qt::darkRed);
     if (role != Qt::DisplayRole) return {};
-    if (!c.present) return QStringLiteral("—");
-    if (!h.IsError()) return c.answer;
-    if (c.result == QLatin1String("not measured")) return QStringLiteral("не измерено");
-    QString text = RuShort(c.error) + " / " + RuShort(c.limit);
-    if (c.hasRatio) text += " (" + RuNumber(c.ratio, 2) + ")";
-    return text;
+    return HistoryCellText(h, c);
 }
 
 TModuleHistoryDialog::TModuleHistoryDialog(ModuleHistory history, double marginal, QWidget* parent)

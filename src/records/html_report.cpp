@@ -241,17 +241,9 @@ bool Site::Modules(const QList<std::pair<QString, QString>>& modules) {
         for (const HistoryRow& row : h->rows) {
             QStringList cells{E(row.Caption())};
             for (const HistoryCell& c : row.cells) {
-                if (!c.present)
-                    cells << "—";
-                else if (!row.IsError())
-                    cells << E(c.answer);
-                else if (c.result == QLatin1String("not measured"))
-                    cells << QStringLiteral("не измерено");
-                else
-                    cells << QStringLiteral("<span%1>%2 / %3%4</span>")
-                                 .arg(c.result == QLatin1String("fail") ? " class=\"fail\"" : "",
-                                      E(RuShort(c.error)), E(RuShort(c.limit)),
-                                      c.hasRatio ? " (" + RuNumber(c.ratio, 2) + ")" : QString());
+                cells << (c.result == QLatin1String("fail")
+                              ? "<span class=\"fail\">" + E(HistoryCellText(row, c)) + "</span>"
+                              : E(HistoryCellText(row, c)));
             }
             items << cells;
         }
@@ -524,7 +516,7 @@ QString HistorySvg(const ModuleHistory& h, double marginal) {
     };
     const double legendTop = p.top + p.height + 40;
     const double total = legendTop + 16 * rows.size() + 10;
-    QString svg = QStringLiteral("<svg class=\"history\" xmlns=\"http://www.w3.org/2000/svg\" "
+    QString svg = QStringLiteral("<svg class=\"history\" "
                                  "viewBox=\"0 0 %1 %2\" width=\"%1\" height=\"%2\" "
                                  "font-family=\"Liberation Sans, Arial, sans-serif\" font-size=\"11\">\n")
                       .arg(Num(p.left + p.width + 20), Num(total));
@@ -592,7 +584,7 @@ QString VerdictsSvg(const LabStats& s, const QString& model) {
     const double slot = p.width / months.size();
     const double bar = std::min(40.0, slot * 0.7);
     QString svg = QStringLiteral("<svg class=\"verdicts\" data-model=\"%1\" "
-                                 "xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %2 %3\" "
+                                 "viewBox=\"0 0 %2 %3\" "
                                  "width=\"%2\" height=\"%3\" font-family=\"Liberation Sans, Arial, "
                                  "sans-serif\" font-size=\"11\">\n")
                       .arg(E(model), Num(p.left + p.width + 20), Num(p.top + p.height + 60));

@@ -204,16 +204,20 @@ QString MethodologyText(const HistoryRecord& r) {
     return QStringLiteral("%1 ред. %2").arg(r.methodologyId).arg(r.methodologyRevision);
 }
 
-QString CellText(const HistoryRow& row, const HistoryCell& c) {
+}  // namespace
+
+// Six significant digits: what a reading shows, without the binary noise
+// of a difference (20,06 − 20 = 0,0599999999999987).
+QString HistoryNumber(double v) { return RuShort(QString::number(v, 'g', 6).toDouble()); }
+
+QString HistoryCellText(const HistoryRow& row, const HistoryCell& c) {
     if (!c.present) return QStringLiteral("—");
     if (!row.IsError()) return c.answer;
     if (c.result == QLatin1String("not measured")) return QStringLiteral("не измерено");
-    QString text = RuShort(c.error) + " / " + RuShort(c.limit);
+    QString text = HistoryNumber(c.error) + " / " + HistoryNumber(c.limit);
     if (c.hasRatio) text += " (" + RuNumber(c.ratio, 2) + ")";
     return text;
 }
-
-}  // namespace
 
 QString HistoryText(const ModuleHistory& h) {
     QStringList lines;
@@ -229,7 +233,7 @@ QString HistoryText(const ModuleHistory& h) {
     line(QStringLiteral("Свидетельство"), [](const HistoryRecord& r) { return r.certificate; });
     for (const HistoryRow& row : h.rows) {
         QStringList cells{row.Caption()};
-        for (const HistoryCell& c : row.cells) cells << CellText(row, c).replace('\t', ' ');
+        for (const HistoryCell& c : row.cells) cells << HistoryCellText(row, c).replace('\t', ' ');
         lines << cells.join('\t');
     }
     return lines.join('\n') + '\n';
@@ -300,9 +304,9 @@ QString HistoryCsv(const ModuleHistory& h) {
                 row.operation,
                 row.channelNo > 0 ? QString::number(row.channelNo) : row.channel,
                 row.IsError() ? RuShort(row.nominal) : QString(),
-                measured ? RuShort(c.error) : QString(),
-                measured ? RuShort(c.limit) : QString(),
-                c.hasRatio ? RuShort(c.ratio) : QString(),
+                measured ? HistoryNumber(c.error) : QString(),
+                measured ? HistoryNumber(c.limit) : QString(),
+                c.hasRatio ? HistoryNumber(c.ratio) : QString(),
                 row.IsError() ? (measured ? QString() : QStringLiteral("не измерено")) : c.answer};
             QStringList fields;
             for (const QString& f : cells) fields << CsvField(f);

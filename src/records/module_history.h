@@ -71,6 +71,11 @@ std::optional<ModuleHistory> LoadModuleHistory(RecordStore& store, const QString
 // The history's records and rows from records already read, oldest first.
 ModuleHistory HistoryOf(const QList<Record>& records);
 
+// A cell as people read it: "0,06 / 0,05 (1,20)", an answer, "не измерено", "—".
+QString HistoryCellText(const HistoryRow& row, const HistoryCell& cell);
+// A number of the history to six significant digits, with the decimal comma.
+QString HistoryNumber(double v);
+
 // As text for a terminal (tab-separated), JSON and CSV (";", as the journal's).
 QString HistoryText(const ModuleHistory& h);
 QByteArray HistoryJson(const ModuleHistory& h);

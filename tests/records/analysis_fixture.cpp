@@ -60,7 +60,7 @@ bool FillAnalysisFixture(RecordStore& store, QString* error) {
         return false;
     };
     for (const Fx& f : Table()) {
-        now = QDateTime(QDate::fromString(f.date, Qt::ISODate), QTime(12, 0), QTimeZone::UTC);
+        now = QDateTime(QDate::fromString(f.date, Qt::ISODate), QTime(12, 0), QTimeZone::utc());
         Record r = SampleRecord();
         r.module.model = f.model;
         r.info.serial = f.serial;
