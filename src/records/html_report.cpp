@@ -519,7 +519,7 @@ QString HistorySvg(const ModuleHistory& h, double marginal) {
     QString svg = QStringLiteral("<svg class=\"history\" "
                                  "viewBox=\"0 0 %1 %2\" width=\"%1\" height=\"%2\" "
                                  "font-family=\"Liberation Sans, Arial, sans-serif\" font-size=\"11\">\n")
-                      .arg(Num(p.left + p.width + 20), Num(total));
+                      .arg(Num(p.left + p.width + 50), Num(total));
     svg += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"none\" "
                           "stroke=\"#999\"/>\n")
                .arg(Num(p.left), Num(p.top), Num(p.width), Num(p.height));
