@@ -56,10 +56,11 @@ bool HeaderWhole(const QString& path, QStringList* problems) {
 
 }  // namespace
 
-bool OpenCheck(const QSqlDatabase& db, const QString& path, QStringList* problems) {
+bool OpenCheck(const QSqlDatabase& db, const QString& path, QStringList* problems,
+               qint64 quickCheckUpTo) {
     problems->clear();
     const QFileInfo file(path);
-    if (!file.exists() || file.size() <= kQuickCheckAtOpenBytes)
+    if (!file.exists() || file.size() <= quickCheckUpTo)
         return Pragma(db, QStringLiteral("PRAGMA quick_check"), problems);
     if (!HeaderWhole(path, problems)) return false;
     // Reading the schema parses every table's definition; the small tables

@@ -13,7 +13,9 @@ namespace yukt::records {
 // Files up to this size get the whole quick check at open.
 constexpr qint64 kQuickCheckAtOpenBytes = 64ll << 20;
 
-// False, with what is wrong in `problems`, for a damaged file.
-bool OpenCheck(const QSqlDatabase& db, const QString& path, QStringList* problems);
+// False, with what is wrong in `problems`, for a damaged file. Files larger
+// than `quickCheckUpTo` bytes get the cheap checks only.
+bool OpenCheck(const QSqlDatabase& db, const QString& path, QStringList* problems,
+               qint64 quickCheckUpTo = kQuickCheckAtOpenBytes);
 
 }  // namespace yukt::records
