@@ -35,6 +35,8 @@
 #include "records/protocol_pdf.h"
 #include "records/record_feed.h"
 #include "records/record_store.h"
+#include "records/terminal_progress.h"
+#include "records_analysis.h"
 #include "records_integrity.h"
 
 namespace {
@@ -66,8 +68,18 @@ int Export(RecordStore& store, const QCommandLineParser& args) {
         options.maxRecords = args.value("max-records").toInt(&ok);
         if (!ok || options.maxRecords < 1) return Complain("--max-records: целое число от 1", 2);
     }
+    TerminalProgress bar(QStringLiteral("Выгрузка"));
+    const qint64 total = bar.Active() ? JournalCount(store.Database(), filter) : 0;
+    options.carryOn = [&bar, total](qint64 read) {
+        bar.Show(read, total);
+        return true;
+    };
     const FgisExportReport report = ExportFgis(FeedOfFilter(store, filter), options,
-                                               [](const QString& line) { Complain(line, 0); });
+                                               [&bar](const QString& line) {
+                                                   bar.Done();  // the line starts afresh
+                                                   Complain(line, 0);
+                                               });
+    bar.Done();
     if (!report.error.isEmpty()) return Complain(report.error + "; файл не записан", 1);
     if (report.exported == 0) {
         Complain(report.offered == 0
@@ -161,6 +173,9 @@ int main(int argc, char* argv[]) {
     PrepareHeadlessQt();
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("yukt-records");
+    if (IsCommand(argc, argv, "history")) return HistoryCommand(argc, argv);
+    if (IsCommand(argc, argv, "stats")) return StatsCommand(argc, argv);
+    if (IsCommand(argc, argv, "report")) return ReportCommand(argc, argv);
     QCommandLineParser args;
     args.addHelpOption();
     args.addPositionalArgument(

@@ -24,6 +24,7 @@
 #include <algorithm>
 
 #include "app/export_job.h"
+#include "app/journal_analysis.h"
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
 #include "records/db_location.h"
@@ -168,6 +169,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     button(QStringLiteral("Исправить…"), &TJournalWindow::CorrectRecord);
     buttons->addStretch();
     button(QStringLiteral("Настройки…"), &TJournalWindow::OpenSettings);
+    AddJournalAnalysis(this, m_table, buttons);
 
     auto* lower = new QWidget(this);
     auto* lowerLayout = new QVBoxLayout(lower);

@@ -16,6 +16,7 @@
 #include "common/text.h"
 #include "records/db_credentials.h"
 #include "records/lab_settings.h"
+#include "records/open_check.h"
 #include "records/point_spool.h"
 #include "records/record_chain.h"
 #include "records/sql_text.h"
@@ -370,7 +371,7 @@ bool RecordStore::Open(const QString& url, int version) {
     if (m_engine == sql::Engine::Sqlite) {
         // A damaged file is refused before anything is read from it.
         QStringList damage;
-        m_damaged = !CheckIntegrity(false, &damage);
+        m_damaged = !OpenCheck(m_db, parsed->database, &damage);
         if (m_damaged)
             return Fail(QStringLiteral("База данных записей повреждена (%1)").arg(parsed->database),
                         damage.join("; "));
@@ -640,7 +641,7 @@ bool RecordStore::InsertRow(const Record& record) {
 bool RecordStore::Begin(Record& record) {
     m_error.clear();
     record.workstation = Workstation();
-    record.startedAt = QDateTime::currentDateTimeUtc();
+    record.startedAt = Now();
     record.state = RecordState::Open;
     record.revision = {};
     const bool ok = InTransaction([&] {
@@ -695,7 +696,7 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
         qint64 chainSeq = *last - points.size();
         for (RecordPoint& p : points) {
             p.seq = ++seq;
-            if (!p.measuredAt.isValid()) p.measuredAt = QDateTime::currentDateTimeUtc();
+            if (!p.measuredAt.isValid()) p.measuredAt = Now();
             const QVariantList row = PointRow(recordId, p);
             const std::optional<Link> link =
                 LinkAt(++chainSeq, kPointEntry, sql::PointColumns(), row);
@@ -736,8 +737,7 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
                 reasons << QStringLiteral("Точка %1: погрешность превышает допуск").arg(p.seq);
     const std::optional<LabSettings> lab = LabSettings::Load(*this);
     if (!lab) return false;
-    const QDateTime finished =
-        finishedAt.isValid() ? finishedAt.toUTC() : QDateTime::currentDateTimeUtc();
+    const QDateTime finished = finishedAt.isValid() ? finishedAt.toUTC() : Now();
     const QDate day = finished.toLocalTime().date();
     const QString flashAfter = m_flashAfter.value(recordId, r->module.flashAfter);
     const bool ok = InTransaction([&] {
@@ -789,7 +789,7 @@ bool RecordStore::Correct(qint64 recordId, const RecordInfo& info,
         return Fail(QStringLiteral("Запись № %1 ещё не закрыта").arg(recordId), {});
     r->info = info;
     if (lab) r->lab = *lab;
-    r->revision = {r->revision.number + 1, author, QDateTime::currentDateTimeUtc(), reason};
+    r->revision = {r->revision.number + 1, author, Now(), reason};
     // Two stations correcting at once collide on the primary key; one wins.
     return InTransaction([&] { return InsertRow(*r); });
 }

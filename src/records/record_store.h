@@ -100,6 +100,10 @@ class RecordStore {
 
     static QString Workstation();
 
+    // The clock records are stamped with (UTC); by default the system's. A
+    // generator of sample databases sets it to lay records over years.
+    void SetClock(std::function<QDateTime()> nowUtc) { m_clock = std::move(nowUtc); }
+
   private:
     struct Link {
         qint64 seq = 0;
@@ -138,6 +142,8 @@ class RecordStore {
     QHash<qint64, QString> m_flashAfter;
     QHash<QString, QSqlQuery> m_prepared;
     Link m_lastLink;  // the latest link this connection wrote
+    std::function<QDateTime()> m_clock;
+    QDateTime Now() const { return m_clock ? m_clock() : QDateTime::currentDateTimeUtc(); }
 };
 
 }  // namespace yukt::records

@@ -84,6 +84,17 @@ const QList<QStringList>& Migrations() {
         // software item accepts.
         AddColumns("records", {"interval_months INTEGER"}) +
             AddColumns("plan_items", {"accepted_versions TEXT"}),
+        // Indexes for a laboratory's million records: the latest attempt per
+        // plan item (history, statistics, protocols), a model's records by
+        // date (statistics, journal filter), a workstation's by date, and
+        // the recall list by validity.
+        {
+            "CREATE INDEX points_item ON points (record_id, item, attempt)",
+            "CREATE INDEX records_model_started ON records (model, started_utc)",
+            "CREATE INDEX records_station_started ON records (workstation, started_utc)",
+            "CREATE INDEX records_valid_until ON records (valid_until)",
+            "CREATE INDEX records_serial_model ON records (serial, model, id)",
+        },
     };
     return migrations;
 }

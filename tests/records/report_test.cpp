@@ -1,0 +1,158 @@
+// yukt-records report: the site written from the twenty records of
+// analysis_fixture.cpp, opened page by page in a headless browser that reads
+// it from the file system as the head of the laboratory would.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include "records/analysis_fixture.h"
+#include "records/records_fixture.h"
+
+namespace yukt::records::test {
+namespace {
+
+#ifdef YUKT_RECORDS_TOOL
+struct ReportRun {
+    int status;
+    QString out, err;
+};
+
+ReportRun Report(const QStringList& args) {
+    QProcess p;
+    p.start(YUKT_RECORDS_TOOL, QStringList{"report"} + args);
+    EXPECT_TRUE(p.waitForFinished(300000));
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// The page as the browser built it, and what its console said.
+struct Loaded {
+    QString dom;
+    QStringList console;
+};
+
+Loaded Open(const QString& browser, const QString& page) {
+    QProcess p;
+    p.start(browser, {"--no-sandbox", "--disable-gpu", "--enable-logging=stderr", "--v=0",
+                      "--user-data-dir=" + QDir::tempPath() + "/yukt-report-browser",
+                      "--dump-dom", "file://" + page});
+    EXPECT_TRUE(p.waitForFinished(120000)) << page.toStdString();
+    Loaded l{QString::fromUtf8(p.readAllStandardOutput()), {}};
+    for (const QString& line : QString::fromUtf8(p.readAllStandardError()).split('\n'))
+        if (line.contains("CONSOLE")) l.console << line;
+    return l;
+}
+
+QStringList All(const QString& text, const QString& pattern) {
+    QStringList out;
+    auto it = QRegularExpression(pattern).globalMatch(text);
+    while (it.hasNext()) out << it.next().captured(1);
+    return out;
+}
+
+class ReportTest : public EngineTest {};
+
+TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
+    {
+        auto store = Connect();
+        QString error;
+        ASSERT_TRUE(FillAnalysisFixture(*store, &error)) << error.toStdString();
+    }
+    const QString site = m_dir.filePath("site");
+    ReportRun r = Report({"--html", site, "--db", m_url, "--from", "2026-03-01", "--to", "2025-01-01"});
+    EXPECT_EQ(r.status, 2) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(site));
+    r = Report({"--html", site, "--db", m_url});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("записей 20, модулей 15")) << r.out.toStdString();
+    EXPECT_FALSE(r.err.contains('\r') || r.err.contains('\033'))
+        << "no bar when not on a terminal: " << r.err.toStdString();
+    // An existing report is kept unless asked; no temporary folder is left.
+    r = Report({"--html", site, "--db", m_url, "--from", "2026-01-01"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains("не пуста")) << r.err.toStdString();
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                  .filter("site")
+                  .size(),
+              1);
+
+    QStringList pages;
+    QDirIterator it(site, {"*.html"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) pages << it.next();
+    pages.sort();
+    EXPECT_EQ(pages.size(), 4 + 15);  // index, journal, modules, stats, a page per module
+    for (const QString& page : pages) {
+        const QString html = [&] {
+            QFile f(page);
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        }();
+        EXPECT_FALSE(html.contains("<script") || html.contains("http://") ||
+                     html.contains("https://") || html.contains("@import"))
+            << page.toStdString();
+        // Every link is a file of the site.
+        for (const QString& href : All(html, "(?:href|src)=\"([^\"#]+)\""))
+            EXPECT_TRUE(QFileInfo::exists(QFileInfo(page).dir().filePath(href)))
+                << page.toStdString() << " → " << href.toStdString();
+    }
+    if (QString(GetParam()) != "sqlite") return;  // the pages are the same on both engines
+
+    const QString browser = QStandardPaths::findExecutable("chromium-headless-shell");
+    ASSERT_FALSE(browser.isEmpty()) << "scripts/install-deps installs chromium-headless-shell";
+    QHash<QString, Loaded> loaded;
+    for (const QString& page : pages) {
+        Loaded l = Open(browser, page);
+        EXPECT_TRUE(l.console.isEmpty()) << page.toStdString() << ": " << l.console.join('\n').toStdString();
+        EXPECT_TRUE(l.dom.contains("</table>") || l.dom.contains("<p>")) << page.toStdString();
+        loaded[QDir(site).relativeFilePath(page)] = l;
+    }
+    const QString index = loaded["index.html"].dom;
+    EXPECT_TRUE(QRegularExpression("<table id=\"counts\">.*<td class=\"n\">20</td><td class=\"n\">13"
+                                   "</td><td class=\"n\">4</td><td class=\"n\">2</td><td class=\"n\">"
+                                   "15</td>",
+                                   QRegularExpression::DotMatchesEverythingOption)
+                    .match(index)
+                    .hasMatch())
+        << index.toStdString();
+    EXPECT_TRUE(index.contains("Реестр эталонов не подключён"));
+    EXPECT_EQ(loaded["journal-1.html"].dom.count("<tr>"), 1 + 20);
+
+    // The module page of 745t S-1: its four verifications and the drift of 20 mA.
+    const QString modules = loaded["modules.html"].dom;
+    const QRegularExpressionMatch link =
+        QRegularExpression("<td>745t</td><td><a href=\"([^\"]+)\">S-1</a></td><td class=\"n\">4</td>")
+            .match(modules);
+    ASSERT_TRUE(link.hasMatch()) << modules.toStdString();
+    const QString module = loaded[link.captured(1)].dom;
+    EXPECT_EQ(module.count("class=\"limit\" data-value=\"1\""), 1);
+    const QRegularExpressionMatch series =
+        QRegularExpression("data-series=\"5.4, Канал 11, 20 мА\">(.*?)</g>",
+                           QRegularExpression::DotMatchesEverythingOption)
+            .match(module);
+    ASSERT_TRUE(series.hasMatch()) << module.toStdString();
+    EXPECT_EQ(All(series.captured(1), "data-ratio=\"([^\"]+)\""),
+              QStringList({"0.4", "0.6", "1.2", "0.2"}));
+    EXPECT_EQ(All(series.captured(1), "data-date=\"([^\"]+)\""),
+              QStringList({"2025-01-15", "2025-06-15", "2026-01-15", "2026-02-15"}));
+
+    const QString stats = loaded["stats.html"].dom;
+    for (const char* bar : {"data-month=\"2025-04\" data-verdict=\"годен\" data-count=\"3\"",
+                            "data-month=\"2025-04\" data-verdict=\"прервано\" data-count=\"1\"",
+                            "data-month=\"2026-01\" data-verdict=\"не годен\" data-count=\"1\""})
+        EXPECT_TRUE(stats.contains(QString::fromUtf8(bar))) << bar;
+    EXPECT_TRUE(stats.contains("<td>5.4</td><td>11</td><td>4 мА</td><td class=\"n\">10</td>"
+                               "<td class=\"n\">0,500</td><td class=\"n\">1,200</td>"
+                               "<td class=\"n\">30,0 %</td><td class=\"n\">1</td>"))
+        << stats.toStdString();
+}
+
+RECORDS_ON_BOTH_ENGINES(ReportTest);
+#endif
+
+}  // namespace
+}  // namespace yukt::records::test
