@@ -7,6 +7,7 @@
 //   yukt-records complete --id N --author NAME --reason TEXT [--db URL]
 //   yukt-records settings [get KEY | set KEY VALUE] [--db URL]
 //   yukt-records due --days N [--db URL]
+//   yukt-records registry import|fetch|pending|refuse …   (registry_command.h)
 // Without --db the database is the workstation's (--workdir DIR, else the
 // program's folder when writable, else ~/.local/share/poverka).
 // Exit status: 0 done, 3 some records were left out of the export (named on
@@ -34,7 +35,9 @@
 #include "records/protocol_pdf.h"
 #include "records/record_feed.h"
 #include "records/record_store.h"
+#include "records/registry_state.h"
 #include "records_integrity.h"
+#include "registry_command.h"
 
 namespace {
 
@@ -68,6 +71,7 @@ int Export(RecordStore& store, const QCommandLineParser& args) {
     const FgisExportReport report = ExportFgis(FeedOfFilter(store, filter), options,
                                                [](const QString& line) { Complain(line, 0); });
     if (!report.error.isEmpty()) return Complain(report.error + "; файл не записан", 1);
+    if (QString error; !RecordExports(store, report, &error)) Complain(error, 0);
     if (report.exported == 0) {
         Complain(report.offered == 0
                      ? QStringLiteral("нет записей для выгрузки, файл не записан")
@@ -160,6 +164,7 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("yukt-records");
+    if (app.arguments().value(1) == "registry") return RegistryCommand(argc, argv);
     QCommandLineParser args;
     args.addHelpOption();
     args.addPositionalArgument(

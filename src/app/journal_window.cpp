@@ -31,6 +31,7 @@
 #include "records/journal_csv.h"
 #include "records/lab_settings.h"
 #include "records/protocol_pdf.h"
+#include "records/registry_state.h"
 #include "records/ru_format.h"
 
 namespace yukt {
@@ -48,8 +49,12 @@ class TJournalModel : public QSqlQueryModel {
             return LocalDateTime(QDateTime::fromString(v.toString(), Qt::ISODateWithMs));
         if (index.column() == kJVerdict && v.toString().isEmpty())
             return QStringLiteral("в работе");
+        if (index.column() == registryColumn)
+            return RegistryStatusText(RegistryStatusOf(v.toString(), registryBound));
         return v;
     }
+    int registryColumn = -1;
+    QDateTime registryBound;  // exports before it are "not found"
 };
 
 namespace {
@@ -112,6 +117,11 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_verdict->addItems({QString(), kSuitable, kUnsuitable, kInterrupted, kDueFilterCaption});
     m_operator = new QLineEdit(this);
     m_operator->setPlaceholderText(QStringLiteral("поверитель"));
+    m_registry = new QComboBox(this);
+    m_registry->addItem(QString());
+    for (RegistryState state : RegistryStates()) m_registry->addItem(RegistryStateCaption(state));
+    m_registry->setObjectName("RegistryFilter");
+    m_registry->setToolTip(QStringLiteral("ФГИС «Аршин»"));
     m_useFrom->setObjectName("UseFrom");
     m_from->setObjectName("From");
     m_useTo->setObjectName("UseTo");
@@ -123,8 +133,10 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_useFrom, m_from, m_useTo, m_to, m_modelFilter, m_serial, m_verdict, m_operator})
         filters->addWidget(w);
+    filters->addWidget(m_registry);
 
     m_model = new TJournalModel(this);
+    m_model->registryBound = NotFoundBound(QDate::currentDate(), RegistryNotFoundDays(*m_store));
     m_table = new QTableView(this);
     m_table->setObjectName("JournalTable");
     m_table->setModel(m_model);
@@ -188,7 +200,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
         connect(c, &QCheckBox::toggled, this, &TJournalWindow::Refresh);
     for (QDateEdit* d : {m_from, m_to})
         connect(d, &QDateEdit::dateChanged, this, &TJournalWindow::Refresh);
-    for (QComboBox* c : {m_modelFilter, m_verdict})
+    for (QComboBox* c : {m_modelFilter, m_verdict, m_registry})
         connect(c, &QComboBox::currentIndexChanged, this, &TJournalWindow::Refresh);
     for (QLineEdit* e : {m_serial, m_operator})
         connect(e, &QLineEdit::textChanged, this, &TJournalWindow::Refresh);
@@ -240,6 +252,9 @@ JournalFilter TJournalWindow::Filter() const {
         f.dueWithinDays = kDueFilterDays;
     }
     f.operatorName = m_operator->text().trimmed();
+    if (m_registry->currentIndex() > 0)
+        f.registry = RegistryStates().value(m_registry->currentIndex() - 1);
+    f.registryBound = m_model->registryBound;
     return f;
 }
 
@@ -279,6 +294,8 @@ void TJournalWindow::ShowPage(int page) {
         m_model->setHeaderData(c, Qt::Horizontal, kHeaders[c]);
     m_table->setColumnHidden(kJRevision, true);
     m_table->setColumnHidden(kJState, true);
+    m_model->registryColumn = m_model->record().indexOf(kJournalRegistryField);
+    m_model->setHeaderData(m_model->registryColumn, Qt::Horizontal, QStringLiteral("ФГИС"));
     m_table->resizeColumnsToContents();
     // The record below stays shown while it is on the page.
     m_points->setRowCount(0);

@@ -74,7 +74,9 @@ RegistryStatus RegistryStatusOf(const QString& column, const QDateTime& notFound
     RegistryStatus s;
     const QString word = column.section(' ', 0, 0);
     const QString rest = column.section(' ', 1);
-    if (word == QLatin1String("registry")) {
+    if (word == QLatin1String("unfinished")) {
+        s.finished = false;
+    } else if (word == QLatin1String("registry")) {
         s.state = RegistryState::InRegistry;
         s.vriId = rest;
     } else if (word == kRefused) {
@@ -88,6 +90,7 @@ RegistryStatus RegistryStatusOf(const QString& column, const QDateTime& notFound
 }
 
 QString RegistryStatusText(const RegistryStatus& s) {
+    if (!s.finished) return {};
     const QString caption = RegistryStateCaption(s.state);
     if (s.state == RegistryState::InRegistry) return caption + ": " + s.vriId;
     if (s.at.isValid()) return caption + " " + s.at.toLocalTime().date().toString("dd.MM.yyyy");

@@ -43,6 +43,7 @@ struct RegistryStatus {
     RegistryState state = RegistryState::NotExported;
     QString vriId;  // in the registry
     QDateTime at;   // of the latest export or refusal
+    bool finished = true;  // false: open or "прервано", nothing for the registry
 };
 // From the journal's registry column (sql::kRegistryStateColumn).
 RegistryStatus RegistryStatusOf(const QString& column, const QDateTime& notFoundBound);

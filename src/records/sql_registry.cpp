@@ -1,5 +1,7 @@
 #include "records/sql_registry.h"
 
+#include "records/sql_text.h"
+
 namespace yukt::records::sql {
 
 const char* const kInsertRegistryEvent =
@@ -27,12 +29,14 @@ const char* const kRegistryEventsOf =
 
 #define REGISTRY_COLUMN                                                                 \
     "CASE WHEN COALESCE(r.registry_vri_id, '') <> '' THEN 'registry ' || r.registry_vri_id" \
+    " WHEN r.state <> 'closed' OR r.verdict NOT IN ('годен', 'не годен') THEN 'unfinished'"  \
     " ELSE COALESCE(" LATEST_EVENT ", '') END"
 const char* const kRegistryStateColumn = REGISTRY_COLUMN;
 
 const char* const kFilterInRegistry = " AND COALESCE(r.registry_vri_id, '') <> ''";
 const char* const kFilterNotExported =
-    NOT_IN_REGISTRY " AND NOT EXISTS (SELECT 1 FROM registry_events e WHERE e.record_id = r.id)";
+    NOT_IN_REGISTRY " AND r.state = 'closed' AND r.verdict IN ('годен', 'не годен')"
+    " AND NOT EXISTS (SELECT 1 FROM registry_events e WHERE e.record_id = r.id)";
 const char* const kFilterRefused = NOT_IN_REGISTRY " AND " LATEST_EVENT " LIKE 'refused %'";
 const char* const kFilterExportedSince =
     NOT_IN_REGISTRY " AND " LATEST_EVENT " LIKE 'exported %' AND " LATEST_EVENT " >= ?";
@@ -50,6 +54,16 @@ const char* const kFilterFinishedFrom = " AND r.finished_utc >= ?";
 const char* const kFilterFinishedTo = " AND r.finished_utc < ?";
 const char* const kFilterFinished =
     " AND r.state = 'closed' AND r.verdict IN ('годен', 'не годен')";
+
+QString JournalSelectWithRegistry() {
+    // Spliced before the FROM, so the journal's own columns keep their places.
+    static const QString text = [] {
+        QString select = kJournalSelect;
+        const qsizetype from = select.indexOf(QLatin1String(" FROM records r"));
+        return select.insert(from, QStringLiteral(", %1 AS registry_state").arg(kRegistryStateColumn));
+    }();
+    return text;
+}
 
 #undef LATEST_EVENT
 #undef NOT_IN_REGISTRY

@@ -3,6 +3,8 @@
 // the state of a record as the journal and the pending list read it.
 #pragma once
 
+#include <QString>
+
 namespace yukt::records::sql {
 
 // Binds record_id, event, at_utc, file, format, reason, author, workstation.
@@ -15,8 +17,12 @@ extern const char* const kRecordOfVri;
 extern const char* const kRegistryEventsOf;
 
 // The registry state of `r` as text: "registry VRI", the latest event with
-// its time ("exported 2026-12-08T…Z", "refused …"), or empty.
+// its time ("exported 2026-12-08T…Z", "refused …"), "unfinished" for a record
+// the registry would not take, or empty (never exported).
 extern const char* const kRegistryStateColumn;
+// The journal's select (kJournalSelect) with the registry column last, named
+// "registry_state".
+QString JournalSelectWithRegistry();
 // Journal filters on the registry state; the two of an export bind the
 // not-found bound ("exported " and the UTC time).
 extern const char* const kFilterInRegistry;
