@@ -203,7 +203,8 @@ int main(int argc, char* argv[]) {
             "[--max-records N] [--db URL] | protocol --id N --pdf FILE.pdf [--db URL] | "
             "verify [--db URL] | migrate [--db URL] [--grant ROLE] | "
             "complete --id N --author NAME --reason TEXT | "
-            "settings [get KEY | set KEY VALUE] | due --days N",
+            "settings [get KEY | set KEY VALUE] | due --days N | "
+            "registry import|fetch|pending|refuse …",
             2);
     RecordStore store;
     if (!store.Open(url))

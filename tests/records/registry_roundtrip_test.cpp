@@ -187,8 +187,9 @@ TEST_P(RegistryTest, TheStateOfEachRecordFiltersTheJournalAndThePendingList) {
     for (int days : {10, 0}) {
         QList<qint64> pending;
         ASSERT_TRUE(ForEachPending(*store, days, [&](const PendingRecord& p) { pending << p.id; }, &error));
-        EXPECT_EQ(pending, days == 10 ? QList<qint64>{never, refused}
-                                      : QList<qint64>{never, waiting, refused});
+        const QList<qint64> expected =
+            days == 10 ? QList<qint64>{never, refused} : QList<qint64>{never, waiting, refused};
+        EXPECT_EQ(pending, expected);
     }
     ExpectWhole(*store);
 }
@@ -243,7 +244,8 @@ TEST(RegistryState, NotFoundCountsWorkingDaysOnly) {
     // 2026-12-07 is a Monday.
     const Case cases[] = {
         {QDate(2026, 12, 9), 1, QDate(2026, 12, 9)},    // Wednesday: Tuesday's export is overdue
-        {QDate(2026, 12, 7), 1, QDate(2026, 12, 5)},    // Monday: Friday's is; the weekend's is not
+        {QDate(2026, 12, 7), 1, QDate(2026, 12, 7)},    // Monday: the weekend's is too
+        {QDate(2026, 12, 7), 2, QDate(2026, 12, 4)},    // with two, Friday's waits
         {QDate(2026, 12, 21), 10, QDate(2026, 12, 8)},  // two weeks back
         {QDate(2026, 12, 9), 0, QDate(2026, 12, 10)},
     };
@@ -327,9 +329,11 @@ TEST_P(RegistryTest, FetchAsksTheSearchPolitelyAndKeepsWhatItFoundWhenTheServerF
              return RegistryServer::Reply{429, "Retry-After: 0\r\n", "{}"};
          }, false, "HTTP 429, 2 попыток", 2, {}},
     };
+    int round = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        auto fresh = Connect(FreshDatabase());
+        auto fresh =
+            Connect(m_server ? FreshDatabase() : m_dir.filePath(QString("f%1.sqlite").arg(++round)));
         const qint64 a = Exported(*fresh, "A-1"), b = Exported(*fresh, "A-2");
         ASSERT_EQ(QList<qint64>({a, b}), QList<qint64>({first, second}));
         int n = 0;
