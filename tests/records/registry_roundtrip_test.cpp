@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlError>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTcpSocket>
@@ -132,13 +133,35 @@ TEST_P(RegistryTest, AnAnswerIsMatchedOnceAndWhatDoesNotMatchIsListed) {
     EXPECT_EQ(StatusOf(*store, twice).state, RegistryState::InRegistry);
     EXPECT_EQ(StatusOf(*store, twice).vriId, "1-101");
     EXPECT_EQ(StatusOf(*store, other).state, RegistryState::Exported);
-    // A correction after the match keeps it; the chain still holds, and a
-    // registry column changed behind the program's back shows.
+    // A correction after the match keeps it; the chain still holds.
     RecordInfo info = store->Load(twice)->info;
     info.owner = "ООО «Новый владелец»";
     ASSERT_TRUE(store->Correct(twice, info, "Петров", "смена владельца"));
     EXPECT_EQ(store->Load(twice)->registry.vriId, "1-101");
     ExpectWhole(*store);
+    if (QString(GetParam()) == "sqlite") {
+        // A registry column set, changed or cleared behind the program's back shows.
+        QSqlQuery q(store->Database());
+        ASSERT_TRUE(q.exec("DROP TRIGGER records_no_update"));
+        const QString edits[] = {
+            "UPDATE records SET registry_vri_id = '1-999' WHERE id = %1 AND revision = 1",
+            "UPDATE records SET registry_docnum = NULL WHERE id = %1 AND revision = 1",
+            "UPDATE records SET registry_seen_utc = '2026-01-01T00:00:00.000Z' WHERE id = %2"};
+        int n = 0;
+        for (const QString& edit : edits) {
+            SCOPED_TRACE(edit.toStdString());
+            const QString copy = m_dir.filePath(QString("copy-%1.sqlite").arg(++n));
+            ASSERT_TRUE(q.exec(QStringLiteral("VACUUM INTO '%1'").arg(copy)));
+            RecordStore changed;
+            ASSERT_TRUE(changed.Open(copy));
+            QSqlQuery c(changed.Database());
+            ASSERT_TRUE(c.exec(edit.arg(twice).arg(other))) << c.lastError().text().toStdString();
+            ChainReport report;
+            ASSERT_TRUE(changed.VerifyChain(report));
+            EXPECT_TRUE(report.problems.join('\n').contains("изменено"))
+                << report.problems.join('\n').toStdString();
+        }
+    }
     // One answer item matched to one record: the other of the same day is now
     // told apart only because the first is taken.
     RegistryImportReport report;
