@@ -77,8 +77,7 @@ int Import(RecordStore& store, const QStringList& files) {
     }
     RegistryImportReport report;
     for (const auto& [path, answer] : answers) {
-        const QString author =
-            QStringLiteral("ФГИС «Аршин» (%1)").arg(QFileInfo(path).fileName());
+        const QString author = QStringLiteral("ФГИС «Аршин» (%1)").arg(QFileInfo(path).fileName());
         if (!ImportRegistryAnswer(store, answer, path, author, report)) {
             Tell(report);
             return Complain(report.error, 1);
@@ -141,26 +140,33 @@ int Pending(RecordStore& store, const QCommandLineParser& args) {
     QJsonArray list;
     qint64 count = 0;
     QString error;
-    const bool ok = ForEachPending(store, days, [&](const PendingRecord& p) {
-        if (json) {
-            list.append(QJsonObject{
-                {"record", p.id},
-                {"state", StateWord(p.state)},
-                {"model", p.model},
-                {"serial", p.serial},
-                {"type_number", p.typeNumber},
-                {"verification_date", p.verificationDay.toString(Qt::ISODate)},
-                {"since", p.at.isValid() ? p.at.toString(Qt::ISODateWithMs) : QString()}});
-            return;
-        }
-        if (count++ == 0) Say("Запись\tСостояние\tМодель\tЗав. №\tТип\tДата поверки\tС");
-        QStringList row = {QString::number(p.id), RegistryStateCaption(p.state), p.model,
-                           p.serial, p.typeNumber, p.verificationDay.toString("dd.MM.yyyy"),
-                           p.at.isValid() ? p.at.toLocalTime().date().toString("dd.MM.yyyy")
-                                          : QString()};
-        for (QString& cell : row) cell.replace('\t', ' ').replace('\n', ' ');
-        Say(row.join('\t'));
-    }, &error);
+    const bool ok = ForEachPending(
+        store, days,
+        [&](const PendingRecord& p) {
+            if (json) {
+                list.append(QJsonObject{
+                    {"record", p.id},
+                    {"state", StateWord(p.state)},
+                    {"model", p.model},
+                    {"serial", p.serial},
+                    {"type_number", p.typeNumber},
+                    {"verification_date", p.verificationDay.toString(Qt::ISODate)},
+                    {"since", p.at.isValid() ? p.at.toString(Qt::ISODateWithMs) : QString()}});
+                return;
+            }
+            if (count++ == 0) Say("Запись\tСостояние\tМодель\tЗав. №\tТип\tДата поверки\tС");
+            QStringList row = {
+                QString::number(p.id),
+                RegistryStateCaption(p.state),
+                p.model,
+                p.serial,
+                p.typeNumber,
+                p.verificationDay.toString("dd.MM.yyyy"),
+                p.at.isValid() ? p.at.toLocalTime().date().toString("dd.MM.yyyy") : QString()};
+            for (QString& cell : row) cell.replace('\t', ' ').replace('\n', ' ');
+            Say(row.join('\t'));
+        },
+        &error);
     if (!ok) return Complain(error, 1);
     if (json)
         std::printf("%s", QJsonDocument(list).toJson(QJsonDocument::Indented).constData());
@@ -174,8 +180,8 @@ int Refuse(RecordStore& store, const QCommandLineParser& args) {
     const qint64 id = args.value("record").toLongLong(&ok);
     if (!ok || args.value("reason").trimmed().isEmpty())
         return Complain("нужны --record N и --reason TEXT", 2);
-    const QString author = args.isSet("author") ? args.value("author")
-                                                : qEnvironmentVariable("USER");
+    const QString author =
+        args.isSet("author") ? args.value("author") : qEnvironmentVariable("USER");
     QString error;
     if (!RecordRefusal(store, id, args.value("reason"), author, &error)) return Complain(error, 1);
     Say(QStringLiteral("Запись № %1: отклонена реестром (%2)").arg(id).arg(args.value("reason")));
@@ -201,9 +207,9 @@ int RegistryCommand(int argc, char* argv[]) {
     HidePasswordsInArguments(argc, argv);
     const QStringList words = args.positionalArguments();  // "registry", the action, files
     const QString action = words.value(1);
-    const bool known = (action == "import" && words.size() > 2) ||
-                       (words.size() == 2 &&
-                        (action == "fetch" || action == "pending" || action == "refuse"));
+    const bool known =
+        (action == "import" && words.size() > 2) ||
+        (words.size() == 2 && (action == "fetch" || action == "pending" || action == "refuse"));
     if (!known) return Complain(kUsage, 2);
     RecordStore store;
     if (!store.Open(RecordsDbUrl(WorkDir(args), args.value("db"))))

@@ -91,7 +91,8 @@ QString LabSettingProblem(const QString& key, const QString& raw) {
         return LabSettingCaption(key) + QStringLiteral(" — нужен {N}, номер за год");
     if (key == kRegistryUrlKey && !value.isEmpty()) {
         const QUrl url(value, QUrl::StrictMode);
-        if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty())
+        const bool web = url.scheme() == "http" || url.scheme() == "https";
+        if (!url.isValid() || !web || url.host().isEmpty())
             return LabSettingCaption(key) + QStringLiteral(" — адрес http:// или https://");
     }
     if (key == kRegistryDaysKey && !value.isEmpty()) {

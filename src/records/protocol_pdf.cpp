@@ -106,7 +106,7 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
         {{"Поверитель", i.operatorName},
          {"Дата поверки", LocalDateTime(r.finishedAt.isValid() ? r.finishedAt : r.startedAt)},
          {"Подпись", "____________________"}});
-    if (!r.registry.vriId.isEmpty())  // the registry's entry is the legal proof of the verification
+    if (!r.registry.vriId.isEmpty())  // the legal proof of the verification
         out << Text(QStringLiteral("Номер записи в ФГИС «Аршин»: %1, номер документа %2")
                         .arg(r.registry.vriId, r.registry.docnum),
                     FlowText::Body);

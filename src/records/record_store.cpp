@@ -627,7 +627,8 @@ bool RecordStore::InsertRow(const Record& record) {
                                         : opening ? sql::OpeningColumns()
                                                   : sql::RevisionColumns();
     const QString kind = registry ? kRegistryEntry : opening ? kOpeningEntry : kRevisionEntry;
-    const std::optional<Link> link = NextLink(kind, columns, Pick(columns, sql::RecordColumns(), row));
+    const std::optional<Link> link =
+        NextLink(kind, columns, Pick(columns, sql::RecordColumns(), row));
     return link &&
            Exec(sql::InsertRecord(), Linked(row, *link), "Не удалось записать запись о поверке");
 }

@@ -42,9 +42,8 @@ std::optional<RegistryAnswer> ReadRegistryAnswer(const QByteArray& json, const Q
     QJsonParseError parse;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parse);
     if (parse.error != QJsonParseError::NoError)
-        return fail(QStringLiteral("не JSON (%1, позиция %2)")
-                        .arg(parse.errorString())
-                        .arg(parse.offset));
+        return fail(
+            QStringLiteral("не JSON (%1, позиция %2)").arg(parse.errorString()).arg(parse.offset));
     const QJsonValue result = doc.object().value("result");
     if (!doc.isObject() || !result.isObject())
         return fail(QStringLiteral("result: нет объекта (это не ответ поиска поверок)"));
@@ -69,11 +68,14 @@ std::optional<RegistryAnswer> ReadRegistryAnswer(const QByteArray& json, const Q
             bool required;
         };
         const Field fields[] = {
-            {"vri_id", &item.vriId, true},          {"org_title", &item.orgTitle, false},
-            {"mit_number", &item.mitNumber, true},  {"mit_title", &item.mitTitle, false},
+            {"vri_id", &item.vriId, true},
+            {"org_title", &item.orgTitle, false},
+            {"mit_number", &item.mitNumber, true},
+            {"mit_title", &item.mitTitle, false},
             {"mit_notation", &item.mitNotation, false},
             {"mi_modification", &item.modification, false},
-            {"mi_number", &item.miNumber, true},    {"result_docnum", &item.docnum, false},
+            {"mi_number", &item.miNumber, true},
+            {"result_docnum", &item.docnum, false},
         };
         for (const Field& f : fields) {
             const std::optional<QString> text = TextOf(o.value(f.name));

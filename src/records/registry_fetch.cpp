@@ -36,8 +36,7 @@ QString UtcBound(const QDate& localDay) {
 }
 
 // The exported records not yet found, one query per type, serial and day.
-bool Queries(RecordStore& store, const RegistryFetchOptions& o, QList<Query>* out,
-             QString* error) {
+bool Queries(RecordStore& store, const RegistryFetchOptions& o, QList<Query>* out, QString* error) {
     QString text = QString(sql::kPendingSelect) + sql::kJournalLatestOnly + sql::kFilterFinished +
                    sql::kFilterExportedNotFound;
     QVariantList binds;
@@ -67,7 +66,8 @@ bool Queries(RecordStore& store, const RegistryFetchOptions& o, QList<Query>* ou
             return false;
         }
         const Query one{r->info.typeNumber, r->info.serial, VerificationDay(*r)};
-        const QString key = one.typeNumber + '\n' + one.serial + '\n' + one.day.toString(Qt::ISODate);
+        const QString key =
+            one.typeNumber + '\n' + one.serial + '\n' + one.day.toString(Qt::ISODate);
         if (seen.contains(key)) continue;
         seen.insert(key);
         *out << one;
@@ -103,8 +103,9 @@ class Client {
             const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             if (status == 429) {
                 if (attempt >= m_options.retries) {
-                    *error = QStringLiteral("сервер реестра отказывает: слишком много запросов "
-                                            "(HTTP 429, %1 попыток)")
+                    *error = QStringLiteral(
+                                 "сервер реестра отказывает: слишком много запросов "
+                                 "(HTTP 429, %1 попыток)")
                                  .arg(attempt + 1);
                     return std::nullopt;
                 }
@@ -175,8 +176,9 @@ bool FetchRegistry(RecordStore& store, const RegistryFetchOptions& options,
                                  .arg(queries.size())
                                  .arg(q.typeNumber, q.serial, q.day.toString("dd.MM.yyyy"));
         auto stop = [&](const QString& why) {
-            report.error = QStringLiteral("Опрос реестра прерван на: %1: %2; сохранено до этого: "
-                                          "найдено в реестре %3, запросов выполнено %4 из %5")
+            report.error = QStringLiteral(
+                               "Опрос реестра прерван на: %1: %2; сохранено до этого: "
+                               "найдено в реестре %3, запросов выполнено %4 из %5")
                                .arg(what, why)
                                .arg(report.import.matched)
                                .arg(report.asked)
@@ -185,7 +187,8 @@ bool FetchRegistry(RecordStore& store, const RegistryFetchOptions& options,
         };
         if (progress) progress(what);
         for (qint64 start = 0;;) {
-            const QString url = RegistryQueryUrl(options.baseUrl, q.typeNumber, q.serial, q.day, start);
+            const QString url =
+                RegistryQueryUrl(options.baseUrl, q.typeNumber, q.serial, q.day, start);
             QString error;
             const std::optional<QByteArray> body = client.Get(url, &error);
             if (!body) return stop(error);

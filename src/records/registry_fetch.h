@@ -17,8 +17,8 @@ namespace yukt::records {
 constexpr int kRegistryRequestGapMs = 1200;
 
 struct RegistryFetchOptions {
-    QString baseUrl;  // "https://fgis.gost.ru", or a laboratory's proxy
-    QDate from, to;   // local days of verification, inclusive; invalid: open
+    QString baseUrl;        // "https://fgis.gost.ru", or a laboratory's proxy
+    QDate from, to;         // local days of verification, inclusive; invalid: open
     int timeoutMs = 30000;  // for one reply
     // Replies of HTTP 429 waited out (Retry-After, else doubling from
     // kRegistryRequestGapMs) before the fetch gives up.
@@ -35,7 +35,8 @@ struct RegistryFetchReport {
 // `progress` is told each request as it is made. False when the fetch stopped
 // before its end (report.error).
 bool FetchRegistry(RecordStore& store, const RegistryFetchOptions& options,
-                   RegistryFetchReport& report, const std::function<void(const QString&)>& progress);
+                   RegistryFetchReport& report,
+                   const std::function<void(const QString&)>& progress);
 
 // The search's URL for one module on one day.
 QString RegistryQueryUrl(const QString& baseUrl, const QString& typeNumber, const QString& serial,

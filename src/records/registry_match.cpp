@@ -14,8 +14,10 @@ namespace {
 QString Plain(const QString& name) {
     QString out;
     for (const QChar c : name.toLower())
-        if (c.isLetterOrNumber()) out += c;
-        else if (!out.endsWith(' ')) out += ' ';
+        if (c.isLetterOrNumber())
+            out += c;
+        else if (!out.endsWith(' '))
+            out += ' ';
     return out.trimmed();
 }
 
@@ -94,8 +96,8 @@ bool ImportRegistryAnswer(RecordStore& store, const RegistryAnswer& answer, cons
         }
         if (free.size() == 1) {
             const Record& r = free.front();
-            if (!store.MarkInRegistry(r.id, {item.vriId, item.docnum, QDateTime::currentDateTimeUtc()},
-                                      author)) {
+            if (!store.MarkInRegistry(
+                    r.id, {item.vriId, item.docnum, QDateTime::currentDateTimeUtc()}, author)) {
                 report.error = store.LastError();
                 return false;
             }

@@ -126,8 +126,9 @@ bool RecordExports(RecordStore& store, const FgisExportReport& report, QString* 
     QSqlQuery q(db);
     q.prepare(sql::kInsertRegistryEvent);
     for (const auto& [id, file] : report.placed)
-        if (!InsertEvent(q, {id, kExported, at, file, kFgisSchemaVersion, QString(), QString(),
-                             RecordStore::Workstation()},
+        if (!InsertEvent(q,
+                         {id, kExported, at, file, kFgisSchemaVersion, QString(), QString(),
+                          RecordStore::Workstation()},
                          error)) {
             db.rollback();
             return false;
@@ -150,7 +151,8 @@ bool RecordRefusal(RecordStore& store, qint64 recordId, const QString& reason,
         return false;
     }
     if (!r->registry.vriId.isEmpty()) {
-        *error = QStringLiteral("Запись № %1 уже в реестре (%2)").arg(recordId).arg(r->registry.vriId);
+        *error =
+            QStringLiteral("Запись № %1 уже в реестре (%2)").arg(recordId).arg(r->registry.vriId);
         return false;
     }
     QSqlQuery q(store.Database());
@@ -173,8 +175,8 @@ std::optional<QList<RegistryEvent>> RegistryEventsOf(RecordStore& store, qint64 
     QList<RegistryEvent> out;
     while (q.next())
         out << RegistryEvent{q.value(0).toString(), TimeOf(q.value(1).toString()),
-                             q.value(2).toString(), q.value(3).toString(), q.value(4).toString(),
-                             q.value(5).toString()};
+                             q.value(2).toString(), q.value(3).toString(),
+                             q.value(4).toString(), q.value(5).toString()};
     return out;
 }
 

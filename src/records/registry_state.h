@@ -41,8 +41,8 @@ QDateTime NotFoundBound(const QDate& today, int workingDays);
 
 struct RegistryStatus {
     RegistryState state = RegistryState::NotExported;
-    QString vriId;  // in the registry
-    QDateTime at;   // of the latest export or refusal
+    QString vriId;         // in the registry
+    QDateTime at;          // of the latest export or refusal
     bool finished = true;  // false: open or "прервано", nothing for the registry
 };
 // From the journal's registry column (sql::kRegistryStateColumn).

@@ -22,20 +22,20 @@ const char* const kRegistryEventsOf =
     " WHERE record_id = ? ORDER BY at_utc, event";
 
 // Of two events of one moment the refusal counts ("refused" > "exported").
-#define LATEST_EVENT                                                                 \
+#define LATEST_EVENT                                                                     \
     "(SELECT e.event || ' ' || e.at_utc FROM registry_events e WHERE e.record_id = r.id" \
     " ORDER BY e.at_utc DESC, e.event DESC LIMIT 1)"
 #define NOT_IN_REGISTRY " AND COALESCE(r.registry_vri_id, '') = ''"
 
-#define REGISTRY_COLUMN                                                                 \
-    "CASE WHEN COALESCE(r.registry_vri_id, '') <> '' THEN 'registry ' || r.registry_vri_id" \
-    " WHEN r.state <> 'closed' OR r.verdict NOT IN ('годен', 'не годен') THEN 'unfinished'"  \
+#define REGISTRY_COLUMN                                                                                 \
+    "CASE WHEN COALESCE(r.registry_vri_id, '') <> '' THEN 'registry ' || r.registry_vri_id"             \
+    " WHEN r.state <> 'closed' OR r.verdict NOT IN ('годен', 'не годен') THEN 'unfinished'" \
     " ELSE COALESCE(" LATEST_EVENT ", '') END"
 const char* const kRegistryStateColumn = REGISTRY_COLUMN;
 
 const char* const kFilterInRegistry = " AND COALESCE(r.registry_vri_id, '') <> ''";
-const char* const kFilterNotExported =
-    NOT_IN_REGISTRY " AND r.state = 'closed' AND r.verdict IN ('годен', 'не годен')"
+const char* const kFilterNotExported = NOT_IN_REGISTRY
+    " AND r.state = 'closed' AND r.verdict IN ('годен', 'не годен')"
     " AND NOT EXISTS (SELECT 1 FROM registry_events e WHERE e.record_id = r.id)";
 const char* const kFilterRefused = NOT_IN_REGISTRY " AND " LATEST_EVENT " LIKE 'refused %'";
 const char* const kFilterExportedSince =
@@ -46,8 +46,7 @@ const char* const kPendingSelect =
     "SELECT r.id, r.model, r.serial, r.type_number, r.finished_utc, " REGISTRY_COLUMN
     " FROM records r WHERE 1 = 1";
 const char* const kPendingOrder = " ORDER BY r.id";
-const char* const kFilterExportedNotFound =
-    NOT_IN_REGISTRY
+const char* const kFilterExportedNotFound = NOT_IN_REGISTRY
     " AND EXISTS (SELECT 1 FROM registry_events e WHERE e.record_id = r.id"
     " AND e.event = 'exported')";
 const char* const kFilterFinishedFrom = " AND r.finished_utc >= ?";
@@ -60,7 +59,8 @@ QString JournalSelectWithRegistry() {
     static const QString text = [] {
         QString select = kJournalSelect;
         const qsizetype from = select.indexOf(QLatin1String(" FROM records r"));
-        return select.insert(from, QStringLiteral(", %1 AS registry_state").arg(kRegistryStateColumn));
+        return select.insert(from,
+                             QStringLiteral(", %1 AS registry_state").arg(kRegistryStateColumn));
     }();
     return text;
 }

@@ -13,8 +13,8 @@
 #include <QProcess>
 #include <QSqlError>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrlQuery>
 #include <functional>
@@ -35,17 +35,18 @@ QString Today() { return QDate::currentDate().toString("dd.MM.yyyy"); }
 
 QJsonObject Item(const QString& vri, const QString& serial, const QString& docnum,
                  const QString& org = "ООО «Лаборатория»", const QString& day = Today()) {
-    return {{"vri_id", vri},           {"org_title", org},       {"mit_number", "12345-24"},
-            {"mit_title", "Модули"},   {"mit_notation", "ЮКТ-7"}, {"mi_modification", "ЮКТ-7745t"},
+    return {{"vri_id", vri},           {"org_title", org},         {"mit_number", "12345-24"},
+            {"mit_title", "Модули"},   {"mit_notation", "ЮКТ-7"},  {"mi_modification", "ЮКТ-7745t"},
             {"mi_number", serial},     {"verification_date", day}, {"valid_date", ""},
-            {"result_docnum", docnum}, {"applicability", true},   {"sticker_num", "later field"}};
+            {"result_docnum", docnum}, {"applicability", true},    {"sticker_num", "later field"}};
 }
 
 QByteArray Answer(const QJsonArray& items, int count = -1, int start = 0) {
-    return QJsonDocument(QJsonObject{{"result", QJsonObject{{"count", count < 0 ? items.size() : count},
-                                                            {"start", start},
-                                                            {"rows", 100},
-                                                            {"items", items}}}})
+    return QJsonDocument(
+               QJsonObject{{"result", QJsonObject{{"count", count < 0 ? items.size() : count},
+                                                  {"start", start},
+                                                  {"rows", 100},
+                                                  {"items", items}}}})
         .toJson();
 }
 
@@ -94,11 +95,12 @@ TEST_P(RegistryTest, AnAnswerIsMatchedOnceAndWhatDoesNotMatchIsListed) {
     const qint64 byOrg = Exported(*store, "D-4");
     const qint64 other = Exported(*store, "C-3");
     // Five of the twelve the search found: a partial answer is matched as far as it goes.
-    const QByteArray json =
-        Answer({Item("1-101", "A-1", Docnum("ЛАБ", "101")), Item("1-102", "B-2", Docnum("ЛАБ", "102")),
-                Item("1-103", "C-3", Docnum("ДР", "103"), "ООО «Другая»"),
-                Item("1-104", "D-4", "", "ооо  \"ЛАБОРАТОРИЯ\""), Item("1-105", "Z-9", Docnum("ЛАБ", "105"))},
-               12);
+    const QByteArray json = Answer(
+        {Item("1-101", "A-1", Docnum("ЛАБ", "101")), Item("1-102", "B-2", Docnum("ЛАБ", "102")),
+         Item("1-103", "C-3", Docnum("ДР", "103"), "ООО «Другая»"),
+         Item("1-104", "D-4", "", "ооо  \"ЛАБОРАТОРИЯ\""),
+         Item("1-105", "Z-9", Docnum("ЛАБ", "105"))},
+        12);
     QString error;
     const std::optional<RegistryAnswer> answer = ReadRegistryAnswer(json, "ответ.json", &error);
     ASSERT_TRUE(answer) << error.toStdString();
@@ -118,7 +120,8 @@ TEST_P(RegistryTest, AnAnswerIsMatchedOnceAndWhatDoesNotMatchIsListed) {
         EXPECT_TRUE(report.unmatched[0].contains("result.items[2]") &&
                     report.unmatched[0].contains("другой лаборатории (шифр клейма ДР)"))
             << report.unmatched[0].toStdString();
-        EXPECT_TRUE(report.unmatched[1].contains("Z-9") && report.unmatched[1].contains("нет такой записи"));
+        EXPECT_TRUE(report.unmatched[1].contains("Z-9") &&
+                    report.unmatched[1].contains("нет такой записи"));
         const std::optional<Record> r = store->Load(twice);
         ASSERT_TRUE(r);
         EXPECT_EQ(r->revision.number, 1) << "a second import adds no revision";
@@ -166,10 +169,12 @@ TEST_P(RegistryTest, AnAnswerIsMatchedOnceAndWhatDoesNotMatchIsListed) {
     // told apart only because the first is taken.
     RegistryImportReport report;
     ASSERT_TRUE(ImportRegistryAnswer(
-        *store, *ReadRegistryAnswer(Answer({Item("1-106", "A-1", Docnum("ЛАБ", "106"))}), "b", &error),
-        "b", "тест", report));
+        *store,
+        *ReadRegistryAnswer(Answer({Item("1-106", "A-1", Docnum("ЛАБ", "106"))}), "b", &error), "b",
+        "тест", report));
     ASSERT_EQ(report.ambiguous.size(), 1);
-    EXPECT_TRUE(report.ambiguous[0].contains("уже сопоставлена")) << report.ambiguous[0].toStdString();
+    EXPECT_TRUE(report.ambiguous[0].contains("уже сопоставлена"))
+        << report.ambiguous[0].toStdString();
 }
 
 TEST_P(RegistryTest, TheStateOfEachRecordFiltersTheJournalAndThePendingList) {
@@ -185,9 +190,10 @@ TEST_P(RegistryTest, TheStateOfEachRecordFiltersTheJournalAndThePendingList) {
         << error.toStdString();
     RegistryImportReport report;
     ASSERT_TRUE(ImportRegistryAnswer(
-        *store, *ReadRegistryAnswer(Answer({Item("9", "F-1", Docnum("ЛАБ", "9"))}), "f", &error), "f",
-        "тест", report));
-    EXPECT_FALSE(RecordRefusal(*store, found, "поздно", "Иванов", &error)) << "already in the registry";
+        *store, *ReadRegistryAnswer(Answer({Item("9", "F-1", Docnum("ЛАБ", "9"))}), "f", &error),
+        "f", "тест", report));
+    EXPECT_FALSE(RecordRefusal(*store, found, "поздно", "Иванов", &error))
+        << "already in the registry";
     struct Case {
         int days;
         RegistryState state;
@@ -209,7 +215,8 @@ TEST_P(RegistryTest, TheStateOfEachRecordFiltersTheJournalAndThePendingList) {
     }
     for (int days : {10, 0}) {
         QList<qint64> pending;
-        ASSERT_TRUE(ForEachPending(*store, days, [&](const PendingRecord& p) { pending << p.id; }, &error));
+        ASSERT_TRUE(ForEachPending(
+            *store, days, [&](const PendingRecord& p) { pending << p.id; }, &error));
         const QList<qint64> expected =
             days == 10 ? QList<qint64>{never, refused} : QList<qint64>{never, waiting, refused};
         EXPECT_EQ(pending, expected);
@@ -239,7 +246,8 @@ TEST(RegistryAnswer, WhatIsNotAnAnswerIsRefusedNamingTheFileAndTheField) {
          "result.items[1].verification_date: не дата «31.02.2026»"},
         {"date ISO", with("verification_date", "2026-12-08"), "items[1].verification_date"},
         {"valid date", with("valid_date", "завтра"), "result.items[1].valid_date: не дата"},
-        {"serial missing", with("mi_number", QJsonValue()), "result.items[1].mi_number: не заполнено"},
+        {"serial missing", with("mi_number", QJsonValue()),
+         "result.items[1].mi_number: не заполнено"},
         {"id an object", with("vri_id", QJsonObject{}), "result.items[1].vri_id: не строка"},
     };
     for (const Case& c : cases) {
@@ -287,7 +295,8 @@ class RegistryServer {
         int status = 200;
         QByteArray headers, body;
     };
-    explicit RegistryServer(std::function<Reply(const QUrlQuery&)> reply) : m_reply(std::move(reply)) {
+    explicit RegistryServer(std::function<Reply(const QUrlQuery&)> reply)
+        : m_reply(std::move(reply)) {
         EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
         QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* s = m_server.nextPendingConnection()) {
@@ -300,16 +309,20 @@ class RegistryServer {
                     m_times << m_clock.elapsed();
                     const Reply r = m_reply(QUrlQuery(url));
                     if (r.status == 0) return;  // hangs
-                    s->write("HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nContent-Type: "
-                             "application/json\r\nConnection: close\r\n" + r.headers +
-                             "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n\r\n" + r.body);
+                    s->write("HTTP/1.1 " + QByteArray::number(r.status) +
+                             " X\r\nContent-Type: "
+                             "application/json\r\nConnection: close\r\n" +
+                             r.headers + "Content-Length: " + QByteArray::number(r.body.size()) +
+                             "\r\n\r\n" + r.body);
                     s->disconnectFromHost();
                 });
             }
         });
         m_clock.start();
     }
-    QString Base() const { return QStringLiteral("http://127.0.0.1:%1/proxy").arg(m_server.serverPort()); }
+    QString Base() const {
+        return QStringLiteral("http://127.0.0.1:%1/proxy").arg(m_server.serverPort());
+    }
     QStringList m_paths;
     QList<qint64> m_times;  // ms since the server started, of each request
 
@@ -336,27 +349,48 @@ TEST_P(RegistryTest, FetchAsksTheSearchPolitelyAndKeepsWhatItFoundWhenTheServerF
     };
     auto found = [](const QUrlQuery& q) {
         const QString serial = q.queryItemValue("mi_number");
-        return RegistryServer::Reply{200, {}, Answer({Item("v-" + serial, serial, Docnum("ЛАБ", "1"))})};
+        return RegistryServer::Reply{
+            200, {}, Answer({Item("v-" + serial, serial, Docnum("ЛАБ", "1"))})};
     };
     const Case cases[] = {
-        {"429 waited out", [&](int n, const QUrlQuery& q) {
+        {"429 waited out",
+         [&](int n, const QUrlQuery& q) {
              return n == 0 ? RegistryServer::Reply{429, "Retry-After: 1\r\n", "{}"} : found(q);
-         }, true, "", 3, {first, second}},
-        {"the second hangs", [&](int n, const QUrlQuery& q) {
+         },
+         true,
+         "",
+         3,
+         {first, second}},
+        {"the second hangs",
+         [&](int n, const QUrlQuery& q) {
              return n == 0 ? found(q) : RegistryServer::Reply{0, {}, {}};
-         }, false, "запрос 2 из 2 (тип 12345-24, зав. № A-2", 2, {first}},
-        {"an error page", [&](int n, const QUrlQuery& q) {
+         },
+         false,
+         "запрос 2 из 2 (тип 12345-24, зав. № A-2",
+         2,
+         {first}},
+        {"an error page",
+         [&](int n, const QUrlQuery& q) {
              return n == 0 ? found(q) : RegistryServer::Reply{200, {}, "<html>Ошибка</html>"};
-         }, false, "не JSON", 2, {first}},
-        {"always 429", [&](int, const QUrlQuery&) {
+         },
+         false,
+         "не JSON",
+         2,
+         {first}},
+        {"always 429",
+         [&](int, const QUrlQuery&) {
              return RegistryServer::Reply{429, "Retry-After: 0\r\n", "{}"};
-         }, false, "HTTP 429, 2 попыток", 2, {}},
+         },
+         false,
+         "HTTP 429, 2 попыток",
+         2,
+         {}},
     };
     int round = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        auto fresh =
-            Connect(m_server ? FreshDatabase() : m_dir.filePath(QString("f%1.sqlite").arg(++round)));
+        auto fresh = Connect(m_server ? FreshDatabase()
+                                      : m_dir.filePath(QString("f%1.sqlite").arg(++round)));
         const qint64 a = Exported(*fresh, "A-1"), b = Exported(*fresh, "A-2");
         ASSERT_EQ(QList<qint64>({a, b}), QList<qint64>({first, second}));
         int n = 0;
@@ -384,7 +418,8 @@ TEST_P(RegistryTest, FetchAsksTheSearchPolitelyAndKeepsWhatItFoundWhenTheServerF
         o.baseUrl = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
     }
     EXPECT_FALSE(FetchRegistry(*store, o, report, {}));
-    EXPECT_TRUE(report.error.contains("сервер реестра недоступен (" + o.baseUrl)) << report.error.toStdString();
+    EXPECT_TRUE(report.error.contains("сервер реестра недоступен (" + o.baseUrl))
+        << report.error.toStdString();
     EXPECT_TRUE(report.error.contains("запрос 1 из 2")) << report.error.toStdString();
 }
 
@@ -418,7 +453,8 @@ TEST(RegistryTool, ImportsRefusesAndListsAndTheProtocolPrintsTheNumber) {
     x.close();
     QString out, err;
     EXPECT_EQ(Tool({"registry", "import", good, bad, "--db", m_url}, &out, &err), 1);
-    EXPECT_TRUE(err.contains(bad + ": result.items[0].verification_date: не дата «вчера»; ничего не записано"))
+    EXPECT_TRUE(err.contains(
+        bad + ": result.items[0].verification_date: не дата «вчера»; ничего не записано"))
         << err.toStdString();
     EXPECT_EQ(Tool({"registry", "pending", "--json", "--days", "0", "--db", m_url}, &out, &err), 0)
         << err.toStdString();
@@ -430,23 +466,60 @@ TEST(RegistryTool, ImportsRefusesAndListsAndTheProtocolPrintsTheNumber) {
     EXPECT_EQ(Tool({"registry", "import", good, "--db", m_url}, &out, &err), 3);
     EXPECT_TRUE(out.contains(QStringLiteral("Запись № %1 (зав. № A-1): в реестре, 1-77").arg(a)))
         << out.toStdString();
-    EXPECT_TRUE(out.contains("Не сопоставлено: " + good + ": result.items[1]")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Не сопоставлено: " + good + ": result.items[1]"))
+        << out.toStdString();
     EXPECT_EQ(Tool({"registry", "refuse", "--record", QString::number(b), "--reason",
-                    "не выгружалась", "--db", m_url}, &out, &err), 0) << err.toStdString();
+                    "не выгружалась", "--db", m_url},
+                   &out, &err),
+              0)
+        << err.toStdString();
     EXPECT_EQ(Tool({"registry", "pending", "--db", m_url}, &out, &err), 0);
-    EXPECT_TRUE(out.contains(QStringLiteral("%1\tотклонена\t745t\tB-1").arg(b))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("%1\tотклонена\t745t\tB-1").arg(b)))
+        << out.toStdString();
     EXPECT_FALSE(out.contains("A-1")) << out.toStdString();
-    EXPECT_EQ(Tool({"registry", "fetch", "--url", "http://127.0.0.1:9", "--db", m_url}, &out, &err), 0)
+    EXPECT_EQ(Tool({"registry", "fetch", "--url", "http://127.0.0.1:9", "--db", m_url}, &out, &err),
+              0)
         << "nothing exported is waiting: nothing asked " << err.toStdString();
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(m_url));
+        FgisExportReport again;
+        again.placed = {{b, "again.xml"}};
+        QString error;
+        ASSERT_TRUE(RecordExports(store, again, &error));
+    }
+    QString closed;
+    {
+        QTcpServer nobody;  // a port nobody listens on once it is closed
+        ASSERT_TRUE(nobody.listen(QHostAddress::LocalHost));
+        closed = QStringLiteral("http://127.0.0.1:%1").arg(nobody.serverPort());
+    }
+    EXPECT_EQ(
+        Tool({"registry", "fetch", "--url", closed, "--timeout", "5", "--db", m_url}, &out, &err),
+        1);
+    EXPECT_TRUE(err.contains("Опрос реестра прерван на: запрос 1 из 1 (тип 12345-24, зав. № B-1") &&
+                err.contains("сервер реестра недоступен (" + closed + ")"))
+        << err.toStdString();
+        // The registry's settings pass the settings' checks.
+    EXPECT_EQ(Tool({"settings", "set", "registry.url", "ftp://proxy", "--db", m_url}, &out, &err), 2);
+    EXPECT_TRUE(err.contains("Адрес поиска ФГИС «Аршин» — адрес http:// или https://"))
+        << err.toStdString();
+    EXPECT_EQ(Tool({"settings", "set", "registry.not_found_days", "-1", "--db", m_url}, &out, &err),
+              2);
+    EXPECT_EQ(Tool({"settings", "get", "registry.url", "--db", m_url}, &out, &err), 0);
+    EXPECT_EQ(out.trimmed(), "https://fgis.gost.ru");
     EXPECT_EQ(Tool({"registry", "bogus", "--db", m_url}, &out, &err), 2);
     // The protocol of a record in the registry names it there.
     const QString pdf = m_dir.filePath("a.pdf");
-    ASSERT_EQ(Tool({"protocol", "--id", QString::number(a), "--pdf", pdf, "--db", m_url}, &out, &err), 0);
+    ASSERT_EQ(
+        Tool({"protocol", "--id", QString::number(a), "--pdf", pdf, "--db", m_url}, &out, &err), 0);
     QProcess text;
     text.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
     ASSERT_TRUE(text.waitForFinished(30000));
-    EXPECT_TRUE(QString::fromUtf8(text.readAllStandardOutput()).simplified().contains(
-        "Номер записи в ФГИС «Аршин»: 1-77, номер документа " + Docnum("ЛАБ", "77")));
+    EXPECT_TRUE(
+        QString::fromUtf8(text.readAllStandardOutput())
+            .simplified()
+            .contains("Номер записи в ФГИС «Аршин»: 1-77, номер документа " + Docnum("ЛАБ", "77")));
 }
 #endif
 
