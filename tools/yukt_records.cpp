@@ -7,6 +7,7 @@
 //   yukt-records complete --id N --author NAME --reason TEXT [--db URL]
 //   yukt-records settings [get KEY | set KEY VALUE] [--db URL]
 //   yukt-records due --days N [--db URL]
+//   yukt-records registry import|fetch|pending|refuse …   (registry_command.h)
 // Without --db the database is the workstation's (--workdir DIR, else the
 // program's folder when writable, else ~/.local/share/poverka).
 // Exit status: 0 done, 3 some records were left out of the export (named on
@@ -37,7 +38,9 @@
 #include "records/record_store.h"
 #include "records/terminal_progress.h"
 #include "records_analysis.h"
+#include "records/registry_state.h"
 #include "records_integrity.h"
+#include "registry_command.h"
 
 namespace {
 
@@ -81,6 +84,7 @@ int Export(RecordStore& store, const QCommandLineParser& args) {
                                                });
     bar.Done();
     if (!report.error.isEmpty()) return Complain(report.error + "; файл не записан", 1);
+    if (QString error; !RecordExports(store, report, &error)) Complain(error, 0);
     if (report.exported == 0) {
         Complain(report.offered == 0
                      ? QStringLiteral("нет записей для выгрузки, файл не записан")
@@ -176,6 +180,7 @@ int main(int argc, char* argv[]) {
     if (IsCommand(argc, argv, "history")) return HistoryCommand(argc, argv);
     if (IsCommand(argc, argv, "stats")) return StatsCommand(argc, argv);
     if (IsCommand(argc, argv, "report")) return ReportCommand(argc, argv);
+    if (app.arguments().value(1) == "registry") return RegistryCommand(argc, argv);
     QCommandLineParser args;
     args.addHelpOption();
     args.addPositionalArgument(
@@ -221,7 +226,8 @@ int main(int argc, char* argv[]) {
             "verify [--db URL] | migrate [--db URL] [--grant ROLE] | "
             "complete --id N --author NAME --reason TEXT [--owner TEXT] [--type-number TEXT] "
             "[--manufacture-year YYYY] [--modification TEXT] [--name TEXT] [--record-info FILE] | "
-            "settings [get KEY | set KEY VALUE] | due --days N",
+            "settings [get KEY | set KEY VALUE] | due --days N | "
+            "registry import|fetch|pending|refuse …",
             2);
     RecordStore store;
     if (!store.Open(url))

@@ -2,6 +2,7 @@
 
 #include "records/record_feed.h"
 #include "records/record_store.h"
+#include "records/registry_state.h"
 
 namespace yukt {
 
@@ -55,6 +56,9 @@ void TExportJob::run() {
     m_outcome.fgis = ExportFgis(feed, options, [this](const QString& line) {
         if (m_outcome.leftOutShown.size() < kLeftOutShown) m_outcome.leftOutShown << line;
     });
+    // The files are there: each record written is now "exported".
+    if (QString error; !RecordExports(store, m_outcome.fgis, &error))
+        m_outcome.leftOutShown << error;
 }
 
 }  // namespace yukt

@@ -32,6 +32,7 @@
 #include "records/journal_csv.h"
 #include "records/lab_settings.h"
 #include "records/protocol_pdf.h"
+#include "records/registry_state.h"
 #include "records/ru_format.h"
 
 namespace yukt {
@@ -51,8 +52,12 @@ class TJournalModel : public QSqlQueryModel {
             return RuDate(QDate::fromString(v.toString(), Qt::ISODate));
         if (index.column() == kJVerdict && v.toString().isEmpty())
             return QStringLiteral("в работе");
+        if (index.column() == registryColumn)
+            return RegistryStatusText(RegistryStatusOf(v.toString(), registryBound));
         return v;
     }
+    int registryColumn = -1;
+    QDateTime registryBound;  // exports before it are "not found"
 };
 
 namespace {
@@ -116,6 +121,11 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     m_verdict->addItems({QString(), kSuitable, kUnsuitable, kInterrupted, kDueFilterCaption});
     m_operator = new QLineEdit(this);
     m_operator->setPlaceholderText(QStringLiteral("поверитель"));
+    m_registry = new QComboBox(this);
+    m_registry->addItem(QString());
+    for (RegistryState state : RegistryStates()) m_registry->addItem(RegistryStateCaption(state));
+    m_registry->setObjectName("RegistryFilter");
+    m_registry->setToolTip(QStringLiteral("ФГИС «Аршин»"));
     m_useFrom->setObjectName("UseFrom");
     m_from->setObjectName("From");
     m_useTo->setObjectName("UseTo");
@@ -127,8 +137,10 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_useFrom, m_from, m_useTo, m_to, m_modelFilter, m_serial, m_verdict, m_operator})
         filters->addWidget(w);
+    filters->addWidget(m_registry);
 
     m_model = new TJournalModel(this);
+    m_model->registryBound = NotFoundBound(QDate::currentDate(), RegistryNotFoundDays(*m_store));
     m_table = new QTableView(this);
     m_table->setObjectName("JournalTable");
     m_table->setModel(m_model);
@@ -193,7 +205,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
         connect(c, &QCheckBox::toggled, this, &TJournalWindow::Refresh);
     for (QDateEdit* d : {m_from, m_to})
         connect(d, &QDateEdit::dateChanged, this, &TJournalWindow::Refresh);
-    for (QComboBox* c : {m_modelFilter, m_verdict})
+    for (QComboBox* c : {m_modelFilter, m_verdict, m_registry})
         connect(c, &QComboBox::currentIndexChanged, this, &TJournalWindow::Refresh);
     for (QLineEdit* e : {m_serial, m_operator})
         connect(e, &QLineEdit::textChanged, this, &TJournalWindow::Refresh);
@@ -245,6 +257,9 @@ JournalFilter TJournalWindow::Filter() const {
         f.dueWithinDays = kDueFilterDays;
     }
     f.operatorName = m_operator->text().trimmed();
+    if (m_registry->currentIndex() > 0)
+        f.registry = RegistryStates().value(m_registry->currentIndex() - 1);
+    f.registryBound = m_model->registryBound;
     return f;
 }
 
@@ -289,6 +304,8 @@ void TJournalWindow::ShowPage(int page) {
     for (int c : {kJOwner, kJValidUntil})
         if (header->visualIndex(c) != header->visualIndex(kJVerdict) + 1)
             header->moveSection(header->visualIndex(c), header->visualIndex(kJVerdict) + 1);
+    m_model->registryColumn = m_model->record().indexOf(kJournalRegistryField);
+    m_model->setHeaderData(m_model->registryColumn, Qt::Horizontal, QStringLiteral("ФГИС"));
     m_table->resizeColumnsToContents();
     // The record below stays shown while it is on the page.
     m_points->setRowCount(0);

@@ -92,6 +92,7 @@ class TJournalWindow : public QWidget {
     QLineEdit* m_serial = nullptr;
     QComboBox* m_verdict = nullptr;
     QLineEdit* m_operator = nullptr;
+    QComboBox* m_registry = nullptr;  // the registry state filter
     QTableView* m_table = nullptr;
     QLabel* m_pageLabel = nullptr;
     QPushButton *m_prev = nullptr, *m_next = nullptr;

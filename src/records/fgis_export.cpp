@@ -19,11 +19,6 @@ namespace {
 
 QString Bool(bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); }
 
-QDate VerificationDay(const Record& r) {
-    const QDateTime t = r.finishedAt.isValid() ? r.finishedAt : r.startedAt;
-    return t.toLocalTime().date();
-}
-
 void WriteNumbers(QXmlStreamWriter& x, const QString& element, const QStringList& numbers) {
     if (numbers.isEmpty()) return;
     x.writeStartElement(element);
@@ -32,6 +27,11 @@ void WriteNumbers(QXmlStreamWriter& x, const QString& element, const QStringList
 }
 
 }  // namespace
+
+QDate VerificationDay(const Record& r) {
+    const QDateTime t = r.finishedAt.isValid() ? r.finishedAt : r.startedAt;
+    return t.toLocalTime().date();
+}
 
 QString FgisDate(const QDate& localDate) {
     const QDateTime noon(localDate, QTime(12, 0), QTimeZone::systemTimeZone());
@@ -186,6 +186,7 @@ FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& opt
     // failure half-way leaves none of them behind.
     std::vector<std::unique_ptr<WholeFile>> parts;
     std::unique_ptr<FgisDocument> doc;
+    std::vector<QList<qint64>> partIds;  // the records of each part
     auto endPart = [&]() {
         doc->Finish();
         return parts.back()->Finish(&report.error);
@@ -214,8 +215,10 @@ FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& opt
             parts.push_back(std::make_unique<WholeFile>(options.path));
             if (!parts.back()->Begin(&report.error)) break;
             doc = std::make_unique<FgisDocument>(parts.back().get());
+            partIds.emplace_back();
         }
         doc->Add(*r, options.attachProtocol);
+        partIds.back() << r->id;
         ++report.exported;
         // A full disk is noticed at once, not after the last record.
         if (doc->Failed() && !parts.back()->Finish(&report.error)) break;
@@ -234,6 +237,7 @@ FgisExportReport ExportFgis(const RecordFeed& next, const FgisExportOptions& opt
             parts.size() == 1 ? options.path : FgisPartPath(options.path, static_cast<int>(n) + 1);
         if (!parts[n]->CommitAs(path, &report.error)) break;
         report.files << path;
+        for (qint64 id : partIds[n]) report.placed.append({id, path});
     }
     if (report.error.isEmpty()) RemoveStaleParts(options.path, report);
     return report;

@@ -15,8 +15,16 @@
 
 namespace yukt::records {
 
+// The version of the registry's import format this writer follows, kept here
+// alone: a new version of the format is a new writer beside this one. It is
+// stored with every export of a record.
+inline const QString kFgisSchemaVersion = QStringLiteral("2020-06-19");
 inline const QString kFgisNamespace =
-    QStringLiteral("urn://fgis-arshin.gost.ru/module-verifications/import/2020-06-19");
+    QStringLiteral("urn://fgis-arshin.gost.ru/module-verifications/import/") + kFgisSchemaVersion;
+
+// The verification date the registry holds for a record (`vrfDate`): the
+// local day it was finished.
+QDate VerificationDay(const Record& record);
 
 // What keeps a record out of the registry file, each naming the element and
 // the constraint (empty: exportable).
@@ -59,6 +67,8 @@ struct FgisExportReport {
     qint64 exported = 0;
     qint64 leftOut = 0;
     QStringList files;  // written, in order
+    // Every record written, with the file that holds it (once the files are there).
+    QList<QPair<qint64, QString>> placed;
     QString error;      // a file or database failure: then no file is written
     bool cancelled = false;  // stopped by `carryOn`: no file is written
     // Parts of an earlier export to the same name that this one did not

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include "records/record.h"
+#include "records/sql_registry.h"
 #include "records/sql_text.h"
 
 namespace yukt::records {
@@ -31,6 +32,7 @@ QString Where(const JournalFilter& f, QVariantList* binds) {
     add(!f.serial.isEmpty(), sql::kFilterSerial, "%" + f.serial + "%");
     add(!f.verdict.isEmpty(), sql::kFilterVerdict, f.verdict);
     add(!f.operatorName.isEmpty(), sql::kFilterOperator, "%" + f.operatorName + "%");
+    if (f.registry) where += RegistryStateFilter(*f.registry, f.registryBound, binds);
     if (f.dueWithinDays >= 0) {
         const QDate today = QDate::currentDate();  // validity is a local date
         where += sql::kFilterDue;
@@ -57,7 +59,7 @@ QSqlQuery Run(const QSqlDatabase& db, const QString& text, const QVariantList& b
 
 QSqlQuery JournalPage(const QSqlDatabase& db, const JournalFilter& filter, int limit, int offset) {
     QVariantList binds;
-    QString text = QString(sql::kJournalSelect) + Where(filter, &binds);
+    QString text = sql::JournalSelectWithRegistry() + Where(filter, &binds);
     if (limit >= 0) {
         text += sql::kJournalOrderPage;
         binds << limit << offset;

@@ -8,6 +8,8 @@
 #include <QString>
 #include <optional>
 
+#include "records/registry_state.h"
+
 namespace yukt::records {
 
 struct JournalFilter {
@@ -20,7 +22,15 @@ struct JournalFilter {
     // A recall list: "годен" records whose validity ends within this many
     // days from today, of modules not verified again since (< 0: off).
     int dueWithinDays = -1;
+    // Records in one registry state; `registryBound` is the NotFoundBound of
+    // the working days a record waits after its export.
+    std::optional<RegistryState> registry;
+    QDateTime registryBound;
 };
+
+// The journal page's column of the registry state (sql::kRegistryStateColumn),
+// found by this name: RegistryStatusOf() reads it.
+inline const QString kJournalRegistryField = QStringLiteral("registry_state");
 
 // The journal's recall filter, and the days it looks ahead.
 inline const QString kDueFilterCaption = QStringLiteral("Срок поверки истекает");

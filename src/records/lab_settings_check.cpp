@@ -1,6 +1,9 @@
 #include "records/lab_settings_check.h"
 
+#include <QUrl>
+
 #include "records/registry_rules.h"
+#include "records/registry_state.h"
 
 namespace yukt::records {
 namespace {
@@ -21,6 +24,8 @@ const Key kKeys[] = {
     {"mis_serial", "Калибратор как СИ: зав. номер"},
     {"certificate_scheme", "Номер свидетельства"},
     {"notice_scheme", "Номер извещения"},
+    {"registry.url", "Адрес поиска ФГИС «Аршин»"},
+    {"registry.not_found_days", "Рабочих дней до «не найдена в реестре»"},
 };
 
 bool IsList(const QString& key) { return key == "uve_numbers" || key == "mieta_numbers"; }
@@ -60,6 +65,8 @@ QString LabSettingDefault(const QString& key) {
     if (key == "certificate_scheme") return defaults.certificateScheme;
     if (key == "notice_scheme") return defaults.noticeScheme;
     if (key.startsWith(kIntervalPrefix)) return QString::number(LabSettings::kDefaultInterval);
+    if (key == kRegistryUrlKey) return kRegistryUrlDefault;
+    if (key == kRegistryDaysKey) return QString::number(kRegistryDaysDefault);
     return QString();
 }
 
@@ -82,6 +89,18 @@ QString LabSettingProblem(const QString& key, const QString& raw) {
                 return p;
     if ((key == "certificate_scheme" || key == "notice_scheme") && !value.contains("{N}"))
         return LabSettingCaption(key) + QStringLiteral(" — нужен {N}, номер за год");
+    if (key == kRegistryUrlKey && !value.isEmpty()) {
+        const QUrl url(value, QUrl::StrictMode);
+        const bool web = url.scheme() == "http" || url.scheme() == "https";
+        if (!url.isValid() || !web || url.host().isEmpty())
+            return LabSettingCaption(key) + QStringLiteral(" — адрес http:// или https://");
+    }
+    if (key == kRegistryDaysKey && !value.isEmpty()) {
+        bool ok = false;
+        const int days = value.toInt(&ok);
+        if (!ok || days < 0 || days > 250)
+            return LabSettingCaption(key) + QStringLiteral(" — целое число от 0 до 250");
+    }
     if (key.startsWith(kIntervalPrefix)) {
         bool ok = false;
         const int months = value.toInt(&ok);

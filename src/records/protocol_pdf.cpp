@@ -138,6 +138,10 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
         if (!t || t->style != FlowText::Small) break;
     }
     out << Heading(QStringLiteral("Результаты поверки")) << results << Conclusion(r);
+    if (!r.registry.vriId.isEmpty())  // the legal proof of the verification
+        out << Text(QStringLiteral("Номер записи в ФГИС «Аршин»: %1, номер документа %2")
+                        .arg(r.registry.vriId, r.registry.docnum),
+                    FlowText::Body);
     out << Text(QStringLiteral("Программа: %1, версия %2, контрольная сумма (SHA-256): %3")
                     .arg(r.program.name, r.program.version, r.program.checksum),
                 FlowText::Small);

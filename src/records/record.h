@@ -128,6 +128,14 @@ struct Revision {
     QString reason;
 };
 
+// The registry's entry of a record, once an answer of the registry was
+// matched to it (empty before).
+struct RegistryEntry {
+    QString vriId;   // the registry's id of the verification
+    QString docnum;  // the certificate or notice number as the registry holds it
+    QDateTime seenAt;  // UTC, when the answer was matched
+};
+
 struct Record {
     qint64 id = 0;
     QString workstation;
@@ -157,6 +165,7 @@ struct Record {
     // entries, as read: printed on the protocol, it vouches for the record
     // and everything stored before it.
     QString chainHash;
+    RegistryEntry registry;
 };
 
 // The verdict the points give: suitable only when every point was measured

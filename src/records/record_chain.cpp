@@ -71,6 +71,13 @@ bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& ou
                 const bool opening = q.value("revision").toInt() == 0;
                 hashed = opening ? kOpeningEntry : kRevisionEntry;
                 columns = opening ? sql::OpeningColumns() : sql::RevisionColumns();
+                // Any of the registry's columns set makes it a registry entry,
+                // so setting or clearing one afterwards shows as a change.
+                for (const sql::Column& c : sql::RegistryColumns())
+                    if (!q.value(QString::fromLatin1(c.name)).toString().isEmpty()) {
+                        hashed = kRegistryEntry;
+                        columns = sql::RegistryRevisionColumns();
+                    }
                 e.name = Name(kind, q.value("id"), q.value("revision"));
             } else if (kind == kClosureEntry) {
                 columns = sql::ClosureColumns();

@@ -21,6 +21,8 @@ inline const QString kRevisionEntry = QStringLiteral("revision");
 inline const QString kClosureEntry = QStringLiteral("closure");
 inline const QString kPointEntry = QStringLiteral("point");
 inline const QString kPlanEntry = QStringLiteral("plan");
+// A revision carrying the registry's match, hashed with its columns.
+inline const QString kRegistryEntry = QStringLiteral("registry");
 
 // The hash of an entry whose `values` follow `columns`. Values are written
 // as the database gives them back (numbers in C-locale text, NULL as empty),

@@ -108,7 +108,10 @@ QVariantList RowOf(const Record& r) {
             r.methodologyRevision,
             r.methodologySha256,
             r.softwareFound,
-            r.intervalMonths > 0 ? QVariant(r.intervalMonths) : QVariant()};
+            r.intervalMonths > 0 ? QVariant(r.intervalMonths) : QVariant(),
+            r.registry.vriId.isEmpty() ? QVariant(QString()) : QVariant(r.registry.vriId),
+            r.registry.vriId.isEmpty() ? QVariant(QString()) : QVariant(r.registry.docnum),
+            r.registry.vriId.isEmpty() ? QVariant(QString()) : TimeValue(r.registry.seenAt)};
 }
 
 Record RecordOf(const QSqlQuery& q) {
@@ -149,6 +152,7 @@ Record RecordOf(const QSqlQuery& q) {
     r.methodologySha256 = s("methodology_sha256");
     r.softwareFound = s("software_found");
     r.intervalMonths = v("interval_months").toInt();
+    r.registry = {s("registry_vri_id"), s("registry_docnum"), TimeOf(v("registry_seen_utc"))};
     return r;
 }
 
@@ -631,9 +635,13 @@ std::optional<qint64> RecordStore::NextNumber(const QString& counter, qint64 cou
 bool RecordStore::InsertRow(const Record& record) {
     const QVariantList row = RowOf(record);
     const bool opening = record.revision.number == 0;
-    const QList<sql::Column>& columns = opening ? sql::OpeningColumns() : sql::RevisionColumns();
-    const std::optional<Link> link = NextLink(opening ? kOpeningEntry : kRevisionEntry, columns,
-                                              Pick(columns, sql::RecordColumns(), row));
+    const bool registry = !record.registry.vriId.isEmpty();
+    const QList<sql::Column>& columns = registry  ? sql::RegistryRevisionColumns()
+                                        : opening ? sql::OpeningColumns()
+                                                  : sql::RevisionColumns();
+    const QString kind = registry ? kRegistryEntry : opening ? kOpeningEntry : kRevisionEntry;
+    const std::optional<Link> link =
+        NextLink(kind, columns, Pick(columns, sql::RecordColumns(), row));
     return link &&
            Exec(sql::InsertRecord(), Linked(row, *link), "Не удалось записать запись о поверке");
 }
@@ -791,6 +799,20 @@ bool RecordStore::Correct(qint64 recordId, const RecordInfo& info,
     if (lab) r->lab = *lab;
     r->revision = {r->revision.number + 1, author, Now(), reason};
     // Two stations correcting at once collide on the primary key; one wins.
+    return InTransaction([&] { return InsertRow(*r); });
+}
+
+bool RecordStore::MarkInRegistry(qint64 recordId, const RegistryEntry& entry,
+                                 const QString& author) {
+    m_error.clear();
+    if (entry.vriId.isEmpty()) return Fail(QStringLiteral("Нет номера записи в реестре"), {});
+    std::optional<Record> r = Load(recordId);
+    if (!r) return false;
+    if (r->state == RecordState::Open)
+        return Fail(QStringLiteral("Запись № %1 ещё не закрыта").arg(recordId), {});
+    r->registry = entry;
+    r->revision = {r->revision.number + 1, author, QDateTime::currentDateTimeUtc(),
+                   QStringLiteral("найдена в реестре ФГИС «Аршин»: ") + entry.vriId};
     return InTransaction([&] { return InsertRow(*r); });
 }
 

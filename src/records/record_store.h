@@ -82,6 +82,10 @@ class RecordStore {
     bool Correct(qint64 recordId, const RecordInfo& info, const std::optional<LabSnapshot>& lab,
                  const QString& author, const QString& reason);
 
+    // The registry's entry found for a closed record: a new revision that
+    // carries it (and every later correction keeps it).
+    bool MarkInRegistry(qint64 recordId, const RegistryEntry& entry, const QString& author);
+
     // The latest revision (or the given one) with its points.
     std::optional<Record> Load(qint64 recordId, int revision = -1);
 

@@ -5,6 +5,11 @@ namespace yukt::records::sql {
 // Column types common to SQLite and PostgreSQL; timestamps are ISO 8601 UTC
 // texts, which sort and compare the same in both.
 namespace {
+// The registry's match of a record, revisable like the operator's fields;
+// a revision that has them is hashed with them (RegistryRevisionColumns).
+QStringList RegistryColumnNames() {
+    return {"registry_vri_id TEXT", "registry_docnum TEXT", "registry_seen_utc TEXT"};
+}
 QStringList AddColumns(const char* table, const QStringList& columns) {
     QStringList out;
     for (const QString& c : columns)
@@ -95,6 +100,18 @@ const QList<QStringList>& Migrations() {
             "CREATE INDEX records_valid_until ON records (valid_until)",
             "CREATE INDEX records_serial_model ON records (serial, model, id)",
         },
+        // The registry's answer: a revision of a record carries the registry's
+        // id and document number and when they were seen; the exports and the
+        // operator's refusals are events of their own.
+        AddColumns("records", RegistryColumnNames()) +
+            QStringList{
+                "CREATE TABLE registry_events ("
+                " record_id BIGINT NOT NULL REFERENCES record_ids(id), event TEXT NOT NULL,"
+                " at_utc TEXT NOT NULL, file TEXT, format TEXT, reason TEXT, author TEXT,"
+                " workstation TEXT)",
+                "CREATE INDEX registry_events_record ON registry_events (record_id, at_utc)",
+                "CREATE INDEX records_registry ON records (type_number, serial)",
+            },
     };
     return migrations;
 }
@@ -169,8 +186,14 @@ QStringList Names(const QList<Column>& columns) {
     return out;
 }
 
+const QList<Column>& RegistryColumns() {
+    static const QList<Column> columns = {
+        {"registry_vri_id", T::Text}, {"registry_docnum", T::Text}, {"registry_seen_utc", T::Text}};
+    return columns;
+}
+
 const QStringList& RecordColumns() {
-    static const QStringList names = Names(RecordTypedColumns());
+    static const QStringList names = Names(RecordTypedColumns()) + Names(RegistryColumns());
     return names;
 }
 
@@ -196,6 +219,11 @@ const QList<Column>& ClosureColumns() {
 
 const QList<Column>& RevisionColumns() {
     static const QList<Column> columns = OpeningColumns() + ClosureColumns().mid(1);
+    return columns;
+}
+
+const QList<Column>& RegistryRevisionColumns() {
+    static const QList<Column> columns = RevisionColumns() + RegistryColumns();
     return columns;
 }
 
@@ -379,6 +407,9 @@ int VersionAdding(const char* table, const char* column) {
         for (const QString& statement : migrations[v])
             if (statement.startsWith(prefix)) return v + 1;
     return 0;
+    // The columns of the chain's own version: those added later are not there yet.
+    return "SELECT " + Names(RecordTypedColumns()).join(", ") +
+           " FROM records WHERE id = ? ORDER BY revision";
 }
 const char* const kSealRevision =
     "UPDATE records SET chain_seq = ?, chain_prev = ?, chain_hash = ? WHERE id = ? AND revision = ?";

@@ -89,6 +89,12 @@ struct Column {
 const QList<Column>& OpeningColumns();
 const QList<Column>& ClosureColumns();  // with "id" first
 const QList<Column>& RevisionColumns();  // the opening's, then the closure's
+// The registry's match (registry_vri_id, registry_docnum, registry_seen_utc):
+// the last of RecordColumns(); a revision carrying a match hashes
+// RegistryRevisionColumns() as a "registry" entry, so the rows written before
+// these columns existed keep their hashes.
+const QList<Column>& RegistryColumns();
+const QList<Column>& RegistryRevisionColumns();
 const QList<Column>& PointColumns();
 const QList<Column>& PlanColumns();
 QStringList Names(const QList<Column>& columns);

@@ -21,6 +21,7 @@
 #include "records/journal_query.h"
 #include "records/pg_server.h"
 #include "records/record_store.h"
+#include "records/registry_state.h"
 
 using namespace yukt;
 using namespace yukt::records;
@@ -141,12 +142,15 @@ class JournalWindowTest : public QObject {
         const QString year = today.addMonths(12).addDays(-1).toString("dd.MM.yyyy");
         const QStringList expected = {
             "№|Дата|Модель|Модуль|Зав. №|Результат|Действительно до|Владелец|Поверитель|"
-            "Свидетельство",
-            "5|787x|ЮКТ-7 787x|C-399|годен|" + month + "||Сидорова|" + y + "/3",
-            "4|787x|ЮКТ-7 787x|C-300|годен|" + month + "|АО \"Завод 787x\"|Сидорова|" + y + "/2",
-            "3|735x|ЮКТ-7 735x|B-200|прервано||АО \"Завод 735x\"|Иванов|",
-            "2|745t|ЮКТ-7 745t|A-101|не годен||АО \"Завод 745t\"|Петров|И-" + y + "/1",
-            "1|745t|ЮКТ-7 745t|A-100|годен|" + year + "|АО \"Завод 745t\"|Иванов|" + y + "/1"};
+            "Свидетельство|ФГИС",
+            "5|787x|ЮКТ-7 787x|C-399|годен|" + month + "||Сидорова|" + y + "/3|не выгружена",
+            "4|787x|ЮКТ-7 787x|C-300|годен|" + month + "|АО \"Завод 787x\"|Сидорова|" + y +
+                "/2|не выгружена",
+            "3|735x|ЮКТ-7 735x|B-200|прервано||АО \"Завод 735x\"|Иванов||",
+            "2|745t|ЮКТ-7 745t|A-101|не годен||АО \"Завод 745t\"|Петров|И-" + y +
+                "/1|не выгружена",
+            "1|745t|ЮКТ-7 745t|A-100|годен|" + year + "|АО \"Завод 745t\"|Иванов|" + y +
+                "/1|не выгружена"};
         QStringList shown;
         const QHeaderView* header = view->horizontalHeader();
         for (int r = -1; r < m->rowCount(); ++r) {
@@ -254,6 +258,46 @@ class JournalWindowTest : public QObject {
         QList<qint64> shown;
         for (int row = 0; row < ids.size(); ++row) shown << w.RecordAt(row);
         QCOMPARE(shown, ids);
+    }
+
+    // The registry column and its filter, as exports, refusals and matches set them.
+    void registryStateColumnAndFilter() {
+        QTemporaryDir dir;
+        const QString url = dir.filePath("registry.sqlite");
+        Fill(url);
+        {
+            RecordStore store;
+            QVERIFY(store.Open(url));
+            FgisExportReport exported;
+            exported.placed = {{4, "out.xml"}, {2, "out.xml"}, {1, "out.xml"}};
+            QString error;
+            QVERIFY2(RecordExports(store, exported, &error), qPrintable(error));
+            QVERIFY2(RecordRefusal(store, 2, "ошибка в типе", "Иванов", &error), qPrintable(error));
+            QVERIFY(store.MarkInRegistry(1, {"1-555", "С-ЛАБ/1", QDateTime::currentDateTimeUtc()},
+                                         "ФГИС «Аршин» (ответ.json)"));
+        }
+        auto store = std::make_unique<RecordStore>();
+        QVERIFY(store->Open(url));
+        TJournalWindow w(std::move(store), dir.path());
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        const QAbstractItemModel* m = w.findChild<QTableView*>("JournalTable")->model();
+        const int column = m->columnCount() - 1;
+        QCOMPARE(m->headerData(column, Qt::Horizontal).toString(), QString("ФГИС"));
+        const QString today = QDate::currentDate().toString("dd.MM.yyyy");
+        const QStringList states = {"не выгружена", "выгружена " + today, "",
+                                    "отклонена " + today, "в реестре: 1-555"};
+        for (int row = 0; row < 5; ++row)
+            QCOMPARE(m->index(row, column).data().toString(), states[row]);
+        auto* filter = w.findChild<QComboBox*>("RegistryFilter");
+        const std::pair<QString, qint64> chosen[] = {
+            {"не выгружена", 5}, {"выгружена", 4}, {"отклонена", 2}, {"в реестре", 1}};
+        for (const auto& [caption, id] : chosen) {
+            filter->setCurrentText(caption);
+            QCOMPARE(w.MatchCount(), 1);
+            QCOMPARE(w.RecordAt(0), id);
+        }
+        filter->setCurrentText("не найдена в реестре");
+        QCOMPARE(w.MatchCount(), 0);  // exported today: not yet overdue
     }
 
     void pages() {
