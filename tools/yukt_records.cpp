@@ -7,6 +7,8 @@
 //   yukt-records complete --id N --author NAME --reason TEXT [--db URL]
 //   yukt-records settings [get KEY | set KEY VALUE] [--db URL]
 //   yukt-records due --days N [--db URL]
+//   yukt-records references list|add|renew|retire|due ... [--db URL]
+//   yukt-records suspect --reference N [--from DATE] [--to DATE] [--json] [--db URL]
 // Without --db the database is the workstation's (--workdir DIR, else the
 // program's folder when writable, else ~/.local/share/poverka).
 // Exit status: 0 done, 3 some records were left out of the export (named on
@@ -35,6 +37,7 @@
 #include "records/record_feed.h"
 #include "records/record_store.h"
 #include "records_integrity.h"
+#include "records_references.h"
 
 namespace {
 
@@ -178,6 +181,7 @@ int main(int argc, char* argv[]) {
                      {"grant", "migrate: the workstation role to grant its rights", "ROLE"},
                      {"author", "complete: who completes the record", "NAME"},
                      {"reason", "complete: why", "TEXT"}});
+    AddReferenceOptions(args);
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
     // Read: a password given in --db leaves the command line ps shows.
     HidePasswordsInArguments(argc, argv);
@@ -189,6 +193,7 @@ int main(int argc, char* argv[]) {
     if (positional.size() == 1 && command == "migrate")
         return MigrateCommand(url, args.value("grant"));
     if (positional.size() == 1 && command == "complete") return CompleteCommand(url, args);
+    if (command == "references" || command == "suspect") return ReferencesCommand(url, positional, args);
     const bool known = (command == "export" && positional.size() == 1 && args.isSet("fgis")) ||
                        (command == "protocol" && positional.size() == 1) ||
                        (command == "due" && positional.size() == 1) || command == "settings";

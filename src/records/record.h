@@ -96,6 +96,20 @@ struct LabSnapshot {
     QString misSerial;
 };
 
+// A reference the record was made with, as the register had it when the
+// record was opened: what the protocol and the registry file name, whatever
+// the register says later.
+struct ReferenceUse {
+    QString quantity;  // as the methodologies name it: "current", "frequency" ...
+    QString number;    // the register's number (mieta/uve number, or the mis identifier)
+    QString kind;      // "uve", "mieta" or "mis"
+    QString typeNumber;
+    QString name;
+    QString serial;
+    QString certificate;
+    QDate validUntil;
+};
+
 struct ProgramIdent {
     QString name;
     QString version;
@@ -140,6 +154,7 @@ struct Record {
     QString methodologySha256;
     QList<PlanEntry> plan;
     QString softwareFound;  // the module's software identification found
+    QList<ReferenceUse> means;  // the references of the record, per quantity
     Revision revision;  // the revision this view of the record shows
     // SHA-256 (hex) of the record's latest entry in the database's chain of
     // entries, as read: printed on the protocol, it vouches for the record

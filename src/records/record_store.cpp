@@ -15,9 +15,11 @@
 
 #include "common/text.h"
 #include "records/db_credentials.h"
+#include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/point_spool.h"
 #include "records/record_chain.h"
+#include "records/sql_references.h"
 #include "records/sql_text.h"
 
 namespace yukt::records {
@@ -435,6 +437,12 @@ bool RecordStore::Migrate(int target) {
                 if (!(ok = ok && Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v))))
                     break;
         }
+        if (ok && v == sql::ReferencesVersion()) {
+            ok = MoveLegacyMeans();
+            for (const QString& guard : sql::ReferenceGuards(m_engine))
+                if (!(ok = ok && Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v))))
+                    break;
+        }
         ok = ok && Exec(sql::kWriteVersion, {v}, "Не удалось записать версию схемы");
         if (!ok || !m_db.commit()) {
             const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
@@ -464,7 +472,7 @@ std::optional<RecordStore::Link> RecordStore::LinkAt(qint64 seq, const QString& 
         // This connection wrote the link before: no other writer came between.
         prev = m_lastLink.hash;
     } else if (seq > 1) {
-        QSqlQuery* q = Run(sql::kHashAt, {seq - 1, seq - 1, seq - 1, seq - 1},
+        QSqlQuery* q = Run(sql::kHashAt, QVariantList(sql::kChainTables, seq - 1),
                            "Не удалось прочитать цепочку записей");
         if (q == nullptr) return std::nullopt;
         // A removed predecessor is reported by the check; recording goes on.
@@ -625,6 +633,29 @@ bool RecordStore::InsertRow(const Record& record) {
            Exec(sql::InsertRecord(), Linked(row, *link), "Не удалось записать запись о поверке");
 }
 
+bool RecordStore::InsertChained(const ChainedRow& row) {
+    const std::optional<Link> link = NextLink(row.kind, row.columns, row.values);
+    return link && Exec(row.insert, Linked(row.values, *link),
+                        QStringLiteral("Не удалось записать в базу данных"));
+}
+
+bool RecordStore::AppendChained(const QList<ChainedRow>& rows) {
+    m_error.clear();
+    return InTransaction([&] {
+        for (const ChainedRow& row : rows)
+            if (!InsertChained(row)) return false;
+        return true;
+    });
+}
+
+bool RecordStore::MoveLegacyMeans() {
+    const std::optional<QHash<QString, QString>> settings = Settings();
+    if (!settings) return false;
+    for (const LabReference& r : LegacyReferences(*settings))
+        if (!InsertChained(ReferenceRow(r))) return false;
+    return true;
+}
+
 bool RecordStore::Begin(Record& record) {
     m_error.clear();
     record.workstation = Workstation();
@@ -646,6 +677,8 @@ bool RecordStore::Begin(Record& record) {
                 !Exec(sql::kInsertPlanItem, Linked(row, *link), "Не удалось записать план поверки"))
                 return false;
         }
+        for (const ReferenceUse& use : record.means)
+            if (!InsertChained(MeansRow(record.id, use))) return false;
         return true;
     });
     if (!ok) {
@@ -796,7 +829,7 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
     plan.prepare(sql::kSelectPlan);
     plan.addBindValue(recordId);
     chain.prepare(sql::kRecordChainHash);
-    for (int i = 0; i < 4; ++i) chain.addBindValue(recordId);
+    for (int i = 0; i < 4; ++i) chain.addBindValue(recordId);  // kRecordChainHash's four
     for (QSqlQuery* each : {&p, &plan, &chain})
         if (!each->exec()) {
             Fail("Не удалось прочитать запись", each->lastError().text());
@@ -809,6 +842,17 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
                             plan.value(4).toInt(),    plan.value(5).toDouble(),
                             plan.value(6).toString()};
     if (chain.next()) r.chainHash = chain.value(1).toString();
+    // A database from before the register has no such table: nothing to read.
+    if (SchemaVersion() >= sql::ReferencesVersion()) {
+        QSqlQuery means(m_db);
+        means.prepare(sql::SelectMeansOf());
+        means.addBindValue(recordId);
+        if (!means.exec()) {
+            Fail("Не удалось прочитать запись", means.lastError().text());
+            return std::nullopt;
+        }
+        while (means.next()) r.means << MeansOf(means);
+    }
     return r;
 }
 
