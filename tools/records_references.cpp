@@ -5,12 +5,10 @@
 #include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <cstdio>
 
 #include "records/lab_references.h"
 #include "records/record_store.h"
-#include "records/sql_references.h"
 
 namespace yukt::records {
 namespace {
@@ -147,12 +145,6 @@ int Register(RecordStore& store, const QString& action, const QCommandLineParser
     }
     return Usage();
 }
-QString UtcBound(const QDate& localDay) {
-    return QDateTime(localDay, QTime(0, 0), QTimeZone::systemTimeZone())
-        .toUTC()
-        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
-}
-
 int Suspect(RecordStore& store, const QCommandLineParser& args) {
     const QString number = args.value("reference").trimmed();
     if (number.isEmpty()) return Complain("--reference: нужен номер эталона", 2);
@@ -160,21 +152,8 @@ int Suspect(RecordStore& store, const QCommandLineParser& args) {
     QString error;
     if (!DateOption(args, "from", &from, &error) || !DateOption(args, "to", &to, &error))
         return Complain(error, 2);
-    QString text = sql::kSuspectSelect;
-    QVariantList binds = {number};
-    if (from.isValid()) {
-        text += " AND r.started_utc >= ?";
-        binds << UtcBound(from);
-    }
-    if (to.isValid()) {
-        text += " AND r.started_utc < ?";
-        binds << UtcBound(to.addDays(1));
-    }
-    QSqlQuery q(store.Database());
-    q.setForwardOnly(true);
-    q.prepare(text + sql::kSuspectOrder);
-    for (const QVariant& b : binds) q.addBindValue(b);
-    if (!q.exec()) return Complain("Не удалось прочитать записи: " + q.lastError().text(), 1);
+    QSqlQuery q = SuspectRecords(store.Database(), number, from, to);
+    if (!q.isActive()) return Complain("Не удалось прочитать записи: " + q.lastError().text(), 1);
     const bool json = args.isSet("json");
     QJsonArray out;
     qint64 count = 0;

@@ -2,6 +2,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimeZone>
 #include <algorithm>
 
 #include "records/record_chain.h"
@@ -320,6 +321,31 @@ void MeansIntoLab(const QList<ReferenceUse>& used, LabSnapshot& lab) {
 }  // namespace yukt::records
 
 namespace yukt::records {
+
+QSqlQuery SuspectRecords(const QSqlDatabase& db, const QString& number, const QDate& from,
+                         const QDate& to) {
+    auto utc = [](const QDate& localDay) {
+        return QDateTime(localDay, QTime(0, 0), QTimeZone::systemTimeZone())
+            .toUTC()
+            .toString(kTimeFormat);
+    };
+    QString text = sql::kSuspectSelect;
+    QVariantList binds = {number};
+    if (from.isValid()) {
+        text += sql::kFilterFrom;
+        binds << utc(from);
+    }
+    if (to.isValid()) {
+        text += sql::kFilterTo;
+        binds << utc(to.addDays(1));
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(text + sql::kSuspectOrder);
+    for (const QVariant& b : binds) q.addBindValue(b);
+    q.exec();
+    return q;
+}
 
 QStringList PlanQuantities(const verify::Plan& plan) {
     QStringList out;

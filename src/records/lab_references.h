@@ -79,6 +79,14 @@ ReferenceGate CheckReferences(const QList<LabReference>& references,
 QList<LabReference> ReferencesDue(const QList<LabReference>& references, const QDate& day,
                                   int days);
 
+// Every record (its latest revision) made with reference `number`, begun
+// between two local dates (invalid: open), oldest first: an executed,
+// forward-only query of the columns below (check isActive()).
+enum SuspectColumn { kSId, kSStarted, kSModel, kSDesignation, kSSerial, kSOwner, kSVerdict,
+                     kSCertificate, kSValidUntil, kSState };
+QSqlQuery SuspectRecords(const QSqlDatabase& db, const QString& number, const QDate& from,
+                         const QDate& to);
+
 QString ReferenceDate(const QDate& d);  // "01.11.2026", or kValidityUnknown
 // The registry's means of a record as its lab snapshot keeps them.
 void MeansIntoLab(const QList<ReferenceUse>& used, LabSnapshot& lab);

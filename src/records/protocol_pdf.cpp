@@ -31,6 +31,27 @@ QString Optional(const std::optional<double>& v, const QString& unit) {
     return v ? RuNumber(*v, 1) + "\u00A0" + unit : QString();
 }
 
+// The references the record was made with, as the register had them then.
+FlowTable MeansTable(const QList<ReferenceUse>& means) {
+    FlowTable table{{QStringLiteral("Величина"), QStringLiteral("Номер"), QStringLiteral("Вид"),
+                     QStringLiteral("Наименование"), QStringLiteral("Зав. №"),
+                     QStringLiteral("Свидетельство"), QStringLiteral("Действительно до")},
+                    {},
+                    true,
+                    {}};
+    for (const ReferenceUse& u : means)
+        table.rows << QStringList{u.quantity,
+                                  u.kind == QLatin1String("mis") && !u.typeNumber.isEmpty()
+                                      ? u.number + " (" + u.typeNumber + ")"
+                                      : u.number,
+                                  u.kind,
+                                  u.name,
+                                  u.serial,
+                                  u.certificate,
+                                  RuDate(u.validUntil)};
+    return table;
+}
+
 QList<FlowBlock> Conclusion(const Record& r) {
     QList<FlowBlock> out{Heading(QStringLiteral("Заключение"))};
     if (r.verdict == kSuitable) {
@@ -94,6 +115,7 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
                     (r.lab.misTypeNumber.isEmpty() && r.lab.misSerial.isEmpty())
                         ? QString()
                         : r.lab.misTypeNumber + ", " + r.lab.misSerial}});
+    if (!r.means.isEmpty()) out << MeansTable(r.means);
 
     const Conditions& c = i.conditions;
     out << Heading(QStringLiteral("Условия поверки"))

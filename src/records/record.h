@@ -50,6 +50,14 @@ struct RecordPoint {
     double spanLow = 0, spanHigh = 0;  // reduced: the span
     double refRatio = 0;    // module's permitted error / the reference's
     QString remark;         // a manual operation's remark
+    // What the point owes to the reference (attempts measured with a
+    // reference named; earlier records have none): the reference's permitted
+    // error in the quantity's unit, the expanded uncertainty U (k = 2) in the
+    // error's unit, and a pass close to the limit.
+    bool hasU = false;
+    double referenceError = 0;
+    double u = 0;
+    bool marginal = false;
 };
 
 // One item of the plan a record was made by.

@@ -91,6 +91,8 @@ bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& ou
                 e.name = Name(kind, q.value("record_id"), q.value("number"));
             } else {
                 columns = kind == kPointEntry ? sql::PointColumns() : sql::PlanColumns();
+                if (kind == kPointEntry && !q.value("u").isNull())
+                    columns += sql::PointMarginColumns();
                 e.name =
                     Name(kind, q.value("record_id"), q.value(kind == kPointEntry ? "seq" : "item"));
             }

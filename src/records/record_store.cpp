@@ -717,11 +717,15 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
         for (RecordPoint& p : points) {
             p.seq = ++seq;
             if (!p.measuredAt.isValid()) p.measuredAt = QDateTime::currentDateTimeUtc();
-            const QVariantList row = PointRow(recordId, p);
-            const std::optional<Link> link =
-                LinkAt(++chainSeq, kPointEntry, sql::PointColumns(), row);
-            if (!link ||
-                !Exec(sql::InsertPoint(), Linked(row, *link), "Не удалось записать точку"))
+            QVariantList row = PointRow(recordId, p);
+            QList<sql::Column> columns = sql::PointColumns();
+            if (p.hasU) {
+                row << p.referenceError << p.u << (p.marginal ? 1 : 0);
+                columns += sql::PointMarginColumns();
+            }
+            const std::optional<Link> link = LinkAt(++chainSeq, kPointEntry, columns, row);
+            if (!link || !Exec(p.hasU ? sql::InsertPointWithMargins() : sql::InsertPoint(),
+                               Linked(row, *link), "Не удалось записать точку"))
                 return false;
         }
         return true;
@@ -852,6 +856,21 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
             return std::nullopt;
         }
         while (means.next()) r.means << MeansOf(means);
+        QSqlQuery margins(m_db);
+        margins.prepare(sql::SelectPointMargins());
+        margins.addBindValue(recordId);
+        if (!margins.exec()) {
+            Fail("Не удалось прочитать запись", margins.lastError().text());
+            return std::nullopt;
+        }
+        while (margins.next())
+            for (RecordPoint& p : r.points)
+                if (p.seq == margins.value(0).toInt()) {
+                    p.hasU = true;
+                    p.referenceError = margins.value(1).toDouble();
+                    p.u = margins.value(2).toDouble();
+                    p.marginal = margins.value(3).toInt() != 0;
+                }
     }
     return r;
 }

@@ -71,6 +71,19 @@ const QList<Column>& MeansColumns() {
     return columns;
 }
 
+const QList<Column>& PointMarginColumns() {
+    static const QList<Column> columns = {
+        {"ref_error", T::Real}, {"u", T::Real}, {"marginal", T::Int}};
+    return columns;
+}
+
+QString InsertPointWithMargins() { return Insert("points", PointColumns() + PointMarginColumns()); }
+
+QString SelectPointMargins() {
+    return "SELECT seq, " + Names(PointMarginColumns()).join(", ") +
+           " FROM points WHERE record_id = ? AND u IS NOT NULL ORDER BY seq";
+}
+
 QString InsertReference() { return Insert("lab_references", ReferenceColumns()); }
 QString InsertMeans() { return Insert("record_means", MeansColumns()); }
 

@@ -19,6 +19,12 @@ QStringList ReferenceGuards(Engine engine);
 const QList<Column>& ReferenceColumns();
 const QList<Column>& MeansColumns();
 
+// Points measured with a reference also keep what they owe to it; a point
+// with them hashes them after PointColumns(), one without as before.
+const QList<Column>& PointMarginColumns();
+QString InsertPointWithMargins();
+QString SelectPointMargins();  // seq and PointMarginColumns() of a record's points that have them
+
 QString InsertReference();  // ReferenceColumns(), then chain_seq, chain_prev, chain_hash
 QString InsertMeans();      // MeansColumns(), then the chain's three
 // Every revision, by number and revision: the latest of each is the reference.

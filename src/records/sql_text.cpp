@@ -98,6 +98,9 @@ const QList<QStringList>& Migrations() {
             " PRIMARY KEY (record_id, quantity, number))",
             "CREATE UNIQUE INDEX record_means_chain ON record_means (chain_seq)",
             "CREATE INDEX record_means_number ON record_means (number, record_id)",
+            "ALTER TABLE points ADD COLUMN ref_error DOUBLE PRECISION",
+            "ALTER TABLE points ADD COLUMN u DOUBLE PRECISION",
+            "ALTER TABLE points ADD COLUMN marginal INTEGER",
         },
     };
     return migrations;
@@ -348,7 +351,7 @@ QString SelectChainWindow(const QString& entry) {
         return "SELECT close_seq, close_prev, close_hash, " + Names(ClosureColumns()).join(", ") +
                " FROM records WHERE revision = 0 AND close_seq" + range.arg("close_seq");
     if (entry == "point")
-        return "SELECT " + chain + Names(PointColumns()).join(", ") +
+        return "SELECT " + chain + Names(PointColumns() + PointMarginColumns()).join(", ") +
                " FROM points WHERE chain_seq" + range.arg("chain_seq");
     if (entry == "reference")
         return "SELECT " + chain + Names(ReferenceColumns()).join(", ") +

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "records/lab_references.h"
 #include "records/record_store.h"
 
 using namespace yukt;
@@ -40,7 +41,19 @@ bool openRecord(TVerificationSession& s, const QTemporaryDir& dir) {
     QString error;
     records::RecordInfo info;
     info.serial = "S-1";
-    return s.OpenStore(dir.filePath("r.sqlite"), error) && s.BeginRecord(info, error);
+    if (!s.OpenStore(dir.filePath("r.sqlite"), error)) return false;
+    // The register has a reference valid today for whatever the plan measures.
+    records::LabReference reference;
+    reference.kind = records::kMietaKind;
+    reference.number = "3.1.A.1";
+    reference.name = "Калибратор";
+    reference.serial = "1";
+    reference.certificate = "С-1";
+    reference.validUntil = QDate::currentDate().addYears(1);
+    reference.quantities = {"current", "generator_current", "frequency", "period", "interval",
+                            "count", "divider", "translator"};
+    records::AddReference(*s.Store(), reference, &error);
+    return s.BeginRecord(info, error);
 }
 
 }  // namespace
