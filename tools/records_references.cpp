@@ -84,7 +84,7 @@ int Usage() {
                     "mieta|uve|mis --number N [--type-number T] --name TEXT --serial S "
                     "--certificate C --valid-until ГГГГ-ММ-ДД [--valid-from ГГГГ-ММ-ДД] "
                     "--quantities current,frequency,... | renew --number N --certificate C "
-                    "--valid-until D | retire --number N --reason TEXT | due --days N; "
+                    "--valid-until D [--valid-from D] [--quantities ...] [--name TEXT] [--serial S] | retire --number N --reason TEXT | due --days N; "
                     "yukt-records suspect --reference N [--from D] [--to D] [--json]",
                     2);
 }
@@ -131,7 +131,7 @@ int Register(RecordStore& store, const QString& action, const QCommandLineParser
     if (action == "renew") {
         if (!until.isValid()) return Complain("--valid-until: нужна дата ГГГГ-ММ-ДД", 2);
         if (!RenewReference(store, args.value("number"), args.value("certificate"), until, from,
-                            QuantitiesOf(args), &error))
+                            QuantitiesOf(args), &error, args.value("name"), args.value("serial")))
             return Refused(error);
         Say(QStringLiteral("Эталон %1 действителен до %2")
                 .arg(args.value("number"), ReferenceDate(until)));

@@ -178,7 +178,8 @@ bool AddReference(RecordStore& store, LabReference r, QString* error) {
 
 bool RenewReference(RecordStore& store, const QString& number, const QString& certificate,
                     const QDate& validUntil, const QDate& validFrom,
-                    const QStringList& quantities, QString* error) {
+                    const QStringList& quantities, QString* error, const QString& name,
+                    const QString& serial) {
     std::optional<LabReference> r = Latest(store, number, error);
     if (!r) return false;
     if (r->retired) {
@@ -190,6 +191,8 @@ bool RenewReference(RecordStore& store, const QString& number, const QString& ce
     r->validUntil = validUntil;
     r->validFrom = validFrom;
     if (!quantities.isEmpty()) r->quantities = quantities;
+    if (!name.trimmed().isEmpty()) r->name = name.trimmed();
+    if (!serial.trimmed().isEmpty()) r->serial = serial.trimmed();
     r->note.clear();
     if (const QStringList p = ReferenceProblems(*r); !p.isEmpty()) {
         if (error) *error = p.join("; ");

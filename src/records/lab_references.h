@@ -50,10 +50,12 @@ std::optional<QList<LabReference>> LoadReferences(RecordStore& store, QString* e
 // Each false with `error` naming the field or the reason; nothing stored then.
 bool AddReference(RecordStore& store, LabReference r, QString* error);
 // A new verification of the reference: certificate and validity (and, when
-// given, the quantities it supplies).
+// given, the quantities it supplies, its name and serial number: a reference
+// moved from the old settings has none).
 bool RenewReference(RecordStore& store, const QString& number, const QString& certificate,
                     const QDate& validUntil, const QDate& validFrom,
-                    const QStringList& quantities, QString* error);
+                    const QStringList& quantities, QString* error, const QString& name = {},
+                    const QString& serial = {});
 bool RetireReference(RecordStore& store, const QString& number, const QString& reason,
                      QString* error);
 

@@ -808,6 +808,8 @@ bool RecordStore::Correct(qint64 recordId, const RecordInfo& info,
         return Fail(QStringLiteral("Запись № %1 ещё не закрыта").arg(recordId), {});
     r->info = info;
     if (lab) r->lab = *lab;
+    // The registry's means of a record stay those it was made with.
+    if (lab && !r->means.isEmpty()) MeansIntoLab(r->means, r->lab);
     r->revision = {r->revision.number + 1, author, QDateTime::currentDateTimeUtc(), reason};
     // Two stations correcting at once collide on the primary key; one wins.
     return InTransaction([&] { return InsertRow(*r); });

@@ -278,13 +278,17 @@ TEST_P(ReferencesTest, TheOldFreeTextMeansAreMovedOnceAndRefusedUntilRenewed) {
         EXPECT_EQ(r.name, "КП ЗИРОК-М");
         EXPECT_TRUE(r.quantities.contains("current") && r.quantities.contains("count"));
     }
-    EXPECT_EQ(numbers, (QStringList{"uve:3.1.A.1", "uve:3.1.B.2", "mieta:12345.67", "mis:55555-15"}));
+    EXPECT_EQ(numbers, (QStringList{"mieta:12345.67", "uve:3.1.A.1", "uve:3.1.B.2", "mis:55555-15"}));
     const QDate today = QDate::currentDate();
     ReferenceGate gate = CheckReferences(*all, {"current"}, today);
     EXPECT_FALSE(gate.Passed());
     EXPECT_TRUE(gate.refusals.join("").contains("эталон 3.1.A.1: срок не указан"));
     QString error;
-    ASSERT_TRUE(RenewReference(*store, "12345.67", "С-5", today.addYears(1), {}, {}, &error))
+    // It has no serial number to renew it by, until one is given.
+    EXPECT_FALSE(RenewReference(*store, "12345.67", "С-5", today.addYears(1), {}, {}, &error));
+    EXPECT_TRUE(error.startsWith("--serial")) << error.toStdString();
+    ASSERT_TRUE(RenewReference(*store, "12345.67", "С-5", today.addYears(1), {}, {}, &error, {},
+                               "8841"))
         << error.toStdString();
     gate = CheckReferences(*LoadReferences(*store), {"current"}, today);
     EXPECT_TRUE(gate.Passed());

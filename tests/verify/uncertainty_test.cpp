@@ -116,6 +116,7 @@ channels = "1"
 points = [4, 20]
 tolerance = "current"
 settling = "current"
+connection = "series"
 )";
 
 std::string WithDecision(const std::string& lines) {
