@@ -83,13 +83,13 @@ std::string PointJson(const PointResult& p) {
                        ", \"limit\": " + jsonNumber(p.limit) +
                        ", \"result\": " + jsonString(PointVerdictWord(p.result)) +
                        ", \"reason\": " + jsonString(p.reason);
-    if (p.item > 0)
-        line += ", \"operation\": " + jsonString(p.operation) +
-                ", \"channel\": " + std::to_string(p.channelNo);
     // What the reference and the module contribute (a plan with a reference).
     if (p.item > 0 && p.ratio > 0 && measured(p))
         line += ", \"u\": " + jsonNumber(p.u) + ", \"ratio\": " + jsonNumber(p.ratio);
     if (p.marginal) line += ", \"marginal\": true";
+    if (p.item > 0)
+        line += ", \"operation\": " + jsonString(p.operation) +
+                ", \"channel\": " + std::to_string(p.channelNo);
     return line + "}";
 }
 

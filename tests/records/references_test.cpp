@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include "records/lab_references.h"
 #include "records/lab_settings.h"
@@ -252,6 +253,55 @@ TEST_P(ReferencesTest, SuspectListsTheRecordsMadeWithAReference) {
     EXPECT_EQ(Tool({"suspect", "--reference", "3.1.A.1", "--to", "вчера"}, m_url, &out, &err), 2);
     EXPECT_EQ(Tool({"references", "due", "--days", "400"}, m_url, &out), 0);
     EXPECT_TRUE(out.contains("3.1.A.1") && out.contains("3.1.B.2")) << out.toStdString();
+}
+
+// A register changed behind the program's back is named like a record.
+TEST(ReferencesTool, VerifyNamesAChangedOrMissingRevision) {
+    QTemporaryDir dir;
+    const QString url = dir.filePath("p.sqlite");
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.Open(url));
+        QString error;
+        ASSERT_TRUE(AddReference(store, Reference("3.1.A.1", {"current"}, QDate(2027, 1, 1)),
+                                 &error));
+        ASSERT_TRUE(RenewReference(store, "3.1.A.1", "С-2", QDate(2028, 1, 1), {}, {}, &error));
+        Record r = SampleRecord();
+        r.means = CheckReferences(*LoadReferences(store), {"current"}, QDate(2026, 12, 1)).used;
+        ASSERT_TRUE(store.Begin(r));
+    }
+    struct Case {
+        const char* name;
+        const char* sql;
+        QString named;
+    };
+    const Case cases[] = {
+        {"validity moved", "UPDATE lab_references SET valid_until = '2030-01-01' WHERE revision = 1",
+         "звено 2, эталон 3.1.A.1, редакция 1: изменено"},
+        {"revision removed", "DELETE FROM lab_references WHERE revision = 0", "звено 1: нет в базе"},
+        {"record's reference changed", "UPDATE record_means SET certificate = 'С-9'",
+         "запись № 1, эталон 3.1.A.1: изменено"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString copy = dir.filePath(QString(c.name) + ".sqlite");
+        ASSERT_TRUE(QFile::copy(url, copy));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
+            db.setDatabaseName(copy);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            for (const char* t : {"lab_references_no_update", "lab_references_no_delete",
+                                  "record_means_no_update"})
+                ASSERT_TRUE(q.exec(QString("DROP TRIGGER ") + t));
+            ASSERT_TRUE(q.exec(c.sql));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("tamper");
+        QString out, err;
+        EXPECT_EQ(Tool({"verify"}, copy, &out, &err), 3) << err.toStdString();
+        EXPECT_TRUE(out.contains(c.named)) << out.toStdString();
+    }
 }
 #endif
 

@@ -8,6 +8,7 @@
 
 #include "common/text.h"
 #include "verify/plan.h"
+#include "verify/verification_run.h"
 
 namespace yukt::verify {
 namespace {
@@ -158,6 +159,69 @@ TEST(Decide, TheMethodologyChoosesTheRuleAndThePlanCarriesItsReferenceError) {
         // ±(0.003 mA + 0.01 % of 20 mA) at the last point.
         EXPECT_NEAR(plan->items.back().referenceError, 0.005, 1e-12);
     }
+}
+
+struct Points : ProgressSink {
+    std::vector<PointResult> points;
+    void PointStarted(int, int, double) override {}
+    void PointFinished(const PointResult& p) override { points.push_back(p); }
+    void RunFinished(const RunResult&) override {}
+};
+
+std::string Meter(double mA) {
+    return "745t 2   0.000 100.000 100.000   " + FloatToStr(mA) + " 0";
+}
+
+// One point of 4 mA read at 4.008 mA on a ±0.01 mA limit, the reference good
+// to ±0.003 mA: "simple" passes it, "guard" refuses it by |Δ| + U.
+PointResult RunOnePoint(DecisionKind kind) {
+    Procedure p;
+    p.title = "t";
+    p.kinds = {1};
+    p.quantity = Quantity::Current;
+    p.points = {4};
+    p.errorKind = ErrorKind::Abs;
+    p.limit = 0.01;
+    p.settling = {1.0, 3, 0.002, 10.0, 2};
+    Methodology m = MethodologyOfProcedure(p);
+    Tolerance reference;
+    reference.kind = ToleranceKind::Abs;
+    reference.a = 0.003;
+    m.reference = {{Quantity::Current, reference}};
+    m.decision.kind = kind;
+    std::string error;
+    const std::optional<Plan> plan = Expand(m, {"745t", 1, 0}, error);
+    EXPECT_TRUE(plan) << error;
+    Points sink;
+    VerificationRun run(*plan, {1, 0}, &sink);
+    run.Start(0);
+    run.Reply("787x 1    4.00000  6", 0.2);
+    double polled = 1.2;
+    run.Tick(polled);
+    for (double v : {4.5, 4.009, 4.008, 4.008}) {
+        const Actions a = run.Reply(Meter(v), polled + 0.1);
+        if (!sink.points.empty()) break;
+        polled = a.wakeAt;
+        run.Tick(polled);
+    }
+    EXPECT_EQ(sink.points.size(), 1u);
+    return sink.points.empty() ? PointResult{} : sink.points.front();
+}
+
+TEST(Decide, AGuardedRunRefusesByTheMarginWhatASimpleOnePasses) {
+    const PointResult simple = RunOnePoint(DecisionKind::Simple);
+    const PointResult guard = RunOnePoint(DecisionKind::Guard);
+    EXPECT_EQ(simple.result, PointVerdict::Pass);
+    EXPECT_TRUE(simple.reason.empty());
+    EXPECT_NEAR(simple.error, 0.008, 1e-9);
+    EXPECT_NEAR(simple.ratio, 0.01 / 0.003, 1e-9);
+    EXPECT_NEAR(simple.referenceError, 0.003, 1e-12);
+    // At least the reference's own share, 2·0.003/√3.
+    EXPECT_GT(simple.u, 0.00346);
+    EXPECT_EQ(guard.result, PointVerdict::Fail);
+    EXPECT_EQ(guard.u, simple.u);
+    EXPECT_EQ(guard.reason.rfind("не годна: |Δ| + U = 0,01", 0), 0u) << guard.reason;
+    EXPECT_NE(guard.reason.find("> 0,01 мА"), std::string::npos) << guard.reason;
 }
 
 }  // namespace
