@@ -7,6 +7,7 @@
 #include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/headless_qt.h"
+#include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/machine_number.h"
 #include "records/program_ident.h"
@@ -173,13 +174,36 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         error = r->m->store.LastError().toStdString();
         return nullptr;
     }
-    if (const QStringList missing = MissingLabSettings(*lab); !missing.isEmpty()) {
+    QString registerError;
+    const std::optional<QList<LabReference>> references =
+        LoadReferences(r->m->store, &registerError);
+    if (!references) {
+        error = registerError.toStdString();
+        return nullptr;
+    }
+    if (const QStringList missing = MissingBesideRegister(MissingLabSettings(*lab), *references);
+        !missing.isEmpty()) {
         error = ("в настройках лаборатории не заполнено: " + missing.join("; ") +
                  " (yukt-records settings или «Настройки…» в журнале)")
                     .toStdString();
         return nullptr;
     }
     record.lab = lab->Snapshot();
+    // Every quantity the plan measures needs a reference valid today.
+    const std::optional<ReferenceGate> gate =
+        GateRecord(r->m->store, plan, QDate::currentDate(), record, &registerError);
+    if (!gate) {
+        error = registerError.toStdString();
+        return nullptr;
+    }
+    for (const QString& warning : gate->warnings)
+        std::fprintf(stderr, "yukt-verify: предупреждение: %s\n", warning.toLocal8Bit().constData());
+    if (!gate->Passed()) {
+        error = (gate->refusals.join("; ") +
+                 " (yukt-records references renew или references add)")
+                    .toStdString();
+        return nullptr;
+    }
     record.program = RunningProgram();
     // Offered again to the next run; a database that fails here would fail
     // the record too, so nothing is begun.

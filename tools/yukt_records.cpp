@@ -8,6 +8,8 @@
 //   yukt-records settings [get KEY | set KEY VALUE] [--db URL]
 //   yukt-records due --days N [--db URL]
 //   yukt-records registry import|fetch|pending|refuse …   (registry_command.h)
+//   yukt-records references list|add|renew|retire|due ... [--db URL]
+//   yukt-records suspect --reference N [--from DATE] [--to DATE] [--json] [--db URL]
 // Without --db the database is the workstation's (--workdir DIR, else the
 // program's folder when writable, else ~/.local/share/poverka).
 // Exit status: 0 done, 3 some records were left out of the export (named on
@@ -41,6 +43,7 @@
 #include "records/registry_state.h"
 #include "records_integrity.h"
 #include "registry_command.h"
+#include "records_references.h"
 
 namespace {
 
@@ -205,6 +208,7 @@ int main(int argc, char* argv[]) {
                      {"modification", "complete: modification", "TEXT"},
                      {"name", "complete: name of the instrument", "TEXT"},
                      {"record-info", "complete: the fields above in a TOML file", "FILE"}});
+    AddReferenceOptions(args);
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
     // Read: a password given in --db leaves the command line ps shows.
     HidePasswordsInArguments(argc, argv);
@@ -216,6 +220,7 @@ int main(int argc, char* argv[]) {
     if (positional.size() == 1 && command == "migrate")
         return MigrateCommand(url, args.value("grant"));
     if (positional.size() == 1 && command == "complete") return CompleteCommand(url, args);
+    if (command == "references" || command == "suspect") return ReferencesCommand(url, positional, args);
     const bool known = (command == "export" && positional.size() == 1 && args.isSet("fgis")) ||
                        (command == "protocol" && positional.size() == 1) ||
                        (command == "due" && positional.size() == 1) || command == "settings";

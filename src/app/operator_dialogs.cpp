@@ -76,7 +76,7 @@ bool ScreenDialogs::AskRecordInfo(records::RecordInfo& info, const LabSettingsSo
     // Like every question of the main window, it holds that window alone:
     // the journal stays at hand (Ctrl+J) while the operator answers.
     if (m_parent) dialog.setWindowModality(Qt::WindowModal);
-    if (lab.store != nullptr) dialog.CheckLabSettings(*lab.store, lab.programDir);
+    if (lab.store != nullptr) dialog.CheckLabSettings(*lab.store, lab.programDir, lab.quantities);
     if (dialog.exec() != QDialog::Accepted) return false;
     info = dialog.Info();
     return true;

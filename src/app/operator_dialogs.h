@@ -19,6 +19,7 @@ namespace yukt {
 struct LabSettingsSource {
     records::RecordStore* store = nullptr;
     QString programDir;
+    QStringList quantities;  // what the plan measures: the register's gate
 };
 
 enum class DlgIcon { None, Warning, Error, Information };

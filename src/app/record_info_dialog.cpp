@@ -10,7 +10,9 @@
 
 #include "app/page_fields.h"
 #include "records/ru_format.h"
+#include "app/references_panel.h"
 #include "app/settings_dialog.h"
+#include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
 
@@ -45,10 +47,15 @@ TRecordInfoDialog::TRecordInfoDialog(const RecordInfo& offered, QWidget* parent)
     m_labButton = new QPushButton(QStringLiteral("Настройки лаборатории…"), this);
     m_labButton->setObjectName("LabSettingsBtn");
     connect(m_labButton, &QPushButton::clicked, this, &TRecordInfoDialog::OpenSettings);
+    m_referencesButton = new QPushButton(QStringLiteral("Реестр эталонов…"), this);
+    m_referencesButton->setObjectName("ReferencesBtn");
+    connect(m_referencesButton, &QPushButton::clicked, this, &TRecordInfoDialog::OpenReferences);
     form->addRow(m_labWarning);
     form->addRow(m_labButton);
+    form->addRow(m_referencesButton);
     m_labWarning->hide();
     m_labButton->hide();
+    m_referencesButton->hide();
     auto edit = [this, form](const QString& label, const QString& value, const char* name) {
         auto* e = new QLineEdit(value, this);
         e->setObjectName(name);
@@ -152,24 +159,47 @@ QString TRecordInfoDialog::Problems() const {
     if (!refused.isEmpty()) lines << QStringLiteral("Реестр не примет: ") + refused.join(", ");
     if (!m_labMissing.isEmpty())
         lines << QStringLiteral("Не заполнены настройки лаборатории: ") + m_labMissing.join(", ");
+    lines << m_referenceRefusals;
     return lines.join('\n');
 }
 
-void TRecordInfoDialog::CheckLabSettings(RecordStore& store, const QString& programDir) {
+void TRecordInfoDialog::CheckLabSettings(RecordStore& store, const QString& programDir,
+                                         const QStringList& quantities) {
     m_store = &store;
     m_programDir = programDir;
+    m_quantities = quantities;
     ReadLabSettings();
 }
 
 void TRecordInfoDialog::ReadLabSettings() {
     // Settings that cannot be read are as good as missing: the store says why.
     const std::optional<LabSettings> lab = LabSettings::Load(*m_store);
-    m_labMissing = lab ? records::MissingLabSettings(*lab) : QStringList{m_store->LastError()};
+    QString registerError;
+    const std::optional<QList<records::LabReference>> references =
+        records::LoadReferences(*m_store, &registerError);
+    m_labMissing = !lab          ? QStringList{m_store->LastError()}
+                   : !references ? QStringList{registerError}
+                                 : records::MissingBesideRegister(records::MissingLabSettings(*lab),
+                                                                  *references);
+    m_referenceRefusals.clear();
+    if (references && !m_quantities.isEmpty())
+        m_referenceRefusals =
+            records::CheckReferences(*references, m_quantities, QDate::currentDate()).refusals;
     const bool missing = !m_labMissing.isEmpty();
-    m_labWarning->setText(QStringLiteral("Не заполнены настройки лаборатории: ") +
-                          m_labMissing.join(", "));
-    m_labWarning->setVisible(missing);
+    QStringList warning;
+    if (missing)
+        warning << QStringLiteral("Не заполнены настройки лаборатории: ") + m_labMissing.join(", ");
+    warning << m_referenceRefusals;
+    m_labWarning->setText(warning.join('\n'));
+    m_labWarning->setVisible(!warning.isEmpty());
     m_labButton->setVisible(missing);
+    m_referencesButton->setVisible(!m_referenceRefusals.isEmpty());
+}
+
+void TRecordInfoDialog::OpenReferences() {
+    TReferencesDialog dialog(*m_store, this);
+    dialog.exec();
+    ReadLabSettings();
 }
 
 void TRecordInfoDialog::OpenSettings() {

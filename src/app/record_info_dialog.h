@@ -36,7 +36,11 @@ class TRecordInfoDialog : public QDialog {
     QString Problems() const;
     // Names the laboratory settings a record needs that are still empty (or
     // cannot be read) and holds the dialog until they are filled.
-    void CheckLabSettings(records::RecordStore& store, const QString& programDir);
+    // With the quantities the plan measures, also the register of references:
+    // a quantity without a reference valid today holds the dialog, named
+    // ("эталон … действителен до …"), with a button to the register.
+    void CheckLabSettings(records::RecordStore& store, const QString& programDir,
+                          const QStringList& quantities = {});
     void accept() override;
 
   private:
@@ -44,6 +48,7 @@ class TRecordInfoDialog : public QDialog {
     QList<std::pair<QLineEdit*, records::RegistryField>> RegistryChecked() const;
     void ReadLabSettings();
     void OpenSettings();
+    void OpenReferences();
 
     QLineEdit *m_name, *m_serial, *m_year, *m_modification, *m_owner, *m_typeNumber;
     QComboBox* m_kind;
@@ -52,9 +57,12 @@ class TRecordInfoDialog : public QDialog {
     QComboBox* m_pressureUnit;
     QLabel* m_labWarning;
     QPushButton* m_labButton;
+    QPushButton* m_referencesButton;
     records::RecordStore* m_store = nullptr;
     QString m_programDir;
     QStringList m_labMissing;
+    QStringList m_quantities;
+    QStringList m_referenceRefusals;
 };
 
 }  // namespace yukt

@@ -5,8 +5,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 #include "app/field_check.h"
+#include "app/references_panel.h"
 #include "records/db_credentials.h"
 #include "records/db_location.h"
 #include "records/lab_settings_check.h"
@@ -21,7 +24,16 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     setObjectName("SettingsDialog");
     setWindowTitle(QStringLiteral("Настройки лаборатории"));
     const LabSettings s = LabSettings::Load(store).value_or(LabSettings{});
-    auto* form = new QFormLayout(this);
+    // The laboratory's fields, and its references ("Эталоны": each change
+    // there is stored at once, as a revision of the register).
+    auto* outer = new QVBoxLayout(this);
+    auto* tabs = new QTabWidget(this);
+    tabs->setObjectName("SettingsTabs");
+    auto* page = new QWidget(tabs);
+    auto* form = new QFormLayout(page);
+    tabs->addTab(page, QStringLiteral("Лаборатория"));
+    tabs->addTab(new TReferencesPanel(store, tabs), QStringLiteral("Эталоны"));
+    outer->addWidget(tabs);
     auto edit = [this, form](const QString& label, const QString& value) {
         auto* e = new QLineEdit(value, this);
         form->addRow(label, e);
@@ -63,7 +75,7 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    form->addRow(buttons);
+    outer->addWidget(buttons);
 }
 
 LabSettings TSettingsDialog::Settings() const {

@@ -8,6 +8,7 @@
 #include "records/ru_format.h"
 #include "app/verification_session.h"
 #include "records/db_location.h"
+#include "records/lab_references.h"
 #include "records/record_store.h"
 
 namespace yukt {
@@ -80,13 +81,18 @@ void TVerificationRecord::Begin(const QString& programDir) {
     }
     if (!notes.isEmpty()) Warn(notes.join("\n\r"));
     records::RecordInfo info = m_session.LastInfo();
-    const LabSettingsSource labSource{m_session.Store(), programDir};
+    LabSettingsSource labSource{m_session.Store(), programDir};
+    if (const verify::Plan* plan = m_session.ThePlan())
+        labSource.quantities = records::PlanQuantities(*plan);
     if (!m_dialogs.AskRecordInfo(info, labSource)) return;
     if (!m_session.BeginRecord(info, error)) {
         Warn(QStringLiteral("Запись о поверке не начата:\n\r") + error);
         return;
     }
     ShowButtons();
+    // A reference close to the end of its validity: said, the run goes on.
+    if (!m_session.ReferenceWarnings().isEmpty())
+        ShowStatus(QStringLiteral("Внимание: ") + m_session.ReferenceWarnings().join("; "));
 }
 
 void TVerificationRecord::Close() {

@@ -7,6 +7,7 @@
 #include "app/methodology_library.h"
 #include "records/ru_format.h"
 #include "common/text.h"
+#include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/point_spool.h"
 #include "records/program_ident.h"
@@ -190,7 +191,19 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
         CheckSoftware(m_module.ident.toStdString(), m_module.identSecond.toStdString(), {}).found);
     record.lab = lab->Snapshot();
     record.program = records::RunningProgram();
-    if (const Plan* plan = ThePlan()) records::FillMethodology(record, *plan);
+    m_referenceWarnings.clear();
+    if (const Plan* plan = ThePlan()) {
+        records::FillMethodology(record, *plan);
+        // Every quantity the plan measures needs a reference valid today.
+        const std::optional<records::ReferenceGate> gate =
+            records::GateRecord(*m_store, *plan, QDate::currentDate(), record, &error);
+        if (!gate) return false;
+        if (!gate->Passed()) {
+            error = gate->refusals.join('\n');
+            return false;
+        }
+        m_referenceWarnings = gate->warnings;
+    }
     if (!m_store->Begin(record)) {
         error = m_store->LastError();
         return false;

@@ -109,6 +109,8 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // The plan of the module by its methodology; null (with PlanProblem())
     // when there is none.
     const verify::Plan* ThePlan();
+    // References of the record begun last whose validity ends within 30 days.
+    const QStringList& ReferenceWarnings() const { return m_referenceWarnings; }
     const QString& PlanProblem() const { return m_planProblem; }
     // Every attempt at the plan in this verification, the earlier first.
     const std::vector<verify::Attempt>& Attempts() const { return m_attempts; }
@@ -224,6 +226,7 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     TMethodologyLibrary* m_library = nullptr;
     bool m_libraryRead = false;
     std::optional<verify::Plan> m_plan;
+    QStringList m_referenceWarnings;
     QString m_planProblem;
     std::vector<verify::Attempt> m_attempts;
     std::unique_ptr<verify::VerificationRun> m_run;

@@ -87,6 +87,10 @@ QJsonObject PointJson(const RecordPoint& p) {
             {"span_low", Number(p.spanLow)},
             {"span_high", Number(p.spanHigh)},
             {"ref_ratio", Number(p.refRatio)},
+            {"has_u", p.hasU},
+            {"ref_error", Number(p.referenceError)},
+            {"u", Number(p.u)},
+            {"marginal", p.marginal},
             {"remark", p.remark}};
 }
 
@@ -116,6 +120,10 @@ RecordPoint PointOf(const QJsonObject& o) {
     p.spanLow = NumberOf(o["span_low"]);
     p.spanHigh = NumberOf(o["span_high"]);
     p.refRatio = NumberOf(o["ref_ratio"]);
+    p.hasU = o["has_u"].toBool();
+    p.referenceError = NumberOf(o["ref_error"]);
+    p.u = NumberOf(o["u"]);
+    p.marginal = o["marginal"].toBool();
     p.remark = o["remark"].toString();
     return p;
 }

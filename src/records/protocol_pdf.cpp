@@ -45,6 +45,27 @@ QString Optional(const std::optional<double>& v, const QString& unit) {
     return v ? RuNumber(*v, 1) + "\u00A0" + unit : QString();
 }
 
+// The references the record was made with, as the register had them then.
+FlowTable MeansTable(const QList<ReferenceUse>& means) {
+    FlowTable table{{QStringLiteral("Величина"), QStringLiteral("Номер"), QStringLiteral("Вид"),
+                     QStringLiteral("Наименование"), QStringLiteral("Зав. №"),
+                     QStringLiteral("Свидетельство"), QStringLiteral("Действительно до")},
+                    {},
+                    true,
+                    {}};
+    for (const ReferenceUse& u : means)
+        table.rows << QStringList{u.quantity,
+                                  u.kind == QLatin1String("mis") && !u.typeNumber.isEmpty()
+                                      ? u.number + " (" + u.typeNumber + ")"
+                                      : u.number,
+                                  u.kind,
+                                  u.name,
+                                  u.serial,
+                                  u.certificate,
+                                  RuDate(u.validUntil)};
+    return table;
+}
+
 // The conclusion, certificate, reasons and signatures stay on one page.
 QList<FlowBlock> Conclusion(const Record& r) {
     QList<FlowBlock> out{Heading(QStringLiteral("Заключение"))};
@@ -122,6 +143,7 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
             {{"Калибратор", r.lab.calibrator},
              {"Эталоны (рег. номера)", (r.lab.uveNumbers + r.lab.mietaNumbers).join(", ")},
              {"Средство измерений (тип, зав. номер)", mis.join(", ")}});
+    if (!r.means.isEmpty()) out << MeansTable(r.means);
 
     const Conditions& c = i.conditions;
     Section(out, QStringLiteral("Условия поверки"),

@@ -27,6 +27,15 @@ FlowText Text(const QString& text, FlowText::Style style = FlowText::Body) {
     return {text, style, Qt::AlignLeft};
 }
 
+// What the point owes to the reference: U (k = 2) and the reference ratio
+// at the point, three significant digits.
+QString Margins(const RecordPoint& p, const QString& unit) {
+    if (!p.hasU) return {};
+    auto shown = [](double v) { return QString::number(v, 'g', 3).replace('.', ','); };
+    return QStringLiteral(" (U = %1, отношение %2)")
+        .arg(WithUnit(shown(p.u), unit), shown(p.refRatio));
+}
+
 // One row of a results table; the kind in words joins the limit only when
 // the table's points are not all of one kind.
 QStringList PointRow(const QString& number, const RecordPoint& p, bool kindInRow) {
@@ -37,10 +46,10 @@ QStringList PointRow(const QString& number, const RecordPoint& p, bool kindInRow
     return {number,
             WithUnit(RuNumber(p.nominal, d.value), p.unit),
             WithUnit(RuNumber(p.reference, d.value), p.unit),
-            Measured(p) ? WithUnit(RuNumber(p.measured, d.value), p.unit) : QString(),
-            Measured(p) ? WithUnit(RuNumber(p.error, d.error), unit) : QString(),
+            Measured(p) ? WithUnit(RuNumber(p.measured, d.value), p.unit) + Margins(p, unit) : QString(),
+            Measured(p) ? WithUnit(RuNumber(p.error, d.error), unit) + Margins(p, unit) : QString(),
             limit,
-            PointVerdictText(p)};
+            PointVerdictText(p) + (p.marginal ? QStringLiteral(", близко к пределу") : QString())};
 }
 
 QStringList Distinct(const QList<const RecordPoint*>& points, QString (*of)(const RecordPoint&)) {

@@ -58,6 +58,14 @@ struct RecordPoint {
     double spanLow = 0, spanHigh = 0;  // reduced: the span
     double refRatio = 0;    // module's permitted error / the reference's
     QString remark;         // a manual operation's remark
+    // What the point owes to the reference (attempts measured with a
+    // reference named; earlier records have none): the reference's permitted
+    // error in the quantity's unit, the expanded uncertainty U (k = 2) in the
+    // error's unit, and a pass close to the limit.
+    bool hasU = false;
+    double referenceError = 0;
+    double u = 0;
+    bool marginal = false;
 };
 
 // One item of the plan a record was made by.
@@ -103,6 +111,20 @@ struct LabSnapshot {
     QStringList mietaNumbers;  // etalon numbers of measuring instruments
     QString misTypeNumber;     // the calibrator as a measuring instrument
     QString misSerial;
+};
+
+// A reference the record was made with, as the register had it when the
+// record was opened: what the protocol and the registry file name, whatever
+// the register says later.
+struct ReferenceUse {
+    QString quantity;  // as the methodologies name it: "current", "frequency" ...
+    QString number;    // the register's number (mieta/uve number, or the mis identifier)
+    QString kind;      // "uve", "mieta" or "mis"
+    QString typeNumber;
+    QString name;
+    QString serial;
+    QString certificate;
+    QDate validUntil;
 };
 
 struct ProgramIdent {
@@ -160,6 +182,7 @@ struct Record {
     // The methodology's verification interval, months; 0 for a record made
     // without a methodology (the settings' interval of the model holds).
     int intervalMonths = 0;
+    QList<ReferenceUse> means;  // the references of the record, per quantity
     Revision revision;  // the revision this view of the record shows
     // SHA-256 (hex) of the record's latest entry in the database's chain of
     // entries, as read: printed on the protocol, it vouches for the record

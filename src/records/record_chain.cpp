@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "records/sql_references.h"
 
 namespace yukt::records {
 namespace {
@@ -26,6 +27,9 @@ QByteArray Canonical(sql::ColumnType type, const QVariant& v) {
     return v.toString().toUtf8();
 }
 
+const QStringList kAllEntries = {kRevisionEntry, kClosureEntry,   kPointEntry,
+                                 kPlanEntry,     kReferenceEntry, kMeansEntry};
+
 // Window of sequence numbers read at once: bounded memory on any database.
 constexpr qint64 kWindow = 2000;
 
@@ -35,6 +39,10 @@ struct Entry {
 };
 
 QString Name(const QString& kind, const QVariant& id, const QVariant& sub) {
+    if (kind == kReferenceEntry)
+        return QStringLiteral("эталон %1, редакция %2").arg(id.toString()).arg(sub.toLongLong());
+    if (kind == kMeansEntry)
+        return QStringLiteral("запись № %1, эталон %2").arg(id.toLongLong()).arg(sub.toString());
     const QString record = QStringLiteral("запись № %1").arg(id.toLongLong());
     if (kind == kClosureEntry) return record + QStringLiteral(", закрытие");
     if (kind == kPointEntry) return record + QStringLiteral(", точка %1").arg(sub.toLongLong());
@@ -50,7 +58,7 @@ QVariantList ValuesOf(const QSqlQuery& q, const QList<sql::Column>& columns) {
 }
 
 bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& out, QString* error) {
-    for (const QString& kind : {kRevisionEntry, kClosureEntry, kPointEntry, kPlanEntry}) {
+    for (const QString& kind : kAllEntries) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (!q.prepare(sql::SelectChainWindow(kind))) {
@@ -82,8 +90,16 @@ bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& ou
             } else if (kind == kClosureEntry) {
                 columns = sql::ClosureColumns();
                 e.name = Name(kind, q.value("id"), {});
+            } else if (kind == kReferenceEntry) {
+                columns = sql::ReferenceColumns();
+                e.name = Name(kind, q.value("number"), q.value("revision"));
+            } else if (kind == kMeansEntry) {
+                columns = sql::MeansColumns();
+                e.name = Name(kind, q.value("record_id"), q.value("number"));
             } else {
                 columns = kind == kPointEntry ? sql::PointColumns() : sql::PlanColumns();
+                if (kind == kPointEntry && !q.value("u").isNull())
+                    columns += sql::PointMarginColumns();
                 e.name =
                     Name(kind, q.value("record_id"), q.value(kind == kPointEntry ? "seq" : "item"));
             }
@@ -99,7 +115,7 @@ bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& ou
 qint64 FindHash(QSqlDatabase db, const QString& hash) {
     QSqlQuery q(db);
     q.prepare(sql::kFindHash);
-    for (int i = 0; i < 4; ++i) q.addBindValue(hash);
+    for (int i = 0; i < sql::kChainTables; ++i) q.addBindValue(hash);
     return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
 }
 
@@ -140,7 +156,7 @@ bool VerifyChain(QSqlDatabase db, ChainReport& report, QString* error) {
     }
     // Entries written after this moment are left to the next check.
     const qint64 last = head.next() ? head.value(0).toLongLong() : 0;
-    for (const QString& kind : {kRevisionEntry, kClosureEntry, kPointEntry, kPlanEntry}) {
+    for (const QString& kind : kAllEntries) {
         QSqlQuery q(db);
         if (!q.exec(sql::SelectUnchained(kind))) {
             *error = q.lastError().text();

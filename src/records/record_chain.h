@@ -23,6 +23,8 @@ inline const QString kPointEntry = QStringLiteral("point");
 inline const QString kPlanEntry = QStringLiteral("plan");
 // A revision carrying the registry's match, hashed with its columns.
 inline const QString kRegistryEntry = QStringLiteral("registry");
+inline const QString kReferenceEntry = QStringLiteral("reference");  // a register revision
+inline const QString kMeansEntry = QStringLiteral("means");  // a reference a record was made with
 
 // The hash of an entry whose `values` follow `columns`. Values are written
 // as the database gives them back (numbers in C-locale text, NULL as empty),

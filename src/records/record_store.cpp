@@ -15,10 +15,12 @@
 
 #include "common/text.h"
 #include "records/db_credentials.h"
+#include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/open_check.h"
 #include "records/point_spool.h"
 #include "records/record_chain.h"
+#include "records/sql_references.h"
 #include "records/sql_text.h"
 
 namespace yukt::records {
@@ -450,6 +452,12 @@ bool RecordStore::Migrate(int target) {
         if (ok && v > sql::kChainVersion && recordsGrew)
             for (const QString& guard : sql::RecordsGuardAgain(m_engine, v))
                 if (!(ok = Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
+        if (ok && v == sql::ReferencesVersion()) {
+            ok = MoveLegacyMeans();
+            for (const QString& guard : sql::ReferenceGuards(m_engine))
+                if (!(ok = ok && Exec(guard, {}, QStringLiteral("Миграция схемы %1").arg(v))))
+                    break;
+        }
         ok = ok && Exec(sql::kWriteVersion, {v}, "Не удалось записать версию схемы");
         if (!ok || !m_db.commit()) {
             const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
@@ -479,7 +487,7 @@ std::optional<RecordStore::Link> RecordStore::LinkAt(qint64 seq, const QString& 
         // This connection wrote the link before: no other writer came between.
         prev = m_lastLink.hash;
     } else if (seq > 1) {
-        QSqlQuery* q = Run(sql::kHashAt, {seq - 1, seq - 1, seq - 1, seq - 1},
+        QSqlQuery* q = Run(sql::kHashAt, QVariantList(sql::kChainTables, seq - 1),
                            "Не удалось прочитать цепочку записей");
         if (q == nullptr) return std::nullopt;
         // A removed predecessor is reported by the check; recording goes on.
@@ -646,6 +654,29 @@ bool RecordStore::InsertRow(const Record& record) {
            Exec(sql::InsertRecord(), Linked(row, *link), "Не удалось записать запись о поверке");
 }
 
+bool RecordStore::InsertChained(const ChainedRow& row) {
+    const std::optional<Link> link = NextLink(row.kind, row.columns, row.values);
+    return link && Exec(row.insert, Linked(row.values, *link),
+                        QStringLiteral("Не удалось записать в базу данных"));
+}
+
+bool RecordStore::AppendChained(const QList<ChainedRow>& rows) {
+    m_error.clear();
+    return InTransaction([&] {
+        for (const ChainedRow& row : rows)
+            if (!InsertChained(row)) return false;
+        return true;
+    });
+}
+
+bool RecordStore::MoveLegacyMeans() {
+    const std::optional<QHash<QString, QString>> settings = Settings();
+    if (!settings) return false;
+    for (const LabReference& r : LegacyReferences(*settings))
+        if (!InsertChained(ReferenceRow(r))) return false;
+    return true;
+}
+
 bool RecordStore::Begin(Record& record) {
     m_error.clear();
     record.workstation = Workstation();
@@ -667,6 +698,8 @@ bool RecordStore::Begin(Record& record) {
                 !Exec(sql::kInsertPlanItem, Linked(row, *link), "Не удалось записать план поверки"))
                 return false;
         }
+        for (const ReferenceUse& use : record.means)
+            if (!InsertChained(MeansRow(record.id, use))) return false;
         return true;
     });
     if (!ok) {
@@ -705,11 +738,15 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
         for (RecordPoint& p : points) {
             p.seq = ++seq;
             if (!p.measuredAt.isValid()) p.measuredAt = Now();
-            const QVariantList row = PointRow(recordId, p);
-            const std::optional<Link> link =
-                LinkAt(++chainSeq, kPointEntry, sql::PointColumns(), row);
-            if (!link ||
-                !Exec(sql::InsertPoint(), Linked(row, *link), "Не удалось записать точку"))
+            QVariantList row = PointRow(recordId, p);
+            QList<sql::Column> columns = sql::PointColumns();
+            if (p.hasU) {
+                row << p.referenceError << p.u << (p.marginal ? 1 : 0);
+                columns += sql::PointMarginColumns();
+            }
+            const std::optional<Link> link = LinkAt(++chainSeq, kPointEntry, columns, row);
+            if (!link || !Exec(p.hasU ? sql::InsertPointWithMargins() : sql::InsertPoint(),
+                               Linked(row, *link), "Не удалось записать точку"))
                 return false;
         }
         return true;
@@ -797,6 +834,8 @@ bool RecordStore::Correct(qint64 recordId, const RecordInfo& info,
         return Fail(QStringLiteral("Запись № %1 ещё не закрыта").arg(recordId), {});
     r->info = info;
     if (lab) r->lab = *lab;
+    // The registry's means of a record stay those it was made with.
+    if (lab && !r->means.isEmpty()) MeansIntoLab(r->means, r->lab);
     r->revision = {r->revision.number + 1, author, Now(), reason};
     // Two stations correcting at once collide on the primary key; one wins.
     return InTransaction([&] { return InsertRow(*r); });
@@ -836,7 +875,7 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
     plan.prepare(sql::kSelectPlan);
     plan.addBindValue(recordId);
     chain.prepare(sql::kRecordChainHash);
-    for (int i = 0; i < 4; ++i) chain.addBindValue(recordId);
+    for (int i = 0; i < 4; ++i) chain.addBindValue(recordId);  // kRecordChainHash's four
     for (QSqlQuery* each : {&p, &plan, &chain})
         if (!each->exec()) {
             Fail("Не удалось прочитать запись", each->lastError().text());
@@ -850,6 +889,32 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
                             plan.value(6).toString(),
                             plan.value(7).toString().split(", ", Qt::SkipEmptyParts)};
     if (chain.next()) r.chainHash = chain.value(1).toString();
+    // A database from before the register has no such table: nothing to read.
+    if (SchemaVersion() >= sql::ReferencesVersion()) {
+        QSqlQuery means(m_db);
+        means.prepare(sql::SelectMeansOf());
+        means.addBindValue(recordId);
+        if (!means.exec()) {
+            Fail("Не удалось прочитать запись", means.lastError().text());
+            return std::nullopt;
+        }
+        while (means.next()) r.means << MeansOf(means);
+        QSqlQuery margins(m_db);
+        margins.prepare(sql::SelectPointMargins());
+        margins.addBindValue(recordId);
+        if (!margins.exec()) {
+            Fail("Не удалось прочитать запись", margins.lastError().text());
+            return std::nullopt;
+        }
+        while (margins.next())
+            for (RecordPoint& p : r.points)
+                if (p.seq == margins.value(0).toInt()) {
+                    p.hasU = true;
+                    p.referenceError = margins.value(1).toDouble();
+                    p.u = margins.value(2).toDouble();
+                    p.marginal = margins.value(3).toInt() != 0;
+                }
+    }
     return r;
 }
 

@@ -30,6 +30,15 @@ struct DbUrl {
 };
 std::optional<DbUrl> ParseDbUrl(const QString& url, QString* error);
 
+// A row whose insertion is a link of the chain: the statement binds the
+// values, then chain_seq, chain_prev and chain_hash.
+struct ChainedRow {
+    QString insert;
+    QString kind;  // as hashed (record_chain.h)
+    QList<sql::Column> columns;
+    QVariantList values;
+};
+
 class RecordStore {
   public:
     RecordStore();
@@ -85,6 +94,9 @@ class RecordStore {
     // The registry's entry found for a closed record: a new revision that
     // carries it (and every later correction keeps it).
     bool MarkInRegistry(qint64 recordId, const RegistryEntry& entry, const QString& author);
+    // Rows of other tables that are links of the chain (the register of
+    // references), in one transaction: all of them or none.
+    bool AppendChained(const QList<ChainedRow>& rows);
 
     // The latest revision (or the given one) with its points.
     std::optional<Record> Load(qint64 recordId, int revision = -1);
@@ -132,6 +144,10 @@ class RecordStore {
                                const QVariantList& values);
     static QVariantList Linked(const QVariantList& row, const Link& link);
     bool InsertRow(const Record& record);
+    bool InsertChained(const ChainedRow& row);
+    // Once, with the register's migration: the settings' free-text means
+    // become references of unknown validity.
+    bool MoveLegacyMeans();
     bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()
 
     QString m_name;

@@ -38,6 +38,10 @@ RecordPoint ToRecordPoint(const verify::PlanItem& item, const verify::Attempt& a
         r.spanHigh = item.tolerance.spanHigh;
         r.resolution = item.tolerance.resolution;
         r.refRatio = item.refRatio;
+        r.hasU = item.refRatio > 0 && a.point.result != verify::PointVerdict::NotMeasured;
+        r.referenceError = a.point.referenceError;
+        r.u = a.point.u;
+        r.marginal = a.point.marginal;
         r.channelNo = item.channel;
         r.channel = QString::number(item.channel);
     } else {

@@ -98,6 +98,7 @@ QStringList WorkstationGrants(const QString& role) {
         "GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + role,
         "GRANT INSERT ON record_ids, records, points, plan_items, counters, registry_events TO " +
             role,
+        "GRANT INSERT ON lab_references, record_means TO " + role,
         // The row lock of this update is what orders numbers and the chain.
         "GRANT UPDATE (value) ON counters TO " + role,
         "GRANT UPDATE (" + closing.join(", ") + ") ON records TO " + role,

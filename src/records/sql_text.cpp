@@ -1,5 +1,7 @@
 #include "records/sql_text.h"
 
+#include "records/sql_references.h"
+
 namespace yukt::records::sql {
 
 // Column types common to SQLite and PostgreSQL; timestamps are ISO 8601 UTC
@@ -112,6 +114,28 @@ const QList<QStringList>& Migrations() {
                 "CREATE INDEX registry_events_record ON registry_events (record_id, at_utc)",
                 "CREATE INDEX records_registry ON records (type_number, serial)",
             },
+        // The laboratory's register of references (every change a revision,
+        // in the chain) and the references each record was made with; its
+        // guards and the moving of the settings' free-text means follow
+        // (RecordStore::Migrate, sql::ReferencesVersion).
+        {
+            "CREATE TABLE lab_references (number TEXT NOT NULL, revision INTEGER NOT NULL,"
+            " kind TEXT NOT NULL, type_number TEXT, name TEXT, serial TEXT, certificate TEXT,"
+            " valid_from TEXT, valid_until TEXT, quantities TEXT NOT NULL, state TEXT NOT NULL,"
+            " note TEXT, workstation TEXT, changed_utc TEXT NOT NULL,"
+            " chain_seq BIGINT, chain_prev TEXT, chain_hash TEXT, PRIMARY KEY (number, revision))",
+            "CREATE UNIQUE INDEX lab_references_chain ON lab_references (chain_seq)",
+            "CREATE TABLE record_means (record_id BIGINT NOT NULL REFERENCES record_ids(id),"
+            " quantity TEXT NOT NULL, number TEXT NOT NULL, kind TEXT, type_number TEXT,"
+            " name TEXT, serial TEXT, certificate TEXT, valid_until TEXT,"
+            " chain_seq BIGINT, chain_prev TEXT, chain_hash TEXT,"
+            " PRIMARY KEY (record_id, quantity, number))",
+            "CREATE UNIQUE INDEX record_means_chain ON record_means (chain_seq)",
+            "CREATE INDEX record_means_number ON record_means (number, record_id)",
+            "ALTER TABLE points ADD COLUMN ref_error DOUBLE PRECISION",
+            "ALTER TABLE points ADD COLUMN u DOUBLE PRECISION",
+            "ALTER TABLE points ADD COLUMN marginal INTEGER",
+        },
     };
     return migrations;
 }
@@ -346,12 +370,16 @@ const char* const kHashAt =
     "SELECT chain_hash FROM records WHERE chain_seq = ?"
     " UNION ALL SELECT close_hash FROM records WHERE close_seq = ?"
     " UNION ALL SELECT chain_hash FROM points WHERE chain_seq = ?"
-    " UNION ALL SELECT chain_hash FROM plan_items WHERE chain_seq = ?";
+    " UNION ALL SELECT chain_hash FROM plan_items WHERE chain_seq = ?"
+    " UNION ALL SELECT chain_hash FROM lab_references WHERE chain_seq = ?"
+    " UNION ALL SELECT chain_hash FROM record_means WHERE chain_seq = ?";
 const char* const kFindHash =
     "SELECT chain_seq FROM records WHERE chain_hash = ?"
     " UNION ALL SELECT close_seq FROM records WHERE close_hash = ?"
     " UNION ALL SELECT chain_seq FROM points WHERE chain_hash = ?"
-    " UNION ALL SELECT chain_seq FROM plan_items WHERE chain_hash = ?";
+    " UNION ALL SELECT chain_seq FROM plan_items WHERE chain_hash = ?"
+    " UNION ALL SELECT chain_seq FROM lab_references WHERE chain_hash = ?"
+    " UNION ALL SELECT chain_seq FROM record_means WHERE chain_hash = ?";
 const char* const kChainHead = "SELECT value FROM counters WHERE name = 'chain'";
 const char* const kSetChainCounter = "UPDATE counters SET value = ? WHERE name = ?";
 const char* const kRecordChainHash =
@@ -371,8 +399,14 @@ QString SelectChainWindow(const QString& entry) {
         return "SELECT close_seq, close_prev, close_hash, " + Names(ClosureColumns()).join(", ") +
                " FROM records WHERE revision = 0 AND close_seq" + range.arg("close_seq");
     if (entry == "point")
-        return "SELECT " + chain + Names(PointColumns()).join(", ") +
+        return "SELECT " + chain + Names(PointColumns() + PointMarginColumns()).join(", ") +
                " FROM points WHERE chain_seq" + range.arg("chain_seq");
+    if (entry == "reference")
+        return "SELECT " + chain + Names(ReferenceColumns()).join(", ") +
+               " FROM lab_references WHERE chain_seq" + range.arg("chain_seq");
+    if (entry == "means")
+        return "SELECT " + chain + Names(MeansColumns()).join(", ") +
+               " FROM record_means WHERE chain_seq" + range.arg("chain_seq");
     return "SELECT " + chain + Names(PlanColumns()).join(", ") +
            " FROM plan_items WHERE chain_seq" + range.arg("chain_seq");
 }
@@ -383,6 +417,10 @@ QString SelectUnchained(const QString& entry) {
         return "SELECT id, 0 FROM records WHERE revision = 0 AND state <> 'open'"
                " AND close_seq IS NULL";
     if (entry == "point") return "SELECT record_id, seq FROM points WHERE chain_seq IS NULL";
+    if (entry == "reference")
+        return "SELECT number, revision FROM lab_references WHERE chain_seq IS NULL";
+    if (entry == "means")
+        return "SELECT record_id, number FROM record_means WHERE chain_seq IS NULL";
     return "SELECT record_id, item FROM plan_items WHERE chain_seq IS NULL";
 }
 

@@ -100,12 +100,15 @@ const QList<Column>& PlanColumns();
 QStringList Names(const QList<Column>& columns);
 
 extern const char* const kChainCounter;
-extern const char* const kHashAt;  // binds the seq four times
+// The tables that hold links of the chain; kHashAt and kFindHash bind their
+// value once per table.
+constexpr int kChainTables = 6;
+extern const char* const kHashAt;  // binds the seq kChainTables times
 extern const char* const kChainHead;
 extern const char* const kSetChainCounter;  // binds value, name
 QString SelectChainWindow(const QString& entry);  // binds low, high; see record_chain.cpp
 QString SelectUnchained(const QString& entry);
-extern const char* const kFindHash;  // binds the hash four times
+extern const char* const kFindHash;  // binds the hash kChainTables times
 
 extern const char* const kInsertPlanItem;
 extern const char* const kSelectPlan;  // item, operation, title, kind, channel, nominal, unit

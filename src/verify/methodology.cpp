@@ -20,7 +20,7 @@ constexpr std::size_t kMaxMethodologyBytes = 1 << 20;
 
 const std::set<std::string> kTopKeys = {"id",         "revision",   "title",     "models",
                                         "interval_months", "tolerances", "settlings", "reference",
-                                        "operations"};
+                                        "operations", "decision", "marginal"};
 const std::set<std::string> kToleranceKeys = {"kind", "limit", "factor", "span", "resolution"};
 const std::set<std::string> kSettlingKeys = {"delay",      "agree",   "band",    "band_rel",
                                              "band_steps", "timeout", "readings"};
@@ -57,9 +57,26 @@ class MethodologyReader {
         ReadSettlings(r.Table(root, "settlings", ""));
         ReadReference(r.Table(root, "reference", ""));
         ReadOperations(root);
+        ReadDecision(root);
     }
 
   private:
+    // How a point is decided beside |Δ| ≤ limit: both keys are optional.
+    void ReadDecision(const toml::table& root) {
+        if (const toml::node* n = root.get("decision")) {
+            const std::string word = r.Text(*n, "decision");
+            if (word == "guard")
+                m.decision.kind = DecisionKind::Guard;
+            else if (word != "simple")
+                throw Mistake{LineOf(n), "decision", "ожидается \"simple\" или \"guard\""};
+        }
+        if (const toml::node* n = root.get("marginal")) {
+            m.decision.marginal = r.Number(*n, "marginal");
+            if (!(m.decision.marginal > 0 && m.decision.marginal < 1))
+                throw Mistake{LineOf(n), "marginal", "ожидается число больше 0 и меньше 1"};
+        }
+    }
+
     void ReadModels(const toml::table& root) {
         const toml::node& n = r.Need(root, "models", "");
         const toml::array* a = n.as_array();

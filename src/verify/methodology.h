@@ -30,6 +30,14 @@ struct Tolerance {
     double resolution = 0;  // the error is rounded to this before it is judged (> 0)
 };
 
+// How a point is decided: "simple" (|Δ| ≤ limit) or "guard" (|Δ| + U ≤
+// limit); `marginal` (0: off) marks a pass with |Δ| > marginal × limit.
+enum class DecisionKind { Simple, Guard };
+struct DecisionRule {
+    DecisionKind kind = DecisionKind::Simple;
+    double marginal = 0;
+};
+
 // What the reference (the calibrator) may be off by, per quantity it supplies.
 struct ReferenceError {
     Quantity quantity = Quantity::Current;
@@ -79,6 +87,7 @@ struct Methodology {
     std::vector<ReferenceError> reference;
     double minRatio = 3;
     std::vector<Operation> operations;
+    DecisionRule decision;
 };
 
 // Reads and checks a methodology completely (including the reference ratio at

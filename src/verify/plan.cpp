@@ -41,6 +41,7 @@ std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, 
     plan.intervalMonths = m.intervalMonths;
     plan.model = model;
     plan.kind = kind;
+    plan.decision = m.decision;
     for (const Operation& op : m.operations) {
         if (op.kind != OperationKind::Error) {
             plan.items.push_back(operationItem(op));
@@ -66,6 +67,7 @@ std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, 
                 it.safeValue = op.safeValue;
                 const double theirs = ref ? PermittedError(ref->tolerance, x) : 0;
                 if (theirs > 0) it.refRatio = PermittedError(it.tolerance, x) / theirs;
+                it.referenceError = theirs;
                 plan.items.push_back(it);
             }
         }

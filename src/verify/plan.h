@@ -24,6 +24,7 @@ struct PlanItem {
     Connection connection = Connection::Series;
     double refRatio = 0;       // module's permitted error / reference's, at this point
                                // (0: the methodology names no reference)
+    double referenceError = 0; // the reference's permitted error at this point, quantity's unit
     double frequencyHz = 0;    // Count: the frequency of the pulses
     double safeValue = 0;      // left on the generator when the operation ends
     std::vector<std::string> acceptedVersions;  // software items
@@ -37,6 +38,7 @@ struct Plan {
     std::string model;         // of the identified module
     int kind = 0;              // module kind under test
     std::vector<PlanItem> items;
+    DecisionRule decision;     // the methodology's
 };
 
 // What the plan needs to know of the module that was identified.

@@ -43,6 +43,11 @@ struct PointResult {
     int channelNo = 0;      // physical channel, from 1
     int item = 0;
     double resolution = 0;  // of the error
+    // What the point owes to the reference (plan points with a reference):
+    double referenceError = 0;  // the reference's permitted error, quantity's unit
+    double ratio = 0;           // module's permitted error / the reference's
+    double u = 0;               // expanded uncertainty (k = 2), in the error's unit
+    bool marginal = false;      // passed with |error| above the methodology's marginal share
 };
 
 // The verdict over a plan's items, from the attempt that counts per item.

@@ -1,5 +1,7 @@
 #include "verify/run_output.h"
 
+#include "verify/uncertainty.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -75,6 +77,10 @@ std::string PointJson(const PointResult& p) {
                        ", \"limit\": " + jsonNumber(p.limit) +
                        ", \"result\": " + jsonString(PointVerdictWord(p.result)) +
                        ", \"reason\": " + jsonString(p.reason);
+    // What the reference and the module contribute (a plan with a reference).
+    if (p.item > 0 && p.ratio > 0 && measured(p))
+        line += ", \"u\": " + jsonNumber(p.u) + ", \"ratio\": " + jsonNumber(p.ratio);
+    if (p.marginal) line += ", \"marginal\": true";
     if (p.item > 0)
         line += ", \"operation\": " + jsonString(p.operation) +
                 ", \"channel\": " + std::to_string(p.channelNo);
@@ -109,7 +115,11 @@ std::string PointText(const PointResult& p, Quantity q) {
     const std::string eu = std::string(ErrorUnit(p.errorKind, q));
     return t + ", измерено " + Fmt("%.6g", p.measured) + " " + unit + ", погрешность " +
            ErrorText(p.error, p.resolution) + " " + eu + ", допуск " + FloatToStr(p.limit) + " " +
-           eu + ": " + (p.result == PointVerdict::Pass ? "годна" : "не годна");
+           eu + ": " +
+           (p.result == PointVerdict::Pass ? (p.marginal ? std::string("годна, ") + kMarginalText
+                                                         : std::string("годна"))
+            : p.reason.empty()             ? std::string("не годна")
+                                           : p.reason);
 }
 
 std::string OperationText(const PlanItem& item, const Attempt& a) {

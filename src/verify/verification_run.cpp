@@ -6,6 +6,7 @@
 
 #include "instrument/identify.h"
 #include "verify/software_ident.h"
+#include "verify/uncertainty.h"
 
 namespace yukt::verify {
 
@@ -215,6 +216,19 @@ Actions VerificationRun::Answer(yukt::verify::Answer answer, const std::string& 
         ++m_step;
     }
     return NextStep(now);
+}
+
+// What the reference and the module contribute to the point, and the
+// methodology's decision on top of the judgement ("simple" leaves it).
+Decided VerificationRun::DecidePoint(const PlanItem& it, const Judgement& j, PointResult& p) const {
+    const double quartz = m_setup.moduleQuartzKHz > 0 ? m_setup.moduleQuartzKHz : m_setup.quartzKHz;
+    const double step = ModuleResolution(it.quantity, m_plan.kind, p.reference, quartz);
+    p.referenceError = it.referenceError;
+    p.ratio = it.refRatio;
+    p.u = ExpandedUncertainty(it.tolerance, p.reference, it.referenceError, step, p.readings);
+    const bool percent =
+        it.tolerance.kind == ToleranceKind::Rel || it.tolerance.kind == ToleranceKind::Reduced;
+    return Decide(m_plan.decision, j, p.u, percent ? "%" : QuantityUnit(it.quantity));
 }
 
 PointResult VerificationRun::NewPoint(const PlanItem& it) const {
@@ -465,8 +479,12 @@ Actions VerificationRun::JudgeStep(double now) {
         p.error = j.error;
         p.limit = j.limit;
         p.result = j.result;
+        const Decided d = DecidePoint(it, j, p);
+        p.result = d.result;
+        p.marginal = d.marginal;
+        p.reason = d.reason;
         m_result.results.push_back(p);
-        Record(c.index, p.result, "", &m_result.results.back());
+        Record(c.index, p.result, d.reason, &m_result.results.back());
         if (m_sink) m_sink->PointFinished(p);
     }
     m_read.clear();

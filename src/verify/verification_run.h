@@ -127,6 +127,7 @@ class VerificationRun {
                                   const std::vector<std::string>& words) const;
     double ReferenceOf(Quantity q, double nominal) const;
     PointResult NewPoint(const PlanItem& item) const;
+    struct Decided DecidePoint(const PlanItem& it, const Judgement& j, PointResult& p) const;
     const PlanItem& Item(std::size_t index) const { return m_plan.items[index]; }
 
     Plan m_plan;

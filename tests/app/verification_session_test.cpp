@@ -20,6 +20,7 @@
 #include "link/com_port.h"
 #include "link/link_hooks.h"
 #include "records/protocol_pdf.h"
+#include "records/lab_references.h"
 #include "records/record_store.h"
 #include "sim/bench.h"
 #include "sim/device_table.h"
@@ -62,7 +63,19 @@ bool openRecord(TVerificationSession& s, const QTemporaryDir& dir) {
     QString error;
     records::RecordInfo info;
     info.serial = "S-1";
-    return s.OpenStore(dir.filePath("r.sqlite"), error) && s.BeginRecord(info, error);
+    if (!s.OpenStore(dir.filePath("r.sqlite"), error)) return false;
+    // The register has a reference valid today for whatever the plan measures.
+    records::LabReference reference;
+    reference.kind = records::kMietaKind;
+    reference.number = "3.1.A.1";
+    reference.name = "Калибратор";
+    reference.serial = "1";
+    reference.certificate = "С-1";
+    reference.validUntil = QDate::currentDate().addYears(1);
+    reference.quantities = {"current", "generator_current", "frequency", "period", "interval",
+                            "count", "divider", "translator"};
+    records::AddReference(*s.Store(), reference, &error);
+    return s.BeginRecord(info, error);
 }
 
 // The shipped 748t methodology, two points and two readings a point, so

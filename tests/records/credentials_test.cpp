@@ -20,6 +20,7 @@
 #include "records/pg_server.h"
 #include "records/point_spool.h"
 #include "records/record_store.h"
+#include "records/records_fixture.h"
 
 namespace yukt::records::test {
 namespace {
@@ -143,7 +144,8 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     {
         RecordStore lab;  // a verification starts only with the laboratory's details
         ASSERT_TRUE(lab.Open(withPassword) && lab.SetSetting("organisation", "Лаборатория") &&
-                    lab.SetSetting("sign_cipher", "ЛАБ") && lab.SetSetting("uve_numbers", "3.1.A.1"));
+                    lab.SetSetting("sign_cipher", "ЛАБ") && lab.SetSetting("uve_numbers", "3.1.A.1") &&
+                    AddSampleReference(lab));
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("YUKT_COM1", m_dir.filePath("com1"));

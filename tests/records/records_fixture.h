@@ -60,5 +60,8 @@ inline std::string EngineName(const ::testing::TestParamInfo<const char*>& info)
 // A record with every operator field filled, as the dialog would give it.
 Record SampleRecord();
 RecordPoint SamplePoint(double nominal, double measured, double limit = 0.05);
+// A reference of the register valid for a year from today that supplies
+// every quantity, so that a run passes the gate.
+bool AddSampleReference(RecordStore& store, const QString& number = "3.1.A.1");
 
 }  // namespace yukt::records::test

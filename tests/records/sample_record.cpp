@@ -1,5 +1,7 @@
 #include "records/records_fixture.h"
 
+#include "records/lab_references.h"
+
 namespace yukt::records::test {
 
 Record SampleRecord() {
@@ -24,6 +26,20 @@ Record SampleRecord() {
              "C-77"};
     r.program = {"poverka", "1.0", QString(64, 'a')};
     return r;
+}
+
+bool AddSampleReference(RecordStore& store, const QString& number) {
+    LabReference r;
+    r.kind = kUveKind;
+    r.number = number;
+    r.name = "Эталон";
+    r.serial = "1";
+    r.certificate = "С-1";
+    r.validUntil = QDate::currentDate().addYears(1);
+    r.quantities = {"current", "generator_current", "frequency", "period", "interval",
+                    "count", "divider", "translator"};
+    QString error;
+    return AddReference(store, r, &error);
 }
 
 RecordPoint SamplePoint(double nominal, double measured, double limit) {

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QThread>
 
+#include "records/lab_references.h"
 #include "records/records_fixture.h"
 
 namespace yukt::records::test {
@@ -93,6 +94,29 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
         ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
                     store->SetSetting("sign_cipher", "ЛАБ") &&
                     store->SetSetting("uve_numbers", "3.1.A.1"));
+        // The only reference of the current ran out yesterday.
+        LabReference expired;
+        expired.kind = kMietaKind;
+        expired.number = "3.1.ЗИР.0001.2026";
+        expired.name = "Калибратор";
+        expired.serial = "1";
+        expired.certificate = "С-1";
+        expired.validUntil = QDate::currentDate().addDays(-1);
+        expired.quantities = {"current"};
+        QString error;
+        ASSERT_TRUE(AddReference(*store, expired, &error)) << error.toStdString();
+    }
+    EXPECT_EQ(run(m_url, &err), 2);
+    EXPECT_TRUE(err.contains("эталон 3.1.ЗИР.0001.2026 действителен до " +
+                             QDate::currentDate().addDays(-1).toString("dd.MM.yyyy")))
+        << err.toStdString();
+    EXPECT_FALSE(Connect()->Load(1));
+    {
+        auto store = Connect();
+        QString error;
+        ASSERT_TRUE(RenewReference(*store, "3.1.ЗИР.0001.2026", "С-2",
+                                   QDate::currentDate().addDays(20), {}, {}, &error))
+            << error.toStdString();
     }
     if (QString(GetParam()) == "sqlite") {
         // A copy with a damaged page stops the run before it starts.
@@ -107,6 +131,7 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
         EXPECT_TRUE(err.contains("повреждена")) << err.toStdString();
     }
     EXPECT_EQ(run(m_url, &err), 3) << err.toStdString();
+    EXPECT_TRUE(err.contains("предупреждение: эталон 3.1.ЗИР.0001.2026 действителен до")) << err.toStdString();
 
     auto store = Connect();
     const std::optional<Record> r = store->Load(1);
@@ -135,6 +160,11 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
     EXPECT_TRUE(protocol.contains("непригоден")) << protocol.toStdString();
     EXPECT_TRUE(protocol.contains("S-77"));
     EXPECT_TRUE(protocol.contains("0,500 %")) << protocol.toStdString();
+    // The table of the references the record was made with, as they were.
+    EXPECT_TRUE(protocol.contains("3.1.ЗИР.0001.2026") && protocol.contains("С-2") &&
+                protocol.contains(QDate::currentDate().addDays(20).toString("dd.MM.yyyy")))
+        << protocol.toStdString();
+    EXPECT_EQ(r->lab.mietaNumbers, QStringList{"3.1.ЗИР.0001.2026"});
 }
 
 // A Russian laboratory's computer: the record's application object takes the
@@ -148,6 +178,16 @@ TEST_P(VerifyRunTest, AFitRunUnderARussianLocaleIsSuitable) {
         ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
                     store->SetSetting("sign_cipher", "ЛАБ") &&
                     store->SetSetting("uve_numbers", "3.1.A.1"));
+        LabReference r;
+        r.kind = kUveKind;
+        r.number = "3.1.A.1";
+        r.name = "Эталон";
+        r.serial = "1";
+        r.certificate = "С-1";
+        r.validUntil = QDate::currentDate().addYears(1);
+        r.quantities = {"current"};
+        QString error;
+        ASSERT_TRUE(AddReference(*store, r, &error)) << error.toStdString();
     }
     QProcess verify;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -154,6 +154,9 @@ TEST_F(VerifyCli, MethodologyOperationsAnsweredFromTheCommandLine) {
               std::string::npos)
         << lines[2];
     EXPECT_NE(lines[3].find("\"operation\": \"7.4\", \"channel\": 1}"), std::string::npos);
+    // What the reference contributes at the point.
+    EXPECT_NE(lines[3].find("\"u\": "), std::string::npos) << lines[3];
+    EXPECT_NE(lines[3].find("\"ratio\": "), std::string::npos) << lines[3];
     EXPECT_EQ(lines[8].rfind("{\"verdict\": \"не годен\", \"points\": 8, \"failed\": 6, "
                              "\"not_measured\": 0, \"methodology\": \"МП 001-2026\", \"revision\": 1",
                              0),

@@ -1,0 +1,34 @@
+#pragma once
+// What a measured point owes to the reference and to the module: the
+// expanded uncertainty U (k = 2) of its error, and the decision rule a
+// methodology may choose on top of the plain comparison with the limit.
+
+#include <string>
+#include <vector>
+
+#include "verify/methodology.h"
+#include "verify/plan.h"
+
+namespace yukt::verify {
+
+// U of the error of a point, in the unit of the tolerance's error kind
+// (the quantity's unit, or % of the reference or of the span), from three
+// contributions: the reference's permitted error `referenceError` and half
+// the module's step `step` (both in the quantity's unit, rectangular), and
+// the standard deviation of the mean of `readings`.
+double ExpandedUncertainty(const Tolerance& tol, double reference, double referenceError,
+                           double step, const std::vector<double>& readings);
+
+struct Decided {
+    PointVerdict result = PointVerdict::NotMeasured;
+    bool marginal = false;
+    std::string reason;  // a guard's refusal: "не годна: |Δ| + U = 0,21 % > 0,2 %"
+};
+// Applies the rule to a judged point; `unit` is what the error is given in
+// ("%" or the quantity's unit). Under "simple" the result is the judgement's.
+Decided Decide(const DecisionRule& rule, const Judgement& j, double u, const std::string& unit);
+
+// The text marking a point close to its limit.
+inline constexpr const char* kMarginalText = "близко к пределу";
+
+}  // namespace yukt::verify
