@@ -1,5 +1,3 @@
-#include "records_analysis_common.h"
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -8,6 +6,7 @@
 
 #include "records/db_credentials.h"
 #include "records/db_location.h"
+#include "records_analysis_common.h"
 
 namespace yukt::records {
 
@@ -39,9 +38,8 @@ int Parse(QCommandLineParser& args, int argc, char* argv[],
     if (!parsed) return Complain(args.errorText(), 2);
     if (args.isSet("help")) args.showHelp(0);
     if (args.positionalArguments().size() != 1)
-        return Complain(QStringLiteral("лишние слова: ") +
-                            args.positionalArguments().mid(1).join(' '),
-                        2);
+        return Complain(
+            QStringLiteral("лишние слова: ") + args.positionalArguments().mid(1).join(' '), 2);
     return -1;
 }
 

@@ -16,10 +16,9 @@ int HistoryCommand(int argc, char* argv[]) {
         return status;
     const QString serial = args.value("serial").trimmed();
     if (serial.isEmpty() || (args.isSet("json") && args.isSet("csv")))
-        return Complain(
-            QStringLiteral("использование: yukt-records history --serial S [--model M] "
-                           "[--json | --csv] [--db URL]"),
-            2);
+        return Complain(QStringLiteral("использование: yukt-records history --serial S [--model M] "
+                                       "[--json | --csv] [--db URL]"),
+                        2);
     RecordStore store;
     int status = 0;
     if (!Open(store, args, &status)) return status;

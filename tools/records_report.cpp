@@ -24,8 +24,7 @@ int ReportCommand(int argc, char* argv[]) {
         return Complain(QStringLiteral("использование: yukt-records report --html DIR "
                                        "[--from DATE] [--to DATE] [--protocols] [--force]"),
                         2);
-    if (const int status = ParseRange(args, &options.from, &options.to); status >= 0)
-        return status;
+    if (const int status = ParseRange(args, &options.from, &options.to); status >= 0) return status;
     options.force = args.isSet("force");
     options.protocols = args.isSet("protocols");
     RecordStore store;

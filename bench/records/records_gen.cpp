@@ -48,7 +48,9 @@ bool Exec(QSqlQuery& q, const QVariantList& values, QString* error) {
 
 }  // namespace
 
-QString GeneratedSerial(qint64 module) { return QStringLiteral("G-%1").arg(module, 6, 10, QChar('0')); }
+QString GeneratedSerial(qint64 module) {
+    return QStringLiteral("G-%1").arg(module, 6, 10, QChar('0'));
+}
 
 bool GenerateRecords(RecordStore& store, const GenOptions& o, QString* error) {
     QSqlDatabase db = store.Database();
@@ -67,15 +69,27 @@ bool GenerateRecords(RecordStore& store, const GenOptions& o, QString* error) {
     const QStringList& columns = sql::RecordColumns();
     const int idColumn = int(columns.indexOf("id"));
     QVariantList base(columns.size() + 3);
-    const QMap<QString, QVariant> fixed = {
-        {"revision", 0}, {"pid", 1}, {"state", "closed"}, {"designation", "ЮКТ-7"},
-        {"manufacture_year", "2020"}, {"modification", "ЮКТ-7745t"},
-        {"owner", "ООО «Завод»"}, {"type_number", "12345-24"},
-        {"instrument_name", "Модуль ввода"}, {"kind", 2}, {"methodology", "МП 001-2026"},
-        {"temperature", 21.5}, {"pressure", 100.2}, {"pressure_unit", "кПа"}, {"humidity", 55.0},
-        {"organisation", "ООО «Лаборатория»"}, {"sign_cipher", "ЛАБ"},
-        {"uve_numbers", "3.1.ABC.0001.2020"}, {"program_name", "poverka"},
-        {"program_version", "1.0"}, {"program_checksum", QString(64, 'a')}};
+    const QMap<QString, QVariant> fixed = {{"revision", 0},
+                                           {"pid", 1},
+                                           {"state", "closed"},
+                                           {"designation", "ЮКТ-7"},
+                                           {"manufacture_year", "2020"},
+                                           {"modification", "ЮКТ-7745t"},
+                                           {"owner", "ООО «Завод»"},
+                                           {"type_number", "12345-24"},
+                                           {"instrument_name", "Модуль ввода"},
+                                           {"kind", 2},
+                                           {"methodology", "МП 001-2026"},
+                                           {"temperature", 21.5},
+                                           {"pressure", 100.2},
+                                           {"pressure_unit", "кПа"},
+                                           {"humidity", 55.0},
+                                           {"organisation", "ООО «Лаборатория»"},
+                                           {"sign_cipher", "ЛАБ"},
+                                           {"uve_numbers", "3.1.ABC.0001.2020"},
+                                           {"program_name", "poverka"},
+                                           {"program_version", "1.0"},
+                                           {"program_checksum", QString(64, 'a')}};
     for (int c = 0; c < columns.size(); ++c) base[c] = fixed.value(columns[c], QVariant());
     auto at = [&](const char* name) { return int(columns.indexOf(QLatin1String(name))); };
     const int cStation = at("workstation"), cState = at("state"), cStarted = at("started_utc"),
@@ -124,17 +138,22 @@ bool GenerateRecords(RecordStore& store, const GenOptions& o, QString* error) {
         for (int k = 0; k < items.size(); ++k) {
             const Point& p = items[k];
             if (methodology)
-                planRows << QVariantList{id, k + 1, p.operation,
-                                         p.manual ? "Внешний осмотр" : "Погрешность",
-                                         p.manual ? (p.operation == "5.3" ? "software" : "inspection")
-                                                  : "error",
-                                         p.channel, p.nominal, p.manual ? "" : "мА"};
+                planRows << QVariantList{
+                    id,
+                    k + 1,
+                    p.operation,
+                    p.manual ? "Внешний осмотр" : "Погрешность",
+                    p.manual ? (p.operation == "5.3" ? "software" : "inspection") : "error",
+                    p.channel,
+                    p.nominal,
+                    p.manual ? "" : "мА"};
             if (k >= measured) continue;
             const double limit = methodology ? 0.05 : 0.1;
             double err = 0;
             QString result = "pass";
             if (!p.manual) {
-                const double ratio = bias[p.channel] + drift[p.channel] * double(cycle) + noise(rng);
+                const double ratio =
+                    bias[p.channel] + drift[p.channel] * double(cycle) + noise(rng);
                 err = ratio * limit;
                 if (std::abs(err) > limit) {
                     result = "fail";

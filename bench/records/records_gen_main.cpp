@@ -47,6 +47,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "yukt-records-gen: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
-    std::printf("Записей: %lld за %.1f с\n", static_cast<long long>(o.records), t.elapsed() / 1000.0);
+    std::printf("Записей: %lld за %.1f с\n", static_cast<long long>(o.records),
+                t.elapsed() / 1000.0);
     return 0;
 }

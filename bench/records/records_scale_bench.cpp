@@ -77,11 +77,11 @@ void Memory(benchmark::State& state) {
     state.counters["peak_rss_MB"] = double(u.ru_maxrss) / 1024.0;
 }
 
-#define OPEN_OR_SKIP(state)                                                       \
-    std::string why;                                                              \
-    const QString url = Database((state).range(0) != 0, &why);                    \
-    if (url.isEmpty()) return (state).SkipWithError(why.c_str());                 \
-    RecordStore store;                                                            \
+#define OPEN_OR_SKIP(state)                                       \
+    std::string why;                                              \
+    const QString url = Database((state).range(0) != 0, &why);    \
+    if (url.isEmpty()) return (state).SkipWithError(why.c_str()); \
+    RecordStore store;                                            \
     if (!store.Open(url)) return (state).SkipWithError(store.LastError().toStdString().c_str())
 
 void OpenDatabase(benchmark::State& state) {
@@ -117,7 +117,8 @@ void History(benchmark::State& state) {
     qint64 m = 0;
     for (auto _ : state) {
         QString error;
-        const auto h = LoadModuleHistory(store, GeneratedSerial(m++ * 37 % (Records() / 10)), {}, &error);
+        const auto h =
+            LoadModuleHistory(store, GeneratedSerial(m++ * 37 % (Records() / 10)), {}, &error);
         if (!h || h->records.isEmpty()) return state.SkipWithError("no history");
     }
     Memory(state);
@@ -164,15 +165,44 @@ void ExportAMonth(benchmark::State& state) {
     Memory(state);
 }
 
-BENCHMARK(OpenDatabase)->ArgNames({"postgresql"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(OpenDatabase)
+    ->ArgNames({"postgresql"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK(JournalFirstPage)
     ->ArgNames({"postgresql", "filtered"})
-    ->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})
-    ->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(History)->ArgNames({"postgresql"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(StatsOfAYear)->ArgNames({"postgresql"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(DueIn30Days)->ArgNames({"postgresql"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(ExportAMonth)->ArgNames({"postgresql"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(History)
+    ->ArgNames({"postgresql"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+BENCHMARK(StatsOfAYear)
+    ->ArgNames({"postgresql"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(DueIn30Days)
+    ->ArgNames({"postgresql"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(ExportAMonth)
+    ->ArgNames({"postgresql"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

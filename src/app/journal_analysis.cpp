@@ -22,7 +22,8 @@ void ShowModuleHistory(TJournalWindow* journal) {
     const std::optional<records::Record> r = journal->Store().Load(id);
     QString error = journal->Store().LastError();
     std::optional<records::ModuleHistory> h;
-    if (r) h = records::LoadModuleHistory(journal->Store(), r->info.serial, r->module.model, &error);
+    if (r)
+        h = records::LoadModuleHistory(journal->Store(), r->info.serial, r->module.model, &error);
     if (!h) {
         QMessageBox::warning(journal, QStringLiteral("История модуля"), error);
         return;
@@ -45,7 +46,8 @@ void AddJournalAnalysis(TJournalWindow* journal, QTableView* table, QBoxLayout* 
     history->setObjectName("HistoryButton");
     auto* stats = new QPushButton(QStringLiteral("Статистика…"), journal);
     stats->setObjectName("StatsButton");
-    QObject::connect(history, &QPushButton::clicked, journal, [journal] { ShowModuleHistory(journal); });
+    QObject::connect(history, &QPushButton::clicked, journal,
+                     [journal] { ShowModuleHistory(journal); });
     QObject::connect(stats, &QPushButton::clicked, journal, [journal] { ShowStatistics(journal); });
     buttons->insertWidget(buttons->count() - 2, history);
     buttons->insertWidget(buttons->count() - 2, stats);

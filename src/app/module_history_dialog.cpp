@@ -7,8 +7,8 @@
 #include <QLineSeries>
 #include <QSplitter>
 #include <QTableView>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 
 #include "records/ru_format.h"
@@ -47,13 +47,17 @@ QVariant TModuleHistoryModel::data(const QModelIndex& index, int role) const {
         if (column == 0) return captions[row];
         const HistoryRecord& r = m_h.records[column - 1];
         switch (row) {
-            case 0: return RuDate(r.startedAt.toLocalTime().date());
-            case 1: return r.verdict;
+            case 0:
+                return RuDate(r.startedAt.toLocalTime().date());
+            case 1:
+                return r.verdict;
             case 2:
-                return r.methodologyId.isEmpty()
-                           ? r.methodology
-                           : QStringLiteral("%1 ред. %2").arg(r.methodologyId).arg(r.methodologyRevision);
-            default: return r.certificate;
+                return r.methodologyId.isEmpty() ? r.methodology
+                                                 : QStringLiteral("%1 ред. %2")
+                                                       .arg(r.methodologyId)
+                                                       .arg(r.methodologyRevision);
+            default:
+                return r.certificate;
         }
     }
     const HistoryRow& h = m_h.rows[row - kHeaderRows];
@@ -151,7 +155,8 @@ void TModuleHistoryDialog::Draw(double marginal) {
     };
     level(1, QStringLiteral("Предел"), Qt::red);
     if (marginal > 0) level(marginal, QStringLiteral("Граница внимания"), QColor(0xd0, 0x80, 0));
-    x->setRange(QDateTime::fromMSecsSinceEpoch(first - pad), QDateTime::fromMSecsSinceEpoch(last + pad));
+    x->setRange(QDateTime::fromMSecsSinceEpoch(first - pad),
+                QDateTime::fromMSecsSinceEpoch(last + pad));
     y->setRange(0, top);
     y->setLabelFormat("%.1f");
     m_chart->setChart(chart);

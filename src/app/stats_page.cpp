@@ -14,8 +14,8 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include "records/lab_settings.h"
 #include "records/record.h"
@@ -67,8 +67,8 @@ TStatsPage::TStatsPage(const QSqlDatabase& db, QWidget* parent) : QDialog(parent
     m_status = new QLabel(this);
     m_status->setObjectName("StatsStatus");
     filters->addWidget(new QLabel(QStringLiteral("Модель"), this));
-    for (QWidget* w : std::initializer_list<QWidget*>{m_modelFilter, m_useFrom, m_from, m_useTo, m_to,
-                                                      m_status})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_modelFilter, m_useFrom, m_from, m_useTo, m_to, m_status})
         filters->addWidget(w);
     filters->addStretch();
 
@@ -92,8 +92,10 @@ TStatsPage::TStatsPage(const QSqlDatabase& db, QWidget* parent) : QDialog(parent
     resize(900, 650);
 
     connect(m_modelFilter, &QComboBox::currentIndexChanged, this, &TStatsPage::Refresh);
-    for (QCheckBox* c : {m_useFrom, m_useTo}) connect(c, &QCheckBox::toggled, this, &TStatsPage::Refresh);
-    for (QDateEdit* d : {m_from, m_to}) connect(d, &QDateEdit::dateChanged, this, &TStatsPage::Refresh);
+    for (QCheckBox* c : {m_useFrom, m_useTo})
+        connect(c, &QCheckBox::toggled, this, &TStatsPage::Refresh);
+    for (QDateEdit* d : {m_from, m_to})
+        connect(d, &QDateEdit::dateChanged, this, &TStatsPage::Refresh);
     Refresh();
 }
 
@@ -122,8 +124,12 @@ void TStatsPage::Refresh() {
     m_status->setText(s->months.isEmpty() ? QStringLiteral("Записей нет") : QString());
     QList<QStringList> rows;
     for (const MonthVerdicts& m : s->months)
-        rows << QStringList{m.model, m.month, QString::number(m.suitable), QString::number(m.unsuitable),
-                            QString::number(m.interrupted), QString::number(m.Total())};
+        rows << QStringList{m.model,
+                            m.month,
+                            QString::number(m.suitable),
+                            QString::number(m.unsuitable),
+                            QString::number(m.interrupted),
+                            QString::number(m.Total())};
     Fill(m_verdicts, {"Модель", "Месяц", kSuitable, kUnsuitable, kInterrupted, "Всего"}, rows);
     rows.clear();
     for (const ItemStats& i : s->items)
@@ -160,7 +166,8 @@ void TStatsPage::DrawChart(const LabStats& s) {
     chart->setTitle(QStringLiteral("Записи по месяцам"));
     auto* series = new QStackedBarSeries;
     const QString names[] = {kSuitable, kUnsuitable, kInterrupted};
-    const QColor colours[] = {QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28), QColor(0x99, 0x99, 0x99)};
+    const QColor colours[] = {QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28),
+                              QColor(0x99, 0x99, 0x99)};
     qint64 most = 1;
     for (int k = 0; k < 3; ++k) {
         auto* set = new QBarSet(names[k]);

@@ -1,5 +1,8 @@
 #include "records/html_report.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -11,9 +14,6 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QVariant>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -50,18 +50,19 @@ tr,svg{page-break-inside:avoid}h2{page-break-after:avoid}}
 )";
 
 QString Page(const QString& title, const QString& body, const QString& root = QString()) {
-    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"ru\"><head><meta charset=\"utf-8\">"
-                          "<title>%1</title><style>%2</style></head><body>\n"
-                          "<nav><a href=\"%3index.html\">Сводка</a><a href=\"%3journal-1.html\">"
-                          "Журнал</a><a href=\"%3modules.html\">Модули</a><a href=\"%3stats.html\">"
-                          "Статистика</a></nav>\n<h1>%1</h1>\n%4</body></html>\n")
+    return QStringLiteral(
+               "<!DOCTYPE html>\n<html lang=\"ru\"><head><meta charset=\"utf-8\">"
+               "<title>%1</title><style>%2</style></head><body>\n"
+               "<nav><a href=\"%3index.html\">Сводка</a><a href=\"%3journal-1.html\">"
+               "Журнал</a><a href=\"%3modules.html\">Модули</a><a href=\"%3stats.html\">"
+               "Статистика</a></nav>\n<h1>%1</h1>\n%4</body></html>\n")
         .arg(E(title), QString::fromLatin1(kStyle), root, body);
 }
 
 QString Table(const QStringList& captions, const QList<QStringList>& rows,
               const QString& id = QString(), const QList<int>& numeric = {}) {
-    QString out = id.isEmpty() ? QStringLiteral("<table>")
-                               : QStringLiteral("<table id=\"%1\">").arg(id);
+    QString out =
+        id.isEmpty() ? QStringLiteral("<table>") : QStringLiteral("<table id=\"%1\">").arg(id);
     out += "<thead><tr>";
     for (const QString& c : captions) out += "<th>" + E(c) + "</th>";
     out += "</tr></thead><tbody>\n";
@@ -159,9 +160,8 @@ bool Site::Journal(qint64 count) {
     if (!q.isActive())
         return Fail(QStringLiteral("Не удалось прочитать журнал: ") + q.lastError().text());
     const qint64 pages = std::max<qint64>(1, (count + kReportJournalPage - 1) / kReportJournalPage);
-    const QStringList captions = {"№",         "Ред.",       "Дата",          "Модель", "Модуль",
-                                  "Зав. №",    "Результат",  "Поверитель",    "Свидетельство",
-                                  "Протокол"};
+    const QStringList captions = {"№",      "Ред.",      "Дата",       "Модель",        "Модуль",
+                                  "Зав. №", "Результат", "Поверитель", "Свидетельство", "Протокол"};
     bool more = q.next();
     for (qint64 page = 1; page <= pages; ++page) {
         QList<QStringList> rows;
@@ -186,8 +186,8 @@ bool Site::Journal(qint64 count) {
             rows << QStringList{
                 QString::number(id),
                 q.value(kJRevision).toString(),
-                E(LocalDateTime(QDateTime::fromString(q.value(kJStarted).toString(),
-                                                      Qt::ISODateWithMs))),
+                E(LocalDateTime(
+                    QDateTime::fromString(q.value(kJStarted).toString(), Qt::ISODateWithMs))),
                 E(model),
                 E(q.value(kJDesignation).toString()),
                 QStringLiteral("<a href=\"%1\">%2</a>").arg(ModuleFile(model, serial), E(serial)),
@@ -199,14 +199,18 @@ bool Site::Journal(qint64 count) {
         if (q.lastError().isValid())
             return Fail(QStringLiteral("Не удалось прочитать журнал: ") + q.lastError().text());
         QString nav = QStringLiteral("<p>Страница %1 из %2").arg(page).arg(pages);
-        if (page > 1) nav += QStringLiteral(" · <a href=\"journal-%1.html\">предыдущая</a>").arg(page - 1);
-        if (page < pages) nav += QStringLiteral(" · <a href=\"journal-%1.html\">следующая</a>").arg(page + 1);
+        if (page > 1)
+            nav += QStringLiteral(" · <a href=\"journal-%1.html\">предыдущая</a>").arg(page - 1);
+        if (page < pages)
+            nav += QStringLiteral(" · <a href=\"journal-%1.html\">следующая</a>").arg(page + 1);
         nav += "</p>\n";
-        const QString body =
-            QStringLiteral("<p>Записей: %1, %2.</p>\n").arg(count).arg(PeriodText(m_o.from, m_o.to)) +
-            nav + (rows.isEmpty() ? QStringLiteral("<p>Записей нет.</p>\n")
-                                  : Table(captions, rows, "journal", {0, 1})) +
-            nav;
+        const QString body = QStringLiteral("<p>Записей: %1, %2.</p>\n")
+                                 .arg(count)
+                                 .arg(PeriodText(m_o.from, m_o.to)) +
+                             nav +
+                             (rows.isEmpty() ? QStringLiteral("<p>Записей нет.</p>\n")
+                                             : Table(captions, rows, "journal", {0, 1})) +
+                             nav;
         if (!Write(QStringLiteral("journal-%1.html").arg(page),
                    Page(QStringLiteral("Журнал поверок"), body)) ||
             !Step())
@@ -227,16 +231,16 @@ bool Site::Modules(const QList<std::pair<QString, QString>>& modules) {
             records << QStringList{QString::number(r.id),
                                    E(RuDate(r.startedAt.toLocalTime().date())),
                                    VerdictCell(r.verdict),
-                                   E(r.methodologyId.isEmpty()
-                                         ? r.methodology
-                                         : QStringLiteral("%1 ред. %2")
-                                               .arg(r.methodologyId)
-                                               .arg(r.methodologyRevision)),
+                                   E(r.methodologyId.isEmpty() ? r.methodology
+                                                               : QStringLiteral("%1 ред. %2")
+                                                                     .arg(r.methodologyId)
+                                                                     .arg(r.methodologyRevision)),
                                    E(r.certificate),
                                    E(RuDate(r.validUntil))};
         QStringList captions{"Точка"};
         for (const HistoryRecord& r : h->records)
-            captions << RuDate(r.startedAt.toLocalTime().date()) + " (№ " + QString::number(r.id) + ")";
+            captions << RuDate(r.startedAt.toLocalTime().date()) + " (№ " + QString::number(r.id) +
+                            ")";
         QList<QStringList> items;
         for (const HistoryRow& row : h->rows) {
             QStringList cells{E(row.Caption())};
@@ -261,10 +265,10 @@ bool Site::Modules(const QList<std::pair<QString, QString>>& modules) {
                             QString::number(h->records.size()),
                             h->records.isEmpty() ? QString() : E(h->records.last().verdict)};
     }
-    const QString body = modules.isEmpty()
-                             ? QStringLiteral("<p>Модулей нет.</p>\n")
-                             : Table({"Модель", "Зав. №", "Поверок", "Последний результат"}, list,
-                                     "modules", {2});
+    const QString body =
+        modules.isEmpty()
+            ? QStringLiteral("<p>Модулей нет.</p>\n")
+            : Table({"Модель", "Зав. №", "Поверок", "Последний результат"}, list, "modules", {2});
     return Write("modules.html", Page(QStringLiteral("Модули"), body));
 }
 
@@ -295,8 +299,10 @@ bool Site::Stats() {
                 items << QStringList{E(i.operation),
                                      E(i.channelNo > 0 ? QString::number(i.channelNo) : i.channel),
                                      E(RuShort(i.nominal) + (i.unit.isEmpty() ? "" : " " + i.unit)),
-                                     QString::number(i.count), RuNumber(i.meanRatio, 3),
-                                     RuNumber(i.maxRatio, 3), RuNumber(i.shareAbove08 * 100, 1) + " %",
+                                     QString::number(i.count),
+                                     RuNumber(i.meanRatio, 3),
+                                     RuNumber(i.maxRatio, 3),
+                                     RuNumber(i.shareAbove08 * 100, 1) + " %",
                                      QString::number(i.failures)};
         if (!items.isEmpty())
             body += "<h3>Погрешность по точкам</h3>\n" +
@@ -307,16 +313,17 @@ bool Site::Stats() {
         for (const PeopleStats& p : s->people)
             if (p.model == model)
                 people << QStringList{E(p.operatorName), E(p.station), QString::number(p.records)};
-        body += "<h3>Поверители и рабочие места</h3>\n" +
-                Table({"Поверитель", "Рабочее место", "Записей"}, people, "people-" + E(model), {2});
+        body +=
+            "<h3>Поверители и рабочие места</h3>\n" +
+            Table({"Поверитель", "Рабочее место", "Записей"}, people, "people-" + E(model), {2});
     }
     return Write("stats.html", Page(QStringLiteral("Статистика по моделям"), body)) && Step();
 }
 
 bool Site::Index(qint64 count, qint64 modules) {
-    QString body = QStringLiteral("<p>Отчёт составлен %1, %2.</p>\n")
-                       .arg(LocalDateTime(QDateTime::currentDateTimeUtc()),
-                            PeriodText(m_o.from, m_o.to));
+    QString body =
+        QStringLiteral("<p>Отчёт составлен %1, %2.</p>\n")
+            .arg(LocalDateTime(QDateTime::currentDateTimeUtc()), PeriodText(m_o.from, m_o.to));
     QMap<QString, qint64> byVerdict;
     JournalFilter filter;
     filter.from = m_o.from;
@@ -327,8 +334,8 @@ bool Site::Index(qint64 count, qint64 modules) {
     }
     body += Table({"Записей", kSuitable, kUnsuitable, kInterrupted, "Модулей"},
                   {{QString::number(count), QString::number(byVerdict[kSuitable]),
-                    QString::number(byVerdict[kUnsuitable]), QString::number(byVerdict[kInterrupted]),
-                    QString::number(modules)}},
+                    QString::number(byVerdict[kUnsuitable]),
+                    QString::number(byVerdict[kInterrupted]), QString::number(modules)}},
                   "counts", {0, 1, 2, 3, 4});
     body += QStringLiteral("<h2>Модули, срок поверки которых истекает в ближайшие %1 дн.</h2>\n")
                 .arg(m_o.dueDays);
@@ -338,15 +345,19 @@ bool Site::Index(qint64 count, qint64 modules) {
     QList<QStringList> due;
     while (q.next()) {
         const QString model = q.value(kDModel).toString(), serial = q.value(kDSerial).toString();
-        due << QStringList{E(RuDate(QDate::fromString(q.value(kDValidUntil).toString(), Qt::ISODate))),
-                           E(model), E(q.value(kDDesignation).toString()),
-                           QStringLiteral("<a href=\"%1\">%2</a>").arg(ModuleFile(model, serial), E(serial)),
-                           E(q.value(kDOwner).toString()), E(q.value(kDCertificate).toString())};
+        due << QStringList{
+            E(RuDate(QDate::fromString(q.value(kDValidUntil).toString(), Qt::ISODate))),
+            E(model),
+            E(q.value(kDDesignation).toString()),
+            QStringLiteral("<a href=\"%1\">%2</a>").arg(ModuleFile(model, serial), E(serial)),
+            E(q.value(kDOwner).toString()),
+            E(q.value(kDCertificate).toString())};
     }
-    body += due.isEmpty() ? QStringLiteral("<p>Таких модулей нет.</p>\n")
-                          : Table({"Действительно до", "Модель", "Модуль", "Зав. №", "Владелец",
-                                   "Свидетельство"},
-                                  due, "due-modules");
+    body +=
+        due.isEmpty()
+            ? QStringLiteral("<p>Таких модулей нет.</p>\n")
+            : Table({"Действительно до", "Модель", "Модуль", "Зав. №", "Владелец", "Свидетельство"},
+                    due, "due-modules");
     body += QStringLiteral("<h2>Эталоны, срок поверки которых истекает в ближайшие %1 дн.</h2>\n")
                 .arg(m_o.dueDays);
     if (!m_o.dueReferences) {
@@ -359,8 +370,9 @@ bool Site::Index(qint64 count, qint64 modules) {
         QList<QStringList> rows;
         for (const DueReference& r : *refs)
             rows << QStringList{E(RuDate(r.validUntil)), E(r.name), E(r.number)};
-        body += rows.isEmpty() ? QStringLiteral("<p>Таких эталонов нет.</p>\n")
-                               : Table({"Действительно до", "Эталон", "Номер"}, rows, "due-references");
+        body += rows.isEmpty()
+                    ? QStringLiteral("<p>Таких эталонов нет.</p>\n")
+                    : Table({"Действительно до", "Эталон", "Номер"}, rows, "due-references");
     }
     return Write("index.html", Page(QStringLiteral("Журнал поверок: сводка"), body)) && Step();
 }
@@ -424,10 +436,10 @@ HtmlReportResult WriteHtmlReport(RecordStore& store, const HtmlReportOptions& o)
         return result;
     }
     const bool empty = !exists || QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                    QDir::Hidden | QDir::System);
+                                                     QDir::Hidden | QDir::System);
     if (!empty && !o.force) {
-        result.error = QStringLiteral("Папка %1 не пуста; отчёт не записан (--force заменит её)")
-                           .arg(path);
+        result.error =
+            QStringLiteral("Папка %1 не пуста; отчёт не записан (--force заменит её)").arg(path);
         result.refused = true;
         return result;
     }
@@ -463,12 +475,14 @@ HtmlReportResult WriteHtmlReport(RecordStore& store, const HtmlReportOptions& o)
     if (exists) {
         aside = parent + "/." + target.fileName() + "-old-" +
                 QString::number(QDateTime::currentMSecsSinceEpoch());
-        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
+        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) !=
+            0) {
             result.error = WriteFailure(path, QString::fromLocal8Bit(strerror(errno)));
             return result;
         }
     }
-    if (::rename(QFile::encodeName(temp.path()).constData(), QFile::encodeName(path).constData()) != 0) {
+    if (::rename(QFile::encodeName(temp.path()).constData(), QFile::encodeName(path).constData()) !=
+        0) {
         result.error = WriteFailure(path, QString::fromLocal8Bit(strerror(errno)));
         if (!aside.isEmpty())
             ::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData());
@@ -516,21 +530,24 @@ QString HistorySvg(const ModuleHistory& h, double marginal) {
     };
     const double legendTop = p.top + p.height + 40;
     const double total = legendTop + 16 * rows.size() + 10;
-    QString svg = QStringLiteral("<svg class=\"history\" "
-                                 "viewBox=\"0 0 %1 %2\" width=\"%1\" height=\"%2\" "
-                                 "font-family=\"Liberation Sans, Arial, sans-serif\" font-size=\"11\">\n")
+    QString svg = QStringLiteral(
+                      "<svg class=\"history\" "
+                      "viewBox=\"0 0 %1 %2\" width=\"%1\" height=\"%2\" "
+                      "font-family=\"Liberation Sans, Arial, sans-serif\" font-size=\"11\">\n")
                       .arg(Num(p.left + p.width + 50), Num(total));
-    svg += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"none\" "
-                          "stroke=\"#999\"/>\n")
+    svg += QStringLiteral(
+               "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"none\" "
+               "stroke=\"#999\"/>\n")
                .arg(Num(p.left), Num(p.top), Num(p.width), Num(p.height));
     for (double v = 0; v <= p.yMax + 1e-9; v += p.yMax > 3 ? 1.0 : 0.2) {
         svg += QStringLiteral("<text x=\"%1\" y=\"%2\" text-anchor=\"end\">%3</text>\n")
                    .arg(Num(p.left - 4), Num(p.Y(v) + 4), RuShort(std::round(v * 10) / 10));
     }
     auto line = [&](double v, const QString& cls, const QString& colour, const QString& label) {
-        svg += QStringLiteral("<line class=\"%1\" data-value=\"%2\" x1=\"%3\" x2=\"%4\" y1=\"%5\" "
-                              "y2=\"%5\" stroke=\"%6\" stroke-dasharray=\"6 3\"/>"
-                              "<text x=\"%4\" y=\"%7\" text-anchor=\"end\" fill=\"%6\">%8</text>\n")
+        svg += QStringLiteral(
+                   "<line class=\"%1\" data-value=\"%2\" x1=\"%3\" x2=\"%4\" y1=\"%5\" "
+                   "y2=\"%5\" stroke=\"%6\" stroke-dasharray=\"6 3\"/>"
+                   "<text x=\"%4\" y=\"%7\" text-anchor=\"end\" fill=\"%6\">%8</text>\n")
                    .arg(cls, Num(v), Num(p.left), Num(p.left + p.width), Num(p.Y(v)), colour,
                         Num(p.Y(v) - 3), E(label));
     };
@@ -550,20 +567,23 @@ QString HistorySvg(const ModuleHistory& h, double marginal) {
             if (!c.hasRatio) continue;
             const QString xy = Num(p.X(t(i))) + "," + Num(p.Y(c.ratio));
             points << xy;
-            marks += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"3\" fill=\"%3\" "
-                                    "data-record=\"%4\" data-date=\"%5\" data-ratio=\"%6\">"
-                                    "<title>%7: %8</title></circle>\n")
+            marks += QStringLiteral(
+                         "<circle cx=\"%1\" cy=\"%2\" r=\"3\" fill=\"%3\" "
+                         "data-record=\"%4\" data-date=\"%5\" data-ratio=\"%6\">"
+                         "<title>%7: %8</title></circle>\n")
                          .arg(Num(p.X(t(i))), Num(p.Y(c.ratio)), colour)
                          .arg(h.records[i].id)
                          .arg(h.records[i].startedAt.toLocalTime().date().toString(Qt::ISODate),
                               Num(c.ratio), RuDate(h.records[i].startedAt.toLocalTime().date()),
                               RuNumber(c.ratio, 3));
         }
-        svg += QStringLiteral("<g class=\"series\" data-series=\"%1\">"
-                              "<polyline fill=\"none\" stroke=\"%2\" points=\"%3\"/>\n%4</g>\n")
+        svg += QStringLiteral(
+                   "<g class=\"series\" data-series=\"%1\">"
+                   "<polyline fill=\"none\" stroke=\"%2\" points=\"%3\"/>\n%4</g>\n")
                    .arg(E(row.Caption()), colour, points.join(' '), marks);
-        svg += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"10\" height=\"10\" fill=\"%3\"/>"
-                              "<text x=\"%4\" y=\"%5\">%6</text>\n")
+        svg += QStringLiteral(
+                   "<rect x=\"%1\" y=\"%2\" width=\"10\" height=\"10\" fill=\"%3\"/>"
+                   "<text x=\"%4\" y=\"%5\">%6</text>\n")
                    .arg(Num(p.left), Num(legendTop + 16 * s), colour, Num(p.left + 14),
                         Num(legendTop + 16 * s + 9), E(row.Caption()));
     }
@@ -583,13 +603,15 @@ QString VerdictsSvg(const LabStats& s, const QString& model) {
     p.yMax = double(most);
     const double slot = p.width / months.size();
     const double bar = std::min(40.0, slot * 0.7);
-    QString svg = QStringLiteral("<svg class=\"verdicts\" data-model=\"%1\" "
-                                 "viewBox=\"0 0 %2 %3\" "
-                                 "width=\"%2\" height=\"%3\" font-family=\"Liberation Sans, Arial, "
-                                 "sans-serif\" font-size=\"11\">\n")
+    QString svg = QStringLiteral(
+                      "<svg class=\"verdicts\" data-model=\"%1\" "
+                      "viewBox=\"0 0 %2 %3\" "
+                      "width=\"%2\" height=\"%3\" font-family=\"Liberation Sans, Arial, "
+                      "sans-serif\" font-size=\"11\">\n")
                       .arg(E(model), Num(p.left + p.width + 20), Num(p.top + p.height + 60));
-    svg += QStringLiteral("<text x=\"%1\" y=\"%2\" text-anchor=\"end\">%3</text>"
-                          "<text x=\"%1\" y=\"%4\" text-anchor=\"end\">0</text>\n")
+    svg += QStringLiteral(
+               "<text x=\"%1\" y=\"%2\" text-anchor=\"end\">%3</text>"
+               "<text x=\"%1\" y=\"%4\" text-anchor=\"end\">0</text>\n")
                .arg(Num(p.left - 4), Num(p.top + 4), QString::number(most), Num(p.top + p.height));
     const struct {
         const QString& verdict;
@@ -602,9 +624,10 @@ QString VerdictsSvg(const LabStats& s, const QString& model) {
         const double x = p.left + slot * i + (slot - bar) / 2;
         for (int k = 0; k < 3; ++k) {
             if (counts[k] == 0) continue;
-            svg += QStringLiteral("<rect class=\"bar\" data-month=\"%1\" data-verdict=\"%2\" "
-                                  "data-count=\"%3\" x=\"%4\" y=\"%5\" width=\"%6\" height=\"%7\" "
-                                  "fill=\"%8\"><title>%1, %2: %3</title></rect>\n")
+            svg += QStringLiteral(
+                       "<rect class=\"bar\" data-month=\"%1\" data-verdict=\"%2\" "
+                       "data-count=\"%3\" x=\"%4\" y=\"%5\" width=\"%6\" height=\"%7\" "
+                       "fill=\"%8\"><title>%1, %2: %3</title></rect>\n")
                        .arg(m.month, kinds[k].verdict)
                        .arg(counts[k])
                        .arg(Num(x), Num(p.Y(base + counts[k])), Num(bar),
@@ -615,8 +638,9 @@ QString VerdictsSvg(const LabStats& s, const QString& model) {
                    .arg(Num(x + bar / 2), Num(p.top + p.height + 14), m.month);
     }
     for (int k = 0; k < 3; ++k)
-        svg += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"10\" height=\"10\" fill=\"%3\"/>"
-                              "<text x=\"%4\" y=\"%5\">%6</text>\n")
+        svg += QStringLiteral(
+                   "<rect x=\"%1\" y=\"%2\" width=\"10\" height=\"10\" fill=\"%3\"/>"
+                   "<text x=\"%4\" y=\"%5\">%6</text>\n")
                    .arg(Num(p.left + 110 * k), Num(p.top + p.height + 30),
                         QLatin1String(kinds[k].colour), Num(p.left + 110 * k + 14),
                         Num(p.top + p.height + 39), kinds[k].verdict);

@@ -28,12 +28,12 @@ struct DueReference {
 // Where the references register plugs in: the references due within `days`
 // (nothing, with `error` set, when they cannot be read). Unset: the index
 // says the register is not kept here.
-using DueReferencesHook =
-    std::function<std::optional<QList<DueReference>>(const QSqlDatabase&, int days, QString* error)>;
+using DueReferencesHook = std::function<std::optional<QList<DueReference>>(
+    const QSqlDatabase&, int days, QString* error)>;
 
 struct HtmlReportOptions {
     QString dir;
-    QDate from, to;  // local dates, inclusive; invalid: open
+    QDate from, to;      // local dates, inclusive; invalid: open
     bool force = false;  // an existing folder that is not empty is replaced
     // Each record's protocol written into the site and linked from its rows.
     bool protocols = false;
@@ -44,7 +44,7 @@ struct HtmlReportOptions {
 };
 
 struct HtmlReportResult {
-    QString error;  // empty when written
+    QString error;         // empty when written
     bool refused = false;  // the folder exists and is not empty (without force)
     bool cancelled = false;
     qint64 records = 0;

@@ -98,9 +98,8 @@ std::optional<LabStats> ReadLabStats(const QSqlDatabase& db, const StatsFilter& 
                   m.model = model;
                   m.month = month;
                   const QString state = q.value(2).toString();
-                  const QString verdict = state == QLatin1String("interrupted")
-                                              ? kInterrupted
-                                              : q.value(3).toString();
+                  const QString verdict =
+                      state == QLatin1String("interrupted") ? kInterrupted : q.value(3).toString();
                   const qint64 n = q.value(4).toLongLong();
                   if (verdict == kSuitable)
                       m.suitable += n;

@@ -14,8 +14,8 @@
 namespace yukt::records {
 
 struct StatsFilter {
-    QString model;  // empty: every model
-    QDate from, to;  // local dates, inclusive
+    QString model;    // empty: every model
+    QDate from, to;   // local dates, inclusive
     QString station;  // the workstation's host name
 };
 

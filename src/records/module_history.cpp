@@ -40,7 +40,8 @@ QString AnswerOf(const Record& r, const PlanEntry& e, const RecordPoint* p) {
     else if (p->result == QLatin1String("fail"))
         text = QStringLiteral("не соответствует");
     else
-        text = QStringLiteral("не выполнено") + (p->reason.isEmpty() ? QString() : ": " + p->reason);
+        text =
+            QStringLiteral("не выполнено") + (p->reason.isEmpty() ? QString() : ": " + p->reason);
     if (e.kind == QLatin1String("software"))
         text = (r.softwareFound.isEmpty() ? QStringLiteral("ПО: не получена")
                                           : QStringLiteral("ПО: ") + r.softwareFound) +
@@ -227,7 +228,8 @@ QString HistoryText(const ModuleHistory& h) {
         lines << cells.join('\t');
     };
     line(QStringLiteral("Запись"), [](const HistoryRecord& r) { return QString::number(r.id); });
-    line(QStringLiteral("Дата"), [](const HistoryRecord& r) { return RuDate(r.startedAt.toLocalTime().date()); });
+    line(QStringLiteral("Дата"),
+         [](const HistoryRecord& r) { return RuDate(r.startedAt.toLocalTime().date()); });
     line(QStringLiteral("Результат"), [](const HistoryRecord& r) { return r.verdict; });
     line(QStringLiteral("Методика"), MethodologyText);
     line(QStringLiteral("Свидетельство"), [](const HistoryRecord& r) { return r.certificate; });
@@ -270,8 +272,10 @@ QByteArray HistoryJson(const ModuleHistory& h) {
             if (!row.IsError()) cell["answer"] = c.answer;
             cells.append(cell);
         }
-        QJsonObject item{{"operation", row.operation}, {"kind", row.kind},
-                         {"channel_no", row.channelNo}, {"channel", row.channel},
+        QJsonObject item{{"operation", row.operation},
+                         {"kind", row.kind},
+                         {"channel_no", row.channelNo},
+                         {"channel", row.channel},
                          {"values", cells}};
         if (row.IsError()) {
             item["nominal"] = row.nominal;
@@ -287,8 +291,9 @@ QByteArray HistoryJson(const ModuleHistory& h) {
 }
 
 QString HistoryCsv(const ModuleHistory& h) {
-    QStringList lines{QStringLiteral("Запись;Дата;Результат;Методика;Свидетельство;Операция;Канал;"
-                                     "Номинал;Погрешность;Предел;|Погрешность|/предел;Ответ")};
+    QStringList lines{
+        QStringLiteral("Запись;Дата;Результат;Методика;Свидетельство;Операция;Канал;"
+                       "Номинал;Погрешность;Предел;|Погрешность|/предел;Ответ")};
     for (const HistoryRow& row : h.rows) {
         for (int i = 0; i < row.cells.size(); ++i) {
             const HistoryCell& c = row.cells[i];

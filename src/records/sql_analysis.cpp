@@ -24,7 +24,7 @@ const char* const kStatsPeopleGroup =
 // procedure, item 0, counts as it is); manual operations have no limit.
 // The limit is the one at the point: abs+rel adds its part proportional to
 // the reference.
-#define YUKT_LIMIT_AT                                                                    \
+#define YUKT_LIMIT_AT                                                                  \
     "(p.limit_value + CASE WHEN p.error_kind = 'abs+rel' THEN COALESCE(p.limit2, 0) *" \
     " ABS(p.reference) ELSE 0 END)"
 const char* const kStatsItems =
@@ -36,9 +36,11 @@ const char* const kStatsItems =
     " COALESCE(p.channel_no, 0) AS channel_no,"
     " CASE WHEN COALESCE(p.channel_no, 0) > 0 THEN '' ELSE COALESCE(p.channel, '') END"
     " AS channel, p.nominal AS nominal, COALESCE(p.unit, '') AS unit, p.result AS result,"
-    " ABS(p.error) / " YUKT_LIMIT_AT " AS ratio"
+    " ABS(p.error) / " YUKT_LIMIT_AT
+    " AS ratio"
     " FROM records r JOIN points p ON p.record_id = r.id WHERE r.state <> 'open'"
-    " AND p.result <> 'not measured' AND " YUKT_LIMIT_AT " > 0"
+    " AND p.result <> 'not measured' AND " YUKT_LIMIT_AT
+    " > 0"
     " AND (COALESCE(p.item, 0) = 0 OR NOT EXISTS (SELECT 1 FROM points q"
     " WHERE q.record_id = p.record_id AND q.item = p.item AND q.attempt > p.attempt))";
 #undef YUKT_LIMIT_AT

@@ -102,14 +102,14 @@ class JournalAnalysisTest : public QObject {
         QCOMPARE(page->VerdictsModel()->rowCount(), 3);
         const QStringList months = {"2025-01", "2025-03", "2025-04"};
         const QList<qreal> bars[] = {{1, 2, 3}, {0, 1, 1}, {0, 0, 1}};
-        for (int r = 0; r < 3; ++r)
-            QCOMPARE(page->VerdictsModel()->item(r, 1)->text(), months[r]);
+        for (int r = 0; r < 3; ++r) QCOMPARE(page->VerdictsModel()->item(r, 1)->text(), months[r]);
         QCOMPARE(page->VerdictsModel()->item(2, 2)->text(), QStringLiteral("3"));
         auto* series = qobject_cast<QStackedBarSeries*>(page->Chart()->series().value(0));
         QVERIFY(series);
         QCOMPARE(series->count(), 3);
         for (int k = 0; k < 3; ++k) {
-            QCOMPARE(series->barSets()[k]->label(), (QStringList{kSuitable, kUnsuitable, kInterrupted}[k]));
+            QCOMPARE(series->barSets()[k]->label(),
+                     (QStringList{kSuitable, kUnsuitable, kInterrupted}[k]));
             for (int m = 0; m < 3; ++m) QCOMPARE(series->barSets()[k]->at(m), bars[k][m]);
         }
         QCOMPARE(page->ItemsModel()->rowCount(), 2);

@@ -179,7 +179,8 @@ ToolOut RunRecords(const QStringList& args) {
     QProcess p;
     p.start(YUKT_RECORDS_TOOL, args);
     EXPECT_TRUE(p.waitForFinished(120000));
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromLocal8Bit(p.readAllStandardError())};
+    return {p.exitCode(), p.readAllStandardOutput(),
+            QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
 TEST_P(AnalysisTest, TheToolAnswersAsTheLibraryAndRefusesBadInput) {
@@ -201,7 +202,8 @@ TEST_P(AnalysisTest, TheToolAnswersAsTheLibraryAndRefusesBadInput) {
         EXPECT_EQ(r.status, c.status) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.inErr))) << r.err.toStdString();
     }
-    ToolOut r = RunRecords({"history", "--serial", "S-1", "--model", "745t", "--json", "--db", m_url});
+    ToolOut r =
+        RunRecords({"history", "--serial", "S-1", "--model", "745t", "--json", "--db", m_url});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QJsonObject h = QJsonDocument::fromJson(r.out).object();
     ASSERT_EQ(h["records"].toArray().size(), 4);

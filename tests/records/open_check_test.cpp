@@ -1,13 +1,14 @@
 // The check at open of a large SQLite file, which cannot afford SQLite's
 // quick check: run on a small file with the size limit at 0, it passes a
 // whole file and refuses one cut short or with a foreign header.
+#include "records/open_check.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 
-#include "records/open_check.h"
 #include "records/records_fixture.h"
 
 namespace yukt::records::test {

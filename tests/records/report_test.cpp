@@ -40,8 +40,8 @@ struct Loaded {
 Loaded Open(const QString& browser, const QString& page) {
     QProcess p;
     p.start(browser, {"--no-sandbox", "--disable-gpu", "--enable-logging=stderr", "--v=0",
-                      "--user-data-dir=" + QDir::tempPath() + "/yukt-report-browser",
-                      "--dump-dom", "file://" + page});
+                      "--user-data-dir=" + QDir::tempPath() + "/yukt-report-browser", "--dump-dom",
+                      "file://" + page});
     EXPECT_TRUE(p.waitForFinished(120000)) << page.toStdString();
     Loaded l{QString::fromUtf8(p.readAllStandardOutput()), {}};
     for (const QString& line : QString::fromUtf8(p.readAllStandardError()).split('\n'))
@@ -65,7 +65,8 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
         ASSERT_TRUE(FillAnalysisFixture(*store, &error)) << error.toStdString();
     }
     const QString site = m_dir.filePath("site");
-    ReportRun r = Report({"--html", site, "--db", m_url, "--from", "2026-03-01", "--to", "2025-01-01"});
+    ReportRun r =
+        Report({"--html", site, "--db", m_url, "--from", "2026-03-01", "--to", "2025-01-01"});
     EXPECT_EQ(r.status, 2) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(site));
     r = Report({"--html", site, "--db", m_url});
@@ -77,7 +78,8 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
     r = Report({"--html", site, "--db", m_url, "--from", "2026-01-01"});
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.err.contains("не пуста")) << r.err.toStdString();
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+    EXPECT_EQ(QDir(m_dir.path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                   .filter("site")
                   .size(),
               1);
@@ -107,17 +109,19 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
     QHash<QString, Loaded> loaded;
     for (const QString& page : pages) {
         Loaded l = Open(browser, page);
-        EXPECT_TRUE(l.console.isEmpty()) << page.toStdString() << ": " << l.console.join('\n').toStdString();
+        EXPECT_TRUE(l.console.isEmpty())
+            << page.toStdString() << ": " << l.console.join('\n').toStdString();
         EXPECT_TRUE(l.dom.contains("</table>") || l.dom.contains("<p>")) << page.toStdString();
         loaded[QDir(site).relativeFilePath(page)] = l;
     }
     const QString index = loaded["index.html"].dom;
-    EXPECT_TRUE(QRegularExpression("<table id=\"counts\">.*<td class=\"n\">20</td><td class=\"n\">13"
-                                   "</td><td class=\"n\">4</td><td class=\"n\">2</td><td class=\"n\">"
-                                   "15</td>",
-                                   QRegularExpression::DotMatchesEverythingOption)
-                    .match(index)
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("<table id=\"counts\">.*<td class=\"n\">20</td><td class=\"n\">13"
+                           "</td><td class=\"n\">4</td><td class=\"n\">2</td><td class=\"n\">"
+                           "15</td>",
+                           QRegularExpression::DotMatchesEverythingOption)
+            .match(index)
+            .hasMatch())
         << index.toStdString();
     EXPECT_TRUE(index.contains("Реестр эталонов не подключён"));
     EXPECT_EQ(loaded["journal-1.html"].dom.count("<tr>"), 1 + 20);
@@ -125,7 +129,8 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
     // The module page of 745t S-1: its four verifications and the drift of 20 mA.
     const QString modules = loaded["modules.html"].dom;
     const QRegularExpressionMatch link =
-        QRegularExpression("<td>745t</td><td><a href=\"([^\"]+)\">S-1</a></td><td class=\"n\">4</td>")
+        QRegularExpression(
+            "<td>745t</td><td><a href=\"([^\"]+)\">S-1</a></td><td class=\"n\">4</td>")
             .match(modules);
     ASSERT_TRUE(link.hasMatch()) << modules.toStdString();
     const QString module = loaded[link.captured(1)].dom;
@@ -145,9 +150,10 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
                             "data-month=\"2025-04\" data-verdict=\"прервано\" data-count=\"1\"",
                             "data-month=\"2026-01\" data-verdict=\"не годен\" data-count=\"1\""})
         EXPECT_TRUE(stats.contains(QString::fromUtf8(bar))) << bar;
-    EXPECT_TRUE(stats.contains("<td>5.4</td><td>11</td><td>4 мА</td><td class=\"n\">10</td>"
-                               "<td class=\"n\">0,500</td><td class=\"n\">1,200</td>"
-                               "<td class=\"n\">30,0 %</td><td class=\"n\">1</td>"))
+    EXPECT_TRUE(
+        stats.contains("<td>5.4</td><td>11</td><td>4 мА</td><td class=\"n\">10</td>"
+                       "<td class=\"n\">0,500</td><td class=\"n\">1,200</td>"
+                       "<td class=\"n\">30,0 %</td><td class=\"n\">1</td>"))
         << stats.toStdString();
 }
 
