@@ -445,9 +445,6 @@ int VersionAdding(const char* table, const char* column) {
         for (const QString& statement : migrations[v])
             if (statement.startsWith(prefix)) return v + 1;
     return 0;
-    // The columns of the chain's own version: those added later are not there yet.
-    return "SELECT " + Names(RecordTypedColumns()).join(", ") +
-           " FROM records WHERE id = ? ORDER BY revision";
 }
 const char* const kSealRevision =
     "UPDATE records SET chain_seq = ?, chain_prev = ?, chain_hash = ? WHERE id = ? AND revision = ?";
