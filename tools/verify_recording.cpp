@@ -11,6 +11,7 @@
 #include "records/program_ident.h"
 #include "records/protocol_pdf.h"
 #include "records/run_recorder.h"
+#include "records/xml_text.h"
 #include "verify/software_ident.h"
 
 namespace yukt::records {
@@ -112,6 +113,15 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         error = "--kind: первичная или периодическая";
         return nullptr;
     }
+    // What the registry file cannot carry is refused before anything is recorded.
+    for (const auto& [field, text] :
+         {std::pair{"--serial", serial}, std::pair{"--operator", o.operatorName}})
+        if (const QString problem =
+                XmlIllegalProblem(QString::fromLatin1(field), QString::fromStdString(text));
+            !problem.isEmpty()) {
+            error = problem.toStdString();
+            return nullptr;
+        }
     if (!r->m->store.Open(RecordsDbUrl(QString(), QString::fromStdString(o.db)))) {
         error = r->m->store.LastError().toStdString();
         return nullptr;

@@ -2,7 +2,9 @@
 //   yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] [--max-records N]
 //                       [--attach-protocol] [--db URL]
 //   yukt-records protocol --id N --pdf FILE.pdf [--db URL]
-//   yukt-records verify [--db URL]            the chain of every record, the file
+//   yukt-records verify [--anchors FILE…] [--db URL]   the chain, the records' meaning, the file
+//   yukt-records verify --hash HEX [--db URL]  where a printed chain hash is
+//   yukt-records anchor [--to FILE] [--db URL]  the chain's head, printed or appended to FILE
 //   yukt-records migrate [--db URL] [--grant ROLE]   as the database's owner
 //   yukt-records complete --id N --author NAME --reason TEXT [--db URL]
 //   yukt-records settings [get KEY | set KEY VALUE] [--db URL]
@@ -164,7 +166,8 @@ int main(int argc, char* argv[]) {
     args.addHelpOption();
     args.addPositionalArgument(
         "command",
-        "export | protocol | verify | migrate | complete | settings [get KEY | set KEY VALUE] | due");
+        "export | protocol | verify | anchor | migrate | complete | settings [get KEY | set KEY "
+        "VALUE] | due");
     args.addOptions({{"db", "records database URL", "URL"},
                      {"fgis", "registry XML file to write", "FILE"},
                      {"from", "first date, YYYY-MM-DD", "DATE"},
@@ -177,7 +180,10 @@ int main(int argc, char* argv[]) {
                      {"workdir", "the workstation's work directory", "DIR"},
                      {"grant", "migrate: the workstation role to grant its rights", "ROLE"},
                      {"author", "complete: who completes the record", "NAME"},
-                     {"reason", "complete: why", "TEXT"}});
+                     {"reason", "complete: why", "TEXT"},
+                     {"hash", "verify: the chain hash to look up", "HEX"},
+                     {"anchors", "verify: anchor file to check (repeatable)", "FILE"},
+                     {"to", "anchor: the anchor file to append to", "FILE"}});
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
     // Read: a password given in --db leaves the command line ps shows.
     HidePasswordsInArguments(argc, argv);
@@ -185,7 +191,8 @@ int main(int argc, char* argv[]) {
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);
     const QString url = RecordsDbUrl(WorkDir(args), args.value("db"));
-    if (positional.size() == 1 && command == "verify") return VerifyCommand(url);
+    if (positional.size() == 1 && command == "verify") return VerifyCommand(url, args);
+    if (positional.size() == 1 && command == "anchor") return AnchorCommand(url, args);
     if (positional.size() == 1 && command == "migrate")
         return MigrateCommand(url, args.value("grant"));
     if (positional.size() == 1 && command == "complete") return CompleteCommand(url, args);
@@ -196,11 +203,16 @@ int main(int argc, char* argv[]) {
         return Complain(
             "использование: yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] "
             "[--max-records N] [--db URL] | protocol --id N --pdf FILE.pdf [--db URL] | "
-            "verify [--db URL] | migrate [--db URL] [--grant ROLE] | "
+            "verify [--anchors FILE…] [--hash HEX] [--db URL] | anchor [--to FILE] [--db URL] | "
+            "migrate [--db URL] [--grant ROLE] | "
             "complete --id N --author NAME --reason TEXT | "
             "settings [get KEY | set KEY VALUE] | due --days N",
             2);
     RecordStore store;
+    // Reading commands write nothing at the opening; settings set and the
+    // recording programs do.
+    store.SetReadOnly(command != "settings" || positional.value(1) == "get" ||
+                      positional.size() == 1);
     if (!store.Open(url))
         return Complain(store.LastError(), 1);
     for (const QString& note : store.SpoolNotes()) Complain(note, 0);

@@ -1,6 +1,7 @@
 #include "records/lab_settings_check.h"
 
 #include "records/registry_rules.h"
+#include "records/xml_text.h"
 
 namespace yukt::records {
 namespace {
@@ -70,6 +71,7 @@ QString NormalisedLabSetting(const QString& key, const QString& value) {
 QString LabSettingProblem(const QString& key, const QString& raw) {
     if (!LabSettingKeys().contains(key)) return QStringLiteral("нет такого параметра: ") + key;
     const QString value = NormalisedLabSetting(key, raw);
+    if (const QString p = XmlIllegalProblem(key, value); !p.isEmpty()) return p;
     if (key == "sign_cipher" && !value.isEmpty())
         return Registry(key, RegistryField::SignCipher, value);
     if (key == "mis_type" && !value.isEmpty())

@@ -128,6 +128,9 @@ bool ProcessAlive(qint64 pid) {
 // became of it.
 bool WriteBack(RecordStore& store, const QJsonObject& o, const QString& path, QString& note) {
     const qint64 id = o["record"].toInteger();
+    // The run's token lets the write-back continue it; without one the
+    // database takes only "прервано".
+    store.AdoptRun(id, o["run_token"].toString());
     const std::optional<Record> r = store.Load(id);
     if (!r) {
         note = QStringLiteral("Буфер %1: %2").arg(path, store.LastError());
@@ -183,7 +186,8 @@ QString SpoolDir() {
 }
 
 PointSpool::PointSpool(const RecordStore& store, qint64 recordId, const QString& why)
-    : m_key(DatabaseKey(store.Database())), m_why(why), m_id(recordId) {
+    : m_key(DatabaseKey(store.Database())), m_token(store.RunToken(recordId)), m_why(why),
+      m_id(recordId) {
     m_path =
         QDir(SpoolDir()).filePath(QStringLiteral("%1-%2.json").arg(FilePrefix(m_key)).arg(m_id));
 }
@@ -206,6 +210,7 @@ bool PointSpool::Write() {
     for (const RecordPoint& p : m_points) points << PointJson(p);
     const QJsonObject o{{"database", m_key},
                         {"record", m_id},
+                        {"run_token", m_token},
                         {"pid", static_cast<qint64>(::getpid())},
                         {"why", m_why},
                         {"ended", m_ended},
@@ -217,7 +222,9 @@ bool PointSpool::Write() {
                         {"points", points}};
     const QByteArray text = QJsonDocument(o).toJson();
     QSaveFile file(m_path);
+    // It holds the run's token: the user's own, as ~/.pgpass is.
     const bool ok = QDir().mkpath(SpoolDir()) && file.open(QIODevice::WriteOnly) &&
+                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
                     file.write(text) == text.size() && file.commit();
     if (!ok && m_error.isEmpty())
         m_error = m_path + ": " +

@@ -36,6 +36,7 @@ class PointSpool {
     bool Write();
 
     QString m_key;
+    QString m_token;
     QString m_path;
     QString m_why;
     qint64 m_id;

@@ -1,5 +1,6 @@
 #include "records/record_store.h"
 
+#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,12 +12,14 @@
 #include <QSysInfo>
 #include <QUrl>
 #include <QUrlQuery>
+#include <QUuid>
 #include <cerrno>
 
 #include "common/text.h"
 #include "records/db_credentials.h"
 #include "records/lab_settings.h"
 #include "records/point_spool.h"
+#include "records/record_audit.h"
 #include "records/record_chain.h"
 #include "records/sql_text.h"
 
@@ -240,6 +243,33 @@ const QString kKilledReason = QStringLiteral("работа программы п
 
 bool ProcessGone(qint64 pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
+// Who writes, as this process knows it: on SQLite nobody else can say.
+QVariantList WrittenBy() {
+    static const QString user = [] {
+        const passwd* pw = ::getpwuid(::getuid());
+        return pw != nullptr ? QString::fromLocal8Bit(pw->pw_name) : qEnvironmentVariable("USER");
+    }();
+    return {user, QSysInfo::machineHostName(), TimeValue(QDateTime::currentDateTimeUtc())};
+}
+
+// The columns of the records table as they are now (the revision guard
+// compares every one of them that is not descriptive).
+QStringList TableColumns(QSqlDatabase db, sql::Engine engine, QString* error) {
+    QSqlQuery q(db);
+    const bool ok = engine == sql::Engine::Sqlite
+                        ? q.exec("PRAGMA table_info(records)")
+                        : q.exec("SELECT column_name FROM information_schema.columns"
+                                 " WHERE table_name = 'records' AND table_schema = current_schema()"
+                                 " ORDER BY ordinal_position");
+    QStringList out;
+    if (!ok) {
+        *error = q.lastError().text();
+        return out;
+    }
+    while (q.next()) out << q.value(engine == sql::Engine::Sqlite ? 1 : 0).toString();
+    return out;
+}
+
 bool PlainIdentifier(const QString& name) {
     static const QRegularExpression re(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
     return re.match(name).hasMatch();
@@ -353,7 +383,8 @@ bool RecordStore::Open(const QString& url, int version) {
     m_db = QSqlDatabase::addDatabase(parsed->driver, m_name);
     m_db.setDatabaseName(parsed->database);
     if (m_engine == sql::Engine::Sqlite) {
-        m_db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
+        m_db.setConnectOptions(m_readOnly ? "QSQLITE_BUSY_TIMEOUT=10000;QSQLITE_OPEN_READONLY"
+                                          : "QSQLITE_BUSY_TIMEOUT=10000");
     } else {
         if (!parsed->host.isEmpty()) m_db.setHostName(parsed->host);
         if (parsed->port > 0) m_db.setPort(parsed->port);
@@ -373,15 +404,36 @@ bool RecordStore::Open(const QString& url, int version) {
                         damage.join("; "));
         // WAL keeps readers (the journal) from blocking the point being written.
         QSqlQuery q(m_db);
-        if (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA foreign_keys=ON") ||
-            !q.exec("PRAGMA synchronous=FULL"))
+        if (!m_readOnly &&
+            (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA foreign_keys=ON") ||
+             !q.exec("PRAGMA synchronous=FULL")))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
+    }
+    if (m_readOnly) {
+        QSqlQuery q(m_db);
+        if (m_engine == sql::Engine::Postgres &&
+            !q.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"))
+            return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
+        if (SchemaVersion() > sql::LatestVersion())
+            return Fail(QStringLiteral("База данных записей создана более новой версией программы "
+                                       "(версия схемы %1, программа знает до %2); открыть её нельзя")
+                            .arg(SchemaVersion())
+                            .arg(sql::LatestVersion()),
+                        {});
+        m_error.clear();
+        return true;
     }
     if (!Migrate(version < 0 ? sql::LatestVersion() : version)) return false;
     // Before the left-open records are judged: a spooled one is completed.
     m_spoolNotes = ReplaySpool(*this);
     m_error.clear();
     return InterruptLeftOpen();
+}
+
+QString RecordStore::DatabaseId() {
+    QSqlQuery q(m_db);
+    return q.exec("SELECT uuid FROM database_identity") && q.next() ? q.value(0).toString()
+                                                                   : QString();
 }
 
 bool RecordStore::CheckIntegrity(bool full, QStringList* problems) {
@@ -427,8 +479,23 @@ bool RecordStore::Migrate(int target) {
         if (!m_db.transaction())
             return Fail("Не удалось начать транзакцию", m_db.lastError().text());
         bool ok = true;
-        for (const QString& statement : sql::Migrations().at(v - 1))
-            if (!(ok = Exec(statement, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
+        for (const QString& statement : sql::Migrations().at(v - 1)) {
+            QStringList expanded{statement};
+            if (statement == QLatin1String(sql::kForgeryGuards)) {
+                expanded = sql::ForgeryGuards(m_engine);
+            } else if (statement == QLatin1String(sql::kRevisionGuard)) {
+                QString error;
+                const QStringList columns = TableColumns(m_db, m_engine, &error);
+                if (columns.isEmpty()) {
+                    ok = Fail(QStringLiteral("Миграция схемы %1").arg(v), error);
+                    break;
+                }
+                expanded = sql::RevisionGuard(m_engine, columns);
+            }
+            for (const QString& each : expanded)
+                if (!(ok = Exec(each, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
+            if (!ok) break;
+        }
         if (ok && v == sql::kChainVersion) {
             ok = SealExisting();
             for (const QString& guard : sql::AppendOnlyGuards(m_engine))
@@ -570,14 +637,26 @@ bool RecordStore::InterruptLeftOpen() {
 }
 
 bool RecordStore::WriteClosure(const QVariantList& closure) {
+    const qint64 id = closure[0].toLongLong();
+    // Without the run's token (a dead run's record) only "прервано" passes the guards.
+    const QVariant token = m_tokens.contains(id) ? QVariant(m_tokens.value(id))
+                                                 : QVariant(QMetaType(QMetaType::QString));
+    if (m_engine == sql::Engine::Postgres &&
+        !Exec(sql::kSetRunToken, {token.isNull() ? QString("") : token.toString()},
+              "Не удалось закрыть запись"))
+        return false;
     const std::optional<Link> link = NextLink(kClosureEntry, sql::ClosureColumns(), closure);
     if (!link) return false;
     QSqlQuery q(m_db);
-    q.prepare(sql::kCloseRecord);
+    q.prepare(sql::CloseRecord(m_engine));
     for (int i = 1; i < closure.size(); ++i) q.addBindValue(closure[i]);
     q.addBindValue(link->seq);
     q.addBindValue(link->prev);
     q.addBindValue(link->hash);
+    if (m_engine == sql::Engine::Sqlite) {
+        q.addBindValue(token);
+        for (const QVariant& v : WrittenBy()) q.addBindValue(v);
+    }
     q.addBindValue(closure[0]);
     if (!q.exec()) return Fail("Не удалось закрыть запись", q.lastError().text());
     if (q.numRowsAffected() != 1)
@@ -621,8 +700,10 @@ bool RecordStore::InsertRow(const Record& record) {
     const QList<sql::Column>& columns = opening ? sql::OpeningColumns() : sql::RevisionColumns();
     const std::optional<Link> link = NextLink(opening ? kOpeningEntry : kRevisionEntry, columns,
                                               Pick(columns, sql::RecordColumns(), row));
-    return link &&
-           Exec(sql::InsertRecord(), Linked(row, *link), "Не удалось записать запись о поверке");
+    const QVariant key = opening ? QVariant(m_tokens.value(record.id))
+                                 : QVariant(QMetaType(QMetaType::QString));
+    return link && Exec(sql::InsertRecord(), Linked(row, *link) + QVariantList{key} + WrittenBy(),
+                        "Не удалось записать запись о поверке");
 }
 
 bool RecordStore::Begin(Record& record) {
@@ -635,6 +716,9 @@ bool RecordStore::Begin(Record& record) {
         const std::optional<qint64> id = NextNumber("record");
         if (!id) return false;
         record.id = *id;
+        // The run's secret: only who holds it adds points to the record or closes it.
+        m_tokens.insert(*id, QUuid::createUuid().toString(QUuid::Id128) +
+                                 QUuid::createUuid().toString(QUuid::Id128));
         if (!Exec(sql::kInsertRecordId, {*id, TimeValue(record.startedAt)},
                   "Не удалось записать номер записи") ||
             !InsertRow(record))
@@ -642,13 +726,16 @@ bool RecordStore::Begin(Record& record) {
         for (const PlanEntry& e : record.plan) {
             const QVariantList row = PlanRow(record.id, e);
             const std::optional<Link> link = NextLink(kPlanEntry, sql::PlanColumns(), row);
-            if (!link ||
-                !Exec(sql::kInsertPlanItem, Linked(row, *link), "Не удалось записать план поверки"))
+            if (!link || !Exec(sql::InsertPlanItem(),
+                               Linked(row, *link) + QVariantList{m_tokens.value(record.id)} +
+                                   WrittenBy(),
+                               "Не удалось записать план поверки"))
                 return false;
         }
         return true;
     });
     if (!ok) {
+        m_tokens.remove(record.id);
         record.id = 0;
         return false;
     }
@@ -677,18 +764,18 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
     }
     int seq = m_lastSeq[recordId];
     const bool ok = InTransaction([&] {
-        // The chain's numbers for all of them at once.
-        const std::optional<qint64> last = NextNumber(sql::kChainCounter, points.size());
-        if (!last) return false;
-        qint64 chainSeq = *last - points.size();
+        const QVariant token = m_tokens.contains(recordId)
+                                   ? QVariant(m_tokens.value(recordId))
+                                   : QVariant(QMetaType(QMetaType::QString));
         for (RecordPoint& p : points) {
             p.seq = ++seq;
             if (!p.measuredAt.isValid()) p.measuredAt = QDateTime::currentDateTimeUtc();
             const QVariantList row = PointRow(recordId, p);
-            const std::optional<Link> link =
-                LinkAt(++chainSeq, kPointEntry, sql::PointColumns(), row);
-            if (!link ||
-                !Exec(sql::InsertPoint(), Linked(row, *link), "Не удалось записать точку"))
+            // Each point takes the counter's next position: the guards accept no other.
+            const std::optional<Link> link = NextLink(kPointEntry, sql::PointColumns(), row);
+            if (!link || !Exec(sql::InsertPoint(), Linked(row, *link) + QVariantList{token} +
+                                                       WrittenBy(),
+                               "Не удалось записать точку"))
                 return false;
         }
         return true;
@@ -744,6 +831,16 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
     if (!ok) return false;
     m_lastSeq.remove(recordId);
     m_flashAfter.remove(recordId);
+    m_tokens.remove(recordId);
+    // The head as it was at this closing, kept outside the database: a later
+    // rewrite of anything before it shows against this line.
+    m_anchorError.clear();
+    const QString anchors = m_anchorFile.isEmpty() && !DatabaseId().isEmpty()
+                                ? LocalAnchorFile(DatabaseId())
+                                : m_anchorFile;
+    if (!anchors.isEmpty() && m_lastLink.seq > 0)
+        AppendAnchor(anchors, {m_lastLink.seq, m_lastLink.hash, QDateTime::currentDateTimeUtc()},
+                     &m_anchorError);
     return true;
 }
 

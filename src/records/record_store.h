@@ -42,6 +42,17 @@ class RecordStore {
     // refused. Records left open by a workstation of this host whose process
     // is gone become "прервано" ("работа программы прервана").
     bool Open(const QString& url, int version = -1);
+    // Before Open: a store only read from (verify, export, the journal)
+    // writes nothing at its opening: no migration, no spool written back, no
+    // dead run closed; a SELECT-only role may open it.
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // The identity the database was given at its creation (empty for a
+    // schema older than it): names its spool and its local anchor file.
+    QString DatabaseId();
+    // Where the closings' anchors go; empty: the user's local anchor file.
+    void SetAnchorFile(const QString& path) { m_anchorFile = path; }
+    // Why the last closing's anchor was not written; empty when it was.
+    const QString& AnchorError() const { return m_anchorError; }
     bool IsOpen() const { return m_db.isOpen(); }
     const QString& LastError() const { return m_error; }
     // Open failed because the SQLite file is damaged.
@@ -100,6 +111,14 @@ class RecordStore {
 
     static QString Workstation();
 
+    // The secret of the run that began record `id` in this store, which the
+    // database asks of every point and of the closing; empty when this store
+    // did not begin it. A spool keeps it so that its write-back continues the run.
+    QString RunToken(qint64 id) const { return m_tokens.value(id); }
+    void AdoptRun(qint64 id, const QString& token) {
+        if (!token.isEmpty()) m_tokens.insert(id, token);
+    }
+
   private:
     struct Link {
         qint64 seq = 0;
@@ -132,10 +151,13 @@ class RecordStore {
     QSqlDatabase m_db;
     QString m_error;
     bool m_damaged = false;
+    bool m_readOnly = false;
+    QString m_anchorFile, m_anchorError;
     QList<qint64> m_interrupted;
     QStringList m_spoolNotes;
     QHash<qint64, int> m_lastSeq;
     QHash<qint64, QString> m_flashAfter;
+    QHash<qint64, QString> m_tokens;  // the runs this store began or took over
     QHash<QString, QSqlQuery> m_prepared;
     Link m_lastLink;  // the latest link this connection wrote
 };

@@ -206,6 +206,23 @@ TEST(PgSetup, MakesAWorkstationRoleThatOnlyAppends) {
         QSqlQuery q(store.Database());
         EXPECT_FALSE(q.exec(statement)) << statement;
     }
+    // The owner may switch a guard off, but not unseen: the audit keeps it
+    // where the owner can only read.
+    RecordStore owner;
+    ASSERT_TRUE(owner.Open("postgresql://poverka_owner@/lab_setup?host=" + server->SocketDir()))
+        << owner.LastError().toStdString();
+    QSqlQuery q(owner.Database());
+    ASSERT_TRUE(q.exec("ALTER TABLE points DISABLE TRIGGER points_no_update"))
+        << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.exec("ALTER TABLE points ENABLE TRIGGER points_no_update"));
+    ASSERT_TRUE(q.exec("SELECT by_user, statement FROM records_audit.ddl_log"
+                       " WHERE statement LIKE '%DISABLE TRIGGER points_no_update%'"))
+        << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.next()) << "the disabling was not recorded";
+    EXPECT_EQ(q.value(0).toString(), "poverka_owner");
+    for (const char* statement : {"DELETE FROM records_audit.ddl_log", "DROP TABLE records_audit.ddl_log",
+                                  "DROP EVENT TRIGGER records_audit_ddl"})
+        EXPECT_FALSE(q.exec(statement)) << statement;
 }
 
 struct ToolRun {
@@ -295,8 +312,11 @@ TEST(JournalCsv, FieldsNeverBecomeFormulas) {
         {"@SUM(A1)", "'@SUM(A1)"},
         {"-A-1024", "'-A-1024"},
         {"-1024", "-1024"},
-        {"-0,05", "-0,05"},
+        {"-0.05", "-0.05"},
+        {"-0,05", "\"-0,05\""},
         {"Иванов; Петров", "\"Иванов; Петров\""},
+        {"Иванов, Петров", "\"Иванов, Петров\""},
+        {"строка\nвторая", "\"строка\nвторая\""},
         {"А-1024", "А-1024"},
     };
     for (const auto& c : cases)
