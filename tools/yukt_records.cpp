@@ -171,7 +171,7 @@ int main(int argc, char* argv[]) {
     args.addOptions({{"db", "records database URL", "URL"},
                      {"fgis", "registry XML file to write", "FILE"},
                      {"from", "first date, YYYY-MM-DD", "DATE"},
-                     {"to", "last date, YYYY-MM-DD", "DATE"},
+                     {"to", "export: last date, YYYY-MM-DD; anchor: the anchor file", "DATE|FILE"},
                      {"attach-protocol", "attach each PDF protocol"},
                      {"max-records", "records per registry file (1000)", "N"},
                      {"days", "due: days ahead", "N"},
@@ -182,8 +182,7 @@ int main(int argc, char* argv[]) {
                      {"author", "complete: who completes the record", "NAME"},
                      {"reason", "complete: why", "TEXT"},
                      {"hash", "verify: the chain hash to look up", "HEX"},
-                     {"anchors", "verify: anchor file to check (repeatable)", "FILE"},
-                     {"to", "anchor: the anchor file to append to", "FILE"}});
+                     {"anchors", "verify: anchor file to check (repeatable)", "FILE"}});
     if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
     // Read: a password given in --db leaves the command line ps shows.
     HidePasswordsInArguments(argc, argv);

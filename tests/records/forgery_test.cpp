@@ -105,7 +105,8 @@ TEST_P(ForgeryTest, TheDatabaseRefusesWhatTheWorkstationCouldForge) {
         QString("UPDATE records SET state = 'closed', verdict = ?, certificate = '2026/99',"
                 " finished_utc = '2026-01-01'") +
         (Postgres() ? "" : ", run_token = ?") +
-        ", close_seq = ?, close_prev = ?, close_hash = ? WHERE id = ? AND revision = 0";
+        ", close_seq = ?, close_prev = ?, close_hash = ? WHERE revision = 0 AND id = " +
+        QString::number(open.id);
     auto closing = [&](const QString& verdict, const QString& with) {
         QVariantList binds{verdict};
         if (!Postgres()) binds << with;
@@ -137,12 +138,12 @@ TEST_P(ForgeryTest, TheDatabaseRefusesWhatTheWorkstationCouldForge) {
          [&] { return Try(db, pointInsert, {open.id, 9, "guessed"}, true); }, "своего прогона"},
         {"another run closing the record годен",
          [&] {
-             return Try(db, closeOpen, closing(kSuitable, "guessed") << open.id, true);
+             return Try(db, closeOpen, closing(kSuitable, "guessed"), true);
          },
          "только её прогон"},
         {"its own run closing it against its points",
          [&] {
-             return Try(db, closeOpen, closing(kUnsuitable, token) << open.id, true, token);
+             return Try(db, closeOpen, closing(kUnsuitable, token), true, token);
          },
          "итог записи"},
         {"a point beyond the chain's counter",
