@@ -101,8 +101,19 @@ QString UrlWithoutPassword(const QString& url) {
 QString HidePassword(QString text, const QString& password) {
     text = UrlWithoutPassword(text);
     if (password.isEmpty()) return text;
+    // Every spelling it may take in a message: as typed, percent-encoded
+    // (either case of hex digits) and form-encoded (a blank as "+").
     const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(password));
-    for (const QString& form : {password, encoded}) text.replace(form, QStringLiteral("***"));
+    QString lower = encoded;
+    for (qsizetype i = 0; i + 2 < lower.size(); ++i)
+        if (lower[i] == '%') {
+            lower[i + 1] = lower[i + 1].toLower();
+            lower[i + 2] = lower[i + 2].toLower();
+        }
+    QString form = encoded;
+    form.replace(QStringLiteral("%20"), QStringLiteral("+"));
+    for (const QString& spelling : {password, encoded, lower, form})
+        text.replace(spelling, QStringLiteral("***"));
     return text;
 }
 
@@ -153,6 +164,12 @@ QString PgConnectOptions(const QUrlQuery& query, QString* error) {
     }
     // An unreachable server must not hold a start or a run for minutes.
     if (!timeout) options << QStringLiteral("connect_timeout=10");
+    // A connection gone silent (a cable pulled, a server frozen at a COMMIT)
+    // is given up within half a minute, not after the system's two hours.
+    if (!query.hasQueryItem("keepalives_idle"))
+        options << QStringLiteral("keepalives_idle=10") << QStringLiteral("keepalives_interval=5")
+                << QStringLiteral("keepalives_count=3");
+    if (!query.hasQueryItem("tcp_user_timeout")) options << QStringLiteral("tcp_user_timeout=30000");
     return options.join(';');
 }
 

@@ -25,8 +25,15 @@
 namespace yukt::records {
 namespace {
 
-// Which database a record belongs to, whatever URL spelling opened it.
-QString DatabaseKey(const QSqlDatabase& db) {
+// Which database a record belongs to, whatever URL spelling opened it: its
+// identity, made at its creation; the address only for a database older
+// than that.
+QString AddressKey(const QSqlDatabase& db);
+QString DatabaseKey(const RecordStore& store) {
+    if (!store.DatabaseId().isEmpty()) return "database:" + store.DatabaseId();
+    return AddressKey(store.Database());
+}
+QString AddressKey(const QSqlDatabase& db) {
     if (db.driverName() == "QSQLITE") {
         const QFileInfo f(db.databaseName());
         return "sqlite:" + (f.exists() ? f.canonicalFilePath() : f.absoluteFilePath());
@@ -137,10 +144,20 @@ bool WriteBack(RecordStore& store, const QJsonObject& o, const QString& path, QS
         return false;
     }
     if (r->state != RecordState::Open) {
-        note = QStringLiteral("Запись № %1 уже закрыта, точки из буфера %2 в неё не записаны")
-                   .arg(id)
-                   .arg(path);
-        return false;
+        // A closing whose commit went through unseen: nothing of the file is
+        // missing, so the file goes; what the database holds is said.
+        int stored = 0;
+        for (const RecordPoint& p : r->points) stored = std::max(stored, p.seq);
+        bool all = true;
+        for (const QJsonValue& v : o["points"].toArray())
+            all = all && PointOf(v.toObject()).seq != 0 && PointOf(v.toObject()).seq <= stored;
+        note = all ? QStringLiteral("Запись № %1 уже закрыта («%2»), буфер %3 удалён")
+                         .arg(id)
+                         .arg(VerdictForState(r->state, r->verdict), path)
+                   : QStringLiteral("Запись № %1 уже закрыта, точки из буфера %2 в неё не записаны")
+                         .arg(id)
+                         .arg(path);
+        return all;
     }
     int last = 0;
     for (const RecordPoint& p : r->points) last = std::max(last, p.seq);
@@ -165,7 +182,10 @@ bool WriteBack(RecordStore& store, const QJsonObject& o, const QString& path, QS
     // The record ends when its run did, not when it is written back.
     const QDateTime finished = QDateTime::fromString(
         o[ended ? "ended_utc" : "written_utc"].toString(), Qt::ISODateWithMs);
-    if (!store.Close(id, verdict, reasons, finished)) {
+    // "прервано" is what the run told the operator: written as such, never
+    // judged again into a verdict nobody was shown.
+    if (!(verdict == kInterrupted ? store.CloseInterrupted(id, reasons, finished)
+                                  : store.Close(id, verdict, reasons, finished))) {
         note = QStringLiteral("Запись № %1 не закрыта из буфера %2: %3")
                    .arg(id)
                    .arg(path, store.LastError());
@@ -186,14 +206,17 @@ QString SpoolDir() {
 }
 
 PointSpool::PointSpool(const RecordStore& store, qint64 recordId, const QString& why)
-    : m_key(DatabaseKey(store.Database())), m_token(store.RunToken(recordId)), m_why(why),
-      m_id(recordId) {
+    : m_key(DatabaseKey(store)), m_token(store.RunToken(recordId)), m_why(why), m_id(recordId),
+      m_lastSeq(store.LastPointSeq(recordId)) {
     m_path =
         QDir(SpoolDir()).filePath(QStringLiteral("%1-%2.json").arg(FilePrefix(m_key)).arg(m_id));
 }
 
 bool PointSpool::Keep(const RecordPoint& point) {
+    // Each point keeps the number it takes in the record: written back, one
+    // that did reach the database is known by it and never stored twice.
     m_points << point;
+    if (m_points.last().seq == 0) m_points.last().seq = ++m_lastSeq;
     return Write();
 }
 
@@ -235,9 +258,12 @@ bool PointSpool::Write() {
 
 QStringList ReplaySpool(RecordStore& store) {
     QStringList notes;
-    const QString key = DatabaseKey(store.Database());
+    const QString key = DatabaseKey(store);
+    // Files an earlier version named by the address are this database's too.
+    const QString address = AddressKey(store.Database());
     const QDir dir(SpoolDir());
-    const QStringList names = dir.entryList({FilePrefix(key) + "-*.json"}, QDir::Files, QDir::Name);
+    const QStringList names = dir.entryList(
+        {FilePrefix(key) + "-*.json", FilePrefix(address) + "-*.json"}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
         QFile file(path);
@@ -250,7 +276,7 @@ QStringList ReplaySpool(RecordStore& store) {
             ::stat(QFile::encodeName(path).constData(), &now) != 0 || held.st_ino != now.st_ino)
             continue;
         const QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
-        if (o["database"].toString() != key) {
+        if (o["database"].toString() != key && o["database"].toString() != address) {
             if (o.isEmpty()) notes << QStringLiteral("Буфер %1 не читается").arg(path);
             continue;
         }

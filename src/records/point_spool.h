@@ -46,6 +46,7 @@ class PointSpool {
     QString m_verdict;
     QStringList m_reasons;
     QString m_error;
+    int m_lastSeq = 0;  // the record's last point number, stored or kept here
 };
 
 // Writes back every spooled record of the database `store` has open: its

@@ -1,6 +1,7 @@
 #include "records/record_store.h"
 
 #include <pwd.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -331,6 +332,13 @@ RecordStore::~RecordStore() {
 QString RecordStore::Workstation() { return QSysInfo::machineHostName(); }
 
 bool RecordStore::Fail(const QString& what, const QString& detail) {
+    // Another program holding the file's write lock past the busy timeout:
+    // a wait, not a fault of the bench.
+    if (detail.contains(QLatin1String("database is locked")) ||
+        detail.contains(QLatin1String("database is busy"))) {
+        m_error = what + QStringLiteral(": база данных занята");
+        return false;
+    }
     m_error = what + (detail.isEmpty() ? QString() : ": " + detail);
     return false;
 }
@@ -390,6 +398,8 @@ bool RecordStore::Open(const QString& url, int version) {
         if (parsed->port > 0) m_db.setPort(parsed->port);
         m_db.setUserName(parsed->user);
         m_db.setPassword(parsed->password);
+        // A core dump would hold it: none while this process knows a password.
+        if (!parsed->password.isEmpty()) ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
         m_db.setConnectOptions(parsed->options);
     }
     if (!m_db.open())
@@ -409,7 +419,20 @@ bool RecordStore::Open(const QString& url, int version) {
              !q.exec("PRAGMA synchronous=FULL")))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
+    auto readIdentity = [this] {
+        QSqlQuery q(m_db);
+        m_databaseId = q.exec("SELECT uuid FROM database_identity") && q.next()
+                           ? q.value(0).toString()
+                           : QString();
+    };
+    if (m_engine == sql::Engine::Postgres) {
+        // No statement of a recording program waits on the server for ever.
+        QSqlQuery q(m_db);
+        if (!m_readOnly && !q.exec("SET statement_timeout = '30s'"))
+            return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
+    }
     if (m_readOnly) {
+        readIdentity();
         QSqlQuery q(m_db);
         if (m_engine == sql::Engine::Postgres &&
             !q.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"))
@@ -424,16 +447,11 @@ bool RecordStore::Open(const QString& url, int version) {
         return true;
     }
     if (!Migrate(version < 0 ? sql::LatestVersion() : version)) return false;
+    readIdentity();
     // Before the left-open records are judged: a spooled one is completed.
     m_spoolNotes = ReplaySpool(*this);
     m_error.clear();
     return InterruptLeftOpen();
-}
-
-QString RecordStore::DatabaseId() {
-    QSqlQuery q(m_db);
-    return q.exec("SELECT uuid FROM database_identity") && q.next() ? q.value(0).toString()
-                                                                   : QString();
 }
 
 bool RecordStore::CheckIntegrity(bool full, QStringList* problems) {
@@ -841,6 +859,27 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
     if (!anchors.isEmpty() && m_lastLink.seq > 0)
         AppendAnchor(anchors, {m_lastLink.seq, m_lastLink.hash, QDateTime::currentDateTimeUtc()},
                      &m_anchorError);
+    return true;
+}
+
+bool RecordStore::CloseInterrupted(qint64 recordId, const QStringList& reasons,
+                                   const QDateTime& finishedAt) {
+    m_error.clear();
+    std::optional<Record> r = Load(recordId, 0);
+    if (!r) return false;
+    if (r->state != RecordState::Open)
+        return Fail(QStringLiteral("Запись № %1 уже закрыта").arg(recordId), {});
+    const QDateTime finished =
+        finishedAt.isValid() ? finishedAt.toUTC() : QDateTime::currentDateTimeUtc();
+    const bool ok = InTransaction([&] {
+        return WriteClosure({recordId, StateText(RecordState::Interrupted), TimeValue(finished),
+                             kInterrupted, reasons.join(kLines), QString(), QString(),
+                             m_flashAfter.value(recordId, r->module.flashAfter)});
+    });
+    if (!ok) return false;
+    m_lastSeq.remove(recordId);
+    m_flashAfter.remove(recordId);
+    m_tokens.remove(recordId);
     return true;
 }
 

@@ -48,7 +48,7 @@ class RecordStore {
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
     // The identity the database was given at its creation (empty for a
     // schema older than it): names its spool and its local anchor file.
-    QString DatabaseId();
+    const QString& DatabaseId() const { return m_databaseId; }
     // Where the closings' anchors go; empty: the user's local anchor file.
     void SetAnchorFile(const QString& path) { m_anchorFile = path; }
     // Why the last closing's anchor was not written; empty when it was.
@@ -82,6 +82,11 @@ class RecordStore {
     // written back from the spool ends when its run did.
     bool Close(qint64 recordId, const QString& verdict = {}, const QStringList& reasons = {},
                const QDateTime& finishedAt = {});
+    // Ends an open record "прервано" whatever its points or plan would give:
+    // what a run that lost its database told the operator, written back.
+    bool CloseInterrupted(qint64 recordId, const QStringList& reasons, const QDateTime& finishedAt);
+    // The last point number stored for a record this store writes to; 0 when none.
+    int LastPointSeq(qint64 recordId) const { return m_lastSeq.value(recordId, 0); }
     // The FLASH values the module keeps after the verification, given before
     // the record is closed and written with the closing.
     bool SetFlashAfter(qint64 recordId, const QString& values);
@@ -152,6 +157,7 @@ class RecordStore {
     QString m_error;
     bool m_damaged = false;
     bool m_readOnly = false;
+    QString m_databaseId;
     QString m_anchorFile, m_anchorError;
     QList<qint64> m_interrupted;
     QStringList m_spoolNotes;
