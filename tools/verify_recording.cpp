@@ -32,10 +32,14 @@ bool ParseConditions(const std::string& text, Conditions& c) {
 
 const char* const kRecordUsage =
     " [--db URL [--operator NAME] [--kind первичная|периодическая] [--conditions T,P,H]"
-    " [--protocol FILE.pdf]]";
+    " [--protocol FILE.pdf] [--allow-password-in-url]]";
 
 bool ParseRecordOption(int& i, int argc, char** argv, RecordOptions& o) {
     const std::string a = argv[i];
+    if (a == "--allow-password-in-url") {
+        o.allowPasswordInUrl = true;
+        return true;
+    }
     std::string* target = a == "--db"           ? &o.db
                           : a == "--operator"   ? &o.operatorName
                           : a == "--kind"       ? &o.kind
@@ -111,6 +115,12 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
     if (!kind.isEmpty() && kind != "первичная" && kind != "периодическая" && kind != "1" &&
         kind != "2") {
         error = "--kind: первичная или периодическая";
+        return nullptr;
+    }
+    // A password belongs in ~/.pgpass, PGPASSFILE or a service file, not on
+    // a command line every user's ps shows.
+    if (!o.allowPasswordInUrl && !PasswordInUrl(QString::fromStdString(o.db)).isEmpty()) {
+        error = kPasswordInUrlRefused;
         return nullptr;
     }
     // What the registry file cannot carry is refused before anything is recorded.

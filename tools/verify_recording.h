@@ -14,6 +14,7 @@ namespace yukt::records {
 
 struct RecordOptions {
     std::string db, operatorName, kind, conditions, protocol;
+    bool allowPasswordInUrl = false;  // --allow-password-in-url
     bool Wanted() const { return !db.empty(); }
 };
 

@@ -160,6 +160,11 @@ int main(int argc, char* argv[]) {
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-records")) return 0;
     // The PDF writer needs fonts, not a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The arguments are read, then a password in them wiped, before anything
+    // else: the application object alone takes longer than ps needs.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const bool passwordGiven = HidePasswordsInArguments(argc, argv);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("yukt-records");
     QCommandLineParser args;
@@ -182,10 +187,11 @@ int main(int argc, char* argv[]) {
                      {"author", "complete: who completes the record", "NAME"},
                      {"reason", "complete: why", "TEXT"},
                      {"hash", "verify: the chain hash to look up", "HEX"},
-                     {"anchors", "verify: anchor file to check (repeatable)", "FILE"}});
-    if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
-    // Read: a password given in --db leaves the command line ps shows.
-    HidePasswordsInArguments(argc, argv);
+                     {"anchors", "verify: anchor file to check (repeatable)", "FILE"},
+                     {"allow-password-in-url", "accept a password in --db (else ~/.pgpass)"}});
+    if (!args.parse(arguments)) return Complain(args.errorText(), 2);
+    if (passwordGiven && !args.isSet("allow-password-in-url"))
+        return Complain(QString::fromUtf8(kPasswordInUrlRefused), 2);
     if (args.isSet("help")) args.showHelp(0);
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);

@@ -127,9 +127,11 @@ bool HidePasswordInArgument(char* argument) {
     return true;
 }
 
-void HidePasswordsInArguments(int argc, char** argv) {
+bool HidePasswordsInArguments(int argc, char** argv) {
+    bool any = false;
     for (int i = 1; i < argc; ++i)
-        if (argv[i] != nullptr) HidePasswordInArgument(argv[i]);
+        if (argv[i] != nullptr) any = HidePasswordInArgument(argv[i]) || any;
+    return any;
 }
 
 QString PgConnectOptions(const QUrlQuery& query, QString* error) {

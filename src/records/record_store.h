@@ -149,6 +149,8 @@ class RecordStore {
     static QVariantList Linked(const QVariantList& row, const Link& link);
     bool InsertRow(const Record& record);
     bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()
+    // Read back on a fresh connection: is the record closed with `verdict`?
+    bool ClosedAs(qint64 recordId, const QString& verdict);
 
     QString m_name;
     QString m_url;
