@@ -11,6 +11,7 @@
 #include <string>
 
 #include "records/record_store.h"
+#include "records/whole_file.h"
 
 namespace yukt::records {
 namespace {
@@ -209,12 +210,15 @@ bool SavePgPassword(const QString& url, const QString& password, QString* error)
             if (!line.isEmpty() && !line.startsWith(prefix)) lines << line;
     }
     lines << prefix + EscapedPgPassField(password);
-    QSaveFile file(path);
+    // Whole or not at all (a full disk keeps the old file, never an empty
+    // one), synced, and readable by its owner alone (a temporary file's 0600).
+    WholeFile file(path);
+    file.SetOwnerOnly();
     const QByteArray text = (lines.join('\n') + '\n').toUtf8();
-    const bool ok = file.open(QIODevice::WriteOnly) &&
-                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                    file.write(text) == text.size() && file.commit();
-    if (!ok && error) *error = path + ": " + file.errorString();
+    QString failure;
+    const bool ok = file.Begin(&failure) && file.write(text) == text.size() &&
+                    file.Commit(&failure);
+    if (!ok && error) *error = failure.isEmpty() ? WriteFailure(path, file.errorString()) : failure;
     return ok;
 }
 

@@ -21,6 +21,7 @@
 
 #include "common/text.h"
 #include "records/record_store.h"
+#include "records/whole_file.h"
 
 namespace yukt::records {
 namespace {
@@ -216,7 +217,11 @@ bool PointSpool::Keep(const RecordPoint& point) {
     // Each point keeps the number it takes in the record: written back, one
     // that did reach the database is known by it and never stored twice.
     m_points << point;
-    if (m_points.last().seq == 0) m_points.last().seq = ++m_lastSeq;
+    // One the store numbered before its commit failed keeps that number.
+    if (m_points.last().seq == 0)
+        m_points.last().seq = ++m_lastSeq;
+    else
+        m_lastSeq = std::max(m_lastSeq, m_points.last().seq);
     return Write();
 }
 
@@ -244,15 +249,17 @@ bool PointSpool::Write() {
                         {"reasons", QJsonArray::fromStringList(m_reasons)},
                         {"points", points}};
     const QByteArray text = QJsonDocument(o).toJson();
-    QSaveFile file(m_path);
-    // It holds the run's token: the user's own, as ~/.pgpass is.
-    const bool ok = QDir().mkpath(SpoolDir()) && file.open(QIODevice::WriteOnly) &&
-                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                    file.write(text) == text.size() && file.commit();
-    if (!ok && m_error.isEmpty())
-        m_error = m_path + ": " +
-                  (file.errorString().isEmpty() ? QStringLiteral("папка не создаётся")
-                                                : file.errorString());
+    // Whole or not at all (a full disk leaves the previous file, never an
+    // empty one), and the user's own: it holds the run's token.
+    if (!QDir().mkpath(SpoolDir())) {
+        if (m_error.isEmpty()) m_error = WriteFailure(m_path, QStringLiteral("папка не создаётся"));
+        return false;
+    }
+    WholeFile file(m_path);
+    file.SetOwnerOnly();
+    QString error;
+    const bool ok = file.Begin(&error) && file.write(text) == text.size() && file.Commit(&error);
+    if (!ok && m_error.isEmpty()) m_error = error.isEmpty() ? WriteFailure(m_path, file.errorString()) : error;
     return ok;
 }
 

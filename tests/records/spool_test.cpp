@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "records/db_credentials.h"
+#include "records/full_disk.h"
 #include "records/point_spool.h"
 #include "records/records_fixture.h"
 
@@ -69,6 +70,43 @@ TEST(PointSpool, WrittenBackOnceByOneOfTwoProgramsAndAsTheOperatorWasTold) {
     EXPECT_TRUE(back->certificateNumber.isEmpty());
     EXPECT_TRUE(QDir(SpoolDir()).entryList(QDir::Files).isEmpty());
     qputenv("XDG_DATA_HOME", saved);
+}
+
+// A spool that cannot be written whole says so and leaves no empty file
+// that would pass for a kept record.
+TEST(PointSpool, AFullDiskIsAnErrorNotAnEmptyFile) {
+    QTemporaryDir dir;
+    FullDisk disk;
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    RecordStore run;
+    ASSERT_TRUE(run.Open(dir.filePath("poverka.sqlite")));
+    Record r = SampleRecord();
+    ASSERT_TRUE(run.Begin(r));
+    qputenv("XDG_DATA_HOME", disk.Dir().toUtf8());
+    QDir().mkpath(SpoolDir());
+    {
+        PointSpool spool(run, r.id, "база данных записей недоступна: тест");
+        const FullDisk::Hold full = disk.Full();
+        EXPECT_FALSE(spool.Keep(SamplePoint(4, 4.01)));
+        EXPECT_FALSE(spool.End(kInterrupted, {}));
+        EXPECT_TRUE(spool.Error().contains(spool.Path())) << spool.Error().toStdString();
+    }
+    EXPECT_TRUE(QDir(SpoolDir()).entryList(QDir::Files).isEmpty());
+    qputenv("XDG_DATA_HOME", saved);
+    // Nor is a password saved on it: an error, and no empty pgpass file.
+    const QByteArray pgpass = qgetenv("PGPASSFILE");
+    qputenv("PGPASSFILE", (disk.Dir() + "/pgpass").toUtf8());
+    QString error;
+    {
+        const FullDisk::Hold full = disk.Full();
+        EXPECT_FALSE(SavePgPassword("postgresql://lab@db/pv", "secret", &error));
+    }
+    EXPECT_TRUE(error.contains("pgpass")) << error.toStdString();
+    EXPECT_EQ(disk.Entries(), QStringList{"poverka"});
+    if (pgpass.isEmpty())
+        qunsetenv("PGPASSFILE");
+    else
+        qputenv("PGPASSFILE", pgpass);
 }
 
 // The password leaves a message whatever characters it holds and however the
