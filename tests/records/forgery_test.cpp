@@ -1,6 +1,7 @@
 // Forgeries a workstation's own account could try in plain SQL, each with a
 // correctly taken chain position so that only what it forges is refused,
 // and refused by the database itself on both engines.
+#include <QProcess>
 #include <QSqlError>
 #include <functional>
 #include <QSqlQuery>
@@ -206,6 +207,33 @@ TEST_P(ForgeryTest, TheDatabaseRefusesWhatTheWorkstationCouldForge) {
     EXPECT_TRUE(who.value(2).toString().startsWith("20"));
     if (Postgres()) EXPECT_EQ(who.value(0).toString(), "poverka_station");
 }
+
+#ifdef YUKT_RECORDS_TOOL
+// An auditor with SELECT alone verifies: the check writes nothing.
+TEST_P(ForgeryTest, AnAuditorThatOnlyReadsVerifies) {
+    if (!Postgres()) GTEST_SKIP() << "SQLite: a read-only file is checked by RecordsTool";
+    {
+        auto store = Connect();
+        Record r = SampleRecord();
+        RecordPoint p = SamplePoint(4, 4.01);
+        ASSERT_TRUE(store->Begin(r) && store->AddPoint(r.id, p) && store->Close(r.id));
+    }
+    auto owner = Connect(QString(m_url).replace("poverka_station@", "poverka_owner@"));
+    QSqlQuery q(owner->Database());
+    const QString db = owner->Database().databaseName();
+    for (const QString& grant : {"GRANT CONNECT ON DATABASE " + db + " TO poverka_auditor",
+                                 QString("GRANT USAGE ON SCHEMA public TO poverka_auditor"),
+                                 QString("GRANT SELECT ON ALL TABLES IN SCHEMA public TO poverka_auditor")})
+        ASSERT_TRUE(q.exec(grant)) << q.lastError().text().toStdString();
+    QProcess tool;
+    tool.start(YUKT_RECORDS_TOOL,
+               {"verify", "--db", QString(m_url).replace("poverka_station@", "poverka_auditor@")});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError());
+    EXPECT_EQ(tool.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("Проверено звеньев цепочки: 3, нарушений: 0")) << out.toStdString();
+}
+#endif
 
 // Corrections go through; the verdict, the certificate and the module stay.
 TEST_P(ForgeryTest, ACorrectionChangesOnlyDescriptiveFields) {
