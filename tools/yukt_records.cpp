@@ -15,8 +15,11 @@
 // stderr), there was nothing to export, or verify found the database not
 // whole, 1 a database or file error, 2 wrong arguments or a setting value
 // refused.
-// Opening the database writes back what a run kept in the local spool while
-// the database was away; each such record is named on stderr.
+// export, protocol, due, verify, anchor and settings without "set" open the
+// database read-only: nothing is migrated, written back or closed by them.
+// settings set, migrate and complete open it to write, which writes back what
+// a run kept in the local spool while the database was away; each such
+// record is named on stderr.
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
