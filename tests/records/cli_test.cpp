@@ -251,6 +251,8 @@ TEST(RecordsTool, SettingsAreListedReadAndSetWithTheDialogsChecks) {
     const Case cases[] = {
         {{"set", "sign_cipher", "ЛАБ"}, 0, "", ""},
         {{"set", "sign_cipher", "abc"}, 2, "", "signCipher: от 1 до 3 заглавных русских букв"},
+        {{"set", "organisation", QString("Лаб") + QChar(0x1D)}, 2, "",
+         "organisation: недопустимый управляющий символ U+001D"},
         {{"get", "sign_cipher"}, 0, "ЛАБ\n", ""},
         {{"set", "uve_numbers", "3.1.A.1; 3.1.B.2"}, 0, "", ""},
         {{"get", "uve_numbers"}, 0, "3.1.A.1;3.1.B.2\n", ""},
