@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "records/db_credentials.h"
+#include "records/db_location.h"
 #include "records/full_disk.h"
 #include "records/point_spool.h"
 #include "records/records_fixture.h"
@@ -102,7 +103,15 @@ TEST(PointSpool, AFullDiskIsAnErrorNotAnEmptyFile) {
         EXPECT_FALSE(SavePgPassword("postgresql://lab@db/pv", "secret", &error));
     }
     EXPECT_TRUE(error.contains("pgpass")) << error.toStdString();
+    {
+        const FullDisk::Hold full = disk.Full();
+        EXPECT_FALSE(SaveRecordsDbUrl(disk.Dir(), "postgresql://lab@db/pv"));
+    }
     EXPECT_EQ(disk.Entries(), QStringList{"poverka"});
+    // Where there is room: the address only, the user's own.
+    ASSERT_TRUE(SaveRecordsDbUrl(dir.path(), "postgresql://lab:secret@db/pv"));
+    EXPECT_EQ(RecordsDbUrl(dir.path()), "postgresql://lab@db/pv");
+    EXPECT_EQ(QFile(dir.filePath("poverka.ini")).permissions() & 0x0077, 0);
     if (pgpass.isEmpty())
         qunsetenv("PGPASSFILE");
     else
