@@ -6,6 +6,7 @@
 
 #include "records/lab_settings.h"
 #include "records/record_fields.h"
+#include "records/record_audit.h"
 #include "records/record_store.h"
 
 namespace yukt::records {
@@ -26,27 +27,81 @@ bool Empty(const LabSnapshot& lab) {
 
 }  // namespace
 
-int VerifyCommand(const QString& url) {
+namespace {
+
+// Opened to be read only: a SELECT-only auditor's role will do, and nothing is written.
+bool OpenToRead(RecordStore& store, const QString& url, int* status) {
     // Opening a SQLite path that is not there would make an empty, "whole" database.
     const std::optional<DbUrl> parsed = ParseDbUrl(url, nullptr);
-    if (parsed && parsed->driver == "QSQLITE" && !QFileInfo::exists(parsed->database))
-        return Complain(QStringLiteral("нет файла базы данных ") + parsed->database, 1);
+    if (parsed && parsed->driver == "QSQLITE" && !QFileInfo::exists(parsed->database)) {
+        *status = Complain(QStringLiteral("нет файла базы данных ") + parsed->database, 1);
+        return false;
+    }
+    store.SetReadOnly(true);
+    if (store.Open(url)) return true;
+    if (!store.Damaged()) {
+        *status = Complain(store.LastError(), 1);
+        return false;
+    }
+    Say(stdout, store.LastError());
+    *status = 3;
+    return false;
+}
+
+}  // namespace
+
+int VerifyCommand(const QString& url, const QCommandLineParser& args) {
     RecordStore store;
-    if (!store.Open(url)) {
-        if (!store.Damaged()) return Complain(store.LastError(), 1);
-        Say(stdout, store.LastError());
-        return 3;
+    int status = 0;
+    if (!OpenToRead(store, url, &status)) return status;
+    if (args.isSet("hash")) {
+        const QString hash = args.value("hash").trimmed().toLower();
+        QString error;
+        const std::optional<ChainPlace> at = FindChainHash(store.Database(), hash, &error);
+        if (!error.isEmpty()) return Complain(error, 1);
+        if (!at) {
+            Say(stdout, QStringLiteral("Хеша %1 в базе данных нет").arg(hash));
+            return 3;
+        }
+        Say(stdout, QStringLiteral("запись № %1, звено %2").arg(at->record).arg(at->seq));
+        return 0;
     }
     QStringList problems;
     store.CheckIntegrity(true, &problems);
     for (const QString& p : problems) Say(stdout, QStringLiteral("файл базы данных: ") + p);
     ChainReport report;
     if (!store.VerifyChain(report)) return Complain(store.LastError(), 1);
+    QString error;
+    if (!CheckMeaning(store.Database(), &report.problems, &error))
+        return Complain(QStringLiteral("Не удалось прочитать записи: ") + error, 1);
+    // Anchors: every (position, hash) once taken must still be in the chain.
+    int anchored = 0;
+    for (const QString& file : args.values("anchors"))
+        if (!CheckAnchors(store.Database(), file, &report.problems, &anchored, &error))
+            return Complain(error, 1);
+    if (args.isSet("anchors"))
+        Say(stdout, QStringLiteral("Проверено привязок: %1").arg(anchored));
     for (const QString& p : report.problems) Say(stdout, p);
     Say(stdout, QStringLiteral("Проверено звеньев цепочки: %1, нарушений: %2")
                     .arg(report.entries)
                     .arg(problems.size() + report.problems.size()));
     return problems.isEmpty() && report.problems.isEmpty() ? 0 : 3;
+}
+
+int AnchorCommand(const QString& url, const QCommandLineParser& args) {
+    RecordStore store;
+    int status = 0;
+    if (!OpenToRead(store, url, &status)) return status;
+    QString error;
+    const std::optional<Anchor> head = ChainHead(store.Database(), &error);
+    if (!head) return Complain(error, 1);
+    if (!args.isSet("to")) {
+        Say(stdout, AnchorLine(*head));
+        return 0;
+    }
+    if (!AppendAnchor(args.value("to"), *head, &error)) return Complain(error, 1);
+    Say(stdout, QStringLiteral("Привязка записана: ") + AnchorLine(*head));
+    return 0;
 }
 
 int MigrateCommand(const QString& url, const QString& grantRole) {

@@ -8,9 +8,13 @@
 
 namespace yukt::records {
 
-// verify: 0 whole, 3 something changed, missing or damaged (each named), 1
-// the database could not be read.
-int VerifyCommand(const QString& url);
+// verify [--anchors FILE…]: 0 whole, 3 something changed, missing,
+// contradictory or damaged (each named), 1 the database could not be read.
+// verify --hash HEX: where that printed hash is; 3 when it is nowhere.
+// Reads only.
+int VerifyCommand(const QString& url, const QCommandLineParser& args);
+// anchor [--to FILE]: the chain's head printed or appended to FILE; 0 done, 1 not.
+int AnchorCommand(const QString& url, const QCommandLineParser& args);
 // migrate [--grant ROLE]: 0 done, 1 not.
 int MigrateCommand(const QString& url, const QString& grantRole);
 // complete --id N --author NAME --reason TEXT [--owner TEXT] [--type-number TEXT]

@@ -14,6 +14,7 @@
 #include "records/record_fields.h"
 #include "records/protocol_pdf.h"
 #include "records/run_recorder.h"
+#include "records/xml_text.h"
 #include "verify/software_ident.h"
 
 namespace yukt::records {
@@ -35,10 +36,14 @@ bool ParseConditions(const std::string& text, Conditions& c) {
 const char* const kRecordUsage =
     " [--db URL [--operator NAME] [--kind первичная|периодическая] [--conditions T,P,H]"
     " [--owner TEXT] [--type-number TEXT] [--manufacture-year YYYY] [--modification TEXT]"
-    " [--name TEXT] [--record-info FILE.toml] [--protocol FILE.pdf]]";
+    " [--name TEXT] [--record-info FILE.toml] [--protocol FILE.pdf] [--allow-password-in-url]]";
 
 bool ParseRecordOption(int& i, int argc, char** argv, RecordOptions& o) {
     const std::string a = argv[i];
+    if (a == "--allow-password-in-url") {
+        o.allowPasswordInUrl = true;
+        return true;
+    }
     if (a.rfind("--", 0) == 0 && RecordFieldKeys().contains(QString::fromStdString(a.substr(2)))) {
         if (i + 1 >= argc) return false;
         o.fields.emplace_back(a.substr(2), argv[++i]);
@@ -126,6 +131,21 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
         error = "--kind: первичная или периодическая";
         return nullptr;
     }
+    // A password belongs in ~/.pgpass, PGPASSFILE or a service file, not on
+    // a command line every user's ps shows.
+    if (!o.allowPasswordInUrl && !PasswordInUrl(QString::fromStdString(o.db)).isEmpty()) {
+        error = kPasswordInUrlRefused;
+        return nullptr;
+    }
+    // What the registry file cannot carry is refused before anything is recorded.
+    for (const auto& [field, text] :
+         {std::pair{"--serial", serial}, std::pair{"--operator", o.operatorName}})
+        if (const QString problem =
+                XmlIllegalProblem(QString::fromLatin1(field), QString::fromStdString(text));
+            !problem.isEmpty()) {
+            error = problem.toStdString();
+            return nullptr;
+        }
     if (!r->m->store.Open(RecordsDbUrl(QString(), QString::fromStdString(o.db)))) {
         error = r->m->store.LastError().toStdString();
         return nullptr;

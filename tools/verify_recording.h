@@ -20,6 +20,7 @@ struct RecordOptions {
     // options --owner, --type-number ... (key without "--", value) over it.
     std::string recordInfo;
     std::vector<std::pair<std::string, std::string>> fields;
+    bool allowPasswordInUrl = false;  // --allow-password-in-url
     bool Wanted() const { return !db.empty(); }
 };
 

@@ -2,7 +2,9 @@
 //   yukt-records export --fgis FILE.xml [--from DATE] [--to DATE] [--max-records N]
 //                       [--attach-protocol] [--db URL]
 //   yukt-records protocol --id N --pdf FILE.pdf [--db URL]
-//   yukt-records verify [--db URL]            the chain of every record, the file
+//   yukt-records verify [--anchors FILE…] [--db URL]   the chain, the records' meaning, the file
+//   yukt-records verify --hash HEX [--db URL]  where a printed chain hash is
+//   yukt-records anchor [--to FILE] [--db URL]  the chain's head, printed or appended to FILE
 //   yukt-records migrate [--db URL] [--grant ROLE]   as the database's owner
 //   yukt-records complete --id N --author NAME --reason TEXT [--db URL]
 //   yukt-records settings [get KEY | set KEY VALUE] [--db URL]
@@ -16,8 +18,11 @@
 // stderr), there was nothing to export, or verify found the database not
 // whole, 1 a database or file error, 2 wrong arguments or a setting value
 // refused.
-// Opening the database writes back what a run kept in the local spool while
-// the database was away; each such record is named on stderr.
+// export, protocol, due, verify, anchor and settings without "set" open the
+// database read-only: nothing is migrated, written back or closed by them.
+// settings set, migrate and complete open it to write, which writes back what
+// a run kept in the local spool while the database was away; each such
+// record is named on stderr.
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
@@ -178,6 +183,11 @@ int main(int argc, char* argv[]) {
     if (yukt::PrintVersionIfAsked(argc, argv, "yukt-records")) return 0;
     // The PDF writer needs fonts, not a screen.
     PrepareHeadlessQt();
+    // The arguments are read, then a password in them wiped, before anything
+    // else: the application object alone takes longer than ps needs.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const bool passwordGiven = HidePasswordsInArguments(argc, argv);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("yukt-records");
     if (IsCommand(argc, argv, "history")) return HistoryCommand(argc, argv);
@@ -188,11 +198,12 @@ int main(int argc, char* argv[]) {
     args.addHelpOption();
     args.addPositionalArgument(
         "command",
-        "export | protocol | verify | migrate | complete | settings [get KEY | set KEY VALUE] | due");
+        "export | protocol | verify | anchor | migrate | complete | settings [get KEY | set KEY "
+        "VALUE] | due");
     args.addOptions({{"db", "records database URL", "URL"},
                      {"fgis", "registry XML file to write", "FILE"},
                      {"from", "first date, YYYY-MM-DD", "DATE"},
-                     {"to", "last date, YYYY-MM-DD", "DATE"},
+                     {"to", "export: last date, YYYY-MM-DD; anchor: the anchor file", "DATE|FILE"},
                      {"attach-protocol", "attach each PDF protocol"},
                      {"max-records", "records per registry file (1000)", "N"},
                      {"days", "due: days ahead", "N"},
@@ -207,16 +218,20 @@ int main(int argc, char* argv[]) {
                      {"manufacture-year", "complete: year of manufacture", "YYYY"},
                      {"modification", "complete: modification", "TEXT"},
                      {"name", "complete: name of the instrument", "TEXT"},
-                     {"record-info", "complete: the fields above in a TOML file", "FILE"}});
+                     {"record-info", "complete: the fields above in a TOML file", "FILE"},
+                     {"hash", "verify: the chain hash to look up", "HEX"},
+                     {"anchors", "verify: anchor file to check (repeatable)", "FILE"},
+                     {"allow-password-in-url", "accept a password in --db (else ~/.pgpass)"}});
     AddReferenceOptions(args);
-    if (!args.parse(app.arguments())) return Complain(args.errorText(), 2);
-    // Read: a password given in --db leaves the command line ps shows.
-    HidePasswordsInArguments(argc, argv);
+    if (!args.parse(arguments)) return Complain(args.errorText(), 2);
+    if (passwordGiven && !args.isSet("allow-password-in-url"))
+        return Complain(QString::fromUtf8(kPasswordInUrlRefused), 2);
     if (args.isSet("help")) args.showHelp(0);
     const QStringList positional = args.positionalArguments();
     const QString command = positional.value(0);
     const QString url = RecordsDbUrl(WorkDir(args), args.value("db"));
-    if (positional.size() == 1 && command == "verify") return VerifyCommand(url);
+    if (positional.size() == 1 && command == "verify") return VerifyCommand(url, args);
+    if (positional.size() == 1 && command == "anchor") return AnchorCommand(url, args);
     if (positional.size() == 1 && command == "migrate")
         return MigrateCommand(url, args.value("grant"));
     if (positional.size() == 1 && command == "complete") return CompleteCommand(url, args);
@@ -235,6 +250,10 @@ int main(int argc, char* argv[]) {
             "registry import|fetch|pending|refuse …",
             2);
     RecordStore store;
+    // Reading commands write nothing at the opening; settings set and the
+    // recording programs do.
+    store.SetReadOnly(command != "settings" || positional.value(1) == "get" ||
+                      positional.size() == 1);
     if (!store.Open(url))
         return Complain(store.LastError(), 1);
     for (const QString& note : store.SpoolNotes()) Complain(note, 0);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "records/record_store.h"
+#include "records/whole_file.h"
 
 namespace yukt::records {
 namespace {
@@ -101,8 +102,19 @@ QString UrlWithoutPassword(const QString& url) {
 QString HidePassword(QString text, const QString& password) {
     text = UrlWithoutPassword(text);
     if (password.isEmpty()) return text;
+    // Every spelling it may take in a message: as typed, percent-encoded
+    // (either case of hex digits) and form-encoded (a blank as "+").
     const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(password));
-    for (const QString& form : {password, encoded}) text.replace(form, QStringLiteral("***"));
+    QString lower = encoded;
+    for (qsizetype i = 0; i + 2 < lower.size(); ++i)
+        if (lower[i] == '%') {
+            lower[i + 1] = lower[i + 1].toLower();
+            lower[i + 2] = lower[i + 2].toLower();
+        }
+    QString form = encoded;
+    form.replace(QStringLiteral("%20"), QStringLiteral("+"));
+    for (const QString& spelling : {password, encoded, lower, form})
+        text.replace(spelling, QStringLiteral("***"));
     return text;
 }
 
@@ -116,9 +128,11 @@ bool HidePasswordInArgument(char* argument) {
     return true;
 }
 
-void HidePasswordsInArguments(int argc, char** argv) {
+bool HidePasswordsInArguments(int argc, char** argv) {
+    bool any = false;
     for (int i = 1; i < argc; ++i)
-        if (argv[i] != nullptr) HidePasswordInArgument(argv[i]);
+        if (argv[i] != nullptr) any = HidePasswordInArgument(argv[i]) || any;
+    return any;
 }
 
 QString PgConnectOptions(const QUrlQuery& query, QString* error) {
@@ -153,6 +167,12 @@ QString PgConnectOptions(const QUrlQuery& query, QString* error) {
     }
     // An unreachable server must not hold a start or a run for minutes.
     if (!timeout) options << QStringLiteral("connect_timeout=10");
+    // A connection gone silent (a cable pulled, a server frozen at a COMMIT)
+    // is given up within half a minute, not after the system's two hours.
+    if (!query.hasQueryItem("keepalives_idle"))
+        options << QStringLiteral("keepalives_idle=10") << QStringLiteral("keepalives_interval=5")
+                << QStringLiteral("keepalives_count=3");
+    if (!query.hasQueryItem("tcp_user_timeout")) options << QStringLiteral("tcp_user_timeout=30000");
     return options.join(';');
 }
 
@@ -190,12 +210,15 @@ bool SavePgPassword(const QString& url, const QString& password, QString* error)
             if (!line.isEmpty() && !line.startsWith(prefix)) lines << line;
     }
     lines << prefix + EscapedPgPassField(password);
-    QSaveFile file(path);
+    // Whole or not at all (a full disk keeps the old file, never an empty
+    // one), synced, and readable by its owner alone (a temporary file's 0600).
+    WholeFile file(path);
+    file.SetOwnerOnly();
     const QByteArray text = (lines.join('\n') + '\n').toUtf8();
-    const bool ok = file.open(QIODevice::WriteOnly) &&
-                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                    file.write(text) == text.size() && file.commit();
-    if (!ok && error) *error = path + ": " + file.errorString();
+    QString failure;
+    const bool ok = file.Begin(&failure) && file.write(text) == text.size() &&
+                    file.Commit(&failure);
+    if (!ok && error) *error = failure.isEmpty() ? WriteFailure(path, file.errorString()) : failure;
     return ok;
 }
 

@@ -23,12 +23,18 @@ QString HidePassword(QString text, const QString& password);
 // password in place, so that ps and /proc/PID/cmdline show it without;
 // the argument must have been read before. True when it held one.
 bool HidePasswordInArgument(char* argument);
-void HidePasswordsInArguments(int argc, char** argv);
+// True when one held a password.
+bool HidePasswordsInArguments(int argc, char** argv);
 
 // The libpq keywords a URL's query may give (service, passfile, sslmode...),
 // as the PostgreSQL driver's connect options; an unknown keyword or an
 // unsafe value is an error.
 QString PgConnectOptions(const QUrlQuery& query, QString* error);
+
+// Why a --db URL with a password is refused (without --allow-password-in-url).
+inline constexpr const char* kPasswordInUrlRefused =
+    "пароль в адресе базы данных не принимается: задайте его в ~/.pgpass, PGPASSFILE или файле "
+    "служб (?service=…); прежняя запись — только с --allow-password-in-url";
 
 // The pgpass file libpq reads: PGPASSFILE, else ~/.pgpass.
 QString PgPassFile();

@@ -13,6 +13,7 @@
 #include "records/protocol_pdf.h"
 #include "records/registry_rules.h"
 #include "records/whole_file.h"
+#include "records/xml_text.h"
 
 namespace yukt::records {
 namespace {
@@ -49,6 +50,28 @@ QStringList MissingForFgis(const Record& r) {
         missing << QStringLiteral("поверка не завершена");
     if (r.verdict == kSuitable && !r.validUntil.isValid())
         missing << QStringLiteral("validDate: нет срока действия");
+    // A character XML cannot carry would leave the file unreadable: the
+    // record stays out, the field named.
+    const QList<std::pair<const char*, QString>> texts = {
+        {"mitypeNumber", r.info.typeNumber},
+        {"manufactureNum", r.info.serial},
+        {"manufactureYear", r.info.manufactureYear},
+        {"modification", RegistryModification(r)},
+        {"signCipher", r.lab.signCipher},
+        {"miOwner", r.info.owner},
+        {"reasons", RegistryReasons(r.reasons)},
+        {"docTitle", RegistryDocTitle(r)},
+        {"metrologist", r.info.operatorName},
+        {"uve", r.lab.uveNumbers.join(' ')},
+        {"mieta", r.lab.mietaNumbers.join(' ')},
+        {"typeNum", r.lab.misTypeNumber},
+        {"manufactureNum (mis)", r.lab.misSerial},
+        {"pressure", r.info.conditions.pressureUnit},
+    };
+    for (const auto& [field, text] : texts)
+        if (const QString problem = XmlIllegalProblem(QString::fromLatin1(field), text);
+            !problem.isEmpty())
+            missing << problem;
     return missing + RegistryProblems(r);
 }
 
@@ -119,6 +142,11 @@ void FgisDocument::Add(const Record& r, bool attachProtocol) {
     x.writeTextElement("pressure", RegistryCondition(c.pressure, c.pressureUnit));
     x.writeTextElement("hymidity", RegistryCondition(c.humidity, "%"));
     x.writeEndElement();
+    // Every uploaded record's chain hash made public: a later rewrite of the
+    // database no longer matches what the registry holds.
+    if (!r.chainHash.isEmpty())
+        x.writeTextElement("additional_info",
+                           QStringLiteral("Хеш цепочки записей: %1").arg(r.chainHash));
     if (attachProtocol) {
         QBuffer pdf;
         pdf.open(QIODevice::WriteOnly);
@@ -143,7 +171,10 @@ std::pair<QString, QString> PartNameAround(const QFileInfo& info) {
 
 // Removes the parts of an earlier export to the same name not among `written`.
 void RemoveStaleParts(const QString& path, FgisExportReport& report) {
-    for (const QString& part : FgisPartsPresent(path)) {
+    // A single file of an earlier export beside the new numbered parts too.
+    QStringList stale = FgisPartsPresent(path);
+    if (QFileInfo::exists(path)) stale.prepend(path);
+    for (const QString& part : stale) {
         if (report.files.contains(part)) continue;
         if (QFile::remove(part))
             report.removed << part;

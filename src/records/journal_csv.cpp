@@ -25,7 +25,10 @@ QString CsvField(QString text) {
     if (!text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()) &&
         !number.match(text).hasMatch())
         text.prepend('\'');
-    if (text.contains(';') || text.contains('"') || text.contains('\n') || text.contains('\r'))
+    // Quoted when it holds either separator a spreadsheet may take (";", ","),
+    // a quote or a line break.
+    if (text.contains(';') || text.contains(',') || text.contains('"') || text.contains('\n') ||
+        text.contains('\r'))
         text = '"' + text.replace("\"", "\"\"") + '"';
     return text;
 }

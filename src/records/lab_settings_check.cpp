@@ -4,6 +4,7 @@
 
 #include "records/registry_rules.h"
 #include "records/registry_state.h"
+#include "records/xml_text.h"
 
 namespace yukt::records {
 namespace {
@@ -77,6 +78,7 @@ QString NormalisedLabSetting(const QString& key, const QString& value) {
 QString LabSettingProblem(const QString& key, const QString& raw) {
     if (!LabSettingKeys().contains(key)) return QStringLiteral("нет такого параметра: ") + key;
     const QString value = NormalisedLabSetting(key, raw);
+    if (const QString p = XmlIllegalProblem(key, value); !p.isEmpty()) return p;
     if (key == "sign_cipher" && !value.isEmpty())
         return Registry(key, RegistryField::SignCipher, value);
     if (key == "mis_type" && !value.isEmpty())

@@ -21,12 +21,20 @@
 
 #include "common/text.h"
 #include "records/record_store.h"
+#include "records/whole_file.h"
 
 namespace yukt::records {
 namespace {
 
-// Which database a record belongs to, whatever URL spelling opened it.
-QString DatabaseKey(const QSqlDatabase& db) {
+// Which database a record belongs to, whatever URL spelling opened it: its
+// identity, made at its creation; the address only for a database older
+// than that.
+QString AddressKey(const QSqlDatabase& db);
+QString DatabaseKey(const RecordStore& store) {
+    if (!store.DatabaseId().isEmpty()) return "database:" + store.DatabaseId();
+    return AddressKey(store.Database());
+}
+QString AddressKey(const QSqlDatabase& db) {
     if (db.driverName() == "QSQLITE") {
         const QFileInfo f(db.databaseName());
         return "sqlite:" + (f.exists() ? f.canonicalFilePath() : f.absoluteFilePath());
@@ -136,16 +144,29 @@ bool ProcessAlive(qint64 pid) {
 // became of it.
 bool WriteBack(RecordStore& store, const QJsonObject& o, const QString& path, QString& note) {
     const qint64 id = o["record"].toInteger();
+    // The run's token lets the write-back continue it; without one the
+    // database takes only "прервано".
+    store.AdoptRun(id, o["run_token"].toString());
     const std::optional<Record> r = store.Load(id);
     if (!r) {
         note = QStringLiteral("Буфер %1: %2").arg(path, store.LastError());
         return false;
     }
     if (r->state != RecordState::Open) {
-        note = QStringLiteral("Запись № %1 уже закрыта, точки из буфера %2 в неё не записаны")
-                   .arg(id)
-                   .arg(path);
-        return false;
+        // A closing whose commit went through unseen: nothing of the file is
+        // missing, so the file goes; what the database holds is said.
+        int stored = 0;
+        for (const RecordPoint& p : r->points) stored = std::max(stored, p.seq);
+        bool all = true;
+        for (const QJsonValue& v : o["points"].toArray())
+            all = all && PointOf(v.toObject()).seq != 0 && PointOf(v.toObject()).seq <= stored;
+        note = all ? QStringLiteral("Запись № %1 уже закрыта («%2»), буфер %3 удалён")
+                         .arg(id)
+                         .arg(VerdictForState(r->state, r->verdict), path)
+                   : QStringLiteral("Запись № %1 уже закрыта, точки из буфера %2 в неё не записаны")
+                         .arg(id)
+                         .arg(path);
+        return all;
     }
     int last = 0;
     for (const RecordPoint& p : r->points) last = std::max(last, p.seq);
@@ -170,7 +191,10 @@ bool WriteBack(RecordStore& store, const QJsonObject& o, const QString& path, QS
     // The record ends when its run did, not when it is written back.
     const QDateTime finished = QDateTime::fromString(
         o[ended ? "ended_utc" : "written_utc"].toString(), Qt::ISODateWithMs);
-    if (!store.Close(id, verdict, reasons, finished)) {
+    // "прервано" is what the run told the operator: written as such, never
+    // judged again into a verdict nobody was shown.
+    if (!(verdict == kInterrupted ? store.CloseInterrupted(id, reasons, finished)
+                                  : store.Close(id, verdict, reasons, finished))) {
         note = QStringLiteral("Запись № %1 не закрыта из буфера %2: %3")
                    .arg(id)
                    .arg(path, store.LastError());
@@ -191,13 +215,21 @@ QString SpoolDir() {
 }
 
 PointSpool::PointSpool(const RecordStore& store, qint64 recordId, const QString& why)
-    : m_key(DatabaseKey(store.Database())), m_why(why), m_id(recordId) {
+    : m_key(DatabaseKey(store)), m_token(store.RunToken(recordId)), m_why(why), m_id(recordId),
+      m_lastSeq(store.LastPointSeq(recordId)) {
     m_path =
         QDir(SpoolDir()).filePath(QStringLiteral("%1-%2.json").arg(FilePrefix(m_key)).arg(m_id));
 }
 
 bool PointSpool::Keep(const RecordPoint& point) {
+    // Each point keeps the number it takes in the record: written back, one
+    // that did reach the database is known by it and never stored twice.
     m_points << point;
+    // One the store numbered before its commit failed keeps that number.
+    if (m_points.last().seq == 0)
+        m_points.last().seq = ++m_lastSeq;
+    else
+        m_lastSeq = std::max(m_lastSeq, m_points.last().seq);
     return Write();
 }
 
@@ -214,6 +246,7 @@ bool PointSpool::Write() {
     for (const RecordPoint& p : m_points) points << PointJson(p);
     const QJsonObject o{{"database", m_key},
                         {"record", m_id},
+                        {"run_token", m_token},
                         {"pid", static_cast<qint64>(::getpid())},
                         {"why", m_why},
                         {"ended", m_ended},
@@ -224,21 +257,28 @@ bool PointSpool::Write() {
                         {"reasons", QJsonArray::fromStringList(m_reasons)},
                         {"points", points}};
     const QByteArray text = QJsonDocument(o).toJson();
-    QSaveFile file(m_path);
-    const bool ok = QDir().mkpath(SpoolDir()) && file.open(QIODevice::WriteOnly) &&
-                    file.write(text) == text.size() && file.commit();
-    if (!ok && m_error.isEmpty())
-        m_error = m_path + ": " +
-                  (file.errorString().isEmpty() ? QStringLiteral("папка не создаётся")
-                                                : file.errorString());
+    // Whole or not at all (a full disk leaves the previous file, never an
+    // empty one), and the user's own: it holds the run's token.
+    if (!QDir().mkpath(SpoolDir())) {
+        if (m_error.isEmpty()) m_error = WriteFailure(m_path, QStringLiteral("папка не создаётся"));
+        return false;
+    }
+    WholeFile file(m_path);
+    file.SetOwnerOnly();
+    QString error;
+    const bool ok = file.Begin(&error) && file.write(text) == text.size() && file.Commit(&error);
+    if (!ok && m_error.isEmpty()) m_error = error.isEmpty() ? WriteFailure(m_path, file.errorString()) : error;
     return ok;
 }
 
 QStringList ReplaySpool(RecordStore& store) {
     QStringList notes;
-    const QString key = DatabaseKey(store.Database());
+    const QString key = DatabaseKey(store);
+    // Files an earlier version named by the address are this database's too.
+    const QString address = AddressKey(store.Database());
     const QDir dir(SpoolDir());
-    const QStringList names = dir.entryList({FilePrefix(key) + "-*.json"}, QDir::Files, QDir::Name);
+    const QStringList names = dir.entryList(
+        {FilePrefix(key) + "-*.json", FilePrefix(address) + "-*.json"}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         const QString path = dir.filePath(name);
         QFile file(path);
@@ -251,7 +291,7 @@ QStringList ReplaySpool(RecordStore& store) {
             ::stat(QFile::encodeName(path).constData(), &now) != 0 || held.st_ino != now.st_ino)
             continue;
         const QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
-        if (o["database"].toString() != key) {
+        if (o["database"].toString() != key && o["database"].toString() != address) {
             if (o.isEmpty()) notes << QStringLiteral("Буфер %1 не читается").arg(path);
             continue;
         }

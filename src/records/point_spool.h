@@ -36,6 +36,7 @@ class PointSpool {
     bool Write();
 
     QString m_key;
+    QString m_token;
     QString m_path;
     QString m_why;
     qint64 m_id;
@@ -45,6 +46,7 @@ class PointSpool {
     QString m_verdict;
     QStringList m_reasons;
     QString m_error;
+    int m_lastSeq = 0;  // the record's last point number, stored or kept here
 };
 
 // Writes back every spooled record of the database `store` has open: its

@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QSqlError>
+#include <QSet>
 #include <QSqlQuery>
 #include <algorithm>
 #include <optional>
@@ -111,12 +112,27 @@ bool ReadWindow(QSqlDatabase db, qint64 low, qint64 high, std::vector<Entry>& ou
     return true;
 }
 
-// The position of the entry whose hash is `hash`, 0 when there is none.
-qint64 FindHash(QSqlDatabase db, const QString& hash) {
+// The positions of the entries whose hashes are `wanted`, in one pass over
+// every hash: looking each up alone would scan the tables once per broken link.
+bool FindHashes(QSqlDatabase db, const QSet<QString>& wanted, QHash<QString, qint64>& found,
+                QString* error) {
+    if (wanted.isEmpty()) return true;
     QSqlQuery q(db);
-    q.prepare(sql::kFindHash);
-    for (int i = 0; i < sql::kChainTables; ++i) q.addBindValue(hash);
-    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+    q.setForwardOnly(true);
+    if (!q.exec("SELECT chain_seq, chain_hash FROM records"
+                " UNION ALL SELECT close_seq, close_hash FROM records WHERE close_seq IS NOT NULL"
+                " UNION ALL SELECT chain_seq, chain_hash FROM points"
+                " UNION ALL SELECT chain_seq, chain_hash FROM plan_items"
+                " UNION ALL SELECT chain_seq, chain_hash FROM lab_references"
+                " UNION ALL SELECT chain_seq, chain_hash FROM record_means")) {
+        *error = q.lastError().text();
+        return false;
+    }
+    while (q.next()) {
+        const QString hash = q.value(1).toString();
+        if (wanted.contains(hash) && !found.contains(hash)) found.insert(hash, q.value(0).toLongLong());
+    }
+    return true;
 }
 
 QString Missing(qint64 from, qint64 to) {
@@ -175,18 +191,14 @@ bool VerifyChain(QSqlDatabase db, ChainReport& report, QString* error) {
         QString before;  // the name of the entry before it
     };
     std::optional<Pending> pending;
+    // Broken links are judged after the walk, their hashes looked up at once.
+    struct Broken {
+        Pending p;
+        bool forwardBroken;
+    };
+    std::vector<Broken> broken;
     auto settle = [&](const Pending& p, bool forwardBroken) {
-        if (!p.backBroken) return;
-        const qint64 at = FindHash(db, p.e.prev);
-        if (at == 0)
-            report.problems << QStringLiteral("звено %1, %2: изменено (хеш пересчитан)")
-                                   .arg(p.e.seq - 1)
-                                   .arg(p.before);
-        else if (forwardBroken)
-            report.problems << QStringLiteral("звено %1, %2: переставлено (было за звеном %3)")
-                                   .arg(p.e.seq)
-                                   .arg(p.e.name)
-                                   .arg(at);
+        if (p.backBroken) broken.push_back({p, forwardBroken});
     };
     qint64 expected = 1;
     QString lastHash = kChainStart, lastName;
@@ -210,6 +222,22 @@ bool VerifyChain(QSqlDatabase db, ChainReport& report, QString* error) {
     }
     if (pending) settle(*pending, true);
     if (expected <= last) report.problems << Missing(expected, last);
+    QSet<QString> wanted;
+    for (const Broken& b : broken) wanted.insert(b.p.e.prev);
+    QHash<QString, qint64> found;
+    if (!FindHashes(db, wanted, found, error)) return false;
+    for (const Broken& b : broken) {
+        const qint64 at = found.value(b.p.e.prev, 0);
+        if (at == 0)
+            report.problems << QStringLiteral("звено %1, %2: изменено (хеш пересчитан)")
+                                   .arg(b.p.e.seq - 1)
+                                   .arg(b.p.before);
+        else if (b.forwardBroken)
+            report.problems << QStringLiteral("звено %1, %2: переставлено (было за звеном %3)")
+                                   .arg(b.p.e.seq)
+                                   .arg(b.p.e.name)
+                                   .arg(at);
+    }
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "records/record_store.h"
 
+#include <pwd.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <QSysInfo>
 #include <QUrl>
 #include <QUrlQuery>
+#include <QUuid>
 #include <cerrno>
 
 #include "common/text.h"
@@ -19,6 +22,7 @@
 #include "records/lab_settings.h"
 #include "records/open_check.h"
 #include "records/point_spool.h"
+#include "records/record_audit.h"
 #include "records/record_chain.h"
 #include "records/sql_references.h"
 #include "records/sql_text.h"
@@ -250,6 +254,33 @@ const QString kKilledReason = QStringLiteral("работа программы п
 
 bool ProcessGone(qint64 pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
 
+// Who writes, as this process knows it: on SQLite nobody else can say.
+QVariantList WrittenBy() {
+    static const QString user = [] {
+        const passwd* pw = ::getpwuid(::getuid());
+        return pw != nullptr ? QString::fromLocal8Bit(pw->pw_name) : qEnvironmentVariable("USER");
+    }();
+    return {user, QSysInfo::machineHostName(), TimeValue(QDateTime::currentDateTimeUtc())};
+}
+
+// The columns of the records table as they are now (the revision guard
+// compares every one of them that is not descriptive).
+QStringList TableColumns(QSqlDatabase db, sql::Engine engine, QString* error) {
+    QSqlQuery q(db);
+    const bool ok = engine == sql::Engine::Sqlite
+                        ? q.exec("PRAGMA table_info(records)")
+                        : q.exec("SELECT column_name FROM information_schema.columns"
+                                 " WHERE table_name = 'records' AND table_schema = current_schema()"
+                                 " ORDER BY ordinal_position");
+    QStringList out;
+    if (!ok) {
+        *error = q.lastError().text();
+        return out;
+    }
+    while (q.next()) out << q.value(engine == sql::Engine::Sqlite ? 1 : 0).toString();
+    return out;
+}
+
 bool PlainIdentifier(const QString& name) {
     static const QRegularExpression re(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
     return re.match(name).hasMatch();
@@ -311,6 +342,13 @@ RecordStore::~RecordStore() {
 QString RecordStore::Workstation() { return QSysInfo::machineHostName(); }
 
 bool RecordStore::Fail(const QString& what, const QString& detail) {
+    // Another program holding the file's write lock past the busy timeout:
+    // a wait, not a fault of the bench.
+    if (detail.contains(QLatin1String("database is locked")) ||
+        detail.contains(QLatin1String("database is busy"))) {
+        m_error = what + QStringLiteral(": база данных занята");
+        return false;
+    }
     m_error = what + (detail.isEmpty() ? QString() : ": " + detail);
     return false;
 }
@@ -363,12 +401,15 @@ bool RecordStore::Open(const QString& url, int version) {
     m_db = QSqlDatabase::addDatabase(parsed->driver, m_name);
     m_db.setDatabaseName(parsed->database);
     if (m_engine == sql::Engine::Sqlite) {
-        m_db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
+        m_db.setConnectOptions(m_readOnly ? "QSQLITE_BUSY_TIMEOUT=10000;QSQLITE_OPEN_READONLY"
+                                          : "QSQLITE_BUSY_TIMEOUT=10000");
     } else {
         if (!parsed->host.isEmpty()) m_db.setHostName(parsed->host);
         if (parsed->port > 0) m_db.setPort(parsed->port);
         m_db.setUserName(parsed->user);
         m_db.setPassword(parsed->password);
+        // A core dump would hold it: none while this process knows a password.
+        if (!parsed->password.isEmpty()) ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
         m_db.setConnectOptions(parsed->options);
     }
     if (!m_db.open())
@@ -383,11 +424,40 @@ bool RecordStore::Open(const QString& url, int version) {
                         damage.join("; "));
         // WAL keeps readers (the journal) from blocking the point being written.
         QSqlQuery q(m_db);
-        if (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA foreign_keys=ON") ||
-            !q.exec("PRAGMA synchronous=FULL"))
+        if (!m_readOnly &&
+            (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA foreign_keys=ON") ||
+             !q.exec("PRAGMA synchronous=FULL")))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
+    auto readIdentity = [this] {
+        QSqlQuery q(m_db);
+        m_databaseId = q.exec("SELECT uuid FROM database_identity") && q.next()
+                           ? q.value(0).toString()
+                           : QString();
+    };
+    if (m_engine == sql::Engine::Postgres) {
+        // No statement of a recording program waits on the server for ever.
+        QSqlQuery q(m_db);
+        if (!m_readOnly && !q.exec("SET statement_timeout = '30s'"))
+            return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
+    }
+    if (m_readOnly) {
+        readIdentity();
+        QSqlQuery q(m_db);
+        if (m_engine == sql::Engine::Postgres &&
+            !q.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"))
+            return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
+        if (SchemaVersion() > sql::LatestVersion())
+            return Fail(QStringLiteral("База данных записей создана более новой версией программы "
+                                       "(версия схемы %1, программа знает до %2); открыть её нельзя")
+                            .arg(SchemaVersion())
+                            .arg(sql::LatestVersion()),
+                        {});
+        m_error.clear();
+        return true;
+    }
     if (!Migrate(version < 0 ? sql::LatestVersion() : version)) return false;
+    readIdentity();
     // Before the left-open records are judged: a spooled one is completed.
     m_spoolNotes = ReplaySpool(*this);
     m_error.clear();
@@ -437,8 +507,23 @@ bool RecordStore::Migrate(int target) {
         if (!m_db.transaction())
             return Fail("Не удалось начать транзакцию", m_db.lastError().text());
         bool ok = true;
-        for (const QString& statement : sql::Migrations().at(v - 1))
-            if (!(ok = Exec(statement, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
+        for (const QString& statement : sql::Migrations().at(v - 1)) {
+            QStringList expanded{statement};
+            if (statement == QLatin1String(sql::kForgeryGuards)) {
+                expanded = sql::ForgeryGuards(m_engine);
+            } else if (statement == QLatin1String(sql::kRevisionGuard)) {
+                QString error;
+                const QStringList columns = TableColumns(m_db, m_engine, &error);
+                if (columns.isEmpty()) {
+                    ok = Fail(QStringLiteral("Миграция схемы %1").arg(v), error);
+                    break;
+                }
+                expanded = sql::RevisionGuard(m_engine, columns);
+            }
+            for (const QString& each : expanded)
+                if (!(ok = Exec(each, {}, QStringLiteral("Миграция схемы %1").arg(v)))) break;
+            if (!ok) break;
+        }
         if (ok && v == sql::kChainVersion) {
             ok = SealExisting();
             for (const QString& guard : sql::AppendOnlyGuards(m_engine, v))
@@ -595,14 +680,26 @@ bool RecordStore::InterruptLeftOpen() {
 }
 
 bool RecordStore::WriteClosure(const QVariantList& closure) {
+    const qint64 id = closure[0].toLongLong();
+    // Without the run's token (a dead run's record) only "прервано" passes the guards.
+    const QVariant token = m_tokens.contains(id) ? QVariant(m_tokens.value(id))
+                                                 : QVariant(QMetaType(QMetaType::QString));
+    if (m_engine == sql::Engine::Postgres &&
+        !Exec(sql::kSetRunToken, {token.isNull() ? QString("") : token.toString()},
+              "Не удалось закрыть запись"))
+        return false;
     const std::optional<Link> link = NextLink(kClosureEntry, sql::ClosureColumns(), closure);
     if (!link) return false;
     QSqlQuery q(m_db);
-    q.prepare(sql::kCloseRecord);
+    q.prepare(sql::CloseRecord(m_engine));
     for (int i = 1; i < closure.size(); ++i) q.addBindValue(closure[i]);
     q.addBindValue(link->seq);
     q.addBindValue(link->prev);
     q.addBindValue(link->hash);
+    if (m_engine == sql::Engine::Sqlite) {
+        q.addBindValue(token);
+        for (const QVariant& v : WrittenBy()) q.addBindValue(v);
+    }
     q.addBindValue(closure[0]);
     if (!q.exec()) return Fail("Не удалось закрыть запись", q.lastError().text());
     if (q.numRowsAffected() != 1)
@@ -650,8 +747,10 @@ bool RecordStore::InsertRow(const Record& record) {
     const QString kind = registry ? kRegistryEntry : opening ? kOpeningEntry : kRevisionEntry;
     const std::optional<Link> link =
         NextLink(kind, columns, Pick(columns, sql::RecordColumns(), row));
-    return link &&
-           Exec(sql::InsertRecord(), Linked(row, *link), "Не удалось записать запись о поверке");
+    const QVariant key = opening ? QVariant(m_tokens.value(record.id))
+                                 : QVariant(QMetaType(QMetaType::QString));
+    return link && Exec(sql::InsertRecord(), Linked(row, *link) + QVariantList{key} + WrittenBy(),
+                        "Не удалось записать запись о поверке");
 }
 
 bool RecordStore::InsertChained(const ChainedRow& row) {
@@ -687,6 +786,9 @@ bool RecordStore::Begin(Record& record) {
         const std::optional<qint64> id = NextNumber("record");
         if (!id) return false;
         record.id = *id;
+        // The run's secret: only who holds it adds points to the record or closes it.
+        m_tokens.insert(*id, QUuid::createUuid().toString(QUuid::Id128) +
+                                 QUuid::createUuid().toString(QUuid::Id128));
         if (!Exec(sql::kInsertRecordId, {*id, TimeValue(record.startedAt)},
                   "Не удалось записать номер записи") ||
             !InsertRow(record))
@@ -694,8 +796,10 @@ bool RecordStore::Begin(Record& record) {
         for (const PlanEntry& e : record.plan) {
             const QVariantList row = PlanRow(record.id, e);
             const std::optional<Link> link = NextLink(kPlanEntry, sql::PlanColumns(), row);
-            if (!link ||
-                !Exec(sql::kInsertPlanItem, Linked(row, *link), "Не удалось записать план поверки"))
+            if (!link || !Exec(sql::InsertPlanItem(),
+                               Linked(row, *link) + QVariantList{m_tokens.value(record.id)} +
+                                   WrittenBy(),
+                               "Не удалось записать план поверки"))
                 return false;
         }
         for (const ReferenceUse& use : record.means)
@@ -703,6 +807,7 @@ bool RecordStore::Begin(Record& record) {
         return true;
     });
     if (!ok) {
+        m_tokens.remove(record.id);
         record.id = 0;
         return false;
     }
@@ -731,10 +836,9 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
     }
     int seq = m_lastSeq[recordId];
     const bool ok = InTransaction([&] {
-        // The chain's numbers for all of them at once.
-        const std::optional<qint64> last = NextNumber(sql::kChainCounter, points.size());
-        if (!last) return false;
-        qint64 chainSeq = *last - points.size();
+        const QVariant token = m_tokens.contains(recordId)
+                                   ? QVariant(m_tokens.value(recordId))
+                                   : QVariant(QMetaType(QMetaType::QString));
         for (RecordPoint& p : points) {
             p.seq = ++seq;
             if (!p.measuredAt.isValid()) p.measuredAt = Now();
@@ -744,9 +848,11 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
                 row << p.referenceError << p.u << (p.marginal ? 1 : 0);
                 columns += sql::PointMarginColumns();
             }
-            const std::optional<Link> link = LinkAt(++chainSeq, kPointEntry, columns, row);
+            // Each point takes the counter's next position: the guards accept no other.
+            const std::optional<Link> link = NextLink(kPointEntry, columns, row);
             if (!link || !Exec(p.hasU ? sql::InsertPointWithMargins() : sql::InsertPoint(),
-                               Linked(row, *link), "Не удалось записать точку"))
+                               Linked(row, *link) + QVariantList{token} + WrittenBy(),
+                               "Не удалось записать точку"))
                 return false;
         }
         return true;
@@ -804,9 +910,60 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
                              valid.isValid() ? valid.toString(Qt::ISODate) : QString(), certificate,
                              flashAfter});
     });
+    // A commit whose answer was lost may have gone through: read back on a
+    // connection of its own before the run says anything.
+    if (!ok && !ClosedAs(recordId, verdict)) return false;
+    m_lastSeq.remove(recordId);
+    m_flashAfter.remove(recordId);
+    m_tokens.remove(recordId);
+    // The head as it was at this closing, kept outside the database: a later
+    // rewrite of anything before it shows against this line.
+    m_anchorError.clear();
+    const QString anchors = m_anchorFile.isEmpty() && !DatabaseId().isEmpty()
+                                ? LocalAnchorFile(DatabaseId())
+                                : m_anchorFile;
+    if (!anchors.isEmpty() && m_lastLink.seq > 0)
+        AppendAnchor(anchors, {m_lastLink.seq, m_lastLink.hash, QDateTime::currentDateTimeUtc()},
+                     &m_anchorError);
+    return true;
+}
+
+bool RecordStore::ClosedAs(qint64 recordId, const QString& verdict) {
+    const QString name = m_name + QStringLiteral("-readback");
+    bool closed = false;
+    {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(m_db, name);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.prepare("SELECT state, verdict FROM records WHERE id = ? AND revision = 0");
+            q.addBindValue(recordId);
+            closed = q.exec() && q.next() && q.value(0).toString() != QLatin1String("open") &&
+                     q.value(1).toString() == verdict;
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (closed) m_error.clear();
+    return closed;
+}
+
+bool RecordStore::CloseInterrupted(qint64 recordId, const QStringList& reasons,
+                                   const QDateTime& finishedAt) {
+    m_error.clear();
+    std::optional<Record> r = Load(recordId, 0);
+    if (!r) return false;
+    if (r->state != RecordState::Open)
+        return Fail(QStringLiteral("Запись № %1 уже закрыта").arg(recordId), {});
+    const QDateTime finished =
+        finishedAt.isValid() ? finishedAt.toUTC() : QDateTime::currentDateTimeUtc();
+    const bool ok = InTransaction([&] {
+        return WriteClosure({recordId, StateText(RecordState::Interrupted), TimeValue(finished),
+                             kInterrupted, reasons.join(kLines), QString(), QString(),
+                             m_flashAfter.value(recordId, r->module.flashAfter)});
+    });
     if (!ok) return false;
     m_lastSeq.remove(recordId);
     m_flashAfter.remove(recordId);
+    m_tokens.remove(recordId);
     return true;
 }
 

@@ -51,6 +51,17 @@ class RecordStore {
     // refused. Records left open by a workstation of this host whose process
     // is gone become "прервано" ("работа программы прервана").
     bool Open(const QString& url, int version = -1);
+    // Before Open: a store only read from (verify, export, the journal)
+    // writes nothing at its opening: no migration, no spool written back, no
+    // dead run closed; a SELECT-only role may open it.
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // The identity the database was given at its creation (empty for a
+    // schema older than it): names its spool and its local anchor file.
+    const QString& DatabaseId() const { return m_databaseId; }
+    // Where the closings' anchors go; empty: the user's local anchor file.
+    void SetAnchorFile(const QString& path) { m_anchorFile = path; }
+    // Why the last closing's anchor was not written; empty when it was.
+    const QString& AnchorError() const { return m_anchorError; }
     bool IsOpen() const { return m_db.isOpen(); }
     const QString& LastError() const { return m_error; }
     // Open failed because the SQLite file is damaged.
@@ -80,6 +91,11 @@ class RecordStore {
     // written back from the spool ends when its run did.
     bool Close(qint64 recordId, const QString& verdict = {}, const QStringList& reasons = {},
                const QDateTime& finishedAt = {});
+    // Ends an open record "прервано" whatever its points or plan would give:
+    // what a run that lost its database told the operator, written back.
+    bool CloseInterrupted(qint64 recordId, const QStringList& reasons, const QDateTime& finishedAt);
+    // The last point number stored for a record this store writes to; 0 when none.
+    int LastPointSeq(qint64 recordId) const { return m_lastSeq.value(recordId, 0); }
     // The FLASH values the module keeps after the verification, given before
     // the record is closed and written with the closing.
     bool SetFlashAfter(qint64 recordId, const QString& values);
@@ -119,6 +135,13 @@ class RecordStore {
     // The clock records are stamped with (UTC); by default the system's. A
     // generator of sample databases sets it to lay records over years.
     void SetClock(std::function<QDateTime()> nowUtc) { m_clock = std::move(nowUtc); }
+    // The secret of the run that began record `id` in this store, which the
+    // database asks of every point and of the closing; empty when this store
+    // did not begin it. A spool keeps it so that its write-back continues the run.
+    QString RunToken(qint64 id) const { return m_tokens.value(id); }
+    void AdoptRun(qint64 id, const QString& token) {
+        if (!token.isEmpty()) m_tokens.insert(id, token);
+    }
 
   private:
     struct Link {
@@ -149,6 +172,8 @@ class RecordStore {
     // become references of unknown validity.
     bool MoveLegacyMeans();
     bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()
+    // Read back on a fresh connection: is the record closed with `verdict`?
+    bool ClosedAs(qint64 recordId, const QString& verdict);
 
     QString m_name;
     QString m_url;
@@ -156,10 +181,14 @@ class RecordStore {
     QSqlDatabase m_db;
     QString m_error;
     bool m_damaged = false;
+    bool m_readOnly = false;
+    QString m_databaseId;
+    QString m_anchorFile, m_anchorError;
     QList<qint64> m_interrupted;
     QStringList m_spoolNotes;
     QHash<qint64, int> m_lastSeq;
     QHash<qint64, QString> m_flashAfter;
+    QHash<qint64, QString> m_tokens;  // the runs this store began or took over
     QHash<QString, QSqlQuery> m_prepared;
     Link m_lastLink;  // the latest link this connection wrote
     std::function<QDateTime()> m_clock;

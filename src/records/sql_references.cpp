@@ -77,7 +77,14 @@ const QList<Column>& PointMarginColumns() {
     return columns;
 }
 
-QString InsertPointWithMargins() { return Insert("points", PointColumns() + PointMarginColumns()); }
+QString InsertPointWithMargins() {
+    // As InsertPoint: the run's token and who wrote it follow the chain.
+    const QStringList names = Names(PointColumns() + PointMarginColumns()) + kChain +
+                              QStringList{"run_token", "written_by", "written_from", "written_utc"};
+    QStringList marks;
+    for (int i = 0; i < names.size(); ++i) marks << "?";
+    return QStringLiteral("INSERT INTO points (%1) VALUES (%2)").arg(names.join(", "), marks.join(", "));
+}
 
 QString SelectPointMargins() {
     return "SELECT seq, " + Names(PointMarginColumns()).join(", ") +

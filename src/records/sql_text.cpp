@@ -136,6 +136,17 @@ const QList<QStringList>& Migrations() {
             "ALTER TABLE points ADD COLUMN u DOUBLE PRECISION",
             "ALTER TABLE points ADD COLUMN marginal INTEGER",
         },
+        // Forgery guards: who wrote each row, the run token that ties points
+        // and the closing to the run that opened the record, and the triggers
+        // that refuse forged revisions, closings, joins and chain positions.
+        AddColumns("records", {"run_key TEXT", "run_token TEXT", "written_by TEXT",
+                               "written_from TEXT", "written_utc TEXT", "closed_by TEXT",
+                               "closed_from TEXT", "closed_utc TEXT"}) +
+            AddColumns("points",
+                       {"run_token TEXT", "written_by TEXT", "written_from TEXT", "written_utc TEXT"}) +
+            AddColumns("plan_items",
+                       {"run_token TEXT", "written_by TEXT", "written_from TEXT", "written_utc TEXT"}) +
+            QStringList{kForgeryGuards, kRevisionGuard},
     };
     return migrations;
 }
@@ -203,6 +214,36 @@ const QStringList kClosureNames = {"state",       "finished_utc", "verdict",    
                                    "valid_until", "certificate",  "flash_after"};
 
 }  // namespace
+
+// The one list of what a correction may change; every other column of a
+// record must stay as revision 0 has it. A column added here becomes
+// revisable once a later migration rebuilds the guard (kRevisionGuard).
+const QStringList& DescriptiveColumns() {
+    static const QStringList names = {
+        // The module's owner and registry description, and a mistyped serial.
+        "owner", "type_number", "manufacture_year", "modification", "instrument_name", "serial",
+        // The conditions of the verification.
+        "temperature", "pressure", "pressure_unit", "humidity",
+        // The laboratory's snapshot, which a correction may complete.
+        "organisation", "sign_cipher", "calibrator", "uve_numbers", "mieta_numbers", "mis_type",
+        "mis_serial",
+        // The registry's answer found for the record.
+        "registry_vri_id", "registry_docnum", "registry_seen_utc"};
+    return names;
+}
+
+// What names a revision or its writing rather than the record.
+const QStringList& RevisionOwnColumns() {
+    static const QStringList names = {"revision",   "revised_by", "revised_utc", "revision_reason",
+                                      "pid",        "chain_seq",  "chain_prev",  "chain_hash",
+                                      "close_seq",  "close_prev", "close_hash",  "run_key",
+                                      "run_token",  "written_by", "written_from", "written_utc",
+                                      "closed_by",  "closed_from", "closed_utc"};
+    return names;
+}
+
+const char* const kForgeryGuards = "@forgery-guards";
+const char* const kRevisionGuard = "@revision-guard";
 
 QStringList Names(const QList<Column>& columns) {
     QStringList out;
@@ -292,6 +333,7 @@ const char* const kInsertRecordId = "INSERT INTO record_ids (id, created_utc) VA
 
 namespace {
 const QStringList kChainNames = {"chain_seq", "chain_prev", "chain_hash"};
+const QStringList kWrittenNames = {"written_by", "written_from", "written_utc"};
 
 QString Insert(const char* table, const QStringList& columns) {
     QStringList marks;
@@ -301,18 +343,31 @@ QString Insert(const char* table, const QStringList& columns) {
 }
 }  // namespace
 
-QString InsertRecord() { return Insert("records", RecordColumns() + kChainNames); }
-QString InsertPoint() { return Insert("points", Names(PointColumns()) + kChainNames); }
-const char* const kInsertPlanItem =
-    "INSERT INTO plan_items (record_id, item, operation, title, kind, channel, nominal, unit,"
-    " accepted_versions, chain_seq, chain_prev, chain_hash)"
-    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+QString InsertRecord() {
+    return Insert("records", RecordColumns() + kChainNames + QStringList{"run_key"} + kWrittenNames);
+}
+QString InsertPoint() {
+    return Insert("points",
+                  Names(PointColumns()) + kChainNames + QStringList{"run_token"} + kWrittenNames);
+}
+QString InsertPlanItem() {
+    return Insert("plan_items",
+                  Names(PlanColumns()) + kChainNames + QStringList{"run_token"} + kWrittenNames);
+}
 // Only an open record is ever completed, once, and the guards let nothing
-// else through; a closed one stays as it was.
-const char* const kCloseRecord =
-    "UPDATE records SET state = ?, finished_utc = ?, verdict = ?, reasons = ?,"
-    " valid_until = ?, certificate = ?, flash_after = ?, close_seq = ?, close_prev = ?,"
-    " close_hash = ? WHERE id = ? AND revision = 0 AND state = 'open'";
+// else through; a closed one stays as it was. PostgreSQL takes the run token
+// from the transaction's setting and names the writer itself (the
+// workstation role may update only the closing's columns).
+QString CloseRecord(Engine engine) {
+    QString text =
+        "UPDATE records SET state = ?, finished_utc = ?, verdict = ?, reasons = ?,"
+        " valid_until = ?, certificate = ?, flash_after = ?, close_seq = ?, close_prev = ?,"
+        " close_hash = ?";
+    if (engine == Engine::Sqlite)
+        text += ", run_token = ?, closed_by = ?, closed_from = ?, closed_utc = ?";
+    return text + " WHERE id = ? AND revision = 0 AND state = 'open'";
+}
+const char* const kSetRunToken = "SELECT set_config('yukt.run_token', ?, true)";
 const char* const kOpenRecordsOf =
     "SELECT id, pid, started_utc, flash_after FROM records"
     " WHERE state = 'open' AND workstation = ? AND revision = 0";

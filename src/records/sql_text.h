@@ -31,6 +31,22 @@ int VersionAdding(const char* table, const char* column);
 // The columns of a record row, in the order kInsertRecord binds them.
 const QStringList& RecordColumns();
 
+// What a revision may change (see sql_text.cpp); every other column of a
+// record, save RevisionOwnColumns(), must equal revision 0.
+const QStringList& DescriptiveColumns();
+const QStringList& RevisionOwnColumns();
+// Statements of Migrations() that the store expands for its engine: the
+// forgery guards, and the revision guard built from the records table's
+// columns as they are at that migration (repeat it in a later migration
+// that adds columns or descriptive names).
+extern const char* const kForgeryGuards;
+extern const char* const kRevisionGuard;
+QStringList ForgeryGuards(Engine engine);
+QStringList RevisionGuard(Engine engine, const QStringList& recordTableColumns);
+// The verdict the stored plan and attempts of record `id` (an SQL
+// expression) give, as an SQL expression: the run's rule.
+QString StoredVerdict(const QString& id);
+
 extern const char* const kCreateVersionTable;
 extern const char* const kReadVersion;
 extern const char* const kInsertVersion;
@@ -40,10 +56,17 @@ extern const char* const kEnsureCounter;
 extern const char* const kBumpCounter;
 
 extern const char* const kInsertRecordId;
-// Both bind their columns in order, then chain_seq, chain_prev, chain_hash.
-QString InsertRecord();  // RecordColumns()
-QString InsertPoint();   // Names(PointColumns())
-extern const char* const kCloseRecord;
+// Each binds its columns in order, then chain_seq, chain_prev, chain_hash,
+// then the run's key (records) or token (points, plan items), then who
+// wrote it: OS user, host, time (PostgreSQL replaces them by its own).
+QString InsertRecord();    // RecordColumns()
+QString InsertPoint();     // Names(PointColumns())
+QString InsertPlanItem();  // Names(PlanColumns())
+// The closing's columns, its chain link; on SQLite then the run token and
+// who closed it; then the id.
+QString CloseRecord(Engine engine);
+// PostgreSQL: the run token of this transaction's writes (binds the token).
+extern const char* const kSetRunToken;
 extern const char* const kOpenRecordsOf;
 QString SelectRecord();    // the latest revision of one record (bind id)
 QString SelectRevision();  // one revision (bind id, revision)
@@ -110,7 +133,6 @@ QString SelectChainWindow(const QString& entry);  // binds low, high; see record
 QString SelectUnchained(const QString& entry);
 extern const char* const kFindHash;  // binds the hash kChainTables times
 
-extern const char* const kInsertPlanItem;
 extern const char* const kSelectPlan;  // item, operation, title, kind, channel, nominal, unit
 extern const char* const kRecordChainHash;  // binds the id four times
 

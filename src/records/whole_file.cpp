@@ -83,9 +83,11 @@ bool WholeFile::Finish(QString* error) {
     if (m_writeFailure.isEmpty() && !m_temp->flush()) m_writeFailure = FailureOf(*m_temp);
     if (!m_writeFailure.isEmpty()) return Fail(m_path, m_writeFailure, error);
     if (::fsync(m_temp->handle()) != 0) return Fail(m_path, ErrnoText(), error);
-    // Written as the user's other files are, not with a temporary's 0600.
-    m_temp->setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                           QFile::ReadOther);
+    // Written as the user's other files are, not with a temporary's 0600;
+    // a secret keeps the 0600.
+    if (!m_ownerOnly)
+        m_temp->setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                               QFile::ReadOther);
     m_temp->close();
     close();
     m_finished = true;

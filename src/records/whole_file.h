@@ -28,6 +28,8 @@ class WholeFile : public QIODevice {
     bool Commit(QString* error) { return Finish(error) && CommitAs(QString(), error); }
 
     const QString& Path() const { return m_path; }
+    // Before Finish: the file stays readable by its owner alone (a secret).
+    void SetOwnerOnly() { m_ownerOnly = true; }
     bool isSequential() const override { return true; }
 
   protected:
@@ -41,6 +43,7 @@ class WholeFile : public QIODevice {
     std::unique_ptr<QTemporaryFile> m_temp;
     QString m_writeFailure;  // the first write that failed
     bool m_finished = false;
+    bool m_ownerOnly = false;
 };
 
 // "Не удалось записать PATH: reason", the one form of every file error.

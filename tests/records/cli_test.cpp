@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -206,6 +207,23 @@ TEST(PgSetup, MakesAWorkstationRoleThatOnlyAppends) {
         QSqlQuery q(store.Database());
         EXPECT_FALSE(q.exec(statement)) << statement;
     }
+    // The owner may switch a guard off, but not unseen: the audit keeps it
+    // where the owner can only read.
+    RecordStore owner;
+    ASSERT_TRUE(owner.Open("postgresql://poverka_owner@/lab_setup?host=" + server->SocketDir()))
+        << owner.LastError().toStdString();
+    QSqlQuery q(owner.Database());
+    ASSERT_TRUE(q.exec("ALTER TABLE points DISABLE TRIGGER points_no_update"))
+        << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.exec("ALTER TABLE points ENABLE TRIGGER points_no_update"));
+    ASSERT_TRUE(q.exec("SELECT by_user, statement FROM records_audit.ddl_log"
+                       " WHERE statement LIKE '%DISABLE TRIGGER points_no_update%'"))
+        << q.lastError().text().toStdString();
+    ASSERT_TRUE(q.next()) << "the disabling was not recorded";
+    EXPECT_EQ(q.value(0).toString(), "poverka_owner");
+    for (const char* statement : {"DELETE FROM records_audit.ddl_log", "DROP TABLE records_audit.ddl_log",
+                                  "DROP EVENT TRIGGER records_audit_ddl"})
+        EXPECT_FALSE(q.exec(statement)) << statement;
 }
 
 struct ToolRun {
@@ -233,6 +251,8 @@ TEST(RecordsTool, SettingsAreListedReadAndSetWithTheDialogsChecks) {
     const Case cases[] = {
         {{"set", "sign_cipher", "ЛАБ"}, 0, "", ""},
         {{"set", "sign_cipher", "abc"}, 2, "", "signCipher: от 1 до 3 заглавных русских букв"},
+        {{"set", "organisation", QString("Лаб") + QChar(0x1D)}, 2, "",
+         "organisation: недопустимый управляющий символ U+001D"},
         {{"get", "sign_cipher"}, 0, "ЛАБ\n", ""},
         {{"set", "uve_numbers", "3.1.A.1; 3.1.B.2"}, 0, "", ""},
         {{"get", "uve_numbers"}, 0, "3.1.A.1;3.1.B.2\n", ""},
@@ -295,8 +315,11 @@ TEST(JournalCsv, FieldsNeverBecomeFormulas) {
         {"@SUM(A1)", "'@SUM(A1)"},
         {"-A-1024", "'-A-1024"},
         {"-1024", "-1024"},
-        {"-0,05", "-0,05"},
+        {"-0.05", "-0.05"},
+        {"-0,05", "\"-0,05\""},
         {"Иванов; Петров", "\"Иванов; Петров\""},
+        {"Иванов, Петров", "\"Иванов, Петров\""},
+        {"строка\nвторая", "\"строка\nвторая\""},
         {"А-1024", "А-1024"},
     };
     for (const auto& c : cases)

@@ -152,8 +152,8 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     m_verify.setProcessEnvironment(env);
     m_verify.start(YUKT_BIN_DIR "/yukt-verify",
                    {"--cfg", m_dir.filePath("cfg"), "--procedure", m_dir.filePath("cfg/p.toml"),
-                    "--serial", "S-9", "--json", "--db", withPassword, "--operator", "Петров",
-                    "--owner", "ООО «Завод»", "--type-number", "12345-67"});
+                    "--serial", "S-9", "--json", "--db", withPassword, "--allow-password-in-url",
+                    "--operator", "Петров", "--owner", "ООО «Завод»", "--type-number", "12345-67"});
     ASSERT_TRUE(m_verify.waitForStarted());
     QList<QByteArray> points;
     while (points.size() < 2) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
 
@@ -32,6 +33,10 @@ int RecordUntilKilled(const QString& url) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The anchors every closing leaves go to a folder of the test's own, not
+    // the user's configuration.
+    QTemporaryDir config;
+    if (qEnvironmentVariableIsEmpty("RECORDS_CHILD_URL")) qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     QGuiApplication app(argc, argv);
     const QByteArray child = qgetenv("RECORDS_CHILD_URL");
     if (!child.isEmpty()) return RecordUntilKilled(QString::fromUtf8(child));

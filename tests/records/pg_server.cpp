@@ -96,7 +96,7 @@ QString PgServer::NewDatabase(QString* why) {
         } else {
             QSqlQuery q(admin);
             // Fixed, generated names: nothing from outside reaches these texts.
-            for (const char* role : {"poverka_owner", "poverka_station"})
+            for (const char* role : {"poverka_owner", "poverka_station", "poverka_auditor"})
                 q.exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role));  // once per server
             if (!q.exec("CREATE DATABASE " + name + " OWNER poverka_owner"))
                 *why = q.lastError().text();
