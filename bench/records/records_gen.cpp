@@ -56,7 +56,7 @@ bool GenerateRecords(RecordStore& store, const GenOptions& o, QString* error) {
     QSqlDatabase db = store.Database();
     QSqlQuery ids(db), rows(db), points(db), plan(db), counter(db);
     if (!ids.prepare(sql::kInsertRecordId) || !rows.prepare(sql::InsertRecord()) ||
-        !points.prepare(sql::InsertPoint()) || !plan.prepare(sql::kInsertPlanItem)) {
+        !points.prepare(sql::InsertPoint()) || !plan.prepare(sql::InsertPlanItem())) {
         *error = db.lastError().text();
         return false;
     }
