@@ -188,10 +188,14 @@ std::string GeneratorCountLine(std::string_view code, const TFreqGenerator& d, R
 std::string GeneratorCountAbsentLine(std::string_view code, const TFreqGenerator& d, Route route);
 
 // Reads the count and builds the line. A failed start leaves Error 5 until
-// the next good one; the Link form then shows only that.
+// the next good one; the Link form then shows only that, and the reply form
+// says so ("788t 1 Err 5"): a setting the generator never confirmed must not
+// read back as made.
 template <class D>
 std::string GeneratorResultLine(std::string_view code, D& d, Route route) {
     if (route == Route::Link && d.Error() == kErrExchange) return "  Err 5";
+    if (route == Route::Reply && d.Error() == kErrExchange)
+        return std::string(code) + " " + std::to_string(d.Number()) + " Err 5";
     const int r = d.ReadCount();
     return GeneratorCountLine(code, d, route, r, d.ReportedValues());
 }

@@ -195,7 +195,12 @@ TEST_F(GeneratorBench, FailedStartShowsErr5OnTheLinkLine) {
     EXPECT_EQ(set788t({"100", "0.5", "0"}), -2);
     EXPECT_EQ(g.Error(), kErrExchange);
     EXPECT_EQ(t788t.LineFor(g, Route::Link), "  Err 5");
-    // The component's line reads the counters, which answer again.
+    // The component's line says so too: a start the generator never
+    // confirmed must not read back as made (a run checks it there).
+    EXPECT_EQ(t788t.LineFor(g, Route::Reply), "788t 1 Err 5");
+    EXPECT_EQ(g.Error(), kErrExchange);
+    // The next good start ends it.
+    EXPECT_EQ(set788t({"100", "0.5", "0"}), 0);
     EXPECT_EQ(words(t788t.LineFor(g, Route::Reply)).size(), 5u);
     EXPECT_EQ(g.Error(), kErrOk);
 }
