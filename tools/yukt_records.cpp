@@ -235,7 +235,8 @@ int main(int argc, char* argv[]) {
     if (positional.size() == 1 && command == "migrate")
         return MigrateCommand(url, args.value("grant"));
     if (positional.size() == 1 && command == "complete") return CompleteCommand(url, args);
-    if (command == "references" || command == "suspect") return ReferencesCommand(url, positional, args);
+    if (command == "references" || command == "suspect")
+        return ReferencesCommand(url, positional, args);
     const bool known = (command == "export" && positional.size() == 1 && args.isSet("fgis")) ||
                        (command == "protocol" && positional.size() == 1) ||
                        (command == "due" && positional.size() == 1) || command == "settings";

@@ -30,7 +30,7 @@ bool DateOf(const QLineEdit* e, const char* field, QDate* out, QString* error) {
     *out = QDate::fromString(text, QStringLiteral("dd.MM.yyyy"));
     if (!out->isValid()) *out = QDate::fromString(text, Qt::ISODate);
     if (out->isValid()) return true;
-    *error = QStringLiteral("%1: не дата «%2» (ДД.ММ.ГГГГ)").arg(QLatin1String(field), text);
+    *error = QStringLiteral("%1: не дата «%2» (ДД.ММ.ГГГГ)").arg(QString::fromUtf8(field), text);
     return false;
 }
 

@@ -32,7 +32,6 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     auto* page = new QWidget(tabs);
     auto* form = new QFormLayout(page);
     tabs->addTab(page, QStringLiteral("Лаборатория"));
-    tabs->addTab(new TReferencesPanel(store, tabs), QStringLiteral("Эталоны"));
     outer->addWidget(tabs);
     auto edit = [this, form](const QString& label, const QString& value) {
         auto* e = new QLineEdit(value, this);
@@ -76,6 +75,15 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     outer->addWidget(buttons);
+    // The register is read when its tab is first opened.
+    auto* referencesTab = new QWidget(tabs);
+    referencesTab->setObjectName("ReferencesTab");
+    auto* referencesLayout = new QVBoxLayout(referencesTab);
+    tabs->addTab(referencesTab, QStringLiteral("Эталоны"));
+    connect(tabs, &QTabWidget::currentChanged, this, [this, tabs, referencesTab, referencesLayout] {
+        if (tabs->currentWidget() == referencesTab && !referencesTab->findChild<TReferencesPanel*>())
+            referencesLayout->addWidget(new TReferencesPanel(m_store, referencesTab));
+    });
 }
 
 LabSettings TSettingsDialog::Settings() const {

@@ -83,7 +83,10 @@ class ReferencesPanelTest : public QObject {
         TSettingsDialog settings(store, dir.path());
         auto* tabs = settings.findChild<QTabWidget*>("SettingsTabs");
         QCOMPARE(tabs->tabText(1), QString("Эталоны"));
+        QVERIFY(!settings.findChild<TReferencesPanel*>());  // read when first opened
+        tabs->setCurrentIndex(1);
         auto* panel = settings.findChild<TReferencesPanel*>();
+        QVERIFY(panel);
         const std::pair<const char*, const char*> fields[] = {
             {"RefNumber", "3.1.A.1"},   {"RefName", "Эталон"},  {"RefSerial", "7"},
             {"RefCertificate", "С-1"},  {"RefValidFrom", "01.03.2026"},

@@ -8,6 +8,7 @@
 
 #include "records/lab_references.h"
 #include "records/lab_settings.h"
+#include "records/protocol_pdf.h"
 #include "records/records_fixture.h"
 #include "records/sql_references.h"
 #include "verify/plan.h"
@@ -184,6 +185,50 @@ TEST_P(ReferencesTest, ARecordKeepsItsReferencesThroughARenewalAndACorrection) {
     ChainReport report;
     ASSERT_TRUE(store->VerifyChain(report));
     EXPECT_TRUE(report.problems.isEmpty()) << report.problems.join('\n').toStdString();
+}
+
+// A point measured with a reference keeps U, the ratio and the marginal
+// mark, in the chain; the protocol prints them in the point's row.
+TEST_P(ReferencesTest, APointKeepsWhatItOwesToTheReference) {
+    auto store = Connect();
+    Record r = SampleRecord();
+    r.means = CheckReferences({Reference("3.1.A.1", {"current"}, QDate::currentDate().addDays(90))},
+                              {"current"}, QDate::currentDate())
+                  .used;
+    ASSERT_TRUE(store->Begin(r));
+    RecordPoint with = SamplePoint(12, 12.045);
+    with.hasU = true;
+    with.refRatio = 11.9;
+    with.referenceError = 0.0042;
+    with.u = 0.0125;
+    with.marginal = true;
+    RecordPoint without = SamplePoint(4, 4.01);
+    QList<RecordPoint> points{with, without};
+    ASSERT_TRUE(store->AddPoints(r.id, points)) << store->LastError().toStdString();
+    ASSERT_TRUE(store->Close(r.id));
+    const std::optional<Record> loaded = store->Load(r.id);
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->points.size(), 2);
+    EXPECT_TRUE(loaded->points[0].hasU && loaded->points[0].marginal);
+    EXPECT_DOUBLE_EQ(loaded->points[0].u, 0.0125);
+    EXPECT_DOUBLE_EQ(loaded->points[0].referenceError, 0.0042);
+    EXPECT_FALSE(loaded->points[1].hasU);
+    ChainReport report;
+    ASSERT_TRUE(store->VerifyChain(report));
+    EXPECT_TRUE(report.problems.isEmpty()) << report.problems.join('\n').toStdString();
+
+    const QString pdf = m_dir.filePath("p.pdf");
+    QString error;
+    ASSERT_TRUE(WriteProtocolPdf(*loaded, pdf, &error)) << error.toStdString();
+    QProcess text;
+    text.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString protocol = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    // The row's cells wrap side by side: each piece on its own.
+    for (const char* expected : {"0,0450 мА (U = 0,0125 мА,", "отношение 11,9)",
+                                 "соответствует, близко", "к пределу", "current 3.1.A.1 mieta"})
+        EXPECT_TRUE(protocol.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                     << protocol.toStdString();
 }
 
 #ifdef YUKT_RECORDS_TOOL
