@@ -200,8 +200,7 @@ int Suspect(RecordStore& store, const QCommandLineParser& args) {
 void AddReferenceOptions(QCommandLineParser& args) {
     args.addOptions({{"kind", "references add: mieta, uve or mis", "KIND"},
                      {"number", "references: the reference's number", "N"},
-                     {"type-number", "references add: the type's registration number", "T"},
-                     {"name", "references add: the reference's name", "TEXT"},
+                     // --type-number and --name are complete's options too (yukt_records.cpp).
                      {"serial", "references add: its serial number", "S"},
                      {"certificate", "references: its certificate or calibration number", "C"},
                      {"valid-from", "references: valid from, YYYY-MM-DD", "DATE"},

@@ -46,7 +46,7 @@ QStringList PointRow(const QString& number, const RecordPoint& p, bool kindInRow
     return {number,
             WithUnit(RuNumber(p.nominal, d.value), p.unit),
             WithUnit(RuNumber(p.reference, d.value), p.unit),
-            Measured(p) ? WithUnit(RuNumber(p.measured, d.value), p.unit) + Margins(p, unit) : QString(),
+            Measured(p) ? WithUnit(RuNumber(p.measured, d.value), p.unit) : QString(),
             Measured(p) ? WithUnit(RuNumber(p.error, d.error), unit) + Margins(p, unit) : QString(),
             limit,
             PointVerdictText(p) + (p.marginal ? QStringLiteral(", близко к пределу") : QString())};

@@ -152,8 +152,9 @@ std::optional<ChainPlace> FindChainHash(QSqlDatabase db, const QString& hash, QS
                 "SELECT id, chain_seq FROM records WHERE chain_hash = ?"
                 " UNION ALL SELECT id, close_seq FROM records WHERE close_hash = ?"
                 " UNION ALL SELECT record_id, chain_seq FROM points WHERE chain_hash = ?"
-                " UNION ALL SELECT record_id, chain_seq FROM plan_items WHERE chain_hash = ?",
-                {hash, hash, hash, hash}, q, error))
+                " UNION ALL SELECT record_id, chain_seq FROM plan_items WHERE chain_hash = ?"
+                " UNION ALL SELECT record_id, chain_seq FROM record_means WHERE chain_hash = ?",
+                QVariantList(5, hash), q, error))
         return std::nullopt;
     error->clear();
     if (!q.next()) return std::nullopt;
@@ -166,7 +167,7 @@ std::optional<Anchor> ChainHead(QSqlDatabase db, QString* error) {
     QString hash = kChainStart;
     if (*seq > 0) {
         QSqlQuery q;
-        if (!Select(db, sql::kHashAt, {*seq, *seq, *seq, *seq}, q, error)) return std::nullopt;
+        if (!Select(db, sql::kHashAt, QVariantList(sql::kChainTables, *seq), q, error)) return std::nullopt;
         if (!q.next()) {
             *error = QStringLiteral("звена %1 (конца цепочки) нет в базе").arg(*seq);
             return std::nullopt;
@@ -235,7 +236,7 @@ bool CheckAnchors(QSqlDatabase db, const QString& path, QStringList* problems, i
             continue;
         }
         QSqlQuery q;
-        if (!Select(db, sql::kHashAt, {a->seq, a->seq, a->seq, a->seq}, q, error)) return false;
+        if (!Select(db, sql::kHashAt, QVariantList(sql::kChainTables, a->seq), q, error)) return false;
         if (!q.next())
             *problems << where + QStringLiteral("звено %1 удалено").arg(a->seq);
         else if (q.value(0).toString() != a->hash)

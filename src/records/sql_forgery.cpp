@@ -185,8 +185,9 @@ QString StoredVerdict(const QString& id) {
     // nothing; a measured attempt counts before one never measured, then the
     // latest: the run's own rule.
     const QString result = QStringLiteral(
-        "(CASE WHEN p.result = 'pass' AND i.kind = 'software'"
-        " AND coalesce(trim(p.remark), '') = '' THEN 'not measured' ELSE p.result END)");
+        "(CASE WHEN p.result = 'pass' AND coalesce(trim(p.remark), '') = ''"
+        " AND EXISTS (SELECT 1 FROM plan_items k WHERE k.record_id = p.record_id"
+        " AND k.item = p.item AND k.kind = 'software') THEN 'not measured' ELSE p.result END)");
     const QString latest =
         QStringLiteral(
             "(SELECT %2 AS r FROM points p WHERE p.record_id = %1 AND p.item = i.item"

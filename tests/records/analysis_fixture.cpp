@@ -19,7 +19,7 @@ struct Fx {
     QList<QPair<double, double>> points;
     bool stopped = false;
     bool leftOpen = false;
-    const char* correctedOperator = nullptr;
+    const char* correctedOwner = nullptr;  // a later revision names the owner
 };
 
 const QList<Fx>& Table() {
@@ -39,7 +39,7 @@ const QList<Fx>& Table() {
          {{3, 0.01}, {4, 0.01}},
          false,
          false,
-         "Сидоров С. С."},
+         "АО «Новый владелец»"},
         {"2026-02-20", "745t", "S-6", "Сидоров С. С.", {{3, 0.0}, {4, 0.0}}},
         {"2025-01-18", "748t", "S-1", "Иванов И. И.", {{4, 0.05}, {12, 0.02}}},
         {"2025-03-10", "748t", "T-1", "Петров П. П.", {{4, 0.09}, {12, 0.11}}},
@@ -94,7 +94,7 @@ bool FillAnalysisFixture(RecordStore& store, QString* error) {
                 p.item = item;
                 p.attempt = ++tries[item];
                 p.operation = r.plan[item - 1].operation;
-                p.remark = item == 1 ? "без замечаний" : "";
+                p.remark = item == 1 ? "без замечаний" : "745t v01";  // the identification found
                 points << p;
             }
         for (const auto& [key, err] : f.points) {
@@ -111,11 +111,11 @@ bool FillAnalysisFixture(RecordStore& store, QString* error) {
         if (!store.AddPoints(r.id, points)) return fail();
         if (f.leftOpen) continue;
         if (!store.Close(r.id, f.stopped ? kInterrupted : QString())) return fail();
-        if (f.correctedOperator) {
+        if (f.correctedOwner) {
             now = now.addDays(1);
             RecordInfo info = r.info;
-            info.operatorName = f.correctedOperator;
-            if (!store.Correct(r.id, info, "Старший", "опечатка в фамилии")) return fail();
+            info.owner = f.correctedOwner;
+            if (!store.Correct(r.id, info, "Старший", "опечатка во владельце")) return fail();
         }
     }
     store.SetClock({});

@@ -69,10 +69,10 @@ TEST_P(AnalysisTest, StatisticsMatchTheHandFigures) {
           {"745t", "5.4", 11, "", 20, 9, 4.24 / 9, 1.2, 2.0 / 9, 1},
           {"748t", "ток 745t", 0, "канал 1", 4, 9, 3.8 / 9, 1.2, 2.0 / 9, 1},
           {"748t", "ток 745t", 0, "канал 1", 12, 8, 3.25 / 8, 1.1, 0.25, 1}},
-         // The corrected record counts for the operator of its latest revision.
+         // The corrected record counts once, as its latest revision.
          {{"745t", "Иванов И. И.", "", 5},
-          {"745t", "Петров П. П.", "", 3},
-          {"745t", "Сидоров С. С.", "", 2},
+          {"745t", "Петров П. П.", "", 4},
+          {"745t", "Сидоров С. С.", "", 1},
           {"748t", "Иванов И. И.", "", 7},
           {"748t", "Петров П. П.", "", 2}}},
         {"one model, one year",
@@ -131,14 +131,14 @@ TEST_P(AnalysisTest, HistoryShowsTheDriftOfEachPointRecordByRecord) {
         EXPECT_EQ(h->records[i].certificate.isEmpty(), false);
     }
     EXPECT_EQ(h->records[3].revision, 1);
-    EXPECT_EQ(h->records[3].operatorName, "Сидоров С. С.");
+    EXPECT_EQ(h->records[3].operatorName, "Петров П. П.");
     const struct {
         QString caption;
         QList<double> ratios;  // < 0: an answer
         QString answer;
     } rows[] = {
         {"5.1, Модуль в целом", {-1, -1, -1, -1}, "соответствует; примечание: без замечаний"},
-        {"5.3, Модуль в целом", {-1, -1, -1, -1}, "ПО: 745t v01; соответствует"},
+        {"5.3, Модуль в целом", {-1, -1, -1, -1}, "ПО: 745t v01; соответствует; примечание: 745t v01"},
         {"5.4, Канал 11, 4 мА", {0.2, 0.4, 0.9, 0.2}, ""},
         {"5.4, Канал 11, 20 мА", {0.4, 0.6, 1.2, 0.2}, ""},
     };
@@ -214,7 +214,7 @@ TEST_P(AnalysisTest, TheToolAnswersAsTheLibraryAndRefusesBadInput) {
     EXPECT_EQ(items[3]["nominal"].toDouble(), 20);
     EXPECT_NEAR(items[3]["values"][2]["ratio"].toDouble(), 1.2, 1e-9);
     EXPECT_EQ(items[3]["values"][2]["result"].toString(), "fail");
-    EXPECT_EQ(items[1]["values"][0]["answer"].toString(), "ПО: 745t v01; соответствует");
+    EXPECT_EQ(items[1]["values"][0]["answer"].toString(), "ПО: 745t v01; соответствует; примечание: 745t v01");
 
     r = RunRecords({"history", "--serial", "S-1", "--model", "745t", "--csv", "--db", m_url});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
@@ -223,7 +223,7 @@ TEST_P(AnalysisTest, TheToolAnswersAsTheLibraryAndRefusesBadInput) {
     EXPECT_TRUE(csv.contains(QStringLiteral("%1;2026-01-15;не годен;МП 745-2025 ред. 2;")
                                  .arg(h["records"][2]["id"].toInt()) +
                              h["records"][2]["certificate"].toString() +
-                             ";5.4;11;20;0,06;0,05;1,2;"))
+                             ";5.4;11;20;\"0,06\";\"0,05\";\"1,2\";"))
         << csv.join('\n').toStdString();
 
     r = RunRecords({"stats", "--model", "748t", "--json", "--db", m_url});

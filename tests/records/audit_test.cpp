@@ -42,7 +42,7 @@ void Rehash(QSqlDatabase db, qint64 from) {
     ASSERT_TRUE(q.exec(sql::kChainHead) && q.next());
     const qint64 head = q.value(0).toLongLong();
     q.prepare(sql::kHashAt);
-    for (int i = 0; i < 4; ++i) q.addBindValue(from - 1);
+    for (int i = 0; i < sql::kChainTables; ++i) q.addBindValue(from - 1);
     ASSERT_TRUE(q.exec());
     QString prev = q.next() ? q.value(0).toString() : kChainStart;
     for (qint64 seq = from; seq <= head; ++seq) {

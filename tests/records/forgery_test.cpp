@@ -41,7 +41,7 @@ class ForgeryTest : public EngineTest {
                 return fail(q);
             const qint64 seq = q.value(0).toLongLong();
             q.prepare(sql::kHashAt);
-            for (int i = 0; i < 4; ++i) q.addBindValue(seq - 1);
+            for (int i = 0; i < sql::kChainTables; ++i) q.addBindValue(seq - 1);
             if (!q.exec()) return fail(q);
             const QString stored = q.next() ? q.value(0).toString() : QString(64, '0');
             binds << seq << (prev.isEmpty() ? stored : prev) << QString(64, 'f');

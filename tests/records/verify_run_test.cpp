@@ -228,7 +228,7 @@ TEST_P(VerifyRunTest, RecordFieldsFromOptionsOrAFileElseNoRun) {
         auto store = Connect();
         ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
                     store->SetSetting("sign_cipher", "ЛАБ") &&
-                    store->SetSetting("uve_numbers", "3.1.A.1"));
+                    store->SetSetting("uve_numbers", "3.1.A.1") && AddSampleReference(*store));
     }
     auto write = [&](const QString& name, const QByteArray& text) {
         QFile f(m_dir.filePath(name));
