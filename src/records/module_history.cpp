@@ -46,7 +46,11 @@ QString AnswerOf(const Record& r, const PlanEntry& e, const RecordPoint* p) {
         text = (r.softwareFound.isEmpty() ? QStringLiteral("ПО: не получена")
                                           : QStringLiteral("ПО: ") + r.softwareFound) +
                "; " + text;
-    if (p && !p->remark.isEmpty()) text += QStringLiteral("; примечание: ") + p->remark;
+    // A software check keeps the identification it found as its remark: said once.
+    const bool identification = e.kind == QLatin1String("software") && p &&
+                                p->remark.trimmed() == r.softwareFound.trimmed();
+    if (p && !p->remark.isEmpty() && !identification)
+        text += QStringLiteral("; примечание: ") + p->remark;
     return text;
 }
 

@@ -59,12 +59,9 @@ PageReading readingAt(double reference, double measured) {
     return r;
 }
 
-bool openRecord(TVerificationSession& s, const QTemporaryDir& dir) {
+// The register has a reference valid today for whatever a plan measures.
+void addReference(TVerificationSession& s) {
     QString error;
-    records::RecordInfo info;
-    info.serial = "S-1";
-    if (!s.OpenStore(dir.filePath("r.sqlite"), error)) return false;
-    // The register has a reference valid today for whatever the plan measures.
     records::LabReference reference;
     reference.kind = records::kMietaKind;
     reference.number = "3.1.A.1";
@@ -75,6 +72,14 @@ bool openRecord(TVerificationSession& s, const QTemporaryDir& dir) {
     reference.quantities = {"current", "generator_current", "frequency", "period", "interval",
                             "count", "divider", "translator"};
     records::AddReference(*s.Store(), reference, &error);
+}
+
+bool openRecord(TVerificationSession& s, const QTemporaryDir& dir) {
+    QString error;
+    records::RecordInfo info;
+    info.serial = "S-1";
+    if (!s.OpenStore(dir.filePath("r.sqlite"), error)) return false;
+    addReference(s);
     return s.BeginRecord(info, error);
 }
 
@@ -166,8 +171,9 @@ class SessionBench : public QObject {
         QString error;
         records::RecordInfo info;
         info.serial = "S-748";
-        return session->OpenStore(m_dir.filePath("r.sqlite"), error) &&
-               session->BeginRecord(info, error);
+        if (!session->OpenStore(m_dir.filePath("r.sqlite"), error)) return false;
+        addReference(*session);
+        return session->BeginRecord(info, error);
     }
 
     // Runs the items (empty: the whole plan) to their end and until the

@@ -138,7 +138,7 @@ TEST_P(AnalysisTest, HistoryShowsTheDriftOfEachPointRecordByRecord) {
         QString answer;
     } rows[] = {
         {"5.1, Модуль в целом", {-1, -1, -1, -1}, "соответствует; примечание: без замечаний"},
-        {"5.3, Модуль в целом", {-1, -1, -1, -1}, "ПО: 745t v01; соответствует; примечание: 745t v01"},
+        {"5.3, Модуль в целом", {-1, -1, -1, -1}, "ПО: 745t v01; соответствует"},
         {"5.4, Канал 11, 4 мА", {0.2, 0.4, 0.9, 0.2}, ""},
         {"5.4, Канал 11, 20 мА", {0.4, 0.6, 1.2, 0.2}, ""},
     };
@@ -214,7 +214,7 @@ TEST_P(AnalysisTest, TheToolAnswersAsTheLibraryAndRefusesBadInput) {
     EXPECT_EQ(items[3]["nominal"].toDouble(), 20);
     EXPECT_NEAR(items[3]["values"][2]["ratio"].toDouble(), 1.2, 1e-9);
     EXPECT_EQ(items[3]["values"][2]["result"].toString(), "fail");
-    EXPECT_EQ(items[1]["values"][0]["answer"].toString(), "ПО: 745t v01; соответствует; примечание: 745t v01");
+    EXPECT_EQ(items[1]["values"][0]["answer"].toString(), "ПО: 745t v01; соответствует");
 
     r = RunRecords({"history", "--serial", "S-1", "--model", "745t", "--csv", "--db", m_url});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
