@@ -120,26 +120,6 @@ void FieldEvents::Paste(QLineEdit* field, KeyFilter filter) {
     field->insert(FilterText(filter, QGuiApplication::clipboard()->text(), rest));
 }
 
-bool RuToFloat(const QString& text, double& value) {
-    const std::string s = text.trimmed().toStdString();
-    if (s.find('.') != std::string::npos) return false;
-    return StrToFloatStrict(CommaToPoint(s), value);
-}
-
-double RuToFloatDef(const QString& text, double fallback) {
-    double v = 0;
-    return RuToFloat(text, v) ? v : fallback;
-}
-
-bool RuToInt(const QString& text, int& value) {
-    const QString s = text.trimmed();
-    if (s.isEmpty() || s.startsWith(QLatin1Char('$'))) return false;
-    bool ok = false;
-    const int v = s.toInt(&ok, 10);
-    if (ok) value = v;
-    return ok;
-}
-
 bool ReadNumber(const QLineEdit* field, double& value, bool pointToo) {
     QString text = field->text();
     if (pointToo) text = QString::fromStdString(PointToComma(text.toStdString()));

@@ -17,6 +17,8 @@
 #include <map>
 #include <optional>
 
+#include "records/ru_format.h"
+
 class QLineEdit;
 
 namespace yukt {
@@ -53,13 +55,10 @@ class FieldEvents : public QObject {
     std::map<QObject*, FieldHandlers> m_fields;
 };
 
-// A number typed with a decimal comma (blanks around it allowed); a point,
-// an empty text or anything else that is not a number gives false.
-bool RuToFloat(const QString& text, double& value);
-// The value, or `fallback` when the text is not a number.
-double RuToFloatDef(const QString& text, double fallback);
-// A whole decimal number (optional sign), blanks around it allowed.
-bool RuToInt(const QString& text, int& value);
+// Numbers typed with a decimal comma: read as the records read them.
+using records::RuToFloat;
+using records::RuToFloatDef;
+using records::RuToInt;
 
 // The operator's number in a field: decimal comma; with `pointToo` a decimal
 // point is taken as well. False when the text is not a number.
