@@ -14,12 +14,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/program_version.h"
+#include "link/trace_format.h"
 #include "sim/bench.h"
 #include "sim/bench_control.h"
 #include "sim/pty_line.h"
@@ -165,15 +167,16 @@ int main(int argc, char** argv) {
     }
 
     std::ofstream logFile;
+    std::function<void(const std::string&)> log;
     if (opt.logFile == "-") {
-        bench.setFrameLog([](const std::string& l) { std::cerr << l << '\n'; });
+        log = [](const std::string& l) { std::cerr << l << '\n'; };
     } else if (!opt.logFile.empty()) {
         logFile.open(opt.logFile, std::ios::app);
         if (!logFile) {
             std::cerr << "yukt-bench: cannot write " << opt.logFile << '\n';
             return 1;
         }
-        bench.setFrameLog([&logFile](const std::string& l) { logFile << l << std::endl; });
+        log = [&logFile](const std::string& l) { logFile << l << std::endl; };
     }
 
     std::string error;
@@ -181,6 +184,13 @@ int main(int argc, char** argv) {
     if (!line) {
         std::cerr << "yukt-bench: " << error << '\n';
         return 1;
+    }
+    if (log) {
+        // The log names itself as every trace does: who wrote it, and the
+        // line it served (its speed and pseudo-terminal).
+        const yukt::TraceLineSettings served{"bench", opt.speed, line->ptyName()};
+        log(yukt::FormatTraceHeader("yukt-bench", yukt::ProgramVersion(), {&served, 1}));
+        bench.setFrameLog(log);
     }
 
     ControlFile control(opt.controlFile);

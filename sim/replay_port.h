@@ -8,9 +8,11 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "link/rfc2217.h"
 #include "sim/pty_line.h"
 
 namespace yukt::sim {
@@ -46,7 +48,6 @@ class ReplayPort {
     ReplayPort() = default;
     void dropClient();
     void feedClient(const std::uint8_t* bytes, std::size_t n, std::vector<std::uint8_t>& in);
-    void answerSub();
     void writeRaw(const std::vector<std::uint8_t>& bytes);
 
     std::unique_ptr<PtyLine> m_pty;
@@ -54,13 +55,10 @@ class ReplayPort {
     int m_client = -1;
     std::string m_address;
     int m_connections = 0;
-    // Telnet state of the client (server side of COM Port Control).
+    // The client's kind, known from its first byte; a Telnet client is
+    // served by the link's own codec in its server role.
     enum class Mode { Unknown, Raw, Telnet } m_mode = Mode::Unknown;
-    enum class State { Data, Iac, Verb, Sub, SubIac } m_state = State::Data;
-    std::uint8_t m_verb = 0;
-    std::vector<std::uint8_t> m_sub;
-    bool m_willSent[256] = {};
-    bool m_doSent[256] = {};
+    std::optional<Rfc2217Codec> m_telnet;
 };
 
 }  // namespace yukt::sim

@@ -47,7 +47,7 @@ std::string joined(const std::set<std::string>& names) {
 }  // namespace
 
 bool ReplayExchange::sameAs(const ReplayExchange& o) const {
-    if (lost != o.lost || request != o.request || replies.size() != o.replies.size()) return false;
+    if (lost != o.lost || free != o.free || request != o.request || replies.size() != o.replies.size()) return false;
     for (std::size_t i = 0; i < replies.size(); ++i)
         if (replies[i].bytes != o.replies[i].bytes) return false;
     return true;
@@ -143,6 +143,7 @@ bool ReplayScript::nextExchange(ReplayExchange& out) {
             started.micros = r.micros;
             started.baud = m_baud;
             started.request = std::move(r.bytes);
+            started.free = r.free;
             if (m_havePending) {
                 out = std::move(m_pending);
                 markLost(out);

@@ -32,6 +32,9 @@ struct ReplayExchange {
     // The first such request is where the connection went down; the program
     // put the others on no line at all.
     bool lost = false;
+    // The program marked the request free (a repeated wait-poll): it may be
+    // matched any number of times, or not at all.
+    bool free = false;
 
     // Same request, same replies (delays aside): a run of these may be
     // matched a different number of times (--slack).

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <deque>
 #include <iostream>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,10 @@ std::string shown(const std::vector<std::uint8_t>& bytes) {
     return line.substr(std::strlen("0 x -> "));
 }
 
+// How far the replay reads ahead for the next request that is not free:
+// free runs further on than this cannot be passed over.
+constexpr std::size_t kMaxAhead = 4096;
+
 class Replayer {
   public:
     Replayer(ReplayScript& script, ReplayPort& port, const Options& o)
@@ -116,7 +122,6 @@ class Replayer {
 
     int run(const std::atomic<bool>& stop) {
         if (!m_script.nextRun(m_cur)) return quiet("в трассе нет запросов");
-        m_haveNext = m_script.nextRun(m_next);
         const auto quietLimit =
             std::chrono::microseconds(m_script.longestGapUs()) + kQuietMargin;
         Clock::time_point lastByte = Clock::now();
@@ -169,15 +174,53 @@ class Replayer {
         std::vector<std::uint8_t> bytes;
     };
 
+    // How often a run may be matched: a free one any number of times, the
+    // others as recorded, within --slack (at least once).
     std::size_t minOf(const ReplayRun& r) const {
+        if (r.first.free) return 0;
         const auto slack = static_cast<std::size_t>(m_o.slack);
         return r.count > slack ? std::max<std::size_t>(1, r.count - slack) : 1;
     }
-    std::size_t maxOf(const ReplayRun& r) const { return r.count + static_cast<std::size_t>(m_o.slack); }
-
-    bool atEnd() const {
-        return !m_haveNext && m_count >= minOf(m_cur) && m_due.empty() && m_buf.empty();
+    std::size_t maxOf(const ReplayRun& r) const {
+        if (r.first.free) return std::numeric_limits<std::size_t>::max();
+        return r.count + static_cast<std::size_t>(m_o.slack);
     }
+
+    // The run `k` places ahead of the current one, read from the trace as
+    // needed; null past the end.
+    const ReplayRun* ahead(std::size_t k) {
+        while (m_ahead.size() <= k && !m_scriptDone && m_ahead.size() < kMaxAhead) {
+            ReplayRun r;
+            if (!m_script.nextRun(r)) {
+                m_scriptDone = true;
+                break;
+            }
+            m_ahead.push_back(std::move(r));
+        }
+        return k < m_ahead.size() ? &m_ahead[k] : nullptr;
+    }
+
+    // The runs the next request may be: ahead(0), and past every free run
+    // the one after it.
+    std::size_t reachable() {
+        if (m_count < minOf(m_cur)) return 0;
+        std::size_t k = 0;
+        while (const ReplayRun* r = ahead(k)) {
+            ++k;
+            if (!r->first.free) break;
+        }
+        return k;
+    }
+
+    // The recording may end here: what is left is free.
+    bool recordingDone() {
+        if (m_count < minOf(m_cur)) return false;
+        for (std::size_t k = 0; const ReplayRun* r = ahead(k); ++k)
+            if (!r->first.free) return false;
+        return true;
+    }
+
+    bool atEnd() { return m_due.empty() && m_buf.empty() && recordingDone(); }
 
     Clock::time_point sendDue() {
         Clock::time_point now = Clock::now();
@@ -193,20 +236,24 @@ class Replayer {
     int take(std::uint8_t b, Clock::time_point now) {
         if (m_buf.empty()) m_requestAt = now;
         m_buf.push_back(b);
-        const bool canRepeat = m_count < maxOf(m_cur);
-        const bool canAdvance = m_count >= minOf(m_cur) && m_haveNext;
-        const bool okRepeat = canRepeat && startsWith(m_cur.first.request, m_buf);
-        const bool okAdvance = canAdvance && startsWith(m_next.first.request, m_buf);
-        if (!okRepeat && !okAdvance) return m_count >= minOf(m_cur) && !m_haveNext ? 4 : 3;
+        const bool okRepeat = m_count < maxOf(m_cur) && startsWith(m_cur.first.request, m_buf);
+        const std::size_t reach = reachable();
+        bool okAdvance = false;
+        std::optional<std::size_t> fullAdvance;  // the nearest run matched whole
+        for (std::size_t k = 0; k < reach; ++k) {
+            const std::vector<std::uint8_t>& request = ahead(k)->first.request;
+            if (!startsWith(request, m_buf)) continue;
+            okAdvance = true;
+            if (!fullAdvance && m_buf.size() == request.size()) fullAdvance = k;
+        }
+        if (!okRepeat && !okAdvance) return reach == 0 && m_count >= minOf(m_cur) ? 4 : 3;
         const bool fullRepeat = okRepeat && m_buf.size() == m_cur.first.request.size();
-        const bool fullAdvance = okAdvance && m_buf.size() == m_next.first.request.size();
         if (!fullRepeat && !fullAdvance) return -1;
         // The same request either way: the recording's own count decides.
         if (fullRepeat && (!fullAdvance || m_count < m_cur.count)) {
             ++m_count;
         } else {
-            m_cur = std::move(m_next);
-            m_haveNext = m_script.nextRun(m_next);
+            advance(*fullAdvance);
             m_count = 1;
         }
         m_buf.clear();
@@ -222,12 +269,19 @@ class Replayer {
         return -1;
     }
 
+    // Makes the run `k` places ahead the current one, passing over the free
+    // runs before it.
+    void advance(std::size_t k) {
+        m_cur = std::move(m_ahead[k]);
+        m_ahead.erase(m_ahead.begin(), m_ahead.begin() + static_cast<long>(k) + 1);
+    }
+
     // Passes over the requests the recording shows sent on a lost line.
     void skipLost() {
         m_count = m_cur.count;
-        while (m_haveNext && m_next.first.lost) {
-            m_cur = std::move(m_next);
-            m_haveNext = m_script.nextRun(m_next);
+        while (const ReplayRun* r = ahead(0)) {
+            if (!r->first.lost) break;
+            advance(0);
             m_count = m_cur.count;
         }
     }
@@ -254,6 +308,16 @@ class Replayer {
                          [](const Due& a, const Due& b) { return a.at < b.at; });
     }
 
+    // The request the recording wanted next: the current run's while it
+    // is owed, else the first one ahead that is not free.
+    const ReplayExchange& expected() {
+        if (m_count < minOf(m_cur)) return m_cur.first;
+        const ReplayRun* first = ahead(0);
+        for (std::size_t k = 0; const ReplayRun* r = ahead(k); ++k)
+            if (!r->first.free) return r->first;
+        return first ? first->first : m_cur.first;
+    }
+
     int report(int code, std::vector<std::uint8_t> rest) {
         // The rest of the request, so that it decodes as a whole.
         std::vector<std::uint8_t> received = m_buf;
@@ -267,22 +331,19 @@ class Replayer {
                       << m_script.lastLine() << ")\n  получен: " << shown(received) << std::endl;
             return 4;
         }
-        const ReplayExchange& expected = m_count < minOf(m_cur) ? m_cur.first : m_next.first;
+        const ReplayExchange& want = expected();
         std::size_t at = 0;
-        while (at < received.size() && at < expected.request.size() &&
-               received[at] == expected.request[at])
+        while (at < received.size() && at < want.request.size() && received[at] == want.request[at])
             ++at;
-        std::cerr << "yukt-bench: " << m_script.path() << ", строка " << expected.lineNo
+        std::cerr << "yukt-bench: " << m_script.path() << ", строка " << want.lineNo
                   << ": запрос отличается от записанного с байта " << at + 1
-                  << "\n  записан: " << shown(expected.request)
+                  << "\n  записан: " << shown(want.request)
                   << "\n  получен: " << shown(received) << std::endl;
         return 3;
     }
 
     int quiet(const std::string& why) {
-        const ReplayExchange& expected =
-            m_count < minOf(m_cur) || !m_haveNext ? m_cur.first : m_next.first;
-        std::cerr << "yukt-bench: " << m_script.path() << ", строка " << expected.lineNo << ": "
+        std::cerr << "yukt-bench: " << m_script.path() << ", строка " << expected().lineNo << ": "
                   << why << std::endl;
         return 5;
     }
@@ -290,8 +351,9 @@ class Replayer {
     ReplayScript& m_script;
     ReplayPort& m_port;
     const Options& m_o;
-    ReplayRun m_cur, m_next;
-    bool m_haveNext = false;
+    ReplayRun m_cur;
+    std::deque<ReplayRun> m_ahead;  // read from the trace, not yet reached
+    bool m_scriptDone = false;
     std::size_t m_count = 0;  // times m_cur was matched
     std::size_t m_requests = 0;
     bool m_started = false;

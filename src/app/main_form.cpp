@@ -48,6 +48,7 @@ std::string trimmed(const std::string& s) {
 void dropCommands(ReplyChannel& channel) {
     channel.taken += channel.commandQueue.size();
     channel.commandQueue.clear();
+    channel.freeQueue.clear();
 }
 
 // The words of a reply line, one per entry from 1 on, decimal commas.
@@ -184,14 +185,15 @@ std::uint64_t TMainForm::CommandsTakenAtReply() const {
     return m_channel->takenAtReply;
 }
 
-void TMainForm::QueueCommand(const std::string& command) {
+void TMainForm::QueueCommand(const std::string& command, bool freeRequest) {
     // An empty command would never be consumed and block the queue for good.
     if (command.empty()) return;
     std::lock_guard<std::mutex> guard(m_channel->lock);
     m_channel->commandQueue.push_back(command);
+    m_channel->freeQueue.push_back(freeRequest);
     ++m_channel->queued;
     if (m_channel->commandQueue.size() == 1 && m_channel->instrument != nullptr)
-        m_channel->instrument->SetsSet(command);
+        m_channel->instrument->SetsSet(command, freeRequest);
 }
 
 void TMainForm::AttachInstrument(TcPrbr& instrument) {
@@ -201,8 +203,10 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
         std::lock_guard<std::mutex> guard(channel->lock);
         if (channel->commandQueue.empty()) return;
         channel->commandQueue.pop_front();
+        channel->freeQueue.pop_front();
         ++channel->taken;
-        if (!channel->commandQueue.empty()) sender.SetsSet(channel->commandQueue.front());
+        if (!channel->commandQueue.empty())
+            sender.SetsSet(channel->commandQueue.front(), channel->freeQueue.front());
     });
     // OnGet, worker thread: accept the reply meant for the module watched now.
     instrument.SetOnGet([channel](TcPrbr& sender) {
@@ -241,7 +245,8 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
     m_channel->instrument = &instrument;
     m_channel->calibratorCom = CalibratorPort;
     // Commands queued before the instrument existed go first.
-    if (!m_channel->commandQueue.empty()) instrument.SetsSet(m_channel->commandQueue.front());
+    if (!m_channel->commandQueue.empty())
+        instrument.SetsSet(m_channel->commandQueue.front(), m_channel->freeQueue.front());
 }
 
 // A step blocks the window while it talks to the module; clicks made
@@ -419,7 +424,8 @@ void TMainForm::LockPageForRun(bool locked) {
 
 void TMainForm::PollTimerTimer() {
     if (!Polling) PollTimer->stop();
-    if (Polling) QueueCommand(PollCommand);
+    // Polled while the operator is away: as often as the timer ticks.
+    if (Polling) QueueCommand(PollCommand, true);
 }
 
 // ---- Closing ----

@@ -61,6 +61,9 @@ struct ReplyChannel {
     int calibratorCom = 0;            // the line whose loss the operator hears of
     // Head = the command handed to the instrument (its sSet).
     std::deque<std::string> commandQueue;
+    // Beside each queued command: a repeated wait-poll (the page's poll),
+    // whose requests the traffic trace marks free.
+    std::deque<bool> freeQueue;
     std::string expectedNumber = "1";
     std::string lastLine;
     QStringList replyFields;
@@ -143,7 +146,7 @@ class TMainForm : public QWidget {
     // Appends a command; the first one in an empty queue goes to the
     // instrument at once, the others as the instrument consumes their
     // predecessors.
-    void QueueCommand(const std::string& command);
+    void QueueCommand(const std::string& command, bool freeRequest = false);
 
     // The main instrument component, null outside a verification.
     TcPrbr* Instrument() const { return m_main.get(); }

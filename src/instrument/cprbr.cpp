@@ -8,6 +8,7 @@
 #include "instrument/module_set.h"
 #include "instrument/tick_timer.h"
 #include "instrument/work_thread.h"
+#include "link/frame_trace.h"
 
 namespace yukt {
 
@@ -234,10 +235,11 @@ std::string TcPrbr::sSet() const {
     Guard guard(state().lock);
     return m_sSet;
 }
-void TcPrbr::SetsSet(const std::string& text) {
+void TcPrbr::SetsSet(const std::string& text, bool freeRequest) {
     InstrumentState& st = state();
     Guard guard(st.lock);
     m_sSet = text;
+    m_sSetFree = freeRequest;
     ++m_setGeneration;
     ++st.commandGeneration;
     st.changed.notify_all();
@@ -279,17 +281,20 @@ void TakeCommand() {
     TcPrbr* component = nullptr;
     std::string command;
     std::uint64_t generation = 0;
+    bool freeRequest = false;
     {
         Guard guard(st.lock);
         component = st.current;
         if (component == nullptr || component->m_sSet.empty()) return;
         command = component->m_sSet;
         generation = component->m_setGeneration;
+        freeRequest = component->m_sSetFree;
     }
     // A command whose number words do not convert still counts as consumed.
     // Anything else (memory exhausted) leaves the command to the next pass;
     // the worker's own guard keeps it from ending the thread.
     try {
+        const FreeRequests marked(freeRequest);
         ExecCommand(TheModuleSet(), command);
     } catch (const CommandConvertError&) {
     }

@@ -97,7 +97,10 @@ class TcPrbr {
     std::string sGet() const;
     void SetsGet(const std::string& text);
     std::string sSet() const;
-    void SetsSet(const std::string& text);
+    // `freeRequest`: the command is a repeated wait-poll (a page's poll
+    // while the operator is away); its requests are marked free in the
+    // traffic trace.
+    void SetsSet(const std::string& text, bool freeRequest = false);
 
     // Directory of the configuration files; "/" is appended when the text
     // ends in neither "/" nor "\" (an empty text stays empty).
@@ -158,6 +161,7 @@ class TcPrbr {
     // Bumped by every write to sSet, so that the worker clears only the
     // command it took and wakes for every new one.
     std::uint64_t m_setGeneration = 0;
+    bool m_sSetFree = false;
     std::string m_pathCfg = "./";
     WordTable m_words;
     std::unique_ptr<TickTimer> m_timer;

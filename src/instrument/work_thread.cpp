@@ -8,6 +8,7 @@
 
 #include "instrument/instrument_state.h"
 #include "instrument/module_set.h"
+#include "link/frame_trace.h"
 
 namespace yukt {
 
@@ -101,6 +102,9 @@ void TWorkThread::PollPass() {
     bool tick = false;
     if (!claimPass(true, tick)) return;
     if (tick) {
+        // The cycle polls as often as the timer ticks, whatever the program
+        // waits for: its requests are free in the trace.
+        const FreeRequests marked;
         try {
             m_set.WorkCycle();
         } catch (...) {

@@ -28,9 +28,25 @@ void nameLine(const Ttp6606& link, const std::string& name) {
 void TraceSent(const Ttp6606& link, int line, const std::uint8_t* bytes, std::size_t count) {
     if (!TraceOn()) return;
     nameLine(link, TraceLineName(link, line));
-    TraceWrite(FormatTraceLine(TraceMicros(), TraceLineName(link, line), TraceDir::Sent,
-                               std::span<const std::uint8_t>(bytes, count)));
+    std::string text = FormatTraceLine(TraceMicros(), TraceLineName(link, line), TraceDir::Sent,
+                                       std::span<const std::uint8_t>(bytes, count));
+    if (count > 0 && FreeRequests::Active()) text += kTraceFreeMark;
+    TraceWrite(std::move(text));
 }
+
+namespace {
+thread_local int freeDepth = 0;
+}  // namespace
+
+FreeRequests::FreeRequests(bool on) : m_on(on) {
+    if (m_on) ++freeDepth;
+}
+
+FreeRequests::~FreeRequests() {
+    if (m_on) --freeDepth;
+}
+
+bool FreeRequests::Active() { return freeDepth > 0; }
 
 void TraceDropped(const Ttp6606& link, std::size_t count) {
     if (count == 0 || !TraceOn()) return;

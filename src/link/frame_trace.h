@@ -16,7 +16,25 @@ class Ttp6606;
 // "COM1" for a COM link, "B1L3" for line 3 of board 1.
 std::string TraceLineName(const Ttp6606& link, int line);
 
+// Requests traced while `free` is set are marked free (kTraceFreeMark).
 void TraceSent(const Ttp6606& link, int line, const std::uint8_t* bytes, std::size_t count);
+
+// While one lives, the requests this thread sends are repeated wait-polls:
+// how many of them the program makes depends on time, not on the replies
+// (a page's poll while the operator is away, the instrument's own poll
+// cycle). The trace marks them free, so that a replay may answer them any
+// number of times.
+class FreeRequests {
+  public:
+    explicit FreeRequests(bool on = true);
+    ~FreeRequests();
+    FreeRequests(const FreeRequests&) = delete;
+    FreeRequests& operator=(const FreeRequests&) = delete;
+    static bool Active();
+
+  private:
+    bool m_on;
+};
 
 // A note that `count` late bytes were dropped before a request (none: no line).
 void TraceDropped(const Ttp6606& link, std::size_t count);

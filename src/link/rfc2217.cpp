@@ -33,7 +33,7 @@ constexpr std::size_t kMaxSub = 256;
 
 }  // namespace
 
-Rfc2217Codec::Rfc2217Codec(int baud) : m_baud(baud) {}
+Rfc2217Codec::Rfc2217Codec(int baud, Role role) : m_baud(baud), m_role(role) {}
 
 bool Rfc2217Codec::wanted(std::uint8_t option) {
     return option == static_cast<std::uint8_t>(Option::Binary) ||
@@ -88,7 +88,7 @@ void Rfc2217Codec::onVerb(std::uint8_t verb, std::uint8_t option) {
             } else if (!m_willSent[option]) {
                 sendVerb(kWill, option);
             }
-            if (option == kComPort) sendSettings();
+            if (option == kComPort && m_role == Role::Client) sendSettings();
             break;
         case kDont:
             if (option == kComPort) m_comPortRefused = true;
@@ -116,6 +116,16 @@ void Rfc2217Codec::onVerb(std::uint8_t verb, std::uint8_t option) {
 
 void Rfc2217Codec::onSubnegotiation() {
     if (m_sub.size() < 2 || m_sub[0] != kComPort) return;
+    if (m_role == Role::Server) {
+        // A client's command is confirmed with its value.
+        if (m_sub[1] >= kServerOffset) return;
+        if (m_sub[1] == kSetBaud && m_sub.size() >= 6)
+            m_confirmedBaud = (std::uint32_t{m_sub[2]} << 24) | (std::uint32_t{m_sub[3]} << 16) |
+                              (std::uint32_t{m_sub[4]} << 8) | std::uint32_t{m_sub[5]};
+        sendComPortCommand(static_cast<std::uint8_t>(m_sub[1] + kServerOffset),
+                           std::vector<std::uint8_t>(m_sub.begin() + 2, m_sub.end()));
+        return;
+    }
     if (m_sub[1] == kSetBaud + kServerOffset && m_sub.size() >= 6) {
         m_confirmedBaud = (std::uint32_t{m_sub[2]} << 24) | (std::uint32_t{m_sub[3]} << 16) |
                           (std::uint32_t{m_sub[4]} << 8) | std::uint32_t{m_sub[5]};

@@ -8,6 +8,9 @@
 // is), suppressed go-ahead, and the COM port option; once the server agrees
 // to the option it sends the line settings: baud, 8 data bits, no parity,
 // one stop bit, no flow control, DTR on, RTS off.
+//
+// As a server (the replay's device server) it agrees to the same options
+// and confirms every COM port setting as asked: it has no line to set.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +23,9 @@ class Rfc2217Codec {
   public:
     enum class Option : std::uint8_t { Binary = 0, SuppressGoAhead = 3, ComPort = 44 };
 
-    explicit Rfc2217Codec(int baud);
+    enum class Role { Client, Server };
+
+    explicit Rfc2217Codec(int baud, Role role = Role::Client);
 
     // The opening negotiation. Call once after connecting.
     void start();
@@ -39,7 +44,8 @@ class Rfc2217Codec {
     bool settled() const { return m_baudConfirmed; }
     // The server refused the COM port option; settings cannot be made.
     bool refused() const { return m_comPortRefused; }
-    // Baud rate the server reported back (0 until then).
+    // Baud rate the server reported back (0 until then); as a server, the
+    // one the client asked for.
     std::uint32_t confirmedBaud() const { return m_confirmedBaud; }
     // Sub-negotiations that ran past their limit and were dropped.
     std::size_t droppedSubnegotiations() const { return m_droppedSubnegotiations; }
@@ -59,6 +65,7 @@ class Rfc2217Codec {
     static bool wanted(std::uint8_t option);
 
     int m_baud;
+    Role m_role;
     State m_state = State::Data;
     std::uint8_t m_verb = 0;
     std::vector<std::uint8_t> m_sub;

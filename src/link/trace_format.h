@@ -56,6 +56,11 @@ std::string FormatTraceSettingsNote(std::uint64_t micros, const TraceLineSetting
 std::string EscapeTraceField(std::string_view text);
 bool UnescapeTraceField(std::string_view text, std::string& out);
 
+// The end of a request's decoding when the program sent it as a repeated
+// wait-poll (a poll it makes while it waits, as often as time allows): a
+// replay may answer it any number of times, or never.
+constexpr std::string_view kTraceFreeMark = " [free]";
+
 // A line for an event that is not a frame (the bench's switch, a silent
 // module): "<µs> <line> == <text>".
 std::string FormatTraceNote(std::uint64_t micros, std::string_view line, std::string_view text);

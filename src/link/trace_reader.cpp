@@ -161,7 +161,15 @@ bool ParseTraceLine(std::string_view text, TraceRecord& r, bool& comment, std::s
         return false;
     }
     if (!parseBytes(rest.substr(3, bar - 3), r, why)) return false;
-    r.decoding = std::string(rest.substr(bar + 3));
+    std::string_view decoding = rest.substr(bar + 3);
+    // Written after the decoding, so that a reader that knows no marks
+    // reads the line as before.
+    if (r.dir == TraceDir::Sent && decoding.size() >= kTraceFreeMark.size() &&
+        decoding.substr(decoding.size() - kTraceFreeMark.size()) == kTraceFreeMark) {
+        r.free = true;
+        decoding.remove_suffix(kTraceFreeMark.size());
+    }
+    r.decoding = std::string(decoding);
     return true;
 }
 

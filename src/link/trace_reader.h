@@ -33,7 +33,8 @@ struct TraceRecord {
     TraceDir dir = TraceDir::Sent;
     std::vector<std::uint8_t> bytes;
     std::size_t omitted = 0;  // "... +N": bytes the trace left out
-    std::string decoding;     // after " | "
+    std::string decoding;     // after " | " (without the free mark)
+    bool free = false;        // a request marked free (kTraceFreeMark)
     std::string note;         // after "== "
     TraceHeader header;       // Kind::Header
 };

@@ -40,6 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!comment && back.kind == TraceRecord::Kind::Frame && back.dir == dir);
         FUZZ_CHECK(back.micros == 42 && back.line == "COM1" && back.omitted == 0);
         FUZZ_CHECK(back.bytes.size() == size && std::equal(back.bytes.begin(), back.bytes.end(), data));
+        // A request marked free reads back free with the same decoding; the
+        // mark is never taken from a reception.
+        TraceRecord marked;
+        FUZZ_CHECK(ParseTraceLine(line + std::string(kTraceFreeMark), marked, comment, why));
+        FUZZ_CHECK(marked.free == (dir == TraceDir::Sent));
+        FUZZ_CHECK(dir != TraceDir::Sent || marked.decoding == back.decoding);
+        FUZZ_CHECK(!back.free);
     }
     return 0;
 }

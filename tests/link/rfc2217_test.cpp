@@ -113,5 +113,28 @@ TEST(Rfc2217, UnfinishedSubnegotiationIsDroppedAndDataResumes) {
     EXPECT_EQ(c.confirmedBaud(), 9600u);
 }
 
+// The replay's device server is the same codec in its server role: a
+// client settles against it and every setting comes back as asked.
+TEST(Rfc2217, AClientSettlesAgainstTheServerRole) {
+    Rfc2217Codec client(19200);
+    Rfc2217Codec server(9600, Rfc2217Codec::Role::Server);
+    client.start();
+    Bytes atServer, atClient;
+    for (int round = 0; round < 4; ++round) {
+        const Bytes up = client.takeOutput();
+        server.feed(up.data(), up.size(), atServer);
+        const Bytes down = server.takeOutput();
+        client.feed(down.data(), down.size(), atClient);
+    }
+    EXPECT_TRUE(client.settled());
+    EXPECT_EQ(client.confirmedBaud(), 19200u);
+    EXPECT_EQ(server.confirmedBaud(), 19200u);
+    EXPECT_TRUE(atServer.empty());
+    EXPECT_TRUE(atClient.empty());
+    // An option the server does not serve is refused; line data passes.
+    EXPECT_EQ(feed(server, {IAC, DO, ECHO, 0x41, IAC, IAC}), (Bytes{0x41, IAC}));
+    EXPECT_EQ(server.takeOutput(), (Bytes{IAC, WONT, ECHO}));
+}
+
 }  // namespace
 }  // namespace yukt

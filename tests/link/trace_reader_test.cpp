@@ -55,6 +55,28 @@ TEST(TraceReader, ReadsWhatTheFormatterWrote) {
     EXPECT_EQ(r[5].note, "settings 4800 /dev/ttyS1");
 }
 
+// A request the program marked free reads as free with its decoding as
+// before; the mark means nothing on a reception.
+TEST(TraceReader, ReadsTheFreeMarkOfARequest) {
+    const std::string request = "12 COM1 -> AA | x";
+    struct Case {
+        std::string line;
+        bool free;
+        std::string decoding;
+    };
+    for (const Case& c : {Case{request + std::string(kTraceFreeMark), true, "x"},
+                          Case{request, false, "x"},
+                          Case{"12 COM1 <- AA | x [free]", false, "x [free]"},
+                          Case{"12 bench <- AA | x [fault]", false, "x [fault]"}}) {
+        std::string error;
+        const std::vector<TraceRecord> r = readAll(c.line + "\n", error);
+        ASSERT_EQ(error, "") << c.line;
+        ASSERT_EQ(r.size(), 1u);
+        EXPECT_EQ(r[0].free, c.free) << c.line;
+        EXPECT_EQ(r[0].decoding, c.decoding) << c.line;
+    }
+}
+
 TEST(TraceReader, RefusesWhatIsNotATraceAtItsLine) {
     const std::string frame = "4131232605 COM1 <- - | no reply\n";
     struct Case {

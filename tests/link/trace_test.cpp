@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "link/com_port.h"
+#include "link/frame_trace.h"
 #include "link/link_hooks.h"
 #include "link/tp6606.h"
 #include "link/trace_log.h"
@@ -165,6 +166,31 @@ TEST_F(Trace, SettingsMetAfterTheFirstLineAreNoted) {
     ASSERT_EQ(next.size(), 3u);
     EXPECT_NE(next[0].find(" COM1=" + std::to_string(link.Speed()) + ",/dev/ttyS0"), std::string::npos)
         << next[0];
+}
+
+// Requests sent while a FreeRequests lives are marked free, their replies
+// and the requests before and after it are not; the reader takes the mark.
+TEST_F(Trace, RepeatedWaitPollsAreMarkedFree) {
+    const std::string path = dir + "f.trace";
+    ASSERT_TRUE(StartTrace(path));
+    ident(1);
+    {
+        const FreeRequests poll;
+        ident(1);
+        const FreeRequests nested;
+        ident(9);
+    }
+    const FreeRequests off(false);
+    ident(1);
+    StopTrace();
+    std::ifstream in(path);
+    TraceReader reader(in, path);
+    std::vector<bool> free;
+    for (TraceRecord r; reader.next(r);)
+        if (r.kind == TraceRecord::Kind::Frame) free.push_back(r.free);
+    EXPECT_EQ(reader.error(), "");
+    EXPECT_EQ(free, (std::vector<bool>{false, false, true, false, true, false, false, false}));
+    EXPECT_NE(fileLines(path)[3].find("SUM 18 [free]"), std::string::npos) << fileLines(path)[3];
 }
 
 // Only a regular file (or a new one) is a trace: a FIFO would hold the

@@ -15,6 +15,7 @@
 #include "link/com_port.h"
 #include "link/tcp_transport.h"
 #include "link/trace_format.h"
+#include "link/trace_reader.h"
 #include "raw_line.h"
 
 namespace {
@@ -33,18 +34,21 @@ std::string slurp(const std::string& path) {
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// A recorded exchange: the request, and the reply (empty: no reply) after `ms`.
+// A recorded exchange: the request, and the reply (empty: no reply) after
+// `ms`; a free request is marked so.
 struct Step {
     Bytes request;
     Bytes reply;
     int ms = 5;
+    bool free = false;
 };
 
 std::string traceOf(const std::vector<Step>& steps) {
     std::string out = "# yukt-trace 2 yukt-console 1.0 COM1=9600,/dev/ttyS0\n";
     std::uint64_t t = 1000000;
     for (const Step& s : steps) {
-        out += yukt::FormatTraceLine(t, "COM1", yukt::TraceDir::Sent, s.request) + '\n';
+        out += yukt::FormatTraceLine(t, "COM1", yukt::TraceDir::Sent, s.request) +
+               (s.free ? std::string(yukt::kTraceFreeMark) : "") + '\n';
         t += static_cast<std::uint64_t>(s.ms) * 1000;
         out += yukt::FormatTraceLine(t, "COM1", yukt::TraceDir::Received, s.reply) + '\n';
         t += 20000;
@@ -216,6 +220,97 @@ TEST_F(Replay, SlackLetsARunOfIdenticalExchangesRepeatMoreOrLess) {
         exchange(*port, kOther, 1, 300ms);
         EXPECT_EQ(finish(), c.exitCode) << slurp(dir + "err");
     }
+}
+
+// Polls marked free may come any number of times, none included, each
+// answered as recorded (the last one again once the recorded ones are
+// used); the runs that are not free keep the slack rule around them.
+TEST_F(Replay, FreeRequestsRepeatAnyNumberOfTimes) {
+    const Bytes kPollReply2 = text("\xAA\xAA\x55" "0268" "31" "9\n");
+    const Step identStep{kIdent, kIdentReply};
+    const Step free1{kPoll, kPollReply, 5, true};
+    const Step free2{kPoll, kPollReply2, 5, true};
+    const Step otherStep{kOther, kIdentReply};
+    struct Case {
+        const char* what;
+        std::vector<Step> recorded;
+        int slack;
+        std::vector<Bytes> sent;
+        std::vector<Bytes> answers;  // expected reply to each request sent
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {"free polls as recorded", {identStep, free1, free2, otherStep}, 0,
+         {kIdent, kPoll, kPoll, kOther}, {kIdentReply, kPollReply, kPollReply2, kIdentReply}, 0},
+        {"none of them", {identStep, free1, free2, otherStep}, 0,
+         {kIdent, kOther}, {kIdentReply, kIdentReply}, 0},
+        {"more than recorded", {identStep, free1, free2, otherStep}, 0,
+         {kIdent, kPoll, kPoll, kPoll, kPoll, kOther},
+         {kIdentReply, kPollReply, kPollReply2, kPollReply2, kPollReply2, kIdentReply}, 0},
+        {"at the start and at the end", {free1, identStep, free2}, 0,
+         {kIdent}, {kIdentReply}, 0},
+        {"a request that is not free still counts", {identStep, free1, otherStep}, 0,
+         {kIdent, kPoll, kIdent}, {kIdentReply, kPollReply, {}}, 3},
+        {"slack around free polls", {identStep, identStep, free1, otherStep, otherStep}, 1,
+         {kIdent, kPoll, kPoll, kOther}, {kIdentReply, kPollReply, kPollReply, kIdentReply}, 0},
+        {"no slack: the count holds", {identStep, identStep, free1, otherStep}, 0,
+         {kIdent, kPoll}, {kIdentReply, {}}, 3},
+        {"the same polls unmarked keep their count", {identStep, {kPoll, kPollReply}, otherStep}, 0,
+         {kIdent, kPoll, kPoll}, {kIdentReply, kPollReply, {}}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        start(traceOf(c.recorded), {"--as-fast-as-possible", "--slack", std::to_string(c.slack)});
+        auto port = connect();
+        ASSERT_TRUE(port);
+        for (std::size_t i = 0; i < c.sent.size(); ++i)
+            EXPECT_EQ(exchange(*port, c.sent[i], std::max<std::size_t>(c.answers[i].size(), 1), 300ms),
+                      c.answers[i])
+                << "request " << i + 1;
+        EXPECT_EQ(finish(), c.exitCode) << slurp(dir + "err");
+    }
+}
+
+// The bench's own log names itself as a trace does; the reader takes it,
+// and the replay refuses it as the device side.
+TEST_F(Replay, TheBenchLogHasTheFirstLine) {
+    const std::string program = std::string(YUKT_BIN_DIR) + "/yukt-bench";
+    const std::string log = dir + "bench.log";
+    pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        freopen((dir + "out").c_str(), "w", stdout);
+        execl(program.c_str(), program.c_str(), (dir + "com1").c_str(), "--log", log.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 500 && !fs::is_symlink(dir + "com1"); ++i) std::this_thread::sleep_for(10ms);
+    {
+        auto port = connect();
+        ASSERT_TRUE(port);
+        EXPECT_FALSE(exchange(*port, requestFrame(1, 7), 26).empty());
+    }
+    kill(pid, SIGTERM);
+    finish();
+    std::ifstream in(log);
+    yukt::TraceReader reader(in, log);
+    yukt::TraceRecord r;
+    ASSERT_TRUE(reader.next(r)) << reader.error();
+    ASSERT_EQ(r.kind, yukt::TraceRecord::Kind::Header);
+    EXPECT_EQ(r.header.program, "yukt-bench");
+    ASSERT_EQ(r.header.lines.size(), 1u);
+    EXPECT_EQ(r.header.lines[0].line, "bench");
+    EXPECT_EQ(r.header.lines[0].baud, 9600);
+    EXPECT_EQ(r.header.lines[0].device.rfind("/dev/pts/", 0), 0u) << r.header.lines[0].device;
+    ASSERT_TRUE(reader.next(r)) << reader.error();
+    EXPECT_EQ(r.line, "bench");
+    EXPECT_EQ(r.decoding, "LEN 01 HDR 17 (addr 1 cmd 7) data - SUM 18");
+    while (reader.next(r)) {
+    }
+    EXPECT_EQ(reader.error(), "");
+    start(slurp(log), {});
+    EXPECT_EQ(finish(), 2);
+    EXPECT_NE(slurp(dir + "err").find("это журнал стенда"), std::string::npos) << slurp(dir + "err");
 }
 
 // The reply keeps its recorded delay, scaled by --speed.
