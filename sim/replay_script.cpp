@@ -146,7 +146,7 @@ bool ReplayScript::nextExchange(ReplayExchange& out) {
             started.free = r.free;
             if (m_havePending) {
                 out = std::move(m_pending);
-                markLost(out);
+                settle(out);
                 m_pending = std::move(started);
                 return true;
             }
@@ -167,8 +167,23 @@ bool ReplayScript::nextExchange(ReplayExchange& out) {
     if (!m_havePending) return false;
     m_havePending = false;
     out = std::move(m_pending);
-    markLost(out);
+    settle(out);
     return true;
+}
+
+void ReplayScript::settle(ReplayExchange& e) {
+    markLost(e);
+    // A request byte for byte like a free one just before it cannot be told
+    // from one more of them (a page's poll and the run's first poll of the
+    // same module): it is free too. The first other request ends the stretch.
+    const bool likeFree =
+        std::find(m_freeRequests.begin(), m_freeRequests.end(), e.request) != m_freeRequests.end();
+    if (e.free || likeFree) {
+        e.free = true;
+        if (!likeFree) m_freeRequests.push_back(e.request);
+    } else {
+        m_freeRequests.clear();
+    }
 }
 
 void ReplayScript::markLost(ReplayExchange& e) {

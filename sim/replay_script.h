@@ -67,6 +67,7 @@ class ReplayScript {
   private:
     bool nextExchange(ReplayExchange& out);
     static void markLost(ReplayExchange& e);
+    void settle(ReplayExchange& e);
     bool readRecord(TraceRecord& r);
 
     std::string m_path;
@@ -80,6 +81,8 @@ class ReplayScript {
     ReplayExchange m_pending;  // started by its request, replies still coming
     bool m_haveAhead = false;
     ReplayExchange m_ahead;  // read past the end of the last run
+    // The requests of the free exchanges since the last one that is not.
+    std::vector<std::vector<std::uint8_t>> m_freeRequests;
 };
 
 }  // namespace yukt::sim

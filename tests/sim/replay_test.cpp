@@ -257,6 +257,13 @@ TEST_F(Replay, FreeRequestsRepeatAnyNumberOfTimes) {
          {kIdent, kPoll}, {kIdentReply, {}}, 3},
         {"the same polls unmarked keep their count", {identStep, {kPoll, kPollReply}, otherStep}, 0,
          {kIdent, kPoll, kPoll}, {kIdentReply, kPollReply, {}}, 3},
+        {"a poll like the free ones just before it is one of them",
+         {identStep, free1, {kPoll, kPollReply2}, otherStep}, 0,
+         {kIdent, kPoll, kPoll, kPoll, kOther},
+         {kIdentReply, kPollReply, kPollReply2, kPollReply2, kIdentReply}, 0},
+        {"another request in between: the poll counts again",
+         {free1, identStep, {kPoll, kPollReply2}, otherStep}, 0,
+         {kIdent, kOther}, {kIdentReply, {}}, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
