@@ -246,9 +246,24 @@ class Replayer {
             okAdvance = true;
             if (!fullAdvance && m_buf.size() == request.size()) fullAdvance = k;
         }
-        if (!okRepeat && !okAdvance) return reach == 0 && m_count >= minOf(m_cur) ? 4 : 3;
+        // One more of the free requests already passed (free polls of
+        // several modules come round in turn).
+        const ReplayRun* pooled = nullptr;
+        bool okPool = false;
+        for (const ReplayRun& r : m_pool) {
+            if (!startsWith(r.first.request, m_buf)) continue;
+            okPool = true;
+            if (m_buf.size() == r.first.request.size()) pooled = &r;
+        }
+        if (!okRepeat && !okAdvance && !okPool) return reach == 0 && m_count >= minOf(m_cur) ? 4 : 3;
         const bool fullRepeat = okRepeat && m_buf.size() == m_cur.first.request.size();
-        if (!fullRepeat && !fullAdvance) return -1;
+        if (!fullRepeat && !fullAdvance && !pooled) return -1;
+        m_buf.clear();
+        ++m_requests;
+        if (!fullRepeat && !fullAdvance) {
+            schedule(*pooled, pooled->count);
+            return -1;
+        }
         // The same request either way: the recording's own count decides.
         if (fullRepeat && (!fullAdvance || m_count < m_cur.count)) {
             ++m_count;
@@ -256,8 +271,6 @@ class Replayer {
             advance(*fullAdvance);
             m_count = 1;
         }
-        m_buf.clear();
-        ++m_requests;
         if (m_cur.first.lost) {
             // The connection went down at this request: the program's next
             // requests went nowhere until it connected again.
@@ -265,15 +278,24 @@ class Replayer {
             skipLost();
             return -1;
         }
-        schedule();
+        schedule(m_cur, m_count);
         return -1;
     }
 
     // Makes the run `k` places ahead the current one, passing over the free
-    // runs before it.
+    // runs before it. The free runs passed stay at hand (the last of each
+    // request) until a run that is not free is reached.
     void advance(std::size_t k) {
+        auto keep = [this](ReplayRun& r) {
+            if (!r.first.free) return;
+            std::erase_if(m_pool, [&](const ReplayRun& p) { return p.first.request == r.first.request; });
+            m_pool.push_back(std::move(r));
+        };
+        keep(m_cur);
+        for (std::size_t i = 0; i < k; ++i) keep(m_ahead[i]);
         m_cur = std::move(m_ahead[k]);
         m_ahead.erase(m_ahead.begin(), m_ahead.begin() + static_cast<long>(k) + 1);
+        if (!m_cur.first.free) m_pool.clear();
     }
 
     // Passes over the requests the recording shows sent on a lost line.
@@ -286,10 +308,11 @@ class Replayer {
         }
     }
 
-    void schedule() {
-        const ReplayExchange& e = m_cur.first;
+    // The replies of the `count`th exchange of `run`.
+    void schedule(const ReplayRun& run, std::size_t count) {
+        const ReplayExchange& e = run.first;
         const std::vector<std::uint64_t>& delays =
-            m_cur.delays[std::min(m_count - 1, m_cur.delays.size() - 1)];
+            run.delays[std::min(count - 1, run.delays.size() - 1)];
         for (std::size_t i = 0; i < e.replies.size(); ++i) {
             const std::vector<std::uint8_t>& bytes = e.replies[i].bytes;
             if (bytes.empty()) continue;  // silence
@@ -353,6 +376,7 @@ class Replayer {
     const Options& m_o;
     ReplayRun m_cur;
     std::deque<ReplayRun> m_ahead;  // read from the trace, not yet reached
+    std::vector<ReplayRun> m_pool;  // free runs passed since the last that is not
     bool m_scriptDone = false;
     std::size_t m_count = 0;  // times m_cur was matched
     std::size_t m_requests = 0;

@@ -230,6 +230,7 @@ TEST_F(Replay, FreeRequestsRepeatAnyNumberOfTimes) {
     const Step identStep{kIdent, kIdentReply};
     const Step free1{kPoll, kPollReply, 5, true};
     const Step free2{kPoll, kPollReply2, 5, true};
+    const Bytes kPollOf4 = requestFrame(4, 1);
     const Step otherStep{kOther, kIdentReply};
     struct Case {
         const char* what;
@@ -261,6 +262,12 @@ TEST_F(Replay, FreeRequestsRepeatAnyNumberOfTimes) {
          {identStep, free1, {kPoll, kPollReply2}, otherStep}, 0,
          {kIdent, kPoll, kPoll, kPoll, kOther},
          {kIdentReply, kPollReply, kPollReply2, kPollReply2, kIdentReply}, 0},
+        {"free polls of two modules in turn, more rounds than recorded",
+         {identStep, free1, {kPollOf4, kPollReply2, 5, true}, otherStep}, 0,
+         {kIdent, kPoll, kPollOf4, kPoll, kPollOf4, kPoll, kPollOf4, kOther},
+         {kIdentReply, kPollReply, kPollReply2, kPollReply, kPollReply2, kPollReply, kPollReply2,
+          kIdentReply},
+         0},
         {"another request in between: the poll counts again",
          {free1, identStep, {kPoll, kPollReply2}, otherStep}, 0,
          {kIdent, kOther}, {kIdentReply, {}}, 3},
