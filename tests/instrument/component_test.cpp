@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <algorithm>
 #include <condition_variable>
+#include <fstream>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -14,6 +16,8 @@
 #include "instrument/instrument_state.h"
 #include "instrument/model_tables.h"
 #include "instrument/module_set.h"
+#include "link/trace_log.h"
+#include "link/trace_reader.h"
 #include "set_bench.h"
 
 namespace yukt {
@@ -166,6 +170,47 @@ TEST_F(ComponentTest, RunningInstrumentPollsOnEveryTick) {
     ASSERT_TRUE(command("Get 787x 1"));
     EXPECT_EQ(prbr->sGet(), "787x 1   12.00000  6");
     EXPECT_GE(prbr->CycleCount(), 3);
+}
+
+// In the traffic trace, the requests of the poll cycle and of a command
+// given as a repeated wait-poll are free; an ordinary command's are not.
+TEST_F(ComponentTest, PollCycleAndWaitPollsAreFreeInTheTrace) {
+    const std::string trace = dir + "t.trace";
+    ASSERT_TRUE(StartTrace(trace));
+    openComponent(20);
+    ASSERT_TRUE(prbr->OpenPribor());
+    auto requests = [&] {
+        StopTrace();
+        std::ifstream in(trace);
+        TraceReader reader(in, trace);
+        std::vector<bool> free;
+        for (TraceRecord r; reader.next(r);)
+            if (r.kind == TraceRecord::Kind::Frame && r.dir == TraceDir::Sent) free.push_back(r.free);
+        EXPECT_EQ(reader.error(), "");
+        StartTrace(trace);
+        return free;
+    };
+    const std::size_t opening = requests().size();  // identification at opening: not free
+    ASSERT_TRUE(command("Get 745t 1"));
+    std::vector<bool> free = requests();
+    ASSERT_GT(free.size(), opening);
+    EXPECT_EQ(std::count(free.begin(), free.end(), true), 0);
+    const int before = rec.setsNow();
+    prbr->SetsSet("Get 745t 1", true);
+    ASSERT_TRUE(rec.waitFor([&](Recorder& r) { return r.sets() > before; }));
+    free = requests();
+    ASSERT_GT(free.size(), opening + 1);
+    EXPECT_TRUE(free.back());
+    const std::size_t afterPoll = free.size();
+    prbr->SetPauze(false);
+    ASSERT_TRUE(rec.waitFor([](Recorder& r) { return r.cycles() >= 2; }));
+    prbr->SetPauze(true);
+    ASSERT_TRUE(command("Get 787x 1"));  // answered from the module's table
+    free = requests();
+    ASSERT_GT(free.size(), afterPoll);
+    EXPECT_TRUE(std::all_of(free.begin() + static_cast<long>(afterPoll), free.end(),
+                            [](bool f) { return f; }));
+    StopTrace();
 }
 
 TEST_F(ComponentTest, ConversionErrorConsumesTheCommandAndTheWorkerGoesOn) {
