@@ -1,5 +1,6 @@
 // What a device server sends, in reads of any size, through the Telnet COM
-// Port Control codec: the codec's own state stays bounded whatever comes,
+// Port Control codec (and what a client sends through it in its server
+// role): the codec's own state stays bounded whatever comes,
 // line data never grows beyond the bytes fed, and escaped data decodes back
 // to itself.
 #include <cstdint>
@@ -19,7 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Rfc2217Codec server(9600);
     server.start();
     server.takeOutput();
-    std::vector<std::uint8_t> line;
+    // The same bytes as a client's, to the codec in its server role (the
+    // replay's device server), which echoes each setting it is asked for.
+    Rfc2217Codec asServer(9600, Rfc2217Codec::Role::Server);
+    std::vector<std::uint8_t> line, fromClient;
     for (std::size_t at = 0; at < size; at += step) {
         const std::size_t n = std::min(step, size - at);
         const std::size_t before = line.size();
@@ -28,6 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Answers are three bytes per command plus the seven settings.
         FUZZ_CHECK(server.heldBytes() <= 256 + 3 * n + 64);
         server.takeOutput();
+        const std::size_t had = fromClient.size();
+        asServer.feed(data + at, n, fromClient);
+        FUZZ_CHECK(fromClient.size() - had <= n);
+        // An echoed setting is at most the 256 bytes held, each doubled.
+        FUZZ_CHECK(asServer.heldBytes() <= 256 + 3 * n + 2 * 256 + 8);
+        asServer.takeOutput();
     }
 
     Rfc2217Codec sender(9600);
