@@ -270,4 +270,13 @@ std::optional<int> ReplyErrorCode(const std::vector<std::string>& words) {
     return std::nullopt;
 }
 
+std::string DetectorsNotFired(const std::vector<std::string>& words) {
+    const bool d1 = words.size() > 5 && words[5] == "1";
+    const bool d2 = words.size() > 6 && words[6] == "1";
+    if (d1 && d2) return "";
+    if (d1) return "детектор 2 не сработал";
+    if (d2) return "детектор 1 не сработал";
+    return "детекторы 1 и 2 не сработали";
+}
+
 }  // namespace yukt::verify

@@ -112,5 +112,10 @@ std::vector<std::string> ReplyWords(const std::string& line);
 bool IsReplyOf(const std::vector<std::string>& words, const ReplyRoute& route);
 // The error code of an "Err n" reply, or nothing.
 std::optional<int> ReplyErrorCode(const std::vector<std::string>& words);
+// The event detectors of a 735x reply (entries 6 and 7, "1" when fired):
+// empty when both have fired, the only state in which the module's interval
+// and count between the events are complete; otherwise which have not
+// ("детектор 1 не сработал", "детектор 2 ...", "детекторы 1 и 2 ...").
+std::string DetectorsNotFired(const std::vector<std::string>& words);
 
 }  // namespace yukt::verify

@@ -353,6 +353,8 @@ void VerificationRun::Read(Channel& c, const std::vector<std::string>& words) {
     const PlanItem& it = Item(c.index);
     const std::optional<double> v = Reading(it.quantity, c.route, words);
     if (c.settled) return;
+    if (it.quantity == Quantity::Interval || it.quantity == Quantity::Count)
+        c.detectors = DetectorsNotFired(words);
     if (!c.opened) {
         c.opened = true;
         return;
@@ -388,11 +390,7 @@ Actions VerificationRun::Tick(double now) {
             m_nextPoll = now;
             return Poll(now);
         case Phase::Read:
-            if (now >= m_deadline)
-                return PointsNotMeasured(
-                    "показания не установились за " +
-                        FloatToStr(Item(m_read.front().index).settling.timeoutS) + " с",
-                    now);
+            if (now >= m_deadline) return PointsNotMeasured(TimeoutReason(), now);
             // A paced poll whose time has come, the last round answered.
             if (m_awaiting <= 0 && now >= m_nextPoll) return Poll(now);
             a.wakeAt = m_awaiting <= 0 ? std::min(m_nextPoll, m_deadline) : m_deadline;
@@ -407,6 +405,16 @@ Actions VerificationRun::Tick(double now) {
     }
     a.wakeAt = m_deadline;
     return a;
+}
+
+// Why the point went unmeasured at its deadline: detectors that never both
+// fired are no readings that failed to agree.
+std::string VerificationRun::TimeoutReason() const {
+    const std::string within =
+        " за " + FloatToStr(Item(m_read.front().index).settling.timeoutS) + " с";
+    for (const Channel& c : m_read)
+        if (!c.detectors.empty()) return c.detectors + within;
+    return "показания не установились" + within;
 }
 
 Actions VerificationRun::Stop(double now) {
@@ -578,8 +586,11 @@ std::optional<double> VerificationRun::Reading(Quantity q, const ReplyRoute& rou
     switch (q) {
         case Quantity::Interval:
         case Quantity::Count:
-            // Until detector 2 has fired the interval is still running.
-            if (words.size() < 7 || words[6] != "1") return std::nullopt;
+            // The module has an interval and a count between its events only
+            // once both detectors have fired. Before, the interval is still
+            // running; with detector 2 alone the module lost event 1 (it
+            // restarted mid-interval) and shows 0: no measurement either.
+            if (!DetectorsNotFired(words).empty()) return std::nullopt;
             return v;
         case Quantity::Frequency:
             // A frequency input reads 0 until its first gate has closed on

@@ -101,6 +101,8 @@ class VerificationRun {
         // last read, spans the change of the reference: it only opens the
         // module's measuring window and is no reading.
         bool opened = true;
+        // Interval and count: the detectors the last reply showed not fired.
+        std::string detectors;
     };
 
     // Tells the sink, as an entry point returns, that the event is handled.
@@ -121,6 +123,7 @@ class VerificationRun {
                 const PointResult* point, const std::string& found = "");
     void Read(Channel& c, const std::vector<std::string>& words);
     double Band(const Channel& c) const;
+    std::string TimeoutReason() const;
     std::vector<std::string> SetCommands(const PlanItem& item) const;
     std::vector<std::string> SafeCommands() const;
     std::optional<double> Reading(Quantity q, const ReplyRoute& route,
