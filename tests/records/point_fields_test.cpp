@@ -17,7 +17,7 @@ namespace {
 RecordPoint FullPoint() {
     RecordPoint p = SamplePoint(20, 20.0123456789);
     p.seq = 1;
-    p.readings = {20.0123456789, 0.1 + 0.2, -1e-300};
+    p.readings = {20.0123456789, 0.25, -1e-300};
     p.errorKind = "abs+rel";
     p.limit = 0.01;
     p.limit2 = 0.005;
@@ -40,8 +40,8 @@ RecordPoint FullPoint() {
     return p;
 }
 
-QByteArray Json(const RecordPoint& p) {
-    return QJsonDocument(PointJson(p)).toJson(QJsonDocument::Compact);
+std::string Json(const RecordPoint& p) {
+    return QJsonDocument(PointJson(p)).toJson(QJsonDocument::Compact).toStdString();
 }
 
 class PointFieldsTest : public EngineTest {};
@@ -78,7 +78,7 @@ TEST(PointFields, StoredNamesStayAsDatabasesAndSpoolFilesHaveThem) {
         R"("has_u":true,"item":7,"limit":"0.01","limit2":"0.005","manual":true,)"
         R"("marginal":true,"measured":"20.0123456789","measured_utc":"2026-03-04T05:06:07.089Z",)"
         R"("nominal":"20","operation":"7.4","procedure":"ток 745t","readings":["20.0123456789",)"
-        R"("0.30000000000000004","-1e-300"],"reason":"причина; «кавычки»",)"
+        R"("0.25","-1e-300"],"reason":"причина; «кавычки»",)"
         R"("ref_error":"0.0021","ref_ratio":"3.25","reference":"20","remark":"замечание",)"
         R"("resolution":"0.0001","result":"pass","seq":1,"span_high":"22.5","span_low":"-2.5",)"
         R"("u":"0.00123","unit":"мА"})";
