@@ -68,7 +68,8 @@ void BM_FivePointCurrentRun(benchmark::State& state) {
     for (auto _ : state) {
         bytes = 0;
         InstrumentRunner runner(*prbr);
-        VerificationRun run(p, {1, 0}, nullptr);
+        std::string error;
+        VerificationRun run(*PlanOfProcedure(p, 1, error), {1, 0}, nullptr);
         const auto t0 = std::chrono::steady_clock::now();
         runner.Run(run);
         runSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -132,10 +132,12 @@ void TAutoRun::StartItems(const std::vector<int>& items) {
     if (!Running()) m_session.StartPlanRun(items);
 }
 
-void TAutoRun::Start(const Procedure& p) {
+void TAutoRun::Start(const Methodology& m) {
     if (Running()) return;
     m_window->Plan->clear();
-    m_session.StartRun(p);
+    QString error;
+    if (!m_session.StartRun(m, &error) && !error.isEmpty())
+        m_dialogs.MessageBox(error, QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
 }
 
 void TAutoRun::StopClick() {

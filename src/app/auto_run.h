@@ -9,7 +9,7 @@
 #include <QObject>
 #include <vector>
 
-#include "verify/procedure.h"
+#include "verify/methodology.h"
 
 class QComboBox;
 class QMenu;
@@ -36,8 +36,10 @@ class TAutoRun : public QObject {
     void ModuleBtnClick();
     // Runs plan items (empty: all).
     void StartItems(const std::vector<int>& items);
-    // Runs one procedure (a plan of its own).
-    void Start(const verify::Procedure& p);
+    // Runs a methodology of its own (a per-channel procedure comes
+    // translated by MethodologyOfProcedure); the operator is told when it is
+    // not for the module.
+    void Start(const verify::Methodology& m);
     void StopClick();
     // "Поверка модуля" in the window's right-click menu while a page with
     // "Автоповерка" is shown.

@@ -70,7 +70,8 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
         {m_misSerial, "mis_serial"}, {m_certificate, "certificate_scheme"},
         {m_notice, "notice_scheme"}};
     for (const auto& [edit, key] : checked)
-        CheckWhileTyping(edit, [key](const QString& text) { return LabSettingProblem(key, text); });
+        CheckWhileTyping(edit,
+                         [key](const QString& text) { return LabSettingFormProblem(key, text); });
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -110,7 +111,7 @@ LabSettings TSettingsDialog::Settings() const {
 
 void TSettingsDialog::accept() {
     const LabSettings s = Settings();
-    if (const QStringList problems = LabSettingsProblems(s); !problems.isEmpty()) {
+    if (const QStringList problems = LabSettingsFormProblems(s); !problems.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("Внимание!"), problems.join('\n'));
         return;
     }

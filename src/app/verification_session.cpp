@@ -402,13 +402,20 @@ bool TVerificationSession::StartPlanRun(const std::vector<int>& items) {
     return Begin(std::move(run), title, true, items);
 }
 
-bool TVerificationSession::StartRun(const Procedure& p) {
+bool TVerificationSession::StartRun(const Methodology& m, QString* error) {
     if (Running()) return false;
+    std::string why;
+    std::optional<Plan> plan = Expand(m, ModuleUnderTest{"", m_module.kind, 0}, why);
+    if (!plan) {
+        if (error) *error = QString::fromStdString(why);
+        return false;
+    }
     RunSetup setup;
     setup.kind = m_module.kind;
     setup.quartzKHz = m_module.quartzKHz;
-    auto run = std::make_unique<VerificationRun>(p, setup, static_cast<ProgressSink*>(this));
-    return Begin(std::move(run), QString::fromStdString(p.title + " (" + p.doc + ")"), false, {});
+    auto run = std::make_unique<VerificationRun>(std::move(*plan), setup,
+                                                 static_cast<ProgressSink*>(this));
+    return Begin(std::move(run), QString::fromStdString(m.title + " (" + m.id + ")"), false, {});
 }
 
 bool TVerificationSession::Begin(std::unique_ptr<VerificationRun> run, const QString& title,

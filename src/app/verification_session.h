@@ -16,9 +16,9 @@
 #include <string>
 
 #include "records/record.h"
+#include "verify/methodology.h"
 #include "verify/plan.h"
 #include "verify/point_table.h"
-#include "verify/procedure.h"
 #include "verify/verification_run.h"
 
 namespace yukt {
@@ -162,9 +162,10 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // ---- The automatic run ----
     // The items of the plan numbered in `items` (empty: the whole plan).
     bool StartPlanRun(const std::vector<int>& items);
-    // A single procedure (a plan of its own; its attempts stay out of the
-    // module's plan).
-    bool StartRun(const verify::Procedure& p);
+    // A methodology of its own (a per-channel procedure comes translated by
+    // MethodologyOfProcedure), whose attempts stay out of the module's plan;
+    // false (with `error`) when it is not for the module.
+    bool StartRun(const verify::Methodology& m, QString* error = nullptr);
     // The operator's answer to the question the run asked.
     void Answer(verify::Answer answer, const QString& remark);
     // The point under way is not measured; the generator goes to its safe

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "records/lab_references.h"
 #include "records/protocol_pdf.h"
 #include "records/registry_rules.h"
 #include "records/whole_file.h"
@@ -64,8 +65,8 @@ QStringList MissingForFgis(const Record& r) {
         {"metrologist", r.info.operatorName},
         {"uve", r.lab.uveNumbers.join(' ')},
         {"mieta", r.lab.mietaNumbers.join(' ')},
-        {"typeNum", r.lab.misTypeNumber},
-        {"manufactureNum (mis)", r.lab.misSerial},
+        {"typeNum", CalibratorOf(r).typeNumber},
+        {"manufactureNum (mis)", CalibratorOf(r).serial},
         {"pressure", r.info.conditions.pressureUnit},
     };
     for (const auto& [field, text] : texts)
@@ -127,11 +128,11 @@ void FgisDocument::Add(const Record& r, bool attachProtocol) {
     x.writeStartElement("means");
     WriteNumbers(x, "uve", r.lab.uveNumbers);
     WriteNumbers(x, "mieta", r.lab.mietaNumbers);
-    if (!r.lab.misTypeNumber.isEmpty()) {
+    if (const CalibratorName calibrator = CalibratorOf(r); !calibrator.typeNumber.isEmpty()) {
         x.writeStartElement("mis");
         x.writeStartElement("mi");
-        x.writeTextElement("typeNum", r.lab.misTypeNumber);
-        x.writeTextElement("manufactureNum", r.lab.misSerial);
+        x.writeTextElement("typeNum", calibrator.typeNumber);
+        x.writeTextElement("manufactureNum", calibrator.serial);
         x.writeEndElement();
         x.writeEndElement();
     }

@@ -304,20 +304,29 @@ QList<LabReference> ReferencesDue(const QList<LabReference>& references, const Q
     return out;
 }
 
+CalibratorName CalibratorOf(const QList<ReferenceUse>& means, const LabSnapshot& lab) {
+    // The registry file takes one measuring instrument: the first.
+    for (const ReferenceUse& u : means)
+        if (u.kind == kMisKind)
+            return {u.name.trimmed().isEmpty() ? lab.calibrator : u.name, u.typeNumber, u.serial};
+    return {lab.calibrator, lab.misTypeNumber, lab.misSerial};
+}
+
+CalibratorName CalibratorOf(const Record& record) { return CalibratorOf(record.means, record.lab); }
+
 void MeansIntoLab(const QList<ReferenceUse>& used, LabSnapshot& lab) {
+    const bool register_ = std::any_of(used.begin(), used.end(),
+                                       [](const ReferenceUse& u) { return u.kind == kMisKind; });
+    const CalibratorName calibrator = CalibratorOf(used, register_ ? lab : LabSnapshot{});
     lab.uveNumbers.clear();
     lab.mietaNumbers.clear();
-    lab.misTypeNumber.clear();
-    lab.misSerial.clear();
+    if (register_) lab.calibrator = calibrator.name;
+    lab.misTypeNumber = calibrator.typeNumber;
+    lab.misSerial = calibrator.serial;
     for (const ReferenceUse& u : used) {
         if (u.kind == kUveKind && !lab.uveNumbers.contains(u.number)) lab.uveNumbers << u.number;
         if (u.kind == kMietaKind && !lab.mietaNumbers.contains(u.number))
             lab.mietaNumbers << u.number;
-        // The registry file takes one measuring instrument.
-        if (u.kind == kMisKind && lab.misTypeNumber.isEmpty()) {
-            lab.misTypeNumber = u.typeNumber;
-            lab.misSerial = u.serial;
-        }
     }
 }
 

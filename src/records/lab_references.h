@@ -90,8 +90,21 @@ QSqlQuery SuspectRecords(const QSqlDatabase& db, const QString& number, const QD
                          const QDate& to);
 
 QString ReferenceDate(const QDate& d);  // "01.11.2026", or kValidityUnknown
-// The registry's means of a record as its lab snapshot keeps them.
+// The registry's means of a record as its lab snapshot keeps them (the
+// calibrator's name, type and serial as CalibratorOf gives them).
 void MeansIntoLab(const QList<ReferenceUse>& used, LabSnapshot& lab);
+
+// The calibrator as a measuring instrument, wherever a document names it
+// (the protocol's "Калибратор", the registry's means): the register's `mis`
+// reference the record was made with, else the settings' `calibrator` text
+// and measuring-instrument fields copied into the record.
+struct CalibratorName {
+    QString name;
+    QString typeNumber;
+    QString serial;
+};
+CalibratorName CalibratorOf(const QList<ReferenceUse>& means, const LabSnapshot& lab);
+CalibratorName CalibratorOf(const Record& record);
 
 }  // namespace yukt::records
 

@@ -38,11 +38,21 @@ QStringList Items(const QString& value) {
     return out;
 }
 
+// Who reads a problem: the command line names the registry's element, the
+// form only its own label.
+enum class Reader { Tool, Form };
+
 // A problem of a registry field, told under the setting's caption.
-QString Registry(const QString& key, RegistryField field, const QString& value) {
-    const QString p = RegistryFieldProblem(field, value);
-    return p.isEmpty() ? p : LabSettingCaption(key) + " — " + p;
+QString Registry(const QString& key, RegistryField field, const QString& value, Reader reader) {
+    const std::optional<RegistryBreach> breach = CheckRegistryField(field, value);
+    if (!breach) return QString();
+    return LabSettingCaption(key) + " — " +
+           (reader == Reader::Form ? breach->words : breach->Text());
 }
+
+QString Problem(const QString& key, const QString& raw, Reader reader);
+
+QStringList Problems(const LabSettings& s, Reader reader);
 
 }  // namespace
 
@@ -76,18 +86,39 @@ QString NormalisedLabSetting(const QString& key, const QString& value) {
 }
 
 QString LabSettingProblem(const QString& key, const QString& raw) {
+    return Problem(key, raw, Reader::Tool);
+}
+
+QString LabSettingFormProblem(const QString& key, const QString& raw) {
+    return Problem(key, raw, Reader::Form);
+}
+
+QStringList LabSettingsProblems(const LabSettings& s) { return Problems(s, Reader::Tool); }
+
+QStringList LabSettingsFormProblems(const LabSettings& s) { return Problems(s, Reader::Form); }
+
+namespace {
+
+QString Problem(const QString& key, const QString& raw, Reader reader) {
     if (!LabSettingKeys().contains(key)) return QStringLiteral("нет такого параметра: ") + key;
     const QString value = NormalisedLabSetting(key, raw);
-    if (const QString p = XmlIllegalProblem(key, value); !p.isEmpty()) return p;
+    if (reader == Reader::Form) {
+        if (const QString c = XmlIllegalCharacter(value); !c.isEmpty())
+            return LabSettingCaption(key) + QStringLiteral(" — недопустимый управляющий символ ") +
+                   c;
+    } else if (const QString p = XmlIllegalProblem(key, value); !p.isEmpty()) {
+        return p;
+    }
     if (key == "sign_cipher" && !value.isEmpty())
-        return Registry(key, RegistryField::SignCipher, value);
+        return Registry(key, RegistryField::SignCipher, value, reader);
     if (key == "mis_type" && !value.isEmpty())
-        return Registry(key, RegistryField::MisTypeNumber, value);
+        return Registry(key, RegistryField::MisTypeNumber, value, reader);
     if (key == "mis_serial" && !value.isEmpty())
-        return Registry(key, RegistryField::MisSerial, value);
+        return Registry(key, RegistryField::MisSerial, value, reader);
     if (IsList(key))
         for (const QString& item : Items(value))
-            if (const QString p = Registry(key, RegistryField::MeansNumber, item); !p.isEmpty())
+            if (const QString p = Registry(key, RegistryField::MeansNumber, item, reader);
+                !p.isEmpty())
                 return p;
     if ((key == "certificate_scheme" || key == "notice_scheme") && !value.contains("{N}"))
         return LabSettingCaption(key) + QStringLiteral(" — нужен {N}, номер за год");
@@ -112,7 +143,7 @@ QString LabSettingProblem(const QString& key, const QString& raw) {
     return QString();
 }
 
-QStringList LabSettingsProblems(const LabSettings& s) {
+QStringList Problems(const LabSettings& s, Reader reader) {
     const std::pair<const char*, QString> values[] = {{"sign_cipher", s.signCipher},
                                                       {"uve_numbers", s.uveNumbers.join(';')},
                                                       {"mieta_numbers", s.mietaNumbers.join(';')},
@@ -122,13 +153,15 @@ QStringList LabSettingsProblems(const LabSettings& s) {
                                                       {"notice_scheme", s.noticeScheme}};
     QStringList problems;
     for (const auto& [key, value] : values)
-        if (const QString p = LabSettingProblem(key, value); !p.isEmpty()) problems << p;
+        if (const QString p = Problem(key, value, reader); !p.isEmpty()) problems << p;
     for (auto it = s.intervalMonths.begin(); it != s.intervalMonths.end(); ++it)
         if (const QString p =
-                LabSettingProblem(kIntervalPrefix + it.key(), QString::number(it.value()));
+                Problem(kIntervalPrefix + it.key(), QString::number(it.value()), reader);
             !p.isEmpty())
             problems << p;
     return problems;
 }
+
+}  // namespace
 
 }  // namespace yukt::records

@@ -20,6 +20,7 @@
 #include <limits>
 
 #include "common/text.h"
+#include "records/point_fields.h"
 #include "records/record_store.h"
 #include "records/whole_file.h"
 
@@ -55,87 +56,6 @@ QString FilePrefix(const QString& key) {
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
 }
 
-// Numbers as text in C notation, exact to the last bit; what is not a
-// number stays null.
-QJsonValue Number(double v) {
-    return std::isfinite(v) ? QJsonValue(QString::fromStdString(Fmt("%.17g", v))) : QJsonValue();
-}
-double NumberOf(const QJsonValue& v) {
-    double out = std::numeric_limits<double>::quiet_NaN();
-    if (v.isString()) StrToFloatStrict(v.toString().toStdString(), out);
-    return out;
-}
-
-const QString kTime = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ");
-
-QJsonObject PointJson(const RecordPoint& p) {
-    QJsonArray readings;
-    for (double x : p.readings) readings << Number(x);
-    return {{"seq", p.seq},
-            {"procedure", p.procedure},
-            {"channel", p.channel},
-            {"unit", p.unit},
-            {"nominal", Number(p.nominal)},
-            {"reference", Number(p.reference)},
-            {"readings", readings},
-            {"measured", Number(p.measured)},
-            {"error_kind", p.errorKind},
-            {"error", Number(p.error)},
-            {"limit", Number(p.limit)},
-            {"result", p.result},
-            {"reason", p.reason},
-            {"manual", p.manual},
-            {"measured_utc", p.measuredAt.toUTC().toString(kTime)},
-            {"operation", p.operation},
-            {"channel_no", p.channelNo},
-            {"item", p.item},
-            {"attempt", p.attempt},
-            {"resolution", Number(p.resolution)},
-            {"limit2", Number(p.limit2)},
-            {"span_low", Number(p.spanLow)},
-            {"span_high", Number(p.spanHigh)},
-            {"ref_ratio", Number(p.refRatio)},
-            {"has_u", p.hasU},
-            {"ref_error", Number(p.referenceError)},
-            {"u", Number(p.u)},
-            {"marginal", p.marginal},
-            {"remark", p.remark}};
-}
-
-RecordPoint PointOf(const QJsonObject& o) {
-    RecordPoint p;
-    p.seq = o["seq"].toInt();
-    p.procedure = o["procedure"].toString();
-    p.channel = o["channel"].toString();
-    p.unit = o["unit"].toString();
-    p.nominal = NumberOf(o["nominal"]);
-    p.reference = NumberOf(o["reference"]);
-    for (const QJsonValue& x : o["readings"].toArray()) p.readings << NumberOf(x);
-    p.measured = NumberOf(o["measured"]);
-    p.errorKind = o["error_kind"].toString();
-    p.error = NumberOf(o["error"]);
-    p.limit = NumberOf(o["limit"]);
-    p.result = o["result"].toString();
-    p.reason = o["reason"].toString();
-    p.manual = o["manual"].toBool();
-    p.measuredAt = QDateTime::fromString(o["measured_utc"].toString(), Qt::ISODateWithMs);
-    p.operation = o["operation"].toString();
-    p.channelNo = o["channel_no"].toInt();
-    p.item = o["item"].toInt();
-    p.attempt = o["attempt"].toInt();
-    p.resolution = NumberOf(o["resolution"]);
-    p.limit2 = NumberOf(o["limit2"]);
-    p.spanLow = NumberOf(o["span_low"]);
-    p.spanHigh = NumberOf(o["span_high"]);
-    p.refRatio = NumberOf(o["ref_ratio"]);
-    p.hasU = o["has_u"].toBool();
-    p.referenceError = NumberOf(o["ref_error"]);
-    p.u = NumberOf(o["u"]);
-    p.marginal = o["marginal"].toBool();
-    p.remark = o["remark"].toString();
-    return p;
-}
-
 bool ProcessAlive(qint64 pid) {
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
@@ -158,8 +78,10 @@ bool WriteBack(RecordStore& store, const QJsonObject& o, const QString& path, QS
         int stored = 0;
         for (const RecordPoint& p : r->points) stored = std::max(stored, p.seq);
         bool all = true;
-        for (const QJsonValue& v : o["points"].toArray())
-            all = all && PointOf(v.toObject()).seq != 0 && PointOf(v.toObject()).seq <= stored;
+        for (const QJsonValue& v : o["points"].toArray()) {
+            const int seq = PointOfJson(v.toObject()).seq;
+            all = all && seq != 0 && seq <= stored;
+        }
         note = all ? QStringLiteral("Запись № %1 уже закрыта («%2»), буфер %3 удалён")
                          .arg(id)
                          .arg(VerdictForState(r->state, r->verdict), path)
@@ -172,7 +94,7 @@ bool WriteBack(RecordStore& store, const QJsonObject& o, const QString& path, QS
     for (const RecordPoint& p : r->points) last = std::max(last, p.seq);
     int added = 0;
     for (const QJsonValue& v : o["points"].toArray()) {
-        RecordPoint p = PointOf(v.toObject());
+        RecordPoint p = PointOfJson(v.toObject());
         if (p.seq != 0 && p.seq <= last) continue;  // it did reach the database
         if (!store.AddPoint(id, p)) {
             note = QStringLiteral("Запись № %1 не дописана из буфера %2: %3")

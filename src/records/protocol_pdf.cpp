@@ -3,6 +3,7 @@
 #include <QPageSize>
 #include <QPdfWriter>
 
+#include "records/lab_references.h"
 #include "records/page_flow.h"
 #include "records/protocol_results.h"
 #include "records/ru_format.h"
@@ -136,11 +137,12 @@ QList<FlowBlock> ProtocolBlocks(const Record& r) {
     methodology << std::pair{QString("Вид поверки"), KindText(static_cast<int>(i.kind))};
     Section(out, QStringLiteral("Методика поверки"), methodology);
 
+    const CalibratorName calibrator = CalibratorOf(r);
     QStringList mis;
-    for (const QString& part : {r.lab.misTypeNumber, r.lab.misSerial})
+    for (const QString& part : {calibrator.typeNumber, calibrator.serial})
         if (!part.isEmpty()) mis << part;
     Section(out, QStringLiteral("Средства поверки"),
-            {{"Калибратор", r.lab.calibrator},
+            {{"Калибратор", calibrator.name},
              {"Эталоны (рег. номера)", (r.lab.uveNumbers + r.lab.mietaNumbers).join(", ")},
              {"Средство измерений (тип, зав. номер)", mis.join(", ")}});
     if (!r.means.isEmpty()) out << MeansTable(r.means);

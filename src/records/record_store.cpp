@@ -1,8 +1,8 @@
 #include "records/record_store.h"
 
 #include <pwd.h>
-#include <sys/prctl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QAtomicInt>
@@ -21,6 +21,7 @@
 #include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/open_check.h"
+#include "records/point_fields.h"
 #include "records/point_spool.h"
 #include "records/record_audit.h"
 #include "records/record_chain.h"
@@ -162,80 +163,14 @@ Record RecordOf(const QSqlQuery& q) {
     return r;
 }
 
-// Readings are machine text: the C-locale formatter and parser, whatever
-// the process locale.
-QString ReadingsText(const QList<double>& readings) {
-    QStringList out;
-    for (double x : readings) out << QString::fromStdString(yukt::FloatToStr(x));
-    return out.join(' ');
-}
-QList<double> ReadingsOf(const QString& text) {
-    QList<double> out;
-    for (const QString& w : text.split(' ', Qt::SkipEmptyParts)) {
-        double x = 0;
-        if (yukt::StrToFloatStrict(w.toStdString(), x)) out << x;
-    }
-    return out;
-}
-
 QVariantList PointRow(qint64 recordId, const RecordPoint& p) {
-    return {recordId,
-            p.seq,
-            p.procedure,
-            p.channel,
-            p.nominal,
-            p.reference,
-            ReadingsText(p.readings),
-            p.measured,
-            p.errorKind,
-            p.error,
-            p.limit,
-            p.result,
-            p.reason,
-            p.manual ? 1 : 0,
-            TimeValue(p.measuredAt),
-            p.unit,
-            p.operation,
-            p.channelNo,
-            p.item,
-            p.attempt,
-            p.resolution,
-            p.limit2,
-            p.spanLow,
-            p.spanHigh,
-            p.refRatio,
-            p.remark};
+    return PointFieldValues(PointField::Base, p, recordId);
 }
 
-RecordPoint PointOf(const QSqlQuery& p) {
-    auto v = [&p](const char* column) { return p.value(QString::fromLatin1(column)); };
-    RecordPoint pt;
-    pt.seq = v("seq").toInt();
-    pt.procedure = v("procedure_name").toString();
-    pt.channel = v("channel").toString();
-    pt.nominal = v("nominal").toDouble();
-    pt.reference = v("reference").toDouble();
-    pt.readings = ReadingsOf(v("readings").toString());
-    pt.measured = v("measured").toDouble();
-    pt.errorKind = v("error_kind").toString();
-    pt.error = v("error").toDouble();
-    pt.limit = v("limit_value").toDouble();
-    pt.result = v("result").toString();
-    pt.reason = v("reason").toString();
-    pt.manual = v("manual").toInt() != 0;
-    pt.measuredAt = TimeOf(v("measured_utc"));
-    pt.unit = v("unit").toString();
-    pt.operation = v("operation").toString();
-    pt.channelNo = v("channel_no").toInt();
-    pt.item = v("item").toInt();
-    pt.attempt = v("attempt").toInt();
-    pt.resolution = v("resolution").toDouble();
-    pt.limit2 = v("limit2").toDouble();
-    pt.spanLow = v("span_low").toDouble();
-    pt.spanHigh = v("span_high").toDouble();
-    pt.refRatio = v("ref_ratio").toDouble();
-    pt.remark = v("remark").toString();
-    return pt;
+RecordPoint PointOf(const QSqlQuery& q) {
+    RecordPoint p;
+    SetPointFields(PointField::Base, q, p);
+    return p;
 }
 
 QVariantList PlanRow(qint64 recordId, const PlanEntry& e) {
@@ -845,7 +780,7 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
             QVariantList row = PointRow(recordId, p);
             QList<sql::Column> columns = sql::PointColumns();
             if (p.hasU) {
-                row << p.referenceError << p.u << (p.marginal ? 1 : 0);
+                row << PointFieldValues(PointField::Margin, p);
                 columns += sql::PointMarginColumns();
             }
             // Each point takes the counter's next position: the guards accept no other.
@@ -1067,9 +1002,7 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
             for (RecordPoint& p : r.points)
                 if (p.seq == margins.value(0).toInt()) {
                     p.hasU = true;
-                    p.referenceError = margins.value(1).toDouble();
-                    p.u = margins.value(2).toDouble();
-                    p.marginal = margins.value(3).toInt() != 0;
+                    SetPointFields(PointField::Margin, margins, p);
                 }
     }
     return r;

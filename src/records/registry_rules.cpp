@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include "records/lab_references.h"
 #include "records/ru_format.h"
 
 namespace yukt::records {
@@ -74,9 +75,19 @@ QString RegistryFieldWords(RegistryField field, const QString& value) {
     return QString();
 }
 
-QString RegistryFieldProblem(RegistryField field, const QString& value) {
+std::optional<RegistryBreach> CheckRegistryField(RegistryField field, const QString& value) {
     QString words = RegistryFieldWords(field, value);
-    if (words.isEmpty()) return words;
+    if (words.isEmpty()) return std::nullopt;
+    return RegistryBreach{field, words};
+}
+
+QString RegistryFieldProblem(RegistryField field, const QString& value) {
+    const std::optional<RegistryBreach> breach = CheckRegistryField(field, value);
+    return breach ? breach->Text() : QString();
+}
+
+QString RegistryBreach::Text() const {
+    QString words = this->words;
     const RegistryRule& rule = RuleOf(field);
     const QString pattern = QString::fromUtf8(rule.patternText);
     if (*rule.schemaType && words.startsWith(pattern))
@@ -138,14 +149,16 @@ QStringList RegistryProblems(const Record& r) {
     for (const QString& n : r.lab.uveNumbers + r.lab.mietaNumbers)
         if (const QString p = RegistryFieldProblem(RegistryField::MeansNumber, n); !p.isEmpty())
             problems << QStringLiteral("means/") + p;
-    if (!r.lab.misTypeNumber.isEmpty() || !r.lab.misSerial.isEmpty()) {
+    const CalibratorName calibrator = CalibratorOf(r);
+    if (!calibrator.typeNumber.isEmpty() || !calibrator.serial.isEmpty()) {
         for (const auto& [field, value] :
-             {std::pair{RegistryField::MisTypeNumber, r.lab.misTypeNumber},
-              std::pair{RegistryField::MisSerial, r.lab.misSerial}})
+             {std::pair{RegistryField::MisTypeNumber, calibrator.typeNumber},
+              std::pair{RegistryField::MisSerial, calibrator.serial}})
             if (const QString p = RegistryFieldProblem(field, value); !p.isEmpty())
                 problems << QStringLiteral("means/mis/") + p;
     }
-    if (r.lab.uveNumbers.isEmpty() && r.lab.mietaNumbers.isEmpty() && r.lab.misTypeNumber.isEmpty())
+    if (r.lab.uveNumbers.isEmpty() && r.lab.mietaNumbers.isEmpty() &&
+        calibrator.typeNumber.isEmpty())
         problems << QStringLiteral("means: не указано ни одного средства поверки");
     return problems;
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "records/record.h"
 
@@ -40,6 +41,20 @@ struct RegistryRule {
 };
 
 const RegistryRule& RuleOf(RegistryField field);
+
+// A value that breaks its field's rule: the field, and the constraint in an
+// operator's words (as RegistryFieldWords). A form names the field by its
+// own label; the command line and the export by Text().
+struct RegistryBreach {
+    RegistryField field;
+    QString words;
+    // The element and the constraint, with the format's own type:
+    // "signCipher: от 1 до 3 заглавных русских букв ([А-Я]{1,3}), задано «abc»".
+    QString Text() const;
+};
+// Nothing when `value` satisfies the field's rule (an empty value of a field
+// that may be left out does).
+std::optional<RegistryBreach> CheckRegistryField(RegistryField field, const QString& value);
 
 // Empty when `value` satisfies the field's rule, else the element and the
 // constraint it breaks: "signCipher: от 1 до 3 заглавных русских букв

@@ -1,5 +1,7 @@
 #include "records/sql_references.h"
 
+#include "records/point_fields.h"
+
 namespace yukt::records::sql {
 namespace {
 using T = ColumnType;
@@ -72,8 +74,7 @@ const QList<Column>& MeansColumns() {
 }
 
 const QList<Column>& PointMarginColumns() {
-    static const QList<Column> columns = {
-        {"ref_error", T::Real}, {"u", T::Real}, {"marginal", T::Int}};
+    static const QList<Column> columns = PointFieldColumns(PointField::Margin);
     return columns;
 }
 

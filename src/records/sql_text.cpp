@@ -1,5 +1,6 @@
 #include "records/sql_text.h"
 
+#include "records/point_fields.h"
 #include "records/sql_references.h"
 
 namespace yukt::records::sql {
@@ -293,17 +294,7 @@ const QList<Column>& RegistryRevisionColumns() {
 }
 
 const QList<Column>& PointColumns() {
-    static const QList<Column> columns = {
-        {"record_id", T::Int},    {"seq", T::Int},         {"procedure_name", T::Text},
-        {"channel", T::Text},     {"nominal", T::Real},    {"reference", T::Real},
-        {"readings", T::Text},    {"measured", T::Real},   {"error_kind", T::Text},
-        {"error", T::Real},       {"limit_value", T::Real}, {"result", T::Text},
-        {"reason", T::Text},      {"manual", T::Int},      {"measured_utc", T::Text},
-        {"unit", T::Text},        {"operation", T::Text},  {"channel_no", T::Int},
-        {"item", T::Int},         {"attempt", T::Int},     {"resolution", T::Real},
-        {"limit2", T::Real},      {"span_low", T::Real},   {"span_high", T::Real},
-        {"ref_ratio", T::Real},   {"remark", T::Text},
-    };
+    static const QList<Column> columns = PointFieldColumns(PointField::Base);
     return columns;
 }
 

@@ -76,6 +76,10 @@ std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, 
     return plan;
 }
 
+std::optional<Plan> PlanOfProcedure(const Procedure& p, int kind, std::string& error) {
+    return Expand(MethodologyOfProcedure(p), ModuleUnderTest{"", kind, 0}, error);
+}
+
 Plan FilterChannels(const Plan& plan, const std::vector<int>& channels) {
     Plan out = plan;
     out.items.clear();

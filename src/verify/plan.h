@@ -51,6 +51,10 @@ struct ModuleUnderTest {
 // The plan of a methodology for a module; nothing (with `error`) when the
 // methodology does not apply to the module.
 std::optional<Plan> Expand(const Methodology& m, const ModuleUnderTest& module, std::string& error);
+// A per-channel procedure's plan for a module of `kind`: its methodology
+// (MethodologyOfProcedure) expanded; nothing (with `error`) when the
+// procedure is not for that kind of module.
+std::optional<Plan> PlanOfProcedure(const Procedure& p, int kind, std::string& error);
 // The items of some physical channels only (the page's "Автоповерка",
 // `--channels`); operations on the module are kept.
 Plan FilterChannels(const Plan& plan, const std::vector<int>& channels);

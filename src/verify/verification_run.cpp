@@ -21,26 +21,11 @@ bool isCurrent(Quantity q) { return q == Quantity::Current || q == Quantity::Gen
 
 VerificationRun::VerificationRun(Plan plan, RunSetup setup, ProgressSink* sink,
                                  std::vector<int> items, std::vector<Attempt> earlier)
-    : m_plan(std::move(plan)), m_setup(std::move(setup)), m_sink(sink),
+    : m_plan(std::move(plan)),
+      m_setup(std::move(setup)),
+      m_sink(sink),
       m_attempts(std::move(earlier)) {
-    for (const PlanItem& it : m_plan.items)
-        if (it.kind == OperationKind::Error) {
-            m_proc.quantity = it.quantity;
-            break;
-        }
     BuildSteps(items);
-    m_result.points = static_cast<int>(m_plan.items.size());
-}
-
-VerificationRun::VerificationRun(const Procedure& procedure, RunSetup setup, ProgressSink* sink)
-    : m_proc(procedure), m_setup(std::move(setup)), m_sink(sink) {
-    std::string error;
-    const Methodology m = MethodologyOfProcedure(procedure);
-    if (std::optional<Plan> plan = Expand(m, {"", m_setup.kind, 0}, error))
-        m_plan = std::move(*plan);
-    else
-        m_notApplicable = "процедура не относится к виду модуля " + std::to_string(m_setup.kind);
-    BuildSteps({});
     m_result.points = static_cast<int>(m_plan.items.size());
 }
 
@@ -132,14 +117,6 @@ std::optional<Question> VerificationRun::PendingQuestion() const {
 Actions VerificationRun::Start(double now) {
     const EventScope scope{m_sink};
     if (m_phase != Phase::Idle) return {};
-    if (!m_notApplicable.empty()) {
-        PointResult p;
-        p.index = 1;
-        p.reason = m_notApplicable;
-        m_result.results.push_back(p);
-        if (m_sink) m_sink->PointFinished(p);
-        return Finish();
-    }
     return NextStep(now);
 }
 
@@ -534,7 +511,6 @@ void VerificationRun::Record(std::size_t index, PointVerdict result, const std::
 
 Actions VerificationRun::Finish() {
     static_cast<VerdictResult&>(m_result) = Verdict(m_plan, m_attempts);
-    if (!m_notApplicable.empty()) m_result.verdict = RunVerdict::Interrupted;
     m_phase = Phase::Done;
     if (m_sink) m_sink->RunFinished(m_result);
     Actions a;

@@ -50,8 +50,6 @@ class VerificationRun {
     // superseded.
     VerificationRun(Plan plan, RunSetup setup, ProgressSink* sink, std::vector<int> items = {},
                     std::vector<Attempt> earlier = {});
-    // A round-2 procedure: a plan of its one error operation.
-    VerificationRun(const Procedure& procedure, RunSetup setup, ProgressSink* sink);
 
     Actions Start(double now);
     // Every reply line of the instrument; lines of other modules are ignored.
@@ -76,9 +74,6 @@ class VerificationRun {
     bool Finished() const { return m_phase == Phase::Done; }
     const RunResult& Result() const { return m_result; }
     const Plan& ThePlan() const { return m_plan; }
-    // The procedure a page's run was made from (for a plan: its first error
-    // item's quantity only).
-    const Procedure& Proc() const { return m_proc; }
     // Every attempt, the earlier ones first; the latest per item counts.
     const std::vector<Attempt>& Attempts() const { return m_attempts; }
     std::optional<Question> PendingQuestion() const;
@@ -134,10 +129,8 @@ class VerificationRun {
     const PlanItem& Item(std::size_t index) const { return m_plan.items[index]; }
 
     Plan m_plan;
-    Procedure m_proc;
     RunSetup m_setup;
     ProgressSink* m_sink;
-    std::string m_notApplicable;  // why a procedure's plan could not be made
     std::vector<Step> m_steps;
     std::size_t m_step = 0;
     std::vector<Attempt> m_attempts;

@@ -3,30 +3,31 @@
 // manual controls are locked meanwhile and free again afterwards.
 
 #include "app/auto_run.h"
-#include "app/auto_run_window.h"
 
 #include <QAction>
-#include <QDir>
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QTimer>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineSeries>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QLineSeries>
-#include <QValueAxis>
 #include <QTableWidget>
+#include <QTimer>
+#include <QValueAxis>
 #include <clocale>
 
+#include "app/auto_run_window.h"
 #include "app/error_chart.h"
+#include "app/page_fields.h"
 #include "app/verification_record.h"
 #include "app/verification_session.h"
-#include "app/page_fields.h"
 #include "common/text.h"
 #include "page_rig.h"
 #include "records/record_store.h"
+#include "verify/methodology.h"
 #include "verify/procedure.h"
 #include "verify/procedure_library.h"
 #include "widgets/color_button.h"
@@ -38,18 +39,20 @@ using namespace yukt::testing;
 
 namespace {
 
-verify::Procedure frequencyProcedure() {
+// Per-channel procedure files, read as the workstation reads them (into a
+// methodology of one error operation).
+verify::Methodology frequencyProcedure() {
     verify::ProcedureError e;
-    return verify::ParseProcedure(
+    return verify::ParseMethodology(
                "title = \"735x\"\ndoc = \"МП\"\nkinds = [6]\nchannel = 0\n"
                "quantity = \"frequency\"\npoints = [500]\n[error]\nkind = \"rel\"\n"
                "limit = 0.05\n[settling]\ndelay = 0\nagree = 2\nband = 1\ntimeout = 10\n"
                "readings = 2\n",
                "f.toml", e)
-        .value_or(verify::Procedure{});
+        .value();
 }
 
-verify::Procedure currentProcedure(double delay) {
+verify::Methodology currentProcedure(double delay) {
     const std::string text =
         "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\n"
         "quantity = \"current\"\npoints = [4, 12, 20]\n"
@@ -57,7 +60,7 @@ verify::Procedure currentProcedure(double delay) {
         "[settling]\ndelay = " +
         FloatToStr(delay) + "\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
     verify::ProcedureError e;
-    return verify::ParseProcedure(text, "p.toml", e).value_or(verify::Procedure{});
+    return verify::ParseMethodology(text, "p.toml", e).value();
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // The "Сведения о поверке" and settings dialogs over a real SQLite file:
 // what was entered last is offered again, required fields are enforced, and
 // the laboratory settings come back from the database.
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/record_info_dialog.h"
@@ -104,12 +107,40 @@ class RecordDialogsTest : public QObject {
         RecordStore store;
         QVERIFY(store.Open(dir.filePath("p.sqlite")));
         TSettingsDialog settings(store, dir.path());
-        QLineEdit* cipher = settings.findChildren<QLineEdit*>()[1];
+        const QList<QLineEdit*> edits = settings.findChildren<QLineEdit*>();
+        QLineEdit* cipher = edits[1];
+        QLineEdit* misSerial = edits[6];
         cipher->setText("abc");
-        QVERIFY(cipher->toolTip().contains("[А-Я]{1,3}"));
-        QCOMPARE(LabSettingsProblems(settings.Settings()).size(), 1);
+        misSerial->setText("S-1\x01");
+        // The form's own label words, never the registry's element or the
+        // schema's type; the command line keeps them.
+        const QString cipherWords =
+            QStringLiteral("Шифр клейма — от 1 до 3 заглавных русских букв, задано «abc»");
+        QCOMPARE(cipher->toolTip(), cipherWords);
+        QCOMPARE(misSerial->toolTip(),
+                 QStringLiteral("Калибратор как СИ: зав. номер — недопустимый управляющий символ "
+                                "U+0001"));
+        QCOMPARE(LabSettingsProblems(settings.Settings()).value(0),
+                 QStringLiteral("Шифр клейма — signCipher: от 1 до 3 заглавных русских букв "
+                                "([А-Я]{1,3}), задано «abc»"));
         settings.grab().save(pictures + "/settings.png");
+        QStringList told;  // what OK says, the message box closed as it comes
+        QTimer boxes;
+        connect(&boxes, &QTimer::timeout, [&told] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                told << box->text();
+                box->close();
+            }
+        });
+        boxes.start(20);
+        settings.accept();
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told[0].split('\n').value(0), cipherWords);
+        QVERIFY2(!told[0].contains("signCipher") && !told[0].contains("manufactureNum") &&
+                     !told[0].contains("mis_serial"),
+                 qPrintable(told[0]));
         cipher->setText("ЛАБ");
+        misSerial->clear();
         QVERIFY(cipher->styleSheet().isEmpty());
         QVERIFY(LabSettingsProblems(settings.Settings()).isEmpty());
     }

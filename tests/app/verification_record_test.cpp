@@ -10,14 +10,14 @@
 
 #include "app/auto_run.h"
 #include "app/auto_run_window.h"
-#include "app/record_info_dialog.h"
 #include "app/error_chart.h"
 #include "app/plan_view.h"
+#include "app/record_info_dialog.h"
 #include "app/verification_session.h"
 #include "common/text.h"
 #include "page_rig.h"
 #include "records/record_store.h"
-#include "verify/procedure.h"
+#include "verify/methodology.h"
 #include "widgets/color_button.h"
 #include "widgets/speed_button.h"
 
@@ -43,10 +43,11 @@ void setError(PageRig& rig, double mA) {
     rig.bench.physics().currentErrorMa = mA;
 }
 
-// Two points of 4 mA and `last`, the run the records expect.
-verify::Procedure twoPointRun(double last) {
+// Two points of 4 mA and `last`, the run the records expect: a procedure
+// file, read as the workstation reads it (into a methodology).
+verify::Methodology twoPointRun(double last) {
     verify::ProcedureError e;
-    return *verify::ParseProcedure(
+    return *verify::ParseMethodology(
         "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
         "points = [4, " +
             FloatToStr(last) +

@@ -19,11 +19,12 @@
 #include "instrument/module_set.h"
 #include "link/com_port.h"
 #include "link/link_hooks.h"
-#include "records/protocol_pdf.h"
 #include "records/lab_references.h"
+#include "records/protocol_pdf.h"
 #include "records/record_store.h"
 #include "sim/bench.h"
 #include "sim/device_table.h"
+#include "verify/methodology.h"
 #include "verify/procedure_library.h"
 
 using namespace yukt;
@@ -41,6 +42,7 @@ class VerificationSessionTest : public QObject {
     void wholePlanRunMakesASignableRecord();
     void remeasureClearsAFailedChannel();
     void stopLeavesTheRestNotMeasuredInTheirUnit();
+    void procedureRunsAsItsMethodologyOnlyOnItsModule();
 };
 
 namespace {
@@ -418,6 +420,46 @@ void VerificationSessionTest::stopLeavesTheRestNotMeasuredInTheirUnit() {
     const std::optional<records::Record> r = b.closeAndLoad();
     QVERIFY(r);
     QCOMPARE(r->verdict, records::kInterrupted);
+}
+
+// A per-channel procedure has no run of its own: read as a methodology, it
+// runs on the plan path for its module and is refused, with the reason,
+// for another, before anything goes to the bench.
+void VerificationSessionTest::procedureRunsAsItsMethodologyOnlyOnItsModule() {
+    const std::string text =
+        "title = \"745t\"\ndoc = \"МП\"\nkinds = [KIND]\nchannel = 0\nquantity = \"current\"\n"
+        "points = [4]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
+        "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
+    for (const int kind : {kKind745t, kKind748t}) {
+        std::string file = text;
+        file.replace(file.find("KIND"), 4, std::to_string(kind));
+        verify::ProcedureError e;
+        const std::optional<verify::Methodology> m = verify::ParseMethodology(file, "p.toml", e);
+        QVERIFY2(m, e.Text().c_str());
+        QStringList sent;
+        SessionHooks hooks;
+        hooks.queueCommand = [&sent](const std::string& c) { sent << QString::fromStdString(c); };
+        TVerificationSession session(hooks);
+        SessionModule module;
+        module.kind = kKind745t;
+        session.SetModule(module);
+        QSignalSpy started(&session, &TVerificationSession::runStarted);
+        QString error;
+        const bool ran = session.StartRun(*m, &error);
+        QCOMPARE(ran, kind == kKind745t);
+        QCOMPARE(started.size(), ran ? 1 : 0);
+        if (!ran) {
+            QVERIFY2(error.contains("не относится к модулю 745t"), qPrintable(error));
+            QVERIFY(sent.isEmpty());
+            continue;
+        }
+        QCOMPARE(started[0][0].toString(), QStringLiteral("745t (МП)"));
+        QCOMPARE(sent.value(0), QStringLiteral("Set 787x 1 4 6"));
+        session.StopRun();
+        QVERIFY(!session.Running());
+        // Its attempts stay out of the module's plan.
+        QVERIFY(session.Attempts().empty());
+    }
 }
 
 // The protocol is drawn with fonts, which need the GUI application.

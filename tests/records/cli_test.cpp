@@ -250,8 +250,14 @@ TEST(RecordsTool, SettingsAreListedReadAndSetWithTheDialogsChecks) {
     };
     const Case cases[] = {
         {{"set", "sign_cipher", "ЛАБ"}, 0, "", ""},
-        {{"set", "sign_cipher", "abc"}, 2, "", "signCipher: от 1 до 3 заглавных русских букв"},
-        {{"set", "organisation", QString("Лаб") + QChar(0x1D)}, 2, "",
+        // The registry's element and type, where the dialog says its own label only.
+        {{"set", "sign_cipher", "abc"},
+         2,
+         "",
+         "Шифр клейма — signCipher: от 1 до 3 заглавных русских букв ([А-Я]{1,3}), задано «abc»"},
+        {{"set", "organisation", QString("Лаб") + QChar(0x1D)},
+         2,
+         "",
          "organisation: недопустимый управляющий символ U+001D"},
         {{"get", "sign_cipher"}, 0, "ЛАБ\n", ""},
         {{"set", "uve_numbers", "3.1.A.1; 3.1.B.2"}, 0, "", ""},

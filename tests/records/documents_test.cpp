@@ -9,6 +9,7 @@
 #include <QXmlStreamReader>
 
 #include "records/fgis_export.h"
+#include "records/lab_references.h"
 #include "records/protocol_pdf.h"
 #include "records/records_fixture.h"
 #include "records/ru_format.h"
@@ -287,6 +288,44 @@ TEST(FgisExport, DatesCarryTheLocalOffset) {
     qputenv("TZ", "UTC");
     EXPECT_EQ(FgisDate(QDate(2026, 12, 8)), "2026-12-08+00:00");
     qputenv("TZ", saved);
+}
+
+// The calibrator as an instrument is named from one place: the register's
+// measuring instrument the record was made with, else the settings' text
+// the record keeps; the protocol and the registry file agree, and a record
+// opened with the register keeps its name.
+TEST(Protocol, NamesTheCalibratorFromTheRegisterElseTheSettings) {
+    ReferenceUse mis{"current", "КП-12", kMisKind,         "66666-20", "Генератор-калибратор ГК-7",
+                     "Z-12",    "С-9",   QDate(2027, 6, 1)};
+    const QString settings = SampleRecord().lab.calibrator;
+    struct Case {
+        QList<ReferenceUse> means;
+        QString name, typeNumber, serial;
+    } cases[] = {
+        {{}, settings, "55555-15", "C-77"},
+        {{mis}, mis.name, mis.typeNumber, mis.serial},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        Record r = ClosedRecord(kSuitable);
+        r.means = c.means;
+        QTemporaryDir dir;
+        const QString text = PdfText(r, dir);
+        EXPECT_TRUE(text.contains("Калибратор " + c.name)) << text.toStdString();
+        EXPECT_TRUE(text.contains(c.typeNumber + ", " + c.serial)) << text.toStdString();
+        EXPECT_EQ(text.contains(settings), c.means.isEmpty());
+        QStringList problems;
+        Export({r}, dir.filePath("out.xml"), 1000, &problems, false);
+        QString root;
+        const QList<ParsedResult> results = Parse(ReadAll(dir.filePath("out.xml")), &root);
+        ASSERT_EQ(results.size(), 1) << problems.join('\n').toStdString();
+        EXPECT_EQ(results[0].text.value("means/mis/mi/typeNum"), c.typeNumber);
+        EXPECT_EQ(results[0].text.value("means/mis/mi/manufactureNum"), c.serial);
+        // What a record opened with these references keeps.
+        LabSnapshot lab = SampleRecord().lab;
+        MeansIntoLab(c.means, lab);
+        EXPECT_EQ(CalibratorOf({}, lab).name, c.name);
+    }
 }
 
 }  // namespace

@@ -71,7 +71,10 @@ class RunBench : public SetBench {
         prbr->SetOpenPribor(true);
         EXPECT_TRUE(prbr->OpenPribor());
         InstrumentRunner runner(*prbr);
-        VerificationRun r(p, RunSetup{kind, quartz}, nullptr);
+        std::string error;
+        const std::optional<Plan> plan = PlanOfProcedure(p, kind, error);
+        EXPECT_TRUE(plan) << error;
+        VerificationRun r(plan.value_or(Plan{}), RunSetup{kind, quartz}, nullptr);
         return runner.Run(r);
     }
 

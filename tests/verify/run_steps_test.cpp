@@ -20,6 +20,14 @@ Procedure currentProcedure(std::vector<double> points = {4, 12}) {
     return p;
 }
 
+// A per-channel procedure runs as the plan of its methodology.
+Plan planOf(const Procedure& p, int kind) {
+    std::string error;
+    std::optional<Plan> plan = PlanOfProcedure(p, kind, error);
+    EXPECT_TRUE(plan) << error;
+    return plan.value_or(Plan{});
+}
+
 std::string meter(double mA) { return "745t 2   0.000 100.000 100.000   " + FloatToStr(mA) + " 0"; }
 
 struct Sink : ProgressSink {
@@ -33,7 +41,7 @@ struct Sink : ProgressSink {
 
 TEST(RunSteps, SetConfirmDelayReadJudge) {
     Sink sink;
-    VerificationRun run(currentProcedure(), {1, 0}, &sink);
+    VerificationRun run(planOf(currentProcedure(), 1), {1, 0}, &sink);
     Actions a = run.Start(0);
     EXPECT_EQ(a.commands, (std::vector<std::string>{"Set 787x 1 4 6", "Get 787x 1"}));
     // A reading polled before the generator confirmed is stale: ignored.
@@ -65,20 +73,16 @@ TEST(RunSteps, SetConfirmDelayReadJudge) {
     EXPECT_EQ(run.Percent(), 50);
 }
 
-// A procedure naming no module kind applies to none: the run starts and
-// ends "прервано" with the reason, sending nothing to the bench.
+// A procedure naming no module kind, or another kind, applies to none: its
+// plan is refused with the reason, so nothing is sent to the bench.
 TEST(RunSteps, ProcedureOfNoKindIsNotApplicable) {
-    Procedure p = currentProcedure();
-    p.kinds.clear();
-    Sink sink;
-    VerificationRun run(p, {1, 0}, &sink);
-    const Actions a = run.Start(0);
-    EXPECT_TRUE(a.commands.empty());
-    EXPECT_TRUE(a.finished);
-    ASSERT_EQ(sink.points.size(), 1u);
-    EXPECT_EQ(sink.points[0].reason, "процедура не относится к виду модуля 1");
-    EXPECT_EQ(sink.finished, 1);
-    EXPECT_EQ(run.Result().verdict, RunVerdict::Interrupted);
+    for (const std::vector<int>& kinds : {std::vector<int>{}, std::vector<int>{6}}) {
+        Procedure p = currentProcedure();
+        p.kinds = kinds;
+        std::string error;
+        EXPECT_FALSE(PlanOfProcedure(p, 1, error));
+        EXPECT_NE(error.find("не относится к модулю 745t"), std::string::npos) << error;
+    }
 }
 
 // Drives the first point up to reading; returns the run.
@@ -137,7 +141,7 @@ TEST(RunSteps, EveryWayAPointGoesUnmeasuredInterruptsTheRun) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Sink sink;
-        VerificationRun run(currentProcedure(), {1, 0}, &sink);
+        VerificationRun run(planOf(currentProcedure(), 1), {1, 0}, &sink);
         const Actions a = c.act(run);
         EXPECT_TRUE(a.finished);
         // The generator goes back to its safe value.
@@ -157,7 +161,7 @@ TEST(RunSteps, FrequencyPageCommandsAndReadings) {
     p.channel = 1;
     p.quantity = Quantity::Interval;
     p.settling = {0, 1, 0, 10, 1};
-    VerificationRun run(p, {6, 7374.6075308}, nullptr);
+    VerificationRun run(planOf(p, 6), {6, 7374.6075308}, nullptr);
     Actions a = run.Start(0);
     EXPECT_EQ(a.commands,
               (std::vector<std::string>{"Set 735x 2 0 0 0 0 1", "Set 788t 1 0.5 4", "Get 788t 1"}));
@@ -266,7 +270,7 @@ TEST(RunSteps, PollsWaitingForTheModuleArePacedToItsUpdate) {
         p.channel = c.quantity == Quantity::Interval ? 1 : 0;
         p.quantity = c.quantity;
         p.settling = {0, 1, 0, 10, 1};
-        VerificationRun run(p, {6, 7374.6075308}, nullptr);
+        VerificationRun run(planOf(p, 6), {6, 7374.6075308}, nullptr);
         run.Start(0);
         EXPECT_EQ(run.Reply("788t 1 0 0.5 0", 0).commands, std::vector<std::string>{"Get 735x 2"});
         // The next poll waits for the module's update, never back to back.
