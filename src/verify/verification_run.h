@@ -97,7 +97,7 @@ class VerificationRun {
         // module's measuring window and is no reading.
         bool opened = true;
         // Interval and count: the detectors the last reply showed not fired.
-        std::string detectors;
+        std::string detectors = {};
     };
 
     // Tells the sink, as an entry point returns, that the event is handled.

@@ -36,32 +36,44 @@ class PowerCycleRun : public testing_set::SetBench {
         SetBench::TearDown();
     }
 
-    // Once the point has reset the detectors, the module goes off as the
-    // generator starts the interval; it is back for the last attempt of
-    // its next exchange, and the bench's time moves on past the interval.
-    void cutPowerMidInterval(double intervalS) {
-        bench.setFrameLog([this, intervalS](const std::string& line) {
+    // Once the point has reset the detectors and the generator has begun
+    // the interval, the bench's time moves on past it (it moves with the
+    // bytes only). With `cut`, the module goes off as the interval begins
+    // and is back for the last attempt of its next exchange, after the
+    // gate has opened.
+    void passInterval(double intervalS, bool cut) {
+        armed = begun = false;
+        afterBegin = 0;
+        bench.setFrameLog([this, intervalS, cut](const std::string& line) {
             if (line.find(" -> ") == std::string::npos) return;
             if (line.find("(addr 6 cmd 5) data 00 ") != std::string::npos) armed = true;
-            if (armed && !cut && line.find("(addr 2 cmd 1) data 03 ") != std::string::npos) {
-                module->setPower(false);
-                cut = true;
-            } else if (cut && !module->powered() && line.find("(addr 6 ") != std::string::npos &&
-                       ++unanswered == 3) {
-                module->setPower(true);
+            if (armed && !begun && line.find("(addr 2 cmd 1) data 03 ") != std::string::npos) {
+                begun = true;
+                if (cut) module->setPower(false);
+            } else if (begun && line.find("(addr 6 ") != std::string::npos && ++afterBegin == 3) {
+                if (cut) {
+                    bench.clock().advance(0.05);
+                    module->setPower(true);
+                }
                 bench.clock().advance(intervalS + 0.5);
             }
         });
     }
 
-    RunResult run(const std::string& procedure) {
+    RunResult run(const std::string& procedure, double intervalS, bool cut) {
         ProcedureError e;
         const std::optional<Procedure> p = ParseProcedure(procedure, "test.toml", e);
         EXPECT_TRUE(p) << e.Text();
+        bench.setFrameLog(nullptr);
+        // The frequency points before it leave the generator's pulses
+        // running (100 Hz), as the methodology does.
+        bench.serve(2, 1, std::vector<std::uint8_t>{0x01, 0xFB, 0xB7});
         prbr = std::make_unique<TcPrbr>();
         prbr->SetPathCfg(dir);
         prbr->SetOpenPribor(true);
         EXPECT_TRUE(prbr->OpenPribor());
+        // Opening resets the detectors too; the run's own reset is watched.
+        passInterval(intervalS, cut);
         InstrumentRunner runner(*prbr);
         VerificationRun r(p.value_or(Procedure{}), RunSetup{kKind735x, 7374.6075308}, nullptr);
         RunResult result = runner.Run(r);
@@ -71,17 +83,20 @@ class PowerCycleRun : public testing_set::SetBench {
 
     sim::SimModule* module = nullptr;
     std::unique_ptr<TcPrbr> prbr;
-    bool armed = false, cut = false;
-    int unanswered = 0;
+    bool armed = false, begun = false;
+    int afterBegin = 0;
     std::string lineProblem;
 };
 
-std::string procedure(const std::string& quantity, double point, double limit,
+// The page's selector item is the channel of a procedure: 1 the interval,
+// 2 the count of a 735x.
+std::string procedure(const std::string& quantity, int item, double point, double limit,
                       const std::string& extra) {
-    return "title = \"735x\"\nkinds = [6]\nchannel = 1\nquantity = \"" + quantity +
+    return "title = \"735x\"\ndoc = \"МП 002-2026\"\nkinds = [6]\nchannel = " +
+           std::to_string(item) + "\nquantity = \"" + quantity +
            "\"\npoints = [" + FloatToStr(point) + "]\n" + extra +
            "[error]\nkind = \"abs\"\nlimit = " + FloatToStr(limit) +
-           "\n[settling]\ndelay = 0\nagree = 1\ntimeout = 4\nreadings = 1\n";
+           "\n[settling]\ndelay = 0\nagree = 1\nband = 0\ntimeout = 4\nreadings = 1\n";
 }
 
 TEST_F(PowerCycleRun, ModuleRestartedMidPointIsNeverUnfit) {
@@ -91,25 +106,21 @@ TEST_F(PowerCycleRun, ModuleRestartedMidPointIsNeverUnfit) {
         double intervalS;
     };
     const Case cases[] = {
-        {"interval 5 s", procedure("interval", 5, 0.001, ""), 5},
-        {"count 20", procedure("count", 20, 1, "frequency = 100\n"), 0.2},
+        {"interval 5 s", procedure("interval", 1, 5, 0.001, ""), 5},
+        {"count 20", procedure("count", 2, 20, 1, "frequency = 100\n"), 0.2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // The same point without the fault is measured and fit.
-        armed = cut = false;
-        unanswered = 0;
-        const RunResult clean = run(c.procedure);
+        const RunResult clean = run(c.procedure, c.intervalS, false);
         EXPECT_EQ(clean.verdict, RunVerdict::Fit);
         ASSERT_EQ(clean.results.size(), 1u);
         EXPECT_EQ(clean.results[0].result, PointVerdict::Pass) << clean.results[0].reason;
         prbr.reset();
         TheModuleSet().CloseModuleSet();
 
-        cutPowerMidInterval(c.intervalS);
-        const RunResult r = run(c.procedure);
-        EXPECT_TRUE(cut);
-        EXPECT_EQ(unanswered, 3);
+        const RunResult r = run(c.procedure, c.intervalS, true);
+        EXPECT_TRUE(module->powered());
         EXPECT_EQ(lineProblem, "");  // the line came back: not lost
         EXPECT_EQ(r.verdict, RunVerdict::Interrupted);
         EXPECT_EQ(r.failed, 0);
@@ -148,7 +159,7 @@ TEST(DetectorReadings, OnlyBothDetectorsFiredMakeAReading) {
         Procedure p;
         p.title = "t";
         p.kinds = {kKind735x};
-        p.channel = 1;
+        p.channel = c.quantity == Quantity::Count ? 2 : 1;
         p.quantity = c.quantity;
         p.points = {c.quantity == Quantity::Count ? 20.0 : 5.0};
         p.frequencyHz = 100;
