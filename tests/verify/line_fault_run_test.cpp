@@ -6,12 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <thread>
+
 #include "common/text_file.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
 #include "instrument/module_set.h"
 #include "instrument/set_bench.h"
+#include "link/attempt_wait.h"
 #include "link/tp6606.h"
+#include "verify/line_policy.h"
 #include "verify/bench_check.h"
 #include "verify/instrument_runner.h"
 #include "verify/procedure_library.h"
@@ -53,6 +59,7 @@ class LineFaultRun : public testing_set::SetBench {
         prbr.reset();
         TheModuleSet().CloseModuleSet();
         Ttp6606::SetDefaultAttempts(1);
+        SetAttemptSpread(std::chrono::milliseconds(0));
         SetBench::TearDown();
     }
 
@@ -222,6 +229,69 @@ TEST_F(LineFaultRun, AtTheSafeCommand) {
         prbr.reset();
         TheModuleSet().CloseModuleSet();
     }
+}
+
+// A fault of a second or three in the middle of a point: the attempts of
+// the exchange, spread over the plan's settling timeout (at most
+// kMaxLineSpreadS), outlast it and the point is measured. The fault strikes
+// once the first point's current is set and is cleared after `ms`.
+TEST_F(LineFaultRun, FaultOfSecondsIsOutlasted) {
+    EXPECT_EQ(LineSpreadOf(plan), kMaxLineSpreadS);
+    for (FaultKind k : {FaultKind::Silence, FaultKind::BadSum}) {
+        for (int ms : {400, 1500, 2500}) {
+            SCOPED_TRACE(testing::Message() << "fault " << static_cast<int>(k) << " for " << ms
+                                            << " ms");
+            bench.clearFaults();
+            ASSERT_EQ(open(), "");
+            std::thread fault([&] {
+                // The safe value at the run's start (0 mA), then the first point.
+                bool safe = false;
+                for (int i = 0; i < 6000; ++i) {
+                    double ma = 0;
+                    {
+                        auto lock = bench.lock();
+                        ma = bench.physics().generatorCurrentMa;
+                    }
+                    safe = safe || ma == 0;
+                    if (safe && ma == 4) break;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+                Fault f;
+                f.kind = k;
+                f.address = 6;
+                f.times = sim::kForever;
+                bench.injectFault(f);
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                bench.clearFaults();
+            });
+            const RunResult r = run();
+            fault.join();
+            EXPECT_EQ(r.verdict, RunVerdict::Fit);
+            EXPECT_EQ(r.notMeasured, 0);
+            EXPECT_EQ(lineProblem, "");
+            prbr.reset();
+            TheModuleSet().CloseModuleSet();
+        }
+    }
+}
+
+// The waits between attempts end at once on a stop, and none begins until
+// the next run spreads them again: a stop is never held up by the line.
+TEST(AttemptWaits, CutEndsAWaitAtOnceAndKeepsLaterOnesFromBeginning) {
+    SpreadLineAttempts(Plan{});
+    EXPECT_EQ(AttemptSpread(), std::chrono::milliseconds(std::lround(kMaxLineSpreadS * 1000)));
+    bool waited = true;
+    // An hour's wait: without the cut the test would hang.
+    std::thread waiter([&] {
+        waited = WaitForAttempt(std::chrono::steady_clock::now() + std::chrono::hours(1));
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    CutLineWaits();
+    waiter.join();
+    EXPECT_FALSE(waited);
+    EXPECT_EQ(AttemptSpread(), std::chrono::milliseconds(0));
+    EXPECT_FALSE(WaitForAttempt(std::chrono::steady_clock::now() + std::chrono::hours(1)));
+    SetAttemptSpread(std::chrono::milliseconds(0));
 }
 
 }  // namespace
