@@ -50,6 +50,8 @@
 #include "verify/bench_check.h"
 #include "verify/bench_setup.h"
 #include "verify/instrument_runner.h"
+#include "verify/line_policy.h"
+#include "verify/safe_check.h"
 #include "verify/run_output.h"
 #include "verify/software_ident.h"
 #include "verify_answers.h"
@@ -59,9 +61,6 @@ namespace {
 
 using namespace yukt;
 using namespace yukt::verify;
-
-// Attempts of every exchange with a module before the line counts as failed.
-constexpr int kLineAttempts = 3;
 
 struct Options {
     std::string cfg, methodology, serial, identFirst, identSecond;
@@ -185,6 +184,106 @@ int exitCode(RunVerdict v) {
     }
 }
 
+// What the program has once the instrument is open, and what became of it.
+struct Opened {
+    const Options& opt;
+    const Methodology& methodology;
+    InstrumentRunner& runner;
+    const sigset_t& signals;
+    std::unique_ptr<records::VerifyRecording>& recording;
+    int kind = 0;              // of the module under test, once known
+    std::optional<Plan> plan;  // once expanded
+    bool ran = false;          // the run ran, and set the generators safe itself
+};
+
+// The verification on the open instrument: the exit code. A reason to end
+// before the run is printed here; the caller sets the generators safe.
+int verifyOpened(Opened& o) {
+    const Options& opt = o.opt;
+    std::string problem;
+    std::optional<RunSetup> setup = SetupFromCfg(opt.cfg, problem);
+    if (!setup) {
+        std::cerr << "yukt-verify: " << problem << '\n';
+        return 1;
+    }
+    o.kind = setup->kind;
+    problem = takeIdent(*setup, opt);
+    if (!problem.empty()) {
+        std::cerr << "yukt-verify: " << problem << '\n';
+        return 2;
+    }
+    o.plan = Expand(o.methodology, {"", setup->kind, 0}, problem);
+    if (!o.plan) {
+        std::cerr << "yukt-verify: " << problem << " в " << opt.cfg << '\n';
+        return 1;
+    }
+    const Plan& plan = *o.plan;
+    std::vector<int> items;  // empty: the whole plan
+    if (opt.channelsGiven) {
+        for (const PlanItem& it : FilterChannels(plan, opt.channels).items) items.push_back(it.item);
+        for (int c : opt.channels)
+            if (std::none_of(plan.items.begin(), plan.items.end(),
+                             [c](const PlanItem& it) { return it.channel == c; })) {
+                std::cerr << "yukt-verify: --channels: в плане нет канала " << c << '\n';
+                return 2;
+            }
+    }
+
+    // Only a bench whose modules answered can judge the module: else the run
+    // does not begin, and no record is made. A stop that came while the
+    // instrument opened goes first: the run then ends at once, "прервано",
+    // after setting the generators safe.
+    if (!stopPending()) problem = BenchNotReady(TheModuleSet(), plan, setup->kind);
+    if (!problem.empty()) {
+        std::cerr << "yukt-verify: " << problem << '\n';
+        return 2;
+    }
+    // A stop asked for from here on is served by the run itself, which
+    // leaves the generators at their safe values.
+
+    RunPrinter printer(std::cout, opt.json, opt.serial);
+    if (opt.record.Wanted()) {
+        o.recording = records::VerifyRecording::Start(opt.record, opt.serial, o.methodology, plan,
+                                                      *setup, &printer, problem);
+        if (!o.recording) {
+            std::cerr << "yukt-verify: " << problem << '\n';
+            return 2;
+        }
+    }
+    InstrumentRunner& runner = o.runner;
+    if (o.recording) o.recording->SetStop([&runner] { runner.RequestStop(); });
+    const bool terminal = isatty(STDIN_FILENO) == 1;
+    // A stop wakes a question on the terminal through this pipe.
+    int stopPipe[2] = {-1, -1};
+    if (::pipe2(stopPipe, O_CLOEXEC) != 0) stopPipe[0] = stopPipe[1] = -1;
+    runner.SetAnswerer(
+        [&](const Question& q) { return AnswerOf(opt.confirm, q, terminal, stopPipe[0]); });
+    const sigset_t& signals = o.signals;
+    std::thread stopper([&] {
+        int sig = 0;
+        sigwait(&signals, &sig);
+        if (sig == SIGUSR1) return;
+        runner.RequestStop();
+        if (stopPipe[1] >= 0) (void)!::write(stopPipe[1], "s", 1);
+    });
+    VerificationRun run(plan, *setup,
+                        o.recording ? o.recording->Sink() : static_cast<ProgressSink*>(&printer),
+                        items);
+    printer.Header(o.methodology, plan);
+    o.ran = true;
+    const int code = exitCode(runner.Run(run).verdict);
+    if (!runner.LineProblem().empty()) std::cerr << "yukt-verify: " << runner.LineProblem() << '\n';
+    if (!runner.Problem().empty()) {
+        // The verdict stands; the bench needs a look before the next run.
+        std::cerr << "yukt-verify: " << runner.Problem() << '\n';
+    }
+    pthread_kill(stopper.native_handle(), SIGUSR1);
+    stopper.join();
+    for (int fd : stopPipe)
+        if (fd >= 0) ::close(fd);
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -208,7 +307,7 @@ int main(int argc, char** argv) {
 
     // A line fault is the line's: each exchange is tried again, the line
     // re-synchronised, before it counts as failed.
-    Ttp6606::SetDefaultAttempts(kLineAttempts);
+    UseLineAttempts();
     auto prbr = std::make_unique<TcPrbr>();
     prbr->SetMinTime(170);
     prbr->SetPathCfg(opt.cfg);
@@ -216,98 +315,37 @@ int main(int argc, char** argv) {
     prbr->SetPauze(true);
     // The instrument reads every configuration file first, with the readers
     // the console uses: a file that cannot be read is named with their reason.
-    std::string problem = openProblem(*prbr);
-    if (!problem.empty()) {
+    const std::string problem = openProblem(*prbr);
+    if (!prbr->OpenPribor()) {
         std::cerr << "yukt-verify: " << problem << '\n';
         return 2;
     }
-    std::optional<RunSetup> setup = SetupFromCfg(opt.cfg, problem);
-    if (!setup) {
-        std::cerr << "yukt-verify: " << problem << '\n';
-        return 1;
-    }
-    problem = takeIdent(*setup, opt);
-    if (!problem.empty()) {
-        std::cerr << "yukt-verify: " << problem << '\n';
-        return 2;
-    }
-    std::optional<Plan> plan = Expand(*methodology, {"", setup->kind, 0}, problem);
-    if (!plan) {
-        std::cerr << "yukt-verify: " << problem << " в " << opt.cfg << '\n';
-        return 1;
-    }
-    std::vector<int> items;  // empty: the whole plan
-    if (opt.channelsGiven) {
-        for (const PlanItem& it : FilterChannels(*plan, opt.channels).items) items.push_back(it.item);
-        for (int c : opt.channels)
-            if (std::none_of(plan->items.begin(), plan->items.end(),
-                             [c](const PlanItem& it) { return it.channel == c; })) {
-                std::cerr << "yukt-verify: --channels: в плане нет канала " << c << '\n';
-                return 2;
-            }
-    }
-
-    // Only a bench whose modules answered can judge the module: else the run
-    // does not begin, and no record is made. A stop that came while the
-    // instrument opened goes first: the run then ends at once, "прервано",
-    // after setting the generators safe.
-    if (!stopPending()) problem = BenchNotReady(TheModuleSet(), *plan, setup->kind);
-    if (!problem.empty()) {
-        std::cerr << "yukt-verify: " << problem << '\n';
-        return 2;
-    }
-    // A stop asked for from here on is served by the run itself, which
-    // leaves the generators at their safe values.
-
-    RunPrinter printer(std::cout, opt.json, opt.serial);
+    // From here every way out leaves the generators at the methodology's
+    // safe values, confirmed or reported: the run's own safe phase, or else
+    // this one, whatever ended the program before its run.
     std::unique_ptr<records::VerifyRecording> recording;
-    if (opt.record.Wanted()) {
-        recording = records::VerifyRecording::Start(opt.record, opt.serial, *methodology, *plan,
-                                                    *setup, &printer, problem);
-        if (!recording) {
-            std::cerr << "yukt-verify: " << problem << '\n';
-            return 2;
-        }
-    }
     int code = 4;
     {
         InstrumentRunner runner(*prbr);
-        if (recording) recording->SetStop([&runner] { runner.RequestStop(); });
-        const bool terminal = isatty(STDIN_FILENO) == 1;
-        // A stop wakes a question on the terminal through this pipe.
-        int stopPipe[2] = {-1, -1};
-        if (::pipe2(stopPipe, O_CLOEXEC) != 0) stopPipe[0] = stopPipe[1] = -1;
-        runner.SetAnswerer([&](const Question& q) {
-            return AnswerOf(opt.confirm, q, terminal, stopPipe[0]);
-        });
-        std::thread stopper([&] {
-            int sig = 0;
-            sigwait(&signals, &sig);
-            if (sig == SIGUSR1) return;
-            runner.RequestStop();
-            if (stopPipe[1] >= 0) (void)!::write(stopPipe[1], "s", 1);
-        });
-        VerificationRun run(*plan, *setup,
-                            recording ? recording->Sink() : static_cast<ProgressSink*>(&printer),
-                            items);
-        printer.Header(*methodology, *plan);
-        code = exitCode(runner.Run(run).verdict);
-        if (!runner.LineProblem().empty())
-            std::cerr << "yukt-verify: " << runner.LineProblem() << '\n';
-        if (!runner.Problem().empty()) {
-            // The verdict stands; the bench needs a look before the next run.
-            std::cerr << "yukt-verify: " << runner.Problem() << '\n';
+        Opened opened{opt, *methodology, runner, signals, recording, 0, std::nullopt, false};
+        if (problem.empty()) {
+            code = verifyOpened(opened);
+        } else {
+            std::cerr << "yukt-verify: " << problem << '\n';
+            code = 2;
         }
-        pthread_kill(stopper.native_handle(), SIGUSR1);
-        stopper.join();
-        for (int fd : stopPipe)
-            if (fd >= 0) ::close(fd);
+        if (!opened.ran) {
+            const std::string& safe = runner.PutSafe(ForAnsweringGenerators(
+                TheModuleSet(), opened.plan ? PlanSafeCommands(*opened.plan)
+                                            : MethodologySafeCommands(*methodology, opened.kind)));
+            if (!safe.empty()) std::cerr << "yukt-verify: " << safe << '\n';
+        }
     }
     prbr.reset();
     if (recording) {
-        problem = recording->Finish();
-        if (!problem.empty()) {
-            std::cerr << "yukt-verify: запись о поверке: " << problem << '\n';
+        std::string error = recording->Finish();
+        if (!error.empty()) {
+            std::cerr << "yukt-verify: запись о поверке: " << error << '\n';
             return 1;
         }
         if (recording->Lost()) {

@@ -65,6 +65,16 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
     connect(&session, &TVerificationSession::planChanged, this, &TAutoRun::ShowPlan);
     connect(&session, &TVerificationSession::asked, this, &TAutoRun::Ask);
     connect(&session, &TVerificationSession::runFinished, this, &TAutoRun::Finished);
+    // A bench that cannot judge the module: the run never began.
+    connect(&session, &TVerificationSession::runRefused, this, [this](const QString& why) {
+        m_window->Begin(QStringLiteral("Поверка не начата"));
+        m_window->AddNote(why);
+        m_window->End(QStringLiteral("НЕ НАЧАТА"), false, true, QString());
+        m_window->PlaceBeside(m_parent ? m_parent->window() : nullptr);
+        m_window->show();
+    });
+    connect(&session, &TVerificationSession::safeNotConfirmed, m_window,
+            &TAutoRunWindow::AddNote);
 }
 
 bool TAutoRun::Running() const { return m_session.Running(); }

@@ -212,6 +212,13 @@ void TAutoRunWindow::AddAttempt(const PlanItem& item, const Attempt& attempt) {
     AddRow(cells, attempt.result == PointVerdict::Fail, text);
 }
 
+void TAutoRunWindow::AddNote(const QString& text) {
+    QStringList cells;
+    for (int c = 0; c < kColumns; ++c) cells << QString();
+    cells[kResultColumn] = text;
+    AddRow(cells, true, text);
+}
+
 void TAutoRunWindow::AddRow(const QStringList& cells, bool failed, const QString& tip) {
     const int row = Points->rowCount();
     Points->insertRow(row);

@@ -45,6 +45,9 @@ class TAutoRunWindow : public QDialog {
     // An attempt at an operation on the module (inspection, functional
     // check, software).
     void AddAttempt(const verify::PlanItem& item, const verify::Attempt& attempt);
+    // A line of the run's own in red across the result column: why it did
+    // not begin, a safe value the generator did not confirm.
+    void AddNote(const QString& text);
     void SetProgress(int percent);
     // The banner's text; `fit` draws it green, otherwise red. `whole`: the
     // run was of the whole plan, and its banner is the big one.

@@ -13,6 +13,9 @@
 #include "records/program_ident.h"
 #include "records/record_store.h"
 #include "records/run_recorder.h"
+#include "instrument/module_set.h"
+#include "verify/bench_check.h"
+#include "verify/line_policy.h"
 #include "verify/procedure_library.h"
 #include "verify/software_ident.h"
 
@@ -56,6 +59,11 @@ TVerificationSession::TVerificationSession(SessionHooks hooks, QObject* parent)
         if (Running()) Apply(m_run->Tick(Now()));
     });
     m_clock.start();
+    m_safeTimer.setSingleShot(true);
+    connect(&m_safeTimer, &QTimer::timeout, this, [this] {
+        m_safe.Expire();
+        SafeDone();
+    });
     m_library = new TMethodologyLibrary(this);
     // A methodology edited while the module is verified counts from the
     // next plan; a plan already attempted stays the one the record has.
@@ -65,7 +73,7 @@ TVerificationSession::TVerificationSession(SessionHooks hooks, QObject* parent)
 }
 
 TVerificationSession::~TVerificationSession() {
-    if (RecordOpen()) m_store->Close(m_recordId, records::kInterrupted);
+    if (RecordOpen()) m_store->Close(m_recordId, records::kInterrupted, m_safeProblems);
 }
 
 void TVerificationSession::SetModule(const SessionModule& module) {
@@ -209,6 +217,7 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
         return false;
     }
     m_recordId = record.id;
+    m_safeProblems.clear();
     emit recordChanged();
     return true;
 }
@@ -221,10 +230,11 @@ void TVerificationSession::CloseRecord(QString& warning) {
         m_store->SetFlashAfter(m_recordId, m_hooks.flashAfter ? m_hooks.flashAfter() : "")
             ? QString()
             : m_store->LastError();
-    if (!m_store->Close(m_recordId)) {
+    if (!m_store->Close(m_recordId, {}, m_safeProblems)) {
         warning = ToSpool(nullptr);
         return;
     }
+    m_safeProblems.clear();
     if (!flashError.isEmpty())
         warning =
             QStringLiteral("Запись о поверке № %1 закрыта без значений FLASH после поверки:\n\r")
@@ -386,7 +396,7 @@ void TVerificationSession::SetReading(PageReading reading) {
 
 bool TVerificationSession::StartPlanRun(const std::vector<int>& items) {
     const Plan* plan = ThePlan();
-    if (Running() || plan == nullptr) return false;
+    if (Running() || plan == nullptr || !BenchAnswers(*plan)) return false;
     RunSetup setup;
     setup.kind = m_module.kind;
     setup.quartzKHz = m_module.quartzKHz;
@@ -410,12 +420,25 @@ bool TVerificationSession::StartRun(const Methodology& m, QString* error) {
         if (error) *error = QString::fromStdString(why);
         return false;
     }
+    if (!BenchAnswers(*plan)) {
+        if (error) *error = m_startProblem;
+        return false;
+    }
     RunSetup setup;
     setup.kind = m_module.kind;
     setup.quartzKHz = m_module.quartzKHz;
     auto run = std::make_unique<VerificationRun>(std::move(*plan), setup,
                                                  static_cast<ProgressSink*>(this));
     return Begin(std::move(run), QString::fromStdString(m.title + " (" + m.id + ")"), false, {});
+}
+
+// Only a bench whose modules answered can judge the module: the run does
+// not begin, and the record gets nothing from it.
+bool TVerificationSession::BenchAnswers(const Plan& plan) {
+    m_startProblem = QString::fromStdString(BenchNotReady(TheModuleSet(), plan, m_module.kind));
+    if (m_startProblem.isEmpty()) return true;
+    emit runRefused(m_startProblem);
+    return false;
 }
 
 bool TVerificationSession::Begin(std::unique_ptr<VerificationRun> run, const QString& title,
@@ -442,6 +465,11 @@ bool TVerificationSession::Begin(std::unique_ptr<VerificationRun> run, const QSt
     m_runAttempted.clear();
     m_running.clear();
     m_run = std::move(run);
+    // A line fault is tried again, spread to outlast a short one.
+    UseLineAttempts();
+    SpreadLineAttempts(m_run->ThePlan());
+    m_safe = SafeCheck();
+    m_safeTimer.stop();
     emit runStarted(title);
     if (m_hooks.lockPage) m_hooks.lockPage(true);
     Apply(m_run->Start(Now()));
@@ -455,11 +483,28 @@ void TVerificationSession::Answer(verify::Answer answer, const QString& remark) 
 void TVerificationSession::StopRun() {
     if (!Running()) return;
     m_stopped = true;
+    CutLineWaits();
     Apply(m_run->Stop(Now()));
 }
 
 void TVerificationSession::Reply(const QString& line) {
-    if (Running()) Apply(m_run->Reply(line.toStdString(), Now()));
+    if (Running())
+        Apply(m_run->Reply(line.toStdString(), Now()));
+    else if (m_safe.Waiting())
+        SafeReply(line);
+}
+
+void TVerificationSession::SafeReply(const QString& line) {
+    m_safe.Reply(line.toStdString());
+    if (!m_safe.Waiting()) SafeDone();
+}
+
+void TVerificationSession::SafeDone() {
+    m_safeTimer.stop();
+    if (m_safe.Confirmed()) return;
+    const QString problem = QString::fromStdString(m_safe.Problem());
+    if (!m_safeProblems.contains(problem)) m_safeProblems << problem;
+    emit safeNotConfirmed(problem);
 }
 
 QString TVerificationSession::RecorderError() const {
@@ -475,9 +520,16 @@ double TVerificationSession::Now() const {
 }
 
 void TVerificationSession::Apply(const Actions& a) {
-    if (m_hooks.queueCommand)
-        for (const std::string& c : a.commands) m_hooks.queueCommand(c);
+    // At the end the generators go to their safe values at once, then each
+    // is read back within kSafeWaitS.
+    if (a.finished) CutLineWaits();
+    const std::vector<std::string> commands = a.finished ? m_safe.Begin(a.commands) : a.commands;
+    for (const std::string& c : commands) {
+        m_safe.Sent(c);
+        if (m_hooks.queueCommand) m_hooks.queueCommand(c);
+    }
     if (a.finished) {
+        if (m_safe.Waiting()) m_safeTimer.start(static_cast<int>(kSafeWaitS * 1000));
         m_wake.stop();
         if (m_hooks.lockPage) m_hooks.lockPage(false);
         // The run's last commands leave the generator at its safe value:

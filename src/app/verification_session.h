@@ -19,6 +19,7 @@
 #include "verify/methodology.h"
 #include "verify/plan.h"
 #include "verify/point_table.h"
+#include "verify/safe_check.h"
 #include "verify/verification_run.h"
 
 namespace yukt {
@@ -161,7 +162,15 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
 
     // ---- The automatic run ----
     // The items of the plan numbered in `items` (empty: the whole plan).
+    // False, with StartProblem(), when the module under test, the generator
+    // or the meter the plan needs did not answer: the run does not begin.
     bool StartPlanRun(const std::vector<int>& items);
+    // "модуль под поверкой не отвечает по адресу 6 (COM1)"; empty when the
+    // last run began.
+    const QString& StartProblem() const { return m_startProblem; }
+    // "безопасное значение не подтверждено: ..." of the runs since the
+    // record began; the record is closed with them.
+    const QStringList& SafeProblems() const { return m_safeProblems; }
     // A methodology of its own (a per-channel procedure comes translated by
     // MethodologyOfProcedure), whose attempts stay out of the module's plan;
     // false (with `error`) when it is not for the module.
@@ -194,6 +203,10 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // An attempt at an operation on the module (not an error point) ended.
     void operationFinished(const verify::PlanItem& item, const verify::Attempt& attempt);
     void runFinished(const verify::RunResult& run);
+    // A run could not begin (StartProblem()).
+    void runRefused(const QString& why);
+    // After a run the generator did not confirm its safe value.
+    void safeNotConfirmed(const QString& problem);
     // The generator was set (by a page or at the end of a run).
     void generatorChanged();
     void recordChanged();
@@ -205,6 +218,7 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     void AttemptFinished(const verify::PlanItem& item, const verify::Attempt& attempt) override;
     void EventHandled() override;
     void Asked(const verify::Question& q) override;
+    bool BenchAnswers(const verify::Plan& plan);
     bool Begin(std::unique_ptr<verify::VerificationRun> run, const QString& title, bool ofPlan,
                std::vector<int> items);
     void Replan();
@@ -216,6 +230,9 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // Ends the open record "прервано" in the local spool (with `point`, which
     // the database did not take) and abandons it; what the operator is told.
     QString ToSpool(const records::RecordPoint* point);
+    // The generators' read-back after a run ended, or its time up.
+    void SafeReply(const QString& line);
+    void SafeDone();
 
     SessionHooks m_hooks;
     SessionModule m_module;
@@ -239,6 +256,10 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     bool m_stopped = false;
     QTimer m_wake;
     QElapsedTimer m_clock;
+    QString m_startProblem;
+    verify::SafeCheck m_safe;
+    QTimer m_safeTimer;
+    QStringList m_safeProblems;
 };
 
 }  // namespace yukt

@@ -27,7 +27,7 @@ namespace {
 std::atomic<int> g_defaultAttempts{1};
 }  // namespace
 
-Ttp6606::Ttp6606() : m_attempts(g_defaultAttempts.load()) {}
+Ttp6606::Ttp6606() = default;
 
 void Ttp6606::SetDefaultAttempts(int n) { g_defaultAttempts.store(n < 1 ? 1 : n); }
 

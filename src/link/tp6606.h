@@ -115,10 +115,11 @@ class Ttp6606 {
     // to that many times in all; a refusal is the module's answer and is
     // never repeated.
     int ReceiveFrame(int line);
-    // Attempts per exchange of this link; new links take the process-wide
-    // default (1: one attempt, as the line protocol has it).
+    // Attempts per exchange of this link; a link not given its own follows
+    // the process-wide default, read at each exchange (1: one attempt, as
+    // the line protocol has it).
     void SetAttempts(int n) { m_attempts = n < 1 ? 1 : n; }
-    int Attempts() const { return m_attempts; }
+    int Attempts() const { return m_attempts > 0 ? m_attempts : DefaultAttempts(); }
     static void SetDefaultAttempts(int n);
     static int DefaultAttempts();
     // The result of the last ReceiveFrame (after its repetitions): -1 means
@@ -211,7 +212,7 @@ class Ttp6606 {
     // One frame receive, no repetition.
     int receiveOnce(int line);
 
-    int m_attempts;
+    int m_attempts = 0;  // 0: the process-wide default
     int m_lastReceive = 0;
     std::vector<std::uint8_t> m_lastFrame;  // the last request, for a repetition
     int m_lastFrameLine = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/cp1251.h"
+#include "link/attempt_wait.h"
 #include "link/frame_codec.h"
 #include "link/frame_trace.h"
 #include "link/tp6606.h"
@@ -49,12 +50,17 @@ int Ttp6606::SendFrame(int line, int addr, int dataLen, int cmd) {
 int Ttp6606::SendCmd(int line, int addr, int cmd) { return SendFrame(line, addr, 0, cmd); }
 
 int Ttp6606::ReceiveFrame(int line) {
+    const auto first = std::chrono::steady_clock::now();
+    const int attempts = Attempts();
     int result = receiveOnce(line);
     // A line fault is the line's, not the module's: the request goes again,
-    // after what is left of a torn or noisy reply has been dropped.
-    for (int attempt = 1; result == -1 && attempt < m_attempts && !m_lastFrame.empty() &&
+    // spread over AttemptSpread() so that a short fault is outlasted, after
+    // what is left of a torn or noisy reply has been dropped.
+    for (int attempt = 1; result == -1 && attempt < attempts && !m_lastFrame.empty() &&
                           m_lastFrameLine == line && IsOpen();
          ++attempt) {
+        const std::chrono::milliseconds spread = AttemptSpread();
+        if (spread.count() > 0) WaitForAttempt(first + spread * attempt / (attempts - 1));
         dropStaleInput();
         sendBytes(line, m_lastFrame.data(), m_lastFrame.size());
         result = receiveOnce(line);

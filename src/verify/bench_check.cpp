@@ -1,10 +1,12 @@
 #include "verify/bench_check.h"
 
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
 #include "instrument/identify.h"
 #include "instrument/line_check.h"
+#include "verify/safe_check.h"
 
 namespace yukt::verify {
 
@@ -43,6 +45,19 @@ std::string BenchNotReady(ModuleSet& set, const Plan& plan, int kind) {
         if (std::string why = NotAnswering(set, "788t", 1, "генератор 788t"); !why.empty())
             return why;
     return "";
+}
+
+std::vector<std::string> ForAnsweringGenerators(ModuleSet& set,
+                                                const std::vector<std::string>& safe) {
+    std::vector<std::string> out;
+    for (const std::string& c : safe) {
+        const std::string g = GeneratorOf(c);
+        const std::size_t space = g.find(' ');
+        if (space == std::string::npos ||
+            NotAnswering(set, g.substr(0, space), std::atoi(g.c_str() + space + 1), "").empty())
+            out.push_back(c);
+    }
+    return out;
 }
 
 }  // namespace yukt::verify

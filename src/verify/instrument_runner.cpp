@@ -8,6 +8,7 @@
 
 #include "instrument/cprbr.h"
 #include "instrument/line_check.h"
+#include "verify/line_policy.h"
 
 namespace yukt::verify {
 
@@ -39,12 +40,6 @@ std::vector<std::string> words(const std::string& line) {
     std::vector<std::string> out;
     for (std::string w; in >> w;) out.push_back(w);
     return out;
-}
-
-// "787x 1" of "Set 787x 1 12 6"; empty for other commands.
-std::string generatorOf(const std::vector<std::string>& w) {
-    if (w.size() < 5 || w[0] != "Set" || (w[1] != "787x" && w[1] != "788t")) return "";
-    return w[1] + " " + w[2];
 }
 
 // Who answers (or not) at model and number, as the operator names it.
@@ -87,9 +82,13 @@ InstrumentRunner::~InstrumentRunner() {
 }
 
 void InstrumentRunner::RequestStop() {
-    std::lock_guard<std::mutex> guard(m_box->lock);
-    m_box->stop = true;
-    m_box->wake.notify_all();
+    {
+        std::lock_guard<std::mutex> guard(m_box->lock);
+        m_box->stop = true;
+        m_box->wake.notify_all();
+    }
+    // After the flag: a run beginning now either sees the stop or is cut.
+    CutLineWaits();
 }
 
 bool InstrumentRunner::StopRequested() const {
@@ -100,16 +99,10 @@ bool InstrumentRunner::StopRequested() const {
 void InstrumentRunner::Take(const Actions& a, double t) {
     if (a.finished && m_safeDeadline < 0) {
         // What the run still had queued is of no use now: the generators go
-        // to their safe values, then each is read back.
+        // to their safe values at once, then each is read back.
+        CutLineWaits();
         m_pending.clear();
-        m_confirm.clear();
-        for (const std::string& c : a.commands) {
-            m_pending.push_back(c);
-            const std::string g = generatorOf(words(c));
-            if (!g.empty() && std::find(m_confirm.begin(), m_confirm.end(), g) == m_confirm.end())
-                m_confirm.push_back(g);
-        }
-        for (const std::string& g : m_confirm) m_pending.push_back("Get " + g);
+        for (const std::string& c : m_safe.Begin(a.commands)) m_pending.push_back(c);
         m_safeDeadline = t + kSafeWaitS;
         m_wakeAt = -1;
         return;
@@ -119,38 +112,39 @@ void InstrumentRunner::Take(const Actions& a, double t) {
 }
 
 void InstrumentRunner::Send(const std::string& command) {
-    if (m_safeDeadline < 0) {
-        // The value each generator was last given, for the operator to
-        // know where it may have stayed.
-        const std::vector<std::string> w = words(command);
-        const std::string g = generatorOf(w);
-        if (!g.empty()) {
-            const char* unit = w[1] == "787x" ? " мА" : w[4] == "3" ? " Гц" : w[4] == "4" ? " с" : "";
-            m_lastSet[g] = w[3] + unit;
-        }
-    }
+    m_safe.Sent(command);
     m_prbr.SetsSet(command);
 }
 
-void InstrumentRunner::SafeNotConfirmed(const std::string& generator) {
-    m_safeConfirmed = false;
-    std::string what;
-    const auto last = m_lastSet.find(generator);
-    if (last != m_lastSet.end())
-        what = "генератор мог остаться на " + last->second;
-    else
-        what = "генератор " + generator + " не ответил";
-    m_problem += (m_problem.empty() ? "безопасное значение не подтверждено: " : "; ") + what;
-}
-
-void InstrumentRunner::SafeReply(const std::string& line) {
-    const std::vector<std::string> w = words(line);
-    if (w.size() < 3) return;
-    const auto it = std::find(m_confirm.begin(), m_confirm.end(), w[0] + " " + w[1]);
-    if (it == m_confirm.end()) return;
-    const std::string g = *it;
-    m_confirm.erase(it);
-    if (w[2] == "Err") SafeNotConfirmed(g);
+const std::string& InstrumentRunner::PutSafe(const std::vector<std::string>& safe) {
+    CutLineWaits();
+    Mailbox& box = *m_box;
+    std::deque<std::string> pending;
+    for (const std::string& c : m_safe.Begin(safe)) pending.push_back(c);
+    const double deadline = now() + kSafeWaitS;
+    std::unique_lock<std::mutex> guard(box.lock);
+    for (;;) {
+        if (box.commandTaken && !pending.empty()) {
+            box.commandTaken = false;
+            const std::string command = pending.front();
+            pending.pop_front();
+            guard.unlock();
+            Send(command);
+            guard.lock();
+        }
+        std::deque<Mailbox::Reply> replies;
+        replies.swap(box.replies);
+        for (const Mailbox::Reply& reply : replies) m_safe.Reply(reply.line);
+        if (pending.empty() && !m_safe.Waiting()) break;
+        if (now() >= deadline) {
+            m_safe.Expire();
+            break;
+        }
+        box.wake.wait_until(guard, at(deadline), [&] {
+            return !box.replies.empty() || (box.commandTaken && !pending.empty());
+        });
+    }
+    return m_safe.Problem();
 }
 
 void InstrumentRunner::AskIfPending(VerificationRun& run) {
@@ -183,6 +177,9 @@ const RunResult& InstrumentRunner::Run(VerificationRun& run) {
             guard.lock();
         }
     }
+    // From here, an exchange's attempts are spread to outlast a short fault.
+    SpreadLineAttempts(run.ThePlan());
+    if (StopRequested()) CutLineWaits();
     Take(run.Start(now()), now());
     AskIfPending(run);
     double commandSentAt = 0;
@@ -196,11 +193,10 @@ const RunResult& InstrumentRunner::Run(VerificationRun& run) {
             commandSentAt = now();
             Send(command);
         }
-        if (run.Finished() && m_pending.empty() && box.commandTaken && m_confirm.empty()) break;
+        if (run.Finished() && m_pending.empty() && box.commandTaken && !m_safe.Waiting()) break;
         // The end of the safe phase, whatever the line does.
         if (m_safeDeadline >= 0 && now() >= m_safeDeadline) {
-            for (const std::string& g : m_confirm) SafeNotConfirmed(g);
-            m_confirm.clear();
+            m_safe.Expire();
             m_pending.clear();
             break;
         }
@@ -238,7 +234,7 @@ const RunResult& InstrumentRunner::Run(VerificationRun& run) {
         guard.unlock();
         for (const Mailbox::Reply& reply : replies) {
             if (run.Finished()) {
-                SafeReply(reply.line);
+                m_safe.Reply(reply.line);
                 continue;
             }
             // A line fault of a module the run does not wait for (the meter

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "verify/safe_check.h"
 #include "verify/verification_run.h"
 
 namespace yukt {
@@ -47,19 +48,22 @@ class InstrumentRunner {
     // and reads each generator back: SafeConfirmed() tells whether every
     // one took its safe value within kSafeWaitS.
     const RunResult& Run(VerificationRun& run);
-    bool SafeConfirmed() const { return m_safeConfirmed; }
+    // Without a run (a program that ends before its run could begin): sends
+    // `safe` and reads each generator back within kSafeWaitS. Problem().
+    const std::string& PutSafe(const std::vector<std::string>& safe);
+    bool SafeConfirmed() const { return m_safe.Confirmed(); }
     // "безопасное значение не подтверждено: генератор мог остаться на 8 мА"
     // (the last value set) when a generator did not confirm; empty otherwise.
-    const std::string& Problem() const { return m_problem; }
+    const std::string& Problem() const { return m_safe.Problem(); }
     // Why the run ended early for a line fault ("связь потеряна: ..."); empty
     // when it did not.
     const std::string& LineProblem() const { return m_lineProblem; }
-    // From any thread: the run stops as soon as its driver wakes.
+    // From any thread: the run stops as soon as its driver wakes, and the
+    // waits between the attempts of an exchange end at once.
     void RequestStop();
     bool StopRequested() const;
 
-    // How long the generators have to confirm their safe values.
-    static constexpr double kSafeWaitS = 2;
+    static constexpr double kSafeWaitS = verify::kSafeWaitS;
 
     struct Mailbox;
 
@@ -67,20 +71,15 @@ class InstrumentRunner {
     void Take(const Actions& a, double now);
     void AskIfPending(VerificationRun& run);
     void Send(const std::string& command);
-    void SafeReply(const std::string& line);
-    void SafeNotConfirmed(const std::string& generator);
 
     TcPrbr& m_prbr;
     std::shared_ptr<Mailbox> m_box;
     Answerer m_answerer;
     double m_commandTimeoutS = 10;
-    bool m_safeConfirmed = true;
-    std::string m_problem;
+    SafeCheck m_safe;
     std::deque<std::string> m_pending;  // driver thread only
     double m_wakeAt = -1;               // driver thread only
     double m_safeDeadline = -1;         // the safe phase: its end; else < 0
-    std::vector<std::string> m_confirm;  // "787x 1": generators yet to confirm
-    std::map<std::string, std::string> m_lastSet;  // generator: "8 мА"
     std::string m_lineProblem;
 };
 

@@ -5,6 +5,9 @@
 
 #include "app/verification_session.h"
 
+#include <QLabel>
+#include <QTableWidget>
+
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -13,6 +16,9 @@
 #include <deque>
 #include <memory>
 
+#include "app/auto_run.h"
+#include "app/auto_run_window.h"
+#include "app/operator_dialogs.h"
 #include "common/text_file.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
@@ -43,6 +49,9 @@ class VerificationSessionTest : public QObject {
     void remeasureClearsAFailedChannel();
     void stopLeavesTheRestNotMeasuredInTheirUnit();
     void procedureRunsAsItsMethodologyOnlyOnItsModule();
+    void runDoesNotBeginWithoutTheBench_data();
+    void runDoesNotBeginWithoutTheBench();
+    void unconfirmedSafeValueIsShownAndRecorded();
 };
 
 namespace {
@@ -460,6 +469,98 @@ void VerificationSessionTest::procedureRunsAsItsMethodologyOnlyOnItsModule() {
         // Its attempts stay out of the module's plan.
         QVERIFY(session.Attempts().empty());
     }
+}
+
+namespace {
+
+// The run window's messages are seen, never answered.
+class SilentDialogs : public OperatorDialogs {
+  public:
+    DlgResult MessageBox(const QString&, const QString&, DlgIcon, DlgButtons) override {
+        return DlgResult::Ok;
+    }
+    void ShowMessage(const QString&) override {}
+};
+
+// The result cell of the run window's last row.
+QString lastResult(const TAutoRunWindow& w) {
+    const int row = w.Points->rowCount() - 1;
+    return row >= 0 && w.Points->item(row, 6) ? w.Points->item(row, 6)->text() : QString();
+}
+
+}  // namespace
+
+// A module under test or a generator that did not answer when the
+// instrument opened: the run does not begin, the run window says why in the
+// words of yukt-verify, and the record gets nothing from it, never "не годен".
+void VerificationSessionTest::runDoesNotBeginWithoutTheBench_data() {
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("module") << 6 << "модуль под поверкой не отвечает по адресу 6 (COM1)";
+    QTest::newRow("generator") << 1 << "генератор 787x не отвечает по адресу 1 (COM1)";
+}
+
+void VerificationSessionTest::runDoesNotBeginWithoutTheBench() {
+    QFETCH(int, address);
+    QFETCH(QString, why);
+    SilentDialogs dialogs;
+    SessionBench b;
+    auto* autoRun = new TAutoRun(*b.session, dialogs, nullptr, {});
+    QVERIFY(b.openRecord());
+    b.prbr->SetOpenPribor(false);
+    sim::Fault f;
+    f.kind = sim::FaultKind::Silence;
+    f.address = address;
+    f.times = sim::kForever;
+    b.bench.injectFault(f);
+    b.prbr->SetOpenPribor(true);
+    QSignalSpy refused(b.session.get(), &TVerificationSession::runRefused);
+    QVERIFY(!b.session->StartPlanRun({}));
+    QVERIFY(!b.session->Running());
+    QCOMPARE(b.session->StartProblem(), why);
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(b.session->Attempts().empty());
+    const TAutoRunWindow& w = *autoRun->Window();
+    QCOMPARE(w.Points->rowCount(), 1);
+    QCOMPARE(lastResult(w), why);
+    QCOMPARE(w.Banner->text(), QStringLiteral("НЕ НАЧАТА"));
+    b.bench.clearFaults();
+    const std::optional<records::Record> r = b.closeAndLoad();
+    QVERIFY(r);
+    QVERIFY(r->points.isEmpty());
+    QVERIFY2(r->verdict != records::kUnsuitable, qPrintable(r->verdict));
+}
+
+// The generator falls silent as the run ends: its safe value is not
+// confirmed, and the run window, the record's reasons and its protocol say
+// so with the value it was last given.
+void VerificationSessionTest::unconfirmedSafeValueIsShownAndRecorded() {
+    SilentDialogs dialogs;
+    SessionBench b;
+    auto* autoRun = new TAutoRun(*b.session, dialogs, nullptr, {});
+    QVERIFY(b.openRecord());
+    connect(b.session.get(), &TVerificationSession::runFinished, b.session.get(), [&b] {
+        sim::Fault f;
+        f.kind = sim::FaultKind::Silence;
+        f.address = sim::kGeneratorAddress;
+        f.times = sim::kForever;
+        b.bench.injectFault(f);
+    });
+    QSignalSpy unconfirmed(b.session.get(), &TVerificationSession::safeNotConfirmed);
+    QVERIFY(b.run());
+    QVERIFY(unconfirmed.count() > 0 || unconfirmed.wait(10000));
+    const QString said =
+        QStringLiteral("безопасное значение не подтверждено: генератор мог остаться на 20 мА");
+    QCOMPARE(unconfirmed.first().first().toString(), said);
+    QCOMPARE(b.session->SafeProblems(), QStringList{said});
+    QCOMPARE(lastResult(*autoRun->Window()), said);
+    b.bench.clearFaults();
+    const std::optional<records::Record> r = b.closeAndLoad();
+    QVERIFY(r);
+    QVERIFY2(r->reasons.contains(said), qPrintable(r->reasons.join("; ")));
+    const QString protocol = b.protocolText(*r).simplified();
+    QVERIFY2(protocol.contains(QStringLiteral("безопасное значение не подтверждено")),
+             qPrintable(protocol));
 }
 
 // The protocol is drawn with fonts, which need the GUI application.

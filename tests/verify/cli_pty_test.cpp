@@ -1,33 +1,13 @@
 // yukt-verify against yukt-bench over a real pseudo-terminal, as an operator
 // or a script runs them.
 
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
-
+#include "cli_rig.h"
 #include "common/cp1251.h"
-#include "common/text.h"
-#include "instrument/set_bench.h"
 
 namespace yukt {
 namespace {
 
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using namespace testing_cli;
 
 std::string procedureText(double delay) {
     return "title = \"745t\"\ndoc = \"МП 001-2026\"\nkinds = [1]\nchannel = 0\n"
@@ -37,76 +17,15 @@ std::string procedureText(double delay) {
            FloatToStr(delay) + "\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n";
 }
 
-class VerifyCli : public ::testing::Test {
+class VerifyCli : public CliRig {
   protected:
-    void SetUp() override {
-        dir = testing_set::makeTempDir();
-        ASSERT_FALSE(dir.empty());
-        fs::create_directory(dir + "cfg");
-        for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
-                 {"tp6606.cfg", ";\n"},
-                 {"tpCom.cfg", " 1    9600\n"},
-                 {"tp787x.cfg", "787x 1 1 23 1  4  6\n"},
-                 {"tp788t.cfg", "788t 1 1 23 2 7374.6075308 100 20 2\n"},
-                 {"tp745t.cfg",
-                  "745t 1 1 23 4 99.87 100.02 1 2500.0\n"
-                  "745t 2 1 23 6 100 100 1 2500.0\n"}})
-            ASSERT_TRUE(WriteTextFile(dir + "cfg/" + name, text));
-        const std::string bench = std::string(YUKT_BIN_DIR) + "/yukt-bench";
-        benchPid = fork();
-        ASSERT_GE(benchPid, 0);
-        if (benchPid == 0) {
-            freopen("/dev/null", "w", stdout);
-            execl(bench.c_str(), bench.c_str(), (dir + "com1").c_str(), "--module", "745t",
-                  "--address", "6", "--switch", "verify", "--current-error", "0.1",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && !fs::is_symlink(dir + "com1"); ++i)
-            std::this_thread::sleep_for(20ms);
-        ASSERT_TRUE(fs::is_symlink(dir + "com1"));
-    }
-
-    void TearDown() override {
-        if (benchPid > 0) {
-            kill(benchPid, SIGTERM);
-            waitpid(benchPid, nullptr, 0);
-        }
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
-    // Starts yukt-verify with stdout and stderr into files.
-    pid_t start(const std::vector<std::string>& args) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            setenv("YUKT_COM1", (dir + "com1").c_str(), 1);
-            freopen((dir + "out.txt").c_str(), "w", stdout);
-            freopen((dir + "err.txt").c_str(), "w", stderr);
-            const std::string program = std::string(YUKT_BIN_DIR) + "/yukt-verify";
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        return pid;
-    }
-    int finish(pid_t pid) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    int run(const std::vector<std::string>& args) { return finish(start(args)); }
+    std::vector<std::string> benchOptions() const override { return {"--current-error", "0.1"}; }
 
     std::string procedure(const std::string& text) {
         const std::string path = dir + "p.toml";
         std::ofstream(path) << text;
         return path;
     }
-
-    std::string dir;
-    pid_t benchPid = -1;
 };
 
 TEST_F(VerifyCli, JsonLinesAndExitCodeOfAnUnfitModule) {

@@ -6,12 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <future>
+#include <thread>
+
 #include "common/text_file.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
 #include "instrument/module_set.h"
 #include "instrument/set_bench.h"
+#include "link/attempt_wait.h"
 #include "link/tp6606.h"
+#include "verify/line_policy.h"
 #include "verify/bench_check.h"
 #include "verify/instrument_runner.h"
 #include "verify/procedure_library.h"
@@ -53,6 +60,7 @@ class LineFaultRun : public testing_set::SetBench {
         prbr.reset();
         TheModuleSet().CloseModuleSet();
         Ttp6606::SetDefaultAttempts(1);
+        SetAttemptSpread(std::chrono::milliseconds(0));
         SetBench::TearDown();
     }
 
@@ -222,6 +230,78 @@ TEST_F(LineFaultRun, AtTheSafeCommand) {
         prbr.reset();
         TheModuleSet().CloseModuleSet();
     }
+}
+
+// A fault of a second or three in the middle of a point: the attempts of
+// the exchange, spread over the plan's settling timeout (at most
+// kMaxLineSpreadS), outlast it and the point is measured; a longer one ends
+// the run "прервано". The fault strikes once the first point's current is
+// set and is cleared after `ms`.
+TEST_F(LineFaultRun, FaultOfSecondsIsOutlasted) {
+    EXPECT_EQ(LineSpreadOf(plan), kMaxLineSpreadS);
+    for (FaultKind k : {FaultKind::Silence, FaultKind::BadSum}) {
+        // Beyond the spread the line counts as lost: the spread is bounded.
+        for (int ms : {400, 1500, 2500, 4500}) {
+            SCOPED_TRACE(testing::Message() << "fault " << static_cast<int>(k) << " for " << ms
+                                            << " ms");
+            bench.clearFaults();
+            ASSERT_EQ(open(), "");
+            // Every frame on the line passes here, on the exchanging thread
+            // with the bench locked: the fault strikes at the first frame
+            // once the first point's current is set.
+            std::promise<void> struck;
+            bool safe = false, injected = false;
+            bench.setFrameLog([&](const std::string&) {
+                const double ma = bench.physics().generatorCurrentMa;
+                safe = safe || std::abs(ma) < 0.01;
+                if (injected || !safe || std::abs(ma - 4) > 0.01) return;
+                injected = true;
+                Fault f;
+                f.kind = k;
+                f.address = 6;
+                f.times = sim::kForever;
+                bench.injectFault(f);
+                struck.set_value();
+            });
+            std::thread fault([&, done = struck.get_future()] {
+                if (done.wait_for(std::chrono::seconds(60)) != std::future_status::ready) return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                bench.clearFaults();
+            });
+            const RunResult r = run();
+            fault.join();
+            bench.setFrameLog(nullptr);
+            EXPECT_TRUE(injected);
+            const bool outlasted = ms < kMaxLineSpreadS * 1000;
+            EXPECT_EQ(r.verdict, outlasted ? RunVerdict::Fit : RunVerdict::Interrupted);
+            EXPECT_EQ(r.notMeasured, outlasted ? 0 : 3);  // every point, the first struck
+            EXPECT_EQ(r.failed, 0);
+            EXPECT_EQ(lineProblem, outlasted ? ""
+                                             : "связь потеряна: модуль под поверкой не отвечает "
+                                               "по адресу 6 (COM1)");
+            prbr.reset();
+            TheModuleSet().CloseModuleSet();
+        }
+    }
+}
+
+// The waits between attempts end at once on a stop, and none begins until
+// the next run spreads them again: a stop is never held up by the line.
+TEST(AttemptWaits, CutEndsAWaitAtOnceAndKeepsLaterOnesFromBeginning) {
+    SpreadLineAttempts(Plan{});
+    EXPECT_EQ(AttemptSpread(), std::chrono::milliseconds(std::lround(kMaxLineSpreadS * 1000)));
+    bool waited = true;
+    // An hour's wait: without the cut the test would hang.
+    std::thread waiter([&] {
+        waited = WaitForAttempt(std::chrono::steady_clock::now() + std::chrono::hours(1));
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    CutLineWaits();
+    waiter.join();
+    EXPECT_FALSE(waited);
+    EXPECT_EQ(AttemptSpread(), std::chrono::milliseconds(0));
+    EXPECT_FALSE(WaitForAttempt(std::chrono::steady_clock::now() + std::chrono::hours(1)));
+    SetAttemptSpread(std::chrono::milliseconds(0));
 }
 
 }  // namespace
