@@ -8,6 +8,7 @@
 
 #include "verify/methodology.h"
 #include "verify/plan.h"
+#include "verify/point_result.h"
 
 namespace yukt::verify {
 
@@ -27,6 +28,14 @@ struct Decided {
 // Applies the rule to a judged point; `unit` is what the error is given in
 // ("%" or the quantity's unit). Under "simple" the result is the judgement's.
 Decided Decide(const DecisionRule& rule, const Judgement& j, double u, const std::string& unit);
+
+// A point of plan item `it` judged as `j` (from p's reference and
+// readings): fills what the reference and the module's step contribute
+// (p.referenceError, p.ratio, p.u) and applies the plan's rule. The run's
+// points and those the operator records by hand go through it alike.
+// `quartzKHz`: the quartz the module's frequency step is counted from.
+Decided DecidePlanPoint(const Plan& plan, const PlanItem& it, const Judgement& j,
+                        double quartzKHz, PointResult& p);
 
 // The text marking a point close to its limit.
 inline constexpr const char* kMarginalText = "близко к пределу";
