@@ -57,7 +57,7 @@ Decided Decide(const DecisionRule& rule, const Judgement& j, double u, const std
     if (rule.kind == DecisionKind::Guard && margin > j.limit * (1 + 1e-9)) {
         d.result = PointVerdict::Fail;
         const std::string space = unit.empty() ? "" : " ";
-        d.reason = "не годна: |Δ| + U = " + Shown(margin) + space + unit + " > " +
+        d.reason = std::string(kGuardRefusal) + "|Δ| + U = " + Shown(margin) + space + unit + " > " +
                    Shown(j.limit) + space + unit;
         return d;
     }

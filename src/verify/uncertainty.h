@@ -39,5 +39,7 @@ Decided DecidePlanPoint(const Plan& plan, const PlanItem& it, const Judgement& j
 
 // The text marking a point close to its limit.
 inline constexpr const char* kMarginalText = "близко к пределу";
+// How a guard's refusal begins; the margin follows.
+inline constexpr const char* kGuardRefusal = "не годна: ";
 
 }  // namespace yukt::verify
