@@ -38,6 +38,7 @@ QString TReferenceFilter::Number() const { return currentIndex() > 0 ? currentDa
 TDueReferences::TDueReferences(QWidget* parent) : QWidget(parent) {
     setObjectName("DueReferencesBox");
     m_caption = new QLabel(this);
+    m_caption->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_table = new QTableWidget(0, 5, this);
     m_table->setObjectName("DueReferences");
     m_table->setHorizontalHeaderLabels(
@@ -47,6 +48,8 @@ TDueReferences::TDueReferences(QWidget* parent) : QWidget(parent) {
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // As tall as the caption and the rows: the journal below takes the rest.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_caption);

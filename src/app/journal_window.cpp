@@ -139,10 +139,15 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_useFrom, m_from, m_useTo, m_to, m_modelFilter, m_serial, m_verdict, m_operator})
         filters->addWidget(w);
-    filters->addWidget(m_registry);
+    // The registry state and the reference on a line of their own: the
+    // first keeps room for what is typed.
+    auto* moreFilters = new QHBoxLayout;
+    moreFilters->addWidget(new QLabel(QStringLiteral("ФГИС:"), this));
+    moreFilters->addWidget(m_registry);
     m_reference = new TReferenceFilter(this);
     if (const auto references = LoadReferences(*m_store)) m_reference->Fill(*references);
-    filters->addWidget(m_reference);
+    moreFilters->addWidget(m_reference);
+    moreFilters->addStretch();
     m_due = new TDueReferences(this);
     m_due->hide();
 
@@ -206,6 +211,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     split->addWidget(lower);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
+    layout->addLayout(moreFilters);
     layout->addWidget(split);
     layout->addLayout(buttons);
 
