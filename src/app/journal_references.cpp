@@ -48,8 +48,6 @@ TDueReferences::TDueReferences(QWidget* parent) : QWidget(parent) {
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    // As tall as the caption and the rows: the journal below takes the rest.
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_caption);
@@ -70,17 +68,22 @@ void TDueReferences::Show(const QList<LabReference>& due) {
         for (int c = 0; c < cells.size(); ++c)
             m_table->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
-    // A few rows at most: the journal below keeps its room.
+    // A few rows at most, and no taller than they: the journal below keeps
+    // its room.
     const int rows = std::clamp(static_cast<int>(due.size()), 1, 4);
-    m_table->setFixedHeight(m_table->horizontalHeader()->sizeHint().height() +
-                            m_table->frameWidth() * 2 +
-                            rows * m_table->verticalHeader()->defaultSectionSize());
+    const int table = m_table->horizontalHeader()->sizeHint().height() +
+                      m_table->frameWidth() * 2 +
+                      rows * m_table->verticalHeader()->defaultSectionSize();
+    m_table->setFixedHeight(table);
+    setFixedHeight(m_caption->sizeHint().height() +
+                   (due.isEmpty() ? 0 : layout()->spacing() + table));
 }
 
 void TDueReferences::ShowProblem(const QString& text) {
     m_caption->setText(text);
     m_table->setRowCount(0);
     m_table->hide();
+    setFixedHeight(m_caption->sizeHint().height());
 }
 
 }  // namespace yukt
