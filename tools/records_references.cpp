@@ -152,6 +152,11 @@ int Suspect(RecordStore& store, const QCommandLineParser& args) {
     QString error;
     if (!DateOption(args, "from", &from, &error) || !DateOption(args, "to", &to, &error))
         return Complain(error, 2);
+    // A period backwards would list nothing and look like a clean reference.
+    if (from.isValid() && to.isValid() && from > to)
+        return Complain(QStringLiteral("--to: %1 раньше начала периода %2")
+                            .arg(to.toString(Qt::ISODate), from.toString(Qt::ISODate)),
+                        2);
     QSqlQuery q = SuspectRecords(store.Database(), number, from, to);
     if (!q.isActive()) return Complain("Не удалось прочитать записи: " + q.lastError().text(), 1);
     const bool json = args.isSet("json");

@@ -17,6 +17,7 @@
 #include "records/ru_format.h"
 #include "records/run_recorder.h"
 #include "verify/procedure.h"
+#include "verify/uncertainty.h"
 #include "widgets/percent_gauge.h"
 
 namespace yukt {
@@ -60,10 +61,14 @@ QStringList PointCells(const PointResult& p, Quantity q, const PlanItem* item) {
         measured ? records::RuNumber(p.measured, d.value) : QString(),
         measured ? error : QString(),
         limit,
-        p.result == PointVerdict::Pass ? QStringLiteral("годна")
+        p.result == PointVerdict::Pass
+            ? (p.marginal ? QStringLiteral("годна, ") + QString::fromUtf8(kMarginalText)
+                          : QStringLiteral("годна"))
+        // A guard's refusal names its margin; the error alone is within the limit.
         : p.result == PointVerdict::Fail
-            ? QStringLiteral("не годна: погрешность ") + error + QStringLiteral(" при допуске ") +
-                  limit
+            ? (p.reason.empty() ? QStringLiteral("не годна: погрешность ") + error +
+                                      QStringLiteral(" при допуске ") + limit
+                                : QString::fromStdString(p.reason))
             : QStringLiteral("не измерена: ") + QString::fromStdString(p.reason),
     };
 }

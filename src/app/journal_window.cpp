@@ -25,11 +25,13 @@
 
 #include "app/export_job.h"
 #include "app/journal_analysis.h"
+#include "app/journal_references.h"
 #include "app/record_info_dialog.h"
 #include "app/settings_dialog.h"
 #include "records/db_location.h"
 #include "records/fgis_export.h"
 #include "records/journal_csv.h"
+#include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/protocol_pdf.h"
 #include "records/registry_state.h"
@@ -137,7 +139,17 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_useFrom, m_from, m_useTo, m_to, m_modelFilter, m_serial, m_verdict, m_operator})
         filters->addWidget(w);
-    filters->addWidget(m_registry);
+    // The registry state and the reference on a line of their own: the
+    // first keeps room for what is typed.
+    auto* moreFilters = new QHBoxLayout;
+    moreFilters->addWidget(new QLabel(QStringLiteral("ФГИС:"), this));
+    moreFilters->addWidget(m_registry);
+    m_reference = new TReferenceFilter(this);
+    if (const auto references = LoadReferences(*m_store)) m_reference->Fill(*references);
+    moreFilters->addWidget(m_reference);
+    moreFilters->addStretch();
+    m_due = new TDueReferences(this);
+    m_due->hide();
 
     m_model = new TJournalModel(this);
     m_model->registryBound = NotFoundBound(QDate::currentDate(), RegistryNotFoundDays(*m_store));
@@ -191,6 +203,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     auto* upper = new QWidget(this);
     auto* upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->addWidget(m_due);
     upperLayout->addWidget(m_table);
     upperLayout->addLayout(paging);
     auto* split = new QSplitter(Qt::Vertical, this);
@@ -198,6 +211,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     split->addWidget(lower);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
+    layout->addLayout(moreFilters);
     layout->addWidget(split);
     layout->addLayout(buttons);
 
@@ -205,7 +219,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
         connect(c, &QCheckBox::toggled, this, &TJournalWindow::Refresh);
     for (QDateEdit* d : {m_from, m_to})
         connect(d, &QDateEdit::dateChanged, this, &TJournalWindow::Refresh);
-    for (QComboBox* c : {m_modelFilter, m_verdict, m_registry})
+    for (QComboBox* c : {m_modelFilter, m_verdict, m_registry, static_cast<QComboBox*>(m_reference)})
         connect(c, &QComboBox::currentIndexChanged, this, &TJournalWindow::Refresh);
     for (QLineEdit* e : {m_serial, m_operator})
         connect(e, &QLineEdit::textChanged, this, &TJournalWindow::Refresh);
@@ -260,6 +274,7 @@ JournalFilter TJournalWindow::Filter() const {
     if (m_registry->currentIndex() > 0)
         f.registry = RegistryStates().value(m_registry->currentIndex() - 1);
     f.registryBound = m_model->registryBound;
+    f.reference = m_reference->Number();
     return f;
 }
 
@@ -287,7 +302,19 @@ void TJournalWindow::SelectRecord(qint64 id) {
 
 void TJournalWindow::Refresh() {
     m_count = JournalCount(m_store->Database(), Filter());
+    ShowDueReferences();
     ShowPage(0);
+}
+
+void TJournalWindow::ShowDueReferences() {
+    const bool due = m_verdict->currentText() == kDueFilterCaption;
+    m_due->setVisible(due);
+    if (!due) return;
+    QString error;
+    const std::optional<QList<LabReference>> all = LoadReferences(*m_store, &error);
+    if (!all) return m_due->ShowProblem(error);
+    // The same list as "yukt-records references due".
+    m_due->Show(ReferencesDue(*all, QDate::currentDate(), kDueFilterDays));
 }
 
 void TJournalWindow::ShowPage(int page) {
@@ -514,6 +541,9 @@ void TJournalWindow::CorrectRecord() {
 void TJournalWindow::OpenSettings() {
     TSettingsDialog dialog(*m_store, m_programDir, this);
     dialog.exec();
+    // The register may have changed in it.
+    if (const auto references = LoadReferences(*m_store)) m_reference->Fill(*references);
+    Refresh();
 }
 
 }  // namespace yukt

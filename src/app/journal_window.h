@@ -1,6 +1,7 @@
 #pragma once
 // "Журнал поверок": every verification record, newest first, filtered by date
-// range, model, serial number, verdict and operator. Only one page of the
+// range, model, serial number, verdict, operator, registry state and the
+// reference it was made with. Only one page of the
 // list is read at a time. A record opened shows its points; the window prints
 // protocols, exports the registry file and CSV, and corrects a record by a new
 // revision.
@@ -24,8 +25,10 @@ class QTableWidget;
 
 namespace yukt {
 
+class TDueReferences;
 class TExportJob;
 class TJournalModel;
+class TReferenceFilter;
 struct ExportRequest;
 
 class TJournalWindow : public QWidget {
@@ -75,6 +78,8 @@ class TJournalWindow : public QWidget {
     void ExportCsv();
     void CorrectRecord();
     void OpenSettings();
+    // The references due beside the records due, while that filter is chosen.
+    void ShowDueReferences();
     QList<qint64> SelectedIds() const;
     void Warn(const QString& text);
     void StartExport(ExportRequest request, const QString& progressText);
@@ -93,6 +98,8 @@ class TJournalWindow : public QWidget {
     QComboBox* m_verdict = nullptr;
     QLineEdit* m_operator = nullptr;
     QComboBox* m_registry = nullptr;  // the registry state filter
+    TReferenceFilter* m_reference = nullptr;
+    TDueReferences* m_due = nullptr;
     QTableView* m_table = nullptr;
     QLabel* m_pageLabel = nullptr;
     QPushButton *m_prev = nullptr, *m_next = nullptr;

@@ -18,6 +18,7 @@
 #include "verify/line_policy.h"
 #include "verify/procedure_library.h"
 #include "verify/software_ident.h"
+#include "verify/uncertainty.h"
 
 namespace yukt {
 
@@ -328,16 +329,29 @@ bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
         p.channelNo = it->channel;
         p.item = samePoint ? it->item : 0;
         p.resolution = it->tolerance.resolution;
+        // A point of the plan owes the reference what a run's point does, and
+        // the plan's rule decides it alike.
+        if (samePoint) {
+            const Decided d = DecidePlanPoint(*ThePlan(), *it, j, m_module.quartzKHz, p);
+            p.result = d.result;
+            p.marginal = d.marginal;
+            p.reason = d.reason;
+        }
         Attempt a;
         a.item = it->item;
         a.point = p;
-        a.result = j.result;
+        a.result = p.result;
         for (const Attempt& e : m_attempts)
             if (e.item == a.item) a.number = std::max(a.number, e.number + 1);
         point = records::ToRecordPoint(*it, a);
         // A value between the plan's points is kept with the tolerance but
-        // is no attempt at any item.
-        if (!samePoint) point.item = point.attempt = 0;
+        // is no attempt at any item; the reference's share is known only at
+        // the plan's points.
+        if (!samePoint) {
+            point.item = point.attempt = 0;
+            point.hasU = false;
+            point.refRatio = 0;
+        }
     }
     point.manual = true;
     point.measuredAt = QDateTime::currentDateTimeUtc();

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include "records/record.h"
+#include "records/sql_references.h"
 #include "records/sql_registry.h"
 #include "records/sql_text.h"
 
@@ -33,6 +34,7 @@ QString Where(const JournalFilter& f, QVariantList* binds) {
     add(!f.verdict.isEmpty(), sql::kFilterVerdict, f.verdict);
     add(!f.operatorName.isEmpty(), sql::kFilterOperator, "%" + f.operatorName + "%");
     if (f.registry) where += RegistryStateFilter(*f.registry, f.registryBound, binds);
+    add(!f.reference.isEmpty(), sql::kFilterReference, f.reference);
     if (f.dueWithinDays >= 0) {
         const QDate today = QDate::currentDate();  // validity is a local date
         where += sql::kFilterDue;

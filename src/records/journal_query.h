@@ -26,6 +26,9 @@ struct JournalFilter {
     // the working days a record waits after its export.
     std::optional<RegistryState> registry;
     QDateTime registryBound;
+    // Records made with this reference (its number in the register): the
+    // list suspect gives.
+    QString reference;
 };
 
 // The journal page's column of the registry state (sql::kRegistryStateColumn),
@@ -35,6 +38,8 @@ inline const QString kJournalRegistryField = QStringLiteral("registry_state");
 // The journal's recall filter, and the days it looks ahead.
 inline const QString kDueFilterCaption = QStringLiteral("Срок поверки истекает");
 constexpr int kDueFilterDays = 30;
+// The journal's filter of the records made with one reference.
+inline const QString kReferenceFilterCaption = QStringLiteral("Сделано эталоном …");
 
 // Columns of the journal query, in order.
 enum JournalColumn {

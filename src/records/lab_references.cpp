@@ -341,7 +341,7 @@ QSqlQuery SuspectRecords(const QSqlDatabase& db, const QString& number, const QD
             .toUTC()
             .toString(kTimeFormat);
     };
-    QString text = sql::kSuspectSelect;
+    QString text = QString(sql::kSuspectSelect) + sql::kJournalLatestOnly + sql::kFilterReference;
     QVariantList binds = {number};
     if (from.isValid()) {
         text += sql::kFilterFrom;

@@ -7,6 +7,7 @@
 #include "records/error_chart.h"
 #include "records/ru_format.h"
 #include "verify/plan.h"
+#include "verify/uncertainty.h"
 
 namespace yukt::records {
 namespace {
@@ -36,6 +37,16 @@ QString Margins(const RecordPoint& p, const QString& unit) {
         .arg(WithUnit(shown(p.u), unit), shown(p.refRatio));
 }
 
+// A pass close to the limit, or a fail by a guard's margin alone (the error
+// itself within the limit): the protocol says which, as the run did.
+QString Decision(const RecordPoint& p) {
+    if (p.marginal) return QStringLiteral(", ") + QString::fromUtf8(verify::kMarginalText);
+    const QString guard = QString::fromUtf8(verify::kGuardRefusal);
+    if (p.result == "fail" && p.reason.startsWith(guard))
+        return " (" + p.reason.mid(guard.size()) + ")";
+    return {};
+}
+
 // One row of a results table; the kind in words joins the limit only when
 // the table's points are not all of one kind.
 QStringList PointRow(const QString& number, const RecordPoint& p, bool kindInRow) {
@@ -49,7 +60,7 @@ QStringList PointRow(const QString& number, const RecordPoint& p, bool kindInRow
             Measured(p) ? WithUnit(RuNumber(p.measured, d.value), p.unit) : QString(),
             Measured(p) ? WithUnit(RuNumber(p.error, d.error), unit) + Margins(p, unit) : QString(),
             limit,
-            PointVerdictText(p) + (p.marginal ? QStringLiteral(", близко к пределу") : QString())};
+            PointVerdictText(p) + Decision(p)};
 }
 
 QStringList Distinct(const QList<const RecordPoint*>& points, QString (*of)(const RecordPoint&)) {

@@ -30,8 +30,13 @@ QString InsertMeans();      // MeansColumns(), then the chain's three
 // Every revision, by number and revision: the latest of each is the reference.
 QString SelectReferences();
 QString SelectMeansOf();  // binds the record's id
-// The latest revision of each record made with a reference (binds the
-// number), from and to a start time appended as kFilterFrom/kFilterTo.
+// The records made with a reference (binds its number), a fragment of a
+// journal query's WHERE: suspect and the journal's filter read the same
+// index.
+extern const char* const kFilterReference;
+// The columns of suspect's list; the latest revision of each record, made
+// with a reference, from and to a start time are appended as the journal's
+// fragments (kJournalLatestOnly, kFilterReference, kFilterFrom, kFilterTo).
 extern const char* const kSuspectSelect;
 extern const char* const kSuspectOrder;
 

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "common/text.h"
+#include "verify/point_table.h"
+#include "verify/procedure.h"
 
 namespace yukt::verify {
 namespace {
@@ -55,12 +57,23 @@ Decided Decide(const DecisionRule& rule, const Judgement& j, double u, const std
     if (rule.kind == DecisionKind::Guard && margin > j.limit * (1 + 1e-9)) {
         d.result = PointVerdict::Fail;
         const std::string space = unit.empty() ? "" : " ";
-        d.reason = "не годна: |Δ| + U = " + Shown(margin) + space + unit + " > " +
+        d.reason = std::string(kGuardRefusal) + "|Δ| + U = " + Shown(margin) + space + unit + " > " +
                    Shown(j.limit) + space + unit;
         return d;
     }
     d.marginal = rule.marginal > 0 && std::fabs(j.error) > rule.marginal * j.limit;
     return d;
+}
+
+Decided DecidePlanPoint(const Plan& plan, const PlanItem& it, const Judgement& j,
+                        double quartzKHz, PointResult& p) {
+    const double step = ModuleResolution(it.quantity, plan.kind, p.reference, quartzKHz);
+    p.referenceError = it.referenceError;
+    p.ratio = it.refRatio;
+    p.u = ExpandedUncertainty(it.tolerance, p.reference, it.referenceError, step, p.readings);
+    const bool percent =
+        it.tolerance.kind == ToleranceKind::Rel || it.tolerance.kind == ToleranceKind::Reduced;
+    return Decide(plan.decision, j, p.u, percent ? "%" : QuantityUnit(it.quantity));
 }
 
 }  // namespace yukt::verify

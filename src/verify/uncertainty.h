@@ -8,6 +8,7 @@
 
 #include "verify/methodology.h"
 #include "verify/plan.h"
+#include "verify/point_result.h"
 
 namespace yukt::verify {
 
@@ -28,7 +29,17 @@ struct Decided {
 // ("%" or the quantity's unit). Under "simple" the result is the judgement's.
 Decided Decide(const DecisionRule& rule, const Judgement& j, double u, const std::string& unit);
 
+// A point of plan item `it` judged as `j` (from p's reference and
+// readings): fills what the reference and the module's step contribute
+// (p.referenceError, p.ratio, p.u) and applies the plan's rule. The run's
+// points and those the operator records by hand go through it alike.
+// `quartzKHz`: the quartz the module's frequency step is counted from.
+Decided DecidePlanPoint(const Plan& plan, const PlanItem& it, const Judgement& j,
+                        double quartzKHz, PointResult& p);
+
 // The text marking a point close to its limit.
 inline constexpr const char* kMarginalText = "близко к пределу";
+// How a guard's refusal begins; the margin follows.
+inline constexpr const char* kGuardRefusal = "не годна: ";
 
 }  // namespace yukt::verify

@@ -199,13 +199,7 @@ Actions VerificationRun::Answer(yukt::verify::Answer answer, const std::string& 
 // methodology's decision on top of the judgement ("simple" leaves it).
 Decided VerificationRun::DecidePoint(const PlanItem& it, const Judgement& j, PointResult& p) const {
     const double quartz = m_setup.moduleQuartzKHz > 0 ? m_setup.moduleQuartzKHz : m_setup.quartzKHz;
-    const double step = ModuleResolution(it.quantity, m_plan.kind, p.reference, quartz);
-    p.referenceError = it.referenceError;
-    p.ratio = it.refRatio;
-    p.u = ExpandedUncertainty(it.tolerance, p.reference, it.referenceError, step, p.readings);
-    const bool percent =
-        it.tolerance.kind == ToleranceKind::Rel || it.tolerance.kind == ToleranceKind::Reduced;
-    return Decide(m_plan.decision, j, p.u, percent ? "%" : QuantityUnit(it.quantity));
+    return DecidePlanPoint(m_plan, it, j, quartz, p);
 }
 
 PointResult VerificationRun::NewPoint(const PlanItem& it) const {

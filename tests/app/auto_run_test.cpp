@@ -78,6 +78,8 @@ class AutoRunTest : public QObject {
     void closingTheWindowMidRunStops();
     void screenshot();
     void frequencyRunIsFramedOnItsBand();
+    void decisionRulesInTheCells_data();
+    void decisionRulesInTheCells();
     void chartStartsAfreshForEachOperation();
     void rowsHoldTheirWrappedReasons();
     void fitOnARussianLaboratoryComputer();
@@ -375,6 +377,63 @@ void AutoRunTest::frequencyRunIsFramedOnItsBand() {
         if (s->name() == QStringLiteral("допуск"))
             for (const QPointF& pt : static_cast<QLineSeries*>(s)->points())
                 QCOMPARE(pt.y(), 0.01);
+}
+
+void AutoRunTest::decisionRulesInTheCells_data() {
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<double>("errorMa");  // on every point; the limit is 0,04 mA
+    QTest::addColumn<QString>("first");   // the result cell of the 4 mA point, a pattern
+    QTest::addColumn<QString>("banner");
+    QTest::newRow("marginal, above") << "marginal = 0.7" << 0.03 << "^годна, близко к пределу$"
+                                     << "канал 1: годен; модуль: поверка не завершена";
+    QTest::newRow("marginal, below") << "marginal = 0.8" << 0.03 << "^годна$"
+                                     << "канал 1: годен; модуль: поверка не завершена";
+    QTest::newRow("guard refuses") << "decision = \"guard\"" << 0.038
+                                   << "^не годна: \\|Δ\\| \\+ U = 0,2\\d* % > 0,2 %$"
+                                   << "канал 1: не годен; модуль: не годен";
+    QTest::newRow("simple passes") << "" << 0.038 << "^годна$"
+                                   << "канал 1: годен; модуль: поверка не завершена";
+}
+
+// The methodology's rule as the run window shows it, cell and tooltip alike.
+void AutoRunTest::decisionRulesInTheCells() {
+    QFETCH(QString, rule);
+    QFETCH(double, errorMa);
+    QFETCH(QString, first);
+    QFETCH(QString, banner);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/745t.toml");
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(shipped.readAll());
+    text.replace("delay = 1.0", "delay = 0").replace("points = [4, 8, 12, 16, 20]", "points = [4]");
+    text.replace("interval_months = 24", "interval_months = 24\n" + rule);
+    QVERIFY(QDir().mkpath(home.path() + "/poverka/methodologies"));
+    QFile own(home.path() + "/poverka/methodologies/745t.toml");
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write(text.toUtf8());
+    own.close();
+    PageRig rig;
+    {
+        auto lk = rig.bench.lock();
+        rig.bench.physics().currentErrorMa = errorMa;
+    }
+    TMainForm& f = rig.openPage("745t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    const verify::Plan* plan = f.Session().ThePlan();
+    QVERIFY2(plan, qPrintable(f.Session().PlanProblem()));
+    std::vector<int> items;
+    for (const verify::PlanItem& it : plan->items)
+        if (it.kind == verify::OperationKind::Error) items.push_back(it.item);
+    QCOMPARE(items.size(), std::size_t(1));
+    run->StartItems(items);
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 30000));
+    TAutoRunWindow* w = run->Window();
+    QCOMPARE(w->Banner->text(), banner);
+    QCOMPARE(w->Points->rowCount(), 1);
+    const QTableWidgetItem* cell = w->Points->item(0, 6);
+    QVERIFY2(QRegularExpression(first).match(cell->text()).hasMatch(), qPrintable(cell->text()));
+    QCOMPARE(w->Points->item(0, 0)->toolTip(), cell->text());
 }
 
 // A point of another operation clears the channels and the band of the

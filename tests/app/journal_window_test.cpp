@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include "records/journal_query.h"
+#include "records/lab_references.h"
 #include "records/pg_server.h"
 #include "records/record_store.h"
 #include "records/registry_state.h"
@@ -298,6 +299,119 @@ class JournalWindowTest : public QObject {
         }
         filter->setCurrentText("не найдена в реестре");
         QCOMPARE(w.MatchCount(), 0);  // exported today: not yet overdue
+    }
+
+    void referenceFilters_data() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgresql") << true;
+    }
+
+    // "Сделано эталоном …" lists what suspect lists; "Срок поверки
+    // истекает" shows the references due as "references due" does.
+    void referenceFilters() {
+        QFETCH(bool, postgres);
+        QTemporaryDir dir;
+        QString url = dir.filePath("references.sqlite"), why;
+        if (postgres) {
+            test::PgServer* server = test::SharedPgServer(&why);
+            if (server == nullptr) QSKIP(qPrintable(why));
+            url = server->NewDatabase(&why);
+            QVERIFY2(!url.isEmpty(), qPrintable(why));
+        }
+        const QDate today = QDate::currentDate();
+        auto reference = [](const QString& number, const QString& name, const QDate& until) {
+            LabReference r;
+            r.kind = kMietaKind;
+            r.number = number;
+            r.name = name;
+            r.serial = "S-" + number.right(1);
+            r.certificate = "С-" + number.right(1);
+            r.validUntil = until;
+            r.quantities = {"current"};
+            return r;
+        };
+        const LabReference a = reference("3.1.A.1", "Калибратор", today.addDays(10));
+        const LabReference b = reference("3.1.B.2", "Мультиметр", today.addDays(200));
+        const LabReference c = reference("3.1.C.3", "Магазин", today.addDays(kDueFilterDays));
+        const LabReference d = reference("3.1.D.4", "Источник", today.addDays(kDueFilterDays + 1));
+        const LabReference e = reference("3.1.E.5", "Частотомер", today.addDays(5));
+        {
+            RecordStore store;
+            QVERIFY2(store.Open(url), qPrintable(store.LastError()));
+            QString error;
+            for (const LabReference& r : {a, b, c, d, e})
+                QVERIFY2(AddReference(store, r, &error), qPrintable(error));
+            QVERIFY2(RetireReference(store, e.number, "неисправен", &error), qPrintable(error));
+            // Records 1 and 3 with the calibrator, 2 with the multimeter;
+            // 3 corrected since.
+            int made = 0;
+            for (const LabReference& used : {a, b, a}) {
+                Record r;
+                r.module.model = "745t";
+                r.info.serial = "M-" + QString::number(++made);
+                r.means = CheckReferences({used}, {"current"}, today).used;
+                QVERIFY2(store.Begin(r), qPrintable(store.LastError()));
+                QVERIFY(store.Close(r.id));
+            }
+            RecordInfo fixed;
+            fixed.serial = "M-33";
+            QVERIFY(store.Correct(3, fixed, "Петров", "опечатка"));
+        }
+        auto store = std::make_unique<RecordStore>();
+        QVERIFY(store->Open(url));
+        RecordStore& opened = *store;
+        TJournalWindow w(std::move(store), dir.path());
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        auto* filter = w.findChild<QComboBox*>("ReferenceFilter");
+        QStringList offered;
+        for (int i = 0; i < filter->count(); ++i) offered << filter->itemText(i);
+        QCOMPARE(offered, QStringList({"Сделано эталоном …", "Сделано эталоном 3.1.A.1",
+                                       "Сделано эталоном 3.1.B.2", "Сделано эталоном 3.1.C.3",
+                                       "Сделано эталоном 3.1.D.4", "Сделано эталоном 3.1.E.5"}));
+        const QAbstractItemModel* m = w.findChild<QTableView*>("JournalTable")->model();
+        auto shown = [&] {
+            QStringList rows;
+            for (int row = 0; row < m->rowCount(); ++row)
+                rows << m->index(row, kJId).data().toString() + "|" +
+                            m->index(row, kJSerial).data().toString();
+            return rows;
+        };
+        auto suspect = [&](const QString& number) {
+            QStringList rows;
+            QSqlQuery q = SuspectRecords(opened.Database(), number, {}, {});
+            while (q.next()) rows.prepend(q.value(kSId).toString() + "|" + q.value(kSSerial).toString());
+            return rows;
+        };
+        const std::pair<QString, QStringList> cases[] = {
+            {"3.1.A.1", {"3|M-33", "1|M-1"}}, {"3.1.B.2", {"2|M-2"}}, {"3.1.C.3", {}}};
+        for (const auto& [number, rows] : cases) {
+            filter->setCurrentText("Сделано эталоном " + number);
+            QCOMPARE(shown(), rows);
+            QCOMPARE(shown(), suspect(number));
+        }
+        filter->setCurrentIndex(0);
+        QCOMPARE(shown().size(), 3);
+
+        auto* box = w.findChild<QWidget*>("DueReferencesBox");
+        QVERIFY(box->isHidden());
+        w.findChild<QComboBox*>("VerdictFilter")->setCurrentText(kDueFilterCaption);
+        QVERIFY(!box->isHidden());
+        const QAbstractItemModel* due = w.findChild<QTableWidget*>("DueReferences")->model();
+        QStringList dueRows;
+        for (int row = 0; row < due->rowCount(); ++row) {
+            QStringList cells;
+            for (int col = 0; col < due->columnCount(); ++col)
+                cells << due->index(row, col).data().toString();
+            dueRows << cells.join('|');
+        }
+        // Soonest first, the last day of the period in, the day after out,
+        // a retired one never.
+        QCOMPARE(dueRows, QStringList({"3.1.A.1|Калибратор|S-1|С-1|" + today.addDays(10).toString("dd.MM.yyyy"),
+                                       "3.1.C.3|Магазин|S-3|С-3|" +
+                                           today.addDays(kDueFilterDays).toString("dd.MM.yyyy")}));
+        w.findChild<QComboBox*>("VerdictFilter")->setCurrentIndex(0);
+        QVERIFY(box->isHidden());
     }
 
     void pages() {

@@ -1,7 +1,8 @@
 // Draws every window of the workstation offscreen on the simulated bench and
 // saves the pictures into a folder (docs/img for the README): the start page,
-// the pages with values, the run window mid-run and finished, the journal
-// with records, and the record, settings and correction dialogs.
+// the pages with values, the run window mid-run and finished (and with
+// points close to their limit), the journal with records (and with the
+// references due), and the record, settings and correction dialogs.
 //
 //   QT_QPA_PLATFORM=offscreen poverka-screens DIR
 
@@ -16,6 +17,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QComboBox>
+#include <QFile>
 #include <cstdio>
 
 #include "app/auto_run.h"
@@ -26,8 +29,11 @@
 #include "app/records_access.h"
 #include "app/settings_dialog.h"
 #include "page_rig.h"
+#include "records/journal_query.h"
+#include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
+#include "verify/procedure_library.h"
 #include "widgets/color_button.h"
 
 using namespace yukt;
@@ -119,6 +125,37 @@ void runWindow() {
     save(run->Window(), "run_finished.png");
 }
 
+// The 745t's channel 1 by a methodology that marks a pass above 0,7 of the
+// limit, on a bench 0,03 mA off (0,15 % of the 0,2 %).
+void marginalRunWindow() {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/745t.toml");
+    QDir().mkpath(home.path() + "/poverka/methodologies");
+    QFile own(home.path() + "/poverka/methodologies/745t.toml");
+    if (!shipped.open(QIODevice::ReadOnly) || !own.open(QIODevice::WriteOnly)) {
+        ++g_failures;
+        return;
+    }
+    own.write(shipped.readAll().replace("interval_months = 24", "interval_months = 24\nmarginal = 0.7"));
+    own.close();
+    PageRig rig;
+    {
+        auto lk = rig.bench.lock();
+        rig.bench.physics().currentErrorMa = 0.03;
+    }
+    TMainForm& f = rig.openPage("745t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
+    if (!run->Running()) {
+        ++g_failures;
+        return;
+    }
+    run->Window()->resize(1040, 700);
+    QTest::qWaitFor([run] { return !run->Running(); }, 60000);
+    save(run->Window(), "run_marginal.png");
+}
+
 // A records file with a few verifications of the day.
 void fillRecords(const QString& dir) {
     records::RecordStore store;
@@ -128,6 +165,18 @@ void fillRecords(const QString& dir) {
     lab.signCipher = "ЛАБ";
     lab.uveNumbers = QStringList{"3.1.ZZZ.0001.2026"};
     lab.Save(store);
+    records::LabReference calibrator;
+    calibrator.kind = records::kMietaKind;
+    calibrator.number = "3.1.ZZZ.0002.2026";
+    calibrator.name = "Калибратор ЮКТ-788t";
+    calibrator.serial = "788-0042";
+    calibrator.certificate = "С-ГМ/12-2026";
+    calibrator.validUntil = QDate::currentDate().addDays(20);
+    calibrator.quantities = {"current", "frequency"};
+    QString error;
+    records::AddReference(store, calibrator, &error);
+    const QList<records::ReferenceUse> used =
+        records::CheckReferences({calibrator}, {"current"}, QDate::currentDate()).used;
     const struct {
         const char* model;
         const char* serial;
@@ -141,6 +190,7 @@ void fillRecords(const QString& dir) {
         r.info.operatorName = "Иванов И. И.";
         r.info.owner = "АО \"Приборный завод\"";
         r.lab = lab.Snapshot();
+        r.means = used;
         store.Begin(r);
         for (double nominal : {4.0, 12.0, 20.0}) {
             records::RecordPoint p;
@@ -209,6 +259,9 @@ void recordWindows() {
     }
     journal->findChild<QTableView*>("JournalTable")->selectRow(1);
     save(journal, "journal.png");
+    journal->findChild<QComboBox*>("VerdictFilter")->setCurrentText(records::kDueFilterCaption);
+    save(journal, "journal_due.png");
+    journal->findChild<QComboBox*>("VerdictFilter")->setCurrentIndex(0);
     TSettingsDialog settings(journal->Store(), dir);
     save(&settings, "settings_dialog.png");
     const std::optional<records::Record> r = journal->Store().Load(journal->SelectedRecord());
@@ -231,6 +284,7 @@ int main(int argc, char* argv[]) {
     currentPages();
     frequencyPage();
     runWindow();
+    marginalRunWindow();
     recordWindows();
     return g_failures == 0 ? 0 : 1;
 }

@@ -6,7 +6,10 @@
 #include "app/verification_record.h"
 
 #include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QPushButton>
+#include <cmath>
 
 #include "app/auto_run.h"
 #include "app/auto_run_window.h"
@@ -16,8 +19,10 @@
 #include "app/verification_session.h"
 #include "common/text.h"
 #include "page_rig.h"
+#include "records/protocol_pdf.h"
 #include "records/record_store.h"
 #include "verify/methodology.h"
+#include "verify/procedure_library.h"
 #include "widgets/color_button.h"
 #include "widgets/speed_button.h"
 
@@ -71,6 +76,8 @@ class VerificationRecordTest : public QObject {
     void manualPointsAndClose_data();
     void manualPointsAndClose();
     void manualFrequencyPoint();
+    void handPointOwesTheReference_data();
+    void handPointOwesTheReference();
     void declinedDialogLeavesTheManualPage();
     void automaticRunGoesIntoTheOpenRecord();
     void windowClosedMidVerificationInterrupts();
@@ -184,6 +191,87 @@ void VerificationRecordTest::manualFrequencyPoint() {
     QCOMPARE(p.procedure, QString("Определение относительной погрешности измерения частоты"));
     // The rest of the 735x plan was never measured.
     QCOMPARE(r->verdict, kInterrupted);
+}
+
+void VerificationRecordTest::handPointOwesTheReference_data() {
+    QTest::addColumn<QString>("rule");     // added to the shipped 745t methodology
+    QTest::addColumn<double>("errorMa");   // the limit is 0,2 % of 20 mA: 0,04 mA
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<bool>("marginal");
+    QTest::addColumn<QString>("reason");
+    // The protocol's result cell, in the pieces it wraps into.
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("simple") << "" << 0.01 << "pass" << false << ""
+                            << QStringList{"0,05 % (U = 0,0242 %, отношение 9,52) ±0,20 % соответствует"};
+    QTest::newRow("marginal") << "marginal = 0.7" << 0.03 << "pass" << true << ""
+                              << QStringList{"±0,20 % соответствует, близко к", "пределу"};
+    QTest::newRow("guard") << "decision = \"guard\"" << 0.038 << "fail" << false
+                           << "не годна: |Δ| + U = 0,214 % > 0,2 %"
+                           << QStringList{"не соответствует (|Δ| + U =", "0,214 % > 0,2 %)"};
+}
+
+// "В протокол" at a point of the plan: U (k = 2) and the reference ratio as
+// a run's point has them, the plan's rule applied, and the protocol printing
+// them as it does for a record of yukt-verify.
+void VerificationRecordTest::handPointOwesTheReference() {
+    QFETCH(QString, rule);
+    QFETCH(double, errorMa);
+    QFETCH(QString, result);
+    QFETCH(bool, marginal);
+    QFETCH(QString, reason);
+    QFETCH(QStringList, shown);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/745t.toml");
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(shipped.readAll());
+    text.replace("interval_months = 24", "interval_months = 24\n" + rule);
+    QVERIFY(QDir(home.path()).mkpath("poverka/methodologies"));
+    QFile own(home.path() + "/poverka/methodologies/745t.toml");
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write(text.toUtf8());
+    own.close();
+    PageRig rig;
+    rig.dialogs.recordInfo = fillIn;
+    setError(rig, errorMa);
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    QVERIFY(record && record->IsOpen());
+    f.le787xCur->setText("12");
+    QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+    QVERIFY(rig.poll());
+    QTest::mouseClick(record->CurBtn, Qt::LeftButton);
+    QVERIFY2(rig.dialogs.calls.empty(), qPrintable(rig.lastMessage()));
+    const qint64 id = record->Id();
+    QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    const std::optional<Record> r = stored(rig, id);
+    QVERIFY(r);
+    QCOMPARE(r->points.size(), 1);
+    const RecordPoint& p = r->points[0];
+    QVERIFY(p.manual);
+    QCOMPARE(p.result, result);
+    QCOMPARE(p.reason, reason);
+    QCOMPARE(p.marginal, marginal);
+    // By hand: the calibrator's ±(0,003 mA + 0,01 % of 12 mA) = 0,0042 mA,
+    // rectangular; the module's 24-bit step and one reading add nothing
+    // visible. U = 2 · 0,0042 / √3 mA, in % of the 20 mA span; the ratio
+    // 0,04 / 0,0042.
+    QVERIFY(p.hasU);
+    QVERIFY2(qAbs(p.u - 2 * 0.0042 / std::sqrt(3.0) / 20 * 100) < 1e-6, qPrintable(QString::number(p.u)));
+    QVERIFY(qAbs(p.referenceError - 0.0042) < 1e-12);
+    QVERIFY(qAbs(p.refRatio - 0.04 / 0.0042) < 1e-9);
+
+    const QString pdf = home.filePath("protocol.pdf");
+    QString error;
+    QVERIFY2(WriteProtocolPdf(*r, pdf, &error), qPrintable(error));
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
+    QVERIFY(pdftotext.waitForFinished(30000));
+    const QString protocol = QString::fromUtf8(pdftotext.readAllStandardOutput()).simplified();
+    // The row's cells wrap side by side: each piece on its own.
+    for (const QString& expected :
+         QStringList{QStringLiteral("(U = 0,0242 %"), QStringLiteral("отношение 9,52)")} + shown)
+        QVERIFY2(protocol.contains(expected), qPrintable(expected + "\n" + protocol));
 }
 
 void VerificationRecordTest::declinedDialogLeavesTheManualPage() {

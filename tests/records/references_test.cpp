@@ -296,6 +296,11 @@ TEST_P(ReferencesTest, SuspectListsTheRecordsMadeWithAReference) {
               0);
     EXPECT_TRUE(err.contains("нет записей, сделанных эталоном 3.1.A.1")) << err.toStdString();
     EXPECT_EQ(Tool({"suspect", "--reference", "3.1.A.1", "--to", "вчера"}, m_url, &out, &err), 2);
+    EXPECT_EQ(Tool({"suspect", "--reference", "3.1.A.1", "--from", day, "--to",
+                    today.addDays(-1).toString(Qt::ISODate)},
+                   m_url, &out, &err),
+              2);
+    EXPECT_TRUE(err.contains("--to: ")) << err.toStdString();
     EXPECT_EQ(Tool({"references", "due", "--days", "400"}, m_url, &out), 0);
     EXPECT_TRUE(out.contains("3.1.A.1") && out.contains("3.1.B.2")) << out.toStdString();
 }
