@@ -62,7 +62,14 @@ bool RunFullCheck(const QString& url, QStringList* problems, QString* error) {
             ok = q.exec(QStringLiteral("PRAGMA integrity_check"));
             while (ok && q.next())
                 if (q.value(0).toString() != QLatin1String("ok")) *problems << q.value(0).toString();
-            if (!ok) *error = q.lastError().text();
+            // A page so broken that the check itself stops is damage, not a failure to read.
+            const QString why = q.lastError().text();
+            if (why.contains(QLatin1String("malformed"))) {
+                *problems << why;
+                ok = true;
+            } else if (!ok) {
+                *error = why;
+            }
         }
     }
     QSqlDatabase::removeDatabase(name);
