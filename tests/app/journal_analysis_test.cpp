@@ -10,6 +10,8 @@
 #include <QStackedBarSeries>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -107,7 +109,7 @@ class JournalAnalysisTest : public QObject {
         QVERIFY(QDir().mkpath(dir));
         for (const auto& [revision, marginal] : {std::pair{2, 0.8}, std::pair{3, 0.0}}) {
             QString mine = text;
-            mine.replace(QRegularExpression("^id = .*$", QRegularExpression::MultilineOption),
+            mine.replace(QRegularExpression("^id = \"МП .*$", QRegularExpression::MultilineOption),
                          "id = \"МП 745-2025\"");
             mine.replace(QRegularExpression("^revision = .*$", QRegularExpression::MultilineOption),
                          QStringLiteral("revision = %1\nmarginal = 0.8").arg(revision));
