@@ -143,6 +143,8 @@ TEST(FullCheck, TheStampAndTheSettingInTheDatabase) {
         }
         QSqlQuery q(s2.Database());
         ASSERT_TRUE(q.exec("PRAGMA wal_checkpoint(TRUNCATE)"));
+        ASSERT_TRUE(q.exec("PRAGMA page_size") && q.next());
+        const qint64 size = q.value(0).toLongLong();
         ASSERT_TRUE(q.exec("SELECT rootpage FROM sqlite_schema WHERE name = 'points_chain'"));
         ASSERT_TRUE(q.next());
         const qint64 page = q.value(0).toLongLong();
@@ -150,8 +152,8 @@ TEST(FullCheck, TheStampAndTheSettingInTheDatabase) {
         s2.Database().close();
         QFile f(damaged);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek((page - 1) * 4096 + 8 + 4 * 2));  // past the page header
-        f.write(QByteArray(200, '\x7f'));
+        ASSERT_TRUE(f.seek((page - 1) * size));
+        f.write(QByteArray(size, '\x7f'));
     }
     EXPECT_TRUE(RunFullCheck(damaged, &problems, &error)) << error.toStdString();
     EXPECT_FALSE(problems.isEmpty());

@@ -73,6 +73,8 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
             ref.number = number;
             ref.kind = kMietaKind;
             ref.name = QStringLiteral("Калибратор %1").arg(number);
+            ref.serial = QStringLiteral("0042");
+            ref.certificate = QStringLiteral("С-ГП/1");
             ref.validUntil = until;
             ref.quantities = {"current"};
             ASSERT_TRUE(AddReference(*store, ref, &error)) << error.toStdString();
