@@ -11,7 +11,8 @@ namespace yukt::records {
 // verify [--anchors FILE…]: 0 whole, 3 something changed, missing,
 // contradictory or damaged (each named), 1 the database could not be read.
 // verify --hash HEX: where that printed hash is; 3 when it is nowhere.
-// Reads only.
+// Reads only, but for the time of a whole file's check (full_check.h),
+// stored when its user may write the file.
 int VerifyCommand(const QString& url, const QCommandLineParser& args);
 // anchor [--to FILE]: the chain's head printed or appended to FILE; 0 done, 1 not.
 int AnchorCommand(const QString& url, const QCommandLineParser& args);

@@ -3,7 +3,8 @@
 // ten years holds about a million) on SQLite and on a private PostgreSQL
 // server, and the time of what people do with it: open the database, the
 // journal's first page and a filtered page, a module's history, a model's
-// statistics for a year, the recall list, a month's registry export. Each
+// statistics for a year, the recall list, the records of one reference, a
+// month's registry export. Each
 // reports the process's peak resident memory so far (run one alone with
 // --benchmark_filter for its own).
 #include <benchmark/benchmark.h>
@@ -19,6 +20,7 @@
 
 #include "records/fgis_export.h"
 #include "records/journal_query.h"
+#include "records/lab_references.h"
 #include "records/lab_stats.h"
 #include "records/module_history.h"
 #include "records/pg_server.h"
@@ -149,6 +151,20 @@ void DueIn30Days(benchmark::State& state) {
     Memory(state);
 }
 
+// The records made with one station's calibrator of last year (a tenth of a year's).
+void Suspect(benchmark::State& state) {
+    OPEN_OR_SKIP(state);
+    for (auto _ : state) {
+        QSqlQuery q = SuspectRecords(store.Database(),
+                                     GeneratedReference(3, QDate::currentDate().year() - 1), {}, {});
+        qint64 n = 0;
+        while (q.next()) ++n;
+        if (n == 0) return state.SkipWithError("no records of that reference");
+        state.counters["records"] = double(n);
+    }
+    Memory(state);
+}
+
 void ExportAMonth(benchmark::State& state) {
     OPEN_OR_SKIP(state);
     static QTemporaryDir out;
@@ -192,6 +208,12 @@ BENCHMARK(StatsOfAYear)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 BENCHMARK(DueIn30Days)
+    ->ArgNames({"postgresql"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(Suspect)
     ->ArgNames({"postgresql"})
     ->Arg(0)
     ->Arg(1)

@@ -8,6 +8,7 @@
 #include "records/ru_format.h"
 #include "app/verification_session.h"
 #include "records/db_location.h"
+#include "records/full_check.h"
 #include "records/lab_references.h"
 #include "records/record_store.h"
 
@@ -80,6 +81,9 @@ void TVerificationRecord::Begin(const QString& programDir) {
         return;
     }
     if (!notes.isEmpty()) Warn(notes.join("\n\r"));
+    records::StartFullCheckIfDue(*m_session.Store(), this, [this](const QStringList& problems) {
+        Warn(QStringLiteral("Файл базы данных записей повреждён:\n\r") + problems.join("\n\r"));
+    });
     records::RecordInfo info = m_session.LastInfo();
     LabSettingsSource labSource{m_session.Store(), programDir};
     if (const verify::Plan* plan = m_session.ThePlan())

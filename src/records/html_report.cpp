@@ -18,17 +18,30 @@
 #include <cmath>
 
 #include "records/journal_query.h"
+#include "records/lab_references.h"
 #include "records/lab_stats.h"
 #include "records/module_history.h"
 #include "records/protocol_pdf.h"
 #include "records/record_store.h"
+#include "records/record_where.h"
 #include "records/ru_format.h"
 #include "records/sql_analysis.h"
+#include "records/sql_references.h"
 #include "records/sql_text.h"
 #include "records/whole_file.h"
 
 namespace yukt::records {
 namespace {
+
+// The register's references due, as `yukt-records references due` lists them.
+std::optional<QList<DueReference>> RegisterDue(RecordStore& store, int days, QString* error) {
+    const std::optional<QList<LabReference>> all = LoadReferences(store, error);
+    if (!all) return std::nullopt;
+    QList<DueReference> out;
+    for (const LabReference& r : ReferencesDue(*all, QDate::currentDate(), days))
+        out << DueReference{r.name.isEmpty() ? r.typeNumber : r.name, r.number, r.validUntil};
+    return out;
+}
 
 QString E(const QString& text) { return text.toHtmlEscaped(); }
 QString Num(double v) { return QString::number(v, 'g', 12); }  // C locale, for attributes
@@ -85,12 +98,6 @@ QString ModuleFile(const QString& model, const QString& serial) {
             .toHex()
             .left(8);
     return QStringLiteral("modules/%1-%2.html").arg(readable.left(60), QString::fromLatin1(hash));
-}
-
-QString UtcBound(const QDate& localDay) {
-    return QDateTime(localDay, QTime(0, 0), QTimeZone::systemTimeZone())
-        .toUTC()
-        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
 }
 
 QString PeriodText(const QDate& from, const QDate& to) {
@@ -360,13 +367,15 @@ bool Site::Index(qint64 count, qint64 modules) {
                     due, "due-modules");
     body += QStringLiteral("<h2>Эталоны, срок поверки которых истекает в ближайшие %1 дн.</h2>\n")
                 .arg(m_o.dueDays);
-    if (!m_o.dueReferences) {
+    // A database from before the register has none to read.
+    if (!m_o.dueReferences && m_store.SchemaVersion() < sql::ReferencesVersion()) {
         body += QStringLiteral("<p class=\"note\">Реестр эталонов не подключён.</p>\n");
     } else {
         QString error;
         const std::optional<QList<DueReference>> refs =
-            m_o.dueReferences(m_store.Database(), m_o.dueDays, &error);
-        if (!refs) return Fail(error);
+            m_o.dueReferences ? m_o.dueReferences(m_store.Database(), m_o.dueDays, &error)
+                              : RegisterDue(m_store, m_o.dueDays, &error);
+        if (!refs) return Fail(QStringLiteral("Не удалось прочитать реестр эталонов: ") + error);
         QList<QStringList> rows;
         for (const DueReference& r : *refs)
             rows << QStringList{E(RuDate(r.validUntil)), E(r.name), E(r.number)};
@@ -385,15 +394,8 @@ bool Site::Build(HtmlReportResult& result) {
     QList<std::pair<QString, QString>> modules;
     {
         QVariantList binds;
-        QString text = QString(sql::kModulesSelect) + sql::kJournalLatestOnly;
-        if (m_o.from.isValid()) {
-            text += sql::kFilterFrom;
-            binds << UtcBound(m_o.from);
-        }
-        if (m_o.to.isValid()) {
-            text += sql::kFilterTo;
-            binds << UtcBound(m_o.to.addDays(1));
-        }
+        const QString text =
+            QString(sql::kModulesSelect) + RecordsWhere(m_o.from, m_o.to, QString(), &binds).text;
         QSqlQuery q(m_store.Database());
         q.setForwardOnly(true);
         q.prepare(text + sql::kModulesGroup);

@@ -25,9 +25,9 @@ struct DueReference {
     QString number;
     QDate validUntil;
 };
-// Where the references register plugs in: the references due within `days`
-// (nothing, with `error` set, when they cannot be read). Unset: the index
-// says the register is not kept here.
+// The references due within `days` (nothing, with `error` set, when they
+// cannot be read). Unset: the laboratory's register in the database, as
+// `yukt-records references due` lists it.
 using DueReferencesHook = std::function<std::optional<QList<DueReference>>(
     const QSqlDatabase&, int days, QString* error)>;
 

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include "records/record.h"
+#include "records/record_where.h"
 #include "records/sql_references.h"
 #include "records/sql_registry.h"
 #include "records/sql_text.h"
@@ -13,23 +14,13 @@
 namespace yukt::records {
 namespace {
 
-QString UtcBound(const QDate& localDay) {
-    return QDateTime(localDay, QTime(0, 0), QTimeZone::systemTimeZone())
-        .toUTC()
-        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
-}
-
 // Appends the fragment of each filter in use and collects its bound value.
 QString Where(const JournalFilter& f, QVariantList* binds) {
-    QString where = sql::kJournalLatestOnly;
-    auto add = [&](bool used, const char* fragment, const QVariant& value) {
-        if (!used) return;
-        where += fragment;
-        *binds << value;
+    RecordWhere records = RecordsWhere(f.from, f.to, f.model, binds);
+    QString& where = records.text;
+    auto add = [&records](bool used, const char* fragment, const QVariant& value) {
+        records.Add(used, fragment, value);
     };
-    add(f.from.isValid(), sql::kFilterFrom, UtcBound(f.from));
-    add(f.to.isValid(), sql::kFilterTo, UtcBound(f.to.addDays(1)));
-    add(!f.model.isEmpty(), sql::kFilterModel, f.model);
     add(!f.serial.isEmpty(), sql::kFilterSerial, "%" + f.serial + "%");
     add(!f.verdict.isEmpty(), sql::kFilterVerdict, f.verdict);
     add(!f.operatorName.isEmpty(), sql::kFilterOperator, "%" + f.operatorName + "%");

@@ -12,6 +12,7 @@
 
 #include "records/journal_csv.h"
 #include "records/record.h"
+#include "records/record_where.h"
 #include "records/ru_format.h"
 #include "records/sql_analysis.h"
 #include "records/sql_text.h"
@@ -19,24 +20,11 @@
 namespace yukt::records {
 namespace {
 
-QString UtcBound(const QDate& localDay) {
-    return QDateTime(localDay, QTime(0, 0), QTimeZone::systemTimeZone())
-        .toUTC()
-        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
-}
-
+// The journal's records of a model and dates, of one station.
 QString Where(const StatsFilter& f, QVariantList* binds) {
-    QString where = sql::kJournalLatestOnly;
-    auto add = [&](bool used, const char* fragment, const QVariant& value) {
-        if (!used) return;
-        where += fragment;
-        *binds << value;
-    };
-    add(f.from.isValid(), sql::kFilterFrom, UtcBound(f.from));
-    add(f.to.isValid(), sql::kFilterTo, UtcBound(f.to.addDays(1)));
-    add(!f.model.isEmpty(), sql::kFilterModel, f.model);
-    add(!f.station.isEmpty(), sql::kStatsStation, f.station);
-    return where;
+    RecordWhere where = RecordsWhere(f.from, f.to, f.model, binds);
+    where.Add(!f.station.isEmpty(), sql::kStatsStation, f.station);
+    return where.text;
 }
 
 bool Read(const QSqlDatabase& db, const QString& text, const QVariantList& binds, QString* error,

@@ -164,7 +164,7 @@ QVariantList Pick(const QList<sql::Column>& want, const QStringList& names,
 }
 
 bool VerifyChain(QSqlDatabase db, ChainReport& report, QString* error) {
-    report = {};
+    report = {{}, {}, std::move(report.progress)};
     QSqlQuery head(db);
     if (!head.exec(sql::kChainHead)) {
         *error = head.lastError().text();
@@ -205,6 +205,7 @@ bool VerifyChain(QSqlDatabase db, ChainReport& report, QString* error) {
     for (qint64 low = 1; low <= last; low += kWindow) {
         std::vector<Entry> window;
         if (!ReadWindow(db, low, std::min(low + kWindow, last + 1), window, error)) return false;
+        if (report.progress) report.progress(std::min(low + kWindow - 1, last), last);
         for (Entry& e : window) {
             ++report.entries;
             const bool gap = e.seq != expected;

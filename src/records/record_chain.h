@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
 
 #include "records/sql_text.h"
 
@@ -39,6 +40,8 @@ QVariantList Pick(const QList<sql::Column>& want, const QStringList& names,
 struct ChainReport {
     qint64 entries = 0;
     QStringList problems;  // each names the entry and what is wrong with it
+    // Told the positions walked of the chain's length, a window at a time.
+    std::function<void(qint64 done, qint64 total)> progress;
 };
 
 // Walks the whole chain, a window of entries at a time. False only when the

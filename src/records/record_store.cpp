@@ -184,6 +184,15 @@ QVariantList Values(const QSqlQuery& q, const QStringList& names) {
     return out;
 }
 
+// SQLite keeps -0.0 as 0, and the chain hashes the sign: a negative zero
+// (an error rounded to nothing) is written as zero so that the link hashed
+// is the link read back.
+QVariantList PlainZeros(QVariantList row) {
+    for (QVariant& v : row)
+        if (!v.isNull() && v.typeId() == QMetaType::Double && v.toDouble() == 0.0) v = QVariant(0.0);
+    return row;
+}
+
 // The closing of a killed run: what the operator reads in the protocol.
 const QString kKilledReason = QStringLiteral("работа программы прервана");
 
@@ -643,6 +652,8 @@ bool RecordStore::WriteClosure(const QVariantList& closure) {
 }
 
 bool RecordStore::InTransaction(const std::function<bool()>& work) {
+    // Within a batch the batch's transaction holds it, and its commit.
+    if (m_inBatch) return work();
     if (!m_db.transaction()) return Fail("Не удалось начать транзакцию", m_db.lastError().text());
     if (!work() || !m_db.commit()) {
         const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
@@ -651,6 +662,28 @@ bool RecordStore::InTransaction(const std::function<bool()>& work) {
         m_lastLink = {};
         return Fail(reason, {});
     }
+    return true;
+}
+
+bool RecordStore::Batch(const std::function<bool()>& work) {
+    m_error.clear();
+    if (m_inBatch) return work();
+    if (!m_db.transaction()) return Fail("Не удалось начать транзакцию", m_db.lastError().text());
+    m_inBatch = true;
+    m_anchorDue = false;
+    const bool ok = work();
+    m_inBatch = false;
+    if (!ok || !m_db.commit()) {
+        const QString reason = m_error.isEmpty() ? m_db.lastError().text() : m_error;
+        m_db.rollback();
+        // Its links and points were never kept: read the points' numbers afresh.
+        m_lastLink = {};
+        m_anchorDue = false;
+        m_lastSeq.clear();
+        return Fail(reason, {});
+    }
+    if (m_anchorDue) WriteAnchor();
+    m_anchorDue = false;
     return true;
 }
 
@@ -673,7 +706,7 @@ std::optional<qint64> RecordStore::NextNumber(const QString& counter, qint64 cou
 }
 
 bool RecordStore::InsertRow(const Record& record) {
-    const QVariantList row = RowOf(record);
+    const QVariantList row = PlainZeros(RowOf(record));
     const bool opening = record.revision.number == 0;
     const bool registry = !record.registry.vriId.isEmpty();
     const QList<sql::Column>& columns = registry  ? sql::RegistryRevisionColumns()
@@ -713,7 +746,7 @@ bool RecordStore::MoveLegacyMeans() {
 
 bool RecordStore::Begin(Record& record) {
     m_error.clear();
-    record.workstation = Workstation();
+    record.workstation = m_station.isEmpty() ? Workstation() : m_station;
     record.startedAt = Now();
     record.state = RecordState::Open;
     record.revision = {};
@@ -729,7 +762,7 @@ bool RecordStore::Begin(Record& record) {
             !InsertRow(record))
             return false;
         for (const PlanEntry& e : record.plan) {
-            const QVariantList row = PlanRow(record.id, e);
+            const QVariantList row = PlainZeros(PlanRow(record.id, e));
             const std::optional<Link> link = NextLink(kPlanEntry, sql::PlanColumns(), row);
             if (!link || !Exec(sql::InsertPlanItem(),
                                Linked(row, *link) + QVariantList{m_tokens.value(record.id)} +
@@ -777,7 +810,7 @@ bool RecordStore::AddPoints(qint64 recordId, QList<RecordPoint>& points) {
         for (RecordPoint& p : points) {
             p.seq = ++seq;
             if (!p.measuredAt.isValid()) p.measuredAt = Now();
-            QVariantList row = PointRow(recordId, p);
+            QVariantList row = PlainZeros(PointRow(recordId, p));
             QList<sql::Column> columns = sql::PointColumns();
             if (p.hasU) {
                 row << PointFieldValues(PointField::Margin, p);
@@ -846,13 +879,22 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
                              flashAfter});
     });
     // A commit whose answer was lost may have gone through: read back on a
-    // connection of its own before the run says anything.
-    if (!ok && !ClosedAs(recordId, verdict)) return false;
+    // connection of its own before the run says anything. A batch's failure
+    // is the whole batch's: nothing of it was kept.
+    if (!ok && (m_inBatch || !ClosedAs(recordId, verdict))) return false;
     m_lastSeq.remove(recordId);
     m_flashAfter.remove(recordId);
     m_tokens.remove(recordId);
-    // The head as it was at this closing, kept outside the database: a later
-    // rewrite of anything before it shows against this line.
+    if (m_inBatch)
+        m_anchorDue = true;
+    else
+        WriteAnchor();
+    return true;
+}
+
+// The head as it was at this closing, kept outside the database: a later
+// rewrite of anything before it shows against this line.
+void RecordStore::WriteAnchor() {
     m_anchorError.clear();
     const QString anchors = m_anchorFile.isEmpty() && !DatabaseId().isEmpty()
                                 ? LocalAnchorFile(DatabaseId())
@@ -860,7 +902,6 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
     if (!anchors.isEmpty() && m_lastLink.seq > 0)
         AppendAnchor(anchors, {m_lastLink.seq, m_lastLink.hash, QDateTime::currentDateTimeUtc()},
                      &m_anchorError);
-    return true;
 }
 
 bool RecordStore::ClosedAs(qint64 recordId, const QString& verdict) {

@@ -135,6 +135,14 @@ class RecordStore {
     // The clock records are stamped with (UTC); by default the system's. A
     // generator of sample databases sets it to lay records over years.
     void SetClock(std::function<QDateTime()> nowUtc) { m_clock = std::move(nowUtc); }
+    // The workstation Begin stamps on a record, if not this host: such a
+    // generator lays its records over the laboratory's stations.
+    void SetStationName(const QString& name) { m_station = name; }
+    // Many runs' calls (Begin, AddPoints, Close, Correct, the register's
+    // rows) in one transaction: the same statements and the same guards,
+    // one commit, all or nothing. A closing's anchor is written once, after
+    // the commit, so that it never names a link the database has not kept.
+    bool Batch(const std::function<bool()>& work);
     // The secret of the run that began record `id` in this store, which the
     // database asks of every point and of the closing; empty when this store
     // did not begin it. A spool keeps it so that its write-back continues the run.
@@ -172,6 +180,8 @@ class RecordStore {
     // become references of unknown validity.
     bool MoveLegacyMeans();
     bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()
+    // The head as it is now, outside the database (the closings' anchor).
+    void WriteAnchor();
     // Read back on a fresh connection: is the record closed with `verdict`?
     bool ClosedAs(qint64 recordId, const QString& verdict);
 
@@ -192,6 +202,9 @@ class RecordStore {
     QHash<QString, QSqlQuery> m_prepared;
     Link m_lastLink;  // the latest link this connection wrote
     std::function<QDateTime()> m_clock;
+    QString m_station;
+    bool m_inBatch = false;
+    bool m_anchorDue = false;  // a batch closed a record: its anchor follows the commit
     QDateTime Now() const { return m_clock ? m_clock() : QDateTime::currentDateTimeUtc(); }
 };
 

@@ -51,6 +51,14 @@ void TerminalProgress::Show(qint64 done, qint64 total) {
     m_drawn = true;
 }
 
+void TerminalProgress::Step(const QString& what) {
+    if (!m_tty) return;
+    const QString line = m_caption + ": " + what + ", " + DurationText(m_clock.elapsed() / 1000);
+    std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    m_drawn = true;
+}
+
 void TerminalProgress::Done() {
     if (!m_drawn) return;
     std::fprintf(stderr, "\r\033[K");

@@ -14,6 +14,8 @@ class TerminalProgress {
     explicit TerminalProgress(const QString& caption);
     ~TerminalProgress();
     void Show(qint64 done, qint64 total);
+    // A step that has no count ("проверка файла"), with the time it has taken so far.
+    void Step(const QString& what);
     // Clears the bar's line.
     void Done();
     bool Active() const { return m_tty; }

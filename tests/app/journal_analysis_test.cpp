@@ -10,6 +10,9 @@
 #include <QStackedBarSeries>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include "app/journal_window.h"
@@ -17,6 +20,7 @@
 #include "app/stats_page.h"
 #include "records/analysis_fixture.h"
 #include "records/record_store.h"
+#include "verify/procedure_library.h"
 
 using namespace yukt;
 using namespace yukt::records;
@@ -37,6 +41,8 @@ class JournalAnalysisTest : public QObject {
 
   private slots:
     void initTestCase() {
+        // The methodologies the history looks up: this test's own folder.
+        qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
         auto store = std::make_unique<RecordStore>();
         QVERIFY(store->Open(m_dir.filePath("poverka.sqlite")));
         QString error;
@@ -91,6 +97,43 @@ class JournalAnalysisTest : public QObject {
         QCOMPARE(limit->at(0).y(), 1.0);
         QCOMPARE(limit->at(1).y(), 1.0);
         dialog->close();
+    }
+
+    // The methodology of the module's records, found by id and revision in
+    // the laboratory's folder, draws its marginal line; another revision draws none.
+    void historyDrawsTheMethodologysMarginal() {
+        QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/745t.toml");
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(shipped.readAll());
+        const QString dir = QString::fromStdString(verify::UserMethodologyDir());
+        QVERIFY(QDir().mkpath(dir));
+        for (const auto& [revision, marginal] : {std::pair{2, 0.8}, std::pair{3, 0.0}}) {
+            QString mine = text;
+            mine.replace(QRegularExpression("^id = \"МП .*$", QRegularExpression::MultilineOption),
+                         "id = \"МП 745-2025\"");
+            mine.replace(QRegularExpression("^revision = .*$", QRegularExpression::MultilineOption),
+                         QStringLiteral("revision = %1\nmarginal = 0.8").arg(revision));
+            QFile file(dir + "/mine.toml");
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(mine.toUtf8());
+            file.close();
+            m_journal->SelectRecord(9);
+            m_journal->findChild<QPushButton*>("HistoryButton")->click();
+            auto* dialog = Shown<TModuleHistoryDialog>("ModuleHistoryDialog");
+            QVERIFY(dialog);
+            QLineSeries* line = nullptr;
+            for (QAbstractSeries* s : dialog->Chart()->series())
+                if (s->name() == QStringLiteral("Граница внимания"))
+                    line = qobject_cast<QLineSeries*>(s);
+            QCOMPARE(line != nullptr, marginal > 0);
+            if (line) {
+                QCOMPARE(line->count(), 2);
+                QCOMPARE(line->at(0).y(), marginal);
+                QCOMPARE(line->at(1).y(), marginal);
+            }
+            dialog->close();
+        }
+        QFile::remove(dir + "/mine.toml");
     }
 
     void statisticsPerModelAndMonth() {

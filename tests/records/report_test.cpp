@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 
 #include "records/analysis_fixture.h"
+#include "records/lab_references.h"
 #include "records/records_fixture.h"
 
 namespace yukt::records::test {
@@ -63,6 +64,22 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
         auto store = Connect();
         QString error;
         ASSERT_TRUE(FillAnalysisFixture(*store, &error)) << error.toStdString();
+        // The register: one reference due within 30 days, one later, one due but retired.
+        const QDate today = QDate::currentDate();
+        for (const auto& [number, until] : {std::pair{"КИ-ДУ-1", today.addDays(12)},
+                                            std::pair{"КИ-ДУ-2", today.addDays(90)},
+                                            std::pair{"КИ-ДУ-3", today.addDays(5)}}) {
+            LabReference ref;
+            ref.number = number;
+            ref.kind = kMietaKind;
+            ref.name = QStringLiteral("Калибратор %1").arg(number);
+            ref.serial = QStringLiteral("0042");
+            ref.certificate = QStringLiteral("С-ГП/1");
+            ref.validUntil = until;
+            ref.quantities = {"current"};
+            ASSERT_TRUE(AddReference(*store, ref, &error)) << error.toStdString();
+        }
+        ASSERT_TRUE(RetireReference(*store, "КИ-ДУ-3", "списан", &error)) << error.toStdString();
     }
     const QString site = m_dir.filePath("site");
     ReportRun r =
@@ -123,7 +140,16 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
             .match(index)
             .hasMatch())
         << index.toStdString();
-    EXPECT_TRUE(index.contains("Реестр эталонов не подключён"));
+    const QRegularExpressionMatch dueRefs =
+        QRegularExpression("<table id=\"due-references\">(.*?)</table>",
+                           QRegularExpression::DotMatchesEverythingOption)
+            .match(index);
+    ASSERT_TRUE(dueRefs.hasMatch()) << index.toStdString();
+    EXPECT_EQ(dueRefs.captured(1).count("<tr>"), 1 + 1) << dueRefs.captured(1).toStdString();
+    EXPECT_TRUE(dueRefs.captured(1).contains(
+        "<td>" + QDate::currentDate().addDays(12).toString("dd.MM.yyyy") +
+        "</td><td>Калибратор КИ-ДУ-1</td><td>КИ-ДУ-1</td>"))
+        << dueRefs.captured(1).toStdString();
     EXPECT_EQ(loaded["journal-1.html"].dom.count("<tr>"), 1 + 20);
 
     // The module page of 745t S-1: its four verifications and the drift of 20 mA.
