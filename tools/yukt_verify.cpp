@@ -40,6 +40,7 @@
 #include <string>
 #include <thread>
 
+#include "common/fatal.h"
 #include "common/program_version.h"
 #include "common/text_file.h"
 #include "instrument/cprbr.h"
@@ -298,6 +299,8 @@ int main(int argc, char** argv) {
             // The verdict stands; the bench needs a look before the next run.
             std::cerr << "yukt-verify: " << runner.Problem() << '\n';
         }
+        // The records' thread may still be writing: it stops this runner no more.
+        if (recording) recording->SetStop(nullptr);
         pthread_kill(stopper.native_handle(), SIGUSR1);
         stopper.join();
         for (int fd : stopPipe)
@@ -306,6 +309,9 @@ int main(int argc, char** argv) {
     prbr.reset();
     if (recording) {
         problem = recording->Finish();
+        // A thread still waits on the silent database: no destructor may
+        // run under it.
+        if (recording->Abandoned()) Fatal("yukt-verify: запись о поверке: " + problem);
         if (!problem.empty()) {
             std::cerr << "yukt-verify: запись о поверке: " << problem << '\n';
             return 1;

@@ -1,7 +1,6 @@
 #include "records/record_store.h"
 
 #include <pwd.h>
-#include <sys/prctl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -409,7 +408,7 @@ bool RecordStore::Open(const QString& url, int version) {
         m_db.setUserName(parsed->user);
         m_db.setPassword(parsed->password);
         // A core dump would hold it: none while this process knows a password.
-        if (!parsed->password.isEmpty()) ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+        if (!parsed->password.isEmpty()) KeepOutOfCoreDumps();
         m_db.setConnectOptions(parsed->options);
     }
     if (!m_db.open())
@@ -425,8 +424,8 @@ bool RecordStore::Open(const QString& url, int version) {
         // WAL keeps readers (the journal) from blocking the point being written.
         QSqlQuery q(m_db);
         if (!m_readOnly &&
-            (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA foreign_keys=ON") ||
-             !q.exec("PRAGMA synchronous=FULL")))
+            ((!m_quietOpen && !q.exec("PRAGMA journal_mode=WAL")) ||
+             !q.exec("PRAGMA foreign_keys=ON") || !q.exec("PRAGMA synchronous=FULL")))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
     auto readIdentity = [this] {
@@ -441,10 +440,10 @@ bool RecordStore::Open(const QString& url, int version) {
         if (!m_readOnly && !q.exec("SET statement_timeout = '30s'"))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
-    if (m_readOnly) {
+    if (m_readOnly || m_quietOpen) {
         readIdentity();
         QSqlQuery q(m_db);
-        if (m_engine == sql::Engine::Postgres &&
+        if (m_readOnly && m_engine == sql::Engine::Postgres &&
             !q.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
         if (SchemaVersion() > sql::LatestVersion())

@@ -55,6 +55,10 @@ class RecordStore {
     // writes nothing at its opening: no migration, no spool written back, no
     // dead run closed; a SELECT-only role may open it.
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // Before Open: a store that browses and corrects (the journal) does no
+    // work at its opening either, yet may write a correction later; a
+    // SELECT-only role or a read-only file opens it for browsing.
+    void SetQuietOpen(bool quiet) { m_quietOpen = quiet; }
     // The identity the database was given at its creation (empty for a
     // schema older than it): names its spool and its local anchor file.
     const QString& DatabaseId() const { return m_databaseId; }
@@ -182,6 +186,7 @@ class RecordStore {
     QString m_error;
     bool m_damaged = false;
     bool m_readOnly = false;
+    bool m_quietOpen = false;
     QString m_databaseId;
     QString m_anchorFile, m_anchorError;
     QList<qint64> m_interrupted;

@@ -196,8 +196,9 @@ TEST(RecordsTool, APasswordInTheUrlIsRefused) {
     EXPECT_FALSE(out.contains("p%2Fw") || out.contains("p/w x")) << out.toStdString();
 }
 
-// verify reads only: a file nobody may write is checked and left as it was.
-TEST(RecordsTool, VerifyOpensReadOnly) {
+// The commands that only read (verify, the report) take a file nobody may
+// write and leave it as it was.
+TEST(RecordsTool, ReadingCommandsOpenReadOnly) {
     QTemporaryDir dir;
     const QString base = dir.filePath("base.sqlite");
     {
@@ -212,10 +213,17 @@ TEST(RecordsTool, VerifyOpensReadOnly) {
     const QByteArray before = file.readAll();
     file.close();
     ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner));
-    QString out;
-    EXPECT_EQ(Tool({"verify", "--db", base}, &out), 0) << out.toStdString();
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), before);
+    const QStringList commands[] = {{"verify", "--db", base},
+                                    {"report", "--db", base, "--html", dir.filePath("site")}};
+    for (const QStringList& command : commands) {
+        SCOPED_TRACE(command.join(' ').toStdString());
+        QString out;
+        EXPECT_EQ(Tool(command, &out), 0) << out.toStdString();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+        file.close();
+    }
+    EXPECT_TRUE(QFile::exists(dir.filePath("site/index.html")));
 }
 #endif
 
