@@ -177,16 +177,13 @@ VerifyRecording::~VerifyRecording() {
         (void)m.release();
         return;
     }
-    // What the writer still holds is freed on its own thread; a writer held
-    // by a silent database keeps it to the end of the process.
+    // What the writer holds is freed on its own thread; a writer held by a
+    // silent database keeps all of it to the end of the process.
     m->writer.Post([this] {
         m->recorder.reset();
         m->store.reset();
     });
-    if (!Drain()) {
-        (void)m->recorder.release();
-        (void)m->store.release();
-    }
+    if (!Drain()) (void)m.release();
 }
 
 verify::ProgressSink* VerifyRecording::Sink() { return &m->split; }

@@ -26,13 +26,11 @@ TEST(ChainHash, KnownAnswer) {
 }
 
 #ifdef YUKT_RECORDS_TOOL
+// What it says first, its complaints after.
 int Tool(const QStringList& args, QString* out) {
-    QProcess p;
-    p.start(YUKT_RECORDS_TOOL, args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    // What it says first, its complaints after.
-    *out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
-    return p.exitCode();
+    const ToolRun r = RunRecordsTool(args);
+    *out = r.All();
+    return r.status;
 }
 
 // Re-links every entry from `from` to the head as the owner could: each

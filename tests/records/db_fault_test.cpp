@@ -85,8 +85,9 @@ TEST_F(DbFaultTest, ConnectionCutAtTheClosingCommit) {
         std::unique_ptr<TcpProxy> proxy;
         const QString url = ProxiedDatabase(proxy);
         if (url.isEmpty()) GTEST_SKIP() << "no PostgreSQL server here";
-        BenchRun bench(m_dir.filePath(c.said));
-        QDir().mkpath(m_dir.filePath(c.said));
+        const QString dir = m_dir.filePath(c.cut == TcpProxy::AtCommit::CutAfter ? "after" : "before");
+        QDir().mkpath(dir);
+        BenchRun bench(dir);
         ASSERT_TRUE(bench.StartBench({"--current-error", "0.1"}));
         proxy->Arm(kClosing, c.cut);
         QProcess verify;
