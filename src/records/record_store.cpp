@@ -911,7 +911,12 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
     });
     // A commit whose answer was lost may have gone through: read back on a
     // connection of its own before the run says anything.
-    if (!ok && !ClosedAs(recordId, verdict)) return false;
+    if (!ok) {
+        if (!ClosedAs(recordId, verdict)) return false;
+        // The commit went through unseen on a connection that is gone: what
+        // follows (the record read back for its protocol) needs one.
+        Reconnect();
+    }
     m_lastSeq.remove(recordId);
     m_flashAfter.remove(recordId);
     m_tokens.remove(recordId);
@@ -925,6 +930,13 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
         AppendAnchor(anchors, {m_lastLink.seq, m_lastLink.hash, QDateTime::currentDateTimeUtc()},
                      &m_anchorError);
     return true;
+}
+
+void RecordStore::Reconnect() {
+    m_prepared.clear();
+    m_db.close();
+    if (m_db.open() && m_engine == sql::Engine::Postgres && !m_readOnly)
+        QSqlQuery(m_db).exec("SET statement_timeout = '30s'");
 }
 
 bool RecordStore::ClosedAs(qint64 recordId, const QString& verdict) {

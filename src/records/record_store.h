@@ -181,6 +181,7 @@ class RecordStore {
     bool WriteClosure(const QVariantList& closure);  // values of sql::ClosureColumns()
     // Read back on a fresh connection: is the record closed with `verdict`?
     bool ClosedAs(qint64 recordId, const QString& verdict);
+    void Reconnect();
 
     QString m_name;
     QString m_url;

