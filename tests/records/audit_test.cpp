@@ -222,6 +222,17 @@ TEST(RecordsTool, ReadingCommandsOpenReadOnly) {
         file.close();
     }
     EXPECT_TRUE(QFile::exists(dir.filePath("site/index.html")));
+    {
+        // The journal's browsing opening.
+        RecordStore journal;
+        journal.SetQuietOpen(true);
+        ASSERT_TRUE(journal.Open(base)) << journal.LastError().toStdString();
+        const std::optional<Record> r = journal.Load(1);
+        ASSERT_TRUE(r) << journal.LastError().toStdString();
+        EXPECT_EQ(r->verdict, kSuitable);
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
 #endif
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -88,19 +89,6 @@ void TcpProxy::Loop() {
                 fds.push_back({p.server, POLLIN, 0});
             }
         if (::poll(fds.data(), fds.size(), -1) < 0) continue;
-        if (fds[1].revents & POLLIN) {
-            Pair p;
-            p.client = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-            p.server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_un u{};
-            u.sun_family = AF_UNIX;
-            std::strncpy(u.sun_path, m_target.toLocal8Bit().constData(), sizeof u.sun_path - 1);
-            if (p.client >= 0 &&
-                ::connect(p.server, reinterpret_cast<sockaddr*>(&u), sizeof u) == 0)
-                pairs.push_back(p);
-            else
-                Close(p);
-        }
         std::size_t at = 2;
         for (Pair& p : pairs) {
             if (p.silent || p.client < 0) continue;
@@ -159,6 +147,23 @@ void TcpProxy::Loop() {
             }
         }
         std::erase_if(pairs, [](const Pair& p) { return p.client < 0; });
+        // After the pairs polled this time, so that their places hold.
+        if (fds[1].revents & POLLIN) {
+            Pair p;
+            p.client = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            // As the client's own socket: no wait for a delayed ACK at each answer.
+            const int on = 1;
+            ::setsockopt(p.client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            p.server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un u{};
+            u.sun_family = AF_UNIX;
+            std::strncpy(u.sun_path, m_target.toLocal8Bit().constData(), sizeof u.sun_path - 1);
+            if (p.client >= 0 &&
+                ::connect(p.server, reinterpret_cast<sockaddr*>(&u), sizeof u) == 0)
+                pairs.push_back(p);
+            else
+                Close(p);
+        }
     }
     for (Pair& p : pairs)
         if (p.client >= 0) Close(p);
