@@ -73,7 +73,8 @@ TVerificationSession::~TVerificationSession() {
 void TVerificationSession::SettleRecorder() {
     if (!m_recorder) return;
     m_recorder->Settle();
-    if (m_store) m_store->ForgetLastPointSeq(m_recordId);
+    if (const std::optional<int> seq = m_recorder->LastPointSeq(); seq && m_store)
+        m_store->SetLastPointSeq(m_recordId, *seq);
 }
 
 void TVerificationSession::SetModule(const SessionModule& module) {
@@ -595,7 +596,7 @@ void TVerificationSession::EndRecordedRun(const RunResult& run,
                                           const records::BackgroundRecorder* recorder) {
     // A later run has taken over: this one's end was told with it.
     if (m_recorder.get() != recorder) return;
-    if (m_store) m_store->ForgetLastPointSeq(m_recordId);
+    SettleRecorder();
     // A record that went to the local spool ends there "прервано", one the
     // database never answered for is left to it; either way the next record
     // opens the database anew.

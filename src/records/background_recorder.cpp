@@ -65,12 +65,16 @@ BackgroundRecorder::BackgroundRecorder(RecordStore& store, qint64 recordId,
     });
     const QString url = store.Url();
     const QString token = store.RunToken(recordId);
-    m->writer.Post([impl, url, token, recordId, plan] {
+    // Points go on from the window's last number, spooled ones too should
+    // this connection never reach the database.
+    const int lastSeq = store.LastPointSeq(recordId);
+    m->writer.Post([impl, url, token, recordId, plan, lastSeq] {
         impl->store = std::make_unique<RecordStore>();
         // The window's store migrated the database and wrote back its spool.
         impl->store->SetQuietOpen(true);
         impl->store->Open(url);
         impl->store->AdoptRun(recordId, token);
+        impl->store->SetLastPointSeq(recordId, lastSeq);
         impl->recorder = std::make_unique<RunRecorder>(*impl->store, recordId, QString(), nullptr, false);
         impl->recorder->SetPlan(plan);
         impl->recorder->SetStop([impl] { impl->Stop(); });
@@ -142,6 +146,12 @@ bool BackgroundRecorder::GaveUp() const {
 void BackgroundRecorder::Settle() {
     while (!m->writer.WaitIdle(std::chrono::milliseconds(50)))
         if (m->writer.Stuck()) return;
+}
+
+std::optional<int> BackgroundRecorder::LastPointSeq() const {
+    // A record gone to the spool is abandoned: its numbers matter no more here.
+    if (m->writer.Stuck() || GaveUp() || !m->store) return std::nullopt;
+    return m->store->LastPointSeq(m->id);
 }
 
 QString BackgroundRecorder::Error() const {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "verify/plan.h"
 #include "verify/point_result.h"
@@ -45,6 +46,9 @@ class BackgroundRecorder {
     // that did not answer in time included), and the spool the record went to.
     QString Error() const;
     const PointSpool* Spool() const;
+    // After Settle: the record's last point number as written (or spooled
+    // ready to be); nothing when the database was given up on.
+    std::optional<int> LastPointSeq() const;
     // A call overran the limit: the record's fate is unknown.
     bool GaveUp() const;
     // Waits until what was handed over is written (or given up on), before

@@ -100,9 +100,9 @@ class RecordStore {
     bool CloseInterrupted(qint64 recordId, const QStringList& reasons, const QDateTime& finishedAt);
     // The last point number stored for a record this store writes to; 0 when none.
     int LastPointSeq(qint64 recordId) const { return m_lastSeq.value(recordId, 0); }
-    // Another connection added points to the record: the next number is
-    // read from the database.
-    void ForgetLastPointSeq(qint64 recordId) { m_lastSeq.remove(recordId); }
+    // Another connection of this program goes on with the record's points
+    // (a run written on a thread of its own): the number it reached.
+    void SetLastPointSeq(qint64 recordId, int seq) { m_lastSeq[recordId] = seq; }
     // The FLASH values the module keeps after the verification, given before
     // the record is closed and written with the closing.
     bool SetFlashAfter(qint64 recordId, const QString& values);
