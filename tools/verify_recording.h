@@ -21,8 +21,9 @@ struct RecordOptions {
     std::string recordInfo;
     std::vector<std::pair<std::string, std::string>> fields;
     bool allowPasswordInUrl = false;  // --allow-password-in-url
-    // --db-timeout: how long one call of the database may take before the
-    // run is stopped and the record's fate told as unknown.
+    // --db-timeout: how long one step of the record (its beginning, the
+    // points of one event, its closing) may take before the run is stopped
+    // and the record's fate told as unknown.
     double dbTimeoutS = 35;
     bool Wanted() const { return !db.empty(); }
 };
