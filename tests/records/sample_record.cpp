@@ -1,9 +1,6 @@
 #include "records/records_fixture.h"
 
-#include <QTemporaryDir>
-
 #include "records/lab_references.h"
-#include "records/protocol_pdf.h"
 
 namespace yukt::records::test {
 
@@ -67,36 +64,6 @@ LabSettings SampleLabSettings() {
     lab.signCipher = "ЛАБ";
     lab.uveNumbers = {"3.1.A.1"};
     return lab;
-}
-
-QStringList ProtocolPages(const Record& r, const QString& name) {
-    QTemporaryDir dir;
-    const QString path = qEnvironmentVariable("PROTOCOL_PDF_DIR", dir.path()) + '/' + name;
-    QString error;
-    EXPECT_TRUE(WriteProtocolPdf(r, path, &error)) << error.toStdString();
-    QProcess p;
-    p.start("pdftotext", {"-layout", "-enc", "UTF-8", path, "-"});
-    EXPECT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitCode(), 0) << "pdftotext (poppler-utils) is needed";
-    QString text = QString::fromUtf8(p.readAllStandardOutput()).replace(QChar(0xA0), ' ');
-    QStringList pages = text.split('\f');
-    if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
-    return pages;
-}
-
-ToolRun RunRecordsTool(const QStringList& args, const std::function<void(QProcess&)>& prepare) {
-#ifdef YUKT_RECORDS_TOOL
-    QProcess p;
-    if (prepare) prepare(p);
-    p.start(YUKT_RECORDS_TOOL, args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-#else
-    (void)args, (void)prepare;
-    ADD_FAILURE() << "built without yukt-records";
-    return {};
-#endif
 }
 
 }  // namespace yukt::records::test
