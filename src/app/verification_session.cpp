@@ -12,7 +12,6 @@
 #include "records/point_spool.h"
 #include "records/program_ident.h"
 #include "records/record_store.h"
-#include "records/background_recorder.h"
 #include "records/run_recorder.h"
 #include "verify/procedure_library.h"
 #include "verify/software_ident.h"
@@ -66,15 +65,7 @@ TVerificationSession::TVerificationSession(SessionHooks hooks, QObject* parent)
 }
 
 TVerificationSession::~TVerificationSession() {
-    SettleRecorder();
     if (RecordOpen()) m_store->Close(m_recordId, records::kInterrupted);
-}
-
-void TVerificationSession::SettleRecorder() {
-    if (!m_recorder) return;
-    m_recorder->Settle();
-    if (const std::optional<int> seq = m_recorder->LastPointSeq(); seq && m_store)
-        m_store->SetLastPointSeq(m_recordId, *seq);
 }
 
 void TVerificationSession::SetModule(const SessionModule& module) {
@@ -225,7 +216,6 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
 void TVerificationSession::CloseRecord(QString& warning) {
     warning.clear();
     if (!RecordOpen()) return;
-    SettleRecorder();
     // The verdict is closed even should the FLASH values not be stored.
     const QString flashError =
         m_store->SetFlashAfter(m_recordId, m_hooks.flashAfter ? m_hooks.flashAfter() : "")
@@ -276,7 +266,6 @@ bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
         why = QStringLiteral("Запись о поверке не начата.");
         return false;
     }
-    SettleRecorder();
     if (!m_reading) {
         why = QStringLiteral("Нет измеренного значения.");
         return false;
@@ -424,13 +413,13 @@ bool TVerificationSession::StartRun(const Procedure& p) {
 
 bool TVerificationSession::Begin(std::unique_ptr<VerificationRun> run, const QString& title,
                                  bool ofPlan, std::vector<int> items) {
-    SettleRecorder();
     m_recorder.reset();
     if (RecordOpen()) {
-        m_recorder = std::make_unique<records::BackgroundRecorder>(*m_store, m_recordId,
-                                                                   run->ThePlan());
-        // A lost database stops the run from the event loop (the recorder
-        // reports from its own thread).
+        m_recorder = std::make_unique<records::RunRecorder>(*m_store, m_recordId, QString(),
+                                                            nullptr, false);
+        // A lost database stops the run from the event loop, not from
+        // within the run's own call.
+        m_recorder->SetPlan(run->ThePlan());
         m_recorder->SetStop([this] {
             QMetaObject::invokeMethod(
                 this,
@@ -579,28 +568,10 @@ void TVerificationSession::RunFinished(const RunResult& run) {
         AttemptFinished(it, a);
         all.push_back(a);
     }
-    // The run's safe commands go out before the record's end is known.
-    if (m_recorder) {
-        const records::BackgroundRecorder* recorder = m_recorder.get();
-        m_recorder->RunFinished(run, [this, run, recorder] {
-            QMetaObject::invokeMethod(
-                this, [this, run, recorder] { EndRecordedRun(run, recorder); },
-                Qt::QueuedConnection);
-        });
-        return;
-    }
-    emit runFinished(run);
-}
-
-void TVerificationSession::EndRecordedRun(const RunResult& run,
-                                          const records::BackgroundRecorder* recorder) {
-    // A later run has taken over: this one's end was told with it.
-    if (m_recorder.get() != recorder) return;
-    SettleRecorder();
-    // A record that went to the local spool ends there "прервано", one the
-    // database never answered for is left to it; either way the next record
-    // opens the database anew.
-    if ((RunSpool() || m_recorder->GaveUp()) && RecordOpen()) AbandonRecord();
+    // A record that went to the local spool ends there "прервано", and the
+    // next record opens the database anew.
+    if (m_recorder) m_recorder->RunFinished(run);
+    if (RunSpool() && RecordOpen()) AbandonRecord();
     emit runFinished(run);
 }
 

@@ -24,9 +24,9 @@
 namespace yukt {
 
 namespace records {
-class BackgroundRecorder;
 class PointSpool;
 class RecordStore;
+class RunRecorder;
 }  // namespace records
 
 // What the session asks of the window it serves.
@@ -215,12 +215,6 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // Ends the open record "прервано" in the local spool (with `point`, which
     // the database did not take) and abandons it; what the operator is told.
     QString ToSpool(const records::RecordPoint* point);
-    // The run's recorder is done with the record: the window's store reads
-    // the record's points afresh.
-    void SettleRecorder();
-    // The end of a run whose record was being written: told once the writes
-    // are done (or given up on).
-    void EndRecordedRun(const verify::RunResult& run, const records::BackgroundRecorder* recorder);
 
     SessionHooks m_hooks;
     SessionModule m_module;
@@ -236,8 +230,7 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     QString m_planProblem;
     std::vector<verify::Attempt> m_attempts;
     std::unique_ptr<verify::VerificationRun> m_run;
-    // The run's points go to the database on a thread of their own.
-    std::unique_ptr<records::BackgroundRecorder> m_recorder;
+    std::unique_ptr<records::RunRecorder> m_recorder;
     bool m_runOfPlan = false;
     std::vector<int> m_runItems;     // empty: every item of the run's plan
     std::vector<int> m_runAttempted;  // items with an attempt in this run

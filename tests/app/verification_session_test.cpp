@@ -5,19 +5,14 @@
 
 #include "app/verification_session.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
 #include <deque>
 #include <memory>
 
-#include "../build_slowdown.h"
 #include "common/text_file.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
@@ -46,7 +41,6 @@ class VerificationSessionTest : public QObject {
     void wholePlanRunMakesASignableRecord();
     void remeasureClearsAFailedChannel();
     void stopLeavesTheRestNotMeasuredInTheirUnit();
-    void stopIsSafeWhileTheDatabaseIsLocked();
 };
 
 namespace {
@@ -209,13 +203,6 @@ class SessionBench : public QObject {
         text.start("pdftotext", {"-layout", pdf, "-"});
         text.waitForFinished(30000);
         return QString::fromUtf8(text.readAllStandardOutput());
-    }
-
-    QString dbPath() const { return m_dir.filePath("r.sqlite"); }
-    // What the calibrator's generator puts out now.
-    double generatorMa() {
-        auto lk = bench.lock();
-        return bench.physics().generatorCurrentMa;
     }
 
     void setChannelError(int channel, double ma) {
@@ -431,48 +418,6 @@ void VerificationSessionTest::stopLeavesTheRestNotMeasuredInTheirUnit() {
     const std::optional<records::Record> r = b.closeAndLoad();
     QVERIFY(r);
     QCOMPARE(r->verdict, records::kInterrupted);
-}
-
-// "Стоп" while another program holds the database's write lock and the run's
-// points wait for it: the generator goes to its safe value at once, the
-// window is never held by the database; the points follow once the lock is
-// gone and the record is "прервано".
-void VerificationSessionTest::stopIsSafeWhileTheDatabaseIsLocked() {
-    SessionBench b;
-    QVERIFY(b.openRecord());
-    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
-    other.setDatabaseName(b.dbPath());
-    QVERIFY(other.open());
-    QSqlQuery lock(other);
-    bool locked = false;
-    double before = -1;
-    QElapsedTimer stopped;
-    connect(b.session.get(), &TVerificationSession::pointFinished, b.session.get(), [&] {
-        if (locked) return;
-        locked = lock.exec("BEGIN EXCLUSIVE");
-        before = b.generatorMa();
-        stopped.start();
-        QMetaObject::invokeMethod(b.session.get(), &TVerificationSession::StopRun,
-                                  Qt::QueuedConnection);
-    });
-    QSignalSpy finished(b.session.get(), &TVerificationSession::runFinished);
-    QVERIFY(b.session->StartPlanRun({}));
-    QVERIFY(QTest::qWaitFor([&] { return locked; }, 60000));
-    QVERIFY2(std::abs(before - 4) < 0.01, qPrintable(QString::number(before)));
-    QVERIFY2(QTest::qWaitFor([&] { return std::abs(b.generatorMa()) < 0.01; },
-                             static_cast<int>(2000 * kBuildSlowdown)),
-             qPrintable(QString("%1 mA after %2 ms").arg(b.generatorMa()).arg(stopped.elapsed())));
-    QVERIFY(!b.session->Running());
-    lock.exec("COMMIT");
-    QVERIFY(finished.wait(30000) || finished.count() == 1);
-    lock = QSqlQuery();
-    other.close();
-    other = QSqlDatabase();
-    QSqlDatabase::removeDatabase("other-program");
-    const std::optional<records::Record> r = b.closeAndLoad();
-    QVERIFY(r);
-    QCOMPARE(r->verdict, records::kInterrupted);
-    QVERIFY(!r->points.isEmpty());
 }
 
 // The protocol is drawn with fonts, which need the GUI application.
