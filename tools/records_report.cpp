@@ -28,6 +28,8 @@ int ReportCommand(int argc, char* argv[]) {
     options.force = args.isSet("force");
     options.protocols = args.isSet("protocols");
     RecordStore store;
+    // A report only reads: an auditor's SELECT-only role or a read-only file serves.
+    store.SetReadOnly(true);
     int status = 0;
     if (!Open(store, args, &status)) return status;
     TerminalProgress bar(QStringLiteral("Отчёт"));

@@ -21,6 +21,10 @@ struct RecordOptions {
     std::string recordInfo;
     std::vector<std::pair<std::string, std::string>> fields;
     bool allowPasswordInUrl = false;  // --allow-password-in-url
+    // --db-timeout: how long one step of the record (its beginning, the
+    // points of one event, its closing) may take before the run is stopped
+    // and the record's fate told as unknown.
+    double dbTimeoutS = 35;
     bool Wanted() const { return !db.empty(); }
 };
 
@@ -53,9 +57,13 @@ class VerifyRecording {
     // spool and ends "прервано"; the text says why and where it is kept.
     bool Lost() const;
     std::string LostNotice() const;
+    // The database did not answer in time: a thread is still waiting on it,
+    // so the program leaves through Fatal.
+    bool Abandoned() const;
 
   private:
     VerifyRecording();
+    bool Drain();
     struct Impl;
     std::unique_ptr<Impl> m;
 };
@@ -78,6 +86,7 @@ class VerifyRecording {
     std::string Finish() { return {}; }
     bool Lost() const { return false; }
     std::string LostNotice() const { return {}; }
+    bool Abandoned() const { return false; }
 };
 #endif
 

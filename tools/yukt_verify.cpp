@@ -40,6 +40,7 @@
 #include <string>
 #include <thread>
 
+#include "common/fatal.h"
 #include "common/program_version.h"
 #include "common/text_file.h"
 #include "instrument/cprbr.h"
@@ -340,10 +341,15 @@ int main(int argc, char** argv) {
                                             : MethodologySafeCommands(*methodology, opened.kind)));
             if (!safe.empty()) std::cerr << "yukt-verify: " << safe << '\n';
         }
+        // The records' thread may still be writing: it stops this runner no more.
+        if (recording) recording->SetStop(nullptr);
     }
     prbr.reset();
     if (recording) {
         std::string error = recording->Finish();
+        // A thread still waits on the silent database: no destructor may
+        // run under it.
+        if (recording->Abandoned()) Fatal("yukt-verify: запись о поверке: " + error);
         if (!error.empty()) {
             std::cerr << "yukt-verify: запись о поверке: " << error << '\n';
             return 1;

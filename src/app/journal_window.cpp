@@ -247,6 +247,9 @@ void TJournalWindow::closeEvent(QCloseEvent* event) {
 
 TJournalWindow* TJournalWindow::Open(const QString& programDir, QWidget* errorParent) {
     auto store = std::make_unique<RecordStore>();
+    // Browsing does no work at the opening: migrations, spooled records and
+    // dead runs are the recording programs' business.
+    store->SetQuietOpen(true);
     if (!store->Open(RecordsDbUrl(programDir))) {
         QMessageBox::warning(errorParent, QStringLiteral("Внимание!"), store->LastError());
         return nullptr;

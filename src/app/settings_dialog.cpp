@@ -64,6 +64,14 @@ TSettingsDialog::TSettingsDialog(RecordStore& store, const QString& programDir, 
     m_password->setObjectName("DatabasePassword");
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setPlaceholderText(QStringLiteral("не менять"));
+    // A password typed here, in its field or in the address, must not end
+    // up in a core dump of the workstation.
+    connect(m_password, &QLineEdit::textChanged, this, [](const QString& text) {
+        if (!text.isEmpty()) KeepOutOfCoreDumps();
+    });
+    connect(m_database, &QLineEdit::textChanged, this, [](const QString& text) {
+        if (!PasswordInUrl(text.trimmed()).isEmpty()) KeepOutOfCoreDumps();
+    });
     const std::pair<QLineEdit*, const char*> checked[] = {
         {m_cipher, "sign_cipher"},   {m_uve, "uve_numbers"},
         {m_mieta, "mieta_numbers"},  {m_misType, "mis_type"},

@@ -1,5 +1,7 @@
 #include "records/db_credentials.h"
 
+#include <sys/prctl.h>
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -221,5 +223,7 @@ bool SavePgPassword(const QString& url, const QString& password, QString* error)
     if (!ok && error) *error = failure.isEmpty() ? WriteFailure(path, file.errorString()) : failure;
     return ok;
 }
+
+void KeepOutOfCoreDumps() { ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); }
 
 }  // namespace yukt::records

@@ -19,6 +19,10 @@ QString UrlWithoutPassword(const QString& url);
 // of any PostgreSQL URL in it replaced by "***".
 QString HidePassword(QString text, const QString& password);
 
+// From now on no core dump of this process: one would hold the password it
+// was given (typed in a window, read from a URL).
+void KeepOutOfCoreDumps();
+
 // Overwrites a command-line argument holding a PostgreSQL URL with a
 // password in place, so that ps and /proc/PID/cmdline show it without;
 // the argument must have been read before. True when it held one.

@@ -353,7 +353,7 @@ bool RecordStore::Open(const QString& url, int version) {
         m_db.setUserName(parsed->user);
         m_db.setPassword(parsed->password);
         // A core dump would hold it: none while this process knows a password.
-        if (!parsed->password.isEmpty()) ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+        if (!parsed->password.isEmpty()) KeepOutOfCoreDumps();
         m_db.setConnectOptions(parsed->options);
     }
     if (!m_db.open())
@@ -369,8 +369,8 @@ bool RecordStore::Open(const QString& url, int version) {
         // WAL keeps readers (the journal) from blocking the point being written.
         QSqlQuery q(m_db);
         if (!m_readOnly &&
-            (!q.exec("PRAGMA journal_mode=WAL") || !q.exec("PRAGMA foreign_keys=ON") ||
-             !q.exec("PRAGMA synchronous=FULL")))
+            ((!m_quietOpen && !q.exec("PRAGMA journal_mode=WAL")) ||
+             !q.exec("PRAGMA foreign_keys=ON") || !q.exec("PRAGMA synchronous=FULL")))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
     auto readIdentity = [this] {
@@ -385,10 +385,10 @@ bool RecordStore::Open(const QString& url, int version) {
         if (!m_readOnly && !q.exec("SET statement_timeout = '30s'"))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
-    if (m_readOnly) {
+    if (m_readOnly || m_quietOpen) {
         readIdentity();
         QSqlQuery q(m_db);
-        if (m_engine == sql::Engine::Postgres &&
+        if (m_readOnly && m_engine == sql::Engine::Postgres &&
             !q.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
         if (SchemaVersion() > sql::LatestVersion())
@@ -881,7 +881,12 @@ bool RecordStore::Close(qint64 recordId, const QString& verdictGiven,
     // A commit whose answer was lost may have gone through: read back on a
     // connection of its own before the run says anything. A batch's failure
     // is the whole batch's: nothing of it was kept.
-    if (!ok && (m_inBatch || !ClosedAs(recordId, verdict))) return false;
+    if (!ok) {
+        if (m_inBatch || !ClosedAs(recordId, verdict)) return false;
+        // The commit went through unseen on a connection that is gone: what
+        // follows (the record read back for its protocol) needs one.
+        Reconnect();
+    }
     m_lastSeq.remove(recordId);
     m_flashAfter.remove(recordId);
     m_tokens.remove(recordId);
@@ -902,6 +907,13 @@ void RecordStore::WriteAnchor() {
     if (!anchors.isEmpty() && m_lastLink.seq > 0)
         AppendAnchor(anchors, {m_lastLink.seq, m_lastLink.hash, QDateTime::currentDateTimeUtc()},
                      &m_anchorError);
+}
+
+void RecordStore::Reconnect() {
+    m_prepared.clear();
+    m_db.close();
+    if (m_db.open() && m_engine == sql::Engine::Postgres && !m_readOnly)
+        QSqlQuery(m_db).exec("SET statement_timeout = '30s'");
 }
 
 bool RecordStore::ClosedAs(qint64 recordId, const QString& verdict) {

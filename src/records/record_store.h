@@ -55,6 +55,10 @@ class RecordStore {
     // writes nothing at its opening: no migration, no spool written back, no
     // dead run closed; a SELECT-only role may open it.
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // Before Open: a store that browses and corrects (the journal) does no
+    // work at its opening either, yet may write a correction later; a
+    // SELECT-only role or a read-only file opens it for browsing.
+    void SetQuietOpen(bool quiet) { m_quietOpen = quiet; }
     // The identity the database was given at its creation (empty for a
     // schema older than it): names its spool and its local anchor file.
     const QString& DatabaseId() const { return m_databaseId; }
@@ -96,6 +100,9 @@ class RecordStore {
     bool CloseInterrupted(qint64 recordId, const QStringList& reasons, const QDateTime& finishedAt);
     // The last point number stored for a record this store writes to; 0 when none.
     int LastPointSeq(qint64 recordId) const { return m_lastSeq.value(recordId, 0); }
+    // Another connection of this program goes on with the record's points
+    // (a run written on a thread of its own): the number it reached.
+    void SetLastPointSeq(qint64 recordId, int seq) { m_lastSeq[recordId] = seq; }
     // The FLASH values the module keeps after the verification, given before
     // the record is closed and written with the closing.
     bool SetFlashAfter(qint64 recordId, const QString& values);
@@ -184,6 +191,7 @@ class RecordStore {
     void WriteAnchor();
     // Read back on a fresh connection: is the record closed with `verdict`?
     bool ClosedAs(qint64 recordId, const QString& verdict);
+    void Reconnect();
 
     QString m_name;
     QString m_url;
@@ -192,6 +200,7 @@ class RecordStore {
     QString m_error;
     bool m_damaged = false;
     bool m_readOnly = false;
+    bool m_quietOpen = false;
     QString m_databaseId;
     QString m_anchorFile, m_anchorError;
     QList<qint64> m_interrupted;

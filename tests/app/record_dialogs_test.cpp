@@ -1,6 +1,8 @@
 // The "Сведения о поверке" and settings dialogs over a real SQLite file:
 // what was entered last is offered again, required fields are enforced, and
 // the laboratory settings come back from the database.
+#include <sys/prctl.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -191,6 +193,29 @@ class RecordDialogsTest : public QObject {
         QCOMPARE(shown.findChild<QLineEdit*>("Database")->text(),
                  QString("postgresql://lab@db/pv"));
         qunsetenv("PGPASSFILE");
+    }
+
+    // A password typed in the window, in its field or in the address, makes
+    // the workstation's process one that leaves no core dump.
+    void typedPasswordTurnsCoreDumpsOff() {
+        QTemporaryDir dir;
+        RecordStore store;
+        QVERIFY(store.Open(dir.filePath("p.sqlite")));
+        const struct {
+            const char *field, *text;
+            bool password;
+        } typed[] = {{"Database", "postgresql://lab@db/pv", false},
+                     {"DatabasePassword", "p/w #1", true},
+                     {"Database", "postgresql://lab:p%2Fw@db/pv", true}};
+        for (const auto& [field, text, password] : typed) {
+            QCOMPARE(::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0), 0);
+            TSettingsDialog dialog(store, dir.path());
+            QLineEdit* edit = dialog.findChild<QLineEdit*>(field);
+            edit->clear();
+            QTest::keyClicks(edit, text);
+            QCOMPARE(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), password ? 0 : 1);
+        }
+        ::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
     }
 };
 

@@ -26,13 +26,11 @@ TEST(ChainHash, KnownAnswer) {
 }
 
 #ifdef YUKT_RECORDS_TOOL
+// What it says first, its complaints after.
 int Tool(const QStringList& args, QString* out) {
-    QProcess p;
-    p.start(YUKT_RECORDS_TOOL, args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    // What it says first, its complaints after.
-    *out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
-    return p.exitCode();
+    const ToolRun r = RunRecordsTool(args);
+    *out = r.All();
+    return r.status;
 }
 
 // Re-links every entry from `from` to the head as the owner could: each
@@ -196,8 +194,9 @@ TEST(RecordsTool, APasswordInTheUrlIsRefused) {
     EXPECT_FALSE(out.contains("p%2Fw") || out.contains("p/w x")) << out.toStdString();
 }
 
-// verify reads only: a file nobody may write is checked and left as it was.
-TEST(RecordsTool, VerifyOpensReadOnly) {
+// The commands that only read (verify, the report) take a file nobody may
+// write and leave it as it was.
+TEST(RecordsTool, ReadingCommandsOpenReadOnly) {
     QTemporaryDir dir;
     const QString base = dir.filePath("base.sqlite");
     {
@@ -212,8 +211,26 @@ TEST(RecordsTool, VerifyOpensReadOnly) {
     const QByteArray before = file.readAll();
     file.close();
     ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner));
-    QString out;
-    EXPECT_EQ(Tool({"verify", "--db", base}, &out), 0) << out.toStdString();
+    const QStringList commands[] = {{"verify", "--db", base},
+                                    {"report", "--db", base, "--html", dir.filePath("site")}};
+    for (const QStringList& command : commands) {
+        SCOPED_TRACE(command.join(' ').toStdString());
+        QString out;
+        EXPECT_EQ(Tool(command, &out), 0) << out.toStdString();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+        file.close();
+    }
+    EXPECT_TRUE(QFile::exists(dir.filePath("site/index.html")));
+    {
+        // The journal's browsing opening.
+        RecordStore journal;
+        journal.SetQuietOpen(true);
+        ASSERT_TRUE(journal.Open(base)) << journal.LastError().toStdString();
+        const std::optional<Record> r = journal.Load(1);
+        ASSERT_TRUE(r) << journal.LastError().toStdString();
+        EXPECT_EQ(r->verdict, kSuitable);
+    }
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
 }

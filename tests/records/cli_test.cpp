@@ -73,12 +73,9 @@ TEST(RecordsTool, ExportsTheDateRangeAndNamesWhatItLeftOut) {
 }
 
 int RunTool(const QStringList& args, QString* out) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(YUKT_RECORDS_TOOL, args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    *out = QString::fromLocal8Bit(p.readAll());
-    return p.exitCode();
+    const ToolRun r = RunRecordsTool(args);
+    *out = r.All();
+    return r.status;
 }
 
 // What someone with the file and an editor might do, the guards taken away first.
@@ -164,11 +161,7 @@ TEST(RecordsTool, ARecordBegunWithoutTheLaboratorysPartIsCompletedByACorrection)
     {
         RecordStore store;
         ASSERT_TRUE(store.Open(url));
-        LabSettings lab;
-        lab.organisation = "Лаборатория";
-        lab.signCipher = "ЛАБ";
-        lab.uveNumbers = {"3.1.A.1"};
-        ASSERT_TRUE(lab.Save(store));
+        ASSERT_TRUE(SampleLabSettings().Save(store));
     }
     EXPECT_EQ(RunTool(complete, &out), 0) << out.toStdString();
     EXPECT_EQ(RunTool(exportArgs, &out), 0) << out.toStdString();
@@ -226,18 +219,10 @@ TEST(PgSetup, MakesAWorkstationRoleThatOnlyAppends) {
         EXPECT_FALSE(q.exec(statement)) << statement;
 }
 
-struct ToolRun {
-    int status;
-    QString out, err;
-};
-
 ToolRun Tool(const QStringList& args, const FullDisk* disk = nullptr) {
-    QProcess p;
-    if (disk) disk->FullForChild(p);
-    p.start(YUKT_RECORDS_TOOL, args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
+    return RunRecordsTool(args, [disk](QProcess& p) {
+        if (disk) disk->FullForChild(p);
+    });
 }
 
 TEST(RecordsTool, SettingsAreListedReadAndSetWithTheDialogsChecks) {

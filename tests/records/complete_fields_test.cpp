@@ -11,20 +11,13 @@
 namespace yukt::records::test {
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    QString out, err;
-};
-
+// Without a runtime folder, as a cron job or a service runs it.
 ToolRun Tool(const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("XDG_RUNTIME_DIR");
-    p.setProcessEnvironment(env);
-    p.start(YUKT_RECORDS_TOOL, args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return RunRecordsTool(args, [](QProcess& p) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("XDG_RUNTIME_DIR");
+        p.setProcessEnvironment(env);
+    });
 }
 
 TEST(RecordsTool, CompleteAddsTheRegistrysFieldsAsARevision) {
@@ -33,11 +26,7 @@ TEST(RecordsTool, CompleteAddsTheRegistrysFieldsAsARevision) {
     {
         RecordStore store;
         ASSERT_TRUE(store.Open(url));
-        LabSettings lab;
-        lab.organisation = "Лаборатория";
-        lab.signCipher = "ЛАБ";
-        lab.uveNumbers = {"3.1.A.1"};
-        ASSERT_TRUE(lab.Save(store));
+        ASSERT_TRUE(SampleLabSettings().Save(store));
         Record r = SampleRecord();
         r.info.owner.clear();
         r.info.typeNumber.clear();

@@ -225,13 +225,22 @@ TEST_P(ForgeryTest, AnAuditorThatOnlyReadsVerifies) {
                                  QString("GRANT USAGE ON SCHEMA public TO poverka_auditor"),
                                  QString("GRANT SELECT ON ALL TABLES IN SCHEMA public TO poverka_auditor")})
         ASSERT_TRUE(q.exec(grant)) << q.lastError().text().toStdString();
-    QProcess tool;
-    tool.start(YUKT_RECORDS_TOOL,
-               {"verify", "--db", QString(m_url).replace("poverka_station@", "poverka_auditor@")});
-    ASSERT_TRUE(tool.waitForFinished(60000));
-    const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError());
-    EXPECT_EQ(tool.exitCode(), 0) << out.toStdString();
-    EXPECT_TRUE(out.contains("Проверено звеньев цепочки: 3, нарушений: 0")) << out.toStdString();
+    const QString auditor = QString(m_url).replace("poverka_station@", "poverka_auditor@");
+    const QStringList commands[] = {{"verify", "--db", auditor},
+                                    {"report", "--db", auditor, "--html", m_dir.filePath("site")}};
+    const char* said[] = {"Проверено звеньев цепочки: 3, нарушений: 0", "Отчёт записан"};
+    for (int k = 0; k < 2; ++k) {
+        const ToolRun r = RunRecordsTool(commands[k]);
+        EXPECT_EQ(r.status, 0) << r.All().toStdString();
+        EXPECT_TRUE(r.out.contains(said[k])) << r.All().toStdString();
+    }
+    // The journal's browsing opening, as the auditor.
+    RecordStore journal;
+    journal.SetQuietOpen(true);
+    ASSERT_TRUE(journal.Open(auditor)) << journal.LastError().toStdString();
+    const std::optional<Record> r = journal.Load(1);
+    ASSERT_TRUE(r) << journal.LastError().toStdString();
+    EXPECT_EQ(r->points.size(), 1);
 }
 #endif
 

@@ -72,19 +72,7 @@ Record WholeModule() {
     return r;
 }
 
-QStringList Pages(const Record& r) {
-    QTemporaryDir dir;
-    const QString path = qEnvironmentVariable("PROTOCOL_PDF_DIR", dir.path()) + "/whole.pdf";
-    QString error;
-    EXPECT_TRUE(WriteProtocolPdf(r, path, &error)) << error.toStdString();
-    QProcess p;
-    p.start("pdftotext", {"-layout", "-enc", "UTF-8", path, "-"});
-    EXPECT_TRUE(p.waitForFinished(30000));
-    QString text = QString::fromUtf8(p.readAllStandardOutput()).replace(QChar(0xA0), ' ');
-    QStringList pages = text.split('\f');
-    if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
-    return pages;
-}
+QStringList Pages(const Record& r) { return ProtocolPages(r, "whole.pdf"); }
 
 // A procedure's record of 90 points on one channel: its table crosses pages.
 Record LongTable() {

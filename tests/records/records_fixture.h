@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 
+#include "records/lab_settings.h"
 #include "records/pg_server.h"
 #include "records/record_store.h"
 
@@ -60,6 +64,24 @@ inline std::string EngineName(const ::testing::TestParamInfo<const char*>& info)
 // A record with every operator field filled, as the dialog would give it.
 Record SampleRecord();
 RecordPoint SamplePoint(double nominal, double measured, double limit = 0.05);
+// The laboratory's settings a closing and an export need: organisation,
+// sign cipher, one means (uve number).
+LabSettings SampleLabSettings();
+// The protocol of `r` written to `name` (in PROTOCOL_PDF_DIR when set, to
+// keep it for a look) and read back with pdftotext -layout, page by page,
+// no-break spaces as spaces.
+QStringList ProtocolPages(const Record& r, const QString& name);
+
+// What yukt-records said and its exit status; `prepare` sets up the process
+// before it starts (its environment, a full disk).
+struct ToolRun {
+    int status = -1;
+    QString out, err;
+    QString All() const { return out + err; }
+};
+ToolRun RunRecordsTool(const QStringList& args,
+                       const std::function<void(QProcess&)>& prepare = {});
+
 // A reference of the register valid for a year from today that supplies
 // every quantity, so that a run passes the gate.
 bool AddSampleReference(RecordStore& store, const QString& number = "3.1.A.1");

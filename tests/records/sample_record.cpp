@@ -58,4 +58,12 @@ RecordPoint SamplePoint(double nominal, double measured, double limit) {
     return p;
 }
 
+LabSettings SampleLabSettings() {
+    LabSettings lab;
+    lab.organisation = "Лаборатория";
+    lab.signCipher = "ЛАБ";
+    lab.uveNumbers = {"3.1.A.1"};
+    return lab;
+}
+
 }  // namespace yukt::records::test

@@ -135,18 +135,7 @@ TEST(RecordVerdict, AnUnmeasuredRepeatNeverSupersedesAMeasuredAttempt) {
 }
 
 QStringList Pages(const Record& r) {
-    QTemporaryDir dir;  // PROTOCOL_PDF_DIR keeps the files for a look
-    const QString path = qEnvironmentVariable("PROTOCOL_PDF_DIR", dir.path()) +
-                         QStringLiteral("/signable-%1.pdf").arg(r.plan.size());
-    QString error;
-    EXPECT_TRUE(WriteProtocolPdf(r, path, &error)) << error.toStdString();
-    QProcess p;
-    p.start("pdftotext", {"-layout", "-enc", "UTF-8", path, "-"});
-    EXPECT_TRUE(p.waitForFinished(30000));
-    QString text = QString::fromUtf8(p.readAllStandardOutput()).replace(QChar(0xA0), ' ');
-    QStringList pages = text.split('\f');
-    if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
-    return pages;
+    return ProtocolPages(r, QStringLiteral("signable-%1.pdf").arg(r.plan.size()));
 }
 
 Record Closed(int channels) {
@@ -263,10 +252,7 @@ RECORDS_ON_BOTH_ENGINES(ValidityTest);
 // file takes the same date.
 TEST_P(ValidityTest, TheMethodologysIntervalCounts) {
     auto store = Connect();
-    LabSettings lab;
-    lab.organisation = "Лаборатория";
-    lab.signCipher = "ЛАБ";
-    lab.uveNumbers = {"3.1.A.1"};
+    LabSettings lab = SampleLabSettings();
     lab.intervalMonths["745t"] = 12;
     ASSERT_TRUE(lab.Save(*store));
     struct Case {

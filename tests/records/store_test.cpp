@@ -116,6 +116,16 @@ TEST_P(StoreTest, ARecordOfAKilledProcessBecomesInterruptedWithItsPoints) {
     ASSERT_GT(id, 0);
     ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
     ASSERT_TRUE(child.waitForFinished(10000));
+    {
+        // Browsing (the journal) closes nothing: a recording program does.
+        RecordStore journal;
+        journal.SetQuietOpen(true);
+        ASSERT_TRUE(journal.Open(m_url)) << journal.LastError().toStdString();
+        EXPECT_TRUE(journal.InterruptedAtOpen().isEmpty());
+        const std::optional<Record> seen = journal.Load(id);
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(seen->state, RecordState::Open);
+    }
 
     auto store = Connect();
     EXPECT_EQ(store->InterruptedAtOpen(), QList<qint64>{id});

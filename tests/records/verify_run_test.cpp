@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QThread>
 
+#include "records/bench_run.h"
 #include "records/lab_references.h"
 #include "records/records_fixture.h"
 
@@ -15,47 +16,9 @@ namespace {
 
 class VerifyRunTest : public EngineTest {
   protected:
-    void TearDown() override {
-        if (m_bench.state() != QProcess::NotRunning) {
-            m_bench.terminate();
-            m_bench.waitForFinished(10000);
-        }
-    }
-    bool StartBench(const QStringList& extra) {
-        QDir(m_dir.path()).mkdir("cfg");
-        const QList<std::pair<QString, QByteArray>> files = {
-            {"tp6606.cfg", ";\n"},
-            {"tpCom.cfg", " 1    9600\n"},
-            {"tp787x.cfg", "787x 1 1 23 1  4  6\n"},
-            {"tp788t.cfg", "788t 1 1 23 2 7374.6075308 100 20 2\n"},
-            {"tp745t.cfg",
-             "745t 1 1 23 4 99.87 100.02 1 2500.0\n745t 2 1 23 6 100 100 1 2500.0\n"}};
-        for (const auto& [name, text] : files) {
-            QFile f(m_dir.filePath("cfg/" + name));
-            if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) return false;
-        }
-        m_bench.setStandardOutputFile(QProcess::nullDevice());
-        m_bench.start(YUKT_BIN_DIR "/yukt-bench",
-                      QStringList{m_dir.filePath("com1"), "--module", "745t", "--address", "6",
-                                  "--switch", "verify"} +
-                          extra);
-        for (int i = 0; i < 500 && !QFileInfo(m_dir.filePath("com1")).isSymLink(); ++i)
-            QThread::msleep(20);
-        return QFileInfo(m_dir.filePath("com1")).isSymLink();
-    }
-    // The current procedure of the 745t, its first point's settling and all.
-    QString WriteProcedure(const char* delay) {
-        QFile procedure(m_dir.filePath("p.toml"));
-        if (!procedure.open(QIODevice::WriteOnly)) return {};
-        procedure.write(
-            QByteArray("title = \"745t\"\ndoc = \"МП 001-2026\"\nkinds = [1]\nchannel = 0\n"
-                       "quantity = \"current\"\npoints = [4, 12, 20]\n"
-                       "[error]\nkind = \"reduced\"\nlimit = 0.2\nrange = 20\n"
-                       "[settling]\ndelay = ") +
-            delay + "\nagree = 2\nband = 0.005\ntimeout = 20\nreadings = 2\n");
-        return procedure.fileName();
-    }
-    QProcess m_bench;
+    bool StartBench(const QStringList& extra) { return m_bench.StartBench(extra); }
+    QString WriteProcedure(const char* delay) { return m_bench.WriteProcedure(delay); }
+    BenchRun m_bench{m_dir.path()};
 };
 RECORDS_ON_BOTH_ENGINES(VerifyRunTest);
 

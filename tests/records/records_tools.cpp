@@ -1,0 +1,40 @@
+// The protocol read back and yukt-records run, for the records suite only
+// (its GoogleTest checks).
+#include <QTemporaryDir>
+
+#include "records/protocol_pdf.h"
+#include "records/records_fixture.h"
+
+namespace yukt::records::test {
+
+QStringList ProtocolPages(const Record& r, const QString& name) {
+    QTemporaryDir dir;
+    const QString path = qEnvironmentVariable("PROTOCOL_PDF_DIR", dir.path()) + '/' + name;
+    QString error;
+    EXPECT_TRUE(WriteProtocolPdf(r, path, &error)) << error.toStdString();
+    QProcess p;
+    p.start("pdftotext", {"-layout", "-enc", "UTF-8", path, "-"});
+    EXPECT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << "pdftotext (poppler-utils) is needed";
+    QString text = QString::fromUtf8(p.readAllStandardOutput()).replace(QChar(0xA0), ' ');
+    QStringList pages = text.split('\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
+    return pages;
+}
+
+ToolRun RunRecordsTool(const QStringList& args, const std::function<void(QProcess&)>& prepare) {
+#ifdef YUKT_RECORDS_TOOL
+    QProcess p;
+    if (prepare) prepare(p);
+    p.start(YUKT_RECORDS_TOOL, args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+#else
+    (void)args, (void)prepare;
+    ADD_FAILURE() << "built without yukt-records";
+    return {};
+#endif
+}
+
+}  // namespace yukt::records::test
