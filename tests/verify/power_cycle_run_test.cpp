@@ -14,6 +14,7 @@
 #include "instrument/set_bench.h"
 #include "link/tp6606.h"
 #include "verify/instrument_runner.h"
+#include "verify/plan.h"
 #include "verify/procedure.h"
 #include "verify/verification_run.h"
 
@@ -75,7 +76,10 @@ class PowerCycleRun : public testing_set::SetBench {
         // Opening resets the detectors too; the run's own reset is watched.
         passInterval(intervalS, cut);
         InstrumentRunner runner(*prbr);
-        VerificationRun r(p.value_or(Procedure{}), RunSetup{kKind735x, 7374.6075308}, nullptr);
+        std::string error;
+        std::optional<Plan> plan = PlanOfProcedure(p.value_or(Procedure{}), kKind735x, error);
+        EXPECT_TRUE(plan) << error;
+        VerificationRun r(plan.value_or(Plan{}), RunSetup{kKind735x, 7374.6075308}, nullptr);
         RunResult result = runner.Run(r);
         lineProblem = runner.LineProblem();
         return result;
@@ -166,7 +170,10 @@ TEST(DetectorReadings, OnlyBothDetectorsFiredMakeAReading) {
         p.errorKind = ErrorKind::Abs;
         p.limit = 1;
         p.settling = {0, 1, 0, 10, 1};
-        VerificationRun run(p, {kKind735x, 7374.6075308}, nullptr);
+        std::string error;
+        std::optional<Plan> plan = PlanOfProcedure(p, kKind735x, error);
+        ASSERT_TRUE(plan) << error;
+        VerificationRun run(*plan, {kKind735x, 7374.6075308}, nullptr);
         run.Start(0);
         run.Reply("788t 1 0 5 0", 0);
         Actions a = run.Reply(c.reply, 1);
