@@ -192,6 +192,8 @@ struct Opened {
     InstrumentRunner& runner;
     const sigset_t& signals;
     std::unique_ptr<records::VerifyRecording>& recording;
+    // Outlives the recording, whose thread shows the verdict line after it.
+    RunPrinter& printer;
     int kind = 0;              // of the module under test, once known
     std::optional<Plan> plan;  // once expanded
     bool ran = false;          // the run ran, and set the generators safe itself
@@ -242,7 +244,7 @@ int verifyOpened(Opened& o) {
     // A stop asked for from here on is served by the run itself, which
     // leaves the generators at their safe values.
 
-    RunPrinter printer(std::cout, opt.json, opt.serial);
+    RunPrinter& printer = o.printer;
     if (opt.record.Wanted()) {
         o.recording = records::VerifyRecording::Start(opt.record, opt.serial, o.methodology, plan,
                                                       *setup, &printer, problem);
@@ -324,11 +326,12 @@ int main(int argc, char** argv) {
     // From here every way out leaves the generators at the methodology's
     // safe values, confirmed or reported: the run's own safe phase, or else
     // this one, whatever ended the program before its run.
+    RunPrinter printer(std::cout, opt.json, opt.serial);
     std::unique_ptr<records::VerifyRecording> recording;
     int code = 4;
     {
         InstrumentRunner runner(*prbr);
-        Opened opened{opt, *methodology, runner, signals, recording, 0, std::nullopt, false};
+        Opened opened{opt, *methodology, runner, signals, recording, printer, 0, std::nullopt, false};
         if (problem.empty()) {
             code = verifyOpened(opened);
         } else {

@@ -385,6 +385,11 @@ bool RecordStore::Open(const QString& url, int version) {
         if (!m_readOnly && !q.exec("SET statement_timeout = '30s'"))
             return Fail(QStringLiteral("Не удалось настроить базу данных"), q.lastError().text());
     }
+    // The workstation's journal brings the schema up to date (a new file
+    // gets its tables), but neither replays a spool nor closes a dead run.
+    if (m_quietOpen && !m_readOnly && SchemaVersion() < sql::LatestVersion() &&
+        !Migrate(version < 0 ? sql::LatestVersion() : version))
+        return false;
     if (m_readOnly || m_quietOpen) {
         readIdentity();
         QSqlQuery q(m_db);

@@ -55,9 +55,10 @@ class RecordStore {
     // writes nothing at its opening: no migration, no spool written back, no
     // dead run closed; a SELECT-only role may open it.
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
-    // Before Open: a store that browses and corrects (the journal) does no
-    // work at its opening either, yet may write a correction later; a
-    // SELECT-only role or a read-only file opens it for browsing.
+    // Before Open: a store that browses and corrects (the journal) replays
+    // no spool and closes no dead run at its opening, yet may write a
+    // correction later; it only brings an older schema up to date. A
+    // SELECT-only role or a read-only file opens a current one for browsing.
     void SetQuietOpen(bool quiet) { m_quietOpen = quiet; }
     // The identity the database was given at its creation (empty for a
     // schema older than it): names its spool and its local anchor file.

@@ -436,38 +436,32 @@ void VerificationSessionTest::stopLeavesTheRestNotMeasuredInTheirUnit() {
 // for another, before anything goes to the bench.
 void VerificationSessionTest::procedureRunsAsItsMethodologyOnlyOnItsModule() {
     const std::string text =
-        "title = \"745t\"\ndoc = \"МП\"\nkinds = [KIND]\nchannel = 0\nquantity = \"current\"\n"
+        "title = \"748t\"\ndoc = \"МП\"\nkinds = [KIND]\nchannel = CH\nquantity = \"current\"\n"
         "points = [4]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
         "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 10\nreadings = 2\n";
-    for (const int kind : {kKind745t, kKind748t}) {
+    for (const int kind : {kKind748t, kKind745t}) {
         std::string file = text;
         file.replace(file.find("KIND"), 4, std::to_string(kind));
+        file.replace(file.find("CH"), 2, kind == kKind748t ? "1" : "0");
         verify::ProcedureError e;
         const std::optional<verify::Methodology> m = verify::ParseMethodology(file, "p.toml", e);
         QVERIFY2(m, e.Text().c_str());
-        QStringList sent;
-        SessionHooks hooks;
-        hooks.queueCommand = [&sent](const std::string& c) { sent << QString::fromStdString(c); };
-        TVerificationSession session(hooks);
-        SessionModule module;
-        module.kind = kKind745t;
-        session.SetModule(module);
-        QSignalSpy started(&session, &TVerificationSession::runStarted);
+        SessionBench b;  // a 748t under test, its bench answering
+        QSignalSpy started(b.session.get(), &TVerificationSession::runStarted);
         QString error;
-        const bool ran = session.StartRun(*m, &error);
-        QCOMPARE(ran, kind == kKind745t);
+        const bool ran = b.session->StartRun(*m, &error);
+        QCOMPARE(ran, kind == kKind748t);
         QCOMPARE(started.size(), ran ? 1 : 0);
         if (!ran) {
-            QVERIFY2(error.contains("не относится к модулю 745t"), qPrintable(error));
-            QVERIFY(sent.isEmpty());
+            QVERIFY2(error.contains("не относится к модулю 748t"), qPrintable(error));
             continue;
         }
-        QCOMPARE(started[0][0].toString(), QStringLiteral("745t (МП)"));
-        QCOMPARE(sent.value(0), QStringLiteral("Set 787x 1 4 6"));
-        session.StopRun();
-        QVERIFY(!session.Running());
+        QCOMPARE(started[0][0].toString(), QStringLiteral("748t (МП)"));
+        QVERIFY(b.session->Running());
+        b.session->StopRun();
+        QVERIFY(!b.session->Running());
         // Its attempts stay out of the module's plan.
-        QVERIFY(session.Attempts().empty());
+        QVERIFY(b.session->Attempts().empty());
     }
 }
 

@@ -178,7 +178,7 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     const QDateTime runEnded = QDateTime::currentDateTimeUtc();
     const QString complaint = QString::fromLocal8Bit(m_verify.readAllStandardError());
     EXPECT_EQ(m_verify.exitCode(), 4) << complaint.toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(verdict).object()["verdict"].toString(), "прервано");
+    EXPECT_EQ(QJsonDocument::fromJson(verdict).object()["verdict"].toString(), "прервано") << complaint.toStdString();
     EXPECT_LT(points.size(), 7);
     EXPECT_TRUE(complaint.contains("база данных записей недоступна") &&
                 !complaint.contains(kPassword))

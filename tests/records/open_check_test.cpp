@@ -99,7 +99,7 @@ TEST(FullCheck, IsDueWhenTheLastIsOlderThanTheSetting) {
     for (const auto& c : cases) EXPECT_EQ(FullCheckDue(c.last, now, c.days), c.due) << c.name;
 }
 
-// From the database's settings: due on a new file; `verify`'s stamp (on a
+// From the database's settings: due on a new file; a stamp (written on a
 // store opened to read only) makes it not due; the laboratory's setting
 // counts; a damaged file is found and not stamped.
 TEST(FullCheck, TheStampAndTheSettingInTheDatabase) {
