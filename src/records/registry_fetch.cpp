@@ -8,12 +8,12 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
 #include "records/fgis_export.h"
+#include "records/record_where.h"
 #include "records/registry_answer.h"
 #include "records/sql_registry.h"
 #include "records/sql_text.h"
@@ -28,12 +28,6 @@ struct Query {
     QString typeNumber, serial;
     QDate day;
 };
-
-QString UtcBound(const QDate& localDay) {
-    return QDateTime(localDay, QTime(0, 0), QTimeZone::systemTimeZone())
-        .toUTC()
-        .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
-}
 
 // The exported records not yet found, one query per type, serial and day.
 bool Queries(RecordStore& store, const RegistryFetchOptions& o, QList<Query>* out, QString* error) {
