@@ -17,20 +17,25 @@
 namespace yukt::records::test {
 namespace {
 
+// `records` sample records of twenty points each, closed.
+void FillRecords(RecordStore& store, int records) {
+    for (int i = 0; i < records; ++i) {
+        Record r = SampleRecord();
+        ASSERT_TRUE(store.Begin(r));
+        QList<RecordPoint> points;
+        for (int k = 0; k < 20; ++k) points << SamplePoint(4 + k, 4 + k + 0.01);
+        ASSERT_TRUE(store.AddPoints(r.id, points));
+        ASSERT_TRUE(store.Close(r.id));
+    }
+}
+
 TEST(OpenCheck, ALargeFilesHeaderAndSmallTablesAreChecked) {
     QTemporaryDir dir;
     const QString whole = dir.filePath("whole.sqlite");
     {
         RecordStore store;
         ASSERT_TRUE(store.Open(whole)) << store.LastError().toStdString();
-        for (int i = 0; i < 20; ++i) {
-            Record r = SampleRecord();
-            ASSERT_TRUE(store.Begin(r));
-            QList<RecordPoint> points;
-            for (int k = 0; k < 20; ++k) points << SamplePoint(4 + k, 4 + k + 0.01);
-            ASSERT_TRUE(store.AddPoints(r.id, points));
-            ASSERT_TRUE(store.Close(r.id));
-        }
+        ASSERT_NO_FATAL_FAILURE(FillRecords(store, 20));
     }
     const qint64 size = QFileInfo(whole).size();
     ASSERT_GT(size, 16 * 4096);
@@ -133,14 +138,7 @@ TEST(FullCheck, TheStampAndTheSettingInTheDatabase) {
     {
         RecordStore s2;
         ASSERT_TRUE(s2.Open(damaged));
-        for (int i = 0; i < 30; ++i) {
-            Record r = SampleRecord();
-            ASSERT_TRUE(s2.Begin(r));
-            QList<RecordPoint> points;
-            for (int k = 0; k < 20; ++k) points << SamplePoint(4 + k, 4 + k + 0.01);
-            ASSERT_TRUE(s2.AddPoints(r.id, points));
-            ASSERT_TRUE(s2.Close(r.id));
-        }
+        ASSERT_NO_FATAL_FAILURE(FillRecords(s2, 30));
         QSqlQuery q(s2.Database());
         ASSERT_TRUE(q.exec("PRAGMA wal_checkpoint(TRUNCATE)"));
         ASSERT_TRUE(q.exec("PRAGMA page_size") && q.next());

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/pg_server.h"
 #include "records/record_store.h"
@@ -72,6 +73,9 @@ LabSettings SampleLabSettings();
 // no-break spaces as spaces.
 QStringList ProtocolPages(const Record& r, const QString& name);
 
+// The chain walked to its end with no problem; otherwise what went wrong.
+::testing::AssertionResult ChainWhole(RecordStore& store);
+
 // What yukt-records said and its exit status; `prepare` sets up the process
 // before it starts (its environment, a full disk).
 struct ToolRun {
@@ -82,6 +86,9 @@ struct ToolRun {
 ToolRun RunRecordsTool(const QStringList& args,
                        const std::function<void(QProcess&)>& prepare = {});
 
+// A calibrator of the register (mieta) that supplies `quantities` until `until`.
+LabReference SampleReference(const QString& number, const QStringList& quantities,
+                             const QDate& until);
 // A reference of the register valid for a year from today that supplies
 // every quantity, so that a run passes the gate.
 bool AddSampleReference(RecordStore& store, const QString& number = "3.1.A.1");

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include "records/protocol_pdf.h"
+#include "records/record_chain.h"
 #include "records/records_fixture.h"
 
 namespace yukt::records::test {
@@ -20,6 +21,16 @@ QStringList ProtocolPages(const Record& r, const QString& name) {
     QStringList pages = text.split('\f');
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
     return pages;
+}
+
+::testing::AssertionResult ChainWhole(RecordStore& store) {
+    ChainReport report;
+    if (!store.VerifyChain(report))
+        return ::testing::AssertionFailure() << "the chain was not walked: "
+                                             << store.LastError().toStdString();
+    if (!report.problems.isEmpty())
+        return ::testing::AssertionFailure() << report.problems.join('\n').toStdString();
+    return ::testing::AssertionSuccess();
 }
 
 ToolRun RunRecordsTool(const QStringList& args, const std::function<void(QProcess&)>& prepare) {

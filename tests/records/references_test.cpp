@@ -2,31 +2,17 @@
 // gate before a run, the references a record keeps, the records a
 // reference made, and the settings' free-text means moved into it.
 #include <QFile>
-#include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include "records/lab_references.h"
 #include "records/lab_settings.h"
-#include "records/protocol_pdf.h"
 #include "records/records_fixture.h"
 #include "records/sql_references.h"
 #include "verify/plan.h"
 
 namespace yukt::records::test {
 namespace {
-
-LabReference Reference(const QString& number, const QStringList& quantities, const QDate& until) {
-    LabReference r;
-    r.kind = kMietaKind;
-    r.number = number;
-    r.name = "Калибратор";
-    r.serial = "123";
-    r.certificate = "С-1";
-    r.validUntil = until;
-    r.quantities = quantities;
-    return r;
-}
 
 verify::Plan PlanOf(std::initializer_list<verify::Quantity> quantities) {
     verify::Plan plan;
@@ -68,12 +54,12 @@ TEST(ReferenceGate, RefusesAndWarnsAtTheBoundaryDates) {
     for (const char* quantity : {"current", "frequency", "interval", "count"}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(quantity) + ": " + c.name);
-            LabReference r = Reference("3.1.ЗИР.0001.2026", {quantity}, c.until);
+            LabReference r = SampleReference("3.1.ЗИР.0001.2026", {quantity}, c.until);
             r.validFrom = c.from;
             r.retired = c.retired;
             // Another quantity's reference never stands in.
             const LabReference other =
-                Reference("OTHER", {quantity == QString("count") ? "current" : "count"},
+                SampleReference("OTHER", {quantity == QString("count") ? "current" : "count"},
                           day.addDays(400));
             const ReferenceGate gate = CheckReferences({r, other}, {quantity}, day);
             EXPECT_EQ(gate.Passed(), c.passes) << gate.refusals.join('\n').toStdString();
@@ -94,7 +80,7 @@ TEST_P(ReferencesTest, ChangesAreRevisionsInTheChainAndBadValuesAreRefusedByFiel
     auto store = Connect();
     const QDate until = QDate::currentDate().addYears(1);
     QString error;
-    ASSERT_TRUE(AddReference(*store, Reference("3.1.A.1", {"current"}, until), &error))
+    ASSERT_TRUE(AddReference(*store, SampleReference("3.1.A.1", {"current"}, until), &error))
         << error.toStdString();
     struct Bad {
         const char* name;
@@ -115,7 +101,7 @@ TEST_P(ReferencesTest, ChangesAreRevisionsInTheChainAndBadValuesAreRefusedByFiel
     };
     for (const Bad& b : bad) {
         SCOPED_TRACE(b.name);
-        LabReference r = Reference("3.1.A.1", {"current"}, until);
+        LabReference r = SampleReference("3.1.A.1", {"current"}, until);
         if (QString(b.name) != "duplicate number") r.number = "3.1.B.2";
         b.spoil(r);
         EXPECT_FALSE(AddReference(*store, r, &error));
@@ -152,9 +138,9 @@ TEST_P(ReferencesTest, ARecordKeepsItsReferencesThroughARenewalAndACorrection) {
     auto store = Connect();
     const QDate today = QDate::currentDate();
     QString error;
-    ASSERT_TRUE(AddReference(*store, Reference("3.1.A.1", {"current", "frequency"}, today.addDays(10)),
-                             &error));
-    LabReference mis = Reference("M-1", {"frequency"}, today.addDays(200));
+    ASSERT_TRUE(AddReference(
+        *store, SampleReference("3.1.A.1", {"current", "frequency"}, today.addDays(10)), &error));
+    LabReference mis = SampleReference("M-1", {"frequency"}, today.addDays(200));
     mis.kind = kMisKind;
     mis.typeNumber = "55555-15";
     mis.serial = "C-77";
@@ -182,9 +168,7 @@ TEST_P(ReferencesTest, ARecordKeepsItsReferencesThroughARenewalAndACorrection) {
     EXPECT_EQ(loaded->lab.mietaNumbers, QStringList{"3.1.A.1"});
     EXPECT_TRUE(loaded->lab.uveNumbers.isEmpty());
     EXPECT_EQ(loaded->lab.misTypeNumber, "55555-15");
-    ChainReport report;
-    ASSERT_TRUE(store->VerifyChain(report));
-    EXPECT_TRUE(report.problems.isEmpty()) << report.problems.join('\n').toStdString();
+    ASSERT_TRUE(ChainWhole(*store));
 }
 
 // A point measured with a reference keeps U, the ratio and the marginal
@@ -192,9 +176,10 @@ TEST_P(ReferencesTest, ARecordKeepsItsReferencesThroughARenewalAndACorrection) {
 TEST_P(ReferencesTest, APointKeepsWhatItOwesToTheReference) {
     auto store = Connect();
     Record r = SampleRecord();
-    r.means = CheckReferences({Reference("3.1.A.1", {"current"}, QDate::currentDate().addDays(90))},
-                              {"current"}, QDate::currentDate())
-                  .used;
+    r.means =
+        CheckReferences({SampleReference("3.1.A.1", {"current"}, QDate::currentDate().addDays(90))},
+                        {"current"}, QDate::currentDate())
+            .used;
     ASSERT_TRUE(store->Begin(r));
     RecordPoint with = SamplePoint(12, 12.045);
     with.hasU = true;
@@ -213,17 +198,9 @@ TEST_P(ReferencesTest, APointKeepsWhatItOwesToTheReference) {
     EXPECT_DOUBLE_EQ(loaded->points[0].u, 0.0125);
     EXPECT_DOUBLE_EQ(loaded->points[0].referenceError, 0.0042);
     EXPECT_FALSE(loaded->points[1].hasU);
-    ChainReport report;
-    ASSERT_TRUE(store->VerifyChain(report));
-    EXPECT_TRUE(report.problems.isEmpty()) << report.problems.join('\n').toStdString();
+    ASSERT_TRUE(ChainWhole(*store));
 
-    const QString pdf = m_dir.filePath("p.pdf");
-    QString error;
-    ASSERT_TRUE(WriteProtocolPdf(*loaded, pdf, &error)) << error.toStdString();
-    QProcess text;
-    text.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
-    ASSERT_TRUE(text.waitForFinished(30000));
-    const QString protocol = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    const QString protocol = ProtocolPages(*loaded, "p.pdf").join('\f').simplified();
     // The row's cells wrap side by side: each piece on its own.
     for (const char* expected : {"0,0450 мА (U = 0,0125 мА,", "отношение 11,9)",
                                  "соответствует, близко", "к пределу", "current 3.1.A.1 mieta"})
@@ -233,13 +210,10 @@ TEST_P(ReferencesTest, APointKeepsWhatItOwesToTheReference) {
 
 #ifdef YUKT_RECORDS_TOOL
 int Tool(const QStringList& args, const QString& url, QString* out, QString* err = nullptr) {
-    QProcess p;
-    p.start(YUKT_RECORDS_TOOL, args + QStringList{"--db", url});
-    EXPECT_TRUE(p.waitForFinished(60000));
-    *out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    const QString e = QString::fromLocal8Bit(p.readAllStandardError());
-    if (err) *err = e;
-    return p.exitCode();
+    const ToolRun run = RunRecordsTool(args + QStringList{"--db", url});
+    *out = run.out;
+    if (err) *err = run.err;
+    return run.status;
 }
 
 // The records a reference made, latest revision each, within the dates.
@@ -313,7 +287,7 @@ TEST(ReferencesTool, VerifyNamesAChangedOrMissingRevision) {
         RecordStore store;
         ASSERT_TRUE(store.Open(url));
         QString error;
-        ASSERT_TRUE(AddReference(store, Reference("3.1.A.1", {"current"}, QDate(2027, 1, 1)),
+        ASSERT_TRUE(AddReference(store, SampleReference("3.1.A.1", {"current"}, QDate(2027, 1, 1)),
                                  &error));
         ASSERT_TRUE(RenewReference(store, "3.1.A.1", "С-2", QDate(2028, 1, 1), {}, {}, &error));
         Record r = SampleRecord();

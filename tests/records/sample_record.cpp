@@ -28,16 +28,27 @@ Record SampleRecord() {
     return r;
 }
 
-bool AddSampleReference(RecordStore& store, const QString& number) {
+LabReference SampleReference(const QString& number, const QStringList& quantities,
+                             const QDate& until) {
     LabReference r;
-    r.kind = kUveKind;
+    r.kind = kMietaKind;
     r.number = number;
+    r.name = "Калибратор";
+    r.serial = "123";
+    r.certificate = "С-1";
+    r.validUntil = until;
+    r.quantities = quantities;
+    return r;
+}
+
+bool AddSampleReference(RecordStore& store, const QString& number) {
+    LabReference r = SampleReference(number,
+                                     {"current", "generator_current", "frequency", "period",
+                                      "interval", "count", "divider", "translator"},
+                                     QDate::currentDate().addYears(1));
+    r.kind = kUveKind;
     r.name = "Эталон";
     r.serial = "1";
-    r.certificate = "С-1";
-    r.validUntil = QDate::currentDate().addYears(1);
-    r.quantities = {"current", "generator_current", "frequency", "period", "interval",
-                    "count", "divider", "translator"};
     QString error;
     return AddReference(store, r, &error);
 }
