@@ -9,13 +9,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include "records/journal_query.h"
@@ -23,6 +21,8 @@
 #include "records/pg_server.h"
 #include "records/record_store.h"
 #include "records/registry_state.h"
+
+#include "closed_boxes.h"
 
 using namespace yukt;
 using namespace yukt::records;
@@ -75,6 +75,13 @@ class JournalWindowTest : public QObject {
         QVERIFY(store.Correct(5, fixed, "Сидорова", "опечатка"));
     }
 
+    // The rows of a test run on both engines.
+    static void BothEngines() {
+        QTest::addColumn<bool>("postgres");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgresql") << true;
+    }
+
   private slots:
     void initTestCase() {
         m_url = m_dir.filePath("poverka.sqlite");
@@ -114,11 +121,7 @@ class JournalWindowTest : public QObject {
                                     "2|3|12,000|12,000|12,020|0,13|0,20|соответствует"}));
     }
 
-    void viewShowsTheRecords_data() {
-        QTest::addColumn<bool>("postgres");
-        QTest::newRow("sqlite") << false;
-        QTest::newRow("postgresql") << true;
-    }
+    void viewShowsTheRecords_data() { BothEngines(); }
 
     void viewShowsTheRecords() {
         QFETCH(bool, postgres);
@@ -301,11 +304,7 @@ class JournalWindowTest : public QObject {
         QCOMPARE(w.MatchCount(), 0);  // exported today: not yet overdue
     }
 
-    void referenceFilters_data() {
-        QTest::addColumn<bool>("postgres");
-        QTest::newRow("sqlite") << false;
-        QTest::newRow("postgresql") << true;
-    }
+    void referenceFilters_data() { BothEngines(); }
 
     // "Сделано эталоном …" lists what suspect lists; "Срок поверки
     // истекает" shows the references due as "references due" does.
@@ -450,15 +449,7 @@ class JournalWindowTest : public QObject {
             RecordPoint p = test::SamplePoint(4, 4.01);
             QVERIFY(filled.Begin(r) && filled.AddPoint(r.id, p) && filled.Close(r.id));
         }
-        QStringList told;  // the message boxes, closed as they come
-        QTimer boxes;
-        connect(&boxes, &QTimer::timeout, [&told] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                told << box->text();
-                box->close();
-            }
-        });
-        boxes.start(20);
+        yukt::testing::ClosedBoxes boxes;
         QTemporaryDir out;
         auto store = std::make_unique<RecordStore>();
         QVERIFY(store->Open(url));
@@ -485,7 +476,7 @@ class JournalWindowTest : public QObject {
                 QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
             QTRY_VERIFY(!w.ExportRunning() && progress.isNull());
         }
-        QCOMPARE(told, QStringList{"Выгрузка отменена: файл не записан"});
+        QCOMPARE(boxes.told, QStringList{"Выгрузка отменена: файл не записан"});
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };

@@ -3,14 +3,11 @@
 // the laboratory settings come back from the database.
 #include <sys/prctl.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include "app/record_info_dialog.h"
@@ -20,36 +17,50 @@
 #include "records/lab_settings_check.h"
 #include "records/record_store.h"
 
+#include "closed_boxes.h"
+
 using namespace yukt;
 using namespace yukt::records;
 
 class RecordDialogsTest : public QObject {
     Q_OBJECT
 
+  private:
+    // Each test's own folder and database file.
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<RecordStore> m_store;
+
   private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_store = std::make_unique<RecordStore>();
+        QVERIFY(m_store->Open(m_dir->filePath("p.sqlite")));
+    }
+    void cleanup() {
+        m_store.reset();
+        m_dir.reset();
+    }
+
     // Details of a model on one workstation are not offered for another
     // model nor on another workstation; the workstation's own ones follow it.
     void lastValuesPerWorkstationAndModel() {
-        QTemporaryDir dir;
-        RecordStore store;
-        QVERIFY(store.Open(dir.filePath("p.sqlite")));
         RecordInfo last;
         last.serial = "A-1";
         last.modification = "735X.01A";
         last.operatorName = "Иванов";
         last.kind = VerificationKind::Primary;
         last.conditions.temperature = 21.5;
-        QVERIFY(SaveLastInfo(store, "735x", last, "host-a"));
+        QVERIFY(SaveLastInfo(*m_store, "735x", last, "host-a"));
         last.modification = "735X.02B";  // saved again: replaced, not doubled
-        QVERIFY(SaveLastInfo(store, "735x", last, "host-a"));
+        QVERIFY(SaveLastInfo(*m_store, "735x", last, "host-a"));
 
-        TRecordInfoDialog same(LoadLastInfo(store, "735x", "host-a"));
+        TRecordInfoDialog same(LoadLastInfo(*m_store, "735x", "host-a"));
         QCOMPARE(same.findChild<QLineEdit*>("Modification")->text(), QString("735X.02B"));
         QCOMPARE(same.findChild<QLineEdit*>("Temperature")->text(), QString("21,5"));
         QCOMPARE(same.findChild<QComboBox*>("Kind")->currentIndex(), 0);
-        const RecordInfo otherModel = LoadLastInfo(store, "745t", "host-a");
+        const RecordInfo otherModel = LoadLastInfo(*m_store, "745t", "host-a");
         QCOMPARE(otherModel.modification + "|" + otherModel.operatorName, QString("|Иванов"));
-        const RecordInfo otherHost = LoadLastInfo(store, "735x", "host-b");
+        const RecordInfo otherHost = LoadLastInfo(*m_store, "735x", "host-b");
         QCOMPARE(otherHost.modification + otherHost.operatorName, QString());
     }
 
@@ -73,11 +84,8 @@ class RecordDialogsTest : public QObject {
 
     // A new verification is held until the settings a record needs are there.
     void missingLabSettingsNamed() {
-        QTemporaryDir dir;
-        RecordStore store;
-        QVERIFY(store.Open(dir.filePath("p.sqlite")));
         TRecordInfoDialog dialog(RecordInfo{});
-        dialog.CheckLabSettings(store, dir.path());
+        dialog.CheckLabSettings(*m_store, m_dir->path());
         const QString named =
             "Организация, Шифр клейма, Средства поверки (эталоны или "
             "калибратор как СИ)";
@@ -87,8 +95,7 @@ class RecordDialogsTest : public QObject {
 
     // What the registry would refuse is marked as it is typed and named on OK.
     void registryRulesCheckedAsTyped() {
-        QTemporaryDir dir;
-        const QString pictures = qEnvironmentVariable("DIALOG_PNG_DIR", dir.path());
+        const QString pictures = qEnvironmentVariable("DIALOG_PNG_DIR", m_dir->path());
         RecordInfo offered;
         offered.serial = "A-1";
         offered.operatorName = "Иванов";
@@ -106,9 +113,7 @@ class RecordDialogsTest : public QObject {
         QVERIFY(year->styleSheet().isEmpty());
         QVERIFY(info.Problems().isEmpty());
 
-        RecordStore store;
-        QVERIFY(store.Open(dir.filePath("p.sqlite")));
-        TSettingsDialog settings(store, dir.path());
+        TSettingsDialog settings(*m_store, m_dir->path());
         const QList<QLineEdit*> edits = settings.findChildren<QLineEdit*>();
         QLineEdit* cipher = edits[1];
         QLineEdit* misSerial = edits[6];
@@ -126,15 +131,8 @@ class RecordDialogsTest : public QObject {
                  QStringLiteral("Шифр клейма — signCipher: от 1 до 3 заглавных русских букв "
                                 "([А-Я]{1,3}), задано «abc»"));
         settings.grab().save(pictures + "/settings.png");
-        QStringList told;  // what OK says, the message box closed as it comes
-        QTimer boxes;
-        connect(&boxes, &QTimer::timeout, [&told] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                told << box->text();
-                box->close();
-            }
-        });
-        boxes.start(20);
+        yukt::testing::ClosedBoxes boxes;  // what OK says
+        const QStringList& told = boxes.told;
         settings.accept();
         QCOMPARE(told.size(), 1);
         QCOMPARE(told[0].split('\n').value(0), cipherWords);
@@ -148,10 +146,7 @@ class RecordDialogsTest : public QObject {
     }
 
     void settingsStoredInTheDatabase() {
-        QTemporaryDir dir;
-        RecordStore store;
-        QVERIFY(store.Open(dir.filePath("p.sqlite")));
-        TSettingsDialog dialog(store, dir.path());
+        TSettingsDialog dialog(*m_store, m_dir->path());
         const QList<QLineEdit*> edits = dialog.findChildren<QLineEdit*>();
         QVERIFY(edits.size() >= 10);
         edits[0]->setText("Лаборатория");
@@ -160,7 +155,7 @@ class RecordDialogsTest : public QObject {
         dialog.findChildren<QSpinBox*>().first()->setValue(24);
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const LabSettings s = LabSettings::Load(store).value();
+        const LabSettings s = LabSettings::Load(*m_store).value();
         QCOMPARE(s.organisation, QString("Лаборатория"));
         QCOMPARE(s.signCipher, QString("ЛАБ"));
         QCOMPARE(s.uveNumbers, (QStringList{"3.1.A.1", "3.1.A.2"}));
@@ -170,12 +165,9 @@ class RecordDialogsTest : public QObject {
     // The password field is masked; the password, typed there or in the
     // address, lands in the pgpass file only.
     void databasePasswordNeverInTheIni() {
-        QTemporaryDir dir;
-        qputenv("PGPASSFILE", QFile::encodeName(dir.filePath("pgpass")));
-        RecordStore store;
-        QVERIFY(store.Open(dir.filePath("p.sqlite")));
+        qputenv("PGPASSFILE", QFile::encodeName(m_dir->filePath("pgpass")));
         for (const char* password : {"", "Field:2"}) {
-            TSettingsDialog dialog(store, dir.path());
+            TSettingsDialog dialog(*m_store, m_dir->path());
             QCOMPARE(dialog.findChild<QLineEdit*>("DatabasePassword")->echoMode(),
                      QLineEdit::Password);
             dialog.findChild<QLineEdit*>("Database")->setText("postgresql://lab:Typed-1@db/pv");
@@ -183,13 +175,13 @@ class RecordDialogsTest : public QObject {
             dialog.accept();
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
         }
-        QFile pgpass(dir.filePath("pgpass")), ini(dir.filePath("poverka.ini"));
+        QFile pgpass(m_dir->filePath("pgpass")), ini(m_dir->filePath("poverka.ini"));
         QVERIFY(pgpass.open(QIODevice::ReadOnly) && ini.open(QIODevice::ReadOnly));
         QCOMPARE(pgpass.readAll(), QByteArray("db:*:pv:lab:Field\\:2\n"));
         QCOMPARE(pgpass.permissions() & 0x0077, QFile::Permissions());
         const QByteArray saved = ini.readAll();
         QVERIFY2(saved.contains("postgresql://lab@db/pv") && !saved.contains("Typed"), saved);
-        TSettingsDialog shown(store, dir.path());
+        TSettingsDialog shown(*m_store, m_dir->path());
         QCOMPARE(shown.findChild<QLineEdit*>("Database")->text(),
                  QString("postgresql://lab@db/pv"));
         qunsetenv("PGPASSFILE");
@@ -198,9 +190,6 @@ class RecordDialogsTest : public QObject {
     // A password typed in the window, in its field or in the address, makes
     // the workstation's process one that leaves no core dump.
     void typedPasswordTurnsCoreDumpsOff() {
-        QTemporaryDir dir;
-        RecordStore store;
-        QVERIFY(store.Open(dir.filePath("p.sqlite")));
         const struct {
             const char *field, *text;
             bool password;
@@ -209,7 +198,7 @@ class RecordDialogsTest : public QObject {
                      {"Database", "postgresql://lab:p%2Fw@db/pv", true}};
         for (const auto& [field, text, password] : typed) {
             QCOMPARE(::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0), 0);
-            TSettingsDialog dialog(store, dir.path());
+            TSettingsDialog dialog(*m_store, m_dir->path());
             QLineEdit* edit = dialog.findChild<QLineEdit*>(field);
             edit->clear();
             QTest::keyClicks(edit, text);
