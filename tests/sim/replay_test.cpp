@@ -227,60 +227,54 @@ TEST_F(Replay, SlackLetsARunOfIdenticalExchangesRepeatMoreOrLess) {
 // used); the runs that are not free keep the slack rule around them.
 TEST_F(Replay, FreeRequestsRepeatAnyNumberOfTimes) {
     const Bytes kPollReply2 = text("\xAA\xAA\x55" "0268" "31" "9\n");
-    const Step identStep{kIdent, kIdentReply};
-    const Step free1{kPoll, kPollReply, 5, true};
-    const Step free2{kPoll, kPollReply2, 5, true};
     const Bytes kPollOf4 = requestFrame(4, 1);
-    const Step otherStep{kOther, kIdentReply};
+    // Recorded steps, and the exchanges expected of them (a request with no
+    // reply: the replay refused it).
+    const Step ident{kIdent, kIdentReply}, other{kOther, kIdentReply};
+    const Step free1{kPoll, kPollReply, 5, true}, free2{kPoll, kPollReply2, 5, true};
+    const Step free4{kPollOf4, kPollReply2, 5, true};
+    const Step poll1{kPoll, kPollReply}, poll2{kPoll, kPollReply2};
+    const Step refusedPoll{kPoll, {}}, refusedIdent{kIdent, {}}, refusedOther{kOther, {}};
     struct Case {
         const char* what;
         std::vector<Step> recorded;
         int slack;
-        std::vector<Bytes> sent;
-        std::vector<Bytes> answers;  // expected reply to each request sent
+        std::vector<Step> exchanged;
         int exitCode;
     };
     const std::vector<Case> cases = {
-        {"free polls as recorded", {identStep, free1, free2, otherStep}, 0,
-         {kIdent, kPoll, kPoll, kOther}, {kIdentReply, kPollReply, kPollReply2, kIdentReply}, 0},
-        {"none of them", {identStep, free1, free2, otherStep}, 0,
-         {kIdent, kOther}, {kIdentReply, kIdentReply}, 0},
-        {"more than recorded", {identStep, free1, free2, otherStep}, 0,
-         {kIdent, kPoll, kPoll, kPoll, kPoll, kOther},
-         {kIdentReply, kPollReply, kPollReply2, kPollReply2, kPollReply2, kIdentReply}, 0},
-        {"at the start and at the end", {free1, identStep, free2}, 0,
-         {kIdent}, {kIdentReply}, 0},
-        {"a request that is not free still counts", {identStep, free1, otherStep}, 0,
-         {kIdent, kPoll, kIdent}, {kIdentReply, kPollReply, {}}, 3},
-        {"slack around free polls", {identStep, identStep, free1, otherStep, otherStep}, 1,
-         {kIdent, kPoll, kPoll, kOther}, {kIdentReply, kPollReply, kPollReply, kIdentReply}, 0},
-        {"no slack: the count holds", {identStep, identStep, free1, otherStep}, 0,
-         {kIdent, kPoll}, {kIdentReply, {}}, 3},
-        {"the same polls unmarked keep their count", {identStep, {kPoll, kPollReply}, otherStep}, 0,
-         {kIdent, kPoll, kPoll}, {kIdentReply, kPollReply, {}}, 3},
-        {"a poll like the free ones just before it is one of them",
-         {identStep, free1, {kPoll, kPollReply2}, otherStep}, 0,
-         {kIdent, kPoll, kPoll, kPoll, kOther},
-         {kIdentReply, kPollReply, kPollReply2, kPollReply2, kIdentReply}, 0},
+        {"free polls as recorded", {ident, free1, free2, other}, 0,
+         {ident, poll1, poll2, other}, 0},
+        {"none of them", {ident, free1, free2, other}, 0, {ident, other}, 0},
+        {"more than recorded", {ident, free1, free2, other}, 0,
+         {ident, poll1, poll2, poll2, poll2, other}, 0},
+        {"at the start and at the end", {free1, ident, free2}, 0, {ident}, 0},
+        {"a request that is not free still counts", {ident, free1, other}, 0,
+         {ident, poll1, refusedIdent}, 3},
+        {"slack around free polls", {ident, ident, free1, other, other}, 1,
+         {ident, poll1, poll1, other}, 0},
+        {"no slack: the count holds", {ident, ident, free1, other}, 0, {ident, refusedPoll}, 3},
+        {"the same polls unmarked keep their count", {ident, poll1, other}, 0,
+         {ident, poll1, refusedPoll}, 3},
+        {"a poll like the free ones just before it is one of them", {ident, free1, poll2, other},
+         0, {ident, poll1, poll2, poll2, other}, 0},
         {"free polls of two modules in turn, more rounds than recorded",
-         {identStep, free1, {kPollOf4, kPollReply2, 5, true}, otherStep}, 0,
-         {kIdent, kPoll, kPollOf4, kPoll, kPollOf4, kPoll, kPollOf4, kOther},
-         {kIdentReply, kPollReply, kPollReply2, kPollReply, kPollReply2, kPollReply, kPollReply2,
-          kIdentReply},
+         {ident, free1, free4, other}, 0, {ident, poll1, free4, poll1, free4, poll1, free4, other},
          0},
-        {"another request in between: the poll counts again",
-         {free1, identStep, {kPoll, kPollReply2}, otherStep}, 0,
-         {kIdent, kOther}, {kIdentReply, {}}, 3},
+        {"another request in between: the poll counts again", {free1, ident, poll2, other}, 0,
+         {ident, refusedOther}, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         start(traceOf(c.recorded), {"--as-fast-as-possible", "--slack", std::to_string(c.slack)});
         auto port = connect();
         ASSERT_TRUE(port);
-        for (std::size_t i = 0; i < c.sent.size(); ++i)
-            EXPECT_EQ(exchange(*port, c.sent[i], std::max<std::size_t>(c.answers[i].size(), 1), 300ms),
-                      c.answers[i])
+        for (std::size_t i = 0; i < c.exchanged.size(); ++i) {
+            const Step& e = c.exchanged[i];
+            EXPECT_EQ(exchange(*port, e.request, std::max<std::size_t>(e.reply.size(), 1), 300ms),
+                      e.reply)
                 << "request " << i + 1;
+        }
         EXPECT_EQ(finish(), c.exitCode) << slurp(dir + "err");
     }
 }

@@ -30,11 +30,14 @@ class PowerCycleRun : public testing_set::SetBench {
         appendFile("tp735x.cfg", "735x 2 1 23 6 7374.2978 1 1 0 0\n");
     }
     void TearDown() override {
+        closeRun();
+        Ttp6606::SetDefaultAttempts(1);
+        SetBench::TearDown();
+    }
+    void closeRun() {
         bench.setFrameLog(nullptr);
         prbr.reset();
         TheModuleSet().CloseModuleSet();
-        Ttp6606::SetDefaultAttempts(1);
-        SetBench::TearDown();
     }
 
     // Once the point has reset the detectors and the generator has begun
@@ -103,37 +106,39 @@ std::string procedure(const std::string& quantity, int item, double point, doubl
            "\n[settling]\ndelay = 0\nagree = 1\nband = 0\ntimeout = 4\nreadings = 1\n";
 }
 
+// Each point once as it is, measured and fit, and once with the power cut.
 TEST_F(PowerCycleRun, ModuleRestartedMidPointIsNeverUnfit) {
+    const std::string interval = procedure("interval", 1, 5, 0.001, "");
+    const std::string count = procedure("count", 2, 20, 1, "frequency = 100\n");
+    const char* unfired = "детектор 1 не сработал за 4 с";
     struct Case {
         const char* name;
-        std::string procedure;
+        const std::string& procedure;
         double intervalS;
+        bool cut;
+        RunVerdict verdict;
+        PointVerdict point;
+        const char* reason;
     };
     const Case cases[] = {
-        {"interval 5 s", procedure("interval", 1, 5, 0.001, ""), 5},
-        {"count 20", procedure("count", 2, 20, 1, "frequency = 100\n"), 0.2},
+        {"interval 5 s", interval, 5, false, RunVerdict::Fit, PointVerdict::Pass, ""},
+        {"interval 5 s, power cut", interval, 5, true, RunVerdict::Interrupted,
+         PointVerdict::NotMeasured, unfired},
+        {"count 20", count, 0.2, false, RunVerdict::Fit, PointVerdict::Pass, ""},
+        {"count 20, power cut", count, 0.2, true, RunVerdict::Interrupted,
+         PointVerdict::NotMeasured, unfired},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        // The same point without the fault is measured and fit.
-        const RunResult clean = run(c.procedure, c.intervalS, false);
-        EXPECT_EQ(clean.verdict, RunVerdict::Fit);
-        ASSERT_EQ(clean.results.size(), 1u);
-        EXPECT_EQ(clean.results[0].result, PointVerdict::Pass) << clean.results[0].reason;
-        prbr.reset();
-        TheModuleSet().CloseModuleSet();
-
-        const RunResult r = run(c.procedure, c.intervalS, true);
+        const RunResult r = run(c.procedure, c.intervalS, c.cut);
         EXPECT_TRUE(module->powered());
         EXPECT_EQ(lineProblem, "");  // the line came back: not lost
-        EXPECT_EQ(r.verdict, RunVerdict::Interrupted);
+        EXPECT_EQ(r.verdict, c.verdict);
         EXPECT_EQ(r.failed, 0);
         ASSERT_EQ(r.results.size(), 1u);
-        EXPECT_EQ(r.results[0].result, PointVerdict::NotMeasured) << r.results[0].measured;
-        EXPECT_EQ(r.results[0].reason, "детектор 1 не сработал за 4 с");
-        bench.setFrameLog(nullptr);
-        prbr.reset();
-        TheModuleSet().CloseModuleSet();
+        EXPECT_EQ(r.results[0].result, c.point) << r.results[0].measured;
+        EXPECT_EQ(r.results[0].reason, c.reason);
+        closeRun();
     }
 }
 
