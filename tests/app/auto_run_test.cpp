@@ -25,6 +25,7 @@
 #include "app/verification_record.h"
 #include "app/verification_session.h"
 #include "common/text.h"
+#include "own_methodology.h"
 #include "page_rig.h"
 #include "records/record_store.h"
 #include "verify/methodology.h"
@@ -332,18 +333,10 @@ void AutoRunTest::screenshot() {
 // ±0,01 % band (not on the limit in Hz).
 void AutoRunTest::frequencyRunIsFramedOnItsBand() {
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/735x.toml");
-    QVERIFY(shipped.open(QIODevice::ReadOnly));
-    QString text = QString::fromUtf8(shipped.readAll());
-    text.replace("delay = 2.0", "delay = 0")
-        .replace("readings = 3", "readings = 2")
-        .replace("points = [35, 100, 1000, 3500]", "points = [35, 3500]");
-    QVERIFY(QDir().mkpath(home.path() + "/poverka/methodologies"));
-    QFile own(home.path() + "/poverka/methodologies/735x.toml");
-    QVERIFY(own.open(QIODevice::WriteOnly));
-    own.write(text.toUtf8());
-    own.close();
+    QVERIFY(WriteOwnMethodology(home.path(), "735x",
+                                {{"delay = 2.0", "delay = 0"},
+                                 {"readings = 3", "readings = 2"},
+                                 {"points = [35, 100, 1000, 3500]", "points = [35, 3500]"}}));
     PageRig rig;
     TMainForm& f = rig.openPage("735x");
     auto* run = f.findChild<TAutoRun*>("AutoRun");
@@ -402,17 +395,10 @@ void AutoRunTest::decisionRulesInTheCells() {
     QFETCH(QString, first);
     QFETCH(QString, banner);
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/745t.toml");
-    QVERIFY(shipped.open(QIODevice::ReadOnly));
-    QString text = QString::fromUtf8(shipped.readAll());
-    text.replace("delay = 1.0", "delay = 0").replace("points = [4, 8, 12, 16, 20]", "points = [4]");
-    text.replace("interval_months = 24", "interval_months = 24\n" + rule);
-    QVERIFY(QDir().mkpath(home.path() + "/poverka/methodologies"));
-    QFile own(home.path() + "/poverka/methodologies/745t.toml");
-    QVERIFY(own.open(QIODevice::WriteOnly));
-    own.write(text.toUtf8());
-    own.close();
+    QVERIFY(WriteOwnMethodology(home.path(), "745t",
+                                {{"delay = 1.0", "delay = 0"},
+                                 {"points = [4, 8, 12, 16, 20]", "points = [4]"},
+                                 {"interval_months = 24", "interval_months = 24\n" + rule}}));
     PageRig rig;
     {
         auto lk = rig.bench.lock();

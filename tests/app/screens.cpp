@@ -28,12 +28,12 @@
 #include "app/record_info_dialog.h"
 #include "app/records_access.h"
 #include "app/settings_dialog.h"
+#include "own_methodology.h"
 #include "page_rig.h"
 #include "records/journal_query.h"
 #include "records/lab_references.h"
 #include "records/lab_settings.h"
 #include "records/record_store.h"
-#include "verify/procedure_library.h"
 #include "widgets/color_button.h"
 
 using namespace yukt;
@@ -129,16 +129,11 @@ void runWindow() {
 // limit, on a bench 0,03 mA off (0,15 % of the 0,2 %).
 void marginalRunWindow() {
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/745t.toml");
-    QDir().mkpath(home.path() + "/poverka/methodologies");
-    QFile own(home.path() + "/poverka/methodologies/745t.toml");
-    if (!shipped.open(QIODevice::ReadOnly) || !own.open(QIODevice::WriteOnly)) {
+    if (!WriteOwnMethodology(home.path(), "745t",
+                             {{"interval_months = 24", "interval_months = 24\nmarginal = 0.7"}})) {
         ++g_failures;
         return;
     }
-    own.write(shipped.readAll().replace("interval_months = 24", "interval_months = 24\nmarginal = 0.7"));
-    own.close();
     PageRig rig;
     {
         auto lk = rig.bench.lock();
