@@ -141,21 +141,9 @@ TEST(RecordsTool, VerifyFindsContradictionsAChainHides) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString copy = dir.filePath(QString::number(qHash(QString(c.name))) + ".sqlite");
-        ASSERT_TRUE(QFile::copy(base, copy));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
-            db.setDatabaseName(copy);
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
-            QStringList triggers;
-            q.exec("SELECT name FROM sqlite_master WHERE type = 'trigger'");
-            while (q.next()) triggers << q.value(0).toString();
-            for (const QString& t : triggers) ASSERT_TRUE(q.exec("DROP TRIGGER " + t));
-            for (const QString& s : c.sql) ASSERT_TRUE(q.exec(s)) << s.toStdString();
+        ASSERT_NO_FATAL_FAILURE(TamperedCopy(base, copy, c.sql, [&c](QSqlDatabase& db) {
             if (c.rehashFrom > 0) Rehash(db, c.rehashFrom);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase("tamper");
+        }));
         QString out;
         if (c.rehashFrom > 0 && c.args.isEmpty() == false) {
             // Without the anchors the rewrite passes.

@@ -119,20 +119,7 @@ TEST(RecordsTool, VerifyNamesEveryChangedMissingOrReorderedEntry) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString copy = dir.filePath(QString(c.name) + ".sqlite");
-        ASSERT_TRUE(QFile::copy(base, copy));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
-            db.setDatabaseName(copy);
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
-            QStringList triggers;
-            q.exec("SELECT name FROM sqlite_master WHERE type = 'trigger'");
-            while (q.next()) triggers << q.value(0).toString();
-            for (const QString& t : triggers) ASSERT_TRUE(q.exec("DROP TRIGGER " + t));
-            for (const QString& s : c.sql) ASSERT_TRUE(q.exec(s)) << s.toStdString();
-            db.close();
-        }
-        QSqlDatabase::removeDatabase("tamper");
+        ASSERT_NO_FATAL_FAILURE(TamperedCopy(base, copy, c.sql));
         QString out;
         EXPECT_EQ(RunTool({"verify", "--db", copy}, &out), c.status) << out.toStdString();
         for (const QString& named : c.named) EXPECT_TRUE(out.contains(named)) << out.toStdString();

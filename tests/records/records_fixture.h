@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
@@ -75,6 +76,11 @@ QStringList ProtocolPages(const Record& r, const QString& name);
 
 // The chain walked to its end with no problem; otherwise what went wrong.
 ::testing::AssertionResult ChainWhole(RecordStore& store);
+
+// A copy of the SQLite file `from` at `copy`, its guards dropped as the
+// file's owner could, then `sql` run on it and `then` given the open copy.
+void TamperedCopy(const QString& from, const QString& copy, const QStringList& sql,
+                  const std::function<void(QSqlDatabase&)>& then = {});
 
 // What yukt-records said and its exit status; `prepare` sets up the process
 // before it starts (its environment, a full disk).

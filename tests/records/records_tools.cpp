@@ -1,5 +1,7 @@
 // The protocol read back and yukt-records run, for the records suite only
 // (its GoogleTest checks).
+#include <QFile>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include "records/protocol_pdf.h"
@@ -31,6 +33,25 @@ QStringList ProtocolPages(const Record& r, const QString& name) {
     if (!report.problems.isEmpty())
         return ::testing::AssertionFailure() << report.problems.join('\n').toStdString();
     return ::testing::AssertionSuccess();
+}
+
+void TamperedCopy(const QString& from, const QString& copy, const QStringList& sql,
+                  const std::function<void(QSqlDatabase&)>& then) {
+    ASSERT_TRUE(QFile::copy(from, copy));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
+        db.setDatabaseName(copy);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        QStringList triggers;
+        q.exec("SELECT name FROM sqlite_master WHERE type = 'trigger'");
+        while (q.next()) triggers << q.value(0).toString();
+        for (const QString& t : triggers) ASSERT_TRUE(q.exec("DROP TRIGGER " + t));
+        for (const QString& s : sql) ASSERT_TRUE(q.exec(s)) << s.toStdString();
+        if (then) then(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("tamper");
 }
 
 ToolRun RunRecordsTool(const QStringList& args, const std::function<void(QProcess&)>& prepare) {

@@ -309,19 +309,7 @@ TEST(ReferencesTool, VerifyNamesAChangedOrMissingRevision) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString copy = dir.filePath(QString(c.name) + ".sqlite");
-        ASSERT_TRUE(QFile::copy(url, copy));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
-            db.setDatabaseName(copy);
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
-            for (const char* t : {"lab_references_no_update", "lab_references_no_delete",
-                                  "record_means_no_update"})
-                ASSERT_TRUE(q.exec(QString("DROP TRIGGER ") + t));
-            ASSERT_TRUE(q.exec(c.sql));
-            db.close();
-        }
-        QSqlDatabase::removeDatabase("tamper");
+        ASSERT_NO_FATAL_FAILURE(TamperedCopy(url, copy, {c.sql}));
         QString out, err;
         EXPECT_EQ(Tool({"verify"}, copy, &out, &err), 3) << err.toStdString();
         EXPECT_TRUE(out.contains(c.named)) << out.toStdString();

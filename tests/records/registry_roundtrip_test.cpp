@@ -68,12 +68,6 @@ qint64 Exported(RecordStore& store, const QString& serial, int exports = 1) {
     return r.id;
 }
 
-void ExpectWhole(RecordStore& store) {
-    ChainReport report;
-    ASSERT_TRUE(store.VerifyChain(report)) << store.LastError().toStdString();
-    EXPECT_TRUE(report.problems.isEmpty()) << report.problems.join('\n').toStdString();
-}
-
 class RegistryTest : public EngineTest {
   protected:
     // The registry column of the journal for record `id`.
@@ -131,7 +125,7 @@ TEST_P(RegistryTest, AnAnswerIsMatchedOnceAndWhatDoesNotMatchIsListed) {
         EXPECT_EQ(store->Load(byOrg)->registry.vriId, "1-104");
         for (qint64 id : {sameDay1, sameDay2, other})
             EXPECT_EQ(store->Load(id)->revision.number, 0) << "record " << id << " was guessed";
-        ExpectWhole(*store);
+        EXPECT_TRUE(ChainWhole(*store));
     }
     EXPECT_EQ(StatusOf(*store, twice).state, RegistryState::InRegistry);
     EXPECT_EQ(StatusOf(*store, twice).vriId, "1-101");
@@ -141,7 +135,7 @@ TEST_P(RegistryTest, AnAnswerIsMatchedOnceAndWhatDoesNotMatchIsListed) {
     info.owner = "ООО «Новый владелец»";
     ASSERT_TRUE(store->Correct(twice, info, "Петров", "смена владельца"));
     EXPECT_EQ(store->Load(twice)->registry.vriId, "1-101");
-    ExpectWhole(*store);
+    EXPECT_TRUE(ChainWhole(*store));
     if (QString(GetParam()) == "sqlite") {
         // A registry column set, changed or cleared behind the program's back shows.
         QSqlQuery q(store->Database());
@@ -223,7 +217,7 @@ TEST_P(RegistryTest, TheStateOfEachRecordFiltersTheJournalAndThePendingList) {
             days == 10 ? QList<qint64>{never, refused} : QList<qint64>{never, waiting, refused};
         EXPECT_EQ(pending, expected);
     }
-    ExpectWhole(*store);
+    EXPECT_TRUE(ChainWhole(*store));
 }
 
 RECORDS_ON_BOTH_ENGINES(RegistryTest);
@@ -410,7 +404,7 @@ TEST_P(RegistryTest, FetchAsksTheSearchPolitelyAndKeepsWhatItFoundWhenTheServerF
             EXPECT_GE(server.m_times[i] - server.m_times[i - 1], kRegistryRequestGapMs - 50);
         for (qint64 id : {a, b})
             EXPECT_EQ(fresh->Load(id)->registry.vriId.isEmpty(), !c.found.contains(id)) << id;
-        ExpectWhole(*fresh);
+        EXPECT_TRUE(ChainWhole(*fresh));
     }
     RegistryFetchReport report;
     RegistryFetchOptions o;
