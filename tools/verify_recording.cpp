@@ -68,7 +68,7 @@ class SplitSink : public verify::ProgressSink {
   public:
     SplitSink(WriterThread& writer, verify::ProgressSink* display)
         : m_writer(writer), m_display(display) {}
-    void SetRecorder(verify::ProgressSink* recorder) { m_recorder = recorder; }
+    void SetRecorder(RunRecorder* recorder) { m_recorder = recorder; }
     void PointStarted(int index, int count, double nominal) override {
         if (m_display) m_display->PointStarted(index, count, nominal);
         m_writer.Post([r = m_recorder, index, count, nominal] { r->PointStarted(index, count, nominal); });
@@ -77,9 +77,21 @@ class SplitSink : public verify::ProgressSink {
         if (m_display) m_display->PointFinished(point);
         m_writer.Post([r = m_recorder, point] { r->PointFinished(point); });
     }
+    // The record is closed once the run's safe phase has told whether the
+    // generators took their safe values (Close): the run never waits for it.
     void RunFinished(const verify::RunResult& run) override {
         m_run = run;
-        m_writer.Post([r = m_recorder, run] { r->RunFinished(run); });
+        m_ended = true;
+    }
+    // After the safe phase: closes the record with `safeProblem` among its
+    // reasons (when not empty). Once; nothing before RunFinished.
+    void Close(const std::string& safeProblem) {
+        if (!m_ended || m_closed) return;
+        m_closed = true;
+        m_writer.Post([r = m_recorder, run = m_run, safeProblem] {
+            if (!safeProblem.empty()) r->AddReason(QString::fromStdString(safeProblem));
+            r->RunFinished(run);
+        });
     }
     void Asked(const verify::Question& q) override {
         if (m_display) m_display->Asked(q);
@@ -99,8 +111,9 @@ class SplitSink : public verify::ProgressSink {
   private:
     WriterThread& m_writer;
     verify::ProgressSink* m_display;
-    verify::ProgressSink* m_recorder = nullptr;
+    RunRecorder* m_recorder = nullptr;
     verify::RunResult m_run;
+    bool m_ended = false, m_closed = false;
 };
 
 }  // namespace
@@ -187,6 +200,8 @@ VerifyRecording::~VerifyRecording() {
 }
 
 verify::ProgressSink* VerifyRecording::Sink() { return &m->split; }
+
+void VerifyRecording::SafeChecked(const std::string& problem) { m->split.Close(problem); }
 
 void VerifyRecording::SetStop(std::function<void()> stop) {
     std::lock_guard<std::mutex> guard(m->stopLock);
@@ -378,6 +393,7 @@ std::unique_ptr<VerifyRecording> VerifyRecording::Start(
 }
 
 std::string VerifyRecording::Finish() {
+    m->split.Close({});
     std::string problem;
     std::optional<Record> record;
     m->writer.Post([&] {

@@ -47,6 +47,10 @@ class VerifyRecording {
                                                   verify::ProgressSink* next, std::string& error);
     ~VerifyRecording();
     verify::ProgressSink* Sink();
+    // After the run's safe phase: the record is closed, with `problem`
+    // ("безопасное значение не подтверждено: ...") among its reasons when
+    // not empty. Finish closes it without, should this not have been called.
+    void SafeChecked(const std::string& problem);
     // What stops the run should the database be lost during it.
     void SetStop(std::function<void()> stop);
     // After the run: makes sure the record is closed, writes the protocol if
@@ -82,6 +86,7 @@ class VerifyRecording {
         return nullptr;
     }
     verify::ProgressSink* Sink() { return nullptr; }
+    void SafeChecked(const std::string&) {}
     void SetStop(std::function<void()>) {}
     std::string Finish() { return {}; }
     bool Lost() const { return false; }

@@ -17,7 +17,8 @@
 // operation and point and a verdict line; with --json one JSON object per
 // line instead. SIGINT, SIGTERM, SIGHUP (the terminal closed) or SIGQUIT
 // stops the run, a question on the terminal included: the generator goes to
-// its safe value, and a value it did not confirm is named on stderr. A
+// its safe value, and a value it did not confirm is named on stderr and
+// among the reasons of the --db record. A
 // module, generator or meter that does not answer when the instrument opens
 // keeps the run from beginning (exit 2); a line lost during the run ends it
 // "прервано" with the reason; neither is ever a verdict on the module.
@@ -280,6 +281,8 @@ int verifyOpened(Opened& o) {
         // The verdict stands; the bench needs a look before the next run.
         std::cerr << "yukt-verify: " << runner.Problem() << '\n';
     }
+    // The safe phase is over: the record is closed with what it found.
+    if (o.recording) o.recording->SafeChecked(runner.Problem());
     pthread_kill(stopper.native_handle(), SIGUSR1);
     stopper.join();
     for (int fd : stopPipe)

@@ -178,6 +178,7 @@ void RunRecorder::RunFinished(const verify::RunResult& run) {
         const QString why = m_whyNot.value(item);
         reasons << what + (why.isEmpty() ? QString() : " (" + why + ")");
     }
+    reasons << m_added;
     const QString verdict = QString::fromUtf8(verify::RunVerdictWord(run.verdict));
     if (!m_spool && !m_store.Close(m_id, verdict, reasons)) Lose();
     if (!m_spool) {

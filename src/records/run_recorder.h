@@ -48,6 +48,9 @@ class RunRecorder : public verify::ProgressSink {
     void Asked(const verify::Question& q) override;
     // The plan, so that the reasons of the verdict name items never attempted.
     void SetPlan(const verify::Plan& plan) { m_plan = plan; }
+    // A reason the run learnt after its points (a safe value not confirmed),
+    // given before RunFinished: the record is closed with it.
+    void AddReason(const QString& reason) { m_added << reason; }
     // The first storage failure, if any.
     const QString& Error() const { return m_error; }
     // Where the record went once the database was lost; null while it holds.
@@ -66,6 +69,7 @@ class RunRecorder : public verify::ProgressSink {
     verify::Plan m_plan;
     QMap<int, QString> m_whyNot;  // item -> why its latest attempt was not measured
     QList<RecordPoint> m_pending;  // attempts of the event under way
+    QStringList m_added;           // AddReason's
     std::unique_ptr<PointSpool> m_spool;
     std::function<void()> m_stop;
 };

@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <cmath>
 
+#include "build_slowdown.h"
 #include "records/bench_run.h"
 #include "records/lab_references.h"
 #include "records/records_fixture.h"
@@ -177,6 +179,66 @@ TEST_P(VerifyRunTest, AFitRunUnderARussianLocaleIsSuitable) {
         EXPECT_NEAR(p.measured, p.nominal, 0.01);
     }
     EXPECT_DOUBLE_EQ(r->points[2].nominal, 20);
+}
+
+// The generator that does not confirm its safe value at the end of a run
+// (silent, or answering "Err") is named, with the value it was last given,
+// on stderr and among the reasons of the record, which the protocol prints;
+// the verdict stands. The fault strikes while the last point settles, once
+// the generator has taken its 20 mA.
+TEST_P(VerifyRunTest, AnUnconfirmedSafeValueIsAmongTheRecordsReasons) {
+    ASSERT_TRUE(StartBench({}));
+    const QString procedure = WriteProcedure("2");
+    ASSERT_FALSE(procedure.isEmpty());
+    {
+        auto store = Connect();
+        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
+                    store->SetSetting("sign_cipher", "ЛАБ") &&
+                    store->SetSetting("uve_numbers", "3.1.A.1") && AddSampleReference(*store));
+    }
+    const QString said =
+        QStringLiteral("безопасное значение не подтверждено: генератор мог остаться на 20 мА");
+    struct Case {
+        const char* fault;  // the bench's control command; empty: none
+        bool confirmed;
+    };
+    const Case cases[] = {{"", true}, {"fault silence 1", false}, {"fault refuse 1", false}};
+    qint64 id = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ++id;
+        QFile control(m_dir.filePath("control"));
+        ASSERT_TRUE(control.open(QIODevice::Append));
+        control.write("fault clear\n");
+        control.close();
+        QProcess verify;
+        m_bench.StartVerify(verify, procedure, {"--db", m_url});
+        if (*c.fault) {
+            bool struck = false;
+            const int polls = static_cast<int>(1500 * kBuildSlowdown);
+            for (int i = 0; i < polls && !struck && verify.state() != QProcess::NotRunning; ++i) {
+                const std::optional<double> ma = m_bench.GeneratorCurrent();
+                if (!ma || std::abs(*ma - 20) > 0.01) continue;
+                ASSERT_TRUE(control.open(QIODevice::Append));
+                control.write(QByteArray(c.fault) + "\n");
+                control.close();
+                struck = true;
+            }
+            ASSERT_TRUE(struck);
+        }
+        ASSERT_TRUE(verify.waitForFinished(static_cast<int>(120000 * kBuildSlowdown)));
+        const QString err = QString::fromUtf8(verify.readAllStandardError());
+        EXPECT_EQ(verify.exitCode(), 0) << err.toStdString();
+        EXPECT_EQ(err.contains("yukt-verify: " + said), !c.confirmed) << err.toStdString();
+
+        auto store = Connect();
+        const std::optional<Record> r = store->Load(id);
+        ASSERT_TRUE(r) << store->LastError().toStdString();
+        EXPECT_EQ(r->verdict, kSuitable);
+        EXPECT_EQ(r->reasons.contains(said), !c.confirmed) << r->reasons.join("; ").toStdString();
+        const QString protocol = ProtocolPages(*r, "safe.pdf").join(' ').simplified();
+        EXPECT_EQ(protocol.contains(said), !c.confirmed) << protocol.toStdString();
+    }
 }
 
 // A headless station gives the registry's fields on the command line or in
