@@ -1031,7 +1031,7 @@ std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
                             plan->value(6).toString(),
                             plan->value(7).toString().split(", ", Qt::SkipEmptyParts)};
     plan->finish();
-    // kRecordChainHash's four
+    // The record's latest link (kRecordChainHash binds the id four times).
     QSqlQuery* chain = Run(sql::kRecordChainHash, QVariantList(4, recordId), what);
     if (chain == nullptr) return std::nullopt;
     if (chain->next()) r.chainHash = chain->value(1).toString();
