@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTimeZone>
 #include <cmath>
@@ -273,14 +274,37 @@ bool GenerateRecords(RecordStore& store, const GenOptions& o, QString* error) {
             QString::fromLatin1(
                 QCryptographicHash::hash(kMethodology.toUtf8(), QCryptographicHash::Sha256).toHex()),
             std::mt19937(o.seed)};
-    // A larger page cache than a workstation's: the indexes by serial take
-    // records in no order, and a laboratory's years outgrow the default.
-    if (store.Database().driverName() == QLatin1String("QSQLITE"))
-        QSqlQuery(store.Database()).exec(QStringLiteral("PRAGMA cache_size = -262144"));
+    // A bulk load on SQLite, for the generation only: a larger page cache
+    // than a workstation's (the indexes by serial take records in no order,
+    // and a laboratory's years outgrow the default), the statements' own
+    // journals in memory and no sync at each batch's commit. The guards,
+    // the chain and the WAL are the workstation's; a generation cut short
+    // keeps its whole batches (--resume continues it).
+    const bool sqlite = store.Database().driverName() == QLatin1String("QSQLITE");
+    auto pragmas = [&store](const QStringList& list) {
+        QSqlQuery q(store.Database());
+        for (const QString& p : list)
+            if (!q.exec("PRAGMA " + p)) return false;
+        return true;
+    };
+    if (sqlite && !pragmas({"cache_size = -262144", "temp_store = MEMORY", "synchronous = OFF"})) {
+        *error = QStringLiteral("Не удалось настроить базу данных для заполнения");
+        return false;
+    }
     store.SetClock([&gen] { return gen.now; });
     const qint64 modules = std::max<qint64>(1, o.records / o.years);
+    qint64 held = 0;
+    if (o.resume) {
+        QSqlQuery q(store.Database());
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM record_ids")) || !q.next()) {
+            *error = q.lastError().text();
+            return false;
+        }
+        held = q.value(0).toLongLong();
+        gen.rng.seed(o.seed + quint32(held));
+    }
     bool ok = true;
-    for (qint64 first = 0; ok && first < o.records; first += kBatch) {
+    for (qint64 first = held; ok && first < o.records; first += kBatch) {
         const qint64 last = std::min(o.records, first + kBatch);
         ok = store.Batch([&] {
             for (qint64 i = first; i < last; ++i)
@@ -292,6 +316,11 @@ bool GenerateRecords(RecordStore& store, const GenOptions& o, QString* error) {
     store.SetClock({});
     store.SetStationName({});
     if (!ok) *error = store.LastError();
+    if (sqlite && !pragmas({"synchronous = FULL", "temp_store = DEFAULT", "cache_size = -2000"}) &&
+        ok) {
+        *error = QStringLiteral("Не удалось вернуть базе данных настройки рабочего места");
+        return false;
+    }
     return ok;
 }
 

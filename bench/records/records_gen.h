@@ -24,6 +24,9 @@ struct GenOptions {
     int years = 10;
     int stations = 10;
     quint32 seed = 1;
+    // Continue a generation cut short: the records the database holds count
+    // as the first of `records` (give the same counts as at its start).
+    bool resume = false;
     // Told the records written of the total.
     std::function<void(qint64 done, qint64 total)> progress;
 };

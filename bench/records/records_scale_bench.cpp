@@ -8,22 +8,18 @@
 // reports the process's peak resident memory so far (run one alone with
 // --benchmark_filter for its own).
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "records/bench_store.h"
 #include "records/fgis_export.h"
 #include "records/journal_query.h"
 #include "records/lab_references.h"
 #include "records/lab_stats.h"
 #include "records/module_history.h"
-#include "records/pg_server.h"
 #include "records/record_feed.h"
 #include "records/record_store.h"
 #include "records/records_gen.h"
@@ -37,47 +33,20 @@ qint64 Records() {
     return n ? std::atoll(n) : 100000;
 }
 
-// The database of each engine, made once per run (a SQLite file may be kept
-// between runs in YUKT_BENCH_DIR).
+// The generated database of each engine, made once per run (a SQLite file
+// may be kept between runs in YUKT_BENCH_DIR, a PostgreSQL database given
+// by YUKT_BENCH_PG_URL).
 QString Database(bool postgres, std::string* why) {
-    static QTemporaryDir dir;
-    static QString urls[2];
-    QString& url = urls[postgres ? 1 : 0];
-    if (!url.isEmpty()) return url;
-    QString target;
-    if (postgres) {
-        QString error;
-        test::PgServer* server = test::SharedPgServer(&error);
-        if (!server) {
-            *why = ("PostgreSQL: " + error).toStdString();
-            return {};
-        }
-        target = server->NewDatabase(&error);
-    } else {
-        const QString keep = qEnvironmentVariable("YUKT_BENCH_DIR", dir.path());
-        target = QDir(keep).filePath(QStringLiteral("scale-%1.sqlite").arg(Records()));
-        if (QFileInfo::exists(target)) return url = target;
-    }
-    RecordStore store;
-    if (!store.Open(target)) {
-        *why = store.LastError().toStdString();
-        return {};
-    }
-    GenOptions o;
-    o.records = Records();
-    QString error;
-    if (!GenerateRecords(store, o, &error)) {
-        *why = error.toStdString();
-        return {};
-    }
-    return url = target;
+    return bench::Database(QStringLiteral("scale-%1").arg(Records()), postgres,
+                           [](RecordStore& store, QString* error) {
+                               GenOptions o;
+                               o.records = Records();
+                               return GenerateRecords(store, o, error);
+                           },
+                           why);
 }
 
-void Memory(benchmark::State& state) {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    state.counters["peak_rss_MB"] = double(u.ru_maxrss) / 1024.0;
-}
+void Memory(benchmark::State& state) { bench::PeakMemory(state); }
 
 #define OPEN_OR_SKIP(state)                                       \
     std::string why;                                              \

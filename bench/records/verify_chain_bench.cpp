@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 
+#include "records/bench_store.h"
 #include "records/record_audit.h"
 #include "records/record_store.h"
 #include "records/records_fixture.h"
@@ -21,45 +21,46 @@ using namespace yukt::records;
 constexpr int kRecords = 100;
 constexpr int kPointsPerRecord = 8;
 
-QTemporaryDir& Dir() {
-    static QTemporaryDir dir;
-    return dir;
-}
-
-// The database made through the store, once; the tampered copy has every
+// 100 sample records through the store; the tampered copy has every
 // record and every point changed under triggers the owner dropped.
 QString Database(bool tampered) {
-    static QString good, bad;
-    if (good.isEmpty()) {
-        good = Dir().filePath("good.sqlite");
-        RecordStore store;
-        if (!store.Open(good)) return {};
-        for (int k = 0; k < kRecords; ++k) {
-            Record r = test::SampleRecord();
-            if (!store.Begin(r)) return {};
-            QList<RecordPoint> points;
-            for (int i = 0; i < kPointsPerRecord; ++i) points << test::SamplePoint(4 + 2 * i, 4.01 + 2 * i);
-            if (!store.AddPoints(r.id, points) || !store.Close(r.id)) return {};
-        }
-    }
-    if (tampered && bad.isEmpty()) {
-        bad = Dir().filePath("tampered.sqlite");
-        QFile::copy(good, bad);
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
-        db.setDatabaseName(bad);
-        db.open();
-        QSqlQuery q(db);
-        QStringList triggers;
-        q.exec("SELECT name FROM sqlite_master WHERE type = 'trigger'");
-        while (q.next()) triggers << q.value(0).toString();
-        for (const QString& t : triggers) q.exec("DROP TRIGGER " + t);
-        q.exec("UPDATE points SET measured = measured + 0.5");
-        q.exec("UPDATE records SET owner = owner || '*'");
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase("tamper");
-    }
-    return tampered ? bad : good;
+    std::string why;
+    const QString good = bench::Database(
+        QStringLiteral("verify-good"), false,
+        [](RecordStore& store, QString*) {
+            for (int k = 0; k < kRecords; ++k) {
+                Record r = test::SampleRecord();
+                if (!store.Begin(r)) return false;
+                QList<RecordPoint> points;
+                for (int i = 0; i < kPointsPerRecord; ++i)
+                    points << test::SamplePoint(4 + 2 * i, 4.01 + 2 * i);
+                if (!store.AddPoints(r.id, points) || !store.Close(r.id)) return false;
+            }
+            return true;
+        },
+        &why);
+    if (good.isEmpty() || !tampered) return good;
+    return bench::ChangedCopy(
+        QStringLiteral("verify-tampered"), good,
+        [](const QString& path) {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "tamper");
+            db.setDatabaseName(path);
+            bool ok = db.open();
+            {
+                QSqlQuery q(db);
+                QStringList triggers;
+                q.exec("SELECT name FROM sqlite_master WHERE type = 'trigger'");
+                while (q.next()) triggers << q.value(0).toString();
+                for (const QString& t : triggers) ok = ok && q.exec("DROP TRIGGER " + t);
+                ok = ok && q.exec("UPDATE points SET measured = measured + 0.5") &&
+                     q.exec("UPDATE records SET owner = owner || '*'");
+            }
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase("tamper");
+            return ok;
+        },
+        &why);
 }
 
 // What `verify` does: the chain walked, then its meaning checked.

@@ -9,23 +9,10 @@
 #include "app/journal_window.h"
 #include "app/module_history_dialog.h"
 #include "app/stats_page.h"
+#include "records/history_marginal.h"
 #include "verify/procedure_library.h"
 
 namespace yukt {
-
-double HistoryMarginal(const records::ModuleHistory& h, const std::string& dir) {
-    for (auto it = h.records.crbegin(); it != h.records.crend(); ++it) {
-        if (it->methodologyId.isEmpty()) continue;
-        std::vector<verify::ProcedureError> mistakes;
-        for (const verify::MethodologyChoice& c :
-             verify::MethodologiesFor(dir, it->model.toStdString(), mistakes))
-            if (c.methodology.id == it->methodologyId.toStdString() &&
-                c.methodology.revision == it->methodologyRevision)
-                return c.methodology.decision.marginal;
-        return 0;
-    }
-    return 0;
-}
 
 void ShowModuleHistory(TJournalWindow* journal) {
     const qint64 id = journal->SelectedRecord();
@@ -43,7 +30,7 @@ void ShowModuleHistory(TJournalWindow* journal) {
         QMessageBox::warning(journal, QStringLiteral("История модуля"), error);
         return;
     }
-    const double marginal = HistoryMarginal(*h, verify::UserMethodologyDir());
+    const double marginal = records::HistoryMarginal(*h, verify::UserMethodologyDir());
     auto* dialog = new TModuleHistoryDialog(std::move(*h), marginal, journal);
     dialog->setObjectName("ModuleHistoryDialog");
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -2,14 +2,8 @@
 // The journal's way to a module's history and to the statistics: the buttons
 // "История модуля…" and "Статистика…" and the table's right-click menu.
 
-#include <string>
-
 class QBoxLayout;
 class QTableView;
-
-namespace yukt::records {
-struct ModuleHistory;
-}
 
 namespace yukt {
 
@@ -20,9 +14,5 @@ void AddJournalAnalysis(TJournalWindow* journal, QTableView* table, QBoxLayout* 
 // journal says why when there is none.
 void ShowModuleHistory(TJournalWindow* journal);
 void ShowStatistics(TJournalWindow* journal);
-// The marginal share of the methodology the module's latest record was made
-// by (its id and revision), as the methodologies of `dir` have it; 0 when it
-// has none or its file is no longer there.
-double HistoryMarginal(const records::ModuleHistory& h, const std::string& dir);
 
 }  // namespace yukt

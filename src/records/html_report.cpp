@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "records/history_marginal.h"
 #include "records/journal_query.h"
 #include "records/lab_references.h"
 #include "records/lab_stats.h"
@@ -28,6 +29,7 @@
 #include "records/sql_analysis.h"
 #include "records/sql_references.h"
 #include "records/sql_text.h"
+#include "verify/procedure_library.h"
 #include "records/whole_file.h"
 
 namespace yukt::records {
@@ -115,7 +117,11 @@ QString VerdictCell(const QString& verdict) {
 class Site {
   public:
     Site(RecordStore& store, const HtmlReportOptions& o, const QString& root)
-        : m_store(store), m_o(o), m_root(root) {}
+        : m_store(store),
+          m_o(o),
+          m_root(root),
+          m_marginals(o.methodologyDir.isEmpty() ? verify::UserMethodologyDir()
+                                                 : o.methodologyDir.toStdString()) {}
 
     bool Write(const QString& name, const QString& html) {
         QFile f(m_root + "/" + name);
@@ -157,6 +163,7 @@ class Site {
     QString m_root;
     qint64 m_done = 0, m_total = 0;
     QMap<qint64, QString> m_protocols;  // record → its PDF in the site
+    HistoryMarginals m_marginals;
 };
 
 bool Site::Journal(qint64 count) {
@@ -263,7 +270,8 @@ bool Site::Modules(const QList<std::pair<QString, QString>>& modules) {
             "<h2>Поверки</h2>\n" +
             Table({"Запись", "Дата", "Результат", "Методика", "Свидетельство", "Действительно до"},
                   records, "records", {0}) +
-            "<h2>|Погрешность| / предел по датам</h2>\n" + HistorySvg(*h) +
+            "<h2>|Погрешность| / предел по датам</h2>\n" +
+            HistorySvg(*h, m_marginals.Of(*h)) +
             "<h2>Погрешность и предел по точкам</h2>\n" + Table(captions, items, "items");
         if (!Write(file, Page(QStringLiteral("Модуль %1 № %2").arg(model, serial), body, "../")) ||
             !Step())
@@ -554,7 +562,7 @@ QString HistorySvg(const ModuleHistory& h, double marginal) {
                         Num(p.Y(v) - 3), E(label));
     };
     line(1, "limit", "#c00", QStringLiteral("предел"));
-    if (marginal > 0) line(marginal, "marginal", "#d80", QStringLiteral("граница внимания"));
+    if (marginal > 0) line(marginal, "marginal", "#d80", QStringLiteral("Граница внимания"));
     for (int i = 0; i < h.records.size(); ++i)
         svg += QStringLiteral("<text x=\"%1\" y=\"%2\" text-anchor=\"middle\">%3</text>\n")
                    .arg(Num(p.X(t(i))), Num(p.top + p.height + 14),

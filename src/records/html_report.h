@@ -39,6 +39,9 @@ struct HtmlReportOptions {
     bool protocols = false;
     int dueDays = 30;
     DueReferencesHook dueReferences;
+    // Where the methodologies are whose marginal line the module charts
+    // draw; empty: the laboratory's folder of methodologies.
+    QString methodologyDir;
     // Told the steps done of the total; false stops, and nothing is written.
     std::function<bool(qint64 done, qint64 total)> progress;
 };

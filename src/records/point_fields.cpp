@@ -1,6 +1,8 @@
 #include "records/point_fields.h"
 
 #include <QJsonArray>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <cmath>
 #include <limits>
 
@@ -166,8 +168,11 @@ QVariantList PointFieldValues(PointField::Group group, const RecordPoint& p, qin
 }
 
 void SetPointFields(PointField::Group group, const QSqlQuery& q, RecordPoint& p) {
+    // A value by name builds the row's record each time: look the names up once.
+    const QSqlRecord row = q.record();
     for (const PointField& f : PointFields())
-        if (f.group == group && f.column) SetStored(f, q.value(QString::fromLatin1(f.column)), p);
+        if (f.group == group && f.column)
+            SetStored(f, q.value(row.indexOf(QLatin1String(f.column))), p);
 }
 
 QJsonObject PointJson(const RecordPoint& p) {

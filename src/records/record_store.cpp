@@ -123,7 +123,9 @@ QVariantList RowOf(const Record& r) {
 
 Record RecordOf(const QSqlQuery& q) {
     Record r;
-    auto v = [&q](const char* column) { return q.value(QString::fromLatin1(column)); };
+    // A value by name builds the row's record each time: look the names up once.
+    const QSqlRecord row = q.record();
+    auto v = [&q, &row](const char* column) { return q.value(row.indexOf(QLatin1String(column))); };
     auto s = [&v](const char* column) { return v(column).toString(); };
     auto lines = [&s](const char* column) { return s(column).split(kLines, Qt::SkipEmptyParts); };
     r.id = v("id").toLongLong();
@@ -204,7 +206,8 @@ QVariantList WrittenBy() {
         const passwd* pw = ::getpwuid(::getuid());
         return pw != nullptr ? QString::fromLocal8Bit(pw->pw_name) : qEnvironmentVariable("USER");
     }();
-    return {user, QSysInfo::machineHostName(), TimeValue(QDateTime::currentDateTimeUtc())};
+    static const QString host = QSysInfo::machineHostName();
+    return {user, host, TimeValue(QDateTime::currentDateTimeUtc())};
 }
 
 // The columns of the records table as they are now (the revision guard
@@ -639,19 +642,15 @@ bool RecordStore::WriteClosure(const QVariantList& closure) {
         return false;
     const std::optional<Link> link = NextLink(kClosureEntry, sql::ClosureColumns(), closure);
     if (!link) return false;
-    QSqlQuery q(m_db);
-    q.prepare(sql::CloseRecord(m_engine));
-    for (int i = 1; i < closure.size(); ++i) q.addBindValue(closure[i]);
-    q.addBindValue(link->seq);
-    q.addBindValue(link->prev);
-    q.addBindValue(link->hash);
-    if (m_engine == sql::Engine::Sqlite) {
-        q.addBindValue(token);
-        for (const QVariant& v : WrittenBy()) q.addBindValue(v);
-    }
-    q.addBindValue(closure[0]);
-    if (!q.exec()) return Fail("Не удалось закрыть запись", q.lastError().text());
-    if (q.numRowsAffected() != 1)
+    QVariantList binds = closure.mid(1) + QVariantList{link->seq, link->prev, link->hash};
+    if (m_engine == sql::Engine::Sqlite) binds += QVariantList{token} + WrittenBy();
+    binds << closure[0];
+    // Prepared once: its triggers made parsing it cost more than running it.
+    QSqlQuery* q = Run(sql::CloseRecord(m_engine), binds, QStringLiteral("Не удалось закрыть запись"));
+    if (q == nullptr) return false;
+    const int changed = q->numRowsAffected();
+    q->finish();
+    if (changed != 1)
         return Fail(QStringLiteral("Запись № %1 уже закрыта").arg(closure[0].toLongLong()), {});
     return true;
 }
@@ -1006,62 +1005,52 @@ bool RecordStore::MarkInRegistry(qint64 recordId, const RegistryEntry& entry,
 }
 
 std::optional<Record> RecordStore::Load(qint64 recordId, int revision) {
-    QSqlQuery q(m_db);
-    q.prepare(revision < 0 ? sql::SelectRecord() : sql::SelectRevision());
-    q.addBindValue(recordId);
-    if (revision >= 0) q.addBindValue(revision);
-    if (!q.exec()) {
-        Fail("Не удалось прочитать запись", q.lastError().text());
-        return std::nullopt;
-    }
-    if (!q.next()) {
+    // Its statements are prepared once per connection: a closing loads its
+    // record, and parsing them anew cost more than reading it.
+    const QString what = QStringLiteral("Не удалось прочитать запись");
+    QSqlQuery* q = revision < 0 ? Run(sql::SelectRecord(), {recordId}, what)
+                                : Run(sql::SelectRevision(), {recordId, revision}, what);
+    if (q == nullptr) return std::nullopt;
+    if (!q->next()) {
+        q->finish();
         Fail(QStringLiteral("Нет записи № %1").arg(recordId), {});
         return std::nullopt;
     }
-    Record r = RecordOf(q);
-    QSqlQuery p(m_db), plan(m_db), chain(m_db);
-    p.prepare(sql::SelectPoints());
-    p.addBindValue(recordId);
-    plan.prepare(sql::kSelectPlan);
-    plan.addBindValue(recordId);
-    chain.prepare(sql::kRecordChainHash);
-    for (int i = 0; i < 4; ++i) chain.addBindValue(recordId);  // kRecordChainHash's four
-    for (QSqlQuery* each : {&p, &plan, &chain})
-        if (!each->exec()) {
-            Fail("Не удалось прочитать запись", each->lastError().text());
-            return std::nullopt;
-        }
-    while (p.next()) r.points << PointOf(p);
-    while (plan.next())
-        r.plan << PlanEntry{plan.value(0).toInt(),    plan.value(1).toString(),
-                            plan.value(2).toString(), plan.value(3).toString(),
-                            plan.value(4).toInt(),    plan.value(5).toDouble(),
-                            plan.value(6).toString(),
-                            plan.value(7).toString().split(", ", Qt::SkipEmptyParts)};
-    if (chain.next()) r.chainHash = chain.value(1).toString();
+    Record r = RecordOf(*q);
+    q->finish();
+    QSqlQuery* p = Run(sql::SelectPoints(), {recordId}, what);
+    if (p == nullptr) return std::nullopt;
+    while (p->next()) r.points << PointOf(*p);
+    p->finish();
+    QSqlQuery* plan = Run(sql::kSelectPlan, {recordId}, what);
+    if (plan == nullptr) return std::nullopt;
+    while (plan->next())
+        r.plan << PlanEntry{plan->value(0).toInt(),    plan->value(1).toString(),
+                            plan->value(2).toString(), plan->value(3).toString(),
+                            plan->value(4).toInt(),    plan->value(5).toDouble(),
+                            plan->value(6).toString(),
+                            plan->value(7).toString().split(", ", Qt::SkipEmptyParts)};
+    plan->finish();
+    // The record's latest link (kRecordChainHash binds the id four times).
+    QSqlQuery* chain = Run(sql::kRecordChainHash, QVariantList(4, recordId), what);
+    if (chain == nullptr) return std::nullopt;
+    if (chain->next()) r.chainHash = chain->value(1).toString();
+    chain->finish();
     // A database from before the register has no such table: nothing to read.
     if (SchemaVersion() >= sql::ReferencesVersion()) {
-        QSqlQuery means(m_db);
-        means.prepare(sql::SelectMeansOf());
-        means.addBindValue(recordId);
-        if (!means.exec()) {
-            Fail("Не удалось прочитать запись", means.lastError().text());
-            return std::nullopt;
-        }
-        while (means.next()) r.means << MeansOf(means);
-        QSqlQuery margins(m_db);
-        margins.prepare(sql::SelectPointMargins());
-        margins.addBindValue(recordId);
-        if (!margins.exec()) {
-            Fail("Не удалось прочитать запись", margins.lastError().text());
-            return std::nullopt;
-        }
-        while (margins.next())
-            for (RecordPoint& p : r.points)
-                if (p.seq == margins.value(0).toInt()) {
-                    p.hasU = true;
-                    SetPointFields(PointField::Margin, margins, p);
+        QSqlQuery* means = Run(sql::SelectMeansOf(), {recordId}, what);
+        if (means == nullptr) return std::nullopt;
+        while (means->next()) r.means << MeansOf(*means);
+        means->finish();
+        QSqlQuery* margins = Run(sql::SelectPointMargins(), {recordId}, what);
+        if (margins == nullptr) return std::nullopt;
+        while (margins->next())
+            for (RecordPoint& point : r.points)
+                if (point.seq == margins->value(0).toInt()) {
+                    point.hasU = true;
+                    SetPointFields(PointField::Margin, *margins, point);
                 }
+        margins->finish();
     }
     return r;
 }

@@ -44,6 +44,11 @@ TEST_P(RecordsGenTest, TheSampleRecordsPassTheGuardsAndVerify) {
     EXPECT_EQ(Count(*store, "SELECT count(DISTINCT workstation) FROM records"), 2);
     EXPECT_GT(Count(*store, "SELECT count(*) FROM records WHERE verdict = 'годен'"), 50);
     EXPECT_EQ(Count(*store, "SELECT count(*) FROM record_means"), 100);
+    // A generation cut short continues up to its count.
+    o.records = 130;
+    o.resume = true;
+    ASSERT_TRUE(GenerateRecords(*store, o, &error)) << error.toStdString();
+    EXPECT_EQ(Count(*store, "SELECT count(*) FROM records WHERE revision = 0"), 130);
 
     ChainReport report;
     ASSERT_TRUE(store->VerifyChain(report)) << store->LastError().toStdString();

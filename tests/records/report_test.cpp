@@ -14,6 +14,7 @@
 #include "records/analysis_fixture.h"
 #include "records/lab_references.h"
 #include "records/records_fixture.h"
+#include "verify/procedure_library.h"
 
 namespace yukt::records::test {
 namespace {
@@ -81,12 +82,29 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
         }
         ASSERT_TRUE(RetireReference(*store, "КИ-ДУ-3", "списан", &error)) << error.toStdString();
     }
+    // The laboratory's methodology of the 745t records draws the marginal line.
+    const QString methodologies = m_dir.filePath("data/poverka/methodologies");
+    {
+        QFile shipped(QString::fromStdString(verify::ShippedMethodologyDir()) + "/745t.toml");
+        ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(shipped.readAll());
+        text.replace(QRegularExpression("^id = \"МП .*$", QRegularExpression::MultilineOption),
+                     "id = \"МП 745-2025\"");
+        text.replace(QRegularExpression("^revision = .*$", QRegularExpression::MultilineOption),
+                     "revision = 2\nmarginal = 0.8");
+        ASSERT_TRUE(QDir().mkpath(methodologies));
+        QFile mine(methodologies + "/mine.toml");
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        mine.write(text.toUtf8());
+    }
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
     const QString site = m_dir.filePath("site");
     ReportRun r =
         Report({"--html", site, "--db", m_url, "--from", "2026-03-01", "--to", "2025-01-01"});
     EXPECT_EQ(r.status, 2) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(site));
     r = Report({"--html", site, "--db", m_url});
+    qunsetenv("XDG_DATA_HOME");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("записей 20, модулей 15")) << r.out.toStdString();
     EXPECT_FALSE(r.err.contains('\r') || r.err.contains('\033'))
@@ -161,6 +179,13 @@ TEST_P(ReportTest, TheSiteOpensInABrowserWithTheJournalsFigures) {
     ASSERT_TRUE(link.hasMatch()) << modules.toStdString();
     const QString module = loaded[link.captured(1)].dom;
     EXPECT_EQ(module.count("class=\"limit\" data-value=\"1\""), 1);
+    EXPECT_EQ(module.count("class=\"marginal\" data-value=\"0.8\""), 1);
+    EXPECT_TRUE(module.contains(">Граница внимания</text>"));
+    // A module whose records name no methodology file has no such line.
+    const QRegularExpressionMatch other =
+        QRegularExpression("<td>748t</td><td><a href=\"([^\"]+)\">S-1</a></td>").match(modules);
+    ASSERT_TRUE(other.hasMatch()) << modules.toStdString();
+    EXPECT_FALSE(loaded[other.captured(1)].dom.contains("class=\"marginal\""));
     const QRegularExpressionMatch series =
         QRegularExpression("data-series=\"5.4, Канал 11, 20 мА\">(.*?)</g>",
                            QRegularExpression::DotMatchesEverythingOption)
