@@ -459,7 +459,7 @@ void VerificationSessionTest::lineFaultsNeverJudgeTheModule_data() {
     QTest::addColumn<int>("address");
     QTest::addColumn<int>("times");
     QTest::addColumn<QString>("banner");
-    QTest::addColumn<QStringList>("notes");  // the window's rows, said by the record too
+    QTest::addColumn<QStringList>("notes");  // rows of the window; a run's, the record's too
     QTest::addColumn<QString>("verdict");    // the record's
     QTest::addColumn<int>("passed");         // of the record's points
     const int ever = sim::kForever;
