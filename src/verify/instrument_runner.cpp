@@ -4,10 +4,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <sstream>
 
 #include "instrument/cprbr.h"
-#include "instrument/line_check.h"
 #include "verify/line_policy.h"
 
 namespace yukt::verify {
