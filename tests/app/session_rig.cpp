@@ -45,7 +45,7 @@ bool AddBenchReference(records::RecordStore& store, QString* error) {
     r.certificate = "С-1";
     r.validUntil = QDate::currentDate().addYears(1);
     r.quantities = {"current", "generator_current", "frequency", "period", "interval",
-                    "count", "divider", "translator"};
+                    "count",   "divider",           "translator"};
     QString why;
     const bool added = records::AddReference(store, r, &why);
     if (error) *error = why;
@@ -90,11 +90,11 @@ void SessionRig::Attach(TcPrbr& prbr) {
         const QString fault = TVerificationSession::LineFaultOf(line);
         const QString text = QString::fromStdString(line).trimmed();
         QMetaObject::invokeMethod(
-            session, [session, text, fault] { session->Reply(text, fault); },
-            Qt::QueuedConnection);
+            session, [session, text, fault] { session->Reply(text, fault); }, Qt::QueuedConnection);
     });
     prbr.SetOnSet([session, queue](TcPrbr&) {
-        QMetaObject::invokeMethod(session, [queue] { queue->Taken(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            session, [queue] { queue->Taken(); }, Qt::QueuedConnection);
     });
     m_queue.Attach(&prbr);
 }
