@@ -73,6 +73,7 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
         m_window->PlaceBeside(m_parent ? m_parent->window() : nullptr);
         m_window->show();
     });
+    connect(&session, &TVerificationSession::lineLost, m_window, &TAutoRunWindow::AddNote);
     connect(&session, &TVerificationSession::safeNotConfirmed, m_window,
             &TAutoRunWindow::AddNote);
 }

@@ -211,11 +211,15 @@ void TMainForm::AttachInstrument(TcPrbr& instrument) {
     // OnGet, worker thread: accept the reply meant for the module watched now.
     instrument.SetOnGet([channel](TcPrbr& sender) {
         const std::string line = trimmed(sender.sGet());
+        // Here, on the worker, the link still tells the line's failure from
+        // the module's answer.
+        const QString lineFault = TVerificationSession::LineFaultOf(line);
         std::lock_guard<std::mutex> guard(channel->lock);
         if (TMainForm* form = channel->form) {
             const QString text = QString::fromStdString(line);
             QMetaObject::invokeMethod(
-                form, [form, text] { emit form->rawReply(text); }, Qt::QueuedConnection);
+                form, [form, text, lineFault] { emit form->rawReply(text, lineFault); },
+                Qt::QueuedConnection);
         }
         if (GetColumn(line, 2) != channel->expectedNumber) return;
         channel->lastLine = line;

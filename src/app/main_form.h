@@ -258,8 +258,9 @@ class TMainForm : public QWidget {
     // Emitted after the reply display ran (tests and tools watch it).
     void replyShown();
     // Every reply line of the instrument, accepted or not (the automatic
-    // run reads the generator's replies too).
-    void rawReply(const QString& line);
+    // run reads the generator's replies too), with why the line failed
+    // under it (TVerificationSession::LineFaultOf; empty: the module answered).
+    void rawReply(const QString& line, const QString& lineFault);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -484,6 +484,7 @@ bool TVerificationSession::Begin(std::unique_ptr<VerificationRun> run, const QSt
     SpreadLineAttempts(m_run->ThePlan());
     m_safe = SafeCheck();
     m_safeTimer.stop();
+    m_lineProblem.clear();
     emit runStarted(title);
     if (m_hooks.lockPage) m_hooks.lockPage(true);
     Apply(m_run->Start(Now()));
@@ -501,11 +502,27 @@ void TVerificationSession::StopRun() {
     Apply(m_run->Stop(Now()));
 }
 
-void TVerificationSession::Reply(const QString& line) {
-    if (Running())
-        Apply(m_run->Reply(line.toStdString(), Now()));
-    else if (m_safe.Waiting())
-        SafeReply(line);
+void TVerificationSession::Reply(const QString& line, const QString& lineFault) {
+    if (!Running()) {
+        if (m_safe.Waiting()) SafeReply(line);
+        return;
+    }
+    const std::string text = line.toStdString();
+    // A line fault of a module the run does not wait for (the meter beside
+    // a 745t under test) changes nothing.
+    if (lineFault.isEmpty() || !m_run->WaitsFor(text)) {
+        Apply(m_run->Reply(text, Now()));
+        return;
+    }
+    // Nothing the module said: the run ends with the reason, the points
+    // measured so far kept, and the generators go to their safe values.
+    m_lineProblem = lineFault;
+    Apply(m_run->LineLost(lineFault.toStdString(), Now()));
+    emit lineLost(lineFault);
+}
+
+QString TVerificationSession::LineFaultOf(const std::string& line) {
+    return QString::fromStdString(LineLostReason(TheModuleSet(), line));
 }
 
 void TVerificationSession::SafeReply(const QString& line) {

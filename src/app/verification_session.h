@@ -171,6 +171,12 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // "безопасное значение не подтверждено: ..." of the runs since the
     // record began; the record is closed with them.
     const QStringList& SafeProblems() const { return m_safeProblems; }
+    // Why the last run ended early for a line fault ("связь потеряна: ...",
+    // as yukt-verify says it); empty when it did not. The points under way
+    // carry it as their reason, and so does the record's reason of their item.
+    const QString& LineProblem() const { return m_lineProblem; }
+    // The generators' read-back after the last run is still awaited.
+    bool SafeWaiting() const { return m_safe.Waiting(); }
     // A methodology of its own (a per-channel procedure comes translated by
     // MethodologyOfProcedure), whose attempts stay out of the module's plan;
     // false (with `error`) when it is not for the module.
@@ -184,8 +190,14 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     const verify::VerificationRun* Run() const { return m_run.get(); }
     // The items the run (or the last one) was asked to do.
     const std::vector<int>& RunItems() const { return m_runItems; }
-    // Every reply line of the instrument.
-    void Reply(const QString& line);
+    // Every reply line of the instrument, with LineFaultOf(line) worked out
+    // when it came (empty: the module answered).
+    void Reply(const QString& line, const QString& lineFault = QString());
+    // "связь потеряна: модуль под поверкой не отвечает по адресу 6 (COM1)"
+    // when every attempt of the exchange that gave `line` failed on the
+    // line; empty otherwise. The instrument's worker thread only, from its
+    // OnGet, while the link still tells the line's failure from the module's.
+    static QString LineFaultOf(const std::string& line);
     // The first failure to store the run's points, if any.
     QString RecorderError() const;
     // Where the last run's record went once the database was lost under it
@@ -205,6 +217,9 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     void runFinished(const verify::RunResult& run);
     // A run could not begin (StartProblem()).
     void runRefused(const QString& why);
+    // The line to a module the run waited for was lost: the run ends
+    // "прервано" with this reason, nothing judged on it.
+    void lineLost(const QString& why);
     // After a run the generator did not confirm its safe value.
     void safeNotConfirmed(const QString& problem);
     // The generator was set (by a page or at the end of a run).
@@ -260,6 +275,7 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     verify::SafeCheck m_safe;
     QTimer m_safeTimer;
     QStringList m_safeProblems;
+    QString m_lineProblem;
 };
 
 }  // namespace yukt

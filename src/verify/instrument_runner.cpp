@@ -4,10 +4,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <sstream>
 
 #include "instrument/cprbr.h"
-#include "instrument/line_check.h"
 #include "verify/line_policy.h"
 
 namespace yukt::verify {
@@ -35,21 +33,6 @@ Clock::time_point at(double seconds) {
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
 }
 
-std::vector<std::string> words(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> out;
-    for (std::string w; in >> w;) out.push_back(w);
-    return out;
-}
-
-// Who answers (or not) at model and number, as the operator names it.
-std::string roleOf(const std::string& model, int number) {
-    if (number == 2 || number == 3) return "модуль под поверкой";
-    if (model == "787x" || model == "788t") return "генератор " + model;
-    if (model == "745t") return "измеритель " + model;
-    return "модуль " + model + " " + std::to_string(number);
-}
-
 }  // namespace
 
 InstrumentRunner::InstrumentRunner(TcPrbr& prbr)
@@ -59,12 +42,7 @@ InstrumentRunner::InstrumentRunner(TcPrbr& prbr)
         Mailbox::Reply reply{sender.sGet(), ""};
         // Here, on the worker, the module's exchange has just ended: its
         // link still says whether the line or the module failed.
-        if (ReplyIsLineFault(TheModuleSet(), reply.line)) {
-            const std::vector<std::string> w = words(reply.line);
-            const int number = std::atoi(w[1].c_str());
-            reply.lineFault = "связь потеряна: " + roleOf(w[0], number) + " не отвечает " +
-                              ModulePlace(TheModuleSet(), w[0], number);
-        }
+        reply.lineFault = LineLostReason(TheModuleSet(), reply.line);
         std::lock_guard<std::mutex> guard(box->lock);
         box->replies.push_back(std::move(reply));
         box->wake.notify_all();

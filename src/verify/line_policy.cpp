@@ -3,11 +3,26 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 
+#include "instrument/line_check.h"
 #include "link/attempt_wait.h"
 #include "link/tp6606.h"
+#include "verify/point_table.h"
 
 namespace yukt::verify {
+
+namespace {
+
+// Who answers (or not) at model and number, as the operator names it.
+std::string roleOf(const std::string& model, int number) {
+    if (number == 2 || number == 3) return "модуль под поверкой";
+    if (model == "787x" || model == "788t") return "генератор " + model;
+    if (model == "745t") return "измеритель " + model;
+    return "модуль " + model + " " + std::to_string(number);
+}
+
+}  // namespace
 
 void UseLineAttempts() { Ttp6606::SetDefaultAttempts(kLineAttempts); }
 
@@ -24,5 +39,13 @@ void SpreadLineAttempts(const Plan& plan) {
 }
 
 void CutLineWaits() { CutAttemptWaits(); }
+
+std::string LineLostReason(ModuleSet& set, const std::string& line) {
+    if (!ReplyIsLineFault(set, line)) return {};
+    const std::vector<std::string> w = ReplyWords(line);
+    const int number = std::atoi(w[1].c_str());
+    return "связь потеряна: " + roleOf(w[0], number) + " не отвечает " +
+           ModulePlace(set, w[0], number);
+}
 
 }  // namespace yukt::verify

@@ -6,6 +6,9 @@
 // a fault of a few seconds is outlasted rather than judged. A stop, or the
 // end of the run, cuts the waits: the safe commands are not held up.
 
+#include <string>
+
+#include "instrument/module_set.h"
 #include "verify/plan.h"
 
 namespace yukt::verify {
@@ -26,5 +29,11 @@ void SpreadLineAttempts(const Plan& plan);
 // A stop or the run's end: every wait between attempts ends at once and
 // later attempts go back to back.
 void CutLineWaits();
+
+// Why the run must end when `line` is the reply of an exchange the line
+// failed every attempt of (ReplyIsLineFault): "связь потеряна: модуль под
+// поверкой не отвечает по адресу 6 (COM1)"; empty when the module answered.
+// Worker thread only, from OnGet, where the module's exchange has just ended.
+std::string LineLostReason(ModuleSet& set, const std::string& line);
 
 }  // namespace yukt::verify

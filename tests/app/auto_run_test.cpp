@@ -73,6 +73,7 @@ class AutoRunTest : public QObject {
     void runFillsTableAndBanner_data();
     void runFillsTableAndBanner();
     void stopMidRunIsInterruptedAndFreesThePage();
+    void moduleLostMidRunIsNamedNeverJudged();
     void buttonRunsTheShippedProcedureOfTheChannel();
     void pageShowsTheGeneratorAfterTheRun();
     void frequencyPageAfterTheRunComputesNoError();
@@ -144,6 +145,28 @@ void AutoRunTest::stopMidRunIsInterruptedAndFreesThePage() {
     QVERIFY(f.EndCheckBtn->isEnabled());
     QVERIFY(f.NBWork->currentWidget()->isEnabled());
     QVERIFY(rig.sentCommands().endsWith(QStringLiteral("Set 787x 1 0 6")));
+}
+
+// The module under test pulled off the bus after its first point: through
+// the window's own reply path the run ends "прервано" with yukt-verify's
+// reason, the point measured kept, and the generator goes to its safe value.
+void AutoRunTest::moduleLostMidRunIsNamedNeverJudged() {
+    PageRig rig;
+    TMainForm& f = rig.openPage("745t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    connect(&f.Session(), &TVerificationSession::pointFinished, run, [&rig] {
+        if (rig.bench.underTest()) rig.bench.unplugUnderTest();
+    });
+    run->Start(currentProcedure(0));
+    QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 30000));
+    const QAbstractItemModel& cells = *run->Window()->Points->model();
+    const QString lost = "связь потеряна: модуль под поверкой не отвечает по адресу 6 (COM3)";
+    QCOMPARE(run->Window()->Banner->text(), QStringLiteral("ПРЕРВАНО"));
+    QCOMPARE(cells.index(0, 6).data().toString(), QStringLiteral("годна"));
+    QCOMPARE(cells.index(1, 6).data().toString(), "не измерена: " + lost);
+    QCOMPARE(cells.index(cells.rowCount() - 1, 6).data().toString(), lost);
+    QVERIFY(rig.settle());
+    QCOMPARE(rig.bench.physics().generatorCurrentMa, 0.0);
 }
 
 void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {

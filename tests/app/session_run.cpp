@@ -11,28 +11,21 @@
 // 0 годен, 3 не годен, 4 прервано, 2 a run that could not begin.
 
 #include <QCoreApplication>
-#include <QDate>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QFileInfo>
-#include <deque>
-#include <functional>
+#include <QTimer>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/session_rig.h"
 #include "app/verification_session.h"
 #include "common/program_version.h"
 #include "instrument/cprbr.h"
 #include "instrument/identify.h"
 #include "instrument/module_set.h"
 #include "instrument/under_test_ident.h"
-#include "records/lab_references.h"
-#include "records/record_store.h"
 #include "verify/bench_setup.h"
 #include "verify/point_table.h"
 #include "verify/run_output.h"
@@ -70,62 +63,6 @@ int fail(const QString& why) {
     return 2;
 }
 
-// The window's command queue: the head is the instrument's sSet; the next
-// goes when the instrument has taken it. A page poll is a free request.
-class CommandQueue {
-  public:
-    explicit CommandQueue(TcPrbr& prbr) : m_prbr(prbr) {}
-    void push(const std::string& command, bool freeRequest) {
-        m_queue.push_back({command, freeRequest});
-        ++m_queued;
-        next();
-    }
-    // The instrument took the head (in the event loop).
-    void taken() {
-        m_busy = false;
-        next();
-    }
-    bool idle() const { return !m_busy && m_queue.empty(); }
-    std::uint64_t queued() const { return m_queued; }
-
-  private:
-    void next() {
-        if (m_busy || m_queue.empty()) return;
-        m_busy = true;
-        m_prbr.SetsSet(m_queue.front().first, m_queue.front().second);
-        m_queue.pop_front();
-    }
-    TcPrbr& m_prbr;
-    std::deque<std::pair<std::string, bool>> m_queue;
-    std::uint64_t m_queued = 0;
-    bool m_busy = false;
-};
-
-// The register has one reference valid today for whatever a plan measures.
-bool addReference(records::RecordStore& store, QString& error) {
-    records::LabReference r;
-    r.kind = records::kMietaKind;
-    r.number = "3.1.A.1";
-    r.name = "Калибратор";
-    r.serial = "1";
-    r.certificate = "С-1";
-    r.validUntil = QDate::currentDate().addYears(1);
-    r.quantities = {"current", "generator_current", "frequency", "period", "interval",
-                    "count", "divider", "translator"};
-    return records::AddReference(store, r, &error);
-}
-
-// Waits in the event loop until `done` or `seconds` pass.
-bool waitFor(const std::function<bool()>& done, double seconds) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > seconds * 1000) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,12 +72,13 @@ int main(int argc, char** argv) {
     if (!parse(app.arguments(), o))
         return fail("usage: poverka-session --cfg DIR --methodology FILE [--serial TEXT] [--idle S]");
 
+    // The instrument outlives the rig, which detaches from it first.
+    std::unique_ptr<TcPrbr> prbr;
     // The laboratory's methodology folder holds the one given.
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    const QString folder = home.path() + "/poverka/methodologies";
-    QDir().mkpath(folder);
-    if (!QFile::copy(o.methodology, folder + "/" + QFileInfo(o.methodology).fileName()))
+    test::SessionRig rig;
+    QFile given(o.methodology);
+    if (!given.open(QIODevice::ReadOnly) ||
+        !rig.AddMethodology(QFileInfo(o.methodology).fileName(), given.readAll()))
         return fail(o.methodology + ": не читается");
 
     std::string problem;
@@ -148,26 +86,16 @@ int main(int argc, char** argv) {
     if (!setup) return fail(QString::fromStdString(problem));
 
     // The instrument as the window opens it.
-    auto prbr = std::make_unique<TcPrbr>();
-    CommandQueue queue(*prbr);
-    std::unique_ptr<TVerificationSession> session;
+    prbr = std::make_unique<TcPrbr>();
     prbr->SetMinTime(2000);
-    prbr->SetOnGet([&](TcPrbr& sender) {
-        const QString line = QString::fromStdString(sender.sGet()).trimmed();
-        QMetaObject::invokeMethod(&app, [&, line] { session->Reply(line); }, Qt::QueuedConnection);
-    });
-    prbr->SetOnSet([&](TcPrbr&) {
-        QMetaObject::invokeMethod(&app, [&] { queue.taken(); }, Qt::QueuedConnection);
-    });
+    rig.Attach(*prbr);
     prbr->SetPathCfg(o.cfg.toStdString());
     prbr->SetOpenPribor(true);
     prbr->SetPauze(true);
     if (!prbr->OpenPribor()) return fail("прибор не открыт");
 
-    SessionHooks hooks;
-    hooks.queueCommand = [&](const std::string& c) { queue.push(c, false); };
-    hooks.commandsQueued = [&] { return queue.queued(); };
-    session = std::make_unique<TVerificationSession>(hooks);
+    TVerificationSession* session = &rig.Session();
+    test::WindowQueue& queue = rig.Queue();
     SessionModule module;
     module.kind = module.firstKind = setup->kind;
     module.model = QString::fromStdString(verify::ModelCodeOfKind(setup->kind));
@@ -184,54 +112,47 @@ int main(int argc, char** argv) {
 
     // The record, in a journal of its own.
     QString error;
-    if (!session->OpenStore(home.path() + "/records.sqlite", error) ||
-        !addReference(*session->Store(), error))
-        return fail(error);
-    records::RecordInfo info;
-    info.serial = o.serial;
-    if (!session->BeginRecord(info, error)) return fail(error);
+    if (!rig.OpenRecord(o.serial, error)) return fail(error);
 
     // The page polls its module while the operator looks at it.
     const std::string pagePoll = "Get " + verify::ModelCodeOfKind(setup->kind) + " 2";
     QTimer pagePollTimer;
     pagePollTimer.setInterval(100);
     QObject::connect(&pagePollTimer, &QTimer::timeout, [&] {
-        if (queue.idle()) queue.push(pagePoll, true);
+        if (queue.Idle()) queue.Push(pagePoll, true);
     });
     pagePollTimer.start();
-    waitFor([] { return false; }, o.idle);
+    test::WaitInLoop([] { return false; }, o.idle);
     pagePollTimer.stop();
-    waitFor([&] { return queue.idle(); }, 30);
+    test::WaitInLoop([&] { return queue.Idle(); }, 30);
 
     // The run, printed as yukt-verify prints it.
-    QObject::connect(session.get(), &TVerificationSession::asked, [&](const verify::Question&) {
+    QObject::connect(session, &TVerificationSession::asked, [&](const verify::Question&) {
         QMetaObject::invokeMethod(
             &app, [&] { session->Answer(verify::Answer::Yes, QString()); }, Qt::QueuedConnection);
     });
-    QObject::connect(session.get(), &TVerificationSession::operationFinished,
+    QObject::connect(session, &TVerificationSession::operationFinished,
                      [](const verify::PlanItem& item, const verify::Attempt& a) {
                          std::cout << verify::OperationJson(item, a) << std::endl;
                      });
-    QObject::connect(session.get(), &TVerificationSession::pointFinished,
+    QObject::connect(session, &TVerificationSession::pointFinished,
                      [](const verify::PointResult& p, verify::Quantity) {
                          std::cout << verify::PointJson(p) << std::endl;
                      });
     std::optional<verify::RunResult> result;
-    QObject::connect(session.get(), &TVerificationSession::runFinished,
+    QObject::connect(session, &TVerificationSession::runFinished,
                      [&](const verify::RunResult& r) {
                          result = r;
                          std::cout << verify::VerdictJson(r, *plan) << std::endl;
                      });
     if (!session->StartPlanRun({})) return fail("прогон не начат");
-    waitFor([&] { return !session->Running() && queue.idle(); }, 3600);
+    rig.WaitRunEnd(3600);
 
     // The record as the journal keeps it.
-    const qint64 id = session->RecordId();
     QString warning;
-    session->CloseRecord(warning);
+    const std::optional<records::Record> r = rig.CloseAndLoad(&warning);
     if (!warning.isEmpty()) std::cerr << "poverka-session: " << warning.toStdString() << std::endl;
-    const std::optional<records::Record> r = session->Store()->Load(id);
-    if (!r) return fail(session->Store()->LastError());
+    if (!r) return fail("запись не прочитана из " + rig.JournalPath());
     auto quoted = [](const QString& s) {
         QString q = s;
         return "\"" + q.replace("\\", "\\\\").replace("\"", "\\\"").toStdString() + "\"";
@@ -240,7 +161,7 @@ int main(int argc, char** argv) {
               << ", \"software\": " << quoted(r->softwareFound)
               << ", \"methodology\": " << quoted(r->methodologyId) << "}" << std::endl;
 
-    session.reset();
+    rig.Detach();
     prbr.reset();
     if (!result) return 4;
     switch (result->verdict) {
