@@ -1,0 +1,231 @@
+// "Автоповерка" in the window while the records database fails under its
+// points: another program's write lock (held briefly, or past the busy
+// timeout), and a PostgreSQL connection cut (as a stopped server leaves it)
+// or gone silent, through a TCP proxy.
+// "Стоп" sets the bench's generator safe at once whatever the database does,
+// no point is blamed on the generator for a database wait, and the run
+// window says what became of the record; the stored record agrees.
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "app/auto_run.h"
+#include "app/auto_run_window.h"
+#include "app/verification_record.h"
+#include "app/verification_session.h"
+#include "build_slowdown.h"
+#include "page_rig.h"
+#include "records/db_location.h"
+#include "records/pg_server.h"
+#include "records/record_store.h"
+#include "records/tcp_proxy.h"
+#include "verify/methodology.h"
+#include "verify/procedure_library.h"
+#include "widgets/speed_button.h"
+
+using namespace yukt;
+using namespace yukt::testing;
+using namespace yukt::records;
+
+namespace {
+
+enum class Fault { LockBrief, LockPastBusy, Cut, Silent };
+
+bool fillIn(RecordInfo& info) {
+    info.serial = "A-17";
+    info.operatorName = "Петров П. П.";
+    return true;
+}
+
+// Three points; a settling timeout shorter than the brief lock, so that a
+// run that waited for the database would find its generator "silent".
+verify::Methodology threePoints() {
+    verify::ProcedureError e;
+    return *verify::ParseMethodology(
+        "title = \"745t\"\ndoc = \"МП\"\nkinds = [1]\nchannel = 0\nquantity = \"current\"\n"
+        "points = [4, 12, 20]\n[error]\nkind = \"abs\"\nlimit = 0.05\n"
+        "[settling]\ndelay = 0\nagree = 2\nband = 0.005\ntimeout = 3\nreadings = 2\n",
+        "p.toml", e);
+}
+
+double generatorMa(PageRig& rig) {
+    auto lk = rig.bench.lock();
+    return rig.bench.physics().generatorCurrentMa;
+}
+
+QStringList windowRows(const TAutoRunWindow* w) {
+    QStringList rows;
+    for (int r = 0; r < w->Points->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < w->Points->columnCount(); ++c)
+            if (const QTableWidgetItem* item = w->Points->item(r, c))
+                cells << item->text() << item->toolTip();
+        rows << cells.join(' ');
+    }
+    return rows;
+}
+
+}  // namespace
+
+class RecordDbFaultTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cleanupTestCase() { test::StopSharedPgServer(); }
+    void stopNeverWaitsForTheDatabase_data();
+    void stopNeverWaitsForTheDatabase();
+};
+
+void RecordDbFaultTest::stopNeverWaitsForTheDatabase_data() {
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<bool>("waits");  // the window says it waits for the record
+    QTest::addColumn<QString>("banner");
+    QTest::addColumn<QString>("told");  // the window's last row
+    QTest::addColumn<QStringList>("results");  // of the stored points; empty: fate unknown
+    QTest::addColumn<QString>("reason");       // among the stored record's reasons
+    QTest::newRow("lock waited out")
+        << int(Fault::LockBrief) << false << true << "ГОДЕН" << "Точки записаны в базу данных записей."
+        << QStringList{"pass", "pass", "pass"} << QString();
+    QTest::newRow("lock past the busy timeout, Стоп")
+        << int(Fault::LockPastBusy) << true << true << "ПРЕРВАНО" << "база данных занята"
+        << QStringList{"pass", "not measured", "not measured"} << "база данных занята";
+    // The run stops itself, its points go to the local spool and are
+    // written back at the next record's opening.
+    QTest::newRow("connection cut")
+        << int(Fault::Cut) << false << false << "ПРЕРВАНО"
+        << "База данных записей недоступна, автоповерка остановлена:"
+        << QStringList{"pass", "not measured", "not measured"} << "база данных записей недоступна";
+    QTest::newRow("silent connection, Стоп")
+        << int(Fault::Silent) << true << true << "ПРЕРВАНО" << "исход записи № 1 неизвестен"
+        << QStringList{} << QString();
+}
+
+void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
+    QFETCH(int, fault);
+    QFETCH(bool, stop);
+    QFETCH(bool, waits);
+    QFETCH(QString, banner);
+    QFETCH(QString, told);
+    QFETCH(QStringList, results);
+    QFETCH(QString, reason);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    PageRig rig;
+    rig.dialogs.recordInfo = fillIn;
+    const QString programDir = QString::fromStdString(rig.dir());
+    // PostgreSQL through the proxy, else the program folder's SQLite file.
+    QString url = programDir + "poverka.sqlite", why;
+    std::unique_ptr<test::TcpProxy> proxy;
+    const bool postgres = Fault(fault) == Fault::Cut || Fault(fault) == Fault::Silent;
+    if (postgres) {
+        test::PgServer* server = test::SharedPgServer(&why);
+        if (server == nullptr) QSKIP(qPrintable(why));
+        url = test::PgServer::Provision(server->NewDatabase(&why), &why);
+        QVERIFY2(!url.isEmpty(), qPrintable(why));
+        proxy = std::make_unique<test::TcpProxy>(test::PgSocket(server->SocketDir()));
+        QVERIFY(SaveRecordsDbUrl(programDir, QStringLiteral("postgresql://poverka_station@127.0.0.1:%1/%2")
+                                                 .arg(proxy->Port())
+                                                 .arg(url.section('/', 3).section('?', 0, 0))));
+        proxy->Arm("INSERT INTO points", Fault(fault) == Fault::Cut ? test::TcpProxy::AtCommit::CutBefore
+                                                                    : test::TcpProxy::AtCommit::Silent);
+    }
+    TMainForm& f = rig.openPage("745t");
+    auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
+    QVERIFY(record->IsOpen());
+    const qint64 id = record->Id();
+    // A call the database holds longer than this gives the record up (a
+    // lock is given up on sooner, at the busy timeout).
+    if (Fault(fault) == Fault::Silent)
+        f.Session().SetRecordTimeout(
+            std::chrono::milliseconds(static_cast<int>(4000 * kBuildSlowdown)));
+
+    // Another program takes the file's write lock as the first point ends.
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
+    other.setDatabaseName(url);
+    QSqlQuery lock(other);
+    QElapsedTimer faultAt;
+    QObject scope;  // of the calls below
+    if (!postgres) {
+        QVERIFY(other.open());
+        connect(&f.Session(), &TVerificationSession::pointFinished, &scope, [&] {
+            if (faultAt.isValid()) return;
+            QVERIFY2(lock.exec("BEGIN EXCLUSIVE"), qPrintable(lock.lastError().text()));
+            faultAt.start();
+            // Twice the points' settling timeout, within the busy timeout.
+            if (Fault(fault) == Fault::LockBrief)
+                QTimer::singleShot(6000, &scope, [&] { lock.exec("COMMIT"); });
+        });
+    }
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    run->Start(threePoints());
+    QVERIFY(run->Running());
+    if (postgres) {
+        QVERIFY(QTest::qWaitFor([&] { return proxy->Struck(); }, 30000));
+        faultAt.start();
+    } else {
+        QVERIFY(QTest::qWaitFor([&] { return faultAt.isValid(); }, 30000));
+    }
+    if (stop) {
+        QVERIFY(run->Running());
+        QVERIFY(generatorMa(rig) > 0);
+        QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return generatorMa(rig) == 0; },
+                                static_cast<int>(2000 * kBuildSlowdown)));
+        QVERIFY2(faultAt.elapsed() < 2000 * kBuildSlowdown, qPrintable(QString::number(faultAt.elapsed())));
+        QVERIFY(!run->Running());
+    }
+    QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 60000));
+    // The window waits for the record, says so, then says what became of it.
+    const TAutoRunWindow* w = run->Window();
+    QVERIFY(QTest::qWaitFor([&] { return !f.Session().RecordPending(); }, 60000));
+    QCoreApplication::processEvents();
+    const QStringList rows = windowRows(w);
+    if (waits)
+        QVERIFY2(rows.join('\n').contains(
+                     QStringLiteral("Запись № %1: ожидание ответа базы данных записей…").arg(id)),
+                 qPrintable(rows.join('\n')));
+    QVERIFY2(rows.last().contains(told), qPrintable(rows.join('\n')));
+    QCOMPARE(w->Banner->text(), banner);
+    QVERIFY2(!rows.join('\n').contains(QStringLiteral("генератор")), qPrintable(rows.join('\n')));
+    QCOMPARE(record->IsOpen(), Fault(fault) == Fault::LockBrief);
+    if (!record->IsOpen()) QVERIFY2(rig.lastMessage().contains(told), qPrintable(rig.lastMessage()));
+    // Where the points went.
+    if (!record->IsOpen() && !results.isEmpty()) QVERIFY(rig.lastMessage().contains("spool"));
+    lock.exec("COMMIT");
+    lock = QSqlQuery();
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase("other-program");
+
+    // The record as the database holds it once it is back (a spool written
+    // back at the next record's opening).
+    if (record->IsOpen())
+        QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    else if (!results.isEmpty())
+        record->Begin(programDir);
+    RecordStore store;
+    store.SetReadOnly(true);
+    QVERIFY(store.Open(url));
+    const std::optional<Record> r = store.Load(id);
+    QVERIFY(r);
+    QVERIFY(r->verdict != kSuitable);
+    QStringList stored;
+    for (const RecordPoint& p : r->points) {
+        stored << p.result;
+        QVERIFY2(!p.reason.contains(QStringLiteral("генератор")), qPrintable(p.reason));
+    }
+    if (!results.isEmpty()) QCOMPARE(stored, results);
+    QCOMPARE(r->reasons.join('\n').contains(reason), true);
+    if (!reason.isEmpty()) QCOMPARE(r->verdict, kInterrupted);
+    proxy.reset();  // the server's side of the silent connection ends
+}
+
+QTEST_MAIN(RecordDbFaultTest)
+#include "record_db_fault_test.moc"
