@@ -80,6 +80,7 @@ class RecordDbFaultTest : public QObject {
     void cleanupTestCase() { test::StopSharedPgServer(); }
     void stopNeverWaitsForTheDatabase_data();
     void stopNeverWaitsForTheDatabase();
+    void nextRunWaitsForTheLastRunsPoints();
 };
 
 void RecordDbFaultTest::stopNeverWaitsForTheDatabase_data() {
@@ -225,6 +226,51 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
     QCOMPARE(r->reasons.join('\n').contains(reason), true);
     if (!reason.isEmpty()) QCOMPARE(r->verdict, kInterrupted);
     proxy.reset();  // the server's side of the silent connection ends
+}
+
+// A run started while the last one's points still wait for another
+// program's lock begins once they are written, and its points follow them.
+void RecordDbFaultTest::nextRunWaitsForTheLastRunsPoints() {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    PageRig rig;
+    rig.dialogs.recordInfo = fillIn;
+    TMainForm& f = rig.openPage("745t");
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
+    other.setDatabaseName(QString::fromStdString(rig.dir() + "poverka.sqlite"));
+    QVERIFY(other.open());
+    QSqlQuery lock(other);
+    bool locked = false;
+    QObject scope;
+    connect(&f.Session(), &TVerificationSession::pointFinished, &scope, [&] {
+        if (locked) return;
+        locked = lock.exec("BEGIN EXCLUSIVE");
+        QTimer::singleShot(3000, &scope, [&] { lock.exec("COMMIT"); });
+    });
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    run->Start(threePoints());
+    QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 30000));
+    QVERIFY(locked && f.Session().RecordPending());
+    run->Start(threePoints());
+    QVERIFY(run->Running());
+    QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 30000));
+    const qint64 id = f.Session().RecordId();
+    QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
+    lock = QSqlQuery();
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase("other-program");
+    RecordStore store;
+    store.SetReadOnly(true);
+    QVERIFY(store.Open(QString::fromStdString(rig.dir() + "poverka.sqlite")));
+    const std::optional<Record> r = store.Load(id);
+    QVERIFY(r);
+    QCOMPARE(r->points.size(), 6);
+    for (int k = 0; k < 6; ++k) {
+        QCOMPARE(r->points[k].seq, k + 1);
+        QCOMPARE(r->points[k].result, QStringLiteral("pass"));
+        QCOMPARE(r->points[k].nominal, (std::vector<double>{4, 12, 20})[k % 3]);
+    }
 }
 
 QTEST_MAIN(RecordDbFaultTest)
