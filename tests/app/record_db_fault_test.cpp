@@ -59,6 +59,38 @@ double generatorMa(PageRig& rig) {
     return rig.bench.physics().generatorCurrentMa;
 }
 
+// Another program's connection to the SQLite file, which takes its write
+// lock as the run's first point ends and holds it `holdMs` (< 0: until
+// released).
+class OtherProgram {
+  public:
+    OtherProgram(const QString& file, TVerificationSession& session, int holdMs) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other-program");
+        db.setDatabaseName(file);
+        m_lock = std::make_unique<QSqlQuery>(db);
+        if (!db.open()) return;
+        QObject::connect(&session, &TVerificationSession::pointFinished, &m_scope, [this, holdMs] {
+            if (m_at.isValid() || !m_lock->exec("BEGIN EXCLUSIVE")) return;
+            m_at.start();
+            if (holdMs >= 0) QTimer::singleShot(holdMs, &m_scope, [this] { Release(); });
+        });
+    }
+    ~OtherProgram() {
+        Release();
+        m_lock.reset();
+        QSqlDatabase::database("other-program", false).close();
+        QSqlDatabase::removeDatabase("other-program");
+    }
+    void Release() { m_lock->exec("COMMIT"); }
+    // Since the lock was taken; invalid until then.
+    const QElapsedTimer& Since() const { return m_at; }
+
+  private:
+    QObject m_scope;
+    std::unique_ptr<QSqlQuery> m_lock;
+    QElapsedTimer m_at;
+};
+
 QStringList windowRows(const TAutoRunWindow* w) {
     QStringList rows;
     for (int r = 0; r < w->Points->rowCount(); ++r) {
@@ -147,23 +179,12 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
         f.Session().SetRecordTimeout(
             std::chrono::milliseconds(static_cast<int>(4000 * kBuildSlowdown)));
 
-    // Another program takes the file's write lock as the first point ends.
-    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
-    other.setDatabaseName(url);
-    QSqlQuery lock(other);
+    // Held twice the points' settling timeout, within the busy timeout.
+    std::unique_ptr<OtherProgram> other;
+    if (!postgres)
+        other = std::make_unique<OtherProgram>(url, f.Session(),
+                                               Fault(fault) == Fault::LockBrief ? 6000 : -1);
     QElapsedTimer faultAt;
-    QObject scope;  // of the calls below
-    if (!postgres) {
-        QVERIFY(other.open());
-        connect(&f.Session(), &TVerificationSession::pointFinished, &scope, [&] {
-            if (faultAt.isValid()) return;
-            QVERIFY2(lock.exec("BEGIN EXCLUSIVE"), qPrintable(lock.lastError().text()));
-            faultAt.start();
-            // Twice the points' settling timeout, within the busy timeout.
-            if (Fault(fault) == Fault::LockBrief)
-                QTimer::singleShot(6000, &scope, [&] { lock.exec("COMMIT"); });
-        });
-    }
     auto* run = f.findChild<TAutoRun*>("AutoRun");
     run->Start(threePoints());
     QVERIFY(run->Running());
@@ -171,7 +192,8 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
         QVERIFY(QTest::qWaitFor([&] { return proxy->Struck(); }, 30000));
         faultAt.start();
     } else {
-        QVERIFY(QTest::qWaitFor([&] { return faultAt.isValid(); }, 30000));
+        QVERIFY(QTest::qWaitFor([&] { return other->Since().isValid(); }, 30000));
+        faultAt = other->Since();
     }
     if (stop) {
         QVERIFY(run->Running());
@@ -199,11 +221,7 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
     if (!record->IsOpen()) QVERIFY2(rig.lastMessage().contains(told), qPrintable(rig.lastMessage()));
     // Where the points went.
     if (!record->IsOpen() && !results.isEmpty()) QVERIFY(rig.lastMessage().contains("spool"));
-    lock.exec("COMMIT");
-    lock = QSqlQuery();
-    other.close();
-    other = QSqlDatabase();
-    QSqlDatabase::removeDatabase("other-program");
+    other.reset();
 
     // The record as the database holds it once it is back (a spool written
     // back at the next record's opening).
@@ -236,30 +254,18 @@ void RecordDbFaultTest::nextRunWaitsForTheLastRunsPoints() {
     PageRig rig;
     rig.dialogs.recordInfo = fillIn;
     TMainForm& f = rig.openPage("745t");
-    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
-    other.setDatabaseName(QString::fromStdString(rig.dir() + "poverka.sqlite"));
-    QVERIFY(other.open());
-    QSqlQuery lock(other);
-    bool locked = false;
-    QObject scope;
-    connect(&f.Session(), &TVerificationSession::pointFinished, &scope, [&] {
-        if (locked) return;
-        locked = lock.exec("BEGIN EXCLUSIVE");
-        QTimer::singleShot(3000, &scope, [&] { lock.exec("COMMIT"); });
-    });
+    auto other = std::make_unique<OtherProgram>(QString::fromStdString(rig.dir() + "poverka.sqlite"),
+                                                f.Session(), 3000);
     auto* run = f.findChild<TAutoRun*>("AutoRun");
     run->Start(threePoints());
     QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 30000));
-    QVERIFY(locked && f.Session().RecordPending());
+    QVERIFY(other->Since().isValid() && f.Session().RecordPending());
     run->Start(threePoints());
     QVERIFY(run->Running());
     QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 30000));
     const qint64 id = f.Session().RecordId();
     QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
-    lock = QSqlQuery();
-    other.close();
-    other = QSqlDatabase();
-    QSqlDatabase::removeDatabase("other-program");
+    other.reset();
     RecordStore store;
     store.SetReadOnly(true);
     QVERIFY(store.Open(QString::fromStdString(rig.dir() + "poverka.sqlite")));
