@@ -280,9 +280,9 @@ void TAutoRun::TellLost(const QString& text, DlgIcon icon) {
     m_waitShown = false;
     m_window->End(QStringLiteral("ПРЕРВАНО"), false, true, m_window->ModuleVerdict->text());
     m_window->AddNote(QString(text).replace(QStringLiteral("\n\r"), QStringLiteral(" ")));
-    m_dialogs.MessageBox(text,
-                         icon == DlgIcon::Error ? QStringLiteral("Ошибка!") : QStringLiteral("Внимание!"),
-                         icon, DlgButtons::Ok);
+    m_dialogs.MessageBox(
+        text, icon == DlgIcon::Error ? QStringLiteral("Ошибка!") : QStringLiteral("Внимание!"),
+        icon, DlgButtons::Ok);
 }
 
 }  // namespace yukt

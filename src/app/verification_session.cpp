@@ -1,10 +1,9 @@
 #include "app/verification_session.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <array>
 #include <cmath>
-
-#include <QCoreApplication>
 
 #include "app/methodology_library.h"
 #include "records/ru_format.h"

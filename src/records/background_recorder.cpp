@@ -57,8 +57,9 @@ BackgroundRecorder::BackgroundRecorder(RecordStore& store, qint64 recordId,
             std::lock_guard<std::mutex> guard(impl->lock);
             impl->gaveUp = true;
             impl->error =
-                QStringLiteral("база данных записей не ответила за %1 с; исход записи № %2 "
-                               "неизвестен: проверьте её в журнале")
+                QStringLiteral(
+                    "база данных записей не ответила за %1 с; исход записи № %2 "
+                    "неизвестен: проверьте её в журнале")
                     .arg(QString::fromStdString(FloatToStr(impl->limit.count() / 1000.0, ',')))
                     .arg(impl->id);
         }
@@ -116,9 +117,8 @@ void BackgroundRecorder::SetSettled(std::function<void()> settled) {
 
 void BackgroundRecorder::PointStarted(int index, int count, double nominal) {
     Impl* impl = m.get();
-    m->writer.Post([impl, index, count, nominal] {
-        impl->recorder->PointStarted(index, count, nominal);
-    });
+    m->writer.Post(
+        [impl, index, count, nominal] { impl->recorder->PointStarted(index, count, nominal); });
 }
 
 void BackgroundRecorder::PointFinished(const verify::PointResult& point) {

@@ -120,15 +120,16 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase_data() {
     QTest::addColumn<bool>("stop");
     QTest::addColumn<bool>("waits");  // the window says it waits for the record
     QTest::addColumn<QString>("banner");
-    QTest::addColumn<QString>("told");  // the window's last row
+    QTest::addColumn<QString>("told");         // the window's last row
     QTest::addColumn<QStringList>("results");  // of the stored points; empty: fate unknown
     QTest::addColumn<QString>("reason");       // among the stored record's reasons
-    QTest::newRow("lock waited out")
-        << int(Fault::LockBrief) << false << true << "ГОДЕН" << "Точки записаны в базу данных записей."
-        << QStringList{"pass", "pass", "pass"} << QString();
+    QTest::newRow("lock waited out") << int(Fault::LockBrief) << false << true << "ГОДЕН"
+                                     << "Точки записаны в базу данных записей."
+                                     << QStringList{"pass", "pass", "pass"} << QString();
     QTest::newRow("lock past the busy timeout, Стоп")
-        << int(Fault::LockPastBusy) << true << true << "ПРЕРВАНО" << "база данных занята"
-        << QStringList{"pass", "not measured", "not measured"} << "база данных занята";
+        << int(Fault::LockPastBusy) << true << true << "ПРЕРВАНО"
+        << "база данных занята" << QStringList{"pass", "not measured", "not measured"}
+        << "база данных занята";
     // The run stops itself, its points go to the local spool and are
     // written back at the next record's opening.
     QTest::newRow("connection cut")
@@ -136,8 +137,8 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase_data() {
         << "База данных записей недоступна, автоповерка остановлена:"
         << QStringList{"pass", "not measured", "not measured"} << "база данных записей недоступна";
     QTest::newRow("silent connection, Стоп")
-        << int(Fault::Silent) << true << true << "ПРЕРВАНО" << "исход записи № 1 неизвестен"
-        << QStringList{} << QString();
+        << int(Fault::Silent) << true << true << "ПРЕРВАНО"
+        << "исход записи № 1 неизвестен" << QStringList{} << QString();
 }
 
 void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
@@ -163,11 +164,13 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
         url = test::PgServer::Provision(server->NewDatabase(&why), &why);
         QVERIFY2(!url.isEmpty(), qPrintable(why));
         proxy = std::make_unique<test::TcpProxy>(test::PgSocket(server->SocketDir()));
-        QVERIFY(SaveRecordsDbUrl(programDir, QStringLiteral("postgresql://poverka_station@127.0.0.1:%1/%2")
-                                                 .arg(proxy->Port())
-                                                 .arg(url.section('/', 3).section('?', 0, 0))));
-        proxy->Arm("INSERT INTO points", Fault(fault) == Fault::Cut ? test::TcpProxy::AtCommit::CutBefore
-                                                                    : test::TcpProxy::AtCommit::Silent);
+        QVERIFY(SaveRecordsDbUrl(programDir,
+                                 QStringLiteral("postgresql://poverka_station@127.0.0.1:%1/%2")
+                                     .arg(proxy->Port())
+                                     .arg(url.section('/', 3).section('?', 0, 0))));
+        proxy->Arm("INSERT INTO points", Fault(fault) == Fault::Cut
+                                             ? test::TcpProxy::AtCommit::CutBefore
+                                             : test::TcpProxy::AtCommit::Silent);
     }
     TMainForm& f = rig.openPage("745t");
     auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");
@@ -201,7 +204,8 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
         QTest::mouseClick(run->Window()->StopBtn, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return generatorMa(rig) == 0; },
                                 static_cast<int>(2000 * kBuildSlowdown)));
-        QVERIFY2(faultAt.elapsed() < 2000 * kBuildSlowdown, qPrintable(QString::number(faultAt.elapsed())));
+        QVERIFY2(faultAt.elapsed() < 2000 * kBuildSlowdown,
+                 qPrintable(QString::number(faultAt.elapsed())));
         QVERIFY(!run->Running());
     }
     QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 60000));
@@ -218,7 +222,8 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
     QCOMPARE(w->Banner->text(), banner);
     QVERIFY2(!rows.join('\n').contains(QStringLiteral("генератор")), qPrintable(rows.join('\n')));
     QCOMPARE(record->IsOpen(), Fault(fault) == Fault::LockBrief);
-    if (!record->IsOpen()) QVERIFY2(rig.lastMessage().contains(told), qPrintable(rig.lastMessage()));
+    if (!record->IsOpen())
+        QVERIFY2(rig.lastMessage().contains(told), qPrintable(rig.lastMessage()));
     // Where the points went.
     if (!record->IsOpen() && !results.isEmpty()) QVERIFY(rig.lastMessage().contains("spool"));
     other.reset();
@@ -254,8 +259,8 @@ void RecordDbFaultTest::nextRunWaitsForTheLastRunsPoints() {
     PageRig rig;
     rig.dialogs.recordInfo = fillIn;
     TMainForm& f = rig.openPage("745t");
-    auto other = std::make_unique<OtherProgram>(QString::fromStdString(rig.dir() + "poverka.sqlite"),
-                                                f.Session(), 3000);
+    auto other = std::make_unique<OtherProgram>(
+        QString::fromStdString(rig.dir() + "poverka.sqlite"), f.Session(), 3000);
     auto* run = f.findChild<TAutoRun*>("AutoRun");
     run->Start(threePoints());
     QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 30000));

@@ -54,8 +54,9 @@ class DbFaultTest : public ::testing::Test {
         return store.Load(1);
     }
     static int Finish(QProcess& verify, QString* out, QString* err, double seconds = 120) {
-        if (verify.state() != QProcess::NotRunning)
+        if (verify.state() != QProcess::NotRunning) {
             EXPECT_TRUE(verify.waitForFinished(static_cast<int>(seconds * 1000 * kBuildSlowdown)));
+        }
         *out = QString::fromUtf8(verify.readAllStandardOutput());
         *err = QString::fromUtf8(verify.readAllStandardError());
         return verify.exitCode();
@@ -84,18 +85,26 @@ TEST_F(DbFaultTest, RunUnderADatabaseFault) {
     struct Case {
         const char* name;
         Kind kind;
-        QByteArray at;          // Cut, Silent: the statement whose commit is struck
+        QByteArray at;  // Cut, Silent: the statement whose commit is struck
         TcpProxy::AtCommit cut;
-        int holdMs;             // Lock: < 0 until the run ends
-        bool signal;            // SIGTERM once struck
-        const char* delay;      // of the procedure's points
+        int holdMs;         // Lock: < 0 until the run ends
+        bool signal;        // SIGTERM once struck
+        const char* delay;  // of the procedure's points
         int exit;
-        const char* said;       // the verdict line
-        QString verdict;        // the database's, once it is opened again
+        const char* said;  // the verdict line
+        QString verdict;   // the database's, once it is opened again
     } cases[] = {
         // SQLite first: the rest is skipped where no PostgreSQL server runs.
         {"lock waited out", Lock, {}, {}, 6000, false, "3", 0, "итог: годен", kSuitable},
-        {"lock past the busy timeout", Lock, {}, {}, -1, false, "3", 4, "итог: прервано",
+        {"lock past the busy timeout",
+         Lock,
+         {},
+         {},
+         -1,
+         false,
+         "3",
+         4,
+         "итог: прервано",
          kInterrupted},
         {"closing's answer lost", Cut, kClosing, TcpProxy::AtCommit::CutAfter, 0, false, "0", 3,
          "итог: не годен", kUnsuitable},
@@ -173,7 +182,9 @@ TEST_F(DbFaultTest, RunUnderADatabaseFault) {
         EXPECT_EQ(Finish(verify, &out, &err, c.kind == Silent ? 40 : 120), c.exit)
             << err.toStdString();
         EXPECT_TRUE(out.contains(c.said)) << out.toStdString();
-        if (c.kind != Lock) EXPECT_TRUE(proxy->Struck());
+        if (c.kind != Lock) {
+            EXPECT_TRUE(proxy->Struck());
+        }
         if (c.kind == Silent) {
             EXPECT_LT(clock.elapsed(), 40000 * kBuildSlowdown);
             EXPECT_TRUE(err.contains("база данных записей не ответила за " + limit + " с") &&
@@ -193,8 +204,12 @@ TEST_F(DbFaultTest, RunUnderADatabaseFault) {
         const std::optional<Record> r = StoredRecord();
         ASSERT_TRUE(r);
         EXPECT_EQ(r->verdict, c.verdict);
-        if (c.kind != Lock) EXPECT_EQ(r->certificateNumber.isEmpty(), c.verdict == kInterrupted);
-        if (c.kind != Silent) EXPECT_EQ(r->points.size(), 3);
+        if (c.kind != Lock) {
+            EXPECT_EQ(r->certificateNumber.isEmpty(), c.verdict == kInterrupted);
+        }
+        if (c.kind != Silent) {
+            EXPECT_EQ(r->points.size(), 3);
+        }
         EXPECT_EQ(r->reasons.join('\n').contains("база данных занята"), busy)
             << r->reasons.join('\n').toStdString();
         for (const RecordPoint& p : r->points) EXPECT_FALSE(p.reason.contains("генератор"));
