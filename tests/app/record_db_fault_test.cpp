@@ -182,11 +182,12 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
         f.Session().SetRecordTimeout(
             std::chrono::milliseconds(static_cast<int>(4000 * kBuildSlowdown)));
 
-    // Held twice the points' settling timeout, within the busy timeout.
+    // Held briefly: past the points' settling timeout and the run's end
+    // (released below), within the busy timeout.
     std::unique_ptr<OtherProgram> other;
     if (!postgres)
         other = std::make_unique<OtherProgram>(url, f.Session(),
-                                               Fault(fault) == Fault::LockBrief ? 6000 : -1);
+                                               Fault(fault) == Fault::LockBrief ? 9000 : -1);
     QElapsedTimer faultAt;
     auto* run = f.findChild<TAutoRun*>("AutoRun");
     run->Start(threePoints());
@@ -211,6 +212,11 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
     QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 60000));
     // The window waits for the record, says so, then says what became of it.
     const TAutoRunWindow* w = run->Window();
+    if (Fault(fault) == Fault::LockBrief) {
+        QVERIFY(QTest::qWaitFor(
+            [&] { return windowRows(w).join('\n').contains("ожидание ответа"); }, 5000));
+        other->Release();
+    }
     QVERIFY(QTest::qWaitFor([&] { return !f.Session().RecordPending(); }, 60000));
     QCoreApplication::processEvents();
     const QStringList rows = windowRows(w);
@@ -260,13 +266,18 @@ void RecordDbFaultTest::nextRunWaitsForTheLastRunsPoints() {
     rig.dialogs.recordInfo = fillIn;
     TMainForm& f = rig.openPage("745t");
     auto other = std::make_unique<OtherProgram>(
-        QString::fromStdString(rig.dir() + "poverka.sqlite"), f.Session(), 3000);
+        QString::fromStdString(rig.dir() + "poverka.sqlite"), f.Session(), 9000);
     auto* run = f.findChild<TAutoRun*>("AutoRun");
     run->Start(threePoints());
     QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 30000));
     QVERIFY(other->Since().isValid() && f.Session().RecordPending());
+    // Released while the next start waits.
+    QTimer::singleShot(1000, &f, [&] { other->Release(); });
+    QElapsedTimer waited;
+    waited.start();
     run->Start(threePoints());
     QVERIFY(run->Running());
+    QVERIFY(waited.elapsed() >= 900);
     QVERIFY(QTest::qWaitFor([&] { return !run->Running(); }, 30000));
     const qint64 id = f.Session().RecordId();
     QTest::mouseClick(f.EndCheckBtn, Qt::LeftButton);
