@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -274,11 +273,12 @@ void TAutoRun::LostStore() {
     TellLost(text, DlgIcon::Error);
 }
 
-// A run whose record was not written is never shown as judged: its banner
-// says "ПРЕРВАНО", the window keeps why, and a message box says it at once.
+// A run whose record was not written is never shown as judged, nor is the
+// module: the banner says "ПРЕРВАНО", the window keeps why, and a message
+// box says it at once.
 void TAutoRun::TellLost(const QString& text, DlgIcon icon) {
     m_waitShown = false;
-    m_window->End(QStringLiteral("ПРЕРВАНО"), false, true, m_window->ModuleVerdict->text());
+    m_window->End(QStringLiteral("ПРЕРВАНО"), false, true, QString());
     m_window->AddNote(QString(text).replace(QStringLiteral("\n\r"), QStringLiteral(" ")));
     m_dialogs.MessageBox(
         text, icon == DlgIcon::Error ? QStringLiteral("Ошибка!") : QStringLiteral("Внимание!"),

@@ -226,6 +226,8 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
                  qPrintable(rows.join('\n')));
     QVERIFY2(rows.last().contains(told), qPrintable(rows.join('\n')));
     QCOMPARE(w->Banner->text(), banner);
+    // A record not written shows no verdict of the module either.
+    QCOMPARE(w->ModuleVerdict->text().isEmpty(), banner == "ПРЕРВАНО");
     QVERIFY2(!rows.join('\n').contains(QStringLiteral("генератор")), qPrintable(rows.join('\n')));
     QCOMPARE(record->IsOpen(), Fault(fault) == Fault::LockBrief);
     if (!record->IsOpen())
