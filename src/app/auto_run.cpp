@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/auto_run_window.h"
 #include "app/plan_view.h"
@@ -65,6 +66,7 @@ TAutoRun::TAutoRun(TVerificationSession& session, OperatorDialogs& dialogs, QWid
     connect(&session, &TVerificationSession::planChanged, this, &TAutoRun::ShowPlan);
     connect(&session, &TVerificationSession::asked, this, &TAutoRun::Ask);
     connect(&session, &TVerificationSession::runFinished, this, &TAutoRun::Finished);
+    connect(&session, &TVerificationSession::recordSettled, this, &TAutoRun::RecordSettled);
     // A bench that cannot judge the module: the run never began.
     connect(&session, &TVerificationSession::runRefused, this, [this](const QString& why) {
         m_window->Begin(QStringLiteral("Поверка не начата"));
@@ -225,14 +227,34 @@ void TAutoRun::Finished(const RunResult& run) {
     }
     m_window->End(banner, fit, whole, module);
     ShowProgress();
+    // The run's points are written on a thread of their own: a database that
+    // is slow to take them is said in the window, and the end follows.
+    m_waitShown = false;
+    const int finished = ++m_finishedRuns;
+    const qint64 id = m_session.RecordId();
+    if (m_session.RecordPending())
+        QTimer::singleShot(500, this, [this, finished, id] {
+            if (finished != m_finishedRuns || !m_session.RecordPending()) return;
+            m_waitShown = true;
+            m_window->AddNote(
+                QStringLiteral("Запись № %1: ожидание ответа базы данных записей…").arg(id));
+        });
+}
+
+// What became of the run's record, once known.
+void TAutoRun::RecordSettled() {
     if (m_session.RunSpool()) {
         LostStore();
         return;
     }
     const QString error = m_session.RecorderError();
-    if (!error.isEmpty())
-        m_dialogs.MessageBox(QStringLiteral("Точки автоповерки не записаны в протокол:\n\r") + error,
-                             QStringLiteral("Внимание!"), DlgIcon::Warning, DlgButtons::Ok);
+    if (!error.isEmpty()) {
+        TellLost(QStringLiteral("Точки автоповерки не записаны в протокол:\n\r") + error,
+                 DlgIcon::Warning);
+        return;
+    }
+    if (m_waitShown) m_window->AddNote(QStringLiteral("Точки записаны в базу данных записей."));
+    m_waitShown = false;
 }
 
 // The record went to the local spool with its end (the session abandoned
@@ -249,7 +271,19 @@ void TAutoRun::LostStore() {
                       .arg(spool.Count())
                       .arg(spool.Path())
                 : QStringLiteral("\n\rТочки не сохранены: ") + spool.Error();
-    m_dialogs.MessageBox(text, QStringLiteral("Ошибка!"), DlgIcon::Error, DlgButtons::Ok);
+    TellLost(text, DlgIcon::Error);
+}
+
+// A run whose record was not written is never shown as judged, nor is the
+// module: the banner says "ПРЕРВАНО", the window keeps why, and a message
+// box says it at once.
+void TAutoRun::TellLost(const QString& text, DlgIcon icon) {
+    m_waitShown = false;
+    m_window->End(QStringLiteral("ПРЕРВАНО"), false, true, QString());
+    m_window->AddNote(QString(text).replace(QStringLiteral("\n\r"), QStringLiteral(" ")));
+    m_dialogs.MessageBox(
+        text, icon == DlgIcon::Error ? QStringLiteral("Ошибка!") : QStringLiteral("Внимание!"),
+        icon, DlgButtons::Ok);
 }
 
 }  // namespace yukt

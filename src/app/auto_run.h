@@ -18,6 +18,7 @@ class QWidget;
 
 namespace yukt {
 
+enum class DlgIcon;
 class OperatorDialogs;
 class TAutoRunWindow;
 class TVerificationSession;
@@ -54,7 +55,9 @@ class TAutoRun : public QObject {
     void Ask(const verify::Question& q);
     void Finished(const verify::RunResult& run);
     bool ShowWindow();
+    void RecordSettled();
     void LostStore();
+    void TellLost(const QString& text, DlgIcon icon);
 
     TVerificationSession& m_session;
     OperatorDialogs& m_dialogs;
@@ -62,6 +65,8 @@ class TAutoRun : public QObject {
     TAutoRunWindow* m_window;
     std::vector<QPushButton*> m_buttons;  // "Автоповерка" of each page
     bool m_refreshPending = false;
+    int m_finishedRuns = 0;
+    bool m_waitShown = false;  // the window says the record is awaited
 };
 
 }  // namespace yukt

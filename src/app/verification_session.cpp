@@ -1,5 +1,6 @@
 #include "app/verification_session.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include "common/text.h"
 #include "records/lab_references.h"
 #include "records/lab_settings.h"
+#include "records/background_recorder.h"
 #include "records/point_spool.h"
 #include "records/program_ident.h"
 #include "records/record_store.h"
@@ -74,6 +76,9 @@ TVerificationSession::TVerificationSession(SessionHooks hooks, QObject* parent)
 }
 
 TVerificationSession::~TVerificationSession() {
+    // The run's points reach the record before its closing.
+    SettleRecorder(false);
+    m_recorder.reset();
     if (RecordOpen()) m_store->Close(m_recordId, records::kInterrupted, m_safeProblems);
 }
 
@@ -225,6 +230,7 @@ bool TVerificationSession::BeginRecord(const records::RecordInfo& info, QString&
 
 void TVerificationSession::CloseRecord(QString& warning) {
     warning.clear();
+    SettleRecorder();
     if (!RecordOpen()) return;
     // The verdict is closed even should the FLASH values not be stored.
     const QString flashError =
@@ -273,6 +279,7 @@ QString TVerificationSession::ToSpool(const RecordPoint* point) {
 }
 
 bool TVerificationSession::StoreReading(QString& why, RecordPoint* stored) {
+    SettleRecorder();
     if (!RecordOpen()) {
         why = QStringLiteral("Запись о поверке не начата.");
         return false;
@@ -457,13 +464,22 @@ bool TVerificationSession::BenchAnswers(const Plan& plan) {
 
 bool TVerificationSession::Begin(std::unique_ptr<VerificationRun> run, const QString& title,
                                  bool ofPlan, std::vector<int> items) {
+    // The previous run's points are in the record (or it was given up on)
+    // before this run adds its own after them.
+    SettleRecorder();
     m_recorder.reset();
+    m_recorderSettled = true;
     if (RecordOpen()) {
-        m_recorder = std::make_unique<records::RunRecorder>(*m_store, m_recordId, QString(),
-                                                            nullptr, false);
-        // A lost database stops the run from the event loop, not from
-        // within the run's own call.
-        m_recorder->SetPlan(run->ThePlan());
+        m_recorder = std::make_unique<records::BackgroundRecorder>(*m_store, m_recordId,
+                                                                   run->ThePlan(), m_recordLimit);
+        m_recorderSettled = false;
+        const int serial = ++m_recorderRun;
+        m_recorder->SetSettled([this, serial] {
+            QMetaObject::invokeMethod(
+                this, [this, serial] { RecorderSettled(serial, true); }, Qt::QueuedConnection);
+        });
+        // A lost database stops the run from the event loop (the recorder
+        // reports from its own thread).
         m_recorder->SetStop([this] {
             QMetaObject::invokeMethod(
                 this,
@@ -539,11 +555,42 @@ void TVerificationSession::SafeDone() {
 }
 
 QString TVerificationSession::RecorderError() const {
-    return m_recorder ? m_recorder->Error() : QString();
+    return m_recorder && m_recorderSettled ? m_recorder->Error() : QString();
 }
 
 const records::PointSpool* TVerificationSession::RunSpool() const {
-    return m_recorder ? m_recorder->Spool() : nullptr;
+    return m_recorder && m_recorderSettled ? m_recorder->Spool() : nullptr;
+}
+
+bool TVerificationSession::RecordPending() const { return m_recorder && !m_recorderSettled; }
+
+// Bounded by the recorder's limit, past which the record is given up on;
+// the window goes on painting (and the page polling) meanwhile, the
+// operator's input waits.
+void TVerificationSession::SettleRecorder(bool tell) {
+    if (!m_recorder || m_recorderSettled) return;
+    while (!m_recorder->Settle(std::chrono::milliseconds(50)) && !m_recorder->GaveUp())
+        if (tell) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    RecorderSettled(m_recorderRun, tell);
+}
+
+// A record whose points went to the local spool ends there "прервано", one
+// the database never answered for is left to it; either way the next record
+// opens the database anew. Otherwise the window's connection goes on from
+// the point number the run reached.
+void TVerificationSession::RecorderSettled(int run, bool tell) {
+    if (run != m_recorderRun || m_recorderSettled || !m_recorder) return;
+    m_recorderSettled = true;
+    if (m_recorder->GaveUp() || m_recorder->Spool()) {
+        if (RecordOpen()) {
+            m_recordId = 0;
+            m_storeLost = true;
+            if (tell) emit recordChanged();
+        }
+    } else if (const std::optional<int> seq = m_recorder->LastPointSeq(); seq && RecordOpen()) {
+        m_store->SetLastPointSeq(m_recordId, *seq);
+    }
+    if (tell) emit recordSettled();
 }
 
 double TVerificationSession::Now() const {
@@ -609,6 +656,8 @@ void TVerificationSession::PointFinished(const PointResult& point) {
 }
 
 void TVerificationSession::Asked(const Question& q) {
+    // What was measured so far is committed while the operator answers.
+    if (m_recorder) m_recorder->Asked(q);
     if (q.item > 0) {
         m_running.push_back(q.item);
         emit itemChanged(q.item);
@@ -658,10 +707,9 @@ void TVerificationSession::RunFinished(const RunResult& run) {
         AttemptFinished(it, a);
         all.push_back(a);
     }
-    // A record that went to the local spool ends there "прервано", and the
-    // next record opens the database anew.
+    // The run's end is shown at once; what became of its record is told
+    // with recordSettled().
     if (m_recorder) m_recorder->RunFinished(run);
-    if (RunSpool() && RecordOpen()) AbandonRecord();
     emit runFinished(run);
 }
 

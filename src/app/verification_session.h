@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,9 +26,9 @@
 namespace yukt {
 
 namespace records {
+class BackgroundRecorder;
 class PointSpool;
 class RecordStore;
-class RunRecorder;
 }  // namespace records
 
 // What the session asks of the window it serves.
@@ -203,6 +204,12 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // Where the last run's record went once the database was lost under it
     // (the run was stopped and the record abandoned); null while it held.
     const records::PointSpool* RunSpool() const;
+    // The last run's points are still on their way to the database (they
+    // are written on a thread of their own); recordSettled() follows.
+    bool RecordPending() const;
+    // How long one call of the database may take before the run is stopped
+    // and its record given up on (35 s).
+    void SetRecordTimeout(std::chrono::milliseconds limit) { m_recordLimit = limit; }
 
   signals:
     void runStarted(const QString& title);
@@ -225,6 +232,9 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // The generator was set (by a page or at the end of a run).
     void generatorChanged();
     void recordChanged();
+    // The last run's points are written, spooled (RunSpool()) or given up on
+    // (RecorderError()).
+    void recordSettled();
 
   private:
     void PointStarted(int index, int count, double nominal) override;
@@ -248,6 +258,10 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // The generators' read-back after a run ended, or its time up.
     void SafeReply(const QString& line);
     void SafeDone();
+    // Waits until the last run's points are written or given up on, before
+    // the window's own connection touches the record again.
+    void SettleRecorder(bool tell = true);
+    void RecorderSettled(int run, bool tell);
 
     SessionHooks m_hooks;
     SessionModule m_module;
@@ -263,7 +277,11 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     QString m_planProblem;
     std::vector<verify::Attempt> m_attempts;
     std::unique_ptr<verify::VerificationRun> m_run;
-    std::unique_ptr<records::RunRecorder> m_recorder;
+    // The run's points go to the database on a thread of their own.
+    std::unique_ptr<records::BackgroundRecorder> m_recorder;
+    int m_recorderRun = 0;  // counts the recorded runs
+    bool m_recorderSettled = true;
+    std::chrono::milliseconds m_recordLimit{35000};
     bool m_runOfPlan = false;
     std::vector<int> m_runItems;     // empty: every item of the run's plan
     std::vector<int> m_runAttempted;  // items with an attempt in this run

@@ -54,8 +54,9 @@ class DbFaultTest : public ::testing::Test {
         return store.Load(1);
     }
     static int Finish(QProcess& verify, QString* out, QString* err, double seconds = 120) {
-        if (verify.state() != QProcess::NotRunning)
+        if (verify.state() != QProcess::NotRunning) {
             EXPECT_TRUE(verify.waitForFinished(static_cast<int>(seconds * 1000 * kBuildSlowdown)));
+        }
         *out = QString::fromUtf8(verify.readAllStandardOutput());
         *err = QString::fromUtf8(verify.readAllStandardError());
         return verify.exitCode();
@@ -69,67 +70,76 @@ class DbFaultTest : public ::testing::Test {
 const QByteArray kClosing = "close_hash = $";
 const QByteArray kPoint = "INSERT INTO points";
 
-// The closing's COMMIT lost on the way (nothing written) or its answer lost
-// (written): the program reads back before it says anything.
-TEST_F(DbFaultTest, ConnectionCutAtTheClosingCommit) {
+// One table over the faults. The closing's COMMIT lost on the way (nothing
+// written) or its answer lost (written): the program reads back before it
+// says anything. A server that stops answering at a commit: the run is
+// stopped once the call overruns --db-timeout, the verdict shown is
+// "прервано", the message says the record's fate is unknown, the record
+// left open ends "прервано"; a stop signal meanwhile sets the generator
+// safe at once. Another program's write lock while the run writes its
+// points: held briefly, it is waited out and the record is whole; held past
+// the busy timeout, the run ends "прервано" for the database; either way the
+// bench is never blamed.
+TEST_F(DbFaultTest, RunUnderADatabaseFault) {
+    enum Kind { Cut, Silent, Lock };
     struct Case {
+        const char* name;
+        Kind kind;
+        QByteArray at;  // Cut, Silent: the statement whose commit is struck
         TcpProxy::AtCommit cut;
+        int holdMs;         // Lock: < 0 until the run ends
+        bool signal;        // SIGTERM once struck
+        const char* delay;  // of the procedure's points
         int exit;
-        const char* said;      // the verdict line
-        const char* verdict;   // the database's, once it is opened again
+        const char* said;  // the verdict line
+        QString verdict;   // the database's, once it is opened again
     } cases[] = {
-        {TcpProxy::AtCommit::CutAfter, 3, "итог: не годен", "не годен"},
-        {TcpProxy::AtCommit::CutBefore, 4, "итог: прервано", "прервано"},
+        // SQLite first: the rest is skipped where no PostgreSQL server runs.
+        {"lock waited out", Lock, {}, {}, 6000, false, "3", 0, "итог: годен", kSuitable},
+        {"lock past the busy timeout",
+         Lock,
+         {},
+         {},
+         -1,
+         false,
+         "3",
+         4,
+         "итог: прервано",
+         kInterrupted},
+        {"closing's answer lost", Cut, kClosing, TcpProxy::AtCommit::CutAfter, 0, false, "0", 3,
+         "итог: не годен", kUnsuitable},
+        {"closing never sent", Cut, kClosing, TcpProxy::AtCommit::CutBefore, 0, false, "0", 4,
+         "итог: прервано", kInterrupted},
+        {"silent at the closing", Silent, kClosing, TcpProxy::AtCommit::Silent, 0, false, "0", 1,
+         "итог: прервано", kInterrupted},
+        {"silent at a point, SIGTERM", Silent, kPoint, TcpProxy::AtCommit::Silent, 0, true, "2", 1,
+         "итог: прервано", kInterrupted},
     };
+    int n = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.said);
-        std::unique_ptr<TcpProxy> proxy;
-        const QString url = ProxiedDatabase(proxy);
-        if (url.isEmpty()) GTEST_SKIP() << "no PostgreSQL server here";
-        const QString dir = m_dir.filePath(c.cut == TcpProxy::AtCommit::CutAfter ? "after" : "before");
+        SCOPED_TRACE(c.name);
+        const QString dir = m_dir.filePath(QString::number(++n));
         QDir().mkpath(dir);
-        BenchRun bench(dir);
-        ASSERT_TRUE(bench.StartBench({"--current-error", "0.1"}));
-        proxy->Arm(kClosing, c.cut);
-        QProcess verify;
-        bench.StartVerify(verify, bench.WriteProcedure("0"), {"--db", url});
-        QString out, err;
-        EXPECT_EQ(Finish(verify, &out, &err), c.exit) << err.toStdString();
-        EXPECT_TRUE(proxy->Struck());
-        EXPECT_TRUE(out.contains(c.said)) << out.toStdString();
-        const std::optional<Record> r = StoredRecord();
-        ASSERT_TRUE(r);
-        EXPECT_EQ(r->verdict, c.verdict);
-        EXPECT_EQ(r->certificateNumber.isEmpty(), c.cut == TcpProxy::AtCommit::CutBefore);
-        EXPECT_EQ(r->points.size(), 3);
-    }
-}
-
-// A server that stops answering at a commit: the run is stopped once the
-// call overruns --db-timeout, the verdict shown is "прервано", the message
-// says the record's fate is unknown; the record left open ends "прервано".
-// A stop signal meanwhile sets the generator safe at once.
-TEST_F(DbFaultTest, SilentConnectionNeverHangsTheRunNorTheSafeValue) {
-    struct Case {
-        QByteArray at;
-        bool signal;
-    } cases[] = {{kClosing, false}, {kPoint, true}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.at.toStdString());
         std::unique_ptr<TcpProxy> proxy;
-        const QString url = ProxiedDatabase(proxy);
-        if (url.isEmpty()) GTEST_SKIP() << "no PostgreSQL server here";
-        const QString dir = m_dir.filePath(QString::number(c.signal));
-        QDir().mkpath(dir);
+        QString url;
+        if (c.kind == Lock) {
+            url = m_url = dir + "/poverka.sqlite";
+            ASSERT_TRUE(Prepare(m_url));
+        } else {
+            url = ProxiedDatabase(proxy);
+            if (url.isEmpty()) GTEST_SKIP() << "no PostgreSQL server here";
+            proxy->Arm(c.at, c.cut);
+        }
         BenchRun bench(dir);
-        ASSERT_TRUE(bench.StartBench());
-        proxy->Arm(c.at, TcpProxy::AtCommit::Silent);
-        QProcess verify;
+        ASSERT_TRUE(bench.StartBench(c.kind == Cut ? QStringList{"--current-error", "0.1"}
+                                                   : QStringList{}));
         // Longer than the record's opening takes on a loaded machine, and
         // than the signal takes to come.
         const QString limit = QString::number(static_cast<int>(8 * kBuildSlowdown));
-        bench.StartVerify(verify, bench.WriteProcedure(c.signal ? "2" : "0"),
-                          {"--db", url, "--db-timeout", limit});
+        QStringList args{"--db", url};
+        if (c.kind == Silent) args << "--db-timeout" << limit;
+        QProcess verify;
+        bench.StartVerify(verify, bench.WriteProcedure(c.delay), args);
         QElapsedTimer clock;
         clock.start();
         if (c.signal) {
@@ -147,44 +157,7 @@ TEST_F(DbFaultTest, SilentConnectionNeverHangsTheRunNorTheSafeValue) {
             }
             EXPECT_EQ(current.value_or(-1), 0) << "after " << stop.elapsed() << " ms";
         }
-        QString out, err;
-        EXPECT_EQ(Finish(verify, &out, &err, 40), 1) << err.toStdString();
-        EXPECT_LT(clock.elapsed(), 40000 * kBuildSlowdown);
-        EXPECT_TRUE(proxy->Struck());
-        EXPECT_TRUE(out.contains("итог: прервано")) << out.toStdString();
-        EXPECT_TRUE(err.contains("база данных записей не ответила за " + limit + " с") &&
-                    err.contains("исход записи № 1 неизвестен"))
-            << err.toStdString();
-        proxy.reset();  // the server's side of the silent connection ends
-        const std::optional<Record> r = StoredRecord();
-        ASSERT_TRUE(r);
-        EXPECT_EQ(r->verdict, kInterrupted);
-        EXPECT_TRUE(r->certificateNumber.isEmpty());
-    }
-}
-
-// Another program holds the file's write lock while the run writes its
-// points: held briefly, it is waited out and the record is whole; held past
-// the busy timeout, the run ends "прервано" for the database. Either way the
-// bench is never blamed.
-TEST_F(DbFaultTest, WriteLockOfAnotherProgramIsTheDatabasesWait) {
-    struct Case {
-        const char* name;
-        int holdMs;  // < 0: until the run ends
-        int exit;
-        QString verdict;
-    } cases[] = {{"waited out", 6000, 0, kSuitable}, {"past the busy timeout", -1, 4, kInterrupted}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString dir = m_dir.filePath(QString::number(c.exit));
-        QDir().mkpath(dir);
-        m_url = dir + "/poverka.sqlite";
-        ASSERT_TRUE(Prepare(m_url));
-        BenchRun bench(dir);
-        ASSERT_TRUE(bench.StartBench());
-        QProcess verify;
-        bench.StartVerify(verify, bench.WriteProcedure("3"), {"--db", m_url});
-        {
+        if (c.kind == Lock) {
             QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
             other.setDatabaseName(m_url);
             ASSERT_TRUE(other.open());
@@ -202,20 +175,42 @@ TEST_F(DbFaultTest, WriteLockOfAnotherProgramIsTheDatabasesWait) {
             q.exec("COMMIT");
             q = QSqlQuery();
             other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase("other-program");
         }
-        QSqlDatabase::removeDatabase("other-program");
         QString out, err;
-        EXPECT_EQ(Finish(verify, &out, &err), c.exit) << err.toStdString();
-        EXPECT_EQ(err.contains("база данных занята"), c.exit == 4) << err.toStdString();
-        for (const QString& text : {out, err})
-            EXPECT_FALSE(text.contains("генератор") || text.contains("не измерена")) << text.toStdString();
+        EXPECT_EQ(Finish(verify, &out, &err, c.kind == Silent ? 40 : 120), c.exit)
+            << err.toStdString();
+        EXPECT_TRUE(out.contains(c.said)) << out.toStdString();
+        if (c.kind != Lock) {
+            EXPECT_TRUE(proxy->Struck());
+        }
+        if (c.kind == Silent) {
+            EXPECT_LT(clock.elapsed(), 40000 * kBuildSlowdown);
+            EXPECT_TRUE(err.contains("база данных записей не ответила за " + limit + " с") &&
+                        err.contains("исход записи № 1 неизвестен"))
+                << err.toStdString();
+        }
+        const bool busy = c.kind == Lock && c.exit == 4;
+        if (c.kind == Lock) {
+            EXPECT_EQ(err.contains("база данных занята"), busy) << err.toStdString();
+            for (const QString& text : {out, err})
+                EXPECT_FALSE(text.contains("генератор") || text.contains("не измерена"))
+                    << text.toStdString();
+        }
+        proxy.reset();  // the server's side of a silent connection ends
         // A record spooled is written back at this opening: its reasons name
         // the database only.
         const std::optional<Record> r = StoredRecord();
         ASSERT_TRUE(r);
         EXPECT_EQ(r->verdict, c.verdict);
-        EXPECT_EQ(r->points.size(), 3);
-        EXPECT_EQ(r->reasons.join('\n').contains("база данных занята"), c.exit == 4)
+        if (c.kind != Lock) {
+            EXPECT_EQ(r->certificateNumber.isEmpty(), c.verdict == kInterrupted);
+        }
+        if (c.kind != Silent) {
+            EXPECT_EQ(r->points.size(), 3);
+        }
+        EXPECT_EQ(r->reasons.join('\n').contains("база данных занята"), busy)
             << r->reasons.join('\n').toStdString();
         for (const RecordPoint& p : r->points) EXPECT_FALSE(p.reason.contains("генератор"));
     }
