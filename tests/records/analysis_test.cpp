@@ -14,6 +14,7 @@
 #include "records/lab_stats.h"
 #include "records/module_history.h"
 #include "records/records_fixture.h"
+#include "records/records_gen.h"
 #include "records/stat_figures.h"
 
 namespace yukt::records::test {
@@ -191,6 +192,26 @@ TEST_P(AnalysisTest, KeptFiguresAgreeWithThePoints) {
     if (sqlite) {
         EXPECT_GE(changed, 2);
     }
+}
+
+// Records of one day, model and station add up in one row of figures, on
+// each engine, and still agree with their points.
+TEST_P(AnalysisTest, FiguresOfOneDayAddUp) {
+    auto store = Connect(FreshDatabase());
+    GenOptions o;
+    o.records = 200;
+    o.years = 1;
+    o.stations = 2;
+    QString error;
+    ASSERT_TRUE(GenerateRecords(*store, o, &error)) << error.toStdString();
+    QSqlQuery q(store->Database());
+    ASSERT_TRUE(q.exec("SELECT COUNT(*), SUM(n), MAX(n) FROM stat_figures"));
+    ASSERT_TRUE(q.next());
+    EXPECT_GT(q.value(2).toLongLong(), 1);
+    EXPECT_LT(q.value(0).toLongLong() * 2, q.value(1).toLongLong());
+    QStringList problems;
+    ASSERT_TRUE(CheckStatFigures(store->Database(), &problems, &error)) << error.toStdString();
+    EXPECT_EQ(problems, QStringList());
 }
 
 TEST_P(AnalysisTest, HistoryShowsTheDriftOfEachPointRecordByRecord) {
