@@ -166,7 +166,7 @@ TEST_P(AnalysisTest, KeptFiguresAgreeWithThePoints) {
                 const auto s = ReadLabStats(store->Database(), f, &error);
                 ASSERT_TRUE(s) << error.toStdString();
                 const LabStats& want = counted[n++];
-                EXPECT_EQ(StatsText(*s), StatsText(want));
+                EXPECT_EQ(StatsText(*s).toStdString(), StatsText(want).toStdString());
                 ASSERT_EQ(s->items.size(), want.items.size());
                 for (int i = 0; i < want.items.size(); ++i) {
                     EXPECT_EQ(s->items[i].count, want.items[i].count);
