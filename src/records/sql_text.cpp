@@ -156,8 +156,9 @@ const QList<QStringList>& Migrations() {
             kStatFigures,
             "CREATE INDEX records_stats ON records (model, started_utc, state, verdict,"
             " workstation, operator_name, id, revision)",
-            "CREATE INDEX records_model_verdict ON records (model, verdict, started_utc)",
-            "CREATE INDEX records_verdict_started ON records (verdict, started_utc)",
+            "CREATE INDEX records_model_verdict ON records (model, verdict, started_utc, id,"
+            " revision)",
+            "CREATE INDEX records_verdict_started ON records (verdict, started_utc, id, revision)",
         },
     };
     return migrations;
