@@ -9,6 +9,7 @@
 #include "records/record_fields.h"
 #include "records/record_audit.h"
 #include "records/record_store.h"
+#include "records/stat_figures.h"
 #include "records/terminal_progress.h"
 
 namespace yukt::records {
@@ -80,7 +81,12 @@ int VerifyCommand(const QString& url, const QCommandLineParser& args) {
     const bool walked = store.VerifyChain(report);
     bar.Step(QStringLiteral("итоги записей"));
     QString error;
-    const bool read = walked && CheckMeaning(store.Database(), &report.problems, &error);
+    bool read = walked && CheckMeaning(store.Database(), &report.problems, &error);
+    // The statistics' figures are derived from the points: computed again and compared.
+    if (read && store.SchemaVersion() >= sql::StatFiguresVersion()) {
+        bar.Step(QStringLiteral("итоги статистики"));
+        read = CheckStatFigures(store.Database(), &report.problems, &error);
+    }
     bar.Done();
     if (!walked) return Complain(store.LastError(), 1);
     if (!read) return Complain(QStringLiteral("Не удалось прочитать записи: ") + error, 1);

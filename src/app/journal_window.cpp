@@ -164,6 +164,7 @@ TJournalWindow::TJournalWindow(std::unique_ptr<RecordStore> store, const QString
     auto* paging = new QHBoxLayout;
     m_prev = new QPushButton(QStringLiteral("<"), this);
     m_next = new QPushButton(QStringLiteral(">"), this);
+    m_next->setObjectName("NextPage");
     m_pageLabel = new QLabel(this);
     m_pageLabel->setObjectName("PageLabel");
     paging->addWidget(m_prev);
@@ -304,7 +305,8 @@ void TJournalWindow::SelectRecord(qint64 id) {
 }
 
 void TJournalWindow::Refresh() {
-    m_count = JournalCount(m_store->Database(), Filter());
+    m_countCap = m_countAhead;
+    m_count = JournalCountUpTo(m_store->Database(), Filter(), m_countCap);
     ShowDueReferences();
     ShowPage(0);
 }
@@ -321,6 +323,10 @@ void TJournalWindow::ShowDueReferences() {
 }
 
 void TJournalWindow::ShowPage(int page) {
+    if (CountCapped() && qint64(page + 1) * kPageSize >= m_countCap) {
+        m_countCap = qint64(page + 1) * kPageSize + m_countAhead;
+        m_count = JournalCountUpTo(m_store->Database(), Filter(), m_countCap);
+    }
     m_page = qBound(0, page, PageCount() - 1);
     const qint64 shown = m_shown;
     m_model->setQuery(JournalPage(m_store->Database(), Filter(), kPageSize, m_page * kPageSize));
@@ -342,10 +348,16 @@ void TJournalWindow::ShowPage(int page) {
     m_recordTitle->clear();
     m_shown = 0;
     SelectRecord(shown);
-    m_pageLabel->setText(QStringLiteral("Страница %1 из %2, записей: %3")
-                             .arg(m_page + 1)
-                             .arg(PageCount())
-                             .arg(m_count));
+    if (CountCapped())
+        m_pageLabel->setText(QStringLiteral("Страница %1 из более чем %2, записей: более %3")
+                                 .arg(m_page + 1)
+                                 .arg(m_countCap / kPageSize)
+                                 .arg(m_countCap));
+    else
+        m_pageLabel->setText(QStringLiteral("Страница %1 из %2, записей: %3")
+                                 .arg(m_page + 1)
+                                 .arg(PageCount())
+                                 .arg(m_count));
     m_prev->setEnabled(m_page > 0);
     m_next->setEnabled(m_page + 1 < PageCount());
 }

@@ -52,6 +52,14 @@ class TJournalWindow : public QWidget {
     int Page() const { return m_page; }
     int PageCount() const;
     qint64 MatchCount() const { return m_count; }
+    // Matches are counted this far beyond the page shown (a million records
+    // are never counted to show their first page); more are shown as "более".
+    static constexpr qint64 kCountAhead = 10000;
+    void SetCountAhead(qint64 rows) {
+        m_countAhead = rows;
+        Refresh();
+    }
+    bool CountCapped() const { return m_count > m_countCap; }
     qint64 RecordAt(int row) const;
     // The record of the selected current row, 0 when none is selected.
     qint64 SelectedRecord() const;
@@ -106,6 +114,7 @@ class TJournalWindow : public QWidget {
     QTableWidget* m_points = nullptr;
     QLabel* m_recordTitle = nullptr;
     qint64 m_count = 0;
+    qint64 m_countCap = kCountAhead, m_countAhead = kCountAhead;
     int m_page = 0;
     qint64 m_shown = 0;
     QList<QPushButton*> m_exportButtons;

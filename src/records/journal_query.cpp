@@ -68,6 +68,15 @@ qint64 JournalCount(const QSqlDatabase& db, const JournalFilter& filter) {
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
+qint64 JournalCountUpTo(const QSqlDatabase& db, const JournalFilter& filter, qint64 cap) {
+    QVariantList binds;
+    const QString text = "SELECT COUNT(*) FROM (SELECT 1 FROM records r WHERE 1 = 1" +
+                         Where(filter, &binds) + " LIMIT ?) c";
+    binds << cap + 1;
+    QSqlQuery q = Run(db, text, binds);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
 QList<qint64> JournalIds(const QSqlDatabase& db, const JournalFilter& filter) {
     QList<qint64> ids;
     QSqlQuery q = JournalPage(db, filter, -1, 0);

@@ -61,6 +61,9 @@ enum JournalColumn {
 // (limit < 0: every match, forward-only for reading once).
 QSqlQuery JournalPage(const QSqlDatabase& db, const JournalFilter& filter, int limit, int offset);
 qint64 JournalCount(const QSqlDatabase& db, const JournalFilter& filter);
+// The count of matches up to `cap`, and cap + 1 when there are more: a page
+// is shown at once however many a filter matches.
+qint64 JournalCountUpTo(const QSqlDatabase& db, const JournalFilter& filter, qint64 cap);
 QList<qint64> JournalIds(const QSqlDatabase& db, const JournalFilter& filter);
 // Up to `limit` matching record numbers after `afterId`, ascending: an export
 // reads the journal a page at a time however many records match. Nothing,

@@ -16,6 +16,7 @@
 #include "records/ru_format.h"
 #include "records/sql_analysis.h"
 #include "records/sql_text.h"
+#include "records/stat_figures.h"
 
 namespace yukt::records {
 namespace {
@@ -48,6 +49,12 @@ bool Read(const QSqlDatabase& db, const QString& text, const QVariantList& binds
 QString LocalMonth(const QString& utcHour) {
     const QDateTime at = QDateTime::fromString(utcHour + ":00:00Z", Qt::ISODate);
     return at.isValid() ? at.toLocalTime().toString(QStringLiteral("yyyy-MM")) : utcHour.left(7);
+}
+
+bool KeepsFigures(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    return q.exec(sql::kReadVersion) && q.next() &&
+           q.value(0).toInt() >= sql::StatFiguresVersion();
 }
 
 QString Percent(double share) { return RuNumber(share * 100, 1) + " %"; }
@@ -98,7 +105,15 @@ std::optional<LabStats> ReadLabStats(const QSqlDatabase& db, const StatsFilter& 
               }))
         return std::nullopt;
     s.months = months.values();
-    if (!Read(db, sql::kStatsItems + where + sql::kStatsItemsGroup, binds, error,
+    // The figures kept at each closing where the schema has them; an older
+    // database opened to read is counted from its points.
+    QVariantList itemBinds = binds;
+    QString items = sql::kStatsItems + where + sql::kStatsItemsGroup;
+    if (KeepsFigures(db)) {
+        itemBinds.clear();
+        items = StatItemsQuery(filter, &itemBinds);
+    }
+    if (!Read(db, items, itemBinds, error,
               [&](const QSqlQuery& q) {
                   ItemStats i;
                   i.model = q.value(0).toString();

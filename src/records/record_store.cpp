@@ -27,6 +27,7 @@
 #include "records/record_chain.h"
 #include "records/sql_references.h"
 #include "records/sql_text.h"
+#include "records/stat_figures.h"
 
 namespace yukt::records {
 namespace {
@@ -463,6 +464,8 @@ bool RecordStore::Migrate(int target) {
             QStringList expanded{statement};
             if (statement == QLatin1String(sql::kForgeryGuards)) {
                 expanded = sql::ForgeryGuards(m_engine);
+            } else if (statement == QLatin1String(sql::kStatFigures)) {
+                expanded = sql::StatFiguresMigration(m_engine);
             } else if (statement == QLatin1String(sql::kRevisionGuard)) {
                 QString error;
                 const QStringList columns = TableColumns(m_db, m_engine, &error);

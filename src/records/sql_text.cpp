@@ -2,6 +2,7 @@
 
 #include "records/point_fields.h"
 #include "records/sql_references.h"
+#include "records/stat_figures.h"
 
 namespace yukt::records::sql {
 
@@ -148,6 +149,17 @@ const QList<QStringList>& Migrations() {
             AddColumns("plan_items",
                        {"run_token TEXT", "written_by TEXT", "written_from TEXT", "written_utc TEXT"}) +
             QStringList{kForgeryGuards, kRevisionGuard},
+        // Figures kept for the statistics at each closing (stat_figures.h),
+        // a covering index for its verdicts and people, and indexes for the
+        // journal's filters by result.
+        {
+            kStatFigures,
+            "CREATE INDEX records_stats ON records (model, started_utc, state, verdict,"
+            " workstation, operator_name, id, revision)",
+            "CREATE INDEX records_model_verdict ON records (model, verdict, started_utc, id,"
+            " revision)",
+            "CREATE INDEX records_verdict_started ON records (verdict, started_utc, id, revision)",
+        },
     };
     return migrations;
 }

@@ -435,6 +435,16 @@ class JournalWindowTest : public QObject {
         QCOMPARE(w.RecordAt(7), qint64(0));  // past the last row of the page
         w.ShowPage(9);
         QCOMPARE(w.Page(), 2);
+        // Counted only a little beyond the page shown, then further on the way.
+        auto* label = w.findChild<QLabel*>("PageLabel");
+        w.SetCountAhead(250);
+        QCOMPARE(w.Page(), 0);
+        QCOMPARE(label->text(), QString("Страница 1 из более чем 1, записей: более 250"));
+        QCOMPARE(w.RecordAt(0), qint64(total));
+        QVERIFY(w.findChild<QPushButton*>("NextPage")->isEnabled());
+        w.ShowPage(1);
+        QCOMPARE(label->text(), QString("Страница 2 из 3, записей: %1").arg(total));
+        QCOMPARE(w.RecordAt(0), qint64(total - TJournalWindow::kPageSize));
     }
 
     // Long enough, protocols attached, to be stopped half-way: cancelled from

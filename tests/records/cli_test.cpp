@@ -115,6 +115,9 @@ TEST(RecordsTool, VerifyNamesEveryChangedMissingOrReorderedEntry) {
           "UPDATE points SET chain_seq = 3 WHERE chain_seq = 4",
           "UPDATE points SET chain_seq = 4 WHERE chain_seq = -1"},
          3, {"звено 3, запись № 1, точка 3: переставлено", "звено 4, запись № 1, точка 2: переставлено"}},
+        // Outside the chain, computed again from the points.
+        {"statistics changed", {"UPDATE stat_figures SET failures = failures + 1"}, 3,
+         {"итоги статистики расходятся с точками записей: модель"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
