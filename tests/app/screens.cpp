@@ -28,6 +28,7 @@
 #include "app/record_info_dialog.h"
 #include "app/records_access.h"
 #include "app/settings_dialog.h"
+#include "app/verification_session.h"
 #include "own_methodology.h"
 #include "page_rig.h"
 #include "records/journal_query.h"
@@ -149,6 +150,27 @@ void marginalRunWindow() {
     run->Window()->resize(1040, 700);
     QTest::qWaitFor([run] { return !run->Running(); }, 60000);
     save(run->Window(), "run_marginal.png");
+}
+
+// The module under test unplugged once the first point is taken: the run
+// stops, names the lost line and judges nothing after it.
+void lineLostRunWindow() {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    PageRig rig;
+    TMainForm& f = rig.openPage("745t");
+    auto* run = f.findChild<TAutoRun*>("AutoRun");
+    QObject::connect(&f.Session(), &TVerificationSession::pointFinished, run, [&rig] {
+        if (rig.bench.underTest()) rig.bench.unplugUnderTest();
+    });
+    QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
+    if (!run->Running()) {
+        ++g_failures;
+        return;
+    }
+    run->Window()->resize(1040, 700);
+    QTest::qWaitFor([run] { return !run->Running(); }, 60000);
+    save(run->Window(), "run_line_lost.png");
 }
 
 // A records file with a few verifications of the day.
@@ -280,6 +302,7 @@ int main(int argc, char* argv[]) {
     frequencyPage();
     runWindow();
     marginalRunWindow();
+    lineLostRunWindow();
     recordWindows();
     return g_failures == 0 ? 0 : 1;
 }

@@ -143,9 +143,7 @@ TEST_F(PasswordServerTest, PointsOfARunCutOffAreSpooledAndWrittenBack) {
     const QString withPassword = Url("postgres:" + kPassword);
     {
         RecordStore lab;  // a verification starts only with the laboratory's details
-        ASSERT_TRUE(lab.Open(withPassword) && lab.SetSetting("organisation", "Лаборатория") &&
-                    lab.SetSetting("sign_cipher", "ЛАБ") && lab.SetSetting("uve_numbers", "3.1.A.1") &&
-                    AddSampleReference(lab));
+        ASSERT_TRUE(lab.Open(withPassword) && SetSampleLabSettings(lab) && AddSampleReference(lab));
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("YUKT_COM1", m_dir.filePath("com1"));

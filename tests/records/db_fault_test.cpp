@@ -33,9 +33,7 @@ class DbFaultTest : public ::testing::Test {
     // A database ready for a run: the laboratory's settings and a reference.
     bool Prepare(const QString& url) {
         RecordStore store;
-        return store.Open(url) && store.SetSetting("organisation", "Лаборатория") &&
-               store.SetSetting("sign_cipher", "ЛАБ") &&
-               store.SetSetting("uve_numbers", "3.1.A.1") && AddSampleReference(store);
+        return store.Open(url) && SetSampleLabSettings(store) && AddSampleReference(store);
     }
     // A PostgreSQL database reached through `proxy`; empty when the test is skipped.
     QString ProxiedDatabase(std::unique_ptr<TcpProxy>& proxy) {

@@ -98,5 +98,8 @@ LabReference SampleReference(const QString& number, const QStringList& quantitie
 // A reference of the register valid for a year from today that supplies
 // every quantity, so that a run passes the gate.
 bool AddSampleReference(RecordStore& store, const QString& number = "3.1.A.1");
+// The laboratory's details a verification starts with (organisation, sign
+// cipher, the reference's number), without the reference itself.
+bool SetSampleLabSettings(RecordStore& store);
 
 }  // namespace yukt::records::test

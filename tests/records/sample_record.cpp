@@ -41,6 +41,11 @@ LabReference SampleReference(const QString& number, const QStringList& quantitie
     return r;
 }
 
+bool SetSampleLabSettings(RecordStore& store) {
+    return store.SetSetting("organisation", "Лаборатория") && store.SetSetting("sign_cipher", "ЛАБ") &&
+           store.SetSetting("uve_numbers", "3.1.A.1");
+}
+
 bool AddSampleReference(RecordStore& store, const QString& number) {
     LabReference r = SampleReference(number,
                                      {"current", "generator_current", "frequency", "period",

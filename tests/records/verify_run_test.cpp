@@ -56,9 +56,7 @@ TEST_P(VerifyRunTest, AnUnfitRunBecomesARecordWithItsPointsAndProtocol) {
     EXPECT_FALSE(Connect()->Load(1));
     {
         auto store = Connect();
-        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
-                    store->SetSetting("sign_cipher", "ЛАБ") &&
-                    store->SetSetting("uve_numbers", "3.1.A.1"));
+        ASSERT_TRUE(SetSampleLabSettings(*store));
         // The only reference of the current ran out yesterday.
         LabReference expired;
         expired.kind = kMietaKind;
@@ -140,9 +138,7 @@ TEST_P(VerifyRunTest, AFitRunUnderARussianLocaleIsSuitable) {
     ASSERT_FALSE(procedure.isEmpty());
     {
         auto store = Connect();
-        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
-                    store->SetSetting("sign_cipher", "ЛАБ") &&
-                    store->SetSetting("uve_numbers", "3.1.A.1"));
+        ASSERT_TRUE(SetSampleLabSettings(*store));
         LabReference r;
         r.kind = kUveKind;
         r.number = "3.1.A.1";
@@ -192,9 +188,7 @@ TEST_P(VerifyRunTest, AnUnconfirmedSafeValueIsAmongTheRecordsReasons) {
     ASSERT_FALSE(procedure.isEmpty());
     {
         auto store = Connect();
-        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
-                    store->SetSetting("sign_cipher", "ЛАБ") &&
-                    store->SetSetting("uve_numbers", "3.1.A.1") && AddSampleReference(*store));
+        ASSERT_TRUE(SetSampleLabSettings(*store) && AddSampleReference(*store));
     }
     const QString said =
         QStringLiteral("безопасное значение не подтверждено: генератор мог остаться на 20 мА");
@@ -251,9 +245,7 @@ TEST_P(VerifyRunTest, RecordFieldsFromOptionsOrAFileElseNoRun) {
     ASSERT_FALSE(procedure.isEmpty());
     {
         auto store = Connect();
-        ASSERT_TRUE(store->SetSetting("organisation", "Лаборатория") &&
-                    store->SetSetting("sign_cipher", "ЛАБ") &&
-                    store->SetSetting("uve_numbers", "3.1.A.1") && AddSampleReference(*store));
+        ASSERT_TRUE(SetSampleLabSettings(*store) && AddSampleReference(*store));
     }
     auto write = [&](const QString& name, const QByteArray& text) {
         QFile f(m_dir.filePath(name));
