@@ -85,9 +85,9 @@ void TVerificationRecord::Begin(const QString& programDir) {
         Warn(QStringLiteral("Файл базы данных записей повреждён:\n\r") + problems.join("\n\r"));
     });
     records::RecordInfo info = m_session.LastInfo();
-    LabSettingsSource labSource{m_session.Store(), programDir};
-    if (const verify::Plan* plan = m_session.ThePlan())
-        labSource.quantities = records::PlanQuantities(*plan);
+    const verify::Plan* plan = m_session.ThePlan();
+    LabSettingsSource labSource{m_session.Store(), programDir,
+                                plan ? records::PlanQuantities(*plan) : QStringList()};
     if (!m_dialogs.AskRecordInfo(info, labSource)) return;
     if (!m_session.BeginRecord(info, error)) {
         Warn(QStringLiteral("Запись о поверке не начата:\n\r") + error);

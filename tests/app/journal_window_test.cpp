@@ -96,8 +96,8 @@ class JournalWindowTest : public QObject {
         QVERIFY(store->Open(dir.filePath("poverka.sqlite")));
         Record r;
         r.module.model = "748t";
-        r.plan = {{1, "7.1", "Внешний осмотр", "inspection", 0, 0, ""},
-                  {2, "7.4", "Погрешность", "error", 3, 12, "мА"}};
+        r.plan = {{1, "7.1", "Внешний осмотр", "inspection", 0, 0, "", {}},
+                  {2, "7.4", "Погрешность", "error", 3, 12, "мА", {}}};
         QVERIFY2(store->Begin(r), qPrintable(store->LastError()));
         RecordPoint look;
         look.operation = "7.1", look.procedure = "Внешний осмотр", look.item = 1;

@@ -77,10 +77,10 @@ bool FillAnalysisFixture(RecordStore& store, QString* error) {
             r.methodologyRevision = 2;
             r.methodologySha256 = QString(64, 'b');
             r.softwareFound = "745t v01";
-            r.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""},
-                      {2, "5.3", "Идентификация ПО", "software", 0, 0, ""},
-                      {3, "5.4", "Погрешность", "error", 11, 4, "мА"},
-                      {4, "5.4", "Погрешность", "error", 11, 20, "мА"}};
+            r.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, "", {}},
+                      {2, "5.3", "Идентификация ПО", "software", 0, 0, "", {}},
+                      {3, "5.4", "Погрешность", "error", 11, 4, "мА", {}},
+                      {4, "5.4", "Погрешность", "error", 11, 20, "мА", {}}};
         }
         if (!store.Begin(r)) return fail();
         QList<RecordPoint> points;

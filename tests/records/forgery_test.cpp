@@ -83,7 +83,7 @@ RECORDS_ON_BOTH_ENGINES(ForgeryTest);
 TEST_P(ForgeryTest, TheDatabaseRefusesWhatTheWorkstationCouldForge) {
     auto store = Connect();
     Record failed = SampleRecord();
-    failed.plan = {{1, "5.4", "Погрешность", "error", 1, 4, "мА"}};
+    failed.plan = {{1, "5.4", "Погрешность", "error", 1, 4, "мА", {}}};
     ASSERT_TRUE(store->Begin(failed)) << store->LastError().toStdString();
     RecordPoint bad = SamplePoint(4, 4.2);
     bad.item = bad.attempt = 1;
@@ -205,7 +205,9 @@ TEST_P(ForgeryTest, TheDatabaseRefusesWhatTheWorkstationCouldForge) {
     EXPECT_FALSE(who.value(0).toString().isEmpty());
     EXPECT_FALSE(who.value(1).toString().isEmpty());
     EXPECT_TRUE(who.value(2).toString().startsWith("20"));
-    if (Postgres()) EXPECT_EQ(who.value(0).toString(), "poverka_station");
+    if (Postgres()) {
+        EXPECT_EQ(who.value(0).toString(), "poverka_station");
+    }
 }
 
 #ifdef YUKT_RECORDS_TOOL

@@ -44,8 +44,8 @@ Record WholeModule() {
     r.softwareFound = "748t v1.2";
     r.chainHash = QString(64, 'c');
     r.plan = {
-        {1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""},
-        {2, "5.3", "Подтверждение соответствия программного обеспечения", "software", 0, 0, ""}};
+        {1, "5.1", "Внешний осмотр", "inspection", 0, 0, "", {}},
+        {2, "5.3", "Подтверждение соответствия программного обеспечения", "software", 0, 0, "", {}}};
     RecordPoint look;
     look.operation = "5.1", look.item = 1, look.attempt = 1, look.manual = true;
     look.result = "pass", look.remark = "корпус без повреждений";
@@ -58,7 +58,7 @@ Record WholeModule() {
             r.plan << PlanEntry{
                 item,    "5.4",   "Определение приведённой погрешности измерения тока",
                 "error", channel, nominal,
-                "мА"};
+                "мА",    {}};
             r.points << ErrorPoint(item++, channel, nominal, channel == 11 ? 0.31 : 0.05);
         }
     RecordPoint again = ErrorPoint(8, 2, 4, 0.02);

@@ -54,12 +54,12 @@ const QString kErrorTitle = QStringLiteral("Определение привед�
 
 // 7.1 inspection, 7.3 software, 7.4 on `channels` channels at 4 and 8 mA.
 QList<PlanEntry> PlanOf(int channels) {
-    QList<PlanEntry> plan = {{1, "7.1", "Внешний осмотр", "inspection", 0, 0, ""},
-                             {2, "7.3", "Подтверждение соответствия ПО", "software", 0, 0, ""}};
+    QList<PlanEntry> plan = {{1, "7.1", "Внешний осмотр", "inspection", 0, 0, "", {}},
+                             {2, "7.3", "Подтверждение соответствия ПО", "software", 0, 0, "", {}}};
     plan[1].acceptedVersions = {"10", "11"};
     int item = 3;
     for (int c = 1; c <= channels; ++c)
-        for (double x : {4.0, 8.0}) plan << PlanEntry{item++, "7.4", kErrorTitle, "error", c, x, "мА"};
+        for (double x : {4.0, 8.0}) plan << PlanEntry{item++, "7.4", kErrorTitle, "error", c, x, "мА", {}};
     return plan;
 }
 
@@ -237,10 +237,11 @@ TEST(FillIdentification, KeepsBothModulesOfAComposite) {
         FillIdentification(r, c.first, c.second);
         EXPECT_EQ(r.module.identText, c.identText);
         EXPECT_EQ(r.softwareFound.isEmpty(), c.identSuffix.isEmpty()) << r.softwareFound.toStdString();
-        if (!c.identSuffix.isEmpty())
+        if (!c.identSuffix.isEmpty()) {
             EXPECT_TRUE(r.softwareFound.startsWith("ЮКТ - 7") &&
                         r.softwareFound.endsWith(c.identSuffix))
                 << r.softwareFound.toStdString();
+        }
     }
 }
 
@@ -265,7 +266,7 @@ TEST_P(ValidityTest, TheMethodologysIntervalCounts) {
         if (c.methodologyMonths) {
             r.methodologyId = "МП 001-2026";
             r.intervalMonths = c.methodologyMonths;
-            r.plan = {{1, "7.1", "Внешний осмотр", "inspection", 0, 0, ""}};
+            r.plan = {{1, "7.1", "Внешний осмотр", "inspection", 0, 0, "", {}}};
         }
         ASSERT_TRUE(store->Begin(r)) << store->LastError().toStdString();
         RecordPoint p = c.methodologyMonths ? Attempt(1, 1, "pass") : SamplePoint(4, 4.01);

@@ -27,8 +27,8 @@ TEST(PointSpool, WrittenBackOnceByOneOfTwoProgramsAndAsTheOperatorWasTold) {
         RecordStore run;
         ASSERT_TRUE(run.Open(url)) << run.LastError().toStdString();
         Record r = SampleRecord();
-        r.plan = {{1, "5.4", "Погрешность", "error", 1, 4, "мА"},
-                  {2, "5.4", "Погрешность", "error", 1, 20, "мА"}};
+        r.plan = {{1, "5.4", "Погрешность", "error", 1, 4, "мА", {}},
+                  {2, "5.4", "Погрешность", "error", 1, 20, "мА", {}}};
         ASSERT_TRUE(run.Begin(r));
         id = r.id;
         RecordPoint first = SamplePoint(4, 4.01);

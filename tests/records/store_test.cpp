@@ -198,7 +198,7 @@ TEST_P(StoreTest, ARound2DatabaseIsMigratedReadableAndChained) {
 TEST_P(StoreTest, WhatWasRecordedCannotBeChangedOrRemoved) {
     auto store = Connect();
     Record closed = SampleRecord(), open = SampleRecord();
-    closed.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""}};
+    closed.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, "", {}}};
     ASSERT_TRUE(store->Begin(closed) && store->Begin(open)) << store->LastError().toStdString();
     RecordPoint p = SamplePoint(4, 4.2);
     p.item = 1;
@@ -267,8 +267,8 @@ TEST_P(StoreTest, ARecordWithAPlanIsJudgedByItsLatestAttempts) {
         r.methodologyRevision = 2;
         r.methodologySha256 = QString(64, 'b');
         r.softwareFound = "745t v01";
-        r.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, ""},
-                  {2, "5.4", "Погрешность", "error", 11, 20, "мА"}};
+        r.plan = {{1, "5.1", "Внешний осмотр", "inspection", 0, 0, "", {}},
+                  {2, "5.4", "Погрешность", "error", 11, 20, "мА", {}}};
         ASSERT_TRUE(store->Begin(r)) << store->LastError().toStdString();
         QHash<int, int> tries;
         for (const auto& [item, passed] : c.attempts) {
