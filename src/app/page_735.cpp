@@ -105,9 +105,13 @@ void TPage735::GeneratorChanged() {
     if (frequency && g.value == f.Freq.RefFrequency) return;
     if (g.on && !frequency) return;  // an interval or a count of the page itself
     if (frequency) f.Freq.RefFrequency = g.value;
-    const QString produced = records::RuFixed(frequency ? g.value : 0, 4);
-    for (QLineEdit* e : {f.e788FreqOut, f.e788FreqOut_Count, f.eFreqDelOut})
+    // Not read back after a run: what it puts out is not known.
+    const QString produced =
+        g.unconfirmed.isEmpty() ? records::RuFixed(frequency ? g.value : 0, 4) : QString();
+    for (QLineEdit* e : {f.e788FreqOut, f.e788FreqOut_Count, f.eFreqDelOut}) {
         e->setText(produced);
+        e->setToolTip(g.unconfirmed);
+    }
     for (QLineEdit* e : {f.eError735Freq, f.eError735Time}) e->clear();
 }
 

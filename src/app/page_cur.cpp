@@ -103,7 +103,16 @@ verify::Quantity TPageCur::GeneratedQuantity() const {
 void TPageCur::GeneratorChanged() {
     TMainForm& f = m_form;
     const GeneratorOutput& g = f.Session().Generator();
-    if (!g.on || g.quantity != GeneratedQuantity() || g.value == f.Cur.RefCurrent) return;
+    if (g.quantity != GeneratedQuantity()) return;
+    f.le787xOut->setToolTip(g.unconfirmed);
+    if (!g.unconfirmed.isEmpty()) {
+        // What it puts out is not known: nothing is shown or computed
+        // against it until the operator sets a value again.
+        f.le787xOut->clear();
+        for (QLineEdit* e : {f.eErrorCur, f.eErrorPar}) e->clear();
+        return;
+    }
+    if (!g.on || g.value == f.Cur.RefCurrent) return;
     f.Cur.RefCurrent = g.value;
     f.le787xOut->setText(records::RuShort(g.value));
     for (QLineEdit* e : {f.eErrorCur, f.eErrorPar}) e->clear();

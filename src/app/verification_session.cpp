@@ -403,6 +403,7 @@ void TVerificationSession::SetGenerator(Quantity q, double value, bool on) {
     m_generator.quantity = q;
     m_generator.value = value;
     m_generator.on = on;
+    m_generator.unconfirmed.clear();
     ++m_generator.serial;
     m_generator.ticket = m_hooks.commandsQueued ? m_hooks.commandsQueued() : 0;
     emit generatorChanged();
@@ -551,6 +552,12 @@ void TVerificationSession::SafeDone() {
     if (m_safe.Confirmed()) return;
     const QString problem = QString::fromStdString(m_safe.Problem());
     if (!m_safeProblems.contains(problem)) m_safeProblems << problem;
+    // Neither the page nor a hand point may take the safe value for what
+    // the generator puts out.
+    m_generator.on = false;
+    m_generator.unconfirmed = problem;
+    ++m_generator.serial;
+    emit generatorChanged();
     emit safeNotConfirmed(problem);
 }
 

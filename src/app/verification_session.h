@@ -66,6 +66,10 @@ struct GeneratorOutput {
     verify::Quantity quantity = verify::Quantity::Current;
     double value = 0;
     bool on = false;  // false: nothing set yet, or the generator idle
+    // Why what the generator puts out is not known: it did not read back
+    // the safe value a run left it at (`on` is then false, `value` the
+    // value it may have stayed at). Empty otherwise.
+    QString unconfirmed;
     int serial = 0;
     // The command count once the setting was queued: replies to polls
     // taken before it still show the earlier setting.
@@ -156,7 +160,7 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     // A reply that came when `takenAtReply` commands had been taken shows
     // the generator's present setting.
     bool ReplyIsOfSetting(std::uint64_t takenAtReply) const {
-        return takenAtReply >= m_generator.ticket;
+        return m_generator.unconfirmed.isEmpty() && takenAtReply >= m_generator.ticket;
     }
     void SetReading(PageReading reading);
     const std::optional<PageReading>& Reading() const { return m_reading; }

@@ -75,7 +75,9 @@ class AutoRunTest : public QObject {
     void stopMidRunIsInterruptedAndFreesThePage();
     void moduleLostMidRunIsNamedNeverJudged();
     void buttonRunsTheShippedProcedureOfTheChannel();
+    void pageShowsTheGeneratorAfterTheRun_data();
     void pageShowsTheGeneratorAfterTheRun();
+    void frequencyPageAfterTheRunComputesNoError_data();
     void frequencyPageAfterTheRunComputesNoError();
     void closingTheWindowMidRunStops();
     void screenshot();
@@ -205,7 +207,18 @@ void AutoRunTest::buttonRunsTheShippedProcedureOfTheChannel() {
 // The run leaves the generator at its safe value: the page shows that value,
 // computes no error against the manual one, and "В протокол" takes no point
 // whose reference the generator no longer gives.
+// After a run the page shows the safe value the generator read back; one
+// that did not read it back leaves "На выходе" empty, with the reason as its
+// tooltip, and no error or hand point is taken against it until the
+// operator sets a value again.
+void AutoRunTest::pageShowsTheGeneratorAfterTheRun_data() {
+    QTest::addColumn<bool>("confirmed");
+    QTest::newRow("read back") << true;
+    QTest::newRow("generator silent at the end") << false;
+}
+
 void AutoRunTest::pageShowsTheGeneratorAfterTheRun() {
+    QFETCH(bool, confirmed);
     PageRig rig;
     rig.dialogs.recordInfo = [](records::RecordInfo&) { return true; };
     TMainForm& f = rig.openPage("745t");
@@ -216,11 +229,40 @@ void AutoRunTest::pageShowsTheGeneratorAfterTheRun() {
     QVERIFY(rig.poll());
     QCOMPARE(f.le787xOut->text(), QStringLiteral("12"));
     auto* run = f.findChild<TAutoRun*>("AutoRun");
+    if (!confirmed) {
+        connect(&f.Session(), &TVerificationSession::runFinished, run, [&rig] {
+            sim::Fault silent;
+            silent.address = sim::kGeneratorAddress;
+            silent.times = sim::kForever;
+            rig.bench.injectFault(silent);
+        });
+    }
     run->Start(currentProcedure(0));
     QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
-    QCOMPARE(f.le787xOut->text(), QStringLiteral("0"));
-    QCOMPARE(f.Cur.RefCurrent, 0.0);
+    QVERIFY(QTest::qWaitFor([&f] { return !f.Session().SafeWaiting(); }, 10000));
     QCOMPARE(f.eErrorCur->text(), QString());
+    if (!confirmed) {
+        QCOMPARE(f.le787xOut->text(), QString());
+        QVERIFY2(f.le787xOut->toolTip().startsWith(
+                     "безопасное значение не подтверждено: генератор мог остаться на"),
+                 qPrintable(f.le787xOut->toolTip()));
+        rig.poll();
+        QCOMPARE(f.eErrorCur->text(), QString());
+        QTest::mouseClick(record->CurBtn, Qt::LeftButton);
+        QVERIFY2(rig.lastMessage().contains("генератор не выдает заданного значения"),
+                 qPrintable(rig.lastMessage()));
+        // Set again, it is shown and measured against as before.
+        rig.bench.clearFaults();
+        QTest::mouseClick(f.Start787xBtn, Qt::LeftButton);
+        QVERIFY(rig.poll());
+        QCOMPARE(f.le787xOut->text(), QStringLiteral("12"));
+        QCOMPARE(f.le787xOut->toolTip(), QString());
+        QVERIFY(!f.eErrorCur->text().isEmpty());
+        return;
+    }
+    QCOMPARE(f.le787xOut->text(), QStringLiteral("0"));
+    QCOMPARE(f.le787xOut->toolTip(), QString());
+    QCOMPARE(f.Cur.RefCurrent, 0.0);
 
     QTest::mouseClick(record->CurBtn, Qt::LeftButton);
     QVERIFY(rig.lastMessage().contains(QStringLiteral("генератор выдает 0 мА")));
@@ -235,16 +277,35 @@ void AutoRunTest::pageShowsTheGeneratorAfterTheRun() {
         f.grab().save(qEnvironmentVariable("YUKT_SCREENSHOT_DIR") + "/page_cur_protocol.png");
 }
 
+void AutoRunTest::frequencyPageAfterTheRunComputesNoError_data() {
+    QTest::addColumn<bool>("confirmed");
+    QTest::newRow("read back") << true;
+    QTest::newRow("generator silent at the end") << false;
+}
+
 void AutoRunTest::frequencyPageAfterTheRunComputesNoError() {
+    QFETCH(bool, confirmed);
     PageRig rig;
     TMainForm& f = rig.openPage("735x");
     f.e788Freq->setText("1000");
     QTest::mouseClick(f.Freq788Btn, Qt::LeftButton);
     auto* run = f.findChild<TAutoRun*>("AutoRun");
+    if (!confirmed) {
+        connect(&f.Session(), &TVerificationSession::runFinished, run, [&rig] {
+            sim::Fault silent;
+            silent.address = sim::kFrequencyGeneratorAddress;
+            silent.times = sim::kForever;
+            rig.bench.injectFault(silent);
+        });
+    }
     run->Start(frequencyProcedure());
     QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
+    QVERIFY(QTest::qWaitFor([&f] { return !f.Session().SafeWaiting(); }, 10000));
     QCOMPARE(run->Window()->Banner->text(), QStringLiteral("ГОДЕН"));
-    QCOMPARE(f.e788FreqOut->text(), QStringLiteral("0,0000"));
+    // Idle when read back; not known when it was not.
+    QCOMPARE(f.e788FreqOut->text(), confirmed ? QStringLiteral("0,0000") : QString());
+    QCOMPARE(f.e788FreqOut->toolTip().startsWith("безопасное значение не подтверждено"),
+             !confirmed);
     QVERIFY(rig.poll());
     QCOMPARE(f.eError735Freq->text(), QString());
     QVERIFY(!f.Session().Generator().on);
