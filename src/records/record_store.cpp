@@ -459,8 +459,15 @@ bool RecordStore::Migrate(int target) {
     for (int v = current + 1; v <= target; ++v) {
         if (!m_db.transaction())
             return Fail("Не удалось начать транзакцию", m_db.lastError().text());
-        bool ok = true;
+        // A migration fills new tables from every record (schema 9: a
+        // million records' figures take over a minute on PostgreSQL); the
+        // limit that keeps a run from waiting for ever would cancel it at
+        // every opening, so it is lifted for this transaction alone.
+        bool ok = m_engine != sql::Engine::Postgres ||
+                  Exec("SET LOCAL statement_timeout = 0", {},
+                       QStringLiteral("Миграция схемы %1").arg(v));
         for (const QString& statement : sql::Migrations().at(v - 1)) {
+            if (!ok) break;
             QStringList expanded{statement};
             if (statement == QLatin1String(sql::kForgeryGuards)) {
                 expanded = sql::ForgeryGuards(m_engine);
