@@ -102,28 +102,38 @@ void frequencyPage() {
     save(&f, "page_735.png");
 }
 
-// "Автоповерка" on the 745t page: the current channel's items of the module's
-// plan by the shipped methodology, so the plan view shows their states.
-void runWindow() {
-    QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    PageRig rig;
-    TMainForm& f = rig.openPage("745t");
+// Clicks "Автоповерка" of the current channel; the run's window at its
+// usual size (beside the main window the offscreen screen has less room),
+// or null, counted as a failure, when the run did not start.
+TAutoRun* startChannelRun(PageRig& rig, TMainForm& f) {
     auto* run = f.findChild<TAutoRun*>("AutoRun");
     QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
     if (!run->Running()) {
         std::fprintf(stderr, "poverka-screens: the run did not start: %s\n",
                      qPrintable(rig.lastMessage()));
         ++g_failures;
-        return;
+        return nullptr;
     }
-    // Its usual size: beside the main window the offscreen screen has
-    // less room.
     run->Window()->resize(1040, 700);
+    return run;
+}
+
+void saveAtTheEnd(TAutoRun* run, const QString& name) {
+    QTest::qWaitFor([run] { return !run->Running(); }, 60000);
+    save(run->Window(), name);
+}
+
+// "Автоповерка" on the 745t page: the current channel's items of the module's
+// plan by the shipped methodology, so the plan view shows their states.
+void runWindow() {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    PageRig rig;
+    TAutoRun* run = startChannelRun(rig, rig.openPage("745t"));
+    if (!run) return;
     QTest::qWaitFor([run] { return run->Window()->Points->rowCount() >= 2; }, 20000);
     save(run->Window(), "run_midway.png");
-    QTest::qWaitFor([run] { return !run->Running(); }, 60000);
-    save(run->Window(), "run_finished.png");
+    saveAtTheEnd(run, "run_finished.png");
 }
 
 // The 745t's channel 1 by a methodology that marks a pass above 0,7 of the
@@ -140,16 +150,7 @@ void marginalRunWindow() {
         auto lk = rig.bench.lock();
         rig.bench.physics().currentErrorMa = 0.03;
     }
-    TMainForm& f = rig.openPage("745t");
-    auto* run = f.findChild<TAutoRun*>("AutoRun");
-    QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
-    if (!run->Running()) {
-        ++g_failures;
-        return;
-    }
-    run->Window()->resize(1040, 700);
-    QTest::qWaitFor([run] { return !run->Running(); }, 60000);
-    save(run->Window(), "run_marginal.png");
+    if (TAutoRun* run = startChannelRun(rig, rig.openPage("745t"))) saveAtTheEnd(run, "run_marginal.png");
 }
 
 // The module under test unplugged once the first point is taken: the run
@@ -159,18 +160,10 @@ void lineLostRunWindow() {
     qputenv("XDG_DATA_HOME", home.path().toUtf8());
     PageRig rig;
     TMainForm& f = rig.openPage("745t");
-    auto* run = f.findChild<TAutoRun*>("AutoRun");
-    QObject::connect(&f.Session(), &TVerificationSession::pointFinished, run, [&rig] {
+    QObject::connect(&f.Session(), &TVerificationSession::pointFinished, &f, [&rig] {
         if (rig.bench.underTest()) rig.bench.unplugUnderTest();
     });
-    QTest::mouseClick(f.findChild<QPushButton*>("AutoRunCurBtn"), Qt::LeftButton);
-    if (!run->Running()) {
-        ++g_failures;
-        return;
-    }
-    run->Window()->resize(1040, 700);
-    QTest::qWaitFor([run] { return !run->Running(); }, 60000);
-    save(run->Window(), "run_line_lost.png");
+    if (TAutoRun* run = startChannelRun(rig, f)) saveAtTheEnd(run, "run_line_lost.png");
 }
 
 // A records file with a few verifications of the day.
