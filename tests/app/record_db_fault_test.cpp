@@ -163,14 +163,14 @@ void RecordDbFaultTest::stopNeverWaitsForTheDatabase() {
         if (server == nullptr) QSKIP(qPrintable(why));
         url = test::PgServer::Provision(server->NewDatabase(&why), &why);
         QVERIFY2(!url.isEmpty(), qPrintable(why));
-        proxy = std::make_unique<test::TcpProxy>(test::PgSocket(server->SocketDir()));
+        proxy = std::make_unique<test::TcpProxy>(
+            test::PgSocket(server->SocketDir()), "INSERT INTO points",
+            Fault(fault) == Fault::Cut ? test::TcpProxy::AtCommit::CutBefore
+                                       : test::TcpProxy::AtCommit::Silent);
         QVERIFY(SaveRecordsDbUrl(programDir,
                                  QStringLiteral("postgresql://poverka_station@127.0.0.1:%1/%2")
                                      .arg(proxy->Port())
                                      .arg(url.section('/', 3).section('?', 0, 0))));
-        proxy->Arm("INSERT INTO points", Fault(fault) == Fault::Cut
-                                             ? test::TcpProxy::AtCommit::CutBefore
-                                             : test::TcpProxy::AtCommit::Silent);
     }
     TMainForm& f = rig.openPage("745t");
     auto* record = f.findChild<TVerificationRecord*>("VerificationRecord");

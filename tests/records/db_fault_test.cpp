@@ -35,14 +35,16 @@ class DbFaultTest : public ::testing::Test {
         RecordStore store;
         return store.Open(url) && SetSampleLabSettings(store) && AddSampleReference(store);
     }
-    // A PostgreSQL database reached through `proxy`; empty when the test is skipped.
-    QString ProxiedDatabase(std::unique_ptr<TcpProxy>& proxy) {
+    // A PostgreSQL database reached through `proxy`, which meets the COMMIT
+    // after `marker` with `what`; empty when the test is skipped.
+    QString ProxiedDatabase(std::unique_ptr<TcpProxy>& proxy, const QByteArray& marker,
+                            TcpProxy::AtCommit what) {
         QString why;
         PgServer* server = SharedPgServer(&why);
         if (server == nullptr) return {};
         m_url = PgServer::Provision(server->NewDatabase(&why), &why);
         if (m_url.isEmpty() || !Prepare(m_url)) return {};
-        proxy = std::make_unique<TcpProxy>(PgSocket(server->SocketDir()));
+        proxy = std::make_unique<TcpProxy>(PgSocket(server->SocketDir()), marker, what);
         const QString name = m_url.section('/', 3).section('?', 0, 0);
         return QStringLiteral("postgresql://poverka_station@127.0.0.1:%1/%2").arg(proxy->Port()).arg(name);
     }
@@ -124,9 +126,8 @@ TEST_F(DbFaultTest, RunUnderADatabaseFault) {
             url = m_url = dir + "/poverka.sqlite";
             ASSERT_TRUE(Prepare(m_url));
         } else {
-            url = ProxiedDatabase(proxy);
+            url = ProxiedDatabase(proxy, c.at, c.cut);
             if (url.isEmpty()) GTEST_SKIP() << "no PostgreSQL server here";
-            proxy->Arm(c.at, c.cut);
         }
         BenchRun bench(dir);
         ASSERT_TRUE(bench.StartBench(c.kind == Cut ? QStringList{"--current-error", "0.1"}

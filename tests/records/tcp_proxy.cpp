@@ -48,7 +48,10 @@ void Close(Pair& p) {
 
 }  // namespace
 
-TcpProxy::TcpProxy(const QString& unixSocket) : m_target(unixSocket), m_rule(std::make_shared<Rule>()) {
+TcpProxy::TcpProxy(const QString& unixSocket, const QByteArray& marker, AtCommit what)
+    : m_target(unixSocket), m_rule(std::make_shared<Rule>()) {
+    m_rule->marker = marker;
+    m_rule->what = what;
     m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -69,12 +72,6 @@ TcpProxy::~TcpProxy() {
     ::close(m_listen);
     ::close(m_wake[0]);
     ::close(m_wake[1]);
-}
-
-void TcpProxy::Arm(const QByteArray& marker, AtCommit what) {
-    std::lock_guard<std::mutex> guard(m_rule->lock);
-    m_rule->marker = marker;
-    m_rule->what = what;
 }
 
 void TcpProxy::Loop() {

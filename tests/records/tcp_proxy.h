@@ -19,13 +19,15 @@ class TcpProxy {
         CutAfter,     // the COMMIT is sent, its answer never returns: closed
         Silent,       // the COMMIT is held and nothing more passes either way
     };
-    // Listens on 127.0.0.1 (a free port) and forwards to `unixSocket`.
-    explicit TcpProxy(const QString& unixSocket);
+    // Listens on 127.0.0.1 (a free port) and forwards to `unixSocket`. On
+    // the first connection that sends `marker` (a statement's text), the
+    // next COMMIT meets `what`; once. The rule is set before the proxy's
+    // thread starts: a test that has started a program (a fork) may no
+    // longer have its later locks seen by the race detector.
+    explicit TcpProxy(const QString& unixSocket, const QByteArray& marker = {},
+                      AtCommit what = AtCommit::Forward);
     ~TcpProxy();
     int Port() const { return m_port; }
-    // On the first connection that sends `marker` (a statement's text), the
-    // next COMMIT meets `what`; once.
-    void Arm(const QByteArray& marker, AtCommit what);
     // The armed COMMIT was met.
     bool Struck() const { return m_struck; }
 
