@@ -399,11 +399,12 @@ const PlanItem* TVerificationSession::ItemOfReading(const PageReading& r, bool& 
 
 // ---- The generator and the page's reading ----
 
-void TVerificationSession::SetGenerator(Quantity q, double value, bool on) {
+void TVerificationSession::SetGenerator(Quantity q, double value, bool on,
+                                        const QString& unconfirmed) {
     m_generator.quantity = q;
     m_generator.value = value;
     m_generator.on = on;
-    m_generator.unconfirmed.clear();
+    m_generator.unconfirmed = unconfirmed;
     ++m_generator.serial;
     m_generator.ticket = m_hooks.commandsQueued ? m_hooks.commandsQueued() : 0;
     emit generatorChanged();
@@ -554,10 +555,7 @@ void TVerificationSession::SafeDone() {
     if (!m_safeProblems.contains(problem)) m_safeProblems << problem;
     // Neither the page nor a hand point may take the safe value for what
     // the generator puts out.
-    m_generator.on = false;
-    m_generator.unconfirmed = problem;
-    ++m_generator.serial;
-    emit generatorChanged();
+    SetGenerator(m_generator.quantity, m_generator.value, false, problem);
     emit safeNotConfirmed(problem);
 }
 

@@ -155,7 +155,9 @@ class TVerificationSession : public QObject, private verify::ProgressSink {
     void AbandonRecord();
 
     // ---- The generator and the page's reading ----
-    void SetGenerator(verify::Quantity q, double value, bool on = true);
+    // `unconfirmed`: why what it puts out is not known (`on` false).
+    void SetGenerator(verify::Quantity q, double value, bool on = true,
+                      const QString& unconfirmed = {});
     const GeneratorOutput& Generator() const { return m_generator; }
     // A reply that came when `takenAtReply` commands had been taken shows
     // the generator's present setting.

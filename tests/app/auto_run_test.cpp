@@ -64,6 +64,17 @@ verify::Methodology currentProcedure(double delay) {
     return verify::ParseMethodology(text, "p.toml", e).value();
 }
 
+// The generator at `address` falls silent for good once the run is over, so
+// that its safe value is never read back.
+void silenceAfterTheRun(PageRig& rig, TMainForm& f, int address) {
+    QObject::connect(&f.Session(), &TVerificationSession::runFinished, &f, [&rig, address] {
+        sim::Fault silent;
+        silent.address = address;
+        silent.times = sim::kForever;
+        rig.bench.injectFault(silent);
+    });
+}
+
 }  // namespace
 
 class AutoRunTest : public QObject {
@@ -229,14 +240,7 @@ void AutoRunTest::pageShowsTheGeneratorAfterTheRun() {
     QVERIFY(rig.poll());
     QCOMPARE(f.le787xOut->text(), QStringLiteral("12"));
     auto* run = f.findChild<TAutoRun*>("AutoRun");
-    if (!confirmed) {
-        connect(&f.Session(), &TVerificationSession::runFinished, run, [&rig] {
-            sim::Fault silent;
-            silent.address = sim::kGeneratorAddress;
-            silent.times = sim::kForever;
-            rig.bench.injectFault(silent);
-        });
-    }
+    if (!confirmed) silenceAfterTheRun(rig, f, sim::kGeneratorAddress);
     run->Start(currentProcedure(0));
     QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
     QVERIFY(QTest::qWaitFor([&f] { return !f.Session().SafeWaiting(); }, 10000));
@@ -290,14 +294,7 @@ void AutoRunTest::frequencyPageAfterTheRunComputesNoError() {
     f.e788Freq->setText("1000");
     QTest::mouseClick(f.Freq788Btn, Qt::LeftButton);
     auto* run = f.findChild<TAutoRun*>("AutoRun");
-    if (!confirmed) {
-        connect(&f.Session(), &TVerificationSession::runFinished, run, [&rig] {
-            sim::Fault silent;
-            silent.address = sim::kFrequencyGeneratorAddress;
-            silent.times = sim::kForever;
-            rig.bench.injectFault(silent);
-        });
-    }
+    if (!confirmed) silenceAfterTheRun(rig, f, sim::kFrequencyGeneratorAddress);
     run->Start(frequencyProcedure());
     QVERIFY(QTest::qWaitFor([run] { return !run->Running(); }, 10000));
     QVERIFY(QTest::qWaitFor([&f] { return !f.Session().SafeWaiting(); }, 10000));
